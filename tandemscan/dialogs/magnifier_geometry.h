@@ -1,0 +1,34 @@
+// Where the magnifier takes its picture from and where it draws its cross, and the placement rules
+// of its window. Plain arithmetic, shared by the widget and its tests.
+#pragma once
+
+namespace tandemscan {
+
+struct MagnifierRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const MagnifierRect&) const = default;
+};
+
+struct MagnifierView {
+    int sourceX = 0, sourceY = 0;  // top-left of the source square in the snapshot
+    int side = 0;                  // side of the source square
+    int crossX = 0, crossY = 0;    // the pointer's place in the window
+};
+
+// size S is the window's square side, zoom Z is tenths (20 = x2). The source square is centred on
+// the point unless that would leave the bitmap; then it is pushed inside along that axis.
+MagnifierView magnifierView(int size, int zoom, int pointX, int pointY, int bitmapWidth, int bitmapHeight);
+
+// Default placement beside the main window (its right edge and top), with the caption height.
+MagnifierRect defaultMagnifierRect(int mainRight, int mainTop, int captionHeight, bool firstRun);
+
+// A window rectangle that has wandered off any sensible screen is not stored; the last stored one is.
+MagnifierRect rectToStore(const MagnifierRect& window, const MagnifierRect& stored);
+
+// The property pages' choices.
+int sizeChoiceIndex(int size);
+int zoomChoiceIndex(int zoom);
+int sizeForChoice(int index);
+int zoomForChoice(int index);
+
+}  // namespace tandemscan
