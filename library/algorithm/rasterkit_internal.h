@@ -1,0 +1,183 @@
+// Shared by the ImageEntry frame and the operation families; never installed.
+//
+// Adding an operation: write `int myOperation(ImageInfo& info)` in the family's own .cpp (the
+// CMake target globs library/algorithm/*.cpp) and register it there with one line:
+//     RASTERKIT_OPERATION(RK_OP_BLUR, blur);
+// The function handles both passes (info.dwMode). It returns its result code; the frame stores
+// it, looks up the message and catches exceptions (std::bad_alloc becomes "Alloc memory fail!").
+// Before an operation runs, the frame has validated the record: in the run pass the source
+// (except for Text) and the destination are well-formed, non-null, and the destination
+// description equals what the query pass reports, so an operation may write exactly
+// dstStride(info) x nDstHeight x nDstPlanes bytes. Indexed images (8 bits or fewer) come with
+// 256-entry colour tables, mask tiles lie inside the source image.
+//
+// Operations not registered answer "Not support operate!". Entries of the neighbourhood filters,
+// distortions and pictorial effects (0, 1, 2, 5, 6, 13..23, 27..32) live in their own family
+// files (blursharpen, fft, emboss, noisealgorithm, customfilter, fragmentfilter,
+// findedgesalgorithm, diffusefilter, spherizealgorithm, twirlalgorithm, wavealgorithm,
+// pinchdistort, mosaiceffect, rainalgorithm, snowalgorithm, cloudeffect, windeffect, blockeffect,
+// lighteffect); their parameter blocks go at the marked place in include/rasterkit.h.
+#ifndef RASTERKIT_INTERNAL_H
+#define RASTERKIT_INTERNAL_H
+
+#include "rasterkit.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace rasterkit {
+
+using Operation = int (*)(ImageInfo& info);
+
+// Registers an operation at load time; use through RASTERKIT_OPERATION.
+struct OperationRegistrar {
+  OperationRegistrar(int index, Operation operation) noexcept;
+};
+
+#define RASTERKIT_OPERATION(index, function) \
+  static const ::rasterkit::OperationRegistrar rasterkitRegistrar_##function{index, function}
+
+constexpr int kSucceed = RK_RESULT_SUCCEED;
+constexpr int kCancel = RK_RESULT_CANCEL;
+constexpr int kNotSupported = RK_RESULT_NOT_SUPPORTED;
+constexpr int kTooSmall = RK_RESULT_TOO_SMALL;
+constexpr int kNoMemory = RK_RESULT_NO_MEMORY;
+constexpr int kException = RK_RESULT_EXCEPTION;
+
+constexpr int kPaletteEntries = 256;
+constexpr std::size_t kPaletteBytes = 4 * kPaletteEntries;
+
+// ---- Sizes and rows -------------------------------------------------------------------------
+
+// Bytes of one row (of one plane) for a bit count and width; 0 for a bit count no layout knows.
+// 24 bits in three planes use the 8-bit stride per plane.
+std::ptrdiff_t rowStride(int bitCount, int width, int planes = 1) noexcept;
+std::ptrdiff_t srcStride(const ImageInfo& info) noexcept;
+std::ptrdiff_t dstStride(const ImageInfo& info) noexcept;
+// stride x height x planes (planar 24 bits: three planes of height rows each).
+std::size_t srcBytes(const ImageInfo& info) noexcept;
+std::size_t dstBytes(const ImageInfo& info) noexcept;
+
+inline std::uint8_t* rowAt(void* data, std::ptrdiff_t stride, std::ptrdiff_t row) noexcept {
+  return static_cast<std::uint8_t*>(data) + stride * row;
+}
+inline const std::uint8_t* rowAt(const void* data, std::ptrdiff_t stride,
+                                 std::ptrdiff_t row) noexcept {
+  return static_cast<const std::uint8_t*>(data) + stride * row;
+}
+inline std::uint8_t* srcRow(const ImageInfo& info, std::ptrdiff_t row) noexcept {
+  return rowAt(info.lpSrcData, srcStride(info), row);
+}
+inline std::uint8_t* dstRow(const ImageInfo& info, std::ptrdiff_t row) noexcept {
+  return rowAt(info.lpDstData, dstStride(info), row);
+}
+// Row `row` of plane `plane` of a planar 24-bit buffer.
+inline std::uint8_t* planeRow(void* data, std::ptrdiff_t stride, int height, int plane,
+                              std::ptrdiff_t row) noexcept {
+  return rowAt(data, stride, static_cast<std::ptrdiff_t>(plane) * height + row);
+}
+
+inline bool isPlanar24(const ImageInfo& info) noexcept {
+  return info.nSrcBitCount == 24 && info.nSrcPlanes == 3;
+}
+
+// ---- Colour tables --------------------------------------------------------------------------
+
+inline std::uint8_t* srcPalette(const ImageInfo& info) noexcept {
+  return static_cast<std::uint8_t*>(info.lpSrcPalette);
+}
+inline std::uint8_t* dstPalette(const ImageInfo& info) noexcept {
+  return static_cast<std::uint8_t*>(info.lpDstPalette);
+}
+// nColors, or 2^bitCount when 0, never more than the 256 entries a table holds.
+int paletteCount(const ImageInfo& info) noexcept;
+// True when the first `count` entries have blue = green = red.
+bool isGreyPalette(const std::uint8_t* palette, int count) noexcept;
+// Operations that move pixels of indexed images carry the colour table along.
+void copyPalette(const ImageInfo& info) noexcept;
+// Maps the blue, green and red bytes of the first `count` source entries through `table` into
+// the destination table; reserved bytes are left as they are.
+void mapPalette(const ImageInfo& info, int count, const std::uint8_t table[256]) noexcept;
+// Copies the source pixel block (stride x height x planes of the source) to the destination.
+void copyPixels(const ImageInfo& info) noexcept;
+
+// ---- Query pass -----------------------------------------------------------------------------
+
+// Writes the flags and a destination description equal to the source's (type too when asked).
+void describeSameAsSource(ImageInfo& info, bool copyType) noexcept;
+
+// ---- Callbacks ------------------------------------------------------------------------------
+
+inline bool canceled(const ImageInfo& info) { return info.lpfnIsCanceled() != 0; }
+inline void progress(const ImageInfo& info, int done, int total) {
+  info.lpfnProgress(done, total);
+}
+
+// ---- Selection mask -------------------------------------------------------------------------
+
+// The mask resolved row by row: row(y) gives one byte per pixel (1 selected, 0 not), or null
+// when there is no mask and every pixel is selected.
+class Selection {
+public:
+  Selection(const ImageInfo& info, int width);
+  bool active() const noexcept { return !tiles_.empty() || hasMask_; }
+  const std::uint8_t* row(int y);
+  bool selected(int x, int y) const noexcept;
+
+private:
+  std::vector<const MaskTile*> tiles_;  // in list order
+  std::vector<std::uint8_t> row_;
+  int width_;
+  int cachedRow_ = -1;
+  bool hasMask_;
+};
+
+// ---- Per-channel driver ---------------------------------------------------------------------
+
+// A worker sees an 8-bit single-channel image (stride (width + 3) & ~3) in lpSrcData/lpDstData
+// and reports progress with channelProgress.
+using ChannelWorker = int (*)(ImageInfo& info, int channel);
+
+// Runs the worker on each channel of a grey or 24-bit image (both passes).
+int runPerChannel(ImageInfo& info, ChannelWorker worker);
+// Progress in the driver's convention: the channels together run once from 1 to 3 x height.
+void channelProgress(const ImageInfo& info, int channel, int row);
+
+// ---- Sampling -------------------------------------------------------------------------------
+
+inline std::uint8_t clampByte(int value) noexcept {
+  return static_cast<std::uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
+}
+inline int clampInt(int value, int low, int high) noexcept {
+  return value < low ? low : (value > high ? high : value);
+}
+
+constexpr double kPi = 3.14159;  // the angle conversion of every geometric parameter
+inline double toRadians(double degrees) noexcept { return degrees * kPi / 180.0; }
+
+// Bilinear position inside a w x h image: neighbours (x0, y0) and (x1, y1) and the fractions,
+// the position clamped to 0..w - 1.00001 and 0..h - 1.00001.
+struct BilinearPoint {
+  int x0;
+  int y0;
+  int x1;
+  int y1;
+  double fx;
+  double fy;
+};
+BilinearPoint bilinearPoint(double sx, double sy, int width, int height) noexcept;
+
+// Reads a pixel of a 1-bit row (most significant bit first) and writes one.
+inline int getBit(const std::uint8_t* row, int x) noexcept {
+  return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
+inline void setBit(std::uint8_t* row, int x, int bit) noexcept {
+  const auto mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
+  row[x >> 3] = static_cast<std::uint8_t>(bit ? (row[x >> 3] | mask) : (row[x >> 3] & ~mask));
+}
+
+}  // namespace rasterkit
+
+#endif  // RASTERKIT_INTERNAL_H
