@@ -84,6 +84,74 @@ void describeSameAsSource(ImageInfo& info, bool copyType) noexcept {
   info.nDstChannels = info.nSrcChannels;
 }
 
+// ---- Tone tables ----------------------------------------------------------------------------
+
+int mapPixels8(const ImageInfo& info, const ByteTable& table, bool rowCallbacks) {
+  const std::ptrdiff_t stride = srcStride(info);
+  const int width = info.nSrcWidth;
+  const int height = info.nSrcHeight;
+  Selection selection(info, width);
+  for (int y = 0; y < height; ++y) {
+    if (rowCallbacks && canceled(info)) return kCancel;
+    const std::uint8_t* in = rowAt(info.lpSrcData, stride, y);
+    std::uint8_t* out = rowAt(info.lpDstData, stride, y);
+    const std::uint8_t* selected = selection.row(y);
+    std::memcpy(out + width, in + width, static_cast<std::size_t>(stride - width));
+    if (selected == nullptr) {
+      for (int x = 0; x < width; ++x) out[x] = table[in[x]];
+    } else {
+      for (int x = 0; x < width; ++x) out[x] = selected[x] ? table[in[x]] : in[x];
+    }
+    if (rowCallbacks) progress(info, y + 1, height);
+  }
+  return kSucceed;
+}
+
+int mapPixels24(const ImageInfo& info, const ByteTable (&tables)[3], bool rowCallbacks) {
+  const std::ptrdiff_t stride = srcStride(info);
+  const int width = info.nSrcWidth;
+  const int height = info.nSrcHeight;
+  const bool planar = info.nSrcPlanes == 3;
+  const std::ptrdiff_t used = planar ? width : 3 * static_cast<std::ptrdiff_t>(width);
+  Selection selection(info, width);
+  for (int y = 0; y < height; ++y) {
+    if (rowCallbacks && canceled(info)) return kCancel;
+    const std::uint8_t* selected = selection.row(y);
+    if (planar) {
+      for (int c = 0; c < 3; ++c) {
+        const std::uint8_t* in = planeRow(info.lpSrcData, stride, height, c, y);
+        std::uint8_t* out = planeRow(info.lpDstData, stride, height, c, y);
+        const ByteTable& table = tables[c];
+        std::memcpy(out + used, in + used, static_cast<std::size_t>(stride - used));
+        for (int x = 0; x < width; ++x) {
+          out[x] = (selected == nullptr || selected[x]) ? table[in[x]] : in[x];
+        }
+      }
+    } else {
+      const std::uint8_t* in = rowAt(info.lpSrcData, stride, y);
+      std::uint8_t* out = rowAt(info.lpDstData, stride, y);
+      std::memcpy(out + used, in + used, static_cast<std::size_t>(stride - used));
+      const ByteTable& t0 = tables[0];
+      const ByteTable& t1 = tables[1];
+      const ByteTable& t2 = tables[2];
+      for (int x = 0; x < width; ++x) {
+        const std::ptrdiff_t i = 3 * static_cast<std::ptrdiff_t>(x);
+        if (selected == nullptr || selected[x]) {
+          out[i] = t0[in[i]];
+          out[i + 1] = t1[in[i + 1]];
+          out[i + 2] = t2[in[i + 2]];
+        } else {
+          out[i] = in[i];
+          out[i + 1] = in[i + 1];
+          out[i + 2] = in[i + 2];
+        }
+      }
+    }
+    if (rowCallbacks) progress(info, y + 1, height);
+  }
+  return kSucceed;
+}
+
 // ---- Selection ------------------------------------------------------------------------------
 
 Selection::Selection(const ImageInfo& info, int width)

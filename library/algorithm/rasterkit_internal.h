@@ -103,6 +103,24 @@ void mapPalette(const ImageInfo& info, int count, const std::uint8_t table[256])
 // Copies the source pixel block (stride x height x planes of the source) to the destination.
 void copyPixels(const ImageInfo& info) noexcept;
 
+// ---- Tone tables ----------------------------------------------------------------------------
+
+using ByteTable = std::uint8_t[256];
+
+// Maps every selected pixel of an 8-bit image through `table`, or of a 24-bit image (one or three
+// planes) through one table per pixel byte (blue, green, red); unselected pixels are copied.
+// With `rowCallbacks`, polls for cancellation before each row and reports (row + 1, height)
+// after it. Returns kSucceed or kCancel.
+int mapPixels8(const ImageInfo& info, const ByteTable& table, bool rowCallbacks);
+int mapPixels24(const ImageInfo& info, const ByteTable (&tables)[3], bool rowCallbacks);
+
+// A double turned into a byte: truncated and clamped (NaN gives 0).
+inline std::uint8_t truncToByte(double value) noexcept {
+  if (!(value >= 0.0)) return 0;
+  if (value >= 255.0) return 255;
+  return static_cast<std::uint8_t>(value);
+}
+
 // ---- Query pass -----------------------------------------------------------------------------
 
 // Writes the flags and a destination description equal to the source's (type too when asked).
