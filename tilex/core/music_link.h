@@ -1,0 +1,49 @@
+// The game's music: the music component (mp3play.so) played on one worker thread per file.
+#pragma once
+
+#include "mp3play.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <atomic>
+#include <thread>
+
+namespace tilex {
+
+enum class MusicStart { Playing = 0, NoComponent = 1, MissingEntry = 2, NoFile = 3 };
+
+class MusicLink {
+public:
+  // finished(result) runs on the worker thread when a run ends by itself (a file that cannot be
+  // played); a stopped run does not report.
+  explicit MusicLink(std::function<void(int)> finished = {});
+  ~MusicLink();
+  MusicLink(const MusicLink&) = delete;
+  MusicLink& operator=(const MusicLink&) = delete;
+
+  // Loads the component (once) and plays the file.
+  MusicStart start(const std::string& componentPath, const std::string& file);
+  // Plays another file with the component already loaded; false without one or without the file.
+  bool play(const std::string& file);
+  // Stops the playing file and ends its worker; nothing happens when none plays.
+  void stop();
+  bool playing() const { return worker_.joinable(); }
+  bool loaded() const { return module_ != nullptr; }
+
+private:
+  struct Api {
+    decltype(&player_init) init = nullptr;
+    decltype(&player_run) run = nullptr;
+    decltype(&player_stop) stop = nullptr;
+    decltype(&player_finish) finish = nullptr;
+  };
+  std::function<void(int)> finished_;
+  void* module_ = nullptr;
+  Api api_;
+  PlayerState state_{};
+  std::thread worker_;
+  std::shared_ptr<std::atomic<bool>> stopped_;
+};
+
+} // namespace tilex
