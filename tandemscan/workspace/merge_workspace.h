@@ -1,0 +1,254 @@
+// The merge workspace: two panes in which the left and the right part of a document are placed
+// against each other before they are joined. The model holds the parts, their placement and the
+// tools' state; it draws nothing and talks to its window only through WorkspaceHost.
+#pragma once
+
+#include "engine/image_record.h"
+#include "workspace/geometry.h"
+#include "workspace/pane_side.h"
+#include "workspace/part_store.h"
+#include "workspace/tool_codes.h"
+#include "workspace/workspace_host.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tandemscan {
+
+inline constexpr std::array<std::uint16_t, 14> zoomTable{100, 125, 150, 175, 200, 250, 300,
+                                                         350, 400, 450, 500, 600, 700, 800};
+inline constexpr int basePaneWidth = 255;
+inline constexpr int basePaneHeight = 351;
+
+struct ModeFlags {
+    bool zoom = false;
+    bool move = false;
+    bool rotate = false;
+    bool grid = false;
+    bool flags = false;
+    bool crop = false;
+    bool adjust = false;
+    bool any() const { return zoom || move || rotate || grid || flags || crop || adjust; }
+    friend bool operator==(const ModeFlags&, const ModeFlags&) = default;
+};
+
+struct Modifiers {
+    bool shift = false;
+    bool ctrl = false;
+    bool alt = false;
+};
+
+enum class ArrowKey : std::uint8_t { None = 0, Up = 1, Down = 2, Left = 3, Right = 4 };
+
+// What the first part loaded into an empty workspace was; later parts must match it.
+struct PartReference {
+    bool gray = false;
+    std::uint32_t colourKind = 0;
+    std::int32_t xPelsPerMeter = 0;
+    std::int32_t yPelsPerMeter = 0;
+    friend bool operator==(const PartReference&, const PartReference&) = default;
+};
+
+// Outcome of the checks made on a file before it is loaded.
+enum class PartCheck { Accepted = 0, NotSupported = 1, ResolutionDiffers = 2, TypeDiffers = 3 };
+
+// How the pop-up menu looks for a right-click at a point.
+struct PopupMenuState {
+    bool undoEnabled = false;
+    bool redoEnabled = false;
+    bool reloadEnabled = false;
+    bool zoomEnabled = false;
+    int zoomChecked = 0;
+    bool saveSolelyEnabled = false;
+    bool lockEnabled = false;
+    bool lockChecked = false;
+};
+
+// The scales between an original, its working copy and the screen.
+struct ImageScales {
+    double workScale = 1.0; // original pixels per working-copy pixel
+    double viewScale = 1.0; // working-copy pixels per screen pixel
+    double fitScale = 1.0;  // viewScale at zoom 100 %
+    double paneFactor = 1.0;
+};
+
+class MergeWorkspace {
+public:
+    // paneWidth and paneHeight are the size of each pane; the workspace is two panes and a
+    // one-pixel divider wide.
+    MergeWorkspace(WorkspaceHost& host, PartStore& store, int paneWidth = basePaneWidth,
+                   int paneHeight = basePaneHeight);
+    ~MergeWorkspace();
+    MergeWorkspace(const MergeWorkspace&) = delete;
+    MergeWorkspace& operator=(const MergeWorkspace&) = delete;
+
+    // --- layout -----------------------------------------------------------------------------
+    // New pane size from the main window; re-renders both sides at the current zoom.
+    void resize(int paneWidth, int paneHeight);
+    // Pane size relative to 255 x 351, as a percentage (the main window's zoom of the panes).
+    void setPaneFactor(int percent);
+    int paneWidth() const { return paneWidth_; }
+    int paneHeight() const { return paneHeight_; }
+    // The whole client area and the divider between the panes.
+    Rect clientRect() const { return Rect{0, 0, 2 * paneWidth_ + 1, paneHeight_ + 10}; }
+    Rect dividerRect() const { return Rect{paneWidth_ + 1, 0, paneWidth_ + 2, paneHeight_ + 10}; }
+    // Which pane holds p: 0, 1, or -1 for neither.
+    int sideAt(Point p) const;
+
+    // --- loading and clearing ------------------------------------------------------------------
+    // Checks a file against the other side's part and loads it; false (with a message) when refused.
+    bool loadPart(const std::string& path, int side);
+    void clearSide(int side);
+    // The check alone, for a header that is about to be loaded.
+    PartCheck checkPart(const HeaderBlock& header, bool otherHoldsPart);
+    // Whether two parts of these widths can be merged automatically (A4 to Letter width each).
+    static bool widthRuleHolds(std::int32_t xPelsPerMeter, std::int32_t leftWidth, std::int32_t rightWidth);
+
+    // --- tools --------------------------------------------------------------------------------
+    void selectTool(ToolMode code, bool pressed);
+    // Runs a palette command; `pressed` is the palette's state for the tool. Automatic merge
+    // returns true when the parts were placed and the joined preview is ready.
+    bool toolCommand(ToolCommand code, bool pressed);
+    void exchange();
+    void rotateSide(int side);
+    void zoomTo(int index);
+    void uniteFlags();
+    // Places both parts so that they make up a sheet of the given width (tenths of a millimetre;
+    // values outside 2301..4219 keep the last valid width, at first A3's long side).
+    bool placeAutomatically(int originalWidthTenthsMm = 0);
+    void clearMoveTargets();
+
+    // --- mouse and keyboard -------------------------------------------------------------------
+    void mousePress(Point p, Modifiers m);
+    void mouseMove(Point p, bool leftDown, Modifiers m);
+    void mouseRelease(Point p);
+    void doubleClick(Point p);
+    void arrowKey(ArrowKey key);
+    // Alt pressed or released: the zoom cursor follows at once.
+    void altChanged(bool altDown);
+    // The cursor for the mouse at p with the buttons up.
+    CursorSlot chooseCursor(Point p, bool altDown) const;
+    // One 200 ms tick of a side's crawling crop dots.
+    void cropTick(int side);
+
+    // --- crop frame ---------------------------------------------------------------------------
+    void createCropFrame(int side);
+    void closeCropFrame(int side);
+    void applyCrop(int side);
+
+    // --- history and pop-up menu --------------------------------------------------------------
+    PopupMenuState prepareMenu(Point p);
+    // The menu opens: the tool modes are suspended until the next left press or menu command.
+    void suspendModes();
+    // A menu command; cursor is the mouse position (workspace coordinates) for Reload.
+    void menuCommand(int command, Point cursor);
+    void undo();
+    void redo();
+    void reload(int side);
+    void toggleLock(int side);
+
+    // --- queries ------------------------------------------------------------------------------
+    bool isModified(bool reset);
+    bool holdsPart(int side) const { return sides_[side].holdsPart; }
+    bool isLocked(int side) const { return sides_[side].locked; }
+    int workingBitsPerPixel() const;
+    PartReference copyPartReference() const { return reference_; }
+    bool loadedEightBit() const { return loadedEightBit_; }
+    bool autoMode() const { return autoMode_; }
+    double autoOverlap() const { return autoOverlap_; }
+    const PaneSide& side(int s) const { return sides_[s]; }
+    int zoomIndex() const { return zoomIndex_; }
+    ToolMode mode() const { return mode_; }
+    ModeFlags modeFlags() const { return flags_; }
+    bool modesSuspended() const { return modesSuspended_; }
+    EditKind lastEdit() const { return lastEdit_; }
+    const ImageScales& scales() const { return scales_; }
+    Point lastMouse() const { return lastMouse_; }
+    std::uint32_t cropHit() const { return cropHit_; }
+
+    // --- the joined image ---------------------------------------------------------------------
+    // Joins the working copies as placed into the preview image.
+    bool composePreview();
+    // The joined preview image (empty when none is held).
+    const ImageRecord& joinedImage() const { return joined_; }
+    // The preview window closed: the joined image is released.
+    void endPreview();
+    // Joins the originals with the recorded edits and writes the result.
+    bool saveMerged(const std::string& path);
+    // Writes one side's original with its recorded edits.
+    bool saveSingle(int side, const std::string& path);
+
+    // Called after the adjustment dialog changed a side's working copy.
+    void workingCopyChanged(int side);
+
+private:
+    friend class WorkspaceTestAccess;
+
+    void layoutPanes(int paneWidth, int paneHeight);
+    void clampOffsets(int side);
+    void anchor(int side);
+    void rerender(int side);
+    void invalidatePane(int side, bool erase = false);
+    bool makeWorkingCopy(int side, bool reuseScale);
+    void fitToPane(int side, bool reuseScale);
+    void reportParts();
+    void sendWidthRule();
+    bool lockRefused(int side);
+    bool eitherLocked() const { return sides_[0].locked || sides_[1].locked; }
+    void showLockMessage();
+    void leaveMode(ToolMode newCode);
+    void enterMode(ToolMode code, bool pressed);
+    void showCrosshairs(bool on);
+    void eraseCrosshair(int side);
+    void removeFlag(int side);
+    void placeFlagsFromGrid(bool on);
+    void reportFlags();
+    bool dragCrosshair(int side, Point p);
+    void moveSide(int side, int dx, int dy);
+    void restorePart(int side);
+    void toggleEdit();
+    void swapPlacement(int side, int slot);
+    void swapSides();
+    void closeAllCropFrames();
+    void resetHistory();
+
+    WorkspaceHost& host_;
+    PartStore& store_;
+    int paneWidth_ = basePaneWidth;
+    int paneHeight_ = basePaneHeight;
+    ImageScales scales_;
+    std::array<PaneSide, 2> sides_;
+    ToolMode mode_ = ToolMode::None;
+    bool modeArgument_ = false;
+    ModeFlags flags_;
+    bool modesSuspended_ = false;
+    ModeFlags savedFlags_;
+    int zoomIndex_ = 0;
+    int previousZoomIndex_ = 0;
+    Point lastMouse_;
+    std::array<bool, 2> pressedSide_{false, false};
+    std::uint32_t cropHit_ = CropNothing;
+    Point pressPivot_;
+    bool adjustOneSide_ = false;
+    bool adjustLeft_ = false;
+    EditKind lastEdit_ = EditKind::None;
+    int lastEditSide_ = 0;
+    bool undoToggled_ = false;
+    int undoMenuState_ = 2;
+    std::array<int, 8> undoPlacement_{};
+    ImageRecord undoImage_;
+    std::optional<CropRecord> undoneCrop_;
+    bool modified_ = false;
+    bool loadedEightBit_ = false;
+    bool autoMode_ = false;
+    double autoOverlap_ = 0.0;
+    float paperWidth_ = 16.5354f;
+    ImageRecord joined_;
+    PartReference reference_;
+    bool popupLeft_ = true;
+    bool lockLeft_ = true;
+};
+
+} // namespace tandemscan

@@ -1,0 +1,156 @@
+// The crop frame on each side: creating and closing it, its crawling dots, and applying it to the
+// working copy (turning the part upright first when the frame is turned).
+#include "workspace/merge_workspace.h"
+
+#include "engine/pixel_tools.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace tandemscan {
+
+void MergeWorkspace::createCropFrame(int s)
+{
+    CropFrame& c = sides_[s].crop;
+    c.active = true;
+    c.frame = newCropFrame(sides_[s].paneRect);
+    c.saved = c.frame;
+    c.phase = 0;
+    host_.cropTimer(s, true);
+    invalidatePane(s);
+    host_.repaintNow();
+}
+
+void MergeWorkspace::closeCropFrame(int s)
+{
+    CropFrame& c = sides_[s].crop;
+    if (!c.active)
+        return;
+    c.active = false;
+    host_.cropTimer(s, false);
+    invalidatePane(s);
+}
+
+void MergeWorkspace::closeAllCropFrames()
+{
+    for (int s = 0; s < 2; ++s)
+        closeCropFrame(s);
+}
+
+void MergeWorkspace::cropTick(int s)
+{
+    CropFrame& c = sides_[s].crop;
+    if (!c.active)
+        return;
+    const int cycle = 2 * cropDotSpacing(c.frame.angle);
+    c.phase = (c.phase + 1) % cycle;
+    invalidatePane(s);
+}
+
+void MergeWorkspace::applyCrop(int s)
+{
+    PaneSide& side = sides_[s];
+    if (!side.crop.active || side.locked || side.workingCopy.empty())
+        return;
+    modified_ = true;
+    autoMode_ = false;
+    lastEdit_ = EditKind::Crop;
+    lastEditSide_ = s;
+    undoToggled_ = false;
+    undoneCrop_.reset();
+    undoImage_ = side.workingCopy.clone();
+    previousZoomIndex_ = zoomIndex_;
+    host_.beginWait();
+
+    CropGeometry g = normalised(side.crop.frame);
+    if (g.rect().intersected(side.partRect()).isEmpty()) {
+        closeCropFrame(s);
+        host_.endWait();
+        return;
+    }
+    if (g.isTurned()) {
+        const Rect before = side.partRect();
+        const Point oldCentre{(before.left + before.right) / 2, (before.top + before.bottom) / 2};
+        // Turn the part clockwise by the frame's angle so that the frame stands upright; the
+        // same whole degrees are replayed on the original when saving.
+        const int degrees = static_cast<int>(g.angle * 180.0 / cropPiApprox + 0.5);
+        const HeaderBlock& src = side.workingCopy.headerBlock();
+        std::optional<ImageRecord> turned =
+            ImageRecord::allocate(src, PixelTools::rotatedSize(src.header, degrees));
+        if (!turned || !PixelTools::rotateImage(turned->headerBlock(), turned->pixels(), degrees, src,
+                                                side.workingCopy.pixels(), PixelTools::rasterType(src))) {
+            host_.showMessage(MessageIcon::Error, "Error", "Not enough memory");
+            closeCropFrame(s);
+            host_.endWait();
+            return;
+        }
+        turned->header().sizeImage = PixelTools::imageDataSize(turned->header());
+        side.workingCopy = std::move(*turned);
+        ++side.renderCount;
+        rerender(s);
+        const Rect after = side.partRect();
+        const Point newCentre{(after.left + after.right) / 2, (after.top + after.bottom) / 2};
+        // The frame's drawn corner, carried along with the picture by the turn.
+        const Point drawnCorner = rotateAbout(Point{g.left, g.top}, g.pivot(), g.angle);
+        const Point corner = rotateAbout(drawnCorner, oldCentre, -g.angle);
+        const int w = g.right - g.left;
+        const int h = g.bottom - g.top;
+        g.left = corner.x + newCentre.x - oldCentre.x;
+        g.top = corner.y + newCentre.y - oldCentre.y;
+        g.right = g.left + w;
+        g.bottom = g.top + h;
+    }
+    // Only the part's own pixels can be kept: a frame reaching past the part is cut back to it
+    // before it is converted to working-copy pixels.
+    const Rect part = side.partRect();
+    const Rect kept = g.rect().intersected(part);
+    const double scale = scales_.viewScale;
+    const auto toWorking = [scale](int v, int origin) {
+        return std::abs(static_cast<int>((v - origin) * scale + 0.5));
+    };
+    CropRecord record;
+    record.angle = g.isTurned() ? g.angle : 0.0;
+    record.left = toWorking(kept.left, part.left);
+    record.top = toWorking(kept.top, part.top);
+    record.right = toWorking(kept.right, part.left);
+    record.bottom = toWorking(kept.bottom, part.top);
+
+    const HeaderBlock& src = side.workingCopy.headerBlock();
+    const std::uint32_t bytes = PixelTools::cropImage(src, side.workingCopy.pixels(), record.left, record.top,
+                                                      record.right, record.bottom, nullptr, {});
+    HeaderBlock cutHeader{};
+    std::optional<ImageRecord> cut = bytes > 0 ? ImageRecord::allocate(cutHeader, bytes) : std::nullopt;
+    if (!cut || PixelTools::cropImage(src, side.workingCopy.pixels(), record.left, record.top, record.right,
+                                      record.bottom, &cut->headerBlock(), cut->pixels()) != 1) {
+        closeCropFrame(s);
+        host_.endWait();
+        return;
+    }
+    side.cropHistory.push_back(record);
+    side.workingCopy = std::move(*cut);
+    ++side.renderCount;
+    rerender(s);
+    if (sides_[1 - s].holdsPart) {
+        const ImageRecord& l = sides_[leftSide].workingCopy;
+        const ImageRecord& r = sides_[rightSide].workingCopy;
+        const bool holds = !l.empty() && !r.empty() &&
+                           widthRuleHolds(l.header().xPelsPerMeter, l.header().width, r.header().width);
+        host_.toolState(ToolState::AutoMergeWidth, holds ? 1 : 0);
+    }
+    closeCropFrame(s);
+    if (flags_.crop && !sides_[0].crop.active && !sides_[1].crop.active) {
+        host_.toolState(ToolState::CropClosed, 0);
+        flags_.crop = false;
+    }
+    host_.endWait();
+}
+
+void MergeWorkspace::doubleClick(Point p)
+{
+    const int s = sideAt(p);
+    if (s < 0 || sides_[s].locked || !sides_[s].crop.active)
+        return;
+    applyCrop(s);
+}
+
+} // namespace tandemscan

@@ -1,0 +1,268 @@
+// One step of history (undo and redo toggle the last edit) and the pane pop-up menu: its
+// enabling rules, Reload, the zoom levels and Lock.
+#include "workspace/merge_workspace.h"
+
+#include <filesystem>
+#include <utility>
+
+namespace tandemscan {
+
+PopupMenuState MergeWorkspace::prepareMenu(Point p)
+{
+    PopupMenuState m;
+    const int s = sideAt(p);
+    if (s >= 0) {
+        const PaneSide& side = sides_[s];
+        m.saveSolelyEnabled = side.holdsPart;
+        if (side.holdsPart)
+            popupLeft_ = s == leftSide;
+        m.lockChecked = side.locked;
+        m.lockEnabled = side.holdsPart;
+        if (side.holdsPart)
+            lockLeft_ = s == leftSide;
+        const ImageRecord* original = store_.original(s);
+        m.reloadEnabled = original != nullptr && !original->empty() && !side.locked && !side.sourcePath.empty();
+    }
+    if (lastEdit_ != EditKind::None) {
+        bool grayed = false;
+        if (s >= 0 && sides_[s].locked) {
+            grayed = true;
+        } else if (s >= 0 && sides_[1 - s].locked) {
+            const int locked = 1 - s;
+            grayed = lastEdit_ == EditKind::Exchange || lastEdit_ == EditKind::Zoom || lastEditSide_ == locked;
+        }
+        if (!grayed) {
+            if (!undoToggled_) {
+                m.undoEnabled = true;
+                undoMenuState_ = 2;
+            } else if (undoMenuState_ == 4) {
+                m.undoEnabled = true;
+            } else {
+                m.redoEnabled = true;
+            }
+        }
+    }
+    if (s >= 0 && eitherLocked())
+        m.zoomEnabled = false;
+    else
+        m.zoomEnabled = sides_[0].holdsPart || sides_[1].holdsPart;
+    m.zoomChecked = zoomIndex_;
+    return m;
+}
+
+void MergeWorkspace::suspendModes()
+{
+    if (modesSuspended_)
+        return;
+    savedFlags_ = flags_;
+    modesSuspended_ = true;
+    flags_ = ModeFlags{};
+}
+
+void MergeWorkspace::menuCommand(int command, Point cursor)
+{
+    if (modesSuspended_) {
+        flags_ = savedFlags_;
+        modesSuspended_ = false;
+    }
+    if (command == MenuUndo) {
+        undo();
+    } else if (command == MenuRedo) {
+        redo();
+    } else if (command == MenuReload) {
+        const int s = sideAt(cursor);
+        if (sides_[0].sourcePath.empty() && sides_[1].sourcePath.empty())
+            return;
+        if (s >= 0)
+            reload(s);
+    } else if (command >= MenuZoomFirst && command < MenuZoomFirst + static_cast<int>(zoomTable.size())) {
+        const int k = command - MenuZoomFirst;
+        if (k != zoomIndex_) {
+            zoomTo(k);
+            host_.invalidate(clientRect(), true);
+        }
+    } else if (command == MenuLock) {
+        toggleLock(lockLeft_ ? leftSide : rightSide);
+    }
+}
+
+void MergeWorkspace::swapPlacement(int s, int slot)
+{
+    PaneSide& side = sides_[s];
+    std::swap(side.viewOrigin.x, undoPlacement_[slot]);
+    std::swap(side.viewOrigin.y, undoPlacement_[slot + 1]);
+    std::swap(side.view.offsetX, undoPlacement_[slot + 2]);
+    std::swap(side.view.offsetY, undoPlacement_[slot + 3]);
+    rerender(s);
+    invalidatePane(s, true);
+}
+
+void MergeWorkspace::restorePart(int s)
+{
+    PaneSide& side = sides_[s];
+    const int other = 1 - s;
+    const bool otherHolds = sides_[other].holdsPart;
+    if (!makeWorkingCopy(s, otherHolds))
+        return;
+    side.holdsPart = true;
+    fitToPane(s, otherHolds);
+    rerender(s);
+    if (!otherHolds) {
+        const HeaderBlock& h = side.workingCopy.headerBlock();
+        ImageRecord* original = store_.original(s);
+        checkPart(original != nullptr ? original->headerBlock() : h, false);
+    }
+    host_.toolState(otherHolds ? ToolState::TwoParts : ToolState::OnePart, 0);
+    host_.enableClear(s, true);
+    if (otherHolds)
+        host_.enableOutput(true);
+}
+
+void MergeWorkspace::toggleEdit()
+{
+    const int s = lastEditSide_;
+    switch (lastEdit_) {
+    case EditKind::Move: swapPlacement(s, 0); break;
+    case EditKind::Exchange: swapSides(); break;
+    case EditKind::Rotate: rotateSide(s); break;
+    case EditKind::Zoom:
+        std::swap(zoomIndex_, previousZoomIndex_);
+        zoomTo(zoomIndex_);
+        break;
+    case EditKind::Crop: {
+        PaneSide& side = sides_[s];
+        std::swap(side.workingCopy, undoImage_);
+        ++side.renderCount;
+        if (undoneCrop_) {
+            side.cropHistory.push_back(*undoneCrop_);
+            undoneCrop_.reset();
+        } else if (!side.cropHistory.empty()) {
+            undoneCrop_ = side.cropHistory.back();
+            side.cropHistory.pop_back();
+        }
+        // The zoom saved with the crop comes back with it; the crop stays the edit to toggle.
+        std::swap(zoomIndex_, previousZoomIndex_);
+        scales_.viewScale = scales_.fitScale / static_cast<float>(zoomTable[zoomIndex_] / 100.0f);
+        for (int t = 0; t < 2; ++t) {
+            if (sides_[t].holdsPart) {
+                ++sides_[t].renderCount;
+                rerender(t);
+            }
+        }
+        if (sides_[1 - s].holdsPart) {
+            const ImageRecord& l = sides_[leftSide].workingCopy;
+            const ImageRecord& r = sides_[rightSide].workingCopy;
+            const bool holds = !l.empty() && !r.empty() &&
+                               widthRuleHolds(l.header().xPelsPerMeter, l.header().width, r.header().width);
+            host_.toolState(ToolState::AutoMergeWidth, holds ? 1 : 0);
+        }
+        for (int t = 0; t < 2; ++t) {
+            if (flags_.crop && sides_[t].holdsPart && !sides_[t].crop.active)
+                createCropFrame(t);
+            else if (!flags_.crop && sides_[t].crop.active)
+                closeCropFrame(t);
+        }
+        break;
+    }
+    case EditKind::FlagUnion:
+        swapPlacement(rightSide, 0);
+        swapPlacement(leftSide, 4);
+        break;
+    case EditKind::ClearSide:
+        if (!sides_[s].holdsPart) {
+            restorePart(s);
+        } else {
+            clearSide(s);
+            lastEdit_ = EditKind::ClearSide;
+        }
+        break;
+    default: break;
+    }
+}
+
+void MergeWorkspace::undo()
+{
+    if (lastEdit_ == EditKind::None)
+        return;
+    // Ctrl+Z reaches here without the menu's checks: a locked part is not changed.
+    const bool bothSides = lastEdit_ == EditKind::Exchange || lastEdit_ == EditKind::Zoom ||
+                           lastEdit_ == EditKind::FlagUnion;
+    if ((bothSides && eitherLocked()) || sides_[lastEditSide_].locked) {
+        showLockMessage();
+        return;
+    }
+    modified_ = true;
+    autoMode_ = false;
+    toggleEdit();
+    undoMenuState_ = 2;
+    undoToggled_ = true;
+}
+
+void MergeWorkspace::redo()
+{
+    if (lastEdit_ == EditKind::None)
+        return;
+    const bool bothSides = lastEdit_ == EditKind::Exchange || lastEdit_ == EditKind::Zoom ||
+                           lastEdit_ == EditKind::FlagUnion;
+    if ((bothSides && eitherLocked()) || sides_[lastEditSide_].locked) {
+        showLockMessage();
+        return;
+    }
+    modified_ = true;
+    autoMode_ = false;
+    toggleEdit();
+    undoMenuState_ = 4;
+    undoToggled_ = true;
+}
+
+void MergeWorkspace::reload(int s)
+{
+    if (s < 0 || s > 1)
+        return;
+    const std::string path = sides_[s].sourcePath;
+    std::error_code ec;
+    if (path.empty() || !std::filesystem::exists(path, ec)) {
+        host_.showMessage(MessageIcon::Error, "Error", "Cannot load file, file may be lost");
+        return;
+    }
+    host_.beginWait();
+    sides_[s].locked = false;
+    loadPart(path, s);
+    host_.endWait();
+}
+
+void MergeWorkspace::toggleLock(int s)
+{
+    if (s < 0 || s > 1 || !sides_[s].holdsPart)
+        return;
+    PaneSide& side = sides_[s];
+    side.locked = !side.locked;
+    host_.enableClear(s, !side.locked);
+    host_.enableInput(s, !side.locked);
+    const PaneSide& other = sides_[1 - s];
+    if (side.locked) {
+        if (!other.holdsPart)
+            host_.toolState(ToolState::NoUnlockedPart, 1);
+        else if (other.locked)
+            host_.toolState(ToolState::OtherLocked, 1);
+        else
+            host_.toolState(ToolState::OneLocked, 1);
+    } else {
+        if (!other.holdsPart)
+            host_.toolState(ToolState::OnePart, 0);
+        else if (other.locked)
+            host_.toolState(ToolState::OneLocked, 1);
+        else
+            host_.toolState(ToolState::OtherLocked, 0);
+    }
+}
+
+void MergeWorkspace::resetHistory()
+{
+    lastEdit_ = EditKind::None;
+    undoToggled_ = false;
+    undoImage_.reset();
+    undoneCrop_.reset();
+}
+
+} // namespace tandemscan
