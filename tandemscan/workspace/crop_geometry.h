@@ -3,6 +3,7 @@
 #pragma once
 
 #include "workspace/geometry.h"
+#include "workspace/tool_codes.h"
 
 #include <array>
 #include <cstdint>

@@ -167,6 +167,9 @@ public:
     const ImageScales& scales() const { return scales_; }
     Point lastMouse() const { return lastMouse_; }
     std::uint32_t cropHit() const { return cropHit_; }
+    // The side the last pop-up menu's Save Image Solely and Lock refer to.
+    int popupSide() const { return popupLeft_ ? leftSide : rightSide; }
+    int lockSide() const { return lockLeft_ ? leftSide : rightSide; }
 
     // --- the joined image ---------------------------------------------------------------------
     // Joins the working copies as placed into the preview image.

@@ -1,0 +1,391 @@
+#include "workspace/view/workspace_view.h"
+
+#include "workspace/preview_layout.h"
+#include "workspace/view/image_conversion.h"
+#include "workspace/view/preview_window.h"
+#include "workspace/default_part_store.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace tandemscan {
+
+namespace {
+
+QPoint toQt(Point p) { return QPoint(p.x, p.y); }
+QRect toQt(const Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
+Point fromQt(QPoint p) { return Point{p.x(), p.y()}; }
+
+Modifiers modifiersOf(Qt::KeyboardModifiers m)
+{
+    return Modifiers{m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::ControlModifier), m.testFlag(Qt::AltModifier)};
+}
+
+constexpr int handleHalf = 3;
+constexpr int pivotRadius = 4;
+
+} // namespace
+
+WorkspaceView::WorkspaceView(QWidget* parent, std::unique_ptr<PartStore> store)
+    : QWidget(parent), store_(store ? std::move(store) : makeDefaultPartStore())
+{
+    setObjectName(QStringLiteral("workspaceView"));
+    setMouseTracking(true);
+    setFocusPolicy(Qt::ClickFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    for (int s = 0; s < 2; ++s) {
+        cropTimers_[static_cast<std::size_t>(s)].setInterval(200);
+        connect(&cropTimers_[static_cast<std::size_t>(s)], &QTimer::timeout, this, [this, s] { model_->cropTick(s); });
+    }
+    model_ = std::make_unique<MergeWorkspace>(*this, *store_);
+    const Rect client = model_->clientRect();
+    resize(client.width(), client.height());
+}
+
+WorkspaceView::~WorkspaceView()
+{
+    model_.reset();
+    store_.reset();
+}
+
+void WorkspaceView::setTranslator(Translator translate) { translate_ = std::move(translate); }
+
+QString WorkspaceView::translate(const QString& text) const { return translate_ ? translate_(text) : text; }
+
+void WorkspaceView::resizePanes(int paneWidth, int paneHeight)
+{
+    model_->resize(paneWidth, paneHeight);
+    const Rect client = model_->clientRect();
+    resize(client.width(), client.height());
+    update();
+}
+
+bool WorkspaceView::handleKey(QKeyEvent* event)
+{
+    const bool press = event->type() == QEvent::KeyPress;
+    switch (event->key()) {
+    case Qt::Key_Alt:
+        model_->altChanged(press);
+        return false;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        if (!press)
+            return false;
+        model_->arrowKey(event->key() == Qt::Key_Up     ? ArrowKey::Up
+                         : event->key() == Qt::Key_Down ? ArrowKey::Down
+                         : event->key() == Qt::Key_Left ? ArrowKey::Left
+                                                        : ArrowKey::Right);
+        return true;
+    default: return false;
+    }
+}
+
+void WorkspaceView::runToolCommand(ToolCommand code, bool pressed)
+{
+    if (code == ToolCommand::AutoMerge) {
+        if (model_->placeAutomatically())
+            showJoinedImage();
+        return;
+    }
+    model_->toolCommand(code, pressed);
+}
+
+bool WorkspaceView::showPreview()
+{
+    if (!model_->composePreview())
+        return false;
+    model_->clearMoveTargets();
+    showJoinedImage();
+    return true;
+}
+
+void WorkspaceView::showJoinedImage()
+{
+    const ImageRecord& joined = model_->joinedImage();
+    if (joined.empty())
+        return;
+    const PreviewFacts facts = previewFacts(joined.header(), model_->scales().workScale);
+    PreviewTexts texts;
+    texts.imageSize = translate(QString::fromStdString(texts.imageSize)).toStdString();
+    texts.pixel = translate(QString::fromStdString(texts.pixel)).toStdString();
+    texts.resolution = translate(QString::fromStdString(texts.resolution)).toStdString();
+    PreviewWindow window(joined, model_->scales().workScale,
+                         QString::fromStdString(previewInformation(facts, texts)), this);
+    window.exec();
+    model_->endPreview();
+}
+
+// --- host ------------------------------------------------------------------------------------
+
+void WorkspaceView::invalidate(const Rect& area, bool) { update(toQt(area)); }
+
+void WorkspaceView::repaintNow()
+{
+    if (!painting_ && isVisible())
+        repaint();
+}
+
+void WorkspaceView::showMessage(MessageIcon icon, const std::string& caption, const std::string& text)
+{
+    const QMessageBox::Icon qtIcon = icon == MessageIcon::Error     ? QMessageBox::Critical
+                                     : icon == MessageIcon::Warning ? QMessageBox::Warning
+                                                                    : QMessageBox::Information;
+    QMessageBox box(qtIcon, translate(QString::fromStdString(caption)), translate(QString::fromStdString(text)),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("workspaceMessage"));
+    box.exec();
+}
+
+void WorkspaceView::setCursor(CursorSlot slot) { QWidget::setCursor(cursors_.cursor(slot)); }
+
+void WorkspaceView::beginWait()
+{
+    if (waitDepth_++ == 0)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void WorkspaceView::endWait()
+{
+    if (waitDepth_ > 0 && --waitDepth_ == 0)
+        QApplication::restoreOverrideCursor();
+}
+
+void WorkspaceView::toolState(ToolState code, int argument) { emit toolStateChanged(static_cast<int>(code), argument); }
+void WorkspaceView::enableClear(int side, bool enabled) { emit clearEnabledChanged(side, enabled); }
+void WorkspaceView::enableInput(int side, bool enabled) { emit inputEnabledChanged(side, enabled); }
+void WorkspaceView::enableOutput(bool enabled) { emit outputEnabledChanged(enabled); }
+
+void WorkspaceView::cropTimer(int side, bool running)
+{
+    QTimer& t = cropTimers_[side == 0 ? 0 : 1];
+    if (running)
+        t.start();
+    else
+        t.stop();
+}
+
+void WorkspaceView::snapshotChanged()
+{
+    update();
+    emit snapshotUpdated();
+}
+
+void WorkspaceView::moveToolEntered() { emit moveToolSelected(); }
+void WorkspaceView::runImageAdjustment(int side) { emit imageAdjustmentRequested(side); }
+void WorkspaceView::magnifierTrack(Point p) { emit magnifierMoved(toQt(p)); }
+void WorkspaceView::magnifierRepaint() { emit magnifierRepaintRequested(); }
+
+// --- drawing ---------------------------------------------------------------------------------
+
+void WorkspaceView::refreshScreenImage(int s)
+{
+    const PaneSide& side = model_->side(s);
+    auto& screen = screen_[static_cast<std::size_t>(s)];
+    auto& count = screenCount_[static_cast<std::size_t>(s)];
+    if (!side.holdsPart) {
+        screen = QImage();
+        count = side.renderCount;
+        return;
+    }
+    if (count == side.renderCount && screen.width() == side.shownWidth && screen.height() == side.shownHeight)
+        return;
+    const QImage working = toQImage(side.workingCopy);
+    screen = working.isNull() ? QImage()
+                              : working.scaled(side.shownWidth, side.shownHeight, Qt::IgnoreAspectRatio,
+                                               Qt::FastTransformation)
+                                    .convertToFormat(QImage::Format_RGB32);
+    count = side.renderCount;
+}
+
+void WorkspaceView::renderFrame()
+{
+    const QSize size = this->size();
+    if (frame_.size() != size)
+        frame_ = QImage(size, QImage::Format_RGB32);
+    QPainter p(&frame_);
+    p.fillRect(frame_.rect(), palette().color(QPalette::Window));
+    // The divider between the panes, an etched line.
+    const Rect divider = model_->dividerRect();
+    p.fillRect(QRect(divider.left - 1, 0, 1, divider.height()), palette().color(QPalette::Dark));
+    p.fillRect(QRect(divider.left, 0, 1, divider.height()), palette().color(QPalette::Light));
+
+    for (int s = 0; s < 2; ++s) {
+        const PaneSide& side = model_->side(s);
+        const QRect pane = toQt(side.paneRect);
+        p.fillRect(pane, palette().color(QPalette::Base));
+        refreshScreenImage(s);
+        const QImage& screen = screen_[static_cast<std::size_t>(s)];
+        if (!screen.isNull()) {
+            p.save();
+            p.setClipRect(pane);
+            p.drawImage(toQt(Point{side.partRect().left, side.partRect().top}), screen);
+            p.restore();
+        }
+    }
+    // Crosshairs, in the inverting pen so that they show on any picture.
+    p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    p.setPen(QPen(Qt::white, 1));
+    for (int s = 0; s < 2; ++s) {
+        const PaneSide& side = model_->side(s);
+        if (!side.grid.shown)
+            continue;
+        const Rect& r = side.paneRect;
+        p.save();
+        p.setClipRect(toQt(r));
+        p.drawLine(r.left, side.grid.y, r.right, side.grid.y);
+        p.drawLine(side.grid.x, r.top, side.grid.x, r.bottom);
+        p.restore();
+    }
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    for (int s = 0; s < 2; ++s) {
+        const FlagMarker& f = model_->side(s).flag;
+        if (f.placed)
+            p.drawPixmap(f.x, f.y - 16, cursors_.flagIcon(s));
+    }
+    for (int s = 0; s < 2; ++s) {
+        const PaneSide& side = model_->side(s);
+        if (!side.crop.active)
+            continue;
+        const CropGeometry& g = side.crop.frame;
+        const auto corners = turnedCorners(g);
+        QPolygon polygon;
+        for (const Point& c : corners)
+            polygon << toQt(c);
+        p.save();
+        p.setClipRect(toQt(side.paneRect));
+        // Shade what the crop would cut away.
+        QPainterPath outside;
+        outside.addRect(toQt(side.paneRect));
+        QPainterPath inside;
+        inside.addPolygon(polygon);
+        p.fillPath(outside.subtracted(inside), QBrush(Qt::black, Qt::Dense4Pattern));
+        p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        p.setPen(QPen(Qt::white, 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawPolygon(polygon);
+        for (const Point& h : turnedHandles(g))
+            p.drawRect(h.x - handleHalf, h.y - handleHalf, 2 * handleHalf, 2 * handleHalf);
+        p.drawEllipse(QPoint(g.pivotX, g.pivotY), pivotRadius, pivotRadius);
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        // The crawling dots.
+        const CropDots dots = cropDotsForPhase(side.crop.phase, g.angle);
+        const int length = cropOutlineLength(g);
+        bool black = dots.firstBlack;
+        for (int i = dots.start; i < length; i += dots.spacing) {
+            const Point pt = rotateAbout(cropOutlinePoint(g, i), g.pivot(), g.angle);
+            p.setPen(black ? Qt::black : Qt::white);
+            p.drawPoint(toQt(pt));
+            black = !black;
+        }
+        p.restore();
+    }
+}
+
+void WorkspaceView::paintEvent(QPaintEvent* event)
+{
+    painting_ = true;
+    renderFrame();
+    QPainter painter(this);
+    painter.drawImage(event->rect(), frame_, event->rect());
+    painting_ = false;
+}
+
+// --- input -----------------------------------------------------------------------------------
+
+void WorkspaceView::mousePressEvent(QMouseEvent* event)
+{
+    const Point p = fromQt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) {
+        setFocus(Qt::MouseFocusReason);
+        model_->mousePress(p, modifiersOf(event->modifiers()));
+    } else if (event->button() == Qt::RightButton) {
+        const PopupMenuState state = model_->prepareMenu(p);
+        (void)state;
+    }
+}
+
+void WorkspaceView::mouseMoveEvent(QMouseEvent* event)
+{
+    const Point p = fromQt(event->position().toPoint());
+    const bool leftDown = event->buttons().testFlag(Qt::LeftButton);
+    model_->mouseMove(p, leftDown, modifiersOf(event->modifiers()));
+    if (!leftDown)
+        setCursor(model_->chooseCursor(p, event->modifiers().testFlag(Qt::AltModifier)));
+}
+
+void WorkspaceView::mouseReleaseEvent(QMouseEvent* event)
+{
+    const Point p = fromQt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) {
+        model_->mouseRelease(p);
+    } else if (event->button() == Qt::RightButton) {
+        model_->suspendModes();
+        showPopupMenu(event->position().toPoint());
+    }
+}
+
+void WorkspaceView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        model_->doubleClick(fromQt(event->position().toPoint()));
+}
+
+void WorkspaceView::keyPressEvent(QKeyEvent* event)
+{
+    if (!handleKey(event))
+        QWidget::keyPressEvent(event);
+}
+
+void WorkspaceView::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!handleKey(event))
+        QWidget::keyReleaseEvent(event);
+}
+
+void WorkspaceView::showPopupMenu(QPoint at)
+{
+    const PopupMenuState state = model_->prepareMenu(fromQt(at));
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("workspaceMenu"));
+    const auto add = [&](QMenu& m, const char* text, int command, bool enabled) {
+        QAction* a = m.addAction(translate(QString::fromLatin1(text)));
+        a->setData(command);
+        a->setEnabled(enabled);
+        return a;
+    };
+    add(menu, "&Undo", MenuUndo, state.undoEnabled);
+    add(menu, "&Redo", MenuRedo, state.redoEnabled);
+    add(menu, "Re&load", MenuReload, state.reloadEnabled);
+    QMenu* zoom = menu.addMenu(translate(QStringLiteral("&Zoom")));
+    zoom->setEnabled(state.zoomEnabled);
+    for (std::size_t k = 0; k < zoomTable.size(); ++k) {
+        QAction* a = zoom->addAction(QStringLiteral("%1%").arg(zoomTable[k]));
+        a->setData(MenuZoomFirst + static_cast<int>(k));
+        a->setCheckable(true);
+        a->setChecked(static_cast<int>(k) == state.zoomChecked);
+    }
+    add(menu, "Save Image Solely(&G)", MenuSaveSolely, state.saveSolelyEnabled);
+    QAction* lock = add(menu, "Lock(&F)", MenuLock, state.lockEnabled);
+    lock->setCheckable(true);
+    lock->setChecked(state.lockChecked);
+    QAction* chosen = menu.exec(mapToGlobal(at));
+    if (chosen == nullptr)
+        return;
+    const int command = chosen->data().toInt();
+    if (command == MenuSaveSolely) {
+        model_->menuCommand(0, fromQt(at)); // restores the suspended tool modes
+        emit saveSolelyRequested(model_->popupSide());
+        return;
+    }
+    model_->menuCommand(command, fromQt(at));
+}
+
+} // namespace tandemscan

@@ -1,0 +1,109 @@
+// The workspace window: draws the model (parts, crosshairs, flags, crop frames), turns mouse and
+// key events into model calls, and passes the model's reports on as signals.
+#pragma once
+
+#include "workspace/merge_workspace.h"
+#include "workspace/view/cursor_set.h"
+
+#include <QImage>
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QKeyEvent;
+
+namespace tandemscan {
+
+class WorkspaceView : public QWidget, public WorkspaceHost {
+    Q_OBJECT
+public:
+    using Translator = std::function<QString(const QString&)>;
+
+    // Without a store the workspace keeps its originals in the engine's store blocks, read
+    // through the image file component.
+    explicit WorkspaceView(QWidget* parent = nullptr, std::unique_ptr<PartStore> store = nullptr);
+    ~WorkspaceView() override;
+
+    MergeWorkspace& model() { return *model_; }
+    const MergeWorkspace& model() const { return *model_; }
+
+    // Every text shown passes through this (the language component); identity by default.
+    void setTranslator(Translator translate);
+    QString translate(const QString& text) const;
+    // New pane size: the widget takes two panes and the divider.
+    void resizePanes(int paneWidth, int paneHeight);
+    // The client area as last painted; the magnifier reads it.
+    const QImage& snapshot() const { return frame_; }
+    void setMagnifierActive(bool on) { magnifierOn_ = on; }
+    // Arrow and Alt keys seen by the application before dispatch; true when used.
+    bool handleKey(QKeyEvent* event);
+
+    // A palette command: automatic merge shows the preview when it succeeds.
+    void runToolCommand(ToolCommand code, bool pressed);
+    // The Preview button: joins the parts as placed and shows the result full screen.
+    bool showPreview();
+    // Shows the joined image the model holds, then lets the model release it.
+    void showJoinedImage();
+
+    // WorkspaceHost
+    void invalidate(const Rect& area, bool erase) override;
+    void repaintNow() override;
+    void showMessage(MessageIcon icon, const std::string& caption, const std::string& text) override;
+    void setCursor(CursorSlot slot) override;
+    void beginWait() override;
+    void endWait() override;
+    void toolState(ToolState code, int argument) override;
+    void enableClear(int side, bool enabled) override;
+    void enableInput(int side, bool enabled) override;
+    void enableOutput(bool enabled) override;
+    void cropTimer(int side, bool running) override;
+    void snapshotChanged() override;
+    void moveToolEntered() override;
+    void runImageAdjustment(int side) override;
+    bool magnifierActive() const override { return magnifierOn_; }
+    void magnifierTrack(Point p) override;
+    void magnifierRepaint() override;
+
+signals:
+    void toolStateChanged(int code, int argument);
+    void clearEnabledChanged(int side, bool enabled);
+    void inputEnabledChanged(int side, bool enabled);
+    void outputEnabledChanged(bool enabled);
+    void snapshotUpdated();
+    void moveToolSelected();
+    void imageAdjustmentRequested(int side);
+    void saveSolelyRequested(int side);
+    void magnifierMoved(QPoint p);
+    void magnifierRepaintRequested();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    void renderFrame();
+    void refreshScreenImage(int side);
+    void showPopupMenu(QPoint at);
+
+    std::unique_ptr<PartStore> store_;
+    std::unique_ptr<MergeWorkspace> model_;
+    CursorSet cursors_;
+    Translator translate_;
+    QImage frame_;
+    std::array<QImage, 2> screen_;
+    std::array<unsigned, 2> screenCount_{~0u, ~0u};
+    std::array<QTimer, 2> cropTimers_;
+    bool magnifierOn_ = false;
+    bool painting_ = false;
+    int waitDepth_ = 0;
+};
+
+} // namespace tandemscan

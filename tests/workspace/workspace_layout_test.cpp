@@ -1,0 +1,141 @@
+// The workspace's panes, its placement limits and its plain queries.
+#include "recording_host.h"
+#include "workspace/merge_workspace.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tandemscan {
+namespace {
+
+using testing::makeImage;
+using testing::MemoryStore;
+using testing::RecordingHost;
+
+// 60 dpi: the working copy is the original and, when it fits, drawn at one screen pixel per pixel.
+constexpr std::int32_t ppm60 = 2362;
+
+struct Fixture {
+    RecordingHost host;
+    MemoryStore store;
+    MergeWorkspace ws{host, store};
+
+    void load(int side, int width, int height, int bits = 24, std::int32_t ppm = ppm60)
+    {
+        const std::string path = "part" + std::to_string(side) + "_" + std::to_string(width);
+        store.addFile(path, makeImage(width, height, bits, ppm));
+        ASSERT_TRUE(ws.loadPart(path, side)) << host.lastMessage();
+    }
+    // Drags a side with the move tool by (dx, dy) screen pixels, in strokes that stay inside
+    // the pane (the move tool follows the mouse only there).
+    void drag(int side, int dx, int dy)
+    {
+        if (!ws.modeFlags().move)
+            ws.selectTool(ToolMode::Move, true);
+        const Rect pane = ws.side(side).paneRect;
+        const Point start{(pane.left + pane.right) / 2, (pane.top + pane.bottom) / 2};
+        while (dx != 0 || dy != 0) {
+            const int sx = std::clamp(dx, -100, 100);
+            const int sy = std::clamp(dy, -100, 100);
+            ws.mousePress(start, {});
+            ws.mouseMove(Point{start.x + sx, start.y + sy}, true, {});
+            ws.mouseRelease(Point{start.x + sx, start.y + sy});
+            dx -= sx;
+            dy -= sy;
+        }
+    }
+};
+
+TEST(WorkspaceLayout, StartsEmptyAtFullSizeWithNoTool)
+{
+    Fixture f;
+    EXPECT_FALSE(f.ws.holdsPart(0));
+    EXPECT_FALSE(f.ws.holdsPart(1));
+    EXPECT_EQ(f.ws.zoomIndex(), 0);
+    EXPECT_EQ(f.ws.mode(), ToolMode::None);
+    EXPECT_EQ(f.ws.modeFlags(), ModeFlags{});
+    ASSERT_EQ(f.host.states.size(), 1u);
+    EXPECT_EQ(f.host.states[0], std::make_pair(256, 0));
+    EXPECT_EQ(f.ws.side(0).paneRect, (Rect{0, 0, 255, 351}));
+    EXPECT_EQ(f.ws.side(1).paneRect, (Rect{256, 0, 511, 351}));
+    EXPECT_EQ(f.ws.workingBitsPerPixel(), 0);
+}
+
+TEST(WorkspaceLayout, PointsBelongToThePaneThatHoldsThem)
+{
+    Fixture f;
+    const struct {
+        Point p;
+        int side;
+    } cases[] = {
+        {{0, 0}, 0},     {{254, 350}, 0}, {{255, 10}, -1}, // the column between the panes
+        {{256, 10}, 1},                                    // the divider's column is the right pane's
+        {{510, 0}, 1},   {{511, 0}, -1},  {{10, 351}, -1}, {{-1, 5}, -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(f.ws.sideAt(c.p), c.side) << c.p.x << "," << c.p.y;
+}
+
+TEST(WorkspaceLayout, OffsetsStayWithinTheirLimits)
+{
+    const struct {
+        int side;
+        int width;
+        int height;
+        int dx;
+        int dy;
+        int offsetX;
+        int offsetY;
+    } cases[] = {
+        // The left part only goes right, across the seam, until 10 pixels are left.
+        {0, 200, 100, 500, 0, -190, 0},
+        {0, 200, 100, -50, 0, 0, 0},
+        // The right part only goes left.
+        {1, 200, 100, -500, 0, 190, 0},
+        {1, 200, 100, 50, 0, 0, 0},
+        // Up and down: 10 pixels stay in a 351-pixel pane.
+        {0, 200, 100, 0, 1000, 0, -341},
+        {1, 200, 100, 0, -1000, 0, 90},
+        // A part narrower than the 10 pixels that must stay: the second bound wins.
+        {0, 6, 100, 30, 0, 4, 0},
+        {0, 6, 100, -30, 0, 4, 0},
+        {1, 6, 100, -30, 0, -4, 0},
+        {1, 6, 100, 30, 0, -4, 0},
+    };
+    for (const auto& c : cases) {
+        Fixture f;
+        f.load(c.side, c.width, c.height);
+        f.drag(c.side, c.dx, c.dy);
+        EXPECT_EQ(f.ws.side(c.side).view.offsetX, c.offsetX) << c.side << " " << c.width << " " << c.dx;
+        EXPECT_EQ(f.ws.side(c.side).view.offsetY, c.offsetY) << c.side << " " << c.height << " " << c.dy;
+    }
+}
+
+TEST(WorkspaceLayout, PartsAreAnchoredAtTheSeam)
+{
+    Fixture f;
+    f.load(0, 200, 100);
+    f.load(1, 180, 90);
+    EXPECT_EQ(f.ws.side(0).partRect(), (Rect{55, 0, 255, 100}));
+    EXPECT_EQ(f.ws.side(1).partRect(), (Rect{256, 0, 436, 90}));
+    f.drag(0, 30, 7);
+    EXPECT_EQ(f.ws.side(0).partRect(), (Rect{85, 7, 285, 107}));
+}
+
+TEST(WorkspaceLayout, ModifiedOnlyCountsWithBothParts)
+{
+    Fixture f;
+    f.load(0, 200, 100);
+    f.drag(0, 5, 0);
+    EXPECT_FALSE(f.ws.isModified(false));
+    f.load(1, 200, 100);
+    EXPECT_TRUE(f.ws.isModified(false));
+    EXPECT_FALSE(f.ws.isModified(true));
+    EXPECT_FALSE(f.ws.isModified(false));
+    f.drag(1, -5, 0);
+    EXPECT_TRUE(f.ws.isModified(false));
+}
+
+} // namespace
+} // namespace tandemscan
