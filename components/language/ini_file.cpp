@@ -1,0 +1,228 @@
+#include "ini_file.h"
+
+#include <charconv>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include <cstdio>
+
+namespace tandemscan {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// "[name]" with optional blanks around; returns the trimmed name.
+std::optional<std::string_view> sectionName(std::string_view line) {
+    line = trimBlanks(line);
+    if (line.size() < 2 || line.front() != '[') return std::nullopt;
+    const auto close = line.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return trimBlanks(line.substr(1, close - 1));
+}
+
+bool isComment(std::string_view line) {
+    line = trimBlanks(line);
+    return !line.empty() && (line.front() == ';' || line.front() == '#');
+}
+
+bool fitsOneLine(std::string_view text) {
+    return text.find('\n') == std::string_view::npos && text.find('\r') == std::string_view::npos;
+}
+
+}  // namespace
+
+std::string_view trimBlanks(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    }
+    return true;
+}
+
+bool IniFile::load() {
+    lines_.clear();
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    loadText(buffer.str());
+    return true;
+}
+
+void IniFile::loadText(std::string_view text) {
+    lines_.clear();
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines_.push_back({std::string(line)});
+        start = end + 1;
+    }
+}
+
+std::optional<IniFile::SectionSpan> IniFile::findSection(std::string_view section) const {
+    const auto wanted = trimBlanks(section);
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const auto name = sectionName(lines_[i].raw);
+        if (!name || !equalsNoCase(*name, wanted)) continue;
+        std::size_t end = i + 1;
+        while (end < lines_.size() && !sectionName(lines_[end].raw)) ++end;
+        return SectionSpan{i, i + 1, end};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> IniFile::findKey(const SectionSpan& span, std::string_view key) const {
+    const auto wanted = trimBlanks(key);
+    for (std::size_t i = span.begin; i < span.end; ++i) {
+        const std::string_view line = lines_[i].raw;
+        if (isComment(line)) continue;
+        const auto eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        if (equalsNoCase(trimBlanks(line.substr(0, eq)), wanted)) return i;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> IniFile::value(std::string_view section, std::string_view key) const {
+    const auto span = findSection(section);
+    if (!span) return std::nullopt;
+    const auto index = findKey(*span, key);
+    if (!index) return std::nullopt;
+    const std::string_view line = lines_[*index].raw;
+    auto text = trimBlanks(line.substr(line.find('=') + 1));
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front()) {
+        text = text.substr(1, text.size() - 2);
+    }
+    return std::string(text);
+}
+
+std::string IniFile::readString(std::string_view section, std::string_view key,
+                                std::string_view fallback) const {
+    auto found = value(section, key);
+    return found ? std::move(*found) : std::string(fallback);
+}
+
+long long IniFile::readInt(std::string_view section, std::string_view key, long long fallback) const {
+    const auto found = value(section, key);
+    if (!found || found->empty()) return fallback;
+    const char* first = found->data();
+    const char* last = first + found->size();
+    if (*first == '+') ++first;
+    long long result = 0;
+    const auto [end, error] = std::from_chars(first, last, result);
+    // Trailing text after the digits is ignored, as hand-edited files often carry comments.
+    if (error != std::errc() || end == first) return fallback;
+    return result;
+}
+
+bool IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    const auto sectionText = trimBlanks(section);
+    const auto keyText = trimBlanks(key);
+    if (sectionText.empty() || keyText.empty() || !fitsOneLine(section) || !fitsOneLine(key) ||
+        !fitsOneLine(value) || sectionText.find(']') != std::string_view::npos ||
+        keyText.find('=') != std::string_view::npos || keyText.front() == '[' ||
+        keyText.front() == ';' || keyText.front() == '#') {
+        return false;
+    }
+    std::string line;
+    line.append(keyText).append("=").append(value);
+    const auto span = findSection(sectionText);
+    if (!span) {
+        lines_.push_back({"[" + std::string(sectionText) + "]"});
+        lines_.push_back({std::move(line)});
+        return true;
+    }
+    if (const auto index = findKey(*span, keyText)) {
+        lines_[*index].raw = std::move(line);
+        return true;
+    }
+    // After the section's last non-blank line, so a blank line before the next section stays.
+    std::size_t insertAt = span->end;
+    while (insertAt > span->begin && trimBlanks(lines_[insertAt - 1].raw).empty()) --insertAt;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), {std::move(line)});
+    return true;
+}
+
+bool IniFile::writeInt(std::string_view section, std::string_view key, long long value) {
+    return writeString(section, key, std::to_string(value));
+}
+
+bool IniFile::removeKey(std::string_view section, std::string_view key) {
+    bool removed = false;
+    while (const auto span = findSection(section)) {
+        const auto index = findKey(*span, key);
+        if (!index) break;
+        lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(*index));
+        removed = true;
+    }
+    return removed;
+}
+
+std::vector<std::string> IniFile::sections() const {
+    std::vector<std::string> names;
+    for (const auto& line : lines_) {
+        if (const auto name = sectionName(line.raw)) names.emplace_back(*name);
+    }
+    return names;
+}
+
+std::vector<std::string> IniFile::keys(std::string_view section) const {
+    std::vector<std::string> names;
+    const auto span = findSection(section);
+    if (!span) return names;
+    for (std::size_t i = span->begin; i < span->end; ++i) {
+        const std::string_view line = lines_[i].raw;
+        const auto eq = line.find('=');
+        if (isComment(line) || eq == std::string_view::npos) continue;
+        names.emplace_back(trimBlanks(line.substr(0, eq)));
+    }
+    return names;
+}
+
+std::string IniFile::text() const {
+    std::string out;
+    for (const auto& line : lines_) out.append(line.raw).append("\n");
+    return out;
+}
+
+bool IniFile::save() const {
+    std::error_code error;
+    const auto status = std::filesystem::status(path_, error);
+    if (!error && std::filesystem::exists(status)) {
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::add, error);
+    }
+    const std::string content = text();
+    auto temporary = path_;
+    temporary += ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (out) {
+            out << content;
+            out.close();
+            if (out && ::rename(temporary.c_str(), path_.c_str()) == 0) return true;
+        }
+        std::filesystem::remove(temporary, error);
+    }
+    // The folder may refuse new files while the file itself is writable: write in place.
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out << content;
+    out.close();
+    return static_cast<bool>(out);
+}
+
+}  // namespace tandemscan

@@ -1,0 +1,76 @@
+#include "program_paths.h"
+
+#include <cstdlib>
+#include <system_error>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tandemscan {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string fromEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool folderWritable(const fs::path& dir) { return ::access(dir.c_str(), W_OK | X_OK) == 0; }
+
+}  // namespace
+
+ProgramPaths::ProgramPaths(fs::path programDir, const Environment& environment)
+    : programDir_(std::move(programDir)) {
+    const Environment read = environment ? environment : Environment(fromEnvironment);
+    if (folderWritable(programDir_)) {
+        writableDir_ = programDir_;
+    } else {
+        fs::path config = read("XDG_CONFIG_HOME");
+        if (config.empty() || config.is_relative()) config = fs::path(read("HOME")) / ".config";
+        writableDir_ = config / "tandemscan";
+        std::error_code ignored;
+        fs::create_directories(writableDir_, ignored);
+    }
+    tempRoot_ = read("TMPDIR");
+    if (tempRoot_.empty() || tempRoot_.is_relative()) tempRoot_ = "/tmp";
+    user_ = std::to_string(::getuid());
+}
+
+fs::path ProgramPaths::dataFile(const std::string& name) const {
+    std::error_code ignored;
+    if (writableDir_ != programDir_ && fs::exists(writableDir_ / name, ignored)) return writableDir_ / name;
+    return programDir_ / name;
+}
+
+fs::path ProgramPaths::workingDir() const {
+    if (working_.empty()) working_ = makeWorkingDir(tempRoot_, user_);
+    return working_;
+}
+
+fs::path ProgramPaths::makeWorkingDir(const fs::path& tempRoot, const std::string& user) {
+    const fs::path dir = tempRoot / ("tandemscan-" + user);
+    // Only a folder of our own with no access for others may hold the fixed-name files.
+    ::mkdir(dir.c_str(), 0700);
+    struct stat info {};
+    if (::lstat(dir.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid()) {
+        if ((info.st_mode & 077) != 0) ::chmod(dir.c_str(), 0700);
+        return dir;
+    }
+    // Someone else holds the name: fall back to a fresh private folder.
+    std::string pattern = (tempRoot / ("tandemscan-" + user + "-XXXXXX")).string();
+    if (::mkdtemp(pattern.data())) return pattern;
+    return tempRoot;
+}
+
+int deleteWorkingFiles(const fs::path& dir) {
+    int removed = 0;
+    for (const char* name : partWorkingFiles) {
+        std::error_code ignored;
+        if (fs::remove(dir / name, ignored)) ++removed;
+    }
+    return removed;
+}
+
+}  // namespace tandemscan

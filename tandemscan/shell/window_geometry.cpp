@@ -1,0 +1,137 @@
+#include "window_geometry.h"
+
+#include <algorithm>
+
+namespace tandemscan {
+
+int scaleRound(double value, double scale) { return static_cast<int>(value * scale + 0.5); }
+
+IntSize minimumWindowSize(double scale) {
+    return {scaleRound(baseWindowWidth, scale), scaleRound(baseWindowHeight, scale)};
+}
+
+float aspectRatio(IntSize minimum) {
+    return static_cast<float>(minimum.width) / static_cast<float>(minimum.height - captionAllowance);
+}
+
+WindowRect maximisedRect(int screenWidth, int screenHeight, int paletteWidth, float ratio) {
+    int width = 0;
+    int height = 0;
+    if (screenWidth - paletteWidth < (screenHeight - captionAllowance) * ratio) {
+        width = screenWidth - paletteWidth;
+        height = scaleRound(width / static_cast<double>(ratio));
+    } else {
+        height = screenHeight - captionAllowance;
+        width = scaleRound(height * static_cast<double>(ratio));
+    }
+    return {paletteWidth, 0, paletteWidth + width, height};
+}
+
+std::optional<SizingEdge> draggedEdge(const WindowRect& before, const WindowRect& after) {
+    const bool left = after.left != before.left && after.right == before.right;
+    const bool right = after.right != before.right && after.left == before.left;
+    const bool top = after.top != before.top && after.bottom == before.bottom;
+    const bool bottom = after.bottom != before.bottom && after.top == before.top;
+    if (top && left) return SizingEdge::TopLeft;
+    if (top && right) return SizingEdge::TopRight;
+    if (bottom && left) return SizingEdge::BottomLeft;
+    if (bottom && right) return SizingEdge::BottomRight;
+    if (left) return SizingEdge::Left;
+    if (right) return SizingEdge::Right;
+    if (top) return SizingEdge::Top;
+    if (bottom) return SizingEdge::Bottom;
+    return std::nullopt;
+}
+
+WindowRect proportionalRect(SizingEdge edge, const WindowRect& rect, float ratio) {
+    WindowRect out = rect;
+    const double r = ratio;
+    switch (edge) {
+    case SizingEdge::Left:
+    case SizingEdge::Right:
+    case SizingEdge::BottomLeft:
+    case SizingEdge::BottomRight:
+        out.bottom = out.top + scaleRound(rect.width() / r);
+        break;
+    case SizingEdge::Top:
+    case SizingEdge::Bottom:
+        out.right = out.left + scaleRound(rect.height() * r);
+        break;
+    case SizingEdge::TopLeft:
+    case SizingEdge::TopRight:
+        out.top = out.bottom - scaleRound(rect.width() / r);
+        break;
+    }
+    return out;
+}
+
+LayoutBase::LayoutBase(double scale)
+    : frameLeft(scaleRound(8, scale)),
+      topFrameTop(scaleRound(6, scale)),
+      topFrameHeight(scaleRound(36, scale)),
+      listLeft(scaleRound(16, scale)),
+      listTop(scaleRound(13, scale)),
+      listHeight(scaleRound(24, scale)),
+      buttonWidth(scaleRound(84, scale)),
+      buttonHeight(scaleRound(26, scale)),
+      workspaceLeft(scaleRound(32, scale)),
+      workspaceTop(scaleRound(90, scale)),
+      paneWidth(scaleRound(basePaneWidth96, scale)),
+      paneHeight(scaleRound(basePaneHeight96, scale)) {}
+
+MainLayout layoutFor(int cx, int cy, const LayoutBase& b) {
+    MainLayout l;
+    const int m = b.spacing;
+    const int bw = b.buttonWidth;
+    const int bh = b.buttonHeight;
+    l.topFrame = {b.frameLeft, b.topFrameTop, cx - 2 * b.frameLeft, b.topFrameHeight};
+
+    const int listWidth = (cx - (3 * m + 2 * b.listLeft)) / 4;
+    for (int i = 0; i < 4; ++i) l.lists[i] = {b.listLeft + i * (listWidth + m), b.listTop, listWidth, b.listHeight};
+
+    const int y2 = cy - 5 - bh;
+    const int y1 = y2 - (bh + m / 2);
+    const int rightmost = cx - 10 - bw;
+    const int step = bw + 2 * m;
+    l.help = {rightmost, y2, bw, bh};
+    l.exit = {rightmost - step, y2, bw, bh};
+    l.buy = {rightmost - 2 * step, y2, bw, bh};
+    l.saveAs = {rightmost, y1, bw, bh};
+    l.sendTo = {rightmost - step, y1, bw, bh};
+    l.preview = {rightmost - 2 * step, y1, bw, bh};
+    l.originalType = {rightmost - 3 * step, y1, bw, bh};
+
+    const int frameTop = l.topFrame.y + l.topFrame.height + m;
+    l.workFrame = {b.frameLeft, frameTop, cx - 2 * b.frameLeft, (y1 - (m / 2 + m)) - frameTop};
+
+    const int inputY = l.topFrame.y + l.topFrame.height + 2 * m;
+    const int c = static_cast<int>(cx / 2.0 + 0.5);
+    l.inputLeft = {c - m - bw, inputY, bw, bh};
+    l.clearLeft = {c - m - bw - (bw + m), inputY, bw, bh};
+    l.inputRight = {c + m, inputY, bw, bh};
+    l.clearRight = {c + m + bw + m, inputY, bw, bh};
+
+    const int left = b.workspaceLeft;
+    const int top = b.workspaceTop;
+    const int aw = cx - 2 * left;
+    const int ah = y1 - top - m;
+    const double W = b.paneWidth;
+    const double H = b.paneHeight;
+    const double sx = ((aw - 1) / 2) / W;
+    const double sy = ah / H;
+    const double ratio = W / H;
+    if (sx < sy) {
+        l.paneWidth = (aw - 1) / 2;
+        l.paneHeight = scaleRound(l.paneWidth / ratio);
+    } else {
+        l.paneHeight = ah;
+        l.paneWidth = scaleRound(ah * ratio);
+    }
+    l.paneWidth = std::max(l.paneWidth, 1);
+    l.paneHeight = std::max(l.paneHeight, 1);
+    l.zoomPercent = scaleRound(l.paneWidth / W * 100.0);
+    l.workspace = {left, top, 2 * l.paneWidth + 1, l.paneHeight};
+    return l;
+}
+
+}  // namespace tandemscan

@@ -1,0 +1,69 @@
+// The main window's geometry without widgets: its size limits, its proportions while an edge is
+// dragged, its maximised size, and where every control goes for a given client size.
+#pragma once
+
+#include "settings_store.h"
+
+#include <optional>
+
+namespace tandemscan {
+
+// value x scale rounded half up, as every size of the window is.
+int scaleRound(double value, double scale = 1.0);
+
+inline constexpr int basePaneWidth96 = 255;   // one workspace pane at 96 dpi
+inline constexpr int basePaneHeight96 = 351;
+inline constexpr int baseWindowWidth = 575;
+inline constexpr int baseWindowHeight = 513;
+inline constexpr int captionAllowance = 30;
+
+IntSize minimumWindowSize(double scale);
+// Width per height of the client below the caption; kept while an edge is dragged.
+float aspectRatio(IntSize minimum);
+// The rectangle of the maximised window: as large as fits beside the tool palette.
+WindowRect maximisedRect(int screenWidth, int screenHeight, int paletteWidth, float ratio);
+
+enum class SizingEdge { Left, Right, Top, Bottom, TopLeft, TopRight, BottomLeft, BottomRight };
+
+// Which edge a resize from before to after dragged; nullopt when the size did not change.
+std::optional<SizingEdge> draggedEdge(const WindowRect& before, const WindowRect& after);
+// The rectangle with the other dimension following the dragged one at the given ratio.
+WindowRect proportionalRect(SizingEdge edge, const WindowRect& rect, float ratio);
+
+struct ControlRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const ControlRect&, const ControlRect&) = default;
+};
+
+// Where the controls of the main window go for one client size.
+struct MainLayout {
+    ControlRect topFrame;
+    ControlRect lists[4];  // data source, colour type, resolution, descreen
+    ControlRect inputLeft, clearLeft, inputRight, clearRight;
+    ControlRect workFrame;
+    ControlRect originalType, preview, sendTo, saveAs;
+    ControlRect buy, exit, help;
+    ControlRect workspace;
+    int paneWidth = 0;
+    int paneHeight = 0;
+    int zoomPercent = 100;  // pane width against the base pane width
+};
+
+// The fixed parts of the layout at a dpi scale (logical dpi / 96).
+struct LayoutBase {
+    explicit LayoutBase(double scale);
+    int spacing = 5;
+    int frameLeft, topFrameTop, topFrameHeight;
+    int listLeft, listTop, listHeight;
+    int buttonWidth, buttonHeight;
+    int workspaceLeft;  // the marker line's right edge minus one pane width
+    int workspaceTop;   // the marker line's bottom plus two spacings
+    int paneWidth, paneHeight;
+};
+
+MainLayout layoutFor(int clientWidth, int clientHeight, const LayoutBase& base);
+
+}  // namespace tandemscan

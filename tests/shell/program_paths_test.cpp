@@ -1,0 +1,96 @@
+#include "program_paths.h"
+
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sys/stat.h>
+
+namespace tandemscan {
+namespace {
+
+using testing::TempDir;
+using testing::writeFile;
+namespace fs = std::filesystem;
+
+ProgramPaths::Environment environment(std::map<std::string, std::string> values) {
+    return [values](const char* name) {
+        const auto found = values.find(name);
+        return found == values.end() ? std::string() : found->second;
+    };
+}
+
+TEST(ProgramPaths, WritesBesideProgramWhenPossible) {
+    TempDir dir;
+    ProgramPaths paths(dir.path, environment({{"XDG_CONFIG_HOME", (dir.path / "config").string()}}));
+    EXPECT_EQ(paths.writableDir(), dir.path);
+    EXPECT_EQ(paths.settingsFile("tsConfig.cfg"), dir.path / "tsConfig.cfg");
+    EXPECT_EQ(paths.dataFile("InfoTS.ini"), dir.path / "InfoTS.ini");
+    EXPECT_FALSE(fs::exists(dir.path / "config"));
+}
+
+TEST(ProgramPaths, FallsBackToConfigFolder) {
+    TempDir dir;
+    struct Case {
+        std::map<std::string, std::string> env;
+        fs::path expected;
+    };
+    const Case cases[] = {
+        {{{"XDG_CONFIG_HOME", (dir.path / "xdg").string()}, {"HOME", (dir.path / "home").string()}},
+         dir.path / "xdg" / "tandemscan"},
+        {{{"XDG_CONFIG_HOME", "relative/dir"}, {"HOME", (dir.path / "home").string()}},
+         dir.path / "home" / ".config" / "tandemscan"},
+        {{{"HOME", (dir.path / "home").string()}}, dir.path / "home" / ".config" / "tandemscan"},
+    };
+    for (const auto& c : cases) {
+        ProgramPaths paths(dir.path / "no-such-program-folder", environment(c.env));
+        EXPECT_EQ(paths.writableDir(), c.expected);
+        EXPECT_TRUE(fs::is_directory(c.expected));
+        EXPECT_EQ(paths.settingsFile("tsConfig.cfg"), c.expected / "tsConfig.cfg");
+    }
+    // A file the user put in the configuration folder wins over the shipped one.
+    ProgramPaths paths(dir.path / "no-such-program-folder", environment({{"XDG_CONFIG_HOME", (dir.path / "xdg").string()}}));
+    EXPECT_EQ(paths.dataFile("ZidureTS.msg"), dir.path / "no-such-program-folder" / "ZidureTS.msg");
+    writeFile(dir.path / "xdg" / "tandemscan" / "ZidureTS.msg", "[Strings]\n");
+    EXPECT_EQ(paths.dataFile("ZidureTS.msg"), dir.path / "xdg" / "tandemscan" / "ZidureTS.msg");
+}
+
+TEST(ProgramPaths, WorkingFolderIsPrivate) {
+    TempDir dir;
+    ProgramPaths paths(dir.path, environment({{"TMPDIR", dir.path.string()}}));
+    const auto working = paths.workingDir();
+    EXPECT_EQ(working.parent_path(), dir.path);
+    EXPECT_EQ(paths.workingDir(), working);
+    struct stat info {};
+    ASSERT_EQ(::stat(working.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    // A folder of that name left open to others is closed again.
+    ::chmod(working.c_str(), 0777);
+    ProgramPaths again(dir.path, environment({{"TMPDIR", dir.path.string()}}));
+    EXPECT_EQ(again.workingDir(), working);
+    ASSERT_EQ(::stat(working.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    // A plain file in the way: another private folder is made.
+    TempDir other;
+    ProgramPaths blocked(other.path, environment({{"TMPDIR", other.path.string()}}));
+    writeFile(other.path / working.filename(), "not a folder");
+    const auto fallback = blocked.workingDir();
+    EXPECT_NE(fallback, other.path / working.filename());
+    EXPECT_TRUE(fs::is_directory(fallback));
+}
+
+TEST(ProgramPaths, DeletesOnlyThePartFiles) {
+    TempDir dir;
+    for (const char* name : {"ScanImgL.bmp", "ImgdataR.DAT", "Keep.bmp"}) writeFile(dir.path / name, "x");
+    EXPECT_EQ(deleteWorkingFiles(dir.path), 2);
+    EXPECT_FALSE(fs::exists(dir.path / "ScanImgL.bmp"));
+    EXPECT_FALSE(fs::exists(dir.path / "ImgdataR.DAT"));
+    EXPECT_TRUE(fs::exists(dir.path / "Keep.bmp"));
+    EXPECT_EQ(deleteWorkingFiles(dir.path), 0);
+}
+
+}  // namespace
+}  // namespace tandemscan

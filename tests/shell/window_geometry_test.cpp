@@ -1,0 +1,115 @@
+#include "window_geometry.h"
+
+#include <gtest/gtest.h>
+
+namespace tandemscan {
+namespace {
+
+const float ratio = aspectRatio({575, 513});
+
+TEST(WindowGeometry, MinimumSizeFollowsDpiScale) {
+    struct Case {
+        double scale;
+        IntSize expected;
+    };
+    const Case cases[] = {{1.0, {575, 513}}, {1.25, {719, 641}}, {1.5, {863, 770}}, {2.0, {1150, 1026}}};
+    for (const auto& c : cases) EXPECT_EQ(minimumWindowSize(c.scale), c.expected) << c.scale;
+    EXPECT_FLOAT_EQ(ratio, 575.0f / 483.0f);
+}
+
+TEST(WindowGeometry, MaximisedRectFitsBesideThePalette) {
+    struct Case {
+        int sw, sh, palette;
+        WindowRect expected;
+    };
+    const Case cases[] = {
+        {1024, 768, 80, {80, 0, 959, 738}},    // height-bound
+        {800, 600, 200, {200, 0, 800, 504}},   // width-bound
+        {1920, 1080, 0, {0, 0, 1250, 1050}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(maximisedRect(c.sw, c.sh, c.palette, ratio), c.expected) << c.sw;
+}
+
+TEST(WindowGeometry, DraggedEdgeKeepsProportions) {
+    const WindowRect before{10, 20, 610, 520};
+    struct Case {
+        WindowRect after;
+        SizingEdge edge;
+        WindowRect expected;
+    };
+    const Case cases[] = {
+        {{10, 20, 710, 520}, SizingEdge::Right, {10, 20, 710, 608}},
+        {{-90, 20, 610, 520}, SizingEdge::Left, {-90, 20, 610, 608}},
+        {{10, 20, 610, 620}, SizingEdge::Bottom, {10, 20, 724, 620}},
+        {{10, -80, 610, 520}, SizingEdge::Top, {10, -80, 724, 520}},
+        {{10, 20, 710, 620}, SizingEdge::BottomRight, {10, 20, 710, 608}},
+        {{-90, 20, 610, 620}, SizingEdge::BottomLeft, {-90, 20, 610, 608}},
+        {{-90, -80, 610, 520}, SizingEdge::TopLeft, {-90, -68, 610, 520}},
+        {{10, -80, 710, 520}, SizingEdge::TopRight, {10, -68, 710, 520}},
+    };
+    for (const auto& c : cases) {
+        const auto edge = draggedEdge(before, c.after);
+        ASSERT_TRUE(edge.has_value());
+        EXPECT_EQ(*edge, c.edge);
+        EXPECT_EQ(proportionalRect(*edge, c.after, ratio), c.expected) << static_cast<int>(c.edge);
+    }
+    EXPECT_FALSE(draggedEdge(before, before).has_value());
+    EXPECT_FALSE(draggedEdge(before, {110, 120, 710, 620}).has_value());  // moved, not sized
+}
+
+TEST(WindowGeometry, LayoutAtMinimumSize) {
+    const auto l = layoutFor(575, 513, LayoutBase(1.0));
+    EXPECT_EQ(l.topFrame, (ControlRect{8, 6, 559, 36}));
+    const int listX[] = {16, 153, 290, 427};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(l.lists[i], (ControlRect{listX[i], 13, 132, 24})) << i;
+    EXPECT_EQ(l.help, (ControlRect{481, 482, 84, 26}));
+    EXPECT_EQ(l.exit, (ControlRect{387, 482, 84, 26}));
+    EXPECT_EQ(l.buy, (ControlRect{293, 482, 84, 26}));
+    EXPECT_EQ(l.saveAs, (ControlRect{481, 454, 84, 26}));
+    EXPECT_EQ(l.sendTo, (ControlRect{387, 454, 84, 26}));
+    EXPECT_EQ(l.preview, (ControlRect{293, 454, 84, 26}));
+    EXPECT_EQ(l.originalType, (ControlRect{199, 454, 84, 26}));
+    EXPECT_EQ(l.workFrame, (ControlRect{8, 47, 559, 400}));
+    EXPECT_EQ(l.inputLeft, (ControlRect{199, 52, 84, 26}));
+    EXPECT_EQ(l.clearLeft, (ControlRect{110, 52, 84, 26}));
+    EXPECT_EQ(l.inputRight, (ControlRect{293, 52, 84, 26}));
+    EXPECT_EQ(l.clearRight, (ControlRect{382, 52, 84, 26}));
+    EXPECT_EQ(l.workspace, (ControlRect{32, 90, 511, 351}));
+    EXPECT_EQ(l.paneWidth, 255);
+    EXPECT_EQ(l.paneHeight, 351);
+    EXPECT_EQ(l.zoomPercent, 100);
+}
+
+TEST(WindowGeometry, PanesGrowWithTheTighterDimension) {
+    struct Case {
+        int cx, cy;
+        int paneWidth, paneHeight, zoom;
+    };
+    const Case cases[] = {
+        {1000, 800, 467, 643, 183},  // width-bound
+        {1200, 600, 324, 446, 127},  // height-bound
+        {575, 513, 255, 351, 100},
+        {700, 300, 106, 146, 42},    // lower than the base: panes shrink
+    };
+    for (const auto& c : cases) {
+        const auto l = layoutFor(c.cx, c.cy, LayoutBase(1.0));
+        EXPECT_EQ(l.paneWidth, c.paneWidth) << c.cx << "x" << c.cy;
+        EXPECT_EQ(l.paneHeight, c.paneHeight) << c.cx << "x" << c.cy;
+        EXPECT_EQ(l.zoomPercent, c.zoom) << c.cx << "x" << c.cy;
+        EXPECT_EQ(l.workspace.width, 2 * c.paneWidth + 1);
+        EXPECT_LE(l.workspace.y + l.workspace.height, l.saveAs.y - 5);
+    }
+}
+
+TEST(WindowGeometry, ScaledBaseLayout) {
+    const LayoutBase base(1.5);
+    EXPECT_EQ(base.paneWidth, 383);
+    EXPECT_EQ(base.paneHeight, 527);
+    const auto size = minimumWindowSize(1.5);
+    const auto l = layoutFor(size.width, size.height, base);
+    EXPECT_EQ(l.zoomPercent, 100);
+    EXPECT_EQ(l.paneWidth, 383);
+}
+
+}  // namespace
+}  // namespace tandemscan
