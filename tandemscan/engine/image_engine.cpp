@@ -1,0 +1,238 @@
+#include "engine/image_engine.h"
+
+#include "engine/pixel_tools.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace tandemscan {
+
+namespace fs = std::filesystem;
+
+ImageEngine::ImageEngine(std::shared_ptr<ImageFileLibrary> library, fs::path workingDir)
+    : workingDir_(std::move(workingDir)) {
+    if (library) component_ = library->newInstance();
+}
+
+ImageEngine::~ImageEngine() = default;
+
+bool ImageEngine::fail(std::string why) {
+    lastError_ = std::move(why);
+    return false;
+}
+
+void ImageEngine::setScales(double workScale, double viewScale, double fitScale) {
+    workScale_ = workScale;
+    viewScale_ = viewScale;
+    fitScale_ = fitScale;
+}
+
+double ImageEngine::setZoom(std::uint16_t percent) {
+    const double previous = fitScale_ / viewScale_;
+    if (percent == 0) return previous;
+    viewScale_ = fitScale_ / (static_cast<float>(percent) / 100.0f);
+    return previous;
+}
+
+void ImageEngine::setPaneFactor(std::uint16_t percent) { paneFactor_ = percent / 100.0; }
+
+fs::path ImageEngine::backingPath(int side) const {
+    return workingDir_ / (side == kLeftSide ? kLeftBackingFile : kRightBackingFile);
+}
+
+std::unique_ptr<ImageStoreBlock> ImageEngine::createStoreBlock(int side) const {
+    return std::make_unique<ImageStoreBlock>(backingPath(side));
+}
+
+bool ImageEngine::readHeader(const fs::path& fileName, HeaderBlock& header) {
+    header = HeaderBlock{};
+    if (!component_) return fail("No image file component");
+    if (!component_->readHeader(fileName, header)) {
+        const std::string why = component_->lastErrorMessage();
+        return fail(why.empty() ? "Cannot read " + fileName.string() : why);
+    }
+    return true;
+}
+
+bool ImageEngine::loadOriginal(ImageStoreBlock& block, const fs::path& fileName) {
+    if (!component_) return fail("No image file component");
+    if (fileName.empty()) return fail("No file name");
+    const std::uint32_t size = component_->imageSize(fileName);
+    if (size == 0) {
+        const std::string why = component_->lastErrorMessage();
+        block.release();
+        return fail(why.empty() ? "Cannot read " + fileName.string() : why);
+    }
+    // The component writes every pixel, so the pages are supplied in one go.
+    if (!block.reserve(size, true)) return fail("Not enough memory");
+    ImageRecord& view = block.view();
+    if (!component_->readImage(fileName, view.headerBlock(), view.pixels().data())) {
+        const std::string why = component_->lastErrorMessage();
+        block.release();
+        return fail(why.empty() ? "Cannot read " + fileName.string() : why);
+    }
+    // Never trust a header that describes more pixels than were read.
+    if (PixelTools::imageDataSize(view.header()) > size || view.header().width < 1 || view.header().height < 1) {
+        block.release();
+        return fail("The image in " + fileName.string() + " is damaged");
+    }
+    return true;
+}
+
+bool ImageEngine::makeWorkingCopy(const ImageStoreBlock& block, ImageRecord& working, bool reuseScale) {
+    if (!block.holdsImage()) return false;
+    working.reset();
+    const ImageRecord& original = block.view();
+    const ImageHeader& h = original.header();
+    const std::int32_t width = h.width, height = h.height;
+
+    std::int32_t newWidth = width, newHeight = height;
+    bool plainCopy = false;
+    if (!reuseScale) {
+        workScaleFixed_ = true;
+        const float dpi = static_cast<float>(h.xPelsPerMeter) / kPelsPerMeterPerDpi;
+        // Without a resolution there is nothing to reduce to; the copy is the original.
+        const std::int32_t w60 = dpi > 0 ? roundHalfUp(width * 60 / dpi) : width;
+        const std::int32_t h60 = dpi > 0 ? roundHalfUp(height * 60 / dpi) : height;
+        if ((width <= w60 && height <= h60) || w60 < 1 || h60 < 1) {
+            workScale_ = 1.0;
+            plainCopy = true;
+        } else {
+            const double rx = double(width) / w60, ry = double(height) / h60;
+            if (rx >= ry) {
+                newWidth = w60;
+                newHeight = roundHalfUp(height / rx);
+                workScale_ = rx;
+            } else {
+                newWidth = roundHalfUp(width / ry);
+                newHeight = h60;
+                workScale_ = ry;
+            }
+        }
+    } else {
+        newWidth = roundHalfUp(width / workScale_);
+        newHeight = roundHalfUp(height / workScale_);
+    }
+    newWidth = std::max(newWidth, 1);
+    newHeight = std::max(newHeight, 1);
+
+    if (plainCopy) {
+        const std::uint32_t size = PixelTools::imageDataSize(h);
+        auto copy = ImageRecord::allocate(original.headerBlock(), size);
+        if (!copy) return fail("Not enough memory");
+        std::memcpy(copy->pixels().data(), original.pixels().data(), size);
+        copy->header().sizeImage = size;
+        working = std::move(*copy);
+        return true;
+    }
+    const std::uint32_t size = PixelTools::imageDataSizeFor(&h, newWidth, newHeight);
+    auto copy = ImageRecord::allocate(original.headerBlock(), size);
+    if (!copy) return fail("Not enough memory");
+    if (!PixelTools::resampleImage(original.headerBlock(), original.pixels(), newWidth, newHeight,
+                                   copy->headerBlock(), copy->pixels()))
+        return fail("Image type not supported!");
+    copy->header().sizeImage = size;
+    working = std::move(*copy);
+    return true;
+}
+
+ScreenSize ImageEngine::shownSize(const ImageRecord& working) const {
+    if (working.empty()) return {};
+    return {roundHalfUp(working.header().width / viewScale_), roundHalfUp(working.header().height / viewScale_)};
+}
+
+ScreenSize ImageEngine::fitToPane(const ImageRecord& working, bool reuseScale) {
+    if (working.empty()) return {};
+    if (!reuseScale) {
+        viewScaleFixed_ = true;
+        const std::int32_t paneWidth = roundHalfUp(kPaneBaseWidth * paneFactor_);
+        const std::int32_t paneHeight = roundHalfUp(kPaneBaseHeight * paneFactor_);
+        const std::int32_t width = working.header().width, height = working.header().height;
+        if ((width <= paneWidth && height <= paneHeight) || paneWidth < 1 || paneHeight < 1)
+            viewScale_ = fitScale_ = 1.0;
+        else
+            viewScale_ = fitScale_ = std::max(double(width) / paneWidth, double(height) / paneHeight);
+    }
+    return shownSize(working);
+}
+
+void ImageEngine::anchorPart(int side, PaneGeometry& pane, const ImageRecord& working, const PartView& view) const {
+    const ScreenSize shown = shownSize(working);
+    pane.shownWidth = shown.width;
+    pane.shownHeight = shown.height;
+    pane.viewOrigin.y = view.offsetY;
+    if (side == kRightSide) {
+        pane.viewOrigin.x = view.offsetX;
+    } else {
+        pane.viewOrigin.x = shown.width - pane.paneWidth + view.offsetX;
+        pane.paneOrigin = {0, 0};
+    }
+}
+
+void ImageEngine::attachPart(int side, PaneGeometry& pane, const ImageRecord& working, const PartView& view) const {
+    const ScreenSize shown = shownSize(working);
+    pane.shownWidth = shown.width;
+    pane.shownHeight = shown.height;
+    pane.viewOrigin = {view.offsetX, view.offsetY};
+    if (side == kLeftSide) {
+        if (pane.viewOrigin.x == 0) pane.viewOrigin.x = shown.width - pane.paneWidth;
+        pane.paneOrigin = {0, 0};
+    }
+}
+
+bool ImageEngine::cropOriginal(ImageStoreBlock& block, const EditEntry& entry) {
+    if (!block.holdsImage()) return false;
+    const ImageRecord& original = block.view();
+    auto scaled = [&](std::int32_t v) { return static_cast<std::int32_t>(v * workScale_ + 0.5); };
+    const std::int32_t left = scaled(entry.left), top = scaled(entry.top);
+    const std::int32_t right = scaled(entry.right), bottom = scaled(entry.bottom);
+    const std::uint32_t size =
+        PixelTools::cropImage(original.headerBlock(), original.pixels(), left, top, right, bottom, nullptr, {});
+    auto replacement = block.prepareReplacement(size);
+    if (!replacement) return fail("Not enough memory");
+    ImageRecord& record = replacement->record;
+    if (PixelTools::cropImage(original.headerBlock(), original.pixels(), left, top, right, bottom,
+                              &record.headerBlock(), record.pixels()) == 0)
+        return fail("Image type not supported!");
+    block.replace(std::move(*replacement));
+    return true;
+}
+
+bool ImageEngine::rotateOriginal(ImageStoreBlock& block, const EditEntry& entry) {
+    if (std::fabs(entry.angle) < 0.01) return true;
+    return rotateOriginalDegrees(block, static_cast<int>(entry.angle * 180 / 3.1416 + 0.5));
+}
+
+bool ImageEngine::rotateOriginalDegrees(ImageStoreBlock& block, int degrees) {
+    if (!block.holdsImage()) return false;
+    const ImageRecord& original = block.view();
+    const ImageHeader& h = original.header();
+    // Quarter turns need exactly the turned image; other angles the frame rotatedSize gives.
+    const bool quarter = degrees % 90 == 0;
+    const bool swaps = quarter && (degrees / 90) % 2 != 0;
+    const std::uint32_t size = quarter ? PixelTools::imageDataSizeFor(&h, swaps ? h.height : h.width,
+                                                                      swaps ? h.width : h.height)
+                                       : PixelTools::rotatedSize(h, degrees);
+    if (size == 0) return fail("Image type not supported!");
+    auto replacement = block.prepareReplacement(size);
+    if (!replacement) return fail("Not enough memory");
+    ImageRecord& record = replacement->record;
+    if (!PixelTools::rotateImage(record.headerBlock(), record.pixels(), degrees, original.headerBlock(),
+                                 original.pixels(), PixelTools::rasterType(original.headerBlock())))
+        return fail("Image type not supported!");
+    record.header().size = 40;
+    record.header().sizeImage = size;
+    block.replace(std::move(*replacement));
+    return true;
+}
+
+void ImageEngine::swapPartViews(PartView& left, PartView& right) {
+    const std::int32_t leftY = left.offsetY, rightY = right.offsetY;
+    left = PartView{};
+    right = PartView{};
+    left.offsetY = rightY;
+    right.offsetY = leftY;
+}
+
+} // namespace tandemscan

@@ -1,0 +1,81 @@
+// The engine's binding of the image file component (ZedOROV.so), loaded with dlopen from the
+// program folder. All ten entry points must resolve, or the component counts as missing.
+#pragma once
+
+#include "engine/image_record.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace tandemscan {
+
+inline constexpr const char* kImageFileComponent = "ZedOROV.so";
+
+class ImageFileLibrary;
+
+// One instance of the component (NewRaduvOR ... FreeRaduvOR). Keeps its library loaded.
+class ImageFileInstance {
+public:
+    ImageFileInstance(ImageFileInstance&&) noexcept;
+    ImageFileInstance& operator=(ImageFileInstance&&) noexcept;
+    ~ImageFileInstance();
+
+    // Pixel block bytes of the image in the file; 0 when it cannot be read.
+    std::uint32_t imageSize(const std::filesystem::path& file);
+    // Fills the header block and, when `pixels` is not null, the pixel block (which must hold
+    // imageSize() bytes).
+    bool readImage(const std::filesystem::path& file, HeaderBlock& header, std::uint8_t* pixels);
+    // Header block only. For an 8-bit BMP the palette is then taken from the file itself, read
+    // from where the file's own info header ends (3-byte entries after a 12-byte core header).
+    bool readHeader(const std::filesystem::path& file, HeaderBlock& header);
+    // Writes in the format the extension names.
+    bool writeImage(const std::filesystem::path& file, const HeaderBlock& header, const std::uint8_t* pixels);
+    // Why the last call failed, in the component's words ("" when it gave none).
+    std::string lastErrorMessage() const;
+
+private:
+    friend class ImageFileLibrary;
+    ImageFileInstance(std::shared_ptr<const ImageFileLibrary> library, void* handle);
+
+    std::shared_ptr<const ImageFileLibrary> library_;
+    void* handle_ = nullptr;
+};
+
+// The loaded component. Shared by its instances; unloaded when the last one goes.
+class ImageFileLibrary : public std::enable_shared_from_this<ImageFileLibrary> {
+public:
+    // Loads `name` from `programDir`. On failure `why` says so in the program's words
+    // ("ZedOROV.so not found!"), followed by the loader's reason on a second line.
+    static std::shared_ptr<ImageFileLibrary> load(const std::filesystem::path& programDir, std::string* why,
+                                                  const char* name = kImageFileComponent);
+    ~ImageFileLibrary();
+    ImageFileLibrary(const ImageFileLibrary&) = delete;
+    ImageFileLibrary& operator=(const ImageFileLibrary&) = delete;
+
+    // A new instance, or nullopt when the component refuses one.
+    std::optional<ImageFileInstance> newInstance() const;
+
+    struct Entries;
+    class Key {
+        friend class ImageFileLibrary;
+        Key() = default;
+    };
+    // Only load() can make the key.
+    ImageFileLibrary(Key, void* module, std::unique_ptr<Entries> entries);
+
+private:
+    friend class ImageFileInstance;
+
+    void* module_;
+    std::unique_ptr<Entries> entries_;
+};
+
+// Replaces the palette in `header` by the one stored in the BMP file `file` (8-bit images only).
+// False, with `header` untouched, when the file cannot give one.
+bool rereadBmpPalette(const std::filesystem::path& file, HeaderBlock& header);
+
+} // namespace tandemscan

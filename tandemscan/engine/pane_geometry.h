@@ -1,0 +1,63 @@
+// Plain data the workspace keeps per side and hands to the engine: placement offsets, pane
+// geometry and the recorded edits of a part.
+#pragma once
+
+#include <cstdint>
+
+namespace tandemscan {
+
+struct Point {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    friend bool operator==(const Point&, const Point&) = default;
+};
+
+// Edges in workspace client coordinates; right and bottom are exclusive.
+struct Rect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+// The side index used throughout: 0 is the left part, 1 the right part.
+inline constexpr int kLeftSide = 0;
+inline constexpr int kRightSide = 1;
+
+// Placement of a part in its pane, in screen pixels. The part is drawn shifted left by offsetX and
+// up by offsetY from where it is anchored at the seam.
+struct PartView {
+    bool dragging = false;
+    std::int32_t dragStartY = 0;
+    std::int32_t dragStartX = 0;
+    std::int32_t offsetY = 0;
+    std::int32_t offsetX = 0;
+    friend bool operator==(const PartView&, const PartView&) = default;
+};
+
+// What the engine keeps up to date about a pane: the part's displayed size and which displayed
+// coordinate lies at the pane's origin. The on-screen rectangle of the part is
+// (paneOrigin - viewOrigin, shownWidth x shownHeight).
+struct PaneGeometry {
+    std::int32_t paneWidth = 0;
+    std::int32_t paneHeight = 0;
+    std::int32_t shownWidth = 0;
+    std::int32_t shownHeight = 0;
+    Point viewOrigin;
+    Point paneOrigin;
+};
+
+// One recorded edit of a working copy, replayed on the original when the joined image is saved:
+// the copy was turned by `angle` (radians, counter-clockwise frame angle; below 0.01 means no
+// turn) and then cut to the rectangle, in working-copy pixels, top-down, right/bottom exclusive.
+struct EditEntry {
+    std::uint8_t kind = 6;
+    double angle = 0.0;
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+};
+
+} // namespace tandemscan

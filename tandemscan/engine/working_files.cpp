@@ -1,0 +1,95 @@
+#include "engine/working_files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <system_error>
+#include <utility>
+
+namespace tandemscan {
+
+namespace fs = std::filesystem;
+
+FileHandle::FileHandle(FileHandle&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+FileHandle::~FileHandle() { close(); }
+
+void FileHandle::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+FileHandle openWorkingFile(const fs::path& path) {
+    return FileHandle(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+}
+
+std::optional<WorkingFile> WorkingFile::create(fs::path path) {
+    WorkingFile file;
+    file.handle_ = openWorkingFile(path);
+    if (!file.handle_.valid()) return std::nullopt;
+    file.path_ = std::move(path);
+    return file;
+}
+
+WorkingFile::WorkingFile(WorkingFile&& other) noexcept
+    : handle_(std::move(other.handle_)), path_(std::exchange(other.path_, {})) {}
+
+WorkingFile& WorkingFile::operator=(WorkingFile&& other) noexcept {
+    if (this != &other) {
+        remove();
+        handle_ = std::move(other.handle_);
+        path_ = std::exchange(other.path_, {});
+    }
+    return *this;
+}
+
+WorkingFile::~WorkingFile() { remove(); }
+
+void WorkingFile::remove() {
+    handle_.close();
+    if (!path_.empty()) ::unlink(path_.c_str());
+    path_.clear();
+}
+
+fs::path temporaryRoot() {
+    const char* dir = std::getenv("TMPDIR");
+    if (dir != nullptr && dir[0] == '/') return dir;
+    return "/tmp";
+}
+
+std::optional<PrivateFolder> PrivateFolder::create(const fs::path& parent, std::string_view prefix) {
+    std::string pattern = (parent / (std::string(prefix) + "XXXXXX")).string();
+    // mkdtemp makes the folder with mode 0700 under a name nobody could have planted.
+    if (::mkdtemp(pattern.data()) == nullptr) return std::nullopt;
+    PrivateFolder folder;
+    folder.path_ = pattern;
+    return folder;
+}
+
+PrivateFolder::PrivateFolder(PrivateFolder&& other) noexcept : path_(std::exchange(other.path_, {})) {}
+
+PrivateFolder& PrivateFolder::operator=(PrivateFolder&& other) noexcept {
+    if (this != &other) {
+        PrivateFolder old(std::move(*this));
+        path_ = std::exchange(other.path_, {});
+    }
+    return *this;
+}
+
+PrivateFolder::~PrivateFolder() {
+    if (path_.empty()) return;
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+} // namespace tandemscan
