@@ -40,6 +40,27 @@ std::size_t dstBytes(const ImageInfo& info) noexcept {
          static_cast<std::size_t>(planes);
 }
 
+Planes planesOf(const ImageInfo& info) noexcept {
+  Planes p{};
+  p.srcStride = srcStride(info);
+  p.dstStride = dstStride(info);
+  const int bits = info.nSrcBitCount;
+  if (bits == 24 && info.nSrcPlanes == 3) {
+    p.count = 3;
+    p.bytesPerPixel = 1;
+    for (int j = 0; j < 3; ++j) {
+      p.src[j] = planeRow(info.lpSrcData, p.srcStride, info.nSrcHeight, j, 0);
+      p.dst[j] = planeRow(info.lpDstData, p.dstStride, info.nDstHeight, j, 0);
+    }
+    return p;
+  }
+  p.count = 1;
+  p.bytesPerPixel = bits >= 8 ? bits / 8 : 0;
+  p.src[0] = static_cast<const std::uint8_t*>(info.lpSrcData);
+  p.dst[0] = static_cast<std::uint8_t*>(info.lpDstData);
+  return p;
+}
+
 int paletteCount(const ImageInfo& info) noexcept {
   if (info.nColors > 0) return std::min(info.nColors, kPaletteEntries);
   if (info.nSrcBitCount >= 1 && info.nSrcBitCount <= 8) return 1 << info.nSrcBitCount;

@@ -98,9 +98,6 @@ constexpr std::array<const char*, 6> kMessages = {
     "Succeed!", "Cancel!", "Not support operate!", "Image too small!", "Alloc memory fail!",
     "Exception happen"};
 
-// Guards against absurd sizes: every row offset, pixel count and sum of sizes then fits the
-// integer types the operations use.
-constexpr int kMaxDimension = 1 << 20;
 // A longer list is treated as corrupt (a cycle, most likely).
 constexpr int kMaxMaskTiles = 1 << 16;
 

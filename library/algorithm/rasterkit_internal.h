@@ -79,6 +79,27 @@ inline std::uint8_t* planeRow(void* data, std::ptrdiff_t stride, int height, int
   return rowAt(data, stride, static_cast<std::ptrdiff_t>(plane) * height + row);
 }
 
+// Largest width or height the frame lets through; every row offset, pixel count and sum of sizes
+// then fits the integer types the operations use.
+constexpr int kMaxDimension = 1 << 20;
+
+// The planes of a source and destination of the same pixel format: one plane for packed,
+// 8-bit, 16-bit and interleaved 24-bit images, three 8-bit planes for planar 24-bit images.
+struct Planes {
+  int count;
+  int bytesPerPixel;  // 0 for 1, 2 and 4 bits per pixel
+  std::ptrdiff_t srcStride;
+  std::ptrdiff_t dstStride;
+  const std::uint8_t* src[3];
+  std::uint8_t* dst[3];
+
+  const std::uint8_t* srcRow(int plane, int row) const noexcept {
+    return src[plane] + srcStride * row;
+  }
+  std::uint8_t* dstRow(int plane, int row) const noexcept { return dst[plane] + dstStride * row; }
+};
+Planes planesOf(const ImageInfo& info) noexcept;
+
 inline bool isPlanar24(const ImageInfo& info) noexcept {
   return info.nSrcBitCount == 24 && info.nSrcPlanes == 3;
 }
@@ -194,6 +215,20 @@ inline int getBit(const std::uint8_t* row, int x) noexcept {
 inline void setBit(std::uint8_t* row, int x, int bit) noexcept {
   const auto mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
   row[x >> 3] = static_cast<std::uint8_t>(bit ? (row[x >> 3] | mask) : (row[x >> 3] & ~mask));
+}
+
+// The same for 1, 2 or 4 bits per pixel (leftmost pixel in the most significant bits).
+inline int getPacked(const std::uint8_t* row, int x, int bits) noexcept {
+  const int perByte = 8 / bits;
+  const int shift = 8 - bits * (x % perByte + 1);
+  return (row[x / perByte] >> shift) & ((1 << bits) - 1);
+}
+inline void setPacked(std::uint8_t* row, int x, int bits, int value) noexcept {
+  const int perByte = 8 / bits;
+  const int shift = 8 - bits * (x % perByte + 1);
+  const int mask = ((1 << bits) - 1) << shift;
+  std::uint8_t& byte = row[x / perByte];
+  byte = static_cast<std::uint8_t>((byte & ~mask) | ((value << shift) & mask));
 }
 
 }  // namespace rasterkit

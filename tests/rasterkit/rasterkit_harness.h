@@ -113,7 +113,7 @@ inline Bitmap makeBitmap(int bits, int width, int height, int type = -1, int pla
   if (type >= 0) {
     b.type = type;
   } else {
-    b.type = bits == 1 ? RK_TYPE_1BIT : bits == 4 ? RK_TYPE_4BIT : bits == 8 ? RK_TYPE_GREY
+    b.type = bits == 1 ? RK_TYPE_1BIT : bits <= 4 ? RK_TYPE_4BIT : bits == 8 ? RK_TYPE_GREY
              : bits == 16 ? RK_TYPE_16BIT : RK_TYPE_RGB24;
   }
   b.pixels.assign(b.bytes(), 0);

@@ -1,0 +1,99 @@
+// SlopeHorizontal and SlopeVertical: rows (or columns) shifted in proportion to their index.
+#include "rasterkit_internal.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace rasterkit {
+namespace {
+
+struct Slant {
+  double k;     // tan of the angle
+  int extra;    // the growth of the slanted side: trunc(|k| x the other side)
+};
+
+// Empty when the slanted side would not fit (angles near 90 degrees).
+bool slantFor(int angle, int across, int along, Slant& slant) {
+  slant.k = std::tan(toRadians(angle));
+  const double grown = std::fabs(slant.k) * across + along;
+  if (!(grown <= kMaxDimension)) return false;
+  slant.extra = static_cast<int>(grown) - along;
+  return true;
+}
+
+// Where source line i starts on the slanted axis.
+int startOf(const Slant& slant, int i, int lineLength, int dstLength) {
+  int start = static_cast<int>(slant.k * i);
+  if (slant.k < 0) start += slant.extra;
+  return std::clamp(start, 0, dstLength - lineLength);
+}
+
+// 255 everywhere, or 0 for a colour table whose first entry is white (so that the empty
+// corners take a light colour in both cases).
+int fillValue(const ImageInfo& info) {
+  const std::uint8_t* table = srcPalette(info);
+  if (info.nSrcBitCount == 8 && info.nSrcType == RK_TYPE_COLOR8 && table[0] == 255 &&
+      table[1] == 255 && table[2] == 255) {
+    return 0;
+  }
+  return 255;
+}
+
+int slope(ImageInfo& info, bool horizontal) {
+  if (info.lpParam == nullptr) return kNotSupported;
+  SlopeParam param;
+  std::memcpy(&param, info.lpParam, sizeof param);
+  const int w = info.nSrcWidth;
+  const int h = info.nSrcHeight;
+  Slant slant{};
+  if (!slantFor(param.angle, horizontal ? h : w, horizontal ? w : h, slant)) return kNotSupported;
+  if (info.dwMode == RK_MODE_QUERY) {
+    describeSameAsSource(info, true);
+    if (horizontal) {
+      info.nDstWidth = w + slant.extra;
+    } else {
+      info.nDstHeight = h + slant.extra;
+    }
+    return kSucceed;
+  }
+  if (info.nSrcBitCount != 8 && info.nSrcBitCount != 24) return kNotSupported;
+  if (info.nSrcType != RK_TYPE_RGB24) copyPalette(info);
+  std::memset(info.lpDstData, fillValue(info), dstBytes(info));
+  const Planes planes = planesOf(info);
+  const int bpp = planes.bytesPerPixel;
+  if (horizontal) {
+    for (int i = 0; i < h; ++i) {
+      const std::ptrdiff_t start = startOf(slant, i, w, info.nDstWidth);
+      for (int j = 0; j < planes.count; ++j) {
+        std::memcpy(planes.dstRow(j, i) + start * bpp, planes.srcRow(j, i),
+                    static_cast<std::size_t>(w) * static_cast<std::size_t>(bpp));
+      }
+      progress(info, i + 1, h);
+      if (canceled(info)) return kCancel;
+    }
+    return kSucceed;
+  }
+  for (int i = 0; i < w; ++i) {
+    const int start = startOf(slant, i, h, info.nDstHeight);
+    const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(i) * bpp;
+    for (int j = 0; j < planes.count; ++j) {
+      for (int y = 0; y < h; ++y) {
+        std::memcpy(planes.dstRow(j, start + y) + offset, planes.srcRow(j, y) + offset,
+                    static_cast<std::size_t>(bpp));
+      }
+    }
+    progress(info, i + 1, w);
+    if (canceled(info)) return kCancel;
+  }
+  return kSucceed;
+}
+
+int slopeHorizontal(ImageInfo& info) { return slope(info, true); }
+int slopeVertical(ImageInfo& info) { return slope(info, false); }
+
+}  // namespace
+
+RASTERKIT_OPERATION(RK_OP_SLOPE_HORIZONTAL, slopeHorizontal);
+RASTERKIT_OPERATION(RK_OP_SLOPE_VERTICAL, slopeVertical);
+
+}  // namespace rasterkit
