@@ -1,0 +1,102 @@
+#include "engine/run_operation.h"
+
+#include "engine/pixel_tools.h"
+#include "rasterkit.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+#include <vector>
+
+using namespace tandemscan;
+
+namespace {
+
+// A single-allocation record of the given depth with a recognisable pixel pattern.
+std::vector<std::uint8_t> makeBlock(int width, int height, int bitCount, bool grey = true) {
+    HeaderBlock header{};
+    header.header = {40, width, height, 1, static_cast<std::uint16_t>(bitCount), 0, 0, 3937, 3937, 0, 0};
+    const std::size_t size = PixelTools::imageDataSize(header.header);
+    std::vector<std::uint8_t> block(kHeaderBlockSize + size);
+    if (bitCount <= 8) {
+        const int colours = 1 << bitCount;
+        for (int i = 0; i < colours; ++i) {
+            const auto v = static_cast<std::uint8_t>(i * 255 / (colours - 1));
+            header.palette[i] = grey ? PaletteEntry{v, v, v, 0} : PaletteEntry{v, 0, static_cast<std::uint8_t>(255 - v), 0};
+        }
+    }
+    std::memcpy(block.data(), &header, kHeaderBlockSize);
+    for (std::size_t i = 0; i < size; ++i) block[kHeaderBlockSize + i] = static_cast<std::uint8_t>(i * 7 + 3);
+    return block;
+}
+
+const HeaderBlock& headerOf(const std::vector<std::uint8_t>& block) {
+    return *reinterpret_cast<const HeaderBlock*>(block.data());
+}
+
+std::span<const std::uint8_t> pixelsOf(const std::vector<std::uint8_t>& block) {
+    return std::span<const std::uint8_t>(block).subspan(kHeaderBlockSize);
+}
+
+} // namespace
+
+TEST(RunOperation, ImageTypesFromTheHeader) {
+    struct Case {
+        int bitCount;
+        bool grey;
+        int type;
+    } cases[] = {{1, true, RK_TYPE_1BIT}, {4, true, RK_TYPE_4BIT}, {8, true, RK_TYPE_GREY},
+                 {8, false, RK_TYPE_COLOR8}, {16, true, RK_TYPE_16BIT}, {24, true, RK_TYPE_RGB24},
+                 {32, true, 0}};
+    for (const auto& c : cases) {
+        const auto block = makeBlock(5, 2, c.bitCount, c.grey);
+        EXPECT_EQ(rasterkitImageType(headerOf(block)), c.type) << c.bitCount;
+    }
+}
+
+TEST(RunOperation, InvertTwiceGivesBackEveryByteInPlace) {
+    for (int bitCount : {8, 24}) {
+        auto block = makeBlock(7, 3, bitCount);
+        const auto original = block;
+        OperationRunner runner;
+        OperationFailure failure;
+        for (int pass = 0; pass < 2; ++pass) {
+            // Source and destination are the same single block, as the preview does it.
+            const HeaderBlock header = headerOf(block);
+            ASSERT_TRUE(runner.run(RK_OP_INVERT, nullptr, header, pixelsOf(block), block, failure))
+                << failure.text;
+            if (pass == 0 && bitCount == 24) {
+                EXPECT_EQ(block[kHeaderBlockSize], static_cast<std::uint8_t>(255 - original[kHeaderBlockSize]));
+            }
+        }
+        // Pixels, size, width and resolution come back; the padding may have been cleared.
+        const auto& h = headerOf(block).header;
+        EXPECT_EQ(h.width, 7);
+        EXPECT_EQ(h.xPelsPerMeter, 3937);
+        EXPECT_EQ(h.sizeImage, PixelTools::imageDataSize(h));
+        const std::size_t stride = PixelTools::imageDataSize(h) / 3;
+        const std::size_t used = static_cast<std::size_t>(7 * bitCount / 8);
+        for (int y = 0; y < 3; ++y)
+            for (std::size_t x = 0; x < used; ++x) {
+                const std::size_t at = kHeaderBlockSize + y * stride + x;
+                ASSERT_EQ(block[at], original[at]) << bitCount << " " << y << " " << x;
+            }
+    }
+}
+
+TEST(RunOperation, RefusalsComeBackAsMessages) {
+    OperationRunner runner;
+    OperationFailure failure;
+    auto wide = makeBlock(4, 4, 32);
+    EXPECT_FALSE(runner.run(RK_OP_INVERT, nullptr, headerOf(wide), pixelsOf(wide), wide, failure));
+    EXPECT_EQ(failure.text, "This image format isn't supported !");
+
+    // A destination too small for the result is refused before anything is written.
+    auto source = makeBlock(8, 8, 24);
+    std::vector<std::uint8_t> small(kHeaderBlockSize + 10, 0xAB);
+    EXPECT_FALSE(runner.run(RK_OP_INVERT, nullptr, headerOf(source), pixelsOf(source), small, failure));
+    EXPECT_EQ(small[0], 0xAB);
+
+    // An operation index outside the table is the library's refusal, with its message.
+    EXPECT_FALSE(runner.run(99, nullptr, headerOf(source), pixelsOf(source), source, failure));
+    EXPECT_FALSE(failure.text.empty());
+}
