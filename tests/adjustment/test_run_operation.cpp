@@ -1,3 +1,4 @@
+#include "engine/image_adjustment.h"
 #include "engine/run_operation.h"
 
 #include "engine/pixel_tools.h"
@@ -99,4 +100,36 @@ TEST(RunOperation, RefusalsComeBackAsMessages) {
     // An operation index outside the table is the library's refusal, with its message.
     EXPECT_FALSE(runner.run(99, nullptr, headerOf(source), pixelsOf(source), source, failure));
     EXPECT_FALSE(failure.text.empty());
+}
+
+TEST(ImageAdjustmentTest, SliderArithmetic) {
+    struct Case {
+        int x, left, right, value;
+    } cases[] = {
+        {17, 10, 279, -127},  // the leftmost hit position, hit.left + 7
+        {279, 10, 279, 127},  // 128 at the far right, clamped
+        {0, 10, 279, -127},   // left of the track
+        {144, 10, 279, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(AdjustmentSliders::valueAt(c.x, c.left, c.right), c.value) << c.x;
+    EXPECT_EQ(AdjustmentSliders::saturationFrom(127), 100);
+    EXPECT_EQ(AdjustmentSliders::saturationFrom(-127), -100);
+    EXPECT_EQ(AdjustmentSliders::thumbX(20, 254, -127, -127, 127), 22);
+    EXPECT_EQ(AdjustmentSliders::thumbX(20, 254, 127, -127, 127), 272);
+    EXPECT_EQ(AdjustmentSliders::thumbX(20, 204, 0, -100, 100), 122);
+}
+
+TEST(ImageAdjustmentTest, PercentagesTruncateTowardZero) {
+    struct Case {
+        int value, percent;
+    } cases[] = {{127, 100}, {-127, -100}, {1, 0}, {-2, -1}, {64, 50}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(toneParams({c.value, 0, 0}).brightness, c.percent) << c.value;
+        EXPECT_EQ(toneParams({0, c.value, 0}).contrast, c.percent) << c.value;
+    }
+    const auto hsl = hslParams({0, 0, -40});
+    EXPECT_EQ(hsl.saturation, -40.0);
+    EXPECT_EQ(hsl.hue, 0.0);
+    EXPECT_EQ(hsl.lightness, 0.0);
+    EXPECT_EQ(hsl.colorize, 0);
 }
