@@ -4,6 +4,7 @@
 #include "engine/pixel_tools.h"
 #include "rasterkit.h"
 
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
@@ -132,4 +133,66 @@ TEST(ImageAdjustmentTest, PercentagesTruncateTowardZero) {
     EXPECT_EQ(hsl.hue, 0.0);
     EXPECT_EQ(hsl.lightness, 0.0);
     EXPECT_EQ(hsl.colorize, 0);
+}
+
+namespace {
+
+ImageRecord recordFrom(const std::vector<std::uint8_t>& block) {
+    auto record = ImageRecord::allocate(headerOf(block), block.size() - kHeaderBlockSize);
+    std::memcpy(record->pixels().data(), block.data() + kHeaderBlockSize, block.size() - kHeaderBlockSize);
+    return std::move(*record);
+}
+
+} // namespace
+
+TEST(ImageAdjustmentTest, PreviewLeavesTheWorkingCopyAndOkAppliesToTheOriginal) {
+    // The working copy and the original are the same picture here, so OK must make them equal.
+    auto original = makeBlock(9, 5, 24);
+    ImageRecord working = recordFrom(original);
+    const std::vector<std::uint8_t> before(working.pixels().begin(), working.pixels().end());
+    OperationRunner runner;
+    OperationFailure failure;
+    ImageAdjustment adjustment(working, runner);
+    EXPECT_FALSE(adjustment.grey());
+    ASSERT_TRUE(adjustment.preview({0, 0, 60}, failure)) << failure.text;
+    ASSERT_TRUE(adjustment.preview({0, 0, -80}, failure)) << failure.text;
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), working.pixels().begin()));
+    const auto adjusted = adjustment.adjustedPixels();
+    EXPECT_FALSE(std::equal(before.begin(), before.end(), adjusted.begin()));
+
+    // Only saturation changed: operation 4 alone runs on the original and gives the preview's pixels.
+    ASSERT_TRUE(adjustment.commitToOriginal(original, failure)) << failure.text;
+    EXPECT_TRUE(std::equal(adjusted.begin(), adjusted.end(), original.begin() + kHeaderBlockSize));
+    adjustment.commitToWorkingCopy(working);
+    EXPECT_TRUE(std::equal(adjusted.begin(), adjusted.end(), working.pixels().begin()));
+}
+
+TEST(ImageAdjustmentTest, GreyImagesTakeToneOnly) {
+    auto original = makeBlock(6, 4, 8, true);
+    ImageRecord working = recordFrom(original);
+    OperationRunner runner;
+    OperationFailure failure;
+    ImageAdjustment adjustment(working, runner);
+    EXPECT_TRUE(adjustment.grey());
+    ASSERT_TRUE(adjustment.preview({127, 0, 0}, failure)) << failure.text;
+    // Brightness +100 % on grey pixels: every used pixel is at least as bright as before.
+    const auto adjusted = adjustment.adjustedPixels();
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x)
+            EXPECT_GE(adjusted[y * 8 + x], working.pixels()[y * 8 + x]);
+    ASSERT_TRUE(adjustment.commitToOriginal(original, failure));
+    EXPECT_TRUE(std::equal(adjusted.begin(), adjusted.end(), original.begin() + kHeaderBlockSize));
+}
+
+TEST(ImageAdjustmentTest, NeutralValuesLeaveTheOriginalUntouched) {
+    auto original = makeBlock(9, 5, 24);
+    const auto copy = original;
+    ImageRecord working = recordFrom(original);
+    OperationRunner runner;
+    OperationFailure failure;
+    ImageAdjustment adjustment(working, runner);
+    ASSERT_TRUE(adjustment.preview({40, 0, 0}, failure));
+    ASSERT_TRUE(adjustment.preview({0, 0, 0}, failure));  // Reset
+    ASSERT_TRUE(adjustment.commitToOriginal(original, failure));
+    EXPECT_EQ(original, copy);
 }
