@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 WERROR := $(if $(CI),ON,OFF)
 CMAKE_FLAGS := -DTS_WERROR=$(WERROR)
 
-.PHONY: all deps build build-asan test test-asan run run-tilex bench format clean
+.PHONY: all deps build build-asan test test-asan run run-tilex bench package format clean
 
 all: build
 
@@ -33,6 +33,9 @@ run-tilex: build
 
 bench: build
 	@scripts/run-bench
+
+package: build
+	@cd build && cpack -G DEB
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
