@@ -111,13 +111,22 @@ bool knownBitCount(int bitCount) {
          bitCount == 24;
 }
 
-bool knownType(int type) {
-  return type == 0 || type == 1 || type == 3 || type == 4 || type == 5 || type == 6 || type == 8;
+// Operations dispatch on either, so the two must agree. Two-bit images have no type of their
+// own; they travel as 1-bit or 4-bit indexed images.
+bool typeFitsBitCount(int type, int bitCount) {
+  switch (bitCount) {
+    case 1: return type == RK_TYPE_BLACK_WHITE || type == RK_TYPE_1BIT;
+    case 2: return type == RK_TYPE_1BIT || type == RK_TYPE_4BIT;
+    case 4: return type == RK_TYPE_4BIT;
+    case 8: return type == RK_TYPE_GREY || type == RK_TYPE_COLOR8;
+    case 16: return type == RK_TYPE_16BIT;
+    default: return type == RK_TYPE_RGB24;
+  }
 }
 
 // One image description (source or destination) that an operation can walk safely.
 int checkDescription(int type, int bitCount, int width, int height, int planes, int channels) {
-  if (!knownType(type) || !knownBitCount(bitCount)) return kNotSupported;
+  if (!knownBitCount(bitCount) || !typeFitsBitCount(type, bitCount)) return kNotSupported;
   if (width < 1 || height < 1) return kTooSmall;
   if (width > kMaxDimension || height > kMaxDimension) return kNotSupported;
   if (planes != 1 && planes != 3) return kNotSupported;
