@@ -205,6 +205,130 @@ typedef struct TextParam {
 
 /* Parameter blocks of the neighbourhood filters, distortions and pictorial effects follow. */
 
+typedef struct BlurParam {
+  int32_t level; /* 1..10: 1 is the 3 x 3 box filter, 10 leaves out the centre */
+} BlurParam;
+
+typedef struct GaussianBlurParam {
+  double radius; /* sigma of the Gaussian in pixels */
+} GaussianBlurParam;
+
+typedef struct SharpenParam {
+  int32_t level;     /* 1..10 */
+  int32_t edgesOnly; /* 1: only where the 3 x 3 window holds an edge */
+} SharpenParam;
+
+/* Directions 0..7: right-left, left-right, down-up, up-down and the four diagonals. */
+typedef struct EmbossParam {
+  int32_t direction; /* 0..7 */
+  int32_t size;      /* odd, 3..9: the two samples compared lie (size - 1) / 2 apart */
+  double strength;   /* output = strength x difference + 128 */
+} EmbossParam;
+
+typedef struct MosaicParam {
+  int32_t cellWidth;  /* >= 1 */
+  int32_t cellHeight; /* >= 1 */
+} MosaicParam;
+
+/* SpherizeHorizontal, SpherizeVertical, Spherize and Twirl; a negative angle hollows. */
+typedef struct DistortAngleParam {
+  int32_t angle; /* degrees */
+} DistortAngleParam;
+
+typedef struct RainParam {
+  int32_t density;   /* drops per sqrt(area) of the effect area */
+  int32_t length;    /* drop length in pixels at 576 x 577 pixels, scaled with the area */
+  int32_t thickness; /* likewise */
+  int32_t opacity;   /* percent, 0..100 */
+  uint32_t color;    /* red in the low byte, then green, then blue */
+} RainParam;
+
+/* Snow takes its density (1..99) in lpParam itself: lpParam = (void*)(intptr_t)density. */
+
+#define RK_NOISE_IMPULSE 0
+#define RK_NOISE_UNIFORM_BRIGHTENED 1
+#define RK_NOISE_UNIFORM 2
+
+typedef struct NoiseParam {
+  int32_t amount; /* percent, clamped to 1..99 and written back */
+  int32_t kind;   /* RK_NOISE_* */
+} NoiseParam;
+
+/* Colours: red in the low byte, then green, then blue. The texture runs from the second colour
+ * (thin cloud) to the first (dense cloud). */
+typedef struct CloudsParam {
+  uint32_t color1;
+  uint32_t color2;
+} CloudsParam;
+
+typedef struct WindParam {
+  int32_t direction; /* 1: streaks blow towards the first column, 0: towards the last */
+} WindParam;
+
+typedef struct BlocksParam {
+  int32_t passes; /* 1..9 */
+} BlocksParam;
+
+/* output = (sum of weight x sample over the 5 x 5 window) / divisor + offset, clamped. */
+typedef struct CustomFilterParam {
+  int16_t weights[25]; /* row by row */
+  int16_t divisor;     /* 0: no division */
+  int16_t offset;
+} CustomFilterParam;
+
+#define RK_LIGHT_SPOT 0
+#define RK_LIGHT_DIRECTIONAL 1
+#define RK_LIGHT_POINT 2
+#define RK_LIGHT_MAX_COUNT 16
+
+/* Positions are in image pixels (x: column, y: row in memory order, z: height above the image);
+ * intensities of 1 light a surface facing the light at full strength. */
+typedef struct LightSource {
+  int32_t type;     /* RK_LIGHT_*; other values are skipped */
+  float x, y, z;    /* spot and point: where the light is */
+  float dx, dy, dz; /* spot and directional: the direction it shines in (dz < 0: downwards) */
+  float red, green, blue; /* intensities, 0..1 and beyond */
+  float spread;     /* spot: half-angle of its cone in degrees, 1..89 */
+} LightSource;
+
+/* Every pixel starts from ambient x (channel / 255 + ambientBias); each light adds its diffuse
+ * and specular share; the surface is tilted by a 10 x 10 table of random heights tiled over the
+ * image. Only the first lightCount entries of lights (at most RK_LIGHT_MAX_COUNT) are read. */
+typedef struct LightingParam {
+  int32_t reserved;      /* 0 */
+  int32_t bumpStrength;  /* percent, 0..100 */
+  int32_t shininess;     /* exponent of the specular term, >= 1 */
+  float ambientRed;      /* ambient factors */
+  float ambientGreen;
+  float ambientBlue;
+  double ambientBias;
+  int32_t lightCount;
+  LightSource lights[RK_LIGHT_MAX_COUNT];
+} LightingParam;
+
+/* Two full waves per period; a period of 0 leaves that axis straight. */
+typedef struct WaveParam {
+  uint32_t verticalPeriod;      /* rows per horizontal displacement cycle */
+  uint32_t horizontalPeriod;    /* columns per vertical displacement cycle */
+  uint32_t horizontalAmplitude; /* pixels */
+  uint32_t verticalAmplitude;   /* pixels */
+} WaveParam;
+
+typedef struct PinchParam {
+  int32_t amount; /* -100..100: positive pinches inwards, negative bulges */
+} PinchParam;
+
+/* Fragment and FindEdges take no block (Fragment requires lpParam to be null). */
+
+#define RK_DIFFUSE_NORMAL 0
+#define RK_DIFFUSE_DARKEN 1
+#define RK_DIFFUSE_LIGHTEN 2
+
+typedef struct DiffuseParam {
+  int32_t distance; /* 0..9 pixels */
+  int32_t mode;     /* RK_DIFFUSE_*; other values behave as normal */
+} DiffuseParam;
+
 /* Runs operation nIndex (0..34) on *lpinfo and copies the result message into lpszMessage (at
  * least RK_MESSAGE_MIN_SIZE bytes). Returns one of the RK_RESULT_* codes. */
 RASTERKIT_API int ImageEntry(int nIndex, ImageInfo* lpinfo, char* lpszMessage);

@@ -1,0 +1,35 @@
+// Twirl: the area turned about its centre, the more the nearer to the centre.
+#include "effects_internal.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace rasterkit {
+namespace {
+
+int twirl(ImageInfo& info) {
+  const bool supported = isDistortable(info);
+  if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
+  const double theta = toRadians(*static_cast<const std::int32_t*>(info.lpParam));
+  const Area area = effectArea(info);
+  const int radius = std::min(area.width, area.height) / 2;
+  const int cx = area.width / 2;
+  const int cy = area.height / 2;
+  return remapArea(info, area, [&](int x, int y, double& sx, double& sy) {
+    // A one-pixel-thin area has no radius to turn about.
+    if (theta == 0 || radius == 0) return false;
+    const double px = x - cx;
+    const double py = y - cy;
+    const double rho = std::sqrt(px * px + py * py);
+    const double phi = std::atan2(py, px) + (1 - std::sqrt(rho / radius)) * theta;
+    sx = cx + rho * std::cos(phi);
+    sy = cy + rho * std::sin(phi);
+    return true;
+  });
+}
+
+}  // namespace
+
+RASTERKIT_OPERATION(RK_OP_TWIRL, twirl);
+
+}  // namespace rasterkit
