@@ -148,13 +148,15 @@ void filterChannel(GaussianPlan& plan, const ChannelLayout& layout, int c, int w
     }
   }
   field.inverse();
+  // Rounded rather than truncated: truncation would darken the whole image by half a level on
+  // average, and a blur must keep the image's mean.
   for (int y = 0; y < height; ++y) {
     const double* in = field.row(y);
     const std::uint8_t* selected = selection.row(y);
     for (int x = 0; x < width; ++x) {
       *layout.dstAt(c, x, y) = selected != nullptr && !selected[x]
                                    ? *layout.srcAt(c, x, y)
-                                   : clampTruncate(in[x] + kTruncationTolerance);
+                                   : clampTruncate(in[x] + 0.5);
     }
   }
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 
 namespace rasterkit {
@@ -65,7 +66,18 @@ int PixelRandom::next() noexcept {
 
 void samplePixel(const ChannelLayout& layout, const Area& area, bool nearest, double sx, double sy,
                  int dx, int dy) noexcept {
-  const BilinearPoint p = bilinearPoint(sx, sy, area.width, area.height);
+  // Clamped to the last column and row themselves: stopping 0.00001 short of them would blend
+  // in the neighbour before and take a level off every edge pixel that maps onto itself.
+  if (std::isnan(sx) || std::isnan(sy)) sx = sy = 0;
+  sx = std::clamp(sx, 0.0, static_cast<double>(area.width - 1));
+  sy = std::clamp(sy, 0.0, static_cast<double>(area.height - 1));
+  BilinearPoint p{};
+  p.x0 = static_cast<int>(sx);
+  p.y0 = static_cast<int>(sy);
+  p.x1 = std::min(p.x0 + 1, area.width - 1);
+  p.y1 = std::min(p.y0 + 1, area.height - 1);
+  p.fx = sx - p.x0;
+  p.fy = sy - p.y0;
   const int x0 = area.left + p.x0;
   const int x1 = area.left + p.x1;
   const int y0 = area.top + p.y0;

@@ -244,6 +244,9 @@ int runPerChannel(ImageInfo& info, ChannelWorker worker) {
       channelInfo.lpSrcData = planeRow(info.lpSrcData, planeStride, height, j, 0);
       channelInfo.lpDstData = planeRow(info.lpDstData, planeStride, info.nDstHeight, j, 0);
       result = worker(channelInfo, j);
+      // A cancelled (or failed) channel ends the operation: running on and reporting the
+      // last channel's success would ignore the user's request to stop.
+      if (result != kSucceed) break;
     }
     return result;
   }
@@ -267,6 +270,7 @@ int runPerChannel(ImageInfo& info, ChannelWorker worker) {
       std::uint8_t* out = rowAt(info.lpDstData, outStride, y);
       for (int x = 0; x < info.nDstWidth; ++x) out[3 * x + j] = plane[x];
     }
+    if (result != kSucceed) break;
   }
   return result;
 }

@@ -60,9 +60,12 @@ int pinchChannel(ImageInfo& info, int channel) {
         const double u = std::sqrt(o * o + t * t);
         const double v = std::atan2(t, o);
         const double w = u < 1 ? std::pow(u, exponent) : u;
-        // w stays below 1.5 inside the region, so these are near it and fit an int.
-        const int sx = std::clamp(static_cast<int>(m + std::cos(v) * m * w + f), f, e - 1);
-        const int sy = std::clamp(static_cast<int>(r + std::sin(v) * r * w + g), g, l - 1);
+        // w stays below 1.5 inside the region, so these are near it and fit an int; the
+        // tolerance keeps an unmoved position (amount 0) from truncating to its left neighbour.
+        const int sx = std::clamp(
+            static_cast<int>(m + std::cos(v) * m * w + f + kTruncationTolerance), f, e - 1);
+        const int sy = std::clamp(
+            static_cast<int>(r + std::sin(v) * r * w + g + kTruncationTolerance), g, l - 1);
         dst[i * stride + j] = src[sy * stride + sx];
       }
       done += region.width;

@@ -11,11 +11,17 @@ namespace {
 constexpr int kEdgeThreshold = 150;
 
 // Edge test on the 3 x 3 window at (x, y); neighbours beyond the image repeat the nearest edge.
-bool isEdge(const std::uint8_t* src, std::ptrdiff_t stride, int width, int height, int x, int y) {
+// `mirrored` reads the window left-right reversed, so that the two directions are exact mirror
+// images of each other.
+bool isEdge(const std::uint8_t* src, std::ptrdiff_t stride, int width, int height, int x, int y,
+            bool mirrored) {
   int w[3][3];
   for (int j = 0; j < 3; ++j) {
     const int sy = std::clamp(y + j - 1, 0, height - 1);
-    for (int i = 0; i < 3; ++i) w[j][i] = src[sy * stride + std::clamp(x + i - 1, 0, width - 1)];
+    for (int i = 0; i < 3; ++i) {
+      const int dx = mirrored ? 1 - i : i - 1;
+      w[j][i] = src[sy * stride + std::clamp(x + dx, 0, width - 1)];
+    }
   }
   const int sobel = -w[0][0] + w[0][2] - 2 * w[1][0] + 2 * w[1][2] - w[2][0] + w[2][2];
   const int diagonal = -2 * w[0][0] - w[0][1] - w[1][0] + w[1][2] + w[2][1] + 2 * w[2][2];
@@ -45,7 +51,7 @@ int windChannel(ImageInfo& info, int channel) {
     marks.clear();
     for (int m = 0; m < width; ++m) {
       const int x = column(m);
-      if (m == width - 1 || isEdge(src, stride, width, height, x, y)) marks.push_back(x);
+      if (m == width - 1 || isEdge(src, stride, width, height, x, y, !towardsFirst)) marks.push_back(x);
     }
     for (std::size_t i = 0; i + 1 < marks.size(); ++i) {
       const int c1 = marks[i];
