@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
         OddFile{"q/rgb16-231.bmp", true, 24}, OddFile{"q/rgb16-3103.bmp", true, 24},
         OddFile{"q/rgb16faketrns.bmp", true, 16}, OddFile{"q/rgb24jpeg.bmp", true, 24},
         OddFile{"q/rgb24largepal.bmp", true, 24}, OddFile{"q/rgb24lprof.bmp", true, 24},
-        OddFile{"q/rgb24png.bmp", false, 0}, OddFile{"q/rgb24rle24.bmp", false, 0},
+        OddFile{"q/rgb24png.bmp", true, 24}, OddFile{"q/rgb24rle24.bmp", false, 0},
         OddFile{"q/rgb32-111110.bmp", true, 24}, OddFile{"q/rgb32-7187.bmp", true, 24},
         OddFile{"q/rgb32-xbgr.bmp", true, 24}, OddFile{"q/rgb32fakealpha.bmp", true, 24},
         OddFile{"q/rgb32h52.bmp", true, 24}, OddFile{"q/rgba16-1924.bmp", true, 24},

@@ -88,4 +88,28 @@ class AtomicOutputFile {
   bool committed_ = false;
 };
 
+// Collects small writes into large ones.
+class BufferedWriter {
+ public:
+  explicit BufferedWriter(AtomicOutputFile& out) : out_(out) { buffer_.reserve(kSize); }
+  void put(uint8_t byte) {
+    if (buffer_.size() == kSize) flush();
+    buffer_.push_back(byte);
+  }
+  void append(const uint8_t* data, size_t length) {
+    if (buffer_.size() + length > kSize) flush();
+    if (length >= kSize) out_.write(data, length);
+    else buffer_.insert(buffer_.end(), data, data + length);
+  }
+  void flush() {
+    out_.write(buffer_.data(), buffer_.size());
+    buffer_.clear();
+  }
+
+ private:
+  static constexpr size_t kSize = 1 << 20;
+  AtomicOutputFile& out_;
+  std::vector<uint8_t> buffer_;
+};
+
 }  // namespace imagefile

@@ -30,9 +30,10 @@ FileFormat detectFormat(const InputFile& file) {
   if (got >= 4 && (std::memcmp(head, "II*\0", 4) == 0 || std::memcmp(head, "MM\0*", 4) == 0 ||
                    std::memcmp(head, "II+\0", 4) == 0 || std::memcmp(head, "MM\0+", 4) == 0))
     return FileFormat::Tiff;
+  // TGA has no signature, so a .tga name decides before the weak PCX test.
+  if (formatFromExtension(file.path()) == FileFormat::Tga) return FileFormat::Tga;
   // PCX: manufacturer 10, a known version, run-length encoding 0 or 1.
   if (got >= 3 && head[0] == 0x0A && (head[1] <= 5 && head[1] != 1) && head[2] <= 1) return FileFormat::Pcx;
-  if (formatFromExtension(file.path()) == FileFormat::Tga) return FileFormat::Tga;
   return FileFormat::Unknown;
 }
 
