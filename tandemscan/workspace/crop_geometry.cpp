@@ -189,9 +189,10 @@ int cropDotSpacing(double angle)
     double denominator = std::cos(angle) + std::sin(angle);
     // Past 135 degrees the sum falls to zero and below; the spacing then follows the frame's
     // slant the same way from the other side, so the dots keep crawling.
-    if (denominator <= 0.0)
+    if (denominator <= 1e-6)
         denominator = std::fabs(std::cos(angle)) + std::fabs(std::sin(angle));
-    const int spacing = truncToInt(8.0 / denominator);
+    // The small allowance keeps exact quarter turns at 8 despite cos(pi / 2) not being 0.
+    const int spacing = truncToInt(8.0 / denominator + 1e-9);
     return spacing < 1 ? 1 : spacing;
 }
 

@@ -1,47 +1,23 @@
-// Integer screen geometry of the workspace: points and rectangles in workspace client
-// coordinates. Rectangles hold their left and top edges and exclude right and bottom.
+// Integer screen geometry of the workspace: the engine's points and rectangles (workspace client
+// coordinates, right and bottom edges excluded) and the few operations the tools need on them.
 #pragma once
+
+#include "engine/pane_geometry.h"
 
 #include <algorithm>
 
 namespace tandemscan {
 
-struct Point {
-    int x = 0;
-    int y = 0;
-    friend bool operator==(const Point&, const Point&) = default;
-};
-
-struct Rect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
-    bool isEmpty() const { return right <= left || bottom <= top; }
-    bool contains(Point p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
-    Rect intersected(const Rect& o) const
-    {
-        Rect r{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
-               std::min(bottom, o.bottom)};
-        if (r.isEmpty())
-            return Rect{};
-        return r;
-    }
-    Rect united(const Rect& o) const
-    {
-        if (isEmpty())
-            return o;
-        if (o.isEmpty())
-            return *this;
-        return Rect{std::min(left, o.left), std::min(top, o.top), std::max(right, o.right),
-                    std::max(bottom, o.bottom)};
-    }
-    Rect inflated(int d) const { return Rect{left - d, top - d, right + d, bottom + d}; }
-    Rect translated(int dx, int dy) const { return Rect{left + dx, top + dy, right + dx, bottom + dy}; }
-    friend bool operator==(const Rect&, const Rect&) = default;
-};
+inline int rectWidth(const Rect& r) { return r.right - r.left; }
+inline int rectHeight(const Rect& r) { return r.bottom - r.top; }
+inline bool rectIsEmpty(const Rect& r) { return r.right <= r.left || r.bottom <= r.top; }
+// Left and top edges inside, right and bottom outside.
+inline bool rectContains(const Rect& r, Point p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
+inline Rect rectIntersected(const Rect& a, const Rect& b)
+{
+    const Rect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    return rectIsEmpty(r) ? Rect{} : r;
+}
+inline Rect rectInflated(const Rect& r, int d) { return Rect{r.left - d, r.top - d, r.right + d, r.bottom + d}; }
 
 } // namespace tandemscan

@@ -18,9 +18,11 @@ int roundHalfUp(double v) { return static_cast<int>(v + 0.5); }
 
 } // namespace
 
-MergeWorkspace::MergeWorkspace(WorkspaceHost& host, PartStore& store, int paneWidth, int paneHeight)
-    : host_(host), store_(store)
+MergeWorkspace::MergeWorkspace(WorkspaceHost& host, ImageEngine& engine, int paneWidth, int paneHeight)
+    : host_(host), engine_(engine)
 {
+    blocks_[leftSide] = engine_.createStoreBlock(leftSide);
+    blocks_[rightSide] = engine_.createStoreBlock(rightSide);
     layoutPanes(paneWidth, paneHeight);
     host_.setCursor(CursorSlot::Arrow);
     host_.toolState(ToolState::NoUnlockedPart, 0);
@@ -30,8 +32,21 @@ MergeWorkspace::~MergeWorkspace()
 {
     for (int s = 0; s < 2; ++s)
         host_.cropTimer(s, false);
-    store_.release();
 }
+
+const ImageRecord* MergeWorkspace::original(int s) const
+{
+    const ImageStoreBlock* block = blocks_[s == rightSide ? rightSide : leftSide].get();
+    return block != nullptr && block->holdsImage() ? &block->view() : nullptr;
+}
+
+ImageRecord* MergeWorkspace::mutableOriginal(int s)
+{
+    ImageStoreBlock* block = blocks_[s == rightSide ? rightSide : leftSide].get();
+    return block != nullptr && block->holdsImage() ? &block->view() : nullptr;
+}
+
+void MergeWorkspace::applyZoomScale() { engine_.setZoom(zoomTable[static_cast<std::size_t>(zoomIndex_)]); }
 
 void MergeWorkspace::layoutPanes(int paneWidth, int paneHeight)
 {
@@ -40,15 +55,15 @@ void MergeWorkspace::layoutPanes(int paneWidth, int paneHeight)
     sides_[leftSide].paneRect = Rect{0, 0, paneWidth_, paneHeight_};
     sides_[rightSide].paneRect = Rect{paneWidth_ + 1, 0, 2 * paneWidth_ + 1, paneHeight_};
     for (PaneSide& s : sides_) {
-        s.paneOrigin = Point{s.paneRect.left, s.paneRect.top};
-        s.paneWidth = s.paneRect.width();
-        s.paneHeight = s.paneRect.height();
+        s.geometry.paneOrigin = Point{s.paneRect.left, s.paneRect.top};
+        s.geometry.paneWidth = rectWidth(s.paneRect);
+        s.geometry.paneHeight = rectHeight(s.paneRect);
     }
 }
 
 void MergeWorkspace::setPaneFactor(int percent)
 {
-    scales_.paneFactor = static_cast<std::uint16_t>(percent) / 100.0;
+    engine_.setPaneFactor(static_cast<std::uint16_t>(percent));
 }
 
 void MergeWorkspace::resize(int paneWidth, int paneHeight)
@@ -63,7 +78,7 @@ void MergeWorkspace::resize(int paneWidth, int paneHeight)
         fitToPane(s, !first);
         first = false;
     }
-    scales_.viewScale = scales_.fitScale / static_cast<float>(zoomTable[zoomIndex_] / 100.0f);
+    applyZoomScale();
     for (int s = 0; s < 2; ++s) {
         if (sides_[s].holdsPart) {
             ++sides_[s].renderCount;
@@ -75,9 +90,9 @@ void MergeWorkspace::resize(int paneWidth, int paneHeight)
 
 int MergeWorkspace::sideAt(Point p) const
 {
-    if (sides_[leftSide].paneRect.contains(p))
+    if (rectContains(sides_[leftSide].paneRect, p))
         return leftSide;
-    if (sides_[rightSide].paneRect.contains(p))
+    if (rectContains(sides_[rightSide].paneRect, p))
         return rightSide;
     return -1;
 }
@@ -86,8 +101,8 @@ void MergeWorkspace::clampOffsets(int s)
 {
     PaneSide& side = sides_[s];
     PartView& v = side.view;
-    const int shownW = side.shownWidth;
-    const int shownH = side.shownHeight;
+    const int shownW = side.geometry.shownWidth;
+    const int shownH = side.geometry.shownHeight;
     // Where the bounds cross (a part smaller than what must stay visible) the second one wins.
     if (s == leftSide) {
         v.offsetX = std::min(v.offsetX, 0);
@@ -97,19 +112,15 @@ void MergeWorkspace::clampOffsets(int s)
         v.offsetX = std::min(v.offsetX, shownW - minimumVisible);
     }
     v.offsetY = std::min(v.offsetY, shownH - minimumVisible);
-    v.offsetY = std::max(v.offsetY, minimumVisible - side.paneHeight);
+    v.offsetY = std::max(v.offsetY, minimumVisible - side.geometry.paneHeight);
 }
 
 void MergeWorkspace::anchor(int s)
 {
     PaneSide& side = sides_[s];
-    if (side.workingCopy.empty()) {
-        side.shownWidth = side.shownHeight = 0;
-        return;
-    }
-    const ImageHeader& h = side.workingCopy.header();
-    side.shownWidth = roundHalfUp(h.width / scales_.viewScale);
-    side.shownHeight = roundHalfUp(h.height / scales_.viewScale);
+    const ScreenSize shown = engine_.shownSize(side.workingCopy);
+    side.geometry.shownWidth = shown.width;
+    side.geometry.shownHeight = shown.height;
 }
 
 void MergeWorkspace::rerender(int s)
@@ -117,13 +128,7 @@ void MergeWorkspace::rerender(int s)
     PaneSide& side = sides_[s];
     anchor(s);
     clampOffsets(s);
-    side.viewOrigin.y = side.view.offsetY;
-    if (s == rightSide) {
-        side.viewOrigin.x = side.view.offsetX;
-    } else {
-        side.viewOrigin.x = side.shownWidth - side.paneWidth + side.view.offsetX;
-        side.paneOrigin = Point{side.paneRect.left, side.paneRect.top};
-    }
+    engine_.anchorPart(s, side.geometry, side.workingCopy, side.view);
     invalidatePane(s);
 }
 
@@ -131,67 +136,18 @@ void MergeWorkspace::invalidatePane(int s, bool erase) { host_.invalidate(sides_
 
 bool MergeWorkspace::makeWorkingCopy(int s, bool reuseScale)
 {
-    ImageRecord* original = store_.original(s);
     PaneSide& side = sides_[s];
     side.workingCopy.reset();
-    if (original == nullptr || original->empty())
+    if (!blocks_[s] || !blocks_[s]->holdsImage())
         return false;
-    const HeaderBlock& src = original->headerBlock();
-    const double width = static_cast<std::uint16_t>(src.header.width);
-    const double height = static_cast<std::uint16_t>(src.header.height);
-    int newWidth = 0;
-    int newHeight = 0;
-    if (!reuseScale) {
-        const double dpi = src.header.xPelsPerMeter / kPelsPerMeterPerDpi;
-        const int w60 = dpi > 0 ? roundHalfUp(width * 60 / dpi) : static_cast<int>(width);
-        const int h60 = dpi > 0 ? roundHalfUp(height * 60 / dpi) : static_cast<int>(height);
-        if (width <= w60 && height <= h60) {
-            scales_.workScale = 1.0;
-            newWidth = static_cast<int>(width);
-            newHeight = static_cast<int>(height);
-        } else {
-            const double rx = width / std::max(w60, 1);
-            const double ry = height / std::max(h60, 1);
-            if (rx >= ry) {
-                newWidth = w60;
-                newHeight = roundHalfUp(height / rx);
-                scales_.workScale = rx;
-            } else {
-                newWidth = roundHalfUp(width / ry);
-                newHeight = h60;
-                scales_.workScale = ry;
-            }
-        }
-    } else {
-        newWidth = roundHalfUp(width / scales_.workScale);
-        newHeight = roundHalfUp(height / scales_.workScale);
-    }
-    // The smooth-step resampler needs two pixels to blend between.
-    newWidth = std::max(newWidth, std::min(2, static_cast<int>(width)));
-    newHeight = std::max(newHeight, std::min(2, static_cast<int>(height)));
-
-    HeaderBlock header = src;
-    std::optional<ImageRecord> copy;
-    if (newWidth == src.header.width && newHeight == src.header.height) {
-        copy = original->clone();
-    } else {
-        header.header.width = newWidth;
-        header.header.height = newHeight;
-        const std::uint32_t bytes = PixelTools::imageDataSizeFor(&src.header, newWidth, newHeight);
-        copy = ImageRecord::allocate(header, bytes);
-        if (copy && !PixelTools::resampleImage(src, original->pixels(), newWidth, newHeight,
-                                               copy->headerBlock(), copy->pixels()))
-            copy.reset();
-    }
-    if (!copy || copy->empty()) {
-        host_.showMessage(MessageIcon::Error, "Error", "Not enough memory");
+    if (!engine_.makeWorkingCopy(*blocks_[s], side.workingCopy, reuseScale)) {
+        host_.showMessage(MessageIcon::Error, "Error", engine_.lastError());
         return false;
     }
-    copy->header().sizeImage = PixelTools::imageDataSize(copy->header());
-    loadedEightBit_ = copy->header().bitCount == 8;
-    if (copy->header().bitCount == 8 && !PixelTools::isGrayPalette(copy->headerBlock()))
-        PixelTools::expandToTrueColor(*copy);
-    side.workingCopy = std::move(*copy);
+    loadedEightBit_ = side.workingCopy.header().bitCount == 8;
+    // The screen shows palette colour as true colour; gray stays 8-bit.
+    if (loadedEightBit_ && !PixelTools::isGrayPalette(side.workingCopy.headerBlock()))
+        PixelTools::expandToTrueColor(side.workingCopy);
     ++side.renderCount;
     return true;
 }
@@ -199,16 +155,7 @@ bool MergeWorkspace::makeWorkingCopy(int s, bool reuseScale)
 void MergeWorkspace::fitToPane(int s, bool reuseScale)
 {
     ++sides_[s].renderCount;
-    if (reuseScale || sides_[s].workingCopy.empty())
-        return;
-    const ImageHeader& h = sides_[s].workingCopy.header();
-    const int w = roundHalfUp(basePaneWidth * scales_.paneFactor);
-    const int ht = roundHalfUp(basePaneHeight * scales_.paneFactor);
-    if (h.width <= w && h.height <= ht)
-        scales_.fitScale = 1.0;
-    else
-        scales_.fitScale = std::max(static_cast<double>(h.width) / w, static_cast<double>(h.height) / ht);
-    scales_.viewScale = scales_.fitScale;
+    engine_.fitToPane(sides_[s].workingCopy, reuseScale);
 }
 
 PartCheck MergeWorkspace::checkPart(const HeaderBlock& block, bool otherHoldsPart)
@@ -248,9 +195,10 @@ bool MergeWorkspace::loadPart(const std::string& path, int s)
         return false;
     const int other = 1 - s;
     const bool otherHolds = sides_[other].holdsPart;
-    const std::optional<HeaderBlock> header = store_.readHeader(path);
+    HeaderBlock header{};
+    const bool readable = engine_.readHeader(path, header);
     const PartReference before = reference_;
-    const PartCheck check = header ? checkPart(*header, otherHolds) : PartCheck::NotSupported;
+    const PartCheck check = readable ? checkPart(header, otherHolds) : PartCheck::NotSupported;
     if (check != PartCheck::Accepted) {
         static const char* const texts[] = {"", "Image type not supported!",
                                             "Resolution is different from the previous image!",
@@ -260,8 +208,13 @@ bool MergeWorkspace::loadPart(const std::string& path, int s)
     }
     modified_ = true;
     autoMode_ = false;
-    if (!store_.loadOriginal(s, path)) {
+    if (!engine_.loadOriginal(*blocks_[s], path)) {
         reference_ = before;
+        sides_[s].holdsPart = false;
+        sides_[s].workingCopy.reset();
+        ++sides_[s].renderCount;
+        invalidatePane(s, true);
+        host_.showMessage(MessageIcon::Error, "Error", engine_.lastError());
         return false;
     }
     PaneSide& side = sides_[s];
@@ -300,8 +253,8 @@ void MergeWorkspace::reportParts()
 
 void MergeWorkspace::sendWidthRule()
 {
-    ImageRecord* left = store_.original(leftSide);
-    ImageRecord* right = store_.original(rightSide);
+    const ImageRecord* left = original(leftSide);
+    const ImageRecord* right = original(rightSide);
     bool holds = false;
     if (left != nullptr && right != nullptr && !left->empty() && !right->empty())
         holds = widthRuleHolds(left->header().xPelsPerMeter, left->header().width, right->header().width);
@@ -322,7 +275,7 @@ void MergeWorkspace::clearSide(int s)
         closeCropFrame(s);
     side.workingCopy.reset();
     side.holdsPart = false;
-    side.shownWidth = side.shownHeight = 0;
+    side.geometry.shownWidth = side.geometry.shownHeight = 0;
     ++side.renderCount;
     invalidatePane(s, true);
     host_.invalidate(Rect{paneWidth_ - 1, 0, paneWidth_ + 2, paneHeight_}, true);
@@ -332,6 +285,7 @@ void MergeWorkspace::clearSide(int s)
     if (!sides_[other].holdsPart) {
         reference_ = PartReference{};
         zoomIndex_ = 0;
+        applyZoomScale();
         host_.setCursor(CursorSlot::Arrow);
         flags_ = ModeFlags{};
         modesSuspended_ = false;

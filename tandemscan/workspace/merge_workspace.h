@@ -3,15 +3,17 @@
 // tools' state; it draws nothing and talks to its window only through WorkspaceHost.
 #pragma once
 
+#include "engine/image_engine.h"
 #include "engine/image_record.h"
+#include "engine/image_store.h"
 #include "workspace/geometry.h"
 #include "workspace/pane_side.h"
-#include "workspace/part_store.h"
 #include "workspace/tool_codes.h"
 #include "workspace/workspace_host.h"
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -66,19 +68,11 @@ struct PopupMenuState {
     bool lockChecked = false;
 };
 
-// The scales between an original, its working copy and the screen.
-struct ImageScales {
-    double workScale = 1.0; // original pixels per working-copy pixel
-    double viewScale = 1.0; // working-copy pixels per screen pixel
-    double fitScale = 1.0;  // viewScale at zoom 100 %
-    double paneFactor = 1.0;
-};
-
 class MergeWorkspace {
 public:
     // paneWidth and paneHeight are the size of each pane; the workspace is two panes and a
-    // one-pixel divider wide.
-    MergeWorkspace(WorkspaceHost& host, PartStore& store, int paneWidth = basePaneWidth,
+    // one-pixel divider wide. The engine reads the parts and keeps the originals' store blocks.
+    MergeWorkspace(WorkspaceHost& host, ImageEngine& engine, int paneWidth = basePaneWidth,
                    int paneHeight = basePaneHeight);
     ~MergeWorkspace();
     MergeWorkspace(const MergeWorkspace&) = delete;
@@ -164,7 +158,9 @@ public:
     ModeFlags modeFlags() const { return flags_; }
     bool modesSuspended() const { return modesSuspended_; }
     EditKind lastEdit() const { return lastEdit_; }
-    const ImageScales& scales() const { return scales_; }
+    const ImageEngine& engine() const { return engine_; }
+    // The side's full-resolution original, or null while its store block is empty.
+    const ImageRecord* original(int side) const;
     Point lastMouse() const { return lastMouse_; }
     std::uint32_t cropHit() const { return cropHit_; }
     // The side the last pop-up menu's Save Image Solely and Lock refer to.
@@ -217,11 +213,14 @@ private:
     void closeAllCropFrames();
     void resetHistory();
 
+    ImageRecord* mutableOriginal(int side);
+    void applyZoomScale();
+
     WorkspaceHost& host_;
-    PartStore& store_;
+    ImageEngine& engine_;
+    std::array<std::unique_ptr<ImageStoreBlock>, 2> blocks_;
     int paneWidth_ = basePaneWidth;
     int paneHeight_ = basePaneHeight;
-    ImageScales scales_;
     std::array<PaneSide, 2> sides_;
     ToolMode mode_ = ToolMode::None;
     bool modeArgument_ = false;
@@ -242,7 +241,7 @@ private:
     int undoMenuState_ = 2;
     std::array<int, 8> undoPlacement_{};
     ImageRecord undoImage_;
-    std::optional<CropRecord> undoneCrop_;
+    std::optional<EditEntry> undoneCrop_;
     bool modified_ = false;
     bool loadedEightBit_ = false;
     bool autoMode_ = false;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/image_record.h"
+#include "engine/pane_geometry.h"
 #include "workspace/crop_geometry.h"
 #include "workspace/geometry.h"
 
@@ -12,18 +13,8 @@
 
 namespace tandemscan {
 
-inline constexpr int leftSide = 0;
-inline constexpr int rightSide = 1;
-
-// Placement of a part in its pane, in screen pixels: the part is drawn shifted left by offsetX
-// and up by offsetY from where it is anchored at the seam.
-struct PartView {
-    bool dragging = false; // the side is the move tool's target
-    int dragStartY = 0;
-    int dragStartX = 0;
-    int offsetY = 0;
-    int offsetX = 0;
-};
+inline constexpr int leftSide = kLeftSide;
+inline constexpr int rightSide = kRightSide;
 
 struct GridCross {
     bool shown = false;
@@ -54,32 +45,16 @@ struct CropFrame {
     int phase = 0; // crawling dots
 };
 
-// One crop applied to a working copy, replayed on the original when saving.
-struct CropRecord {
-    std::uint8_t kind = 6;
-    double angle = 0.0;
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t right = 0;
-    std::int32_t bottom = 0;
-    friend bool operator==(const CropRecord&, const CropRecord&) = default;
-};
-
 struct PaneSide {
     bool holdsPart = false;
     ImageRecord workingCopy;
     Rect paneRect;
-    Point paneOrigin;
-    Point viewOrigin;
-    int paneWidth = 0;
-    int paneHeight = 0;
-    int shownWidth = 0;
-    int shownHeight = 0;
+    PaneGeometry geometry; // pane and displayed sizes, kept by the engine
     PartView view;
     std::string sourcePath;
     bool locked = false;
     unsigned rotations = 0;
-    std::vector<CropRecord> cropHistory;
+    std::vector<EditEntry> cropHistory; // crops applied to the working copy, in order
     GridCross grid;
     FlagMarker flag;
     CropFrame crop;
@@ -90,9 +65,9 @@ struct PaneSide {
     // Where the displayed part lies on the screen.
     Rect partRect() const
     {
-        const int left = paneOrigin.x - viewOrigin.x;
-        const int top = paneOrigin.y - viewOrigin.y;
-        return Rect{left, top, left + shownWidth, top + shownHeight};
+        const int left = geometry.paneOrigin.x - geometry.viewOrigin.x;
+        const int top = geometry.paneOrigin.y - geometry.viewOrigin.y;
+        return Rect{left, top, left + geometry.shownWidth, top + geometry.shownHeight};
     }
 };
 

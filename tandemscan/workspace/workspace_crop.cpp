@@ -63,7 +63,7 @@ void MergeWorkspace::applyCrop(int s)
     host_.beginWait();
 
     CropGeometry g = normalised(side.crop.frame);
-    if (g.rect().intersected(side.partRect()).isEmpty()) {
+    if (rectIsEmpty(rectIntersected(g.rect(), side.partRect()))) {
         closeCropFrame(s);
         host_.endWait();
         return;
@@ -103,12 +103,12 @@ void MergeWorkspace::applyCrop(int s)
     // Only the part's own pixels can be kept: a frame reaching past the part is cut back to it
     // before it is converted to working-copy pixels.
     const Rect part = side.partRect();
-    const Rect kept = g.rect().intersected(part);
-    const double scale = scales_.viewScale;
+    const Rect kept = rectIntersected(g.rect(), part);
+    const double scale = engine_.viewScale();
     const auto toWorking = [scale](int v, int origin) {
         return std::abs(static_cast<int>((v - origin) * scale + 0.5));
     };
-    CropRecord record;
+    EditEntry record;
     record.angle = g.isTurned() ? g.angle : 0.0;
     record.left = toWorking(kept.left, part.left);
     record.top = toWorking(kept.top, part.top);

@@ -20,7 +20,7 @@ PopupMenuState MergeWorkspace::prepareMenu(Point p)
         m.lockEnabled = side.holdsPart;
         if (side.holdsPart)
             lockLeft_ = s == leftSide;
-        const ImageRecord* original = store_.original(s);
+        const ImageRecord* original = this->original(s);
         m.reloadEnabled = original != nullptr && !original->empty() && !side.locked && !side.sourcePath.empty();
     }
     if (lastEdit_ != EditKind::None) {
@@ -89,8 +89,8 @@ void MergeWorkspace::menuCommand(int command, Point cursor)
 void MergeWorkspace::swapPlacement(int s, int slot)
 {
     PaneSide& side = sides_[s];
-    std::swap(side.viewOrigin.x, undoPlacement_[slot]);
-    std::swap(side.viewOrigin.y, undoPlacement_[slot + 1]);
+    std::swap(side.geometry.viewOrigin.x, undoPlacement_[slot]);
+    std::swap(side.geometry.viewOrigin.y, undoPlacement_[slot + 1]);
     std::swap(side.view.offsetX, undoPlacement_[slot + 2]);
     std::swap(side.view.offsetY, undoPlacement_[slot + 3]);
     rerender(s);
@@ -109,7 +109,7 @@ void MergeWorkspace::restorePart(int s)
     rerender(s);
     if (!otherHolds) {
         const HeaderBlock& h = side.workingCopy.headerBlock();
-        ImageRecord* original = store_.original(s);
+        const ImageRecord* original = this->original(s);
         checkPart(original != nullptr ? original->headerBlock() : h, false);
     }
     host_.toolState(otherHolds ? ToolState::TwoParts : ToolState::OnePart, 0);
@@ -142,7 +142,7 @@ void MergeWorkspace::toggleEdit()
         }
         // The zoom saved with the crop comes back with it; the crop stays the edit to toggle.
         std::swap(zoomIndex_, previousZoomIndex_);
-        scales_.viewScale = scales_.fitScale / static_cast<float>(zoomTable[zoomIndex_] / 100.0f);
+        applyZoomScale();
         for (int t = 0; t < 2; ++t) {
             if (sides_[t].holdsPart) {
                 ++sides_[t].renderCount;

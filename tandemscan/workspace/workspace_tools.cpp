@@ -133,8 +133,8 @@ void MergeWorkspace::enterMode(ToolMode code, bool pressed)
         lastEdit_ = EditKind::FlagUnion;
         lastEditSide_ = rightSide;
         undoToggled_ = false;
-        undoPlacement_ = {sides_[1].viewOrigin.x, sides_[1].viewOrigin.y, sides_[1].view.offsetX,
-                          sides_[1].view.offsetY, sides_[0].viewOrigin.x, sides_[0].viewOrigin.y,
+        undoPlacement_ = {sides_[1].geometry.viewOrigin.x, sides_[1].geometry.viewOrigin.y, sides_[1].view.offsetX,
+                          sides_[1].view.offsetY, sides_[0].geometry.viewOrigin.x, sides_[0].geometry.viewOrigin.y,
                           sides_[0].view.offsetX, sides_[0].view.offsetY};
         uniteFlags();
         break;
@@ -222,7 +222,7 @@ void MergeWorkspace::placeFlagsFromGrid(bool on)
             continue;
         }
         const Point tip{side.grid.x, side.grid.y};
-        if (side.grid.shown && side.holdsPart && side.partRect().contains(tip)) {
+        if (side.grid.shown && side.holdsPart && rectContains(side.partRect(), tip)) {
             side.flag.x = s == leftSide ? tip.x - flagWidth : tip.x;
             side.flag.y = tip.y;
             side.flag.placed = true;
@@ -246,7 +246,7 @@ bool MergeWorkspace::dragCrosshair(int s, Point p)
     invalidatePane(s);
     g.drawnX = g.x;
     g.drawnY = g.y;
-    if (side.flag.onGrid && side.partRect().contains(p)) {
+    if (side.flag.onGrid && rectContains(side.partRect(), p)) {
         host_.invalidate(side.flag.rect(), true);
         side.flag.x = s == leftSide ? g.x - flagWidth : g.x;
         if (g.grab == 16 || g.grab == 1)
@@ -296,7 +296,7 @@ void MergeWorkspace::moveSide(int s, int dx, int dy)
 void MergeWorkspace::swapSides()
 {
     std::swap(sides_[0].sourcePath, sides_[1].sourcePath);
-    store_.swapOriginals();
+    blocks_[0]->swap(*blocks_[1]);
     std::swap(sides_[0].holdsPart, sides_[1].holdsPart);
     std::swap(sides_[0].workingCopy, sides_[1].workingCopy);
     // What was done to a part travels with it, so that saving replays it on the right original.
@@ -363,7 +363,7 @@ void MergeWorkspace::zoomTo(int index)
     const int old = zoomIndex_;
     zoomIndex_ = index;
     WaitCursor wait(host_);
-    scales_.viewScale = scales_.fitScale / static_cast<float>(zoomTable[zoomIndex_] / 100.0f);
+    applyZoomScale();
     for (int s = 0; s < 2; ++s) {
         if (!sides_[s].holdsPart)
             continue;
@@ -388,8 +388,8 @@ bool MergeWorkspace::placeAutomatically(int originalWidthTenthsMm)
         showLockMessage();
         return false;
     }
-    ImageRecord* left = store_.original(leftSide);
-    ImageRecord* right = store_.original(rightSide);
+    const ImageRecord* left = original(leftSide);
+    const ImageRecord* right = original(rightSide);
     // Without both originals there is nothing to place (the command is offered only then).
     if (!sides_[0].holdsPart || !sides_[1].holdsPart || left == nullptr || right == nullptr ||
         left->empty() || right->empty() || left->header().xPelsPerMeter <= 0)
@@ -410,7 +410,7 @@ bool MergeWorkspace::placeAutomatically(int originalWidthTenthsMm)
     autoOverlap_ = std::max(overlap, 0.0);
     modified_ = true;
     autoMode_ = true;
-    const double s = autoOverlap_ / (scales_.workScale * scales_.viewScale);
+    const double s = autoOverlap_ / (engine_.workScale() * engine_.viewScale());
     sides_[leftSide].view.offsetX = -static_cast<int>(s);
     sides_[leftSide].view.offsetY = 0;
     rerender(leftSide);
@@ -453,7 +453,7 @@ void MergeWorkspace::mousePress(Point p, Modifiers m)
     }
     if (flags_.flags && s >= 0) {
         PaneSide& side = sides_[s];
-        if (side.holdsPart && side.partRect().contains(p) && !grabbed) {
+        if (side.holdsPart && rectContains(side.partRect(), p) && !grabbed) {
             if (side.flag.placed)
                 host_.invalidate(side.flag.rect(), true);
             side.flag.x = s == leftSide ? p.x - flagWidth : p.x;
@@ -488,7 +488,7 @@ void MergeWorkspace::mousePress(Point p, Modifiers m)
         lastEdit_ = EditKind::Move;
         lastEditSide_ = s;
         undoToggled_ = false;
-        undoPlacement_ = {side.viewOrigin.x, side.viewOrigin.y, side.view.offsetX, side.view.offsetY, 0, 0, 0, 0};
+        undoPlacement_ = {side.geometry.viewOrigin.x, side.geometry.viewOrigin.y, side.view.offsetX, side.view.offsetY, 0, 0, 0, 0};
         side.view.dragStartX = p.x;
         side.view.dragStartY = p.y;
     } else {
@@ -516,7 +516,7 @@ void MergeWorkspace::mousePress(Point p, Modifiers m)
 
 void MergeWorkspace::mouseMove(Point p, bool leftDown, Modifiers m)
 {
-    if (host_.magnifierActive() && clientRect().contains(p)) {
+    if (host_.magnifierActive() && rectContains(clientRect(), p)) {
         host_.magnifierTrack(p);
         host_.magnifierRepaint();
     }
@@ -545,7 +545,7 @@ void MergeWorkspace::mouseMove(Point p, bool leftDown, Modifiers m)
         } else if (cropHit_ == CropPivot) {
             acted = true;
             const Point moved{g.pivotX + p.x - lastMouse_.x, g.pivotY + p.y - lastMouse_.y};
-            if (side.paneRect.contains(moved)) {
+            if (rectContains(side.paneRect, moved)) {
                 g.pivotX = moved.x;
                 g.pivotY = moved.y;
                 side.crop.saved = g;

@@ -13,7 +13,7 @@ namespace tandemscan {
 namespace {
 
 using testing::makeImage;
-using testing::MemoryStore;
+using testing::TestEngine;
 
 class WorkspaceViewTest : public ::testing::Test {
 protected:
@@ -31,11 +31,11 @@ QApplication* WorkspaceViewTest::app_ = nullptr;
 
 TEST_F(WorkspaceViewTest, DrawsALoadedPartAtItsPlace)
 {
-    auto store = std::make_unique<MemoryStore>();
-    store->addFile("left", makeImage(200, 100, 24, 2362));
-    WorkspaceView view(nullptr, std::move(store));
+    TestEngine files;
+    const std::string left = files.write("left.img", makeImage(200, 100, 24, 2362));
+    WorkspaceView view(nullptr, files.release());
     QSignalSpy states(&view, &WorkspaceView::toolStateChanged);
-    ASSERT_TRUE(view.model().loadPart("left", 0));
+    ASSERT_TRUE(view.model().loadPart(left, 0));
     ASSERT_GE(states.count(), 1);
     EXPECT_EQ(states.last().at(0).toInt(), 512);
     view.show();
@@ -50,10 +50,10 @@ TEST_F(WorkspaceViewTest, DrawsALoadedPartAtItsPlace)
 
 TEST_F(WorkspaceViewTest, MouseDragMovesThePart)
 {
-    auto store = std::make_unique<MemoryStore>();
-    store->addFile("left", makeImage(200, 100, 24, 2362));
-    WorkspaceView view(nullptr, std::move(store));
-    ASSERT_TRUE(view.model().loadPart("left", 0));
+    TestEngine files;
+    const std::string left = files.write("left.img", makeImage(200, 100, 24, 2362));
+    WorkspaceView view(nullptr, files.release());
+    ASSERT_TRUE(view.model().loadPart(left, 0));
     view.show();
     view.model().selectTool(ToolMode::Move, true);
     QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(100, 50));

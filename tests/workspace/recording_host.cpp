@@ -1,5 +1,10 @@
 #include "recording_host.h"
 
+#include <fstream>
+#include <iterator>
+#include <cstring>
+#include <vector>
+
 namespace tandemscan::testing {
 
 ImageRecord makeImage(int width, int height, int bitCount, std::int32_t pelsPerMeter, bool gray)
@@ -40,6 +45,37 @@ ImageRecord makeImage(int width, int height, int bitCount, std::int32_t pelsPerM
             }
         }
     }
+    return std::move(*r);
+}
+
+TestEngine::TestEngine()
+{
+    folder_ = PrivateFolder::create(temporaryRoot(), "workspace-test-");
+    std::string why;
+    auto library = ImageFileLibrary::load(TS_FAKE_COMPONENT_DIR, &why, "FakeImageFile.so");
+    engine_ = std::make_unique<ImageEngine>(library, folder_->path());
+}
+
+std::string TestEngine::write(const std::string& name, const ImageRecord& image) const
+{
+    const std::filesystem::path path = folder_->path() / name;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&image.headerBlock()), sizeof(HeaderBlock));
+    const std::uint32_t size = PixelTools::imageDataSize(image.header());
+    out.write(reinterpret_cast<const char*>(image.pixels().data()), size);
+    return path.string();
+}
+
+ImageRecord readImageFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (bytes.size() < sizeof(HeaderBlock))
+        return {};
+    HeaderBlock h{};
+    std::memcpy(&h, bytes.data(), sizeof h);
+    std::optional<ImageRecord> r = ImageRecord::allocate(h, bytes.size() - sizeof h);
+    std::memcpy(r->pixels().data(), bytes.data() + sizeof h, bytes.size() - sizeof h);
     return std::move(*r);
 }
 

@@ -1,14 +1,18 @@
-// A workspace host that records what the model asks of its window, and a store that keeps
-// synthetic originals in memory, for testing the model without widgets or files.
+// A workspace host that records what the model asks of its window, and an engine bound to a
+// stand-in image file component, for testing the model without widgets.
 #pragma once
 
 #include "engine/image_record.h"
+#include "engine/image_file.h"
 #include "engine/pixel_tools.h"
-#include "workspace/part_store.h"
+#include "engine/image_engine.h"
+#include "engine/working_files.h"
 #include "workspace/workspace_host.h"
 
 #include <array>
-#include <map>
+#include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -70,33 +74,23 @@ public:
 // or an 8-bit gray ramp, or a 1-bit stripe pattern.
 ImageRecord makeImage(int width, int height, int bitCount, std::int32_t pelsPerMeter, bool gray = true);
 
-class MemoryStore : public PartStore {
+// An engine bound to the stand-in image file component (whose files are a raw header block and
+// pixel block), working in a private folder of its own.
+class TestEngine {
 public:
-    // Files the store can "read".
-    void addFile(const std::string& path, ImageRecord image) { files[path] = std::move(image); }
+    TestEngine();
+    ImageEngine& engine() { return *engine_; }
+    std::unique_ptr<ImageEngine> release() { return std::move(engine_); }
+    const std::filesystem::path& folder() const { return folder_->path(); }
+    // Writes an image as a stand-in file and returns its path.
+    std::string write(const std::string& name, const ImageRecord& image) const;
 
-    std::optional<HeaderBlock> readHeader(const std::string& path) override
-    {
-        const auto it = files.find(path);
-        if (it == files.end())
-            return std::nullopt;
-        return it->second.headerBlock();
-    }
-    bool loadOriginal(int side, const std::string& path) override
-    {
-        const auto it = files.find(path);
-        if (it == files.end())
-            return false;
-        originals[side] = it->second.clone();
-        ++loads;
-        return true;
-    }
-    ImageRecord* original(int side) override { return originals[side].empty() ? nullptr : &originals[side]; }
-    void swapOriginals() override { originals[0].swap(originals[1]); }
-
-    std::map<std::string, ImageRecord> files;
-    std::array<ImageRecord, 2> originals;
-    int loads = 0;
+private:
+    std::optional<PrivateFolder> folder_;
+    std::unique_ptr<ImageEngine> engine_;
 };
+
+// Reads a file the stand-in component wrote.
+ImageRecord readImageFile(const std::string& path);
 
 } // namespace tandemscan::testing

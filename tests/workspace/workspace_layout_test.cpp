@@ -10,21 +10,20 @@ namespace tandemscan {
 namespace {
 
 using testing::makeImage;
-using testing::MemoryStore;
 using testing::RecordingHost;
+using testing::TestEngine;
 
 // 60 dpi: the working copy is the original and, when it fits, drawn at one screen pixel per pixel.
 constexpr std::int32_t ppm60 = 2362;
 
 struct Fixture {
     RecordingHost host;
-    MemoryStore store;
-    MergeWorkspace ws{host, store};
+    TestEngine files;
+    MergeWorkspace ws{host, files.engine()};
 
     void load(int side, int width, int height, int bits = 24, std::int32_t ppm = ppm60)
     {
-        const std::string path = "part" + std::to_string(side) + "_" + std::to_string(width);
-        store.addFile(path, makeImage(width, height, bits, ppm));
+        const std::string path = files.write("part" + std::to_string(side) + ".img", makeImage(width, height, bits, ppm));
         ASSERT_TRUE(ws.loadPart(path, side)) << host.lastMessage();
     }
     // Drags a side with the move tool by (dx, dy) screen pixels, in strokes that stay inside

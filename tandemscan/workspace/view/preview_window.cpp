@@ -24,7 +24,7 @@ PreviewWindow::PreviewWindow(const ImageRecord& joined, double /*workScale*/, co
 QRect PreviewWindow::imageRect() const
 {
     const Rect r = previewPlacement(image_.width(), image_.height(), width(), height());
-    return QRect(r.left, r.top, r.width(), r.height());
+    return QRect(r.left, r.top, rectWidth(r), rectHeight(r));
 }
 
 void PreviewWindow::paintEvent(QPaintEvent*)

@@ -3,7 +3,6 @@
 #include "workspace/preview_layout.h"
 #include "workspace/view/image_conversion.h"
 #include "workspace/view/preview_window.h"
-#include "workspace/default_part_store.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -19,7 +18,7 @@ namespace tandemscan {
 namespace {
 
 QPoint toQt(Point p) { return QPoint(p.x, p.y); }
-QRect toQt(const Rect& r) { return QRect(r.left, r.top, r.width(), r.height()); }
+QRect toQt(const Rect& r) { return QRect(r.left, r.top, rectWidth(r), rectHeight(r)); }
 Point fromQt(QPoint p) { return Point{p.x(), p.y()}; }
 
 Modifiers modifiersOf(Qt::KeyboardModifiers m)
@@ -32,9 +31,16 @@ constexpr int pivotRadius = 4;
 
 } // namespace
 
-WorkspaceView::WorkspaceView(QWidget* parent, std::unique_ptr<PartStore> store)
-    : QWidget(parent), store_(store ? std::move(store) : makeDefaultPartStore())
+WorkspaceView::WorkspaceView(QWidget* parent, std::unique_ptr<ImageEngine> engine)
+    : QWidget(parent), engine_(std::move(engine))
 {
+    if (!engine_) {
+        workingFolder_ = PrivateFolder::create(temporaryRoot(), "tandemscan-");
+        const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
+        std::string why;
+        engine_ = std::make_unique<ImageEngine>(ImageFileLibrary::load(programDir, &why),
+                                                workingFolder_ ? workingFolder_->path() : temporaryRoot());
+    }
     setObjectName(QStringLiteral("workspaceView"));
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
@@ -43,15 +49,15 @@ WorkspaceView::WorkspaceView(QWidget* parent, std::unique_ptr<PartStore> store)
         cropTimers_[static_cast<std::size_t>(s)].setInterval(200);
         connect(&cropTimers_[static_cast<std::size_t>(s)], &QTimer::timeout, this, [this, s] { model_->cropTick(s); });
     }
-    model_ = std::make_unique<MergeWorkspace>(*this, *store_);
+    model_ = std::make_unique<MergeWorkspace>(*this, *engine_);
     const Rect client = model_->clientRect();
-    resize(client.width(), client.height());
+    resize(rectWidth(client), rectHeight(client));
 }
 
 WorkspaceView::~WorkspaceView()
 {
     model_.reset();
-    store_.reset();
+    engine_.reset();
 }
 
 void WorkspaceView::setTranslator(Translator translate) { translate_ = std::move(translate); }
@@ -62,7 +68,7 @@ void WorkspaceView::resizePanes(int paneWidth, int paneHeight)
 {
     model_->resize(paneWidth, paneHeight);
     const Rect client = model_->clientRect();
-    resize(client.width(), client.height());
+    resize(rectWidth(client), rectHeight(client));
     update();
 }
 
@@ -112,12 +118,12 @@ void WorkspaceView::showJoinedImage()
     const ImageRecord& joined = model_->joinedImage();
     if (joined.empty())
         return;
-    const PreviewFacts facts = previewFacts(joined.header(), model_->scales().workScale);
+    const PreviewFacts facts = previewFacts(joined.header(), model_->engine().workScale());
     PreviewTexts texts;
     texts.imageSize = translate(QString::fromStdString(texts.imageSize)).toStdString();
     texts.pixel = translate(QString::fromStdString(texts.pixel)).toStdString();
     texts.resolution = translate(QString::fromStdString(texts.resolution)).toStdString();
-    PreviewWindow window(joined, model_->scales().workScale,
+    PreviewWindow window(joined, model_->engine().workScale(),
                          QString::fromStdString(previewInformation(facts, texts)), this);
     window.exec();
     model_->endPreview();
@@ -195,11 +201,11 @@ void WorkspaceView::refreshScreenImage(int s)
         count = side.renderCount;
         return;
     }
-    if (count == side.renderCount && screen.width() == side.shownWidth && screen.height() == side.shownHeight)
+    if (count == side.renderCount && screen.width() == side.geometry.shownWidth && screen.height() == side.geometry.shownHeight)
         return;
     const QImage working = toQImage(side.workingCopy);
     screen = working.isNull() ? QImage()
-                              : working.scaled(side.shownWidth, side.shownHeight, Qt::IgnoreAspectRatio,
+                              : working.scaled(side.geometry.shownWidth, side.geometry.shownHeight, Qt::IgnoreAspectRatio,
                                                Qt::FastTransformation)
                                     .convertToFormat(QImage::Format_RGB32);
     count = side.renderCount;
@@ -214,8 +220,8 @@ void WorkspaceView::renderFrame()
     p.fillRect(frame_.rect(), palette().color(QPalette::Window));
     // The divider between the panes, an etched line.
     const Rect divider = model_->dividerRect();
-    p.fillRect(QRect(divider.left - 1, 0, 1, divider.height()), palette().color(QPalette::Dark));
-    p.fillRect(QRect(divider.left, 0, 1, divider.height()), palette().color(QPalette::Light));
+    p.fillRect(QRect(divider.left - 1, 0, 1, rectHeight(divider)), palette().color(QPalette::Dark));
+    p.fillRect(QRect(divider.left, 0, 1, rectHeight(divider)), palette().color(QPalette::Light));
 
     for (int s = 0; s < 2; ++s) {
         const PaneSide& side = model_->side(s);

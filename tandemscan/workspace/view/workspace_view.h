@@ -2,6 +2,8 @@
 // key events into model calls, and passes the model's reports on as signals.
 #pragma once
 
+#include "engine/image_engine.h"
+#include "engine/working_files.h"
 #include "workspace/merge_workspace.h"
 #include "workspace/view/cursor_set.h"
 
@@ -12,6 +14,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QKeyEvent;
 
@@ -22,9 +25,9 @@ class WorkspaceView : public QWidget, public WorkspaceHost {
 public:
     using Translator = std::function<QString(const QString&)>;
 
-    // Without a store the workspace keeps its originals in the engine's store blocks, read
-    // through the image file component.
-    explicit WorkspaceView(QWidget* parent = nullptr, std::unique_ptr<PartStore> store = nullptr);
+    // Without an engine the view makes its own: the image file component from the program folder
+    // and a private working folder below the temporary folder for the originals' backing files.
+    explicit WorkspaceView(QWidget* parent = nullptr, std::unique_ptr<ImageEngine> engine = nullptr);
     ~WorkspaceView() override;
 
     MergeWorkspace& model() { return *model_; }
@@ -93,7 +96,8 @@ private:
     void refreshScreenImage(int side);
     void showPopupMenu(QPoint at);
 
-    std::unique_ptr<PartStore> store_;
+    std::optional<PrivateFolder> workingFolder_;
+    std::unique_ptr<ImageEngine> engine_;
     std::unique_ptr<MergeWorkspace> model_;
     CursorSet cursors_;
     Translator translate_;
