@@ -14,7 +14,6 @@ namespace {
 constexpr int minimumVisible = 10;
 constexpr int referenceTolerance = 20;
 
-int roundHalfUp(double v) { return static_cast<int>(v + 0.5); }
 
 } // namespace
 
