@@ -166,6 +166,7 @@ int gaussianBlur(ImageInfo& info) {
                          std::isfinite(*static_cast<const double*>(info.lpParam));
   if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
   const double sigma = std::fabs(*static_cast<const double*>(info.lpParam));
+  if (info.nSrcBitCount == 8) copyPalette(info);
   const int width = info.nSrcWidth;
   const int height = info.nSrcHeight;
   GaussianPlan plan;

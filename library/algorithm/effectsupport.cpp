@@ -111,6 +111,8 @@ int runFilterPerChannel(ImageInfo& info, ChannelWorker worker, bool takesParam) 
     if (info.dwMode == RK_MODE_RUN) progress(info, 1, 1);
     return kNotSupported;
   }
+  // The driver filters samples; a grey image's colour table travels along unchanged.
+  if (info.dwMode == RK_MODE_RUN && info.nSrcBitCount == 8) copyPalette(info);
   return runPerChannel(info, worker);
 }
 

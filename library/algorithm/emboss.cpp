@@ -20,6 +20,7 @@ int emboss(ImageInfo& info) {
   const bool supported = info.lpParam != nullptr && (isGrey8(info) || isColour24(info));
   if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
   const auto* param = static_cast<const EmbossParam*>(info.lpParam);
+  if (info.nSrcBitCount == 8) copyPalette(info);
   const EmbossDirection d = kDirections[std::clamp(param->direction, 0, 7)];
   const int reach = (std::clamp(param->size, 3, 9) - 1) / 2;
   const double strength = d.sign * param->strength;

@@ -10,6 +10,7 @@ int findEdges(ImageInfo& info) {
   const bool supported = isGrey8(info) || isColour24(info);
   if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
   const int width = info.nSrcWidth;
+  if (info.nSrcBitCount == 8) copyPalette(info);
   const int height = info.nSrcHeight;
   // The border rows and columns are copies of their inner neighbours, which need a 3 x 3 image.
   if (width < 3 || height < 3) return kTooSmall;
