@@ -75,17 +75,16 @@ RasterType PixelTools::rasterType(const HeaderBlock& block) {
     }
 }
 
-std::optional<ImageRecord> PixelTools::expandToTrueColor(const HeaderBlock& header,
-                                                         std::span<const std::uint8_t> pixels) {
-    const ImageHeader& h = header.header;
-    if (h.bitCount != 8) return std::nullopt;
-    const std::uint32_t srcSize = imageDataSize(h);
-    if (srcSize == 0 || pixels.size() < srcSize) return std::nullopt;
-    const std::uint32_t srcStride = rowStride(h.width, 8);
-    const std::uint32_t destStride = rowStride(h.width, 24);
-    const std::uint64_t destSize = std::uint64_t{destStride} * static_cast<std::uint32_t>(h.height);
-    if (destStride == 0 || destSize > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+namespace {
 
+// The header of the 24-bit expansion of an 8-bit image, or nullopt when there is none.
+std::optional<HeaderBlock> trueColorHeader(const ImageHeader& h, std::size_t pixelBytes) {
+    if (h.bitCount != 8) return std::nullopt;
+    const std::uint32_t srcSize = PixelTools::imageDataSize(h);
+    if (srcSize == 0 || pixelBytes < srcSize) return std::nullopt;
+    const std::uint64_t destSize =
+        std::uint64_t{PixelTools::rowStride(h.width, 24)} * static_cast<std::uint32_t>(h.height);
+    if (destSize == 0 || destSize > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
     HeaderBlock out{};
     out.header.size = 40;
     out.header.width = h.width;
@@ -95,22 +94,40 @@ std::optional<ImageRecord> PixelTools::expandToTrueColor(const HeaderBlock& head
     out.header.sizeImage = static_cast<std::uint32_t>(destSize);
     out.header.xPelsPerMeter = h.xPelsPerMeter;
     out.header.yPelsPerMeter = h.yPelsPerMeter;
-    auto record = ImageRecord::allocate(out, destSize);
-    if (!record) return std::nullopt;
+    return out;
+}
 
+} // namespace
+
+bool PixelTools::expandToTrueColor(const HeaderBlock& header, std::span<const std::uint8_t> pixels,
+                                   HeaderBlock& destHeader, std::span<std::uint8_t> destPixels) {
+    const auto out = trueColorHeader(header.header, pixels.size());
+    if (!out || destPixels.size() < out->header.sizeImage || &destHeader == &header) return false;
+    const ImageHeader& h = header.header;
+    const std::uint32_t srcStride = rowStride(h.width, 8);
+    const std::uint32_t destStride = rowStride(h.width, 24);
     const auto& palette = header.palette;
-    std::uint8_t* dest = record->pixels().data();
-    const std::uint8_t* src = pixels.data();
     for (std::int32_t row = 0; row < h.height; ++row) {
-        const std::uint8_t* s = src + std::size_t{srcStride} * row;
-        std::uint8_t* d = dest + std::size_t{destStride} * row;
+        const std::uint8_t* s = pixels.data() + std::size_t{srcStride} * row;
+        std::uint8_t* d = destPixels.data() + std::size_t{destStride} * row;
         for (std::int32_t x = 0; x < h.width; ++x, d += 3) {
             const PaletteEntry& e = palette[s[x]];
             d[0] = e.blue;
             d[1] = e.green;
             d[2] = e.red;
         }
+        std::fill(d, destPixels.data() + std::size_t{destStride} * (row + 1), std::uint8_t{0});
     }
+    destHeader = *out;
+    return true;
+}
+
+std::optional<ImageRecord> PixelTools::expandToTrueColor(const HeaderBlock& header,
+                                                         std::span<const std::uint8_t> pixels) {
+    const auto out = trueColorHeader(header.header, pixels.size());
+    if (!out) return std::nullopt;
+    auto record = ImageRecord::allocate(*out, out->header.sizeImage);
+    if (!record || !expandToTrueColor(header, pixels, record->headerBlock(), record->pixels())) return std::nullopt;
     return record;
 }
 

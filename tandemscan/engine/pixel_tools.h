@@ -40,6 +40,10 @@ public:
     // pixel block too small for the header, or no memory. The source is not touched.
     static std::optional<ImageRecord> expandToTrueColor(const HeaderBlock& header,
                                                         std::span<const std::uint8_t> pixels);
+    // The same into memory the caller provides: `destPixels` must hold rowStride(width, 24) x
+    // height bytes. `destHeader` must not be `header`.
+    static bool expandToTrueColor(const HeaderBlock& header, std::span<const std::uint8_t> pixels,
+                                  HeaderBlock& destHeader, std::span<std::uint8_t> destPixels);
     // Replaces an 8-bit record by its 24-bit expansion; false (record unchanged) otherwise.
     static bool expandToTrueColor(ImageRecord& record);
     // Inverts every pixel bit of a 1-bit image in place; the bits after each row's last pixel and

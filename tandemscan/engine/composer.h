@@ -1,0 +1,57 @@
+// Joining two parts: the left part up to a cut column, then the right part from a start column,
+// the right part shifted by whole rows, white where neither part reaches.
+#pragma once
+
+#include "engine/image_record.h"
+#include "engine/pane_geometry.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace tandemscan {
+
+struct CutRecord {
+    std::int32_t leftKeep = 0;    // columns taken from the left part, from its left edge
+    std::int32_t rightStart = 0;  // first column of the right part that is used
+    std::int32_t topDelta = 0;    // rows the right part's top edge lies above the left's
+    std::int32_t bottomDelta = 0; // rows the right part's bottom edge lies above the left's
+    friend bool operator==(const CutRecord&, const CutRecord&) = default;
+};
+
+// Header pass: fills `out` for joining `left` and `right` by `cut` (leftKeep and rightStart are
+// first clamped into the parts' widths). False, with `why`, when the depths differ or are not
+// 1, 8 or 24 bits, or when the cut leaves nothing to join.
+bool composeHeader(HeaderBlock& out, const HeaderBlock& left, const HeaderBlock& right, const CutRecord& cut,
+                   std::string* why = nullptr);
+
+// Pixel pass into `outPixels`, which must hold the size the header pass gives. For 1-bit parts
+// with differing palettes the right part is brought to the left palette first: its palette is
+// replaced and its pixels inverted, so the picture it shows is unchanged. Rows of a part that a
+// cut would place outside it are never read.
+bool composeImages(HeaderBlock& out, std::span<std::uint8_t> outPixels, const HeaderBlock& left,
+                   std::span<const std::uint8_t> leftPixels, HeaderBlock& right, std::span<std::uint8_t> rightPixels,
+                   const CutRecord& cut, std::string* why = nullptr);
+
+// The cut record only with leftKeep and rightStart within the parts' widths.
+CutRecord clampCut(const CutRecord& cut, const ImageHeader& left, const ImageHeader& right);
+
+// What the workspace's two panes show, in screen pixels, for the cut from manual placement.
+struct SeamPane {
+    Rect paneRect;
+    Point paneOrigin; // screen position of the displayed part's origin
+    Point viewOrigin; // the displayed part's scroll offset
+    std::int32_t shownHeight = 0;
+};
+
+// The cut from the pane geometry, scaled from screen pixels to the target images by `scale`
+// (viewScale for working copies, workScale x viewScale for originals). For 1-bit parts both
+// columns are lowered to multiples of 8.
+CutRecord cutFromPanes(const SeamPane& left, const SeamPane& right, double scale, bool monochrome);
+
+// The cut in automatic mode for a left part `leftWidth` pixels wide: `scale` is 1 for originals
+// and workScale for working copies. For 1-bit parts leftKeep is lowered to a multiple of 8 and
+// rightStart by the same number of columns.
+CutRecord cutFromOverlap(double autoOverlap, double scale, std::int32_t leftWidth, bool monochrome);
+
+} // namespace tandemscan
