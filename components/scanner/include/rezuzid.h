@@ -10,7 +10,8 @@
  * The scan itself runs on a worker thread that EnableDS starts, so no call here blocks for the
  * length of a scan. Every function returns 1 (or a nonzero value) on success and 0 on failure,
  * including calls with an unknown handle or out of order; GetTwainErrorMessage says why.
- * Closing calls made in a state where there is nothing to close are harmless. */
+ * Closing calls made in a state where there is nothing to close are harmless. Calls on one
+ * connection may come from several threads; they are taken one at a time. */
 #ifndef REZUZID_H
 #define REZUZID_H
 
@@ -141,7 +142,7 @@ int SetMemBandSize(TwainHandle h, uint32_t rows);
  * pixels the band's rows, bottom-up within the band. morePending says whether bands follow. */
 int DoMemBandXfer(TwainHandle h, void* headerBlock, void* pixels, TwainXferResult* result);
 
-/* --- Capabilities (need OpenDS, before EnableDS) -------------------------------------------- */
+/* --- Capabilities (need OpenDS; setters before EnableDS, queries not while a scan runs) ------ */
 
 /* [T] Bit (1 << type) set in *supportedTypes for each type the device can deliver; *currentType
  * the chosen one. Either pointer may be null. */

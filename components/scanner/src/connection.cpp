@@ -72,6 +72,13 @@ bool Connection::need(State least, const char* what) {
   return fail(std::string(what));
 }
 
+bool Connection::needIdleDevice() {
+  if (state_ == State::Scanning && job_ && !job_->finished()) {
+    return fail("The scanner cannot be asked while it scans.");
+  }
+  return need(State::SourceOpen, "No scanner is open (OpenDS comes first).");
+}
+
 bool Connection::needSettable() {
   if (state_ == State::Scanning) return fail("Settings cannot change while scanning.");
   return need(State::SourceOpen, "No scanner is open (OpenDS comes first).");
@@ -460,7 +467,7 @@ void Connection::setNotify(void (*notify)(void*), void* context) {
 // --- Capabilities -------------------------------------------------------------------------------
 
 bool Connection::imageTypes(uint32_t* supported, int32_t* current) {
-  if (!need(State::SourceOpen, "No scanner is open (OpenDS comes first).")) return false;
+  if (!needIdleDevice()) return false;
   DeviceOptions options(device_);
   const std::vector<std::string> modes = options.choices(SANE_NAME_SCAN_MODE);
   uint32_t mask = modes.empty() ? 7u : 0u;
@@ -477,7 +484,7 @@ bool Connection::imageTypes(uint32_t* supported, int32_t* current) {
 }
 
 bool Connection::resolutionRange(float* minimum, float* maximum, float* step) {
-  if (!need(State::SourceOpen, "No scanner is open (OpenDS comes first).")) return false;
+  if (!needIdleDevice()) return false;
   DeviceOptions options(device_);
   std::optional<NumberRange> range = options.numberRange(SANE_NAME_SCAN_RESOLUTION);
   if (!range) range = options.numberRange(SANE_NAME_SCAN_X_RESOLUTION);
@@ -500,7 +507,7 @@ bool Connection::scaleRange(float* minimum, float* maximum) {
 }
 
 bool Connection::maxScanArea(float* width, float* height) {
-  if (!need(State::SourceOpen, "No scanner is open (OpenDS comes first).")) return false;
+  if (!needIdleDevice()) return false;
   DeviceOptions options(device_);
   const std::optional<NumberRange> x = options.numberRange(SANE_NAME_SCAN_BR_X);
   const std::optional<NumberRange> y = options.numberRange(SANE_NAME_SCAN_BR_Y);
@@ -511,7 +518,7 @@ bool Connection::maxScanArea(float* width, float* height) {
 }
 
 bool Connection::supports(uint32_t capability) {
-  if (!need(State::SourceOpen, "No scanner is open (OpenDS comes first).")) return false;
+  if (!needIdleDevice()) return false;
   DeviceOptions options(device_);
   const auto any = [&](std::initializer_list<const char*> names) {
     return std::any_of(names.begin(), names.end(), [&](const char* n) { return options.settable(n); });
@@ -629,8 +636,7 @@ bool Connection::enableCustom(int32_t enable) {
 }
 
 bool Connection::disablePopups(int32_t disable) {
-  if (!need(State::Created, "")) return false;
-  settings_.popupsDisabled = disable != 0;
+  popupsDisabled_ = disable != 0;
   return true;
 }
 

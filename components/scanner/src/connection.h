@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,6 @@ struct SourceSettings {
   int32_t descreen = 0;       // lines per inch, 0 none
   double gamma = 1.0;
   bool autoDensity = false;
-  bool popupsDisabled = false;
 };
 
 enum class Capability : uint32_t {
@@ -47,6 +47,10 @@ enum class Capability : uint32_t {
 
 class Connection {
  public:
+  // Held by the exported functions for the length of each call, so that a connection can be
+  // used from more than one thread.
+  std::mutex mutex;
+
   // nameSize: the bytes of one driver name slot of this component, NUL included.
   explicit Connection(std::size_t nameSize) : nameSize_(nameSize) {}
   ~Connection();
@@ -110,6 +114,7 @@ class Connection {
   bool fail(std::string why);
   bool need(State least, const char* what);
   bool needSettable();
+  bool needIdleDevice();
   bool readDevices();
   bool copyName(const std::string& source, char* name, uint32_t nameSize);
   bool applySettings(double* xDpi, double* yDpi);
@@ -129,6 +134,7 @@ class Connection {
   SourceSettings settings_;
   std::unique_ptr<ScanJob> job_;
   bool reported_ = false;
+  bool popupsDisabled_ = false;  // remembered only: nothing here pops up
   uint32_t bandRows_ = 0;
   uint32_t bandsDone_ = 0;
   void (*notify_)(void*) = nullptr;

@@ -38,6 +38,7 @@ template <typename Call>
 int with(TwainHandle h, Call call) {
   const std::shared_ptr<Connection> c = find(h);
   if (!c) return 0;
+  std::lock_guard lock(c->mutex);
   c->clearError();
   try {
     return call(*c) ? 1 : 0;
@@ -114,7 +115,9 @@ int DisableDS(TwainHandle h, int32_t, TwainWindow) { return with(h, [](Connectio
 
 uint16_t TwainFilter(TwainHandle h, const TwainMessage*) {
   const std::shared_ptr<Connection> c = find(h);
-  return c ? c->filterEvent() : 0;
+  if (!c) return 0;
+  std::lock_guard lock(c->mutex);
+  return c->filterEvent();
 }
 int DoMemXfer(TwainHandle h, void* headerBlock, void* pixels, TwainXferResult* result) {
   return with(h, [&](Connection& c) {
@@ -174,7 +177,9 @@ int SetXferNotify(TwainHandle h, void (*notify)(void* context), void* context) {
 }
 const char* GetTwainErrorMessage(TwainHandle h) {
   const std::shared_ptr<Connection> c = find(h);
-  return c ? c->error().c_str() : kUnknownHandle;
+  if (!c) return kUnknownHandle;
+  std::lock_guard lock(c->mutex);
+  return c->error().c_str();
 }
 
 }  // extern "C"
