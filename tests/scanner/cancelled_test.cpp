@@ -9,8 +9,7 @@ using Kind = tsscan::ScannerComponent::Kind;
 
 TEST(ScannerEndedByDevice, AsksToBeClosedAndClosesInOrder) {
   for (Kind kind : {Kind::Tandemscan, Kind::Tilex}) {
-    const ScannerApi& api = scanner_test::component(
-        kind == Kind::Tandemscan ? scanner_test::kTandemscanComponent : scanner_test::kTilexComponent, kind);
+    const ScannerApi& api = scanner_test::component(kind);
     TwainHandle h = 0;
     ASSERT_EQ(api.NewTwain(&h), 1);
     ASSERT_EQ(api.LoadSM(h), 1);

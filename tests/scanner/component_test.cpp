@@ -13,8 +13,8 @@ using scanner_test::Picture;
 using tsscan::ScannerApi;
 using Kind = tsscan::ScannerComponent::Kind;
 
-const ScannerApi& rezuzid() { return scanner_test::component(scanner_test::kTandemscanComponent, Kind::Tandemscan); }
-const ScannerApi& twaintx() { return scanner_test::component(scanner_test::kTilexComponent, Kind::Tilex); }
+const ScannerApi& rezuzid() { return scanner_test::component(Kind::Tandemscan); }
+const ScannerApi& twaintx() { return scanner_test::component(Kind::Tilex); }
 
 TEST(ScannerComponent, TandemscanFillsTenOfTwelveNames) {
   const ScannerApi& api = rezuzid();

@@ -8,8 +8,7 @@ using Kind = tsscan::ScannerComponent::Kind;
 
 TEST(ScannerFailing, AJammedReadFailsTheTransferAndFreesTheDevice) {
   for (Kind kind : {Kind::Tandemscan, Kind::Tilex}) {
-    const ScannerApi& api = scanner_test::component(
-        kind == Kind::Tandemscan ? scanner_test::kTandemscanComponent : scanner_test::kTilexComponent, kind);
+    const ScannerApi& api = scanner_test::component(kind);
     scanner_test::OpenScanner scanner(api);
     ASSERT_TRUE(scanner.open()) << scanner.error();
     const TwainHandle h = scanner.h();

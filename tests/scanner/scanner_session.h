@@ -104,12 +104,14 @@ class OpenScanner {
 
 // Loads a component once per test program. Neither it nor SANE's test backend is ever unloaded,
 // so that the leak checker can still name SANE's own allocations at exit (see lsan.supp).
-inline const tsscan::ScannerApi& component(const std::string& path, tsscan::ScannerComponent::Kind kind) {
+inline const tsscan::ScannerApi& component(tsscan::ScannerComponent::Kind kind) {
+  const bool tandemscan = kind == tsscan::ScannerComponent::Kind::Tandemscan;
+  const std::string path = tandemscan ? kTandemscanComponent : kTilexComponent;
   static void* backend = dlopen(TS_SANE_TEST_BACKEND, RTLD_NOW | RTLD_LOCAL);
-  static auto* tandemscan = new tsscan::ScannerComponent;
-  static auto* tilex = new tsscan::ScannerComponent;
+  static auto* forTandemscan = new tsscan::ScannerComponent;
+  static auto* forTilex = new tsscan::ScannerComponent;
   EXPECT_NE(backend, nullptr) << TS_SANE_TEST_BACKEND;
-  tsscan::ScannerComponent& slot = kind == tsscan::ScannerComponent::Kind::Tandemscan ? *tandemscan : *tilex;
+  tsscan::ScannerComponent& slot = tandemscan ? *forTandemscan : *forTilex;
   if (!slot.loaded()) {
     EXPECT_TRUE(slot.load(path, kind)) << slot.error();
   }

@@ -11,7 +11,7 @@ using scanner_test::Picture;
 using tsscan::ScannerApi;
 using Kind = tsscan::ScannerComponent::Kind;
 
-const ScannerApi& rezuzid() { return scanner_test::component(scanner_test::kTandemscanComponent, Kind::Tandemscan); }
+const ScannerApi& rezuzid() { return scanner_test::component(Kind::Tandemscan); }
 
 // Gray, 75 dpi, letter width by 11 inches: 637 x 825 pixels in several blocks.
 void letterSettings(const ScannerApi& api, TwainHandle h) {
