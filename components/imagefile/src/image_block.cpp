@@ -118,8 +118,11 @@ void rowToBgr(const HeaderBlock& block, const uint8_t* row, int width, uint8_t* 
 }
 
 namespace {
-constexpr float kInchesPerMetre = 39.37f;
-}
+// Pixels per metre are derived from dots per inch by multiplying with 39.37 and rounding; the
+// other way the suite divides by the single-precision constant.
+constexpr double kInchesPerMetre = 39.37;
+constexpr float kInchesPerMetreSingle = 39.37f;
+}  // namespace
 
 int32_t dpiToPelsPerMeter(double dpi) {
   if (!(dpi > 0)) return 0;
@@ -128,7 +131,7 @@ int32_t dpiToPelsPerMeter(double dpi) {
 }
 
 double pelsPerMeterToDpi(int32_t pelsPerMeter) {
-  return pelsPerMeter > 0 ? pelsPerMeter / static_cast<double>(kInchesPerMetre) : 0.0;
+  return pelsPerMeter > 0 ? pelsPerMeter / static_cast<double>(kInchesPerMetreSingle) : 0.0;
 }
 
 int32_t dotsPerCmToPelsPerMeter(double dotsPerCm) {

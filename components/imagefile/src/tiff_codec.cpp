@@ -61,7 +61,14 @@ toff_t clientSeek(thandle_t handle, toff_t offset, int whence) {
 
 int clientClose(thandle_t) { return 0; }
 toff_t clientSize(thandle_t handle) { return static_cast<ClientFile*>(handle)->file->size(); }
-int clientMap(thandle_t, void**, toff_t*) { return 0; }
+// Only files held in memory are offered as a mapping.
+int clientMap(thandle_t handle, void** base, toff_t* size) {
+  const InputFile* file = static_cast<ClientFile*>(handle)->file;
+  if (!file->memory()) return 0;
+  *base = const_cast<uint8_t*>(file->memory());
+  *size = file->size();
+  return 1;
+}
 void clientUnmap(thandle_t, void*, toff_t) {}
 
 class TiffHandle {
@@ -80,7 +87,7 @@ class TiffHandle {
 
   void openForReading(const InputFile& file) {
     client_.file = &file;
-    tiff_ = TIFFClientOpenExt(file.path().c_str(), "rm", &client_, clientRead, clientWrite, clientSeek, clientClose,
+    tiff_ = TIFFClientOpenExt(file.path().c_str(), file.memory() ? "r" : "rm", &client_, clientRead, clientWrite, clientSeek, clientClose,
                               clientSize, clientMap, clientUnmap, options_);
     if (!tiff_) failWith("The TIFF file cannot be read");
   }
@@ -281,8 +288,16 @@ void readTiff(const InputFile& file, int page, HeaderBlock& block, uint8_t* pixe
     tiff.failWith("The TIFF file has no page " + std::to_string(page + 1));
   const Layout layout = describe(tiff, block);
   if (!pixels) return;
-  if (layout.path == Path::Rgba) readRgba(tiff, layout, pixels, progress);
-  else readStrips(tiff, layout, pixels, progress);
+  if (layout.path != Path::Rgba) return readStrips(tiff, layout, pixels, progress);
+  if (!TIFFIsTiled(tiff.get()) || file.memory()) return readRgba(tiff, layout, pixels, progress);
+  // libtiff reads uncompressed tiles through its RGBA interface only from a mapped file, so
+  // tiled files are read from a copy in memory.
+  const std::vector<uint8_t> copy = file.readAll();
+  const InputFile inMemory(copy.data(), copy.size());
+  TiffHandle mapped;
+  mapped.openForReading(inMemory);
+  if (!TIFFSetDirectory(mapped.get(), static_cast<tdir_t>(page))) mapped.failWith("The TIFF file cannot be read");
+  readRgba(mapped, layout, pixels, progress);
 }
 
 void writeTiff(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress) {
