@@ -2,6 +2,9 @@
 JOBS ?= $(shell nproc)
 WERROR := $(if $(CI),ON,OFF)
 CMAKE_FLAGS := -DTS_WERROR=$(WERROR)
+# ccache hits across checkouts in other folders (CI clones afresh).
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 
 .PHONY: all deps build build-asan test test-asan run run-tilex bench package format clean
 
