@@ -171,18 +171,18 @@ std::string fillNumbers(const std::string& pattern, std::initializer_list<double
             continue;
         }
         size_t j = i + 1;
-        std::string spec = "%";
-        while (j < pattern.size() && std::strchr("-+ 0#", pattern[j])) spec += pattern[j++];
+        std::string format = "%";
+        while (j < pattern.size() && std::strchr("-+ 0#", pattern[j])) format += pattern[j++];
         int digits = 0;
         while (j < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[j])) && digits < 3) {
-            spec += pattern[j++];
+            format += pattern[j++];
             ++digits;
         }
         if (j < pattern.size() && pattern[j] == '.') {
-            spec += pattern[j++];
+            format += pattern[j++];
             digits = 0;
             while (j < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[j])) && digits < 2) {
-                spec += pattern[j++];
+                format += pattern[j++];
                 ++digits;
             }
         }
@@ -194,9 +194,9 @@ std::string fillNumbers(const std::string& pattern, std::initializer_list<double
         const double value = *next++;
         char buffer[128];
         if (conversion == 'f') {
-            std::snprintf(buffer, sizeof buffer, (spec + "f").c_str(), value);
+            std::snprintf(buffer, sizeof buffer, (format + "f").c_str(), value);
         } else {
-            std::snprintf(buffer, sizeof buffer, (spec + "lld").c_str(), static_cast<long long>(value));
+            std::snprintf(buffer, sizeof buffer, (format + "lld").c_str(), static_cast<long long>(value));
         }
         out += buffer;
         i = j;
