@@ -53,8 +53,10 @@ struct PaneSide {
     PartView view;
     std::string sourcePath;
     bool locked = false;
-    unsigned rotations = 0;
-    std::vector<EditEntry> cropHistory; // crops applied to the working copy, in order
+    std::uint16_t rotations = 0; // half turns of the working copy since the part was loaded
+    // Crops and half turns applied to the working copy since the last save, in order; saving
+    // replays them on the original.
+    std::vector<EditEntry> cropHistory;
     GridCross grid;
     FlagMarker flag;
     CropFrame crop;

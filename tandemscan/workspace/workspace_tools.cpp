@@ -353,6 +353,11 @@ void MergeWorkspace::rotateSide(int s)
         return;
     }
     side.workingCopy = std::move(*turned);
+    // Recorded in order with the crops: a crop made after the turn is in turned coordinates.
+    EditEntry halfTurn;
+    halfTurn.kind = static_cast<std::uint8_t>(EditKind::Rotate);
+    halfTurn.angle = 0.0;
+    side.cropHistory.push_back(halfTurn);
     ++side.renderCount;
     rerender(s);
 }
@@ -659,8 +664,9 @@ CursorSlot MergeWorkspace::chooseCursor(Point p, bool altDown) const
         return CursorSlot::Adjust;
     CursorSlot slot = CursorSlot::Arrow;
     if (flags_.grid) {
+        // A crosshair's lines end at its pane's edges, so only the pane under the mouse counts.
         for (const PaneSide& side : sides_) {
-            if (!side.grid.shown)
+            if (!side.grid.shown || !rectContains(side.paneRect, p))
                 continue;
             const std::uint8_t grab = gridGrabAt(side.grid, p);
             if (grab == 16)

@@ -7,8 +7,10 @@
 #include "engine/pixel_tools.h"
 #include "engine/image_engine.h"
 #include "engine/working_files.h"
+#include "workspace/merge_workspace.h"
 #include "workspace/workspace_host.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <memory>
@@ -92,5 +94,52 @@ private:
 
 // Reads a file the stand-in component wrote.
 ImageRecord readImageFile(const std::string& path);
+
+// 60 dpi: the working copy is the original and, when it fits, drawn at one screen pixel per pixel.
+inline constexpr std::int32_t ppm60 = 2362;
+inline constexpr std::int32_t ppm300 = 11811;
+
+// A workspace on a recording host, with helpers that act as the user would.
+struct WorkspaceFixture {
+    RecordingHost host;
+    TestEngine files;
+    MergeWorkspace ws{host, files.engine()};
+
+    // Writes a part and loads it; true when the workspace accepted it.
+    bool load(int side, const ImageRecord& image, const std::string& name = {})
+    {
+        const std::string path = files.write(name.empty() ? "part" + std::to_string(side) + ".img" : name, image);
+        return ws.loadPart(path, side);
+    }
+    bool load(int side, int width, int height, int bits = 24, std::int32_t ppm = ppm60)
+    {
+        return load(side, makeImage(width, height, bits, ppm));
+    }
+    // Drags a side with the move tool by (dx, dy) screen pixels, in strokes that stay inside
+    // the pane (the move tool follows the mouse only there).
+    void drag(int side, int dx, int dy, Modifiers m = {})
+    {
+        if (!ws.modeFlags().move)
+            ws.selectTool(ToolMode::Move, true);
+        const Rect pane = ws.side(side).paneRect;
+        const Point start{(pane.left + pane.right) / 2, (pane.top + pane.bottom) / 2};
+        while (dx != 0 || dy != 0) {
+            const int sx = std::clamp(dx, -100, 100);
+            const int sy = std::clamp(dy, -100, 100);
+            ws.mousePress(start, m);
+            ws.mouseMove(Point{start.x + sx, start.y + sy}, true, m);
+            ws.mouseRelease(Point{start.x + sx, start.y + sy});
+            dx -= sx;
+            dy -= sy;
+        }
+    }
+    bool sent(int code, int argument) const
+    {
+        for (const auto& s : host.states)
+            if (s.first == code && s.second == argument)
+                return true;
+        return false;
+    }
+};
 
 } // namespace tandemscan::testing

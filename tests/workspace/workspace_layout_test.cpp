@@ -4,45 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 
 namespace tandemscan {
 namespace {
 
-using testing::makeImage;
-using testing::RecordingHost;
-using testing::TestEngine;
 
-// 60 dpi: the working copy is the original and, when it fits, drawn at one screen pixel per pixel.
-constexpr std::int32_t ppm60 = 2362;
-
-struct Fixture {
-    RecordingHost host;
-    TestEngine files;
-    MergeWorkspace ws{host, files.engine()};
-
-    void load(int side, int width, int height, int bits = 24, std::int32_t ppm = ppm60)
+struct Fixture : testing::WorkspaceFixture {
+    void load(int side, int width, int height)
     {
-        const std::string path = files.write("part" + std::to_string(side) + ".img", makeImage(width, height, bits, ppm));
-        ASSERT_TRUE(ws.loadPart(path, side)) << host.lastMessage();
-    }
-    // Drags a side with the move tool by (dx, dy) screen pixels, in strokes that stay inside
-    // the pane (the move tool follows the mouse only there).
-    void drag(int side, int dx, int dy)
-    {
-        if (!ws.modeFlags().move)
-            ws.selectTool(ToolMode::Move, true);
-        const Rect pane = ws.side(side).paneRect;
-        const Point start{(pane.left + pane.right) / 2, (pane.top + pane.bottom) / 2};
-        while (dx != 0 || dy != 0) {
-            const int sx = std::clamp(dx, -100, 100);
-            const int sy = std::clamp(dy, -100, 100);
-            ws.mousePress(start, {});
-            ws.mouseMove(Point{start.x + sx, start.y + sy}, true, {});
-            ws.mouseRelease(Point{start.x + sx, start.y + sy});
-            dx -= sx;
-            dy -= sy;
-        }
+        ASSERT_TRUE(WorkspaceFixture::load(side, width, height)) << host.lastMessage();
     }
 };
 

@@ -1,0 +1,227 @@
+// Loading parts and clearing sides: the checks against the part already loaded, the width rule
+// for automatic merge, the state codes and the buttons that follow.
+#include "recording_host.h"
+
+#include <gtest/gtest.h>
+
+namespace tandemscan {
+namespace {
+
+using testing::makeImage;
+using testing::ppm300;
+using testing::ppm60;
+using testing::WorkspaceFixture;
+
+ImageRecord withResolution(ImageRecord image, std::int32_t ppm)
+{
+    image.header().xPelsPerMeter = ppm;
+    return image;
+}
+
+TEST(WorkspaceLoading, SecondPartMustMatchTheFirst)
+{
+    const struct {
+        const char* name;
+        ImageRecord first;
+        ImageRecord second;
+        const char* message; // empty: accepted
+    } cases[] = {
+        {"resolution 19 apart", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 24, 11830), ""},
+        {"resolution 20 apart", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 24, 11831),
+         "Resolution is different from the previous image!"},
+        {"resolution 19 below", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 24, 11792), ""},
+        {"gray then palette colour", makeImage(300, 100, 8, ppm300, true), makeImage(300, 100, 8, ppm300, false),
+         "Image type is different from the previous image!"},
+        {"gray then gray", makeImage(300, 100, 8, ppm300, true), makeImage(300, 100, 8, ppm300, true), ""},
+        {"line art then colour", makeImage(300, 100, 1, ppm300), makeImage(300, 100, 24, ppm300),
+         "Image type is different from the previous image!"},
+        {"colour then line art", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 1, ppm300),
+         "Image type is different from the previous image!"},
+        {"four bits", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 4, ppm300), "Image type not supported!"},
+        {"no resolution", makeImage(300, 100, 24, ppm300), withResolution(makeImage(300, 100, 24, ppm300), 0),
+         "Image type not supported!"},
+    };
+    for (const auto& c : cases) {
+        WorkspaceFixture f;
+        ASSERT_TRUE(f.load(0, c.first)) << c.name;
+        const bool accepted = f.load(1, c.second);
+        EXPECT_EQ(accepted, std::string(c.message).empty()) << c.name;
+        EXPECT_EQ(f.ws.holdsPart(1), accepted) << c.name;
+        if (!accepted) {
+            ASSERT_EQ(f.host.messages.size(), 1u) << c.name;
+            EXPECT_EQ(f.host.messages[0].caption, "Error");
+            EXPECT_EQ(f.host.messages[0].text, c.message) << c.name;
+        }
+    }
+}
+
+TEST(WorkspaceLoading, FirstPartAloneIsCheckedOnlyForItsType)
+{
+    const struct {
+        ImageRecord image;
+        bool accepted;
+    } cases[] = {
+        {makeImage(50, 40, 1, ppm300), true},
+        {makeImage(50, 40, 8, ppm300, false), true},
+        {makeImage(50, 40, 24, 1), true},
+        {makeImage(50, 40, 4, ppm300), false},
+        {makeImage(50, 40, 16, ppm300), false},
+    };
+    for (const auto& c : cases) {
+        WorkspaceFixture f;
+        EXPECT_EQ(f.load(1, c.image), c.accepted) << c.image.header().bitCount;
+    }
+    WorkspaceFixture f;
+    EXPECT_FALSE(f.ws.loadPart((f.files.folder() / "missing.img").string(), 0));
+    EXPECT_EQ(f.host.lastMessage(), "Image type not supported!");
+    EXPECT_FALSE(f.ws.loadPart("", 0));
+    EXPECT_EQ(f.host.messages.size(), 1u); // an empty name is not even tried
+}
+
+TEST(WorkspaceLoading, RefusedFileLeavesTheSideAsItWas)
+{
+    WorkspaceFixture f;
+    ASSERT_TRUE(f.load(0, 200, 100, 24, ppm60));
+    ASSERT_TRUE(f.load(1, 180, 90, 24, ppm60));
+    const std::string path = f.ws.side(1).sourcePath;
+    const unsigned renders = f.ws.side(1).renderCount;
+    EXPECT_FALSE(f.load(1, makeImage(100, 100, 8, ppm60), "gray.img"));
+    EXPECT_TRUE(f.ws.holdsPart(1));
+    EXPECT_EQ(f.ws.side(1).sourcePath, path);
+    EXPECT_EQ(f.ws.side(1).renderCount, renders);
+    EXPECT_EQ(f.ws.side(1).workingCopy.header().width, 180);
+}
+
+TEST(WorkspaceLoading, PartReferenceComesFromTheFirstPartAndClearsWithTheWorkspace)
+{
+    WorkspaceFixture f;
+    ASSERT_TRUE(f.load(0, makeImage(120, 100, 8, 11811, true)));
+    EXPECT_EQ(f.ws.copyPartReference(), (PartReference{true, 8, 11811, 11811}));
+    ASSERT_TRUE(f.load(1, makeImage(120, 100, 8, 11820, true)));
+    EXPECT_EQ(f.ws.copyPartReference().xPelsPerMeter, 11811); // the second part does not replace it
+    f.ws.clearSide(0);
+    EXPECT_EQ(f.ws.copyPartReference().xPelsPerMeter, 11811);
+    f.ws.clearSide(1);
+    EXPECT_EQ(f.ws.copyPartReference(), PartReference{});
+}
+
+TEST(WorkspaceLoading, WidthRuleAdmitsPartsBetweenA4AndLetterWidth)
+{
+    const struct {
+        std::int32_t ppm;
+        std::int32_t left;
+        std::int32_t right;
+        bool holds;
+    } cases[] = {
+        {11811, 2480, 2480, true},  {11811, 2550, 2550, true}, {11811, 2479, 2480, false},
+        {11811, 2480, 2551, false}, {11811, 2500, 2520, true}, {23622, 4961, 5100, true}, // 600 dpi: 4961..5100
+        {23622, 4960, 5000, false}, {2362, 496, 510, true},    {2362, 495, 500, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MergeWorkspace::widthRuleHolds(c.ppm, c.left, c.right), c.holds) << c.ppm << " " << c.left << " " << c.right;
+}
+
+TEST(WorkspaceLoading, StateCodesAndButtonsFollowTheParts)
+{
+    WorkspaceFixture f;
+    f.host.clear();
+    ASSERT_TRUE(f.load(0, 2480, 40, 24, ppm300));
+    EXPECT_EQ(f.host.states, (std::vector<std::pair<int, int>>{{512, 0}}));
+    EXPECT_TRUE(f.host.clearEnabled[0]);
+    EXPECT_FALSE(f.host.outputEnabled);
+    f.host.clear();
+    ASSERT_TRUE(f.load(1, 2480, 40, 24, ppm300));
+    EXPECT_EQ(f.host.states, (std::vector<std::pair<int, int>>{{768, 0}, {1024, 1}}));
+    EXPECT_TRUE(f.host.outputEnabled);
+    EXPECT_TRUE(f.host.clearEnabled[1]);
+    f.host.clear();
+    ASSERT_TRUE(f.load(1, 2479, 40, 24, ppm300));
+    EXPECT_EQ(f.host.states, (std::vector<std::pair<int, int>>{{768, 0}, {1024, 0}}));
+
+    // With one part locked the palette hears 80 and automatic merge is not offered.
+    f.ws.toggleLock(0);
+    f.host.clear();
+    ASSERT_TRUE(f.load(1, 2480, 40, 24, ppm300));
+    EXPECT_EQ(f.host.states, (std::vector<std::pair<int, int>>{{80, 1}, {1024, 0}}));
+}
+
+TEST(WorkspaceLoading, ClearingTellsWhatIsLeft)
+{
+    const struct {
+        bool otherHolds;
+        bool otherLocked;
+        int code;
+    } cases[] = {{false, false, 256}, {true, false, 512}, {true, true, 256}};
+    for (const auto& c : cases) {
+        WorkspaceFixture f;
+        ASSERT_TRUE(f.load(1, 200, 100));
+        if (c.otherHolds) {
+            ASSERT_TRUE(f.load(0, 200, 100));
+        }
+        if (c.otherLocked)
+            f.ws.toggleLock(0);
+        f.ws.selectTool(ToolMode::Zoom, true);
+        f.ws.zoomTo(3);
+        f.host.clear();
+        f.ws.clearSide(1);
+        ASSERT_FALSE(f.host.states.empty());
+        EXPECT_EQ(f.host.states.back().first, c.code);
+        EXPECT_FALSE(f.ws.holdsPart(1));
+        EXPECT_FALSE(f.host.outputEnabled);
+        EXPECT_FALSE(f.host.clearEnabled[1]);
+        // Emptying the workspace goes back to 100 % with no tool; otherwise the zoom stays.
+        EXPECT_EQ(f.ws.zoomIndex(), c.otherHolds ? 3 : 0);
+        EXPECT_EQ(f.ws.modeFlags().zoom, c.otherHolds);
+    }
+}
+
+TEST(WorkspaceLoading, ZoomResetsOnlyWhenTheWorkspaceWasEmpty)
+{
+    WorkspaceFixture f;
+    ASSERT_TRUE(f.load(0, 200, 100));
+    f.ws.zoomTo(4);
+    ASSERT_TRUE(f.load(1, 200, 100));
+    EXPECT_EQ(f.ws.zoomIndex(), 4);
+    EXPECT_EQ(f.ws.side(1).geometry.shownWidth, 400); // both parts at 200 %
+    f.ws.clearSide(0);
+    f.ws.clearSide(1);
+    ASSERT_TRUE(f.load(1, 200, 100));
+    EXPECT_EQ(f.ws.zoomIndex(), 0);
+    EXPECT_EQ(f.ws.side(1).geometry.shownWidth, 200);
+}
+
+TEST(WorkspaceLoading, WorkingCopyDepthAndEightBitFlag)
+{
+    const struct {
+        ImageRecord image;
+        int workingBits;
+        bool eightBit;
+    } cases[] = {
+        {makeImage(100, 80, 8, ppm60, true), 8, true},
+        {makeImage(100, 80, 8, ppm60, false), 24, true}, // palette colour is shown as true colour
+        {makeImage(100, 80, 24, ppm60), 24, false},
+        {makeImage(100, 80, 1, ppm60), 1, false},
+    };
+    for (const auto& c : cases) {
+        WorkspaceFixture f;
+        ASSERT_TRUE(f.load(0, c.image));
+        EXPECT_EQ(f.ws.workingBitsPerPixel(), c.workingBits);
+        EXPECT_EQ(f.ws.loadedEightBit(), c.eightBit);
+    }
+}
+
+TEST(WorkspaceLoading, WorkingCopyIsReducedToSixtyDpiAndFitsThePane)
+{
+    WorkspaceFixture f;
+    ASSERT_TRUE(f.load(0, 2480, 3508, 8, ppm300)); // A4 at 300 dpi
+    const ImageHeader& w = f.ws.side(0).workingCopy.header();
+    EXPECT_EQ(w.width, 496);
+    EXPECT_EQ(w.height, 702);
+    EXPECT_NEAR(f.ws.engine().workScale(), 5.0, 0.01);
+    EXPECT_NEAR(f.ws.engine().viewScale(), 2.0, 0.001); // 702 / 351
+    EXPECT_EQ(f.ws.side(0).geometry.shownHeight, 351);
+    EXPECT_EQ(f.ws.side(0).geometry.shownWidth, 248);
+}
+
+} // namespace
+} // namespace tandemscan
