@@ -18,7 +18,7 @@ constexpr int referenceTolerance = 20;
 } // namespace
 
 MergeWorkspace::MergeWorkspace(WorkspaceHost& host, ImageEngine& engine, int paneWidth, int paneHeight)
-    : host_(host), engine_(engine)
+    : host_(host), engine_(engine), export_(engine)
 {
     blocks_[leftSide] = engine_.createStoreBlock(leftSide);
     blocks_[rightSide] = engine_.createStoreBlock(rightSide);
@@ -179,15 +179,6 @@ PartCheck MergeWorkspace::checkPart(const HeaderBlock& block, bool otherHoldsPar
     return PartCheck::ResolutionDiffers;
 }
 
-bool MergeWorkspace::widthRuleHolds(std::int32_t xPelsPerMeter, std::int32_t leftWidth, std::int32_t rightWidth)
-{
-    const float r = static_cast<float>(xPelsPerMeter);
-    const auto nearest = [](float v) { return static_cast<std::int64_t>(std::floor(v + 0.5f)); };
-    const std::int64_t low = nearest(r * 8.2677f / kPelsPerMeterPerDpi);
-    const std::int64_t high = nearest(r * 8.5f / kPelsPerMeterPerDpi);
-    return leftWidth >= low && leftWidth <= high && rightWidth >= low && rightWidth <= high;
-}
-
 bool MergeWorkspace::loadPart(const std::string& path, int s)
 {
     if (path.empty() || s < 0 || s > 1)
@@ -254,10 +245,19 @@ void MergeWorkspace::sendWidthRule()
 {
     const ImageRecord* left = original(leftSide);
     const ImageRecord* right = original(rightSide);
-    bool holds = false;
-    if (left != nullptr && right != nullptr && !left->empty() && !right->empty())
-        holds = widthRuleHolds(left->header().xPelsPerMeter, left->header().width, right->header().width);
+    const bool holds = left != nullptr && right != nullptr && automaticMergeWidthRule(left->header(), right->header());
     host_.toolState(ToolState::AutoMergeWidth, holds && !eitherLocked() ? 1 : 0);
+}
+
+// After a crop, or its undo, the rule is judged on the working copies.
+void MergeWorkspace::sendWorkingWidthRule()
+{
+    if (!sides_[0].holdsPart || !sides_[1].holdsPart)
+        return;
+    const ImageRecord& l = sides_[leftSide].workingCopy;
+    const ImageRecord& r = sides_[rightSide].workingCopy;
+    const bool holds = !l.empty() && !r.empty() && automaticMergeWidthRule(l.header(), r.header());
+    host_.toolState(ToolState::AutoMergeWidth, holds ? 1 : 0);
 }
 
 void MergeWorkspace::clearSide(int s)

@@ -6,6 +6,8 @@
 #include "engine/image_engine.h"
 #include "engine/image_record.h"
 #include "engine/image_store.h"
+#include "engine/merge_export.h"
+#include "engine/placement.h"
 #include "workspace/geometry.h"
 #include "workspace/pane_side.h"
 #include "workspace/tool_codes.h"
@@ -97,8 +99,6 @@ public:
     void clearSide(int side);
     // The check alone, for a header that is about to be loaded.
     PartCheck checkPart(const HeaderBlock& header, bool otherHoldsPart);
-    // Whether two parts of these widths can be merged automatically (A4 to Letter width each).
-    static bool widthRuleHolds(std::int32_t xPelsPerMeter, std::int32_t leftWidth, std::int32_t rightWidth);
 
     // --- tools --------------------------------------------------------------------------------
     void selectTool(ToolMode code, bool pressed);
@@ -178,6 +178,8 @@ public:
     bool saveMerged(const std::string& path);
     // Writes one side's original with its recorded edits.
     bool saveSingle(int side, const std::string& path);
+    // Saves the joined image as a numbered BMP file in the working folder for another program.
+    std::optional<std::string> exportForApplication();
 
     // Called after the adjustment dialog changed a side's working copy.
     void workingCopyChanged(int side);
@@ -194,6 +196,7 @@ private:
     void fitToPane(int side, bool reuseScale);
     void reportParts();
     void sendWidthRule();
+    void sendWorkingWidthRule();
     bool lockRefused(int side);
     bool eitherLocked() const { return sides_[0].locked || sides_[1].locked; }
     void showLockMessage();
@@ -214,6 +217,9 @@ private:
     void resetHistory();
 
     ImageRecord* mutableOriginal(int side);
+    MergeSide mergeSide(int side);
+    MergePlacement placement() const;
+    void savedOriginals();
     void applyZoomScale();
 
     WorkspaceHost& host_;
@@ -246,7 +252,9 @@ private:
     bool loadedEightBit_ = false;
     bool autoMode_ = false;
     double autoOverlap_ = 0.0;
-    float paperWidth_ = 16.5354f;
+    PaperWidth paperWidth_;
+    MergeExport export_;
+    std::array<std::uint16_t, 2> pendingTurns_{0, 0};
     ImageRecord joined_;
     PartReference reference_;
     bool popupLeft_ = true;

@@ -130,13 +130,7 @@ void MergeWorkspace::applyCrop(int s)
     side.workingCopy = std::move(*cut);
     ++side.renderCount;
     rerender(s);
-    if (sides_[1 - s].holdsPart) {
-        const ImageRecord& l = sides_[leftSide].workingCopy;
-        const ImageRecord& r = sides_[rightSide].workingCopy;
-        const bool holds = !l.empty() && !r.empty() &&
-                           widthRuleHolds(l.header().xPelsPerMeter, l.header().width, r.header().width);
-        host_.toolState(ToolState::AutoMergeWidth, holds ? 1 : 0);
-    }
+    sendWorkingWidthRule();
     closeCropFrame(s);
     if (flags_.crop && !sides_[0].crop.active && !sides_[1].crop.active) {
         host_.toolState(ToolState::CropClosed, 0);

@@ -149,13 +149,7 @@ void MergeWorkspace::toggleEdit()
                 rerender(t);
             }
         }
-        if (sides_[1 - s].holdsPart) {
-            const ImageRecord& l = sides_[leftSide].workingCopy;
-            const ImageRecord& r = sides_[rightSide].workingCopy;
-            const bool holds = !l.empty() && !r.empty() &&
-                               widthRuleHolds(l.header().xPelsPerMeter, l.header().width, r.header().width);
-            host_.toolState(ToolState::AutoMergeWidth, holds ? 1 : 0);
-        }
+        sendWorkingWidthRule();
         for (int t = 0; t < 2; ++t) {
             if (flags_.crop && sides_[t].holdsPart && !sides_[t].crop.active)
                 createCropFrame(t);

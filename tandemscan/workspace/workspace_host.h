@@ -48,4 +48,16 @@ public:
     virtual void magnifierRepaint() {}
 };
 
+// Shows the wait cursor for as long as it lives.
+class WaitCursor {
+public:
+    explicit WaitCursor(WorkspaceHost& host) : host_(host) { host_.beginWait(); }
+    ~WaitCursor() { host_.endWait(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    WorkspaceHost& host_;
+};
+
 } // namespace tandemscan

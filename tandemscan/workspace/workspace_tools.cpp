@@ -15,18 +15,6 @@ namespace {
 
 constexpr int gridReach = 4;
 
-// Scoped wait cursor.
-class WaitCursor {
-public:
-    explicit WaitCursor(WorkspaceHost& host) : host_(host) { host_.beginWait(); }
-    ~WaitCursor() { host_.endWait(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    WorkspaceHost& host_;
-};
-
 // The crossing point of a crosshair as a grab code for p: 16, 2, 1 or 0.
 std::uint8_t gridGrabAt(const GridCross& g, Point p)
 {
@@ -396,30 +384,23 @@ bool MergeWorkspace::placeAutomatically(int originalWidthTenthsMm)
     const ImageRecord* left = original(leftSide);
     const ImageRecord* right = original(rightSide);
     // Without both originals there is nothing to place (the command is offered only then).
-    if (!sides_[0].holdsPart || !sides_[1].holdsPart || left == nullptr || right == nullptr ||
-        left->empty() || right->empty() || left->header().xPelsPerMeter <= 0)
+    if (!sides_[0].holdsPart || !sides_[1].holdsPart || left == nullptr || right == nullptr)
         return false;
-    if (originalWidthTenthsMm > 2300 && originalWidthTenthsMm < 4220)
-        paperWidth_ = static_cast<float>(originalWidthTenthsMm / 254.0f);
-    const double w = static_cast<double>(left->header().width) + right->header().width;
-    const double dpiRounded = static_cast<float>(left->header().xPelsPerMeter / kPelsPerMeterPerDpi);
-    const double w100 = w * 100.0 / dpiRounded;
-    const double dpi = left->header().xPelsPerMeter / static_cast<double>(kPelsPerMeterPerDpi);
-    double target = 0.0;
-    if (w100 >= 1699 && w100 <= 1701 && !(w100 >= 1695 && w100 <= 1697))
-        target = (paperWidth_ - 0.161 + 0.04) * dpi;
-    else
-        target = (paperWidth_ - 0.161 - 0.04 - 0.04) * dpi;
-    const double overlap = (w - target) / 2.0;
-    // Parts narrower together than the sheet cannot overlap by a negative amount: they meet.
-    autoOverlap_ = std::max(overlap, 0.0);
+    paperWidth_.refresh(originalWidthTenthsMm);
+    std::string why;
+    const std::optional<AutoPlacement> placed = computeAutoPlacement(
+        left->header(), right->header(), paperWidth_.inches(), engine_.workScale(), engine_.viewScale(), &why);
+    if (!placed) {
+        host_.showMessage(MessageIcon::Warning, "Zunt--Tandemscan", why);
+        return false;
+    }
     modified_ = true;
     autoMode_ = true;
-    const double s = autoOverlap_ / (engine_.workScale() * engine_.viewScale());
-    sides_[leftSide].view.offsetX = -static_cast<int>(s);
+    autoOverlap_ = placed->autoOverlap;
+    sides_[leftSide].view.offsetX = placed->leftOffsetX;
     sides_[leftSide].view.offsetY = 0;
     rerender(leftSide);
-    sides_[rightSide].view.offsetX = static_cast<int>(s + 0.5);
+    sides_[rightSide].view.offsetX = placed->rightOffsetX;
     sides_[rightSide].view.offsetY = 0;
     rerender(rightSide);
     host_.repaintNow();

@@ -105,22 +105,6 @@ TEST(WorkspaceLoading, PartReferenceComesFromTheFirstPartAndClearsWithTheWorkspa
     EXPECT_EQ(f.ws.copyPartReference(), PartReference{});
 }
 
-TEST(WorkspaceLoading, WidthRuleAdmitsPartsBetweenA4AndLetterWidth)
-{
-    const struct {
-        std::int32_t ppm;
-        std::int32_t left;
-        std::int32_t right;
-        bool holds;
-    } cases[] = {
-        {11811, 2480, 2480, true},  {11811, 2550, 2550, true}, {11811, 2479, 2480, false},
-        {11811, 2480, 2551, false}, {11811, 2500, 2520, true}, {23622, 4961, 5100, true}, // 600 dpi: 4961..5100
-        {23622, 4960, 5000, false}, {2362, 496, 510, true},    {2362, 495, 500, false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(MergeWorkspace::widthRuleHolds(c.ppm, c.left, c.right), c.holds) << c.ppm << " " << c.left << " " << c.right;
-}
-
 TEST(WorkspaceLoading, StateCodesAndButtonsFollowTheParts)
 {
     WorkspaceFixture f;
