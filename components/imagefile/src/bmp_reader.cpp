@@ -332,6 +332,7 @@ void readRunLength(const InputFile& file, const BmpLayout& layout, uint8_t* pixe
 
 void readEmbedded(const InputFile& file, const BmpLayout& layout, HeaderBlock& block, uint8_t* pixels,
                   Progress& progress) {
+  if (layout.dataOffset >= file.size()) fail("The BMP file is truncated before its pixels.");
   uint64_t length = file.size() - layout.dataOffset;
   if (layout.sizeImage != 0 && layout.sizeImage < length) length = layout.sizeImage;
   std::vector<uint8_t> payload(static_cast<size_t>(length));

@@ -71,7 +71,7 @@ InputFile::~InputFile() {
 }
 
 size_t InputFile::readAt(uint64_t offset, void* buffer, size_t length) const {
-  if (offset >= size_) return 0;
+  if (offset >= size_ || length == 0) return 0;
   length = static_cast<size_t>(std::min<uint64_t>(length, size_ - offset));
   if (memory_) {
     std::memcpy(buffer, memory_ + offset, length);

@@ -144,18 +144,25 @@ void exifResolution(const uint8_t* data, size_t size, int32_t* xPels, int32_t* y
 
 class Decoder {
  public:
-  explicit Decoder(const InputFile& file) : buffer_(file.memory() ? 0 : 64 * 1024) {
+  explicit Decoder(const InputFile& file) : file_(file), buffer_(file.memory() ? 0 : 64 * 1024) {
     cinfo_.err = jpeg_std_error(&err_.base);
     err_.base.error_exit = onError;
     err_.base.emit_message = onMessage;
     err_.base.output_message = silentOutput;
     err_.message[0] = 0;
     progressMonitor_.progress_monitor = limitScans;
+  }
+  ~Decoder() { jpeg_destroy_decompress(&cinfo_); }
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
+
+  bool readHeader() {
+    if (setjmp(err_.jump)) return false;
     jpeg_create_decompress(&cinfo_);
     cinfo_.progress = &progressMonitor_;
     cinfo_.mem->max_memory_to_use = kMaxDecoderMemory;
-    if (file.memory()) {
-      jpeg_mem_src(&cinfo_, file.memory(), static_cast<unsigned long>(file.size()));
+    if (file_.memory()) {
+      jpeg_mem_src(&cinfo_, file_.memory(), static_cast<unsigned long>(file_.size()));
     } else {
       source_.base.init_source = initSource;
       source_.base.fill_input_buffer = fillInput;
@@ -164,18 +171,11 @@ class Decoder {
       source_.base.term_source = termSource;
       source_.base.bytes_in_buffer = 0;
       source_.base.next_input_byte = nullptr;
-      source_.file = &file;
+      source_.file = &file_;
       source_.offset = 0;
       source_.buffer = &buffer_;
       cinfo_.src = &source_.base;
     }
-  }
-  ~Decoder() { jpeg_destroy_decompress(&cinfo_); }
-  Decoder(const Decoder&) = delete;
-  Decoder& operator=(const Decoder&) = delete;
-
-  bool readHeader() {
-    if (setjmp(err_.jump)) return false;
     jpeg_save_markers(&cinfo_, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&cinfo_, TRUE);
     return true;
@@ -230,6 +230,7 @@ class Decoder {
     }
   }
 
+  const InputFile& file_;
   jpeg_decompress_struct cinfo_{};
   ErrorManager err_{};
   jpeg_progress_mgr progressMonitor_{};
@@ -282,7 +283,6 @@ class Encoder {
     cinfo_.err = jpeg_std_error(&err_.base);
     err_.base.error_exit = onError;
     err_.base.output_message = silentOutput;
-    jpeg_create_compress(&cinfo_);
   }
   ~Encoder() { jpeg_destroy_compress(&cinfo_); }
   Encoder(const Encoder&) = delete;
@@ -292,6 +292,7 @@ class Encoder {
   template <typename RowAt>
   bool encode(FILE* stream, const BitmapHeader& h, bool grey, RowAt&& rowAt, Progress* progress) {
     if (setjmp(err_.jump)) return false;
+    jpeg_create_compress(&cinfo_);
     jpeg_stdio_dest(&cinfo_, stream);
     cinfo_.image_width = static_cast<JDIMENSION>(h.width);
     cinfo_.image_height = static_cast<JDIMENSION>(h.height);
