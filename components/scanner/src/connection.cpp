@@ -1,7 +1,5 @@
 #include "connection.h"
 
-#include "sane_options.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -12,7 +10,6 @@ namespace scanner {
 
 namespace {
 
-constexpr double kMillimetresPerInch = 25.4;
 constexpr std::size_t kMaxDrivers = 10;
 
 // SANE is one per process; every connection that loaded the source manager holds it.
@@ -36,24 +33,6 @@ bool acquireSane(std::string& why) {
 void releaseSane() {
   std::lock_guard lock(saneMutex);
   if (saneUsers > 0 && --saneUsers == 0) sane_exit();
-}
-
-const char* typeWord(ImageType type) {
-  switch (type) {
-    case ImageType::Lineart: return "line-art";
-    case ImageType::Gray: return "gray";
-    case ImageType::Color: return "colour";
-  }
-  return "";
-}
-
-// Maps value from [fromLow, fromHigh] onto the option's range.
-bool setScaled(DeviceOptions& options, std::string_view name, double value, double fromLow,
-               double fromHigh) {
-  const std::optional<NumberRange> range = options.numberRange(name);
-  if (!range) return false;
-  const double t = (value - fromLow) / (fromHigh - fromLow);
-  return options.setNumber(name, range->minimum + t * (range->maximum - range->minimum));
 }
 
 }  // namespace
@@ -236,7 +215,7 @@ bool Connection::enableSource() {
   if (!need(State::SourceOpen, "No scanner is open (OpenDS comes first).")) return false;
   double xDpi = 0;
   double yDpi = 0;
-  if (!applySettings(&xDpi, &yDpi)) return false;
+  if (!applySettings(device_, settings_, &xDpi, &yDpi, error_)) return false;
   ScanRequest request;
   request.handle = device_;
   request.type = settings_.type;
@@ -258,116 +237,6 @@ bool Connection::disableSource() {
   if (state_ != State::Scanning) return fail("The scanner is not enabled.");
   stopScan();
   state_ = State::SourceOpen;
-  return true;
-}
-
-double Connection::currentResolution() const {
-  DeviceOptions options(device_);
-  if (auto r = options.number(SANE_NAME_SCAN_RESOLUTION)) return *r;
-  if (auto r = options.number(SANE_NAME_SCAN_X_RESOLUTION)) return *r;
-  return 0;
-}
-
-bool Connection::applyType() {
-  DeviceOptions options(device_);
-  const std::vector<std::string> modes = options.choices(SANE_NAME_SCAN_MODE);
-  if (modes.empty()) return true;  // one fixed mode: whatever comes is converted
-  const auto pick = [&](ImageType type) -> const std::string* {
-    for (const std::string& mode : modes) {
-      if (modeMatches(mode, static_cast<int>(type))) return &mode;
-    }
-    return nullptr;
-  };
-  // Line-art falls back to gray (thresholded here), gray to colour (weighted here).
-  const std::string* mode = pick(settings_.type);
-  bool nativeLineart = settings_.type == ImageType::Lineart && mode != nullptr;
-  if (mode == nullptr && settings_.type == ImageType::Lineart) mode = pick(ImageType::Gray);
-  if (mode == nullptr && settings_.type != ImageType::Color) mode = pick(ImageType::Color);
-  if (mode == nullptr) {
-    return fail(std::string("The scanner cannot scan in ") + typeWord(settings_.type) + ".");
-  }
-  if (!options.setString(SANE_NAME_SCAN_MODE, *mode)) {
-    return fail("The scanner refused the scan mode \"" + *mode + "\".");
-  }
-  if (const auto depths = options.numberRange(SANE_NAME_BIT_DEPTH); depths && options.settable(SANE_NAME_BIT_DEPTH)) {
-    const auto offers = [&](double d) {
-      return std::find(depths->values.begin(), depths->values.end(), d) != depths->values.end() ||
-             (depths->values.empty() && d >= depths->minimum && d <= depths->maximum);
-    };
-    const bool wantOneBit = settings_.type == ImageType::Lineart && !nativeLineart &&
-                            modeMatches(*mode, static_cast<int>(ImageType::Gray));
-    if (wantOneBit && offers(1)) {
-      options.setNumber(SANE_NAME_BIT_DEPTH, 1);
-    } else if (!nativeLineart && offers(8)) {
-      options.setNumber(SANE_NAME_BIT_DEPTH, 8);
-    }
-  }
-  return true;
-}
-
-bool Connection::applyCustom() {
-  DeviceOptions options(device_);
-  const SourceSettings& s = settings_;
-  setScaled(options, SANE_NAME_BRIGHTNESS, s.brightness, -100, 100);
-  setScaled(options, SANE_NAME_CONTRAST, s.contrast, -100, 100);
-  setScaled(options, SANE_NAME_THRESHOLD, s.threshold, 0, 255);
-  if (options.type(SANE_NAME_ANALOG_GAMMA) != SANE_TYPE_GROUP) {
-    options.setNumber(SANE_NAME_ANALOG_GAMMA, s.gamma);
-  }
-  if (options.type("descreen") == SANE_TYPE_BOOL) {
-    options.setBool("descreen", s.descreen != 0);
-  } else if (options.type("descreen") != SANE_TYPE_GROUP) {
-    options.setNumber("descreen", s.descreen);
-  } else if (s.type == ImageType::Lineart && options.type(SANE_NAME_HALFTONE) == SANE_TYPE_BOOL) {
-    options.setBool(SANE_NAME_HALFTONE, s.descreen != 0);
-  }
-  return true;
-}
-
-bool Connection::applySettings(double* xDpi, double* yDpi) {
-  if (!applyType()) return false;
-  DeviceOptions options(device_);
-  // Scaling is a higher device resolution under the same stated resolution.
-  const double nominalX = settings_.xDotsPerInch > 0 ? settings_.xDotsPerInch : currentResolution();
-  const double nominalY = settings_.yDotsPerInch > 0 ? settings_.yDotsPerInch : nominalX;
-  const double deviceX = nominalX * settings_.xScale / 100.0;
-  const double deviceY = nominalY * settings_.yScale / 100.0;
-  if (options.settable(SANE_NAME_SCAN_RESOLUTION)) {
-    if (!options.setNumber(SANE_NAME_SCAN_RESOLUTION, deviceX)) {
-      return fail("The scanner refused the resolution.");
-    }
-  }
-  if (options.settable(SANE_NAME_SCAN_X_RESOLUTION)) options.setNumber(SANE_NAME_SCAN_X_RESOLUTION, deviceX);
-  const bool separateY = options.settable(SANE_NAME_SCAN_Y_RESOLUTION);
-  if (separateY) options.setNumber(SANE_NAME_SCAN_Y_RESOLUTION, deviceY);
-
-  const auto edge = [&](const char* name, double inches, Rounding rounding, bool fromMinimum) {
-    if (!options.settable(name)) return;
-    if (!settings_.hasArea) {
-      if (auto range = options.numberRange(name)) {
-        options.setNumber(name, fromMinimum ? range->minimum : range->maximum);
-      }
-      return;
-    }
-    options.setNumber(name, inches * kMillimetresPerInch, rounding);
-  };
-  const ScanArea& a = settings_.area;
-  edge(SANE_NAME_SCAN_TL_X, a.left, Rounding::Down, true);
-  edge(SANE_NAME_SCAN_TL_Y, a.top, Rounding::Down, true);
-  edge(SANE_NAME_SCAN_BR_X, a.left + a.width, Rounding::Up, false);
-  edge(SANE_NAME_SCAN_BR_Y, a.top + a.height, Rounding::Up, false);
-
-  if (settings_.customEnabled) applyCustom();
-
-  // The header states what the device really took, scaled back to the chosen resolution.
-  double actualX = currentResolution();
-  if (actualX <= 0) actualX = deviceX;
-  double actualY = actualX;
-  if (separateY) {
-    if (auto y = options.number(SANE_NAME_SCAN_Y_RESOLUTION)) actualY = *y;
-  }
-  *xDpi = actualX * 100.0 / settings_.xScale;
-  *yDpi = actualY * 100.0 / settings_.yScale;
   return true;
 }
 
@@ -468,26 +337,14 @@ void Connection::setNotify(void (*notify)(void*), void* context) {
 
 bool Connection::imageTypes(uint32_t* supported, int32_t* current) {
   if (!needIdleDevice()) return false;
-  DeviceOptions options(device_);
-  const std::vector<std::string> modes = options.choices(SANE_NAME_SCAN_MODE);
-  uint32_t mask = modes.empty() ? 7u : 0u;
-  for (const std::string& mode : modes) {
-    for (int type = 0; type < 3; ++type) {
-      if (modeMatches(mode, type)) mask |= 1u << type;
-    }
-  }
-  if (mask & 4u) mask |= 2u;  // gray from colour
-  if (mask & 2u) mask |= 1u;  // line-art from gray
-  if (supported != nullptr) *supported = mask;
+  if (supported != nullptr) *supported = supportedImageTypes(device_);
   if (current != nullptr) *current = static_cast<int32_t>(settings_.type);
   return true;
 }
 
 bool Connection::resolutionRange(float* minimum, float* maximum, float* step) {
   if (!needIdleDevice()) return false;
-  DeviceOptions options(device_);
-  std::optional<NumberRange> range = options.numberRange(SANE_NAME_SCAN_RESOLUTION);
-  if (!range) range = options.numberRange(SANE_NAME_SCAN_X_RESOLUTION);
+  const std::optional<NumberRange> range = scanner::resolutionRange(device_);
   if (!range) return fail("The scanner does not report its resolutions.");
   if (minimum != nullptr) *minimum = static_cast<float>(range->minimum);
   if (maximum != nullptr) *maximum = static_cast<float>(range->maximum);
@@ -499,7 +356,7 @@ bool Connection::scaleRange(float* minimum, float* maximum) {
   float low = 0;
   float high = 0;
   if (!resolutionRange(&low, &high, nullptr)) return false;
-  const double chosen = settings_.xDotsPerInch > 0 ? settings_.xDotsPerInch : currentResolution();
+  const double chosen = settings_.xDotsPerInch > 0 ? settings_.xDotsPerInch : currentResolution(device_);
   if (chosen <= 0) return fail("The scanner does not report its resolution.");
   if (minimum != nullptr) *minimum = static_cast<float>(std::clamp(100.0 * low / chosen, 1.0, 1000.0));
   if (maximum != nullptr) *maximum = static_cast<float>(std::clamp(100.0 * high / chosen, 1.0, 1000.0));
@@ -508,39 +365,18 @@ bool Connection::scaleRange(float* minimum, float* maximum) {
 
 bool Connection::maxScanArea(float* width, float* height) {
   if (!needIdleDevice()) return false;
-  DeviceOptions options(device_);
-  const std::optional<NumberRange> x = options.numberRange(SANE_NAME_SCAN_BR_X);
-  const std::optional<NumberRange> y = options.numberRange(SANE_NAME_SCAN_BR_Y);
-  if (!x || !y) return fail("The scanner does not report its scan area.");
-  if (width != nullptr) *width = static_cast<float>(x->maximum / kMillimetresPerInch);
-  if (height != nullptr) *height = static_cast<float>(y->maximum / kMillimetresPerInch);
+  const auto area = maxScanAreaInches(device_);
+  if (!area) return fail("The scanner does not report its scan area.");
+  if (width != nullptr) *width = static_cast<float>(area->first);
+  if (height != nullptr) *height = static_cast<float>(area->second);
   return true;
 }
 
 bool Connection::supports(uint32_t capability) {
   if (!needIdleDevice()) return false;
-  DeviceOptions options(device_);
-  const auto any = [&](std::initializer_list<const char*> names) {
-    return std::any_of(names.begin(), names.end(), [&](const char* n) { return options.settable(n); });
-  };
-  bool yes = false;
-  switch (static_cast<Capability>(capability)) {
-    case Capability::ImageType: yes = any({SANE_NAME_SCAN_MODE}); break;
-    case Capability::Resolution:
-    case Capability::Scale: yes = any({SANE_NAME_SCAN_RESOLUTION, SANE_NAME_SCAN_X_RESOLUTION}); break;
-    case Capability::ScanArea:
-      yes = options.settable(SANE_NAME_SCAN_BR_X) && options.settable(SANE_NAME_SCAN_BR_Y);
-      break;
-    case Capability::Brightness: yes = any({SANE_NAME_BRIGHTNESS}); break;
-    case Capability::Contrast: yes = any({SANE_NAME_CONTRAST}); break;
-    case Capability::Threshold: yes = any({SANE_NAME_THRESHOLD}); break;
-    case Capability::Descreen: yes = any({"descreen", SANE_NAME_HALFTONE}); break;
-    case Capability::Gamma: yes = any({SANE_NAME_ANALOG_GAMMA}); break;
-    case Capability::ColorWizard:
-    case Capability::AutoDensity: break;
-    default: return fail("Unknown capability " + std::to_string(capability) + ".");
-  }
-  if (!yes) return fail("The scanner does not offer this setting.");
+  const std::optional<bool> offered = deviceOffers(device_, capability);
+  if (!offered) return fail("Unknown capability " + std::to_string(capability) + ".");
+  if (!*offered) return fail("The scanner does not offer this setting.");
   return true;
 }
 

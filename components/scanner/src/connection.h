@@ -3,6 +3,7 @@
 // returns false with error() set when the call is out of order or fails.
 #pragma once
 
+#include "device_settings.h"
 #include "driver_names.h"
 #include "image_rows.h"
 #include "scan_job.h"
@@ -16,34 +17,6 @@
 #include <vector>
 
 namespace scanner {
-
-struct ScanArea {
-  double left = 0, top = 0, width = 0, height = 0;  // inches
-};
-
-// What the program asked for; applied to the device when scanning is enabled.
-struct SourceSettings {
-  ImageType type = ImageType::Color;
-  int32_t xDotsPerInch = 0;  // 0: the device's own resolution
-  int32_t yDotsPerInch = 0;
-  int32_t xScale = 100;      // percent
-  int32_t yScale = 100;
-  bool hasArea = false;
-  ScanArea area;
-  bool customEnabled = false;
-  int32_t brightness = 0;
-  int32_t contrast = 0;
-  int32_t threshold = 128;
-  bool colorWizard = false;
-  int32_t descreen = 0;       // lines per inch, 0 none
-  double gamma = 1.0;
-  bool autoDensity = false;
-};
-
-enum class Capability : uint32_t {
-  ImageType = 1, Resolution, Scale, ScanArea, Brightness, Contrast, Threshold, ColorWizard,
-  Descreen, Gamma, AutoDensity
-};
 
 class Connection {
  public:
@@ -117,12 +90,8 @@ class Connection {
   bool needIdleDevice();
   bool readDevices();
   bool copyName(const std::string& source, char* name, uint32_t nameSize);
-  bool applySettings(double* xDpi, double* yDpi);
-  bool applyType();
-  bool applyCustom();
   bool scanReady();
   void stopScan();
-  double currentResolution() const;
 
   std::size_t nameSize_;
   State state_ = State::Created;
