@@ -66,14 +66,15 @@ def grid_line(horizontal):
 
 def flag(left):
     # The flag's tip is the picture's top corner on the pole side: top-right for the left flag,
-    # top-left for the right flag. The cloth fills rows 0 to 14.
+    # top-left for the right flag. The cloth fills rows 0 to 14 and the pole ends at row 15, so
+    # that all of the flag lies within 16 rows of its tip.
     if left:
         cloth = "M31,0.5 L17,0.5 L20,7 L17,14 L31,14 Z"
-        pole = "M31,0 L31,31"
+        pole = "M31,0 L31,16"
         colour = "#d02020"
     else:
         cloth = "M1,0.5 L15,0.5 L12,7 L15,14 L1,14 Z"
-        pole = "M1,0 L1,31"
+        pole = "M1,0 L1,16"
         colour = "#2050d0"
     return (f'<path d="{cloth}" fill="{colour}" stroke="black" stroke-width="1"/>\n'
             f'<path d="{pole}" stroke="black" stroke-width="2"/>\n')

@@ -1,6 +1,8 @@
-// The workspace window offscreen: it draws the parts where the model places them and turns mouse
-// events into model calls.
+// The workspace window offscreen: it draws the parts where the model places them, with the
+// crosshairs, flags and crop frames over them, and turns mouse events into model calls.
 #include "recording_host.h"
+#include "workspace/view/cursor_set.h"
+#include "workspace/view/preview_window.h"
 #include "workspace/view/workspace_view.h"
 
 #include <QApplication>
@@ -13,6 +15,7 @@ namespace tandemscan {
 namespace {
 
 using testing::makeImage;
+using testing::ppm60;
 using testing::TestEngine;
 
 class WorkspaceViewTest : public ::testing::Test {
@@ -23,46 +26,146 @@ protected:
         static char name[] = "workspace_view_tests";
         static char* argv[] = {name, nullptr};
         if (QApplication::instance() == nullptr)
-            app_ = new QApplication(argc, argv);
+            new QApplication(argc, argv);
     }
-    static QApplication* app_;
+
+    // A view holding a 200 x 100 part on the left whose pixel (x, y) is (red 7, green y, blue x).
+    std::unique_ptr<WorkspaceView> viewWithPart(int width = 200, int height = 100)
+    {
+        const std::string left = files.write("left.img", makeImage(width, height, 24, ppm60));
+        auto view = std::make_unique<WorkspaceView>(nullptr, files.release());
+        EXPECT_TRUE(view->model().loadPart(left, 0));
+        return view;
+    }
+
+    TestEngine files;
 };
-QApplication* WorkspaceViewTest::app_ = nullptr;
 
 TEST_F(WorkspaceViewTest, DrawsALoadedPartAtItsPlace)
 {
-    TestEngine files;
-    const std::string left = files.write("left.img", makeImage(200, 100, 24, 2362));
+    const std::string left = files.write("left.img", makeImage(200, 100, 24, ppm60));
     WorkspaceView view(nullptr, files.release());
     QSignalSpy states(&view, &WorkspaceView::toolStateChanged);
+    QSignalSpy clear(&view, &WorkspaceView::clearEnabledChanged);
     ASSERT_TRUE(view.model().loadPart(left, 0));
-    ASSERT_GE(states.count(), 1);
+    ASSERT_EQ(states.count(), 1);
     EXPECT_EQ(states.last().at(0).toInt(), 512);
-    view.show();
-    QApplication::processEvents();
-    view.repaint();
-    const QImage& frame = view.snapshot();
+    ASSERT_EQ(clear.count(), 1);
+    EXPECT_EQ(clear.last().at(0).toInt(), 0);
+    EXPECT_TRUE(clear.last().at(1).toBool());
+    const QImage& frame = view.renderAll();
     ASSERT_EQ(frame.size(), QSize(511, 361));
-    // Pixel (x, y) of the part is (red 7, green y, blue x); the part's left edge is at 55.
+    // The part's left edge is at 255 - 200 = 55; the right pane is empty.
     EXPECT_EQ(frame.pixel(55 + 10, 20), qRgb(7, 20, 10));
     EXPECT_EQ(frame.pixel(254, 99), qRgb(7, 99, 199));
+    EXPECT_NE(frame.pixel(54, 20), qRgb(7, 20, 0));
+    EXPECT_EQ(frame.pixel(300, 20), view.palette().color(QPalette::Base).rgb());
+}
+
+TEST_F(WorkspaceViewTest, ZoomedPartIsDrawnEnlarged)
+{
+    auto view = viewWithPart();
+    view->model().zoomTo(4); // 200 %
+    const QImage& frame = view->renderAll();
+    // 400 wide, its right edge at the seam: screen x 254 shows part column 199, x 252 column 198.
+    EXPECT_EQ(frame.pixel(254, 1), qRgb(7, 0, 199));
+    EXPECT_EQ(frame.pixel(252, 3), qRgb(7, 1, 198));
+}
+
+TEST_F(WorkspaceViewTest, CrosshairInvertsThePicture)
+{
+    auto view = viewWithPart(255, 351);
+    view->model().selectTool(ToolMode::Grid, true);
+    const QImage& frame = view->renderAll();
+    // Each line inverts the part's pixel (x, y) = (7, y, x); at the crossing point (127, 175)
+    // both lines pass, so it shows the picture itself.
+    EXPECT_EQ(frame.pixel(127, 175), qRgb(7, 175, 127));
+    EXPECT_EQ(frame.pixel(127, 174), qRgb(255 - 7, 255 - 174, 255 - 127));
+    EXPECT_EQ(frame.pixel(10, 175), qRgb(255 - 7, 255 - 175, 255 - 10));
+    EXPECT_EQ(frame.pixel(127, 10), qRgb(255 - 7, 255 - 10, 255 - 127));
+    EXPECT_EQ(frame.pixel(10, 10), qRgb(7, 10, 10));
+}
+
+TEST_F(WorkspaceViewTest, FlagIsDrawnWithItsTipAtTheClick)
+{
+    auto view = viewWithPart(255, 351);
+    view->model().selectTool(ToolMode::Flags, true);
+    QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 120));
+    const QImage& frame = view->renderAll();
+    // The left flag's cloth hangs left of its pole, which stands at the tip's column.
+    int changed = 0;
+    for (int x = 170; x < 200; ++x)
+        for (int y = 121; y < 134; ++y)
+            changed += frame.pixel(x, y) != qRgb(7, y, x) ? 1 : 0;
+    EXPECT_GT(changed, 100);
+    EXPECT_EQ(frame.pixel(150, 125), qRgb(7, 125, 150));
+    EXPECT_EQ(frame.pixel(190, 140), qRgb(7, 140, 190)); // nothing below the flag's rectangle
+}
+
+TEST_F(WorkspaceViewTest, CropFrameShadesWhatIsCutAway)
+{
+    auto view = viewWithPart(255, 351);
+    view->model().selectTool(ToolMode::Crop, true);
+    const QImage& frame = view->renderAll();
+    // Outside the frame every other pixel is shaded black; inside the picture stays clear.
+    const bool first = frame.pixel(2, 2) == qRgb(0, 0, 0);
+    const bool second = frame.pixel(3, 2) == qRgb(0, 0, 0);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(frame.pixel(60, 60), qRgb(7, 60, 60));
+    EXPECT_EQ(frame.pixel(61, 60), qRgb(7, 60, 61));
 }
 
 TEST_F(WorkspaceViewTest, MouseDragMovesThePart)
 {
-    TestEngine files;
-    const std::string left = files.write("left.img", makeImage(200, 100, 24, 2362));
-    WorkspaceView view(nullptr, files.release());
-    ASSERT_TRUE(view.model().loadPart(left, 0));
-    view.show();
-    view.model().selectTool(ToolMode::Move, true);
-    QTest::mousePress(&view, Qt::LeftButton, Qt::NoModifier, QPoint(100, 50));
+    auto view = viewWithPart();
+    view->show();
+    view->model().selectTool(ToolMode::Move, true);
+    QTest::mousePress(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 50));
     QMouseEvent move(QEvent::MouseMove, QPointF(120, 53), QPointF(120, 53), Qt::NoButton, Qt::LeftButton,
                      Qt::NoModifier);
-    QApplication::sendEvent(&view, &move);
-    QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, QPoint(120, 53));
-    EXPECT_EQ(view.model().side(0).view.offsetX, -20);
-    EXPECT_EQ(view.model().side(0).view.offsetY, -3);
+    QApplication::sendEvent(view.get(), &move);
+    QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(120, 53));
+    EXPECT_EQ(view->model().side(0).view.offsetX, -20);
+    EXPECT_EQ(view->model().side(0).view.offsetY, -3);
+    // The arrow keys then move it a pixel at a time.
+    QTest::keyClick(view.get(), Qt::Key_Left);
+    EXPECT_EQ(view->model().side(0).view.offsetX, -19);
+}
+
+TEST_F(WorkspaceViewTest, PreviewWindowCentresTheImageAndClosesOnAKey)
+{
+    std::optional<ImageRecord> joined = ImageRecord::allocate(makeImage(1000, 500, 24, 11811).headerBlock(),
+                                                              PixelTools::rowStride(1000, 24) * 500);
+    PreviewWindow window(*joined, 1.0, QStringLiteral("Image Size : 1000 * 500 pixel"));
+    window.resize(1024, 768);
+    EXPECT_EQ(window.imageRect(), QRect(12, 134, 1000, 500));
+    window.resize(800, 600);
+    EXPECT_EQ(window.imageRect(), QRect(0, 100, 800, 400));
+    window.show();
+    QTest::keyClick(&window, Qt::Key_Space);
+    EXPECT_EQ(window.result(), QDialog::Accepted);
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(WorkspaceViewTest, EveryCursorSlotHasACursor)
+{
+    const CursorSet cursors;
+    const int programSlots[] = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 16, 17, 18, 19, 20, 21, 22, 23};
+    for (int slot : programSlots) {
+        EXPECT_EQ(cursors.cursorAt(slot).shape(), Qt::BitmapCursor) << slot;
+        EXPECT_EQ(cursors.cursorAt(slot).pixmap().size(), QSize(32, 32)) << slot;
+    }
+    EXPECT_EQ(cursors.cursorAt(0).shape(), Qt::ArrowCursor);
+    EXPECT_EQ(cursors.cursorAt(8).shape(), Qt::SizeAllCursor);
+    EXPECT_EQ(cursors.cursorAt(12).shape(), Qt::SizeHorCursor);
+    EXPECT_EQ(cursors.cursorAt(15).shape(), Qt::SizeFDiagCursor);
+    // The left flag's tip is its top-right corner, the right flag's its top-left corner.
+    const QImage left = cursors.flagIcon(0).toImage();
+    const QImage right = cursors.flagIcon(1).toImage();
+    EXPECT_GT(qAlpha(left.pixel(31, 1)), 0);
+    EXPECT_EQ(qAlpha(left.pixel(2, 7)), 0);
+    EXPECT_GT(qAlpha(right.pixel(0, 1)), 0);
+    EXPECT_EQ(qAlpha(right.pixel(29, 7)), 0);
 }
 
 } // namespace

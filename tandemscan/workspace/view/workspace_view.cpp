@@ -196,27 +196,24 @@ void WorkspaceView::refreshScreenImage(int s)
     const PaneSide& side = model_->side(s);
     auto& screen = screen_[static_cast<std::size_t>(s)];
     auto& count = screenCount_[static_cast<std::size_t>(s)];
-    if (!side.holdsPart) {
-        screen = QImage();
-        count = side.renderCount;
+    if (count == side.renderCount)
         return;
-    }
-    if (count == side.renderCount && screen.width() == side.geometry.shownWidth && screen.height() == side.geometry.shownHeight)
-        return;
-    const QImage working = toQImage(side.workingCopy);
-    screen = working.isNull() ? QImage()
-                              : working.scaled(side.geometry.shownWidth, side.geometry.shownHeight, Qt::IgnoreAspectRatio,
-                                               Qt::FastTransformation)
-                                    .convertToFormat(QImage::Format_RGB32);
     count = side.renderCount;
+    // The working copy in a form the painter blits fastest; the zoom is applied while painting,
+    // to the visible part of the pane only, so that 800 % costs no more memory than 100 %.
+    screen = side.holdsPart ? toQImage(side.workingCopy).convertToFormat(QImage::Format_RGB32) : QImage();
 }
 
-void WorkspaceView::renderFrame()
+void WorkspaceView::renderFrame(const QRect& dirty)
 {
     const QSize size = this->size();
-    if (frame_.size() != size)
+    QRect area = dirty;
+    if (frame_.size() != size) {
         frame_ = QImage(size, QImage::Format_RGB32);
+        area = frame_.rect();
+    }
     QPainter p(&frame_);
+    p.setClipRect(area);
     p.fillRect(frame_.rect(), palette().color(QPalette::Window));
     // The divider between the panes, an etched line.
     const Rect divider = model_->dividerRect();
@@ -231,8 +228,8 @@ void WorkspaceView::renderFrame()
         const QImage& screen = screen_[static_cast<std::size_t>(s)];
         if (!screen.isNull()) {
             p.save();
-            p.setClipRect(pane);
-            p.drawImage(toQt(Point{side.partRect().left, side.partRect().top}), screen);
+            p.setClipRect(pane, Qt::IntersectClip);
+            p.drawImage(toQt(side.partRect()), screen);
             p.restore();
         }
     }
@@ -245,7 +242,7 @@ void WorkspaceView::renderFrame()
             continue;
         const Rect& r = side.paneRect;
         p.save();
-        p.setClipRect(toQt(r));
+        p.setClipRect(toQt(r), Qt::IntersectClip);
         p.drawLine(r.left, side.grid.y, r.right, side.grid.y);
         p.drawLine(side.grid.x, r.top, side.grid.x, r.bottom);
         p.restore();
@@ -254,7 +251,7 @@ void WorkspaceView::renderFrame()
     for (int s = 0; s < 2; ++s) {
         const FlagMarker& f = model_->side(s).flag;
         if (f.placed)
-            p.drawPixmap(f.x, f.y - 16, cursors_.flagIcon(s));
+            p.drawPixmap(f.x, f.y, cursors_.flagIcon(s)); // the tip is a top corner of the icon
     }
     for (int s = 0; s < 2; ++s) {
         const PaneSide& side = model_->side(s);
@@ -266,7 +263,7 @@ void WorkspaceView::renderFrame()
         for (const Point& c : corners)
             polygon << toQt(c);
         p.save();
-        p.setClipRect(toQt(side.paneRect));
+        p.setClipRect(toQt(side.paneRect), Qt::IntersectClip);
         // Shade what the crop would cut away.
         QPainterPath outside;
         outside.addRect(toQt(side.paneRect));
@@ -295,10 +292,16 @@ void WorkspaceView::renderFrame()
     }
 }
 
+const QImage& WorkspaceView::renderAll()
+{
+    renderFrame(rect());
+    return frame_;
+}
+
 void WorkspaceView::paintEvent(QPaintEvent* event)
 {
     painting_ = true;
-    renderFrame();
+    renderFrame(event->rect());
     QPainter painter(this);
     painter.drawImage(event->rect(), frame_, event->rect());
     painting_ = false;

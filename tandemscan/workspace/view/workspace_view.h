@@ -40,6 +40,8 @@ public:
     void resizePanes(int paneWidth, int paneHeight);
     // The client area as last painted; the magnifier reads it.
     const QImage& snapshot() const { return frame_; }
+    // Draws the whole client area now and returns it.
+    const QImage& renderAll();
     void setMagnifierActive(bool on) { magnifierOn_ = on; }
     // Arrow and Alt keys seen by the application before dispatch; true when used.
     bool handleKey(QKeyEvent* event);
@@ -92,7 +94,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
-    void renderFrame();
+    void renderFrame(const QRect& dirty);
     void refreshScreenImage(int side);
     void showPopupMenu(QPoint at);
 
