@@ -1,0 +1,58 @@
+// tandemscan-merge: the engine without windows. See merge_tool.h.
+#include "cli/merge_tool.h"
+
+#include "engine/working_files.h"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Paths removed when a signal ends the run, prepared beforehand: a handler may only unlink.
+std::vector<std::string> cleanupFiles;
+std::string cleanupFolder;
+
+extern "C" void removeWorkingFilesAndDie(int signal) {
+    for (const std::string& file : cleanupFiles) ::unlink(file.c_str());
+    ::rmdir(cleanupFolder.c_str());
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+fs::path programDirectory(const char* argv0) {
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    if (!error) return self.parent_path();
+    return fs::absolute(argv0, error).parent_path();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    using namespace tandemscan;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    auto folder = PrivateFolder::create(temporaryRoot(), "tandemscan-merge-");
+    if (!folder) {
+        std::cerr << "tandemscan-merge: cannot create a working folder in " << temporaryRoot().string() << "\n";
+        return exitInput;
+    }
+    for (const std::string& name : mergeWorkingFileNames()) cleanupFiles.push_back((folder->path() / name).string());
+    cleanupFolder = folder->path().string();
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, removeWorkingFilesAndDie);
+
+    MergeEnvironment env;
+    env.programDir = programDirectory(argv[0]);
+    env.workingDir = folder->path();
+    env.out = &std::cout;
+    env.err = &std::cerr;
+    env.showProgress = ::isatty(STDERR_FILENO) == 1;
+    return runMerge(args, env);
+}

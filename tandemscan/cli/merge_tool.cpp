@@ -1,0 +1,302 @@
+#include "cli/merge_tool.h"
+
+#include "engine/image_engine.h"
+#include "engine/merge_export.h"
+#include "engine/pixel_tools.h"
+#include "engine/placement.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <ostream>
+#include <sstream>
+
+namespace tandemscan {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kProgram = "tandemscan-merge";
+
+bool parseInt(const std::string& text, std::int32_t& value) {
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (begin != end && *begin == '+') ++begin;
+    const auto result = std::from_chars(begin, end, value);
+    return result.ec == std::errc{} && result.ptr == end && begin != end;
+}
+
+std::optional<CutRecord> parseCut(const std::string& text) {
+    std::vector<std::int32_t> values;
+    std::stringstream stream(text);
+    std::string item;
+    while (std::getline(stream, item, ',')) {
+        std::int32_t v;
+        if (!parseInt(item, v)) return std::nullopt;
+        values.push_back(v);
+    }
+    if (values.size() != 4 || text.back() == ',') return std::nullopt;
+    return CutRecord{values[0], values[1], values[2], values[3]};
+}
+
+// One progress line on a terminal, rewritten in place.
+class Progress {
+public:
+    Progress(std::ostream* err, bool show) : err_(err), show_(show) {}
+    ~Progress() { finish(); }
+    void step(int number, const std::string& what) {
+        if (!show_) return;
+        *err_ << "\r\033[K" << kProgram << ": [" << number << "/4] " << what << "..." << std::flush;
+        active_ = true;
+    }
+    // Ends the line so that a message or the prompt starts on a fresh one.
+    void finish() {
+        if (active_) *err_ << "\r\033[K" << std::flush;
+        active_ = false;
+    }
+
+private:
+    std::ostream* err_;
+    bool show_;
+    bool active_ = false;
+};
+
+// The load checks: depth and resolution, then agreement with the left part.
+struct PartReference {
+    bool gray = false;
+    std::uint32_t colourKind = 0;
+    std::int32_t xPelsPerMeter = 0;
+};
+
+std::uint32_t colourKindOf(const HeaderBlock& block) {
+    if (block.header.bitCount == 8 && !PixelTools::isGrayPalette(block)) return 24;
+    return block.header.clrUsed != 0 ? block.header.clrUsed : block.header.bitCount;
+}
+
+const char* checkPart(const HeaderBlock& block, const std::optional<PartReference>& reference) {
+    const ImageHeader& h = block.header;
+    if ((h.bitCount != 1 && h.bitCount != 8 && h.bitCount != 24) || h.xPelsPerMeter == 0)
+        return "Image type not supported!";
+    if (!reference) return nullptr;
+    const bool gray = h.bitCount == 8 && PixelTools::isGrayPalette(block);
+    if (h.clrUsed != reference->colourKind && h.bitCount != reference->colourKind &&
+        colourKindOf(block) != reference->colourKind)
+        return "Image type is different from the previous image!";
+    if (h.bitCount == 8 && h.clrUsed == 0 && gray != reference->gray)
+        return "Image type is different from the previous image!";
+    if (std::abs(static_cast<std::int64_t>(h.xPelsPerMeter) - reference->xPelsPerMeter) >= 20)
+        return "Resolution is different from the previous image!";
+    return nullptr;
+}
+
+PartReference referenceOf(const HeaderBlock& block) {
+    PartReference reference;
+    reference.gray = block.header.bitCount == 8 && PixelTools::isGrayPalette(block);
+    reference.colourKind = colourKindOf(block);
+    reference.xPelsPerMeter = block.header.xPelsPerMeter;
+    return reference;
+}
+
+int dpiOf(std::int32_t xPelsPerMeter) { return static_cast<int>(xPelsPerMeter / kPelsPerMeterPerDpi + 0.5f); }
+
+} // namespace
+
+const char* mergeUsage() {
+    return "Usage: tandemscan-merge LEFT RIGHT -o OUT [--auto [--paper-width TENTHS_MM]]\n"
+           "                        [--cut LEFTKEEP,RIGHTSTART,TOPDELTA,BOTTOMDELTA] [--quiet]\n"
+           "\n"
+           "Joins the left and the right part of a document scanned in two passes into one\n"
+           "image at full resolution. The parts must agree in colour kind and resolution.\n"
+           "\n"
+           "  -o, --output OUT         the joined image; its extension names the format:\n"
+           "                           .bmp .jpg .jpeg .tif .tiff .png .pcx .tga\n"
+           "  --auto                   overlap the parts by as much as the original's width\n"
+           "                           requires; each part must be between A4 and Letter wide\n"
+           "  --paper-width TENTHS_MM  the original's width for --auto, in tenths of a\n"
+           "                           millimetre, above 2300 and below 4220 (default 4200, A3)\n"
+           "  --cut L,S,T,B            keep L columns of the left part, take the right part\n"
+           "                           from its column S on, with its top edge T rows and its\n"
+           "                           bottom edge B rows above the left part's\n"
+           "  -q, --quiet              no progress line\n"
+           "  -h, --help               show this help\n"
+           "\n"
+           "Give exactly one of --auto and --cut. 8-bit colour parts are joined in 24 bits.\n"
+           "Exit status: 0 success, 1 usage error, 2 input error, 3 write error.\n";
+}
+
+std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& args, std::string& error) {
+    MergeOptions options;
+    std::vector<std::string> positional;
+    bool paperWidthGiven = false;
+    auto valueOf = [&](std::size_t& i, const std::string& name) -> std::optional<std::string> {
+        if (i + 1 >= args.size()) {
+            error = name + " needs a value";
+            return std::nullopt;
+        }
+        return args[++i];
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::optional<std::string> inlineValue;
+        if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
+            inlineValue = arg.substr(arg.find('=') + 1);
+            arg = arg.substr(0, arg.find('='));
+        }
+        auto value = [&]() { return inlineValue ? inlineValue : valueOf(i, arg); };
+        if (arg == "-h" || arg == "--help") {
+            options.help = true;
+            return options;
+        } else if (arg == "-q" || arg == "--quiet") {
+            options.quiet = true;
+        } else if (arg == "--auto") {
+            options.automatic = true;
+        } else if (arg == "-o" || arg == "--output") {
+            const auto v = value();
+            if (!v) return std::nullopt;
+            if (!options.output.empty()) {
+                error = "the output is given twice";
+                return std::nullopt;
+            }
+            options.output = *v;
+        } else if (arg == "--paper-width") {
+            const auto v = value();
+            if (!v) return std::nullopt;
+            if (!parseInt(*v, options.paperWidthTenths) || options.paperWidthTenths <= 2300 ||
+                options.paperWidthTenths >= 4220) {
+                error = "--paper-width takes tenths of a millimetre above 2300 and below 4220, not '" + *v + "'";
+                return std::nullopt;
+            }
+            paperWidthGiven = true;
+        } else if (arg == "--cut") {
+            const auto v = value();
+            if (!v) return std::nullopt;
+            options.cut = parseCut(*v);
+            if (!options.cut) {
+                error = "--cut takes four whole numbers separated by commas, not '" + *v + "'";
+                return std::nullopt;
+            }
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            error = "unknown option '" + arg + "'";
+            return std::nullopt;
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 2) {
+        error = positional.size() < 2 ? "give the left and the right part" : "too many parts: give exactly two";
+        return std::nullopt;
+    }
+    options.left = positional[0];
+    options.right = positional[1];
+    if (options.output.empty()) {
+        error = "give the output file with -o";
+        return std::nullopt;
+    }
+    if (options.automatic == options.cut.has_value()) {
+        error = "give exactly one of --auto and --cut";
+        return std::nullopt;
+    }
+    if (paperWidthGiven && !options.automatic) {
+        error = "--paper-width goes with --auto";
+        return std::nullopt;
+    }
+    return options;
+}
+
+const std::vector<std::string>& mergeWorkingFileNames() {
+    static const std::vector<std::string> names = {
+        kLeftBackingFile,  kRightBackingFile, std::string(kLeftBackingFile) + ".new",
+        std::string(kRightBackingFile) + ".new", kMergeTemporaryFile, "MergeImgL.Tmp", "MergeImgR.Tmp"};
+    return names;
+}
+
+int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) {
+    std::ostream& err = *env.err;
+    std::string problem;
+    const auto options = parseMergeArguments(args, problem);
+    if (!options) {
+        err << kProgram << ": " << problem << "\n" << mergeUsage();
+        return exitUsage;
+    }
+    if (options->help) {
+        *env.out << mergeUsage();
+        return exitSuccess;
+    }
+    Progress progress(env.err, env.showProgress && !options->quiet);
+    auto inputError = [&](const fs::path& file, const std::string& why) {
+        progress.finish();
+        err << kProgram << ": " << (file.empty() ? "" : file.string() + ": ") << why << "\n";
+        return exitInput;
+    };
+
+    std::string why;
+    const char* component = env.componentName ? env.componentName : kImageFileComponent;
+    auto library = ImageFileLibrary::load(env.programDir, &why, component);
+    if (!library) return inputError({}, why.substr(0, why.find('\n')) + " (looked in " + env.programDir.string() + ")");
+    ImageEngine engine(library, env.workingDir);
+    if (!engine.hasComponent()) return inputError({}, std::string(component) + " gave no instance");
+
+    auto left = engine.createStoreBlock(kLeftSide);
+    auto right = engine.createStoreBlock(kRightSide);
+    std::optional<PartReference> reference;
+    struct Load {
+        const fs::path& file;
+        ImageStoreBlock& block;
+        const char* what;
+    };
+    for (const Load& load : {Load{options->left, *left, "left"}, Load{options->right, *right, "right"}}) {
+        progress.step(load.block.path() == left->path() ? 1 : 2, std::string("Loading the ") + load.what + " part");
+        HeaderBlock header;
+        if (!engine.readHeader(load.file, header)) return inputError(load.file, engine.lastError());
+        if (const char* refusal = checkPart(header, reference)) return inputError(load.file, refusal);
+        if (!reference) reference = referenceOf(header);
+        if (!engine.loadOriginal(load.block, load.file)) return inputError(load.file, engine.lastError());
+    }
+
+    MergePlacement placement;
+    if (options->automatic) {
+        const ImageHeader& l = left->view().header();
+        const ImageHeader& r = right->view().header();
+        if (!automaticMergeWidthRule(l, r)) {
+            const WidthBounds bounds = automaticMergeBounds(l.xPelsPerMeter);
+            std::ostringstream text;
+            text << "--auto needs each part between A4 and Letter width (" << bounds.low << " to " << bounds.high
+                 << " pixels at " << dpiOf(l.xPelsPerMeter) << " dpi); the parts are " << l.width << " and "
+                 << r.width << " pixels wide";
+            return inputError({}, text.str());
+        }
+        PaperWidth paper;
+        const auto automatic = computeAutoPlacement(l, r, paper.refresh(options->paperWidthTenths), 1.0, 1.0, &why);
+        if (!automatic) return inputError({}, why);
+        placement.autoMode = true;
+        placement.autoOverlap = automatic->autoOverlap;
+    } else {
+        placement.originalCut = options->cut;
+    }
+
+    ImageRecord leftWorking, rightWorking;
+    std::vector<EditEntry> leftEdits, rightEdits;
+    std::uint16_t leftTurns = 0, rightTurns = 0;
+    MergeExport exporter(engine);
+    bool writing = false;
+    const bool saved = exporter.saveMerged(
+        {*left, leftWorking, leftEdits, leftTurns}, {*right, rightWorking, rightEdits, rightTurns}, placement,
+        options->output, [&](MergeStage stage) {
+            if (stage == MergeStage::compose) progress.step(3, "Joining");
+            if (stage == MergeStage::write) {
+                writing = true;
+                progress.step(4, "Writing " + options->output.string());
+            }
+        });
+    if (!saved) {
+        if (!writing) return inputError({}, exporter.lastError());
+        progress.finish();
+        err << kProgram << ": " << options->output.string() << ": " << exporter.lastError() << "\n";
+        return exitWrite;
+    }
+    progress.finish();
+    return exitSuccess;
+}
+
+} // namespace tandemscan

@@ -1,0 +1,50 @@
+// tandemscan-merge: joins two parts of a two-pass scan at full resolution, for scripts and batches.
+#pragma once
+
+#include "engine/composer.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tandemscan {
+
+enum MergeExit : int { exitSuccess = 0, exitUsage = 1, exitInput = 2, exitWrite = 3 };
+
+struct MergeOptions {
+    std::filesystem::path left;
+    std::filesystem::path right;
+    std::filesystem::path output;
+    bool automatic = false;
+    std::int32_t paperWidthTenths = 4200;
+    std::optional<CutRecord> cut;
+    bool quiet = false;
+    bool help = false;
+};
+
+// Parses the command line (without the program name). nullopt with `error` set on a usage error.
+std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& args, std::string& error);
+
+// The --help text.
+const char* mergeUsage();
+
+// Where the tool finds its parts and keeps its working files, and where it reports.
+struct MergeEnvironment {
+    std::filesystem::path programDir;     // holds the image file component
+    std::filesystem::path workingDir;     // private, owned by the caller
+    std::ostream* out = nullptr;          // --help
+    std::ostream* err = nullptr;          // errors and the progress line
+    bool showProgress = false;            // stderr is a terminal
+    const char* componentName = nullptr;  // the image file component; null for the usual one
+};
+
+// Runs the tool; returns the exit status.
+int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env);
+
+// Names of the working files the engine may leave in its working folder while it runs.
+const std::vector<std::string>& mergeWorkingFileNames();
+
+} // namespace tandemscan
