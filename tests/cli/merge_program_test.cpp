@@ -1,0 +1,141 @@
+// The built tandemscan-merge with the real image file component, on real files.
+#include "engine/image_file.h"
+#include "engine/pixel_tools.h"
+#include "engine/working_files.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace tandemscan {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Image {
+    HeaderBlock header{};
+    std::vector<std::uint8_t> pixels;
+};
+
+class MergeProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = PrivateFolder::create(temporaryRoot(), "merge-program-test-");
+        ASSERT_TRUE(folder);
+        fs::create_directory(folder->path() / "tmp");
+        std::string why;
+        library = ImageFileLibrary::load(TS_PROGRAM_DIR, &why);
+        ASSERT_TRUE(library) << why;
+        instance = library->newInstance();
+        ASSERT_TRUE(instance);
+    }
+
+    struct Result {
+        int status;
+        std::string err;
+    };
+    // Runs the program with its temporary folder inside the test's folder.
+    Result run(const std::string& args) {
+        const fs::path errFile = folder->path() / "stderr.txt";
+        const std::string command = "TMPDIR='" + (folder->path() / "tmp").string() + "' '" + TS_PROGRAM_DIR +
+                                    "/tandemscan-merge' " + args + " 2>'" + errFile.string() + "' >/dev/null";
+        const int raw = std::system(command.c_str());
+        std::ifstream in(errFile);
+        std::string err{std::istreambuf_iterator<char>(in), {}};
+        EXPECT_TRUE(fs::is_empty(folder->path() / "tmp")) << "working folder left behind";
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, err};
+    }
+
+    Image read(const fs::path& file) {
+        Image image;
+        const std::uint32_t size = instance->imageSize(file);
+        image.pixels.resize(size);
+        EXPECT_TRUE(size != 0 && instance->readImage(file, image.header, image.pixels.data())) << file;
+        return image;
+    }
+    void write(const fs::path& file, const Image& image) {
+        ASSERT_TRUE(instance->writeImage(file, image.header, image.pixels.data())) << instance->lastErrorMessage();
+    }
+    Image columns(const Image& source, std::int32_t from, std::int32_t to) {
+        Image part;
+        part.pixels.resize(PixelTools::cropImage(source.header, source.pixels, from, 0, to,
+                                                 source.header.header.height, nullptr, {}));
+        EXPECT_EQ(PixelTools::cropImage(source.header, source.pixels, from, 0, to, source.header.header.height,
+                                        &part.header, part.pixels),
+                  1u);
+        return part;
+    }
+    std::string path(const std::string& name) const { return (folder->path() / name).string(); }
+
+    std::optional<PrivateFolder> folder;
+    std::shared_ptr<ImageFileLibrary> library;
+    std::optional<ImageFileInstance> instance;
+};
+
+const std::string kSamples = std::string(TS_SOURCE_DIR) + "/samples/";
+
+TEST_F(MergeProgramTest, HalvesOfARealImageJoinBackIntoIt) {
+    const Image original = read(kSamples + "left.jpg");
+    ASSERT_EQ(original.header.header.width, 1260);
+    write(path("left.bmp"), columns(original, 0, 800));
+    write(path("right.bmp"), columns(original, 600, 1260));
+    const Result r = run(path("left.bmp") + " " + path("right.bmp") + " -o " + path("joined.bmp") +
+                         " --cut 700,100,0,0");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(r.err.empty()) << "no progress line when stderr is not a terminal";
+    const Image joined = read(path("joined.bmp"));
+    EXPECT_EQ(joined.header.header.width, 1260);
+    EXPECT_EQ(joined.header.header.height, original.header.header.height);
+    EXPECT_EQ(joined.header.header.xPelsPerMeter, original.header.header.xPelsPerMeter);
+    EXPECT_TRUE(joined.pixels == original.pixels);
+}
+
+TEST_F(MergeProgramTest, SamplePartsJoinAutomatically) {
+    const Result r = run(kSamples + "left.jpg " + kSamples + "right.jpg -o " + path("sheet.jpg") + " --auto");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Image sheet = read(path("sheet.jpg"));
+    // 1260 + 1260 pixels overlapped by twice the automatic overlap of 37.9 pixels.
+    EXPECT_EQ(sheet.header.header.width, 2443);
+    EXPECT_EQ(sheet.header.header.height, 1754);
+    EXPECT_NEAR(sheet.header.header.xPelsPerMeter, 150 * 39.37, 1.0) << "150 dpi kept";
+    EXPECT_EQ(sheet.header.header.bitCount, 24);
+}
+
+TEST_F(MergeProgramTest, ExitStatusPerKindOfFailure) {
+    const std::string parts = kSamples + "left.jpg " + kSamples + "right.jpg";
+    struct Case {
+        std::string args;
+        int status;
+        std::string start; // the message's beginning
+    };
+    const Case cases[] = {
+        {parts, 1, "tandemscan-merge: give the output file with -o\nUsage:"},
+        {parts + " -o " + path("x.jpg") + " --cut 1,2", 1, "tandemscan-merge: --cut takes four whole numbers"},
+        {path("missing.jpg") + " " + kSamples + "right.jpg -o " + path("x.jpg") + " --auto", 2,
+         "tandemscan-merge: " + path("missing.jpg") + ": "},
+        {kSamples + "left.jpg " + kSamples + "generate_samples.cpp -o " + path("x.jpg") + " --auto", 2,
+         "tandemscan-merge: " + kSamples + "generate_samples.cpp: "},
+        {parts + " -o " + path("x.unknown") + " --auto", 3, "tandemscan-merge: " + path("x.unknown") + ": "},
+        {parts + " -o " + path("no/folder/x.jpg") + " --auto", 3, "tandemscan-merge: " + path("no/folder/x.jpg") + ": "},
+    };
+    for (const Case& c : cases) {
+        const Result r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+        EXPECT_EQ(r.err.substr(0, c.start.size()), c.start) << r.err;
+        if (c.status != 1) {
+            // One line (a sanitizer build may add its own report after it).
+            const std::string line = r.err.substr(0, r.err.find('\n'));
+            EXPECT_EQ(r.err.find("tandemscan-merge", line.size()), std::string::npos) << r.err;
+            EXPECT_GT(line.size(), c.start.size() + 2) << "and it says why";
+        }
+    }
+    EXPECT_FALSE(fs::exists(path("x.unknown")));
+}
+
+} // namespace
+} // namespace tandemscan
