@@ -99,10 +99,10 @@ TEST_F(MergeProgramTest, SamplePartsJoinAutomatically) {
     const Result r = run(kSamples + "left.jpg " + kSamples + "right.jpg -o " + path("sheet.jpg") + " --auto");
     ASSERT_EQ(r.status, 0) << r.err;
     const Image sheet = read(path("sheet.jpg"));
-    // 1260 + 1260 pixels overlapped by twice the automatic overlap of 37.9 pixels.
-    EXPECT_EQ(sheet.header.header.width, 2443);
+    // 150 dpi: the left part keeps round(1260 - 37.85) columns, the right starts at round(38.35).
+    EXPECT_EQ(sheet.header.header.width, 1222 + 1260 - 38);
     EXPECT_EQ(sheet.header.header.height, 1754);
-    EXPECT_NEAR(sheet.header.header.xPelsPerMeter, 150 * 39.37, 1.0) << "150 dpi kept";
+    EXPECT_EQ(sheet.header.header.xPelsPerMeter, 5906) << "150 dpi kept";
     EXPECT_EQ(sheet.header.header.bitCount, 24);
 }
 
