@@ -196,7 +196,8 @@ void readDirect(const InputFile& file, const BmpLayout& layout, uint8_t* pixels,
   if (available < stride * (height - 1) + rowBytes) fail("The BMP file is truncated: some pixel rows are missing.");
   // The last row in the file may lack its padding.
   const bool lastRowShort = available < stride * height;
-  const uint64_t chunkRows = std::max<uint64_t>(1, (uint64_t{8} << 20) / stride);
+  // Large reads: each read call costs, and progress needs only a few dozen steps.
+  const uint64_t chunkRows = std::max<uint64_t>(1, (uint64_t{32} << 20) / stride);
   std::vector<iovec> parts;
   for (uint64_t first = 0; first < height; first += chunkRows) {
     uint64_t count = std::min(chunkRows, height - first);
