@@ -119,7 +119,7 @@ int mapPixels8(const ImageInfo& info, const ByteTable& table, bool rowCallbacks)
     const std::uint8_t* selected = selection.row(y);
     std::memcpy(out + width, in + width, static_cast<std::size_t>(stride - width));
     if (selected == nullptr) {
-      for (int x = 0; x < width; ++x) out[x] = table[in[x]];
+      lookupBytes(in, out, static_cast<std::size_t>(width), table);
     } else {
       for (int x = 0; x < width; ++x) out[x] = selected[x] ? table[in[x]] : in[x];
     }
@@ -144,20 +144,27 @@ int mapPixels24(const ImageInfo& info, const ByteTable (&tables)[3], bool rowCal
         std::uint8_t* out = planeRow(info.lpDstData, stride, height, c, y);
         const ByteTable& table = tables[c];
         std::memcpy(out + used, in + used, static_cast<std::size_t>(stride - used));
-        for (int x = 0; x < width; ++x) {
-          out[x] = (selected == nullptr || selected[x]) ? table[in[x]] : in[x];
+        if (selected == nullptr) {
+          lookupBytes(in, out, static_cast<std::size_t>(width), table);
+          continue;
         }
+        for (int x = 0; x < width; ++x) out[x] = selected[x] ? table[in[x]] : in[x];
       }
     } else {
       const std::uint8_t* in = rowAt(info.lpSrcData, stride, y);
       std::uint8_t* out = rowAt(info.lpDstData, stride, y);
       std::memcpy(out + used, in + used, static_cast<std::size_t>(stride - used));
+      if (selected == nullptr) {
+        lookupPixels(in, out, static_cast<std::size_t>(width), tables);
+        if (rowCallbacks) progress(info, y + 1, height);
+        continue;
+      }
       const ByteTable& t0 = tables[0];
       const ByteTable& t1 = tables[1];
       const ByteTable& t2 = tables[2];
       for (int x = 0; x < width; ++x) {
         const std::ptrdiff_t i = 3 * static_cast<std::ptrdiff_t>(x);
-        if (selected == nullptr || selected[x]) {
+        if (selected[x]) {
           out[i] = t0[in[i]];
           out[i + 1] = t1[in[i + 1]];
           out[i + 2] = t2[in[i + 2]];

@@ -135,6 +135,12 @@ using ByteTable = std::uint8_t[256];
 int mapPixels8(const ImageInfo& info, const ByteTable& table, bool rowCallbacks);
 int mapPixels24(const ImageInfo& info, const ByteTable (&tables)[3], bool rowCallbacks);
 
+// out[i] = table[in[i]] for n bytes; and for `pixels` interleaved pixels of three bytes, byte k
+// of each pixel through tables[k]. The ranges must not overlap.
+void lookupBytes(const std::uint8_t* in, std::uint8_t* out, std::size_t n, const ByteTable& table);
+void lookupPixels(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels,
+                  const ByteTable (&tables)[3]);
+
 // A double turned into a byte: truncated and clamped (NaN gives 0).
 inline std::uint8_t truncToByte(double value) noexcept {
   if (!(value >= 0.0)) return 0;

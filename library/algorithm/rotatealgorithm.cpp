@@ -1,6 +1,7 @@
 // Rotate: exact quarter turns, and any other angle by bilinear resampling about the centre.
 #include "rasterkit_internal.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace rasterkit {
@@ -60,34 +61,44 @@ int runQuarterTurn(const ImageInfo& info, int r) {
     }
   }
   const int bpp = planes.bytesPerPixel;
-  for (int y = 0; y < h; ++y) {
+  const bool clockwise = r == 90 || r == -270;
+  const bool halfTurn = r == 180 || r == -180;
+  // Quarter turns write destination rows from source columns; a band of source rows at a time
+  // keeps both sides in cache. The rows of a band are reported one by one after it.
+  const int band = halfTurn ? 1 : 16;
+  for (int y0 = 0; y0 < h; y0 += band) {
+    const int y1 = std::min(y0 + band, h);
     for (int j = 0; j < planes.count; ++j) {
-      const std::uint8_t* in = planes.srcRow(j, y);
       for (int x = 0; x < w; ++x) {
-        int dx, dy;
-        if (r == 90 || r == -270) {
-          dx = y;
-          dy = dstH - 1 - x;
-        } else if (r == 270 || r == -90) {
-          dx = dstW - 1 - y;
-          dy = x;
-        } else {
-          dx = dstW - 1 - x;
-          dy = dstH - 1 - y;
-        }
-        std::uint8_t* out = planes.dstRow(j, dy);
-        if (bpp == 0) {
-          setBit(out, dx, getBit(in, x));
-        } else if (bpp == 1) {
-          out[dx] = in[x];
-        } else {
-          std::memcpy(out + 3 * static_cast<std::ptrdiff_t>(dx),
-                      in + 3 * static_cast<std::ptrdiff_t>(x), 3);
+        for (int y = y0; y < y1; ++y) {
+          int dx, dy;
+          if (halfTurn) {
+            dx = dstW - 1 - x;
+            dy = dstH - 1 - y;
+          } else if (clockwise) {
+            dx = y;
+            dy = dstH - 1 - x;
+          } else {
+            dx = dstW - 1 - y;
+            dy = x;
+          }
+          const std::uint8_t* in = planes.srcRow(j, y);
+          std::uint8_t* out = planes.dstRow(j, dy);
+          if (bpp == 0) {
+            setBit(out, dx, getBit(in, x));
+          } else if (bpp == 1) {
+            out[dx] = in[x];
+          } else {
+            std::memcpy(out + 3 * static_cast<std::ptrdiff_t>(dx),
+                        in + 3 * static_cast<std::ptrdiff_t>(x), 3);
+          }
         }
       }
     }
-    progress(info, y + 1, h);
-    if (canceled(info)) return kCancel;
+    for (int y = y0; y < y1; ++y) {
+      progress(info, y + 1, h);
+      if (canceled(info)) return kCancel;
+    }
   }
   return kSucceed;
 }
