@@ -1,5 +1,5 @@
 // Helpers that many operation families share: strides, colour tables, the selection mask, the
-// per-channel driver and bilinear positions.
+// per-channel driver and the tone-table row loops.
 #include "rasterkit_internal.h"
 
 #include <algorithm>
@@ -280,22 +280,6 @@ int runPerChannel(ImageInfo& info, ChannelWorker worker) {
     if (result != kSucceed) break;
   }
   return result;
-}
-
-// ---- Sampling -------------------------------------------------------------------------------
-
-BilinearPoint bilinearPoint(double sx, double sy, int width, int height) noexcept {
-  sx = std::clamp(sx, 0.0, std::max(0.0, width - 1.00001));
-  sy = std::clamp(sy, 0.0, std::max(0.0, height - 1.00001));
-  BilinearPoint p{};
-  p.x0 = static_cast<int>(sx);
-  p.y0 = static_cast<int>(sy);
-  // A one-pixel-wide (or high) image has no second neighbour; its weight is then zero anyway.
-  p.x1 = std::min(p.x0 + 1, width - 1);
-  p.y1 = std::min(p.y0 + 1, height - 1);
-  p.fx = sx - p.x0;
-  p.fy = sy - p.y0;
-  return p;
 }
 
 }  // namespace rasterkit

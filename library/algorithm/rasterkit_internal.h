@@ -212,7 +212,21 @@ struct BilinearPoint {
   double fx;
   double fy;
 };
-BilinearPoint bilinearPoint(double sx, double sy, int width, int height) noexcept;
+inline BilinearPoint bilinearPoint(double sx, double sy, int width, int height) noexcept {
+  const double xMax = width > 1 ? width - 1.00001 : 0.0;
+  const double yMax = height > 1 ? height - 1.00001 : 0.0;
+  sx = sx < 0.0 ? 0.0 : (sx > xMax ? xMax : sx);
+  sy = sy < 0.0 ? 0.0 : (sy > yMax ? yMax : sy);
+  BilinearPoint p;
+  p.x0 = static_cast<int>(sx);
+  p.y0 = static_cast<int>(sy);
+  // A one-pixel-wide (or high) image has no second neighbour; its weight is then zero anyway.
+  p.x1 = p.x0 + 1 < width ? p.x0 + 1 : p.x0;
+  p.y1 = p.y0 + 1 < height ? p.y0 + 1 : p.y0;
+  p.fx = sx - p.x0;
+  p.fy = sy - p.y0;
+  return p;
+}
 
 // Reads a pixel of a 1-bit row (most significant bit first) and writes one.
 inline int getBit(const std::uint8_t* row, int x) noexcept {

@@ -141,12 +141,14 @@ int runAnyAngle(const ImageInfo& info, const RotateParam& param) {
   }
   for (int y = 0; y < dstH; ++y) {
     const int m = y - dstH / 2;
+    const double mSin = m * sinT;
+    const double mCos = m * cosT;
     for (int j = 0; j < planes.count; ++j) {
       std::uint8_t* out = planes.dstRow(j, y);
       for (int x = 0; x < dstW; ++x) {
         const int l = x - dstW / 2;
-        const double sx = w / 2 + (l * cosT - m * sinT);
-        const double sy = h / 2 + (l * sinT + m * cosT);
+        const double sx = w / 2 + (l * cosT - mSin);
+        const double sy = h / 2 + (l * sinT + mCos);
         const bool inside = sx >= -1 && sx <= w + 1 && sy >= -1 && sy <= h + 1;
         if (bits == 24) {
           const int bpp = planes.bytesPerPixel;

@@ -73,17 +73,26 @@ int slope(ImageInfo& info, bool horizontal) {
     }
     return kSucceed;
   }
-  for (int i = 0; i < w; ++i) {
-    const int start = startOf(slant, i, h, info.nDstHeight);
-    const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(i) * bpp;
+  // Columns move down; a band of columns at a time walks the rows in memory order.
+  constexpr int kBand = 32;
+  int starts[kBand];
+  for (int i0 = 0; i0 < w; i0 += kBand) {
+    const int i1 = std::min(i0 + kBand, w);
+    for (int i = i0; i < i1; ++i) starts[i - i0] = startOf(slant, i, h, info.nDstHeight);
     for (int j = 0; j < planes.count; ++j) {
       for (int y = 0; y < h; ++y) {
-        std::memcpy(planes.dstRow(j, start + y) + offset, planes.srcRow(j, y) + offset,
-                    static_cast<std::size_t>(bpp));
+        const std::uint8_t* in = planes.srcRow(j, y);
+        for (int i = i0; i < i1; ++i) {
+          const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(i) * bpp;
+          std::memcpy(planes.dstRow(j, starts[i - i0] + y) + offset, in + offset,
+                      static_cast<std::size_t>(bpp));
+        }
       }
     }
-    progress(info, i + 1, w);
-    if (canceled(info)) return kCancel;
+    for (int i = i0; i < i1; ++i) {
+      progress(info, i + 1, w);
+      if (canceled(info)) return kCancel;
+    }
   }
   return kSucceed;
 }

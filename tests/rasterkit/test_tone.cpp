@@ -399,3 +399,63 @@ TEST(ToneOperations, NullParameterBlock) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ToneOperations, MaskOnColourImages) {
+  // Only the tile's pixel (1, 1) changes; planar and interleaved alike.
+  BrightnessContrastGammaParam bcg{0, -100, 1.0};
+  ColorBalanceParam balance{{0, 0, 0}, {0, 0, 0}, {255, 255, 245}};  // blue 128 -> 133
+  ColorAdjustParam adjust{0, 0, 5};
+  struct Case {
+    int index;
+    void* param;
+    int planes;
+    int changedBlue;
+  };
+  const Case cases[] = {
+      {RK_OP_BRIGHTNESS_CONTRAST_GAMMA, &bcg, 1, 128 * 55 / 255 + 100},
+      {RK_OP_BRIGHTNESS_CONTRAST_GAMMA, &bcg, 3, 128 * 55 / 255 + 100},
+      {RK_OP_COLOR_BALANCE, &balance, 1, 133},
+      {RK_OP_COLOR_BALANCE, &balance, 3, 133},
+      {RK_OP_COLOR_ADJUST, &adjust, 1, 133},
+      {RK_OP_INVERT, nullptr, 1, 127},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.index << " planes " << c.planes);
+    Bitmap src = makeBitmap(24, 3, 3, -1, c.planes);
+    for (int y = 0; y < 3; ++y) {
+      for (int x = 0; x < 3; ++x) src.setRgb(x, y, 128, 128, 128);
+    }
+    Tile tile(1, 1, 1, 1);
+    Outcome out = runOperation(c.index, src, c.param, {.mask = &tile.tile});
+    ASSERT_EQ(out.run, RK_RESULT_SUCCEED);
+    for (int y = 0; y < 3; ++y) {
+      for (int x = 0; x < 3; ++x) {
+        EXPECT_EQ(out.dst.sample(x, y, 0), x == 1 && y == 1 ? c.changedBlue : 128) << x << "," << y;
+      }
+    }
+  }
+}
+
+// A three-terabyte working image cannot be had; the call says so instead of failing hard. The
+// sanitizers treat such a request as fatal, so this runs in ordinary builds only.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define RK_TEST_UNDER_ASAN 1
+#endif
+#endif
+#if !defined(__SANITIZE_ADDRESS__) && !defined(RK_TEST_UNDER_ASAN)
+TEST(Frame, AllocationFailureIsReported) {
+  Bitmap src = makeBitmap(24, 1, 1 << 20);
+  ResizeParam param{1 << 20, 1};
+  Outcome out = runOperation(RK_OP_RESIZE, src, &param);
+  EXPECT_EQ(out.run, RK_RESULT_NO_MEMORY);
+  EXPECT_EQ(out.message, "Alloc memory fail!");
+  BrightnessContrastGammaParam bcg{0, 0, 1.0};
+  Bitmap small = makeBitmap(24, 2, 2);
+  EXPECT_EQ(runOperation(RK_OP_BRIGHTNESS_CONTRAST_GAMMA, small, &bcg).run, RK_RESULT_SUCCEED);
+}
+#endif
+
+}  // namespace
