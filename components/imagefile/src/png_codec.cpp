@@ -46,8 +46,10 @@ void reportRow(png_structp png, png_uint_32 row, int) {
   if (progress) progress->update(row);
 }
 
-// How a PNG's rows become the record's rows.
-enum class RowForm { Direct, TwoBitIndices, Rgb555 };
+// How a PNG's rows become the record's rows: as libpng gives them, or converted one by one.
+// Interlaced files fill every row in several passes, so they always take the direct form (2-bit
+// indices as bytes, 5-5-5 as 24 bits) rather than need a second copy of the whole picture.
+enum class RowForm { Direct, TwoBitAsBytes, TwoBitIndices, Rgb555 };
 
 class PngReader {
  public:
@@ -76,7 +78,7 @@ class PngReader {
     if (bitDepth == 16) png_set_strip_16(png_);
     if (colorType & PNG_COLOR_MASK_ALPHA) png_set_strip_alpha(png_);
     if (colorType & PNG_COLOR_MASK_COLOR && colorType != PNG_COLOR_TYPE_PALETTE) png_set_bgr(png_);
-    if (form == RowForm::TwoBitIndices) png_set_packing(png_);
+    if (form == RowForm::TwoBitIndices || form == RowForm::TwoBitAsBytes) png_set_packing(png_);
     png_set_interlace_handling(png_);
     png_set_read_status_fn(png_, reportRow);
     png_read_update_info(png_, info_);
@@ -86,6 +88,12 @@ class PngReader {
   bool readRows(png_bytepp rows) {
     if (setjmp(png_jmpbuf(png_))) return false;
     png_read_image(png_, rows);
+    return true;
+  }
+
+  bool readRow(png_bytep row) {
+    if (setjmp(png_jmpbuf(png_))) return false;
+    png_read_row(png_, row, nullptr);
     return true;
   }
 
@@ -110,18 +118,22 @@ void readPng(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progres
   const png_uint_32 width = png_get_image_width(png, info), height = png_get_image_height(png, info);
   const int colorType = png_get_color_type(png, info);
   const int bitDepth = png_get_bit_depth(png, info);
+  const bool interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
 
   int bits = 24;
   RowForm form = RowForm::Direct;
   if (colorType == PNG_COLOR_TYPE_PALETTE || colorType == PNG_COLOR_TYPE_GRAY) {
     bits = bitDepth == 1 ? 1 : bitDepth <= 4 ? 4 : 8;
-    if (bitDepth == 2) form = RowForm::TwoBitIndices;
+    if (bitDepth == 2) {
+      form = interlaced ? RowForm::TwoBitAsBytes : RowForm::TwoBitIndices;
+      bits = interlaced ? 8 : 4;
+    }
   } else if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) {
     bits = 8;
   } else if (colorType == PNG_COLOR_TYPE_RGB && bitDepth == 8) {
     // Written from a 5-5-5 image: the significant-bits chunk says so, and it reads back as one.
     png_color_8p significant = nullptr;
-    if (png_get_sBIT(png, info, &significant) && significant->red == 5 && significant->green == 5 &&
+    if (!interlaced && png_get_sBIT(png, info, &significant) && significant->red == 5 && significant->green == 5 &&
         significant->blue == 5) {
       bits = 16;
       form = RowForm::Rgb555;
@@ -154,31 +166,25 @@ void readPng(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progres
   if (!reader.prepare(colorType, bitDepth, form)) fail(std::string("The PNG file cannot be read: ") + reader.message() + ".");
   const uint64_t stride = rowStride(width, bits);
   std::memset(pixels, 0, stride * height);
-  std::vector<png_bytep> rows(height);
-  std::vector<uint8_t> converted;
-  if (form == RowForm::Direct) {
+  if (form == RowForm::Direct || form == RowForm::TwoBitAsBytes) {
+    std::vector<png_bytep> rows(height);
     for (png_uint_32 y = 0; y < height; ++y) rows[y] = pixels + (height - 1 - y) * stride;
+    if (!reader.readRows(rows.data())) fail(std::string("The PNG file cannot be read: ") + reader.message() + ".");
   } else {
-    // Whole picture at once: interlaced files fill every row in several passes.
-    const size_t sourceStride = png_get_rowbytes(png, info);
-    converted.resize(sourceStride * height);
-    for (png_uint_32 y = 0; y < height; ++y) rows[y] = converted.data() + y * sourceStride;
-  }
-  if (!reader.readRows(rows.data())) fail(std::string("The PNG file cannot be read: ") + reader.message() + ".");
-  if (form == RowForm::TwoBitIndices) {
+    std::vector<uint8_t> source(png_get_rowbytes(png, info));
     for (png_uint_32 y = 0; y < height; ++y) {
+      if (!reader.readRow(source.data())) fail(std::string("The PNG file cannot be read: ") + reader.message() + ".");
       uint8_t* dst = pixels + (height - 1 - y) * stride;
-      for (png_uint_32 x = 0; x < width; ++x)
-        dst[x >> 1] |= static_cast<uint8_t>((x & 1) ? rows[y][x] & 3 : (rows[y][x] & 3) << 4);
-    }
-  } else if (form == RowForm::Rgb555) {
-    for (png_uint_32 y = 0; y < height; ++y) {
-      uint8_t* dst = pixels + (height - 1 - y) * stride;
-      const uint8_t* src = rows[y];
-      for (png_uint_32 x = 0; x < width; ++x, src += 3) {
-        const unsigned v = (src[0] >> 3) | ((src[1] >> 3) << 5) | ((src[2] >> 3) << 10);
-        dst[2 * x] = static_cast<uint8_t>(v);
-        dst[2 * x + 1] = static_cast<uint8_t>(v >> 8);
+      const uint8_t* src = source.data();
+      if (form == RowForm::TwoBitIndices) {
+        for (png_uint_32 x = 0; x < width; ++x)
+          dst[x >> 1] |= static_cast<uint8_t>((x & 1) ? src[x] & 3 : (src[x] & 3) << 4);
+      } else {
+        for (png_uint_32 x = 0; x < width; ++x, src += 3) {
+          const unsigned v = (src[0] >> 3) | ((src[1] >> 3) << 5) | ((src[2] >> 3) << 10);
+          dst[2 * x] = static_cast<uint8_t>(v);
+          dst[2 * x + 1] = static_cast<uint8_t>(v >> 8);
+        }
       }
     }
   }

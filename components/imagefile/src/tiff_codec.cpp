@@ -17,6 +17,7 @@ namespace imagefile {
 namespace {
 
 constexpr tmsize_t kMaxSingleAllocation = tmsize_t{1} << 30;
+constexpr uint32_t kMaxConvertedWidth = 1u << 20;
 
 struct Messages {
   char text[240] = "";
@@ -165,6 +166,8 @@ Layout describe(TiffHandle& tiff, HeaderBlock& block) {
   } else {
     char reason[1024] = "";
     if (!TIFFRGBAImageOK(t, reason)) fail(std::string("The TIFF file's kind of image is not supported: ") + reason + ".");
+    // That interface works on whole rows of 4-byte pixels; no real picture is wider than this.
+    if (l.width > kMaxConvertedWidth) fail("The TIFF file's picture is too wide for its kind of image.");
   }
   setImageGeometry(block, l.width, l.height, l.bits);
 
