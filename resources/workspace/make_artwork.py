@@ -52,6 +52,8 @@ def lens(sign):
         body += outlined("M9,13 L17,13 M13,9 L13,17")
     elif sign == "-":
         body += outlined("M9,13 L17,13")
+    elif sign == "":
+        pass
     else:
         body += outlined("M9,9 L17,17 M17,9 L9,17")
     return body
@@ -92,6 +94,33 @@ def sector(index):
     return circular_arrow(centre - 60, centre + 60, 11) + '<circle cx="16" cy="16" r="2" fill="black"/>\n'
 
 
+BUTTON_HEAD = '<svg xmlns="http://www.w3.org/2000/svg" width="27" height="27" viewBox="0 0 32 32">\n'
+
+
+def palette_buttons():
+    """Toolbar pictures, drawn on the same 32-unit grid as the cursors and shown at 27 x 27."""
+    sheet = '<rect x="{x}" y="6" width="12" height="20" fill="{fill}" stroke="black" stroke-width="1.5"/>\n'
+    two_sheets = sheet.format(x=5, fill="#f4f4f4") + sheet.format(x=15, fill="#dfe8f8")
+    return {
+        "auto_merge": two_sheets + '<text x="16" y="21" font-family="sans-serif" font-size="11" '
+                      'font-weight="bold" text-anchor="middle">A</text>\n',
+        "move": four_arrows(),
+        "exchange": outlined("M6,11 L26,11 " + arrow_head(26, 11, 0) + " M26,21 L6,21 " + arrow_head(6, 21, math.pi)),
+        "rotate": circular_arrow() + '<text x="16" y="20" font-family="sans-serif" font-size="9" '
+                  'text-anchor="middle">180</text>\n',
+        "zoom": lens("+"),
+        "crop": outlined("M9,3 L9,23 L29,23 M3,9 L23,9 L23,29"),
+        "grid": outlined("M3,16 L29,16 M16,3 L16,29") + '<circle cx="16" cy="16" r="3" fill="none" stroke="black"/>\n',
+        "flags": '<g transform="translate(-8,7)">' + flag(True) + "</g>\n",
+        "unite": '<g transform="translate(0,7)">'
+                 '<path d="M16,0.5 L3,0.5 L6,7 L3,14 L16,14 Z" fill="#d02020" stroke="black" stroke-width="1"/>'
+                 '<path d="M16,0.5 L29,0.5 L26,7 L29,14 L16,14 Z" fill="#2050d0" stroke="black" stroke-width="1"/>'
+                 '<path d="M16,0 L16,18" stroke="black" stroke-width="2"/></g>\n',
+        "adjust": adjust(),
+        "magnifier": lens("") + '<rect x="9" y="9" width="8" height="8" fill="none" stroke="black"/>\n',
+    }
+
+
 def write(folder, name, body):
     with open(os.path.join(folder, name + ".svg"), "w", encoding="ascii") as f:
         f.write(HEAD + body + TAIL)
@@ -113,6 +142,9 @@ def main():
         write(CURSORS, f"rotate_sector{i}", sector(i))
     write(HERE, "flag_left", flag(True))
     write(HERE, "flag_right", flag(False))
+    for name, body in palette_buttons().items():
+        with open(os.path.join(HERE, "palette_" + name + ".svg"), "w", encoding="ascii") as f:
+            f.write(BUTTON_HEAD + body + TAIL)
 
 
 if __name__ == "__main__":

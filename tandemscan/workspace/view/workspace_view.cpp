@@ -2,6 +2,7 @@
 
 #include "workspace/preview_layout.h"
 #include "workspace/view/image_conversion.h"
+#include "workspace/view/move_explanation.h"
 #include "workspace/view/preview_window.h"
 
 #include <QActionGroup>
@@ -184,7 +185,18 @@ void WorkspaceView::snapshotChanged()
     emit snapshotUpdated();
 }
 
-void WorkspaceView::moveToolEntered() { emit moveToolSelected(); }
+void WorkspaceView::moveToolEntered()
+{
+    emit moveToolSelected();
+    if (!moveExplanationWanted_)
+        return;
+    MoveExplanationDialog dialog(translate_, this);
+    dialog.exec();
+    if (!dialog.showAgain()) {
+        moveExplanationWanted_ = false;
+        emit moveExplanationWantedChanged(false);
+    }
+}
 void WorkspaceView::runImageAdjustment(int side) { emit imageAdjustmentRequested(side); }
 void WorkspaceView::magnifierTrack(Point p) { emit magnifierMoved(toQt(p)); }
 void WorkspaceView::magnifierRepaint() { emit magnifierRepaintRequested(); }

@@ -48,6 +48,9 @@ public:
 
     // A palette command: automatic merge shows the preview when it succeeds.
     void runToolCommand(ToolCommand code, bool pressed);
+    // The main window's move-explain flag: whether choosing the move tool explains it first.
+    void setMoveExplanationWanted(bool wanted) { moveExplanationWanted_ = wanted; }
+    bool moveExplanationWanted() const { return moveExplanationWanted_; }
     // The Preview button: joins the parts as placed and shows the result full screen.
     bool showPreview();
     // Shows the joined image the model holds, then lets the model release it.
@@ -72,7 +75,12 @@ public:
     void magnifierTrack(Point p) override;
     void magnifierRepaint() override;
 
+public slots:
+    // ToolCommandMessage codes as the palette sends them (see ToolCommand).
+    void toolCommand(int code, bool pressed) { runToolCommand(static_cast<ToolCommand>(code), pressed); }
+
 signals:
+    void moveExplanationWantedChanged(bool wanted);
     void toolStateChanged(int code, int argument);
     void clearEnabledChanged(int side, bool enabled);
     void inputEnabledChanged(int side, bool enabled);
@@ -108,6 +116,7 @@ private:
     std::array<unsigned, 2> screenCount_{~0u, ~0u};
     std::array<QTimer, 2> cropTimers_;
     bool magnifierOn_ = false;
+    bool moveExplanationWanted_ = false;
     bool painting_ = false;
     int waitDepth_ = 0;
 };

@@ -1,0 +1,172 @@
+#include "workspace/view/tool_palette.h"
+
+#include "workspace/view/cursor_set.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QIcon>
+#include <QMoveEvent>
+#include <QPainter>
+#include <QShortcut>
+#include <QToolBar>
+
+namespace tandemscan {
+
+namespace {
+
+struct ButtonInfo {
+    int button;
+    const char* icon;
+    const char* tooltip;
+    const char* accelerator;
+};
+
+constexpr ButtonInfo buttonInfo[] = {
+    {ButtonAutoMerge, "auto_merge", "Merge images automatically maximum as A3 paper (Ctrl + 'A')", "Ctrl+A"},
+    {ButtonMove, "move", "Move image (Ctrl + 'H')", "Ctrl+H"},
+    {ButtonExchange, "exchange", "Exchange image's position each other (Ctrl + 'X')", "Ctrl+X"},
+    {ButtonRotate, "rotate", "Rotate image 180 (Ctrl + 'D')", "Ctrl+D"},
+    {ButtonZoom, "zoom", "Zoom in or out (with 'Alt' button) (Ctrl + 'M')", "Ctrl+M"},
+    {ButtonCrop, "crop", "Crop image (Ctrl + 'C')", "Ctrl+C"},
+    {ButtonGrid, "grid", "Show grid line (Ctrl + 'G')", "Ctrl+G"},
+    {ButtonFlags, "flags", "Insert flags (Ctrl + 'F')", "Ctrl+F"},
+    {ButtonUnite, "unite", "Unite flags (Ctrl + 'U')", "Ctrl+U"},
+    {ButtonAdjust, "adjust", "Image Adjustment (Ctrl + 'I')", "Ctrl+I"},
+    {ButtonMagnifier, "magnifier", "Magnifier", nullptr},
+};
+
+constexpr int buttonSize = 27;
+
+} // namespace
+
+ToolPalette::ToolPalette(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
+{
+    setObjectName(QStringLiteral("toolPalette"));
+    setFixedSize(48, 428);
+    toolbar_ = new QToolBar(this);
+    toolbar_->setObjectName(QStringLiteral("paletteToolbar"));
+    toolbar_->setOrientation(Qt::Vertical);
+    toolbar_->setIconSize(QSize(buttonSize - 6, buttonSize - 6));
+    toolbar_->setGeometry(4, 4, 36, 392);
+    for (const ButtonInfo& info : buttonInfo) {
+        if (info.button == ButtonExchange || info.button == ButtonGrid)
+            toolbar_->addSeparator();
+        QAction* a = toolbar_->addAction(
+            QIcon(renderArtwork(QStringLiteral(":/workspace/palette_%1.svg").arg(QLatin1String(info.icon)), buttonSize)),
+            QString());
+        a->setObjectName(QStringLiteral("palette_%1").arg(QLatin1String(info.icon)));
+        a->setData(info.button);
+        actions_[info.button] = a;
+        connect(a, &QAction::triggered, this, [this, b = info.button] { pressButton(b); });
+    }
+    for (QAction* a : toolbar_->actions())
+        if (QWidget* w = toolbar_->widgetForAction(a))
+            w->setFixedSize(buttonSize, buttonSize);
+    installShortcuts(this);
+    retranslate();
+    syncButtons();
+}
+
+void ToolPalette::setTranslator(Translator translate)
+{
+    translate_ = std::move(translate);
+    retranslate();
+}
+
+void ToolPalette::retranslate()
+{
+    for (const ButtonInfo& info : buttonInfo) {
+        const QString text = QString::fromLatin1(info.tooltip);
+        actions_[info.button]->setToolTip(translate_ ? translate_(text) : text);
+        actions_[info.button]->setText(actions_[info.button]->toolTip());
+    }
+}
+
+QAction* ToolPalette::action(int button) const
+{
+    const auto it = actions_.find(button);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void ToolPalette::setMagnifierOn(bool on)
+{
+    state_.setMagnifierOn(on);
+    syncButtons();
+}
+
+void ToolPalette::installShortcuts(QWidget* window)
+{
+    for (const ButtonInfo& info : buttonInfo) {
+        if (info.accelerator == nullptr)
+            continue;
+        auto* shortcut = new QShortcut(QKeySequence(QLatin1String(info.accelerator)), window);
+        connect(shortcut, &QShortcut::activated, this, [this, b = info.button] { pressButton(b); });
+    }
+    auto* undo = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Z")), window);
+    connect(undo, &QShortcut::activated, this, [this] { emit mainWindowCommand(commandUndo); });
+    if (window == this) {
+        // The main window has its own F1; the palette passes its F1 on.
+        auto* help = new QShortcut(QKeySequence(Qt::Key_F1), window);
+        connect(help, &QShortcut::activated, this, [this] { emit mainWindowCommand(commandHelp); });
+    }
+}
+
+void ToolPalette::followWindow(QWidget* window)
+{
+    if (followed_ != nullptr)
+        followed_->removeEventFilter(this);
+    followed_ = window;
+    if (followed_ != nullptr) {
+        followedAt_ = followed_->pos();
+        followed_->installEventFilter(this);
+    }
+}
+
+bool ToolPalette::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == followed_ && event->type() == QEvent::Move) {
+        const QPoint now = followed_->pos();
+        move(pos() + (now - followedAt_));
+        followedAt_ = now;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ToolPalette::pressButton(int button)
+{
+    const std::optional<ToolCommand> command = state_.press(button);
+    syncButtons();
+    if (command)
+        emit toolCommand(static_cast<int>(*command), state_.pressedFor(*command));
+}
+
+void ToolPalette::applyToolState(int code, int argument)
+{
+    if (state_.applyToolState(code, argument))
+        syncButtons();
+}
+
+void ToolPalette::syncButtons()
+{
+    for (int b : paletteButtons) {
+        QAction* a = actions_[b];
+        const bool checkable = b != ButtonAutoMerge && b != ButtonExchange && b != ButtonUnite;
+        a->setCheckable(checkable);
+        a->setChecked(checkable && state_.checked(b));
+        a->setEnabled(state_.enabled(b));
+    }
+}
+
+void ToolPalette::paintEvent(QPaintEvent*)
+{
+    // Two etched lines along the top and left edges.
+    QPainter p(this);
+    p.setPen(palette().color(QPalette::Dark));
+    p.drawLine(0, 0, width() - 1, 0);
+    p.drawLine(0, 0, 0, height() - 1);
+    p.setPen(palette().color(QPalette::Light));
+    p.drawLine(1, 1, width() - 1, 1);
+    p.drawLine(1, 1, 1, height() - 1);
+}
+
+} // namespace tandemscan
