@@ -34,15 +34,7 @@ int main(int argc, char** argv) {
           Progress progress(nullptr, &block);
           AtomicOutputFile out(name);
           const auto* data = reinterpret_cast<const uint8_t*>(pixels.data());
-          switch (formatFromExtension(name)) {
-            case FileFormat::Bmp: writeBmp(block, data, out, progress); break;
-            case FileFormat::Jpeg: writeJpeg(block, data, out, progress); break;
-            case FileFormat::Png: writePng(block, data, out, progress); break;
-            case FileFormat::Tiff: writeTiff(block, data, out, progress); break;
-            case FileFormat::Pcx: writePcx(block, data, out, progress); break;
-            case FileFormat::Tga: writeTga(block, data, out, progress); break;
-            case FileFormat::Unknown: break;
-          }
+          writeFormat(formatFromExtension(name), block, data, out, progress);
           out.commit();
         } catch (const ImageError& e) {
           std::fprintf(stderr, "%s: %s\n", name.c_str(), e.what());

@@ -36,5 +36,8 @@ void writePng(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile&
 void writeTiff(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress);
 void writePcx(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress);
 void writeTga(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress);
+// The writer of `format` (not Unknown).
+void writeFormat(FileFormat format, const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out,
+                 Progress& progress);
 
 }  // namespace imagefile

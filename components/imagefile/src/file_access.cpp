@@ -46,6 +46,21 @@ mode_t currentUmask() {
   return mask;
 }
 
+// After a scattered read or write moved `done` bytes from parts[first] on: shortens the parts
+// and returns the first one with bytes left.
+size_t skipDone(iovec* parts, size_t count, size_t first, size_t done) {
+  while (done > 0 && first < count) {
+    iovec& part = parts[first];
+    const size_t used = std::min(done, part.iov_len);
+    part.iov_base = static_cast<uint8_t*>(part.iov_base) + used;
+    part.iov_len -= used;
+    done -= used;
+    if (part.iov_len == 0) ++first;
+  }
+  while (first < count && parts[first].iov_len == 0) ++first;
+  return first;
+}
+
 }  // namespace
 
 InputFile::InputFile(const std::string& path) : path_(path) {
@@ -119,16 +134,7 @@ void InputFile::readScattered(uint64_t offset, const iovec* parts, size_t count)
     }
     if (n == 0) fail("The file is truncated.");
     offset += static_cast<uint64_t>(n);
-    auto left = static_cast<size_t>(n);
-    while (left > 0 && first < pending.size()) {
-      iovec& part = pending[first];
-      const size_t used = std::min(left, part.iov_len);
-      part.iov_base = static_cast<uint8_t*>(part.iov_base) + used;
-      part.iov_len -= used;
-      left -= used;
-      if (part.iov_len == 0) ++first;
-    }
-    while (first < pending.size() && pending[first].iov_len == 0) ++first;
+    first = skipDone(pending.data(), pending.size(), first, static_cast<size_t>(n));
   }
 }
 
@@ -222,15 +228,7 @@ void AtomicOutputFile::writeScattered(iovec* parts, size_t count) {
       if (errno == EINTR) continue;
       failWrite(errno);
     }
-    auto left = static_cast<size_t>(n);
-    while (left > 0) {
-      iovec& part = parts[first];
-      const size_t used = std::min(left, part.iov_len);
-      part.iov_base = static_cast<uint8_t*>(part.iov_base) + used;
-      part.iov_len -= used;
-      left -= used;
-      if (part.iov_len == 0) ++first;
-    }
+    first = skipDone(parts, count, first, static_cast<size_t>(n));
   }
 }
 

@@ -37,4 +37,18 @@ FileFormat detectFormat(const InputFile& file) {
   return FileFormat::Unknown;
 }
 
+void writeFormat(FileFormat format, const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out,
+                 Progress& progress) {
+  switch (format) {
+    case FileFormat::Bmp: return writeBmp(block, pixels, out, progress);
+    case FileFormat::Jpeg: return writeJpeg(block, pixels, out, progress);
+    case FileFormat::Png: return writePng(block, pixels, out, progress);
+    case FileFormat::Tiff: return writeTiff(block, pixels, out, progress);
+    case FileFormat::Pcx: return writePcx(block, pixels, out, progress);
+    case FileFormat::Tga: return writeTga(block, pixels, out, progress);
+    case FileFormat::Unknown: break;
+  }
+  fail("No image format was chosen.");
+}
+
 }  // namespace imagefile

@@ -80,15 +80,7 @@ void writeFile(Instance& self, const std::string& path, const HeaderBlock& block
     fail("\"" + path + "\" has no known image file extension (.bmp, .jpg, .jpeg, .tif, .tiff, .png, .pcx or .tga).");
   Progress progress(self.progress, &block);
   AtomicOutputFile out(path);
-  switch (format) {
-    case FileFormat::Bmp: writeBmp(block, pixels, out, progress); break;
-    case FileFormat::Jpeg: writeJpeg(block, pixels, out, progress); break;
-    case FileFormat::Png: writePng(block, pixels, out, progress); break;
-    case FileFormat::Tiff: writeTiff(block, pixels, out, progress); break;
-    case FileFormat::Pcx: writePcx(block, pixels, out, progress); break;
-    case FileFormat::Tga: writeTga(block, pixels, out, progress); break;
-    case FileFormat::Unknown: break;
-  }
+  writeFormat(format, block, pixels, out, progress);
   out.commit();
 }
 
