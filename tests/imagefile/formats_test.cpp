@@ -22,6 +22,30 @@ TEST(WrittenBytes, BmpHeaderAndRows) {
   EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 54, bytes.end()), image.pixels);
 }
 
+// Another writer's rubbish in row padding, after the last pixel and in the top bit of 5-5-5
+// pixels does not reach the record.
+TEST(ForeignBmp, PaddingAndSpareBitsComeOutZero) {
+  ScratchFolder folder;
+  for (int bits : {1, 4, 8, 16, 24}) {
+    const Image image = makeImage(3, 4, bits);
+    const std::string path = folder.file("p.bmp");
+    ASSERT_TRUE(writeFile(path, image));
+    std::vector<uint8_t> bytes = fileBytes(path);
+    const size_t offset = le32(bytes.data() + 10);
+    const size_t used = (3 * static_cast<size_t>(bits) + 7) / 8;
+    for (size_t y = 0; y < 4; ++y) {
+      uint8_t* row = bytes.data() + offset + y * image.stride();
+      if (bits < 8) row[used - 1] |= static_cast<uint8_t>(0xFF >> (3 * bits % 8));
+      if (bits == 16) row[1] |= 0x80;
+      std::fill(row + used, row + image.stride(), 0xEE);
+    }
+    putFileBytes(path, bytes);
+    Image back;
+    ASSERT_TRUE(readFile(path, back));
+    EXPECT_EQ(back.pixels, image.pixels) << bits;
+  }
+}
+
 TEST(WrittenBytes, PcxBlackAndWhiteWithWhiteFirst) {
   ScratchFolder folder;
   Image image = makeImage(8, 1, 1, true, 23622);

@@ -187,6 +187,28 @@ BmpLayout parseHeaders(const InputFile& file, HeaderBlock& block, std::vector<ui
   return layout;
 }
 
+// Writers leave what they like in row padding, in the bits after a row's last pixel and in the
+// unused top bit of 5-5-5 pixels; the record has zeros there.
+void cleanRows(const BmpLayout& layout, uint8_t* pixels) {
+  const uint64_t stride = rowStride(layout.width, layout.bitCount);
+  const uint64_t usedBits = static_cast<uint64_t>(layout.width) * layout.bitCount;
+  const uint64_t rowBytes = (usedBits + 7) / 8;
+  const auto spare = static_cast<unsigned>(rowBytes * 8 - usedBits);
+  const auto height = static_cast<uint64_t>(layout.height);
+  if (layout.bitCount == 16) {
+    for (uint64_t y = 0; y < height; ++y) {
+      uint8_t* row = pixels + y * stride;
+      for (uint64_t x = 0; x < static_cast<uint64_t>(layout.width); ++x) row[2 * x + 1] &= 0x7F;
+    }
+  }
+  if (rowBytes == stride && spare == 0) return;
+  for (uint64_t y = 0; y < height; ++y) {
+    uint8_t* row = pixels + y * stride;
+    if (spare) row[rowBytes - 1] &= static_cast<uint8_t>(0xFF << spare);
+    std::memset(row + rowBytes, 0, stride - rowBytes);
+  }
+}
+
 // Rows stored exactly as the record keeps them: read straight into place.
 void readDirect(const InputFile& file, const BmpLayout& layout, uint8_t* pixels, Progress& progress) {
   const uint64_t stride = rowStride(layout.width, layout.bitCount);
@@ -218,6 +240,7 @@ void readDirect(const InputFile& file, const BmpLayout& layout, uint8_t* pixels,
     }
     progress.update(static_cast<int>(first + count));
   }
+  cleanRows(layout, pixels);
 }
 
 // Rows that need converting: 2-bit indices, bit fields, 32-bit pixels.

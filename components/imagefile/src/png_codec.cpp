@@ -170,6 +170,10 @@ void readPng(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progres
     std::vector<png_bytep> rows(height);
     for (png_uint_32 y = 0; y < height; ++y) rows[y] = pixels + (height - 1 - y) * stride;
     if (!reader.readRows(rows.data())) fail(std::string("The PNG file cannot be read: ") + reader.message() + ".");
+    // The bits after a row's last pixel are whatever the writer left there.
+    const unsigned spare = (8 - width * static_cast<unsigned>(bits) % 8) % 8;
+    if (spare)
+      for (png_uint_32 y = 0; y < height; ++y) rows[y][(uint64_t{width} * bits + 7) / 8 - 1] &= static_cast<uint8_t>(0xFF << spare);
   } else {
     std::vector<uint8_t> source(png_get_rowbytes(png, info));
     for (png_uint_32 y = 0; y < height; ++y) {
