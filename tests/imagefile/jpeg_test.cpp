@@ -144,6 +144,13 @@ INSTANTIATE_TEST_SUITE_P(
                          return s;
                        }(),
                        3780, 3780},
+        ResolutionCase{"JfifZeroDensityThenExif",
+                       [] {
+                         JpegSpec s = jfif(1, 0, 0);
+                         s.exif = exifBlock(false, 300, 1, 300, 1, 2);
+                         return s;
+                       }(),
+                       11811, 11811},
         ResolutionCase{"ExifCutShort", exifOnly({'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 200, 0, 0, 0}), 0, 0}),
     [](const testing::TestParamInfo<ResolutionCase>& info) { return info.param.name; });
 

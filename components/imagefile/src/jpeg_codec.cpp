@@ -257,7 +257,8 @@ void readJpeg(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progre
   } else if (info.saw_JFIF_marker && info.density_unit == 2) {
     xPels = dotsPerCmToPelsPerMeter(info.X_density);
     yPels = dotsPerCmToPelsPerMeter(info.Y_density);
-  } else {
+  }
+  if (xPels == 0) {  // no density, or one of 0: the Exif resolution, if any
     for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next) {
       if (m->marker == JPEG_APP0 + 1) {
         exifResolution(m->data, m->data_length, &xPels, &yPels);
