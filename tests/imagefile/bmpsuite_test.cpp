@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
                     GoodFile{"pal8rle", 8}, GoodFile{"pal8topdown", 8}, GoodFile{"pal8v4", 8},
                     GoodFile{"pal8v5", 8}, GoodFile{"pal8w124", 8}, GoodFile{"pal8w125", 8},
                     GoodFile{"pal8w126", 8}, GoodFile{"rgb16-565", 24}, GoodFile{"rgb16-565pal", 24},
-                    GoodFile{"rgb16", 16}, GoodFile{"rgb16bfdef", 16}, GoodFile{"rgb24", 24},
+                    GoodFile{"rgb16", 16}, GoodFile{"rgb16bfdef", 24}, GoodFile{"rgb24", 24},
                     GoodFile{"rgb24pal", 24}, GoodFile{"rgb32", 24}, GoodFile{"rgb32bf", 24},
                     GoodFile{"rgb32bfdef", 24}),
     [](const testing::TestParamInfo<GoodFile>& info) {
@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(
         OddFile{"q/rgb32-111110.bmp", true, 24}, OddFile{"q/rgb32-7187.bmp", true, 24},
         OddFile{"q/rgb32-xbgr.bmp", true, 24}, OddFile{"q/rgb32fakealpha.bmp", true, 24},
         OddFile{"q/rgb32h52.bmp", true, 24}, OddFile{"q/rgba16-1924.bmp", true, 24},
-        OddFile{"q/rgba16-4444.bmp", true, 24}, OddFile{"q/rgba16-5551.bmp", true, 16},
+        OddFile{"q/rgba16-4444.bmp", true, 24}, OddFile{"q/rgba16-5551.bmp", true, 24},
         OddFile{"q/rgba32-1.bmp", true, 24}, OddFile{"q/rgba32-1010102.bmp", true, 24},
         OddFile{"q/rgba32-2.bmp", true, 24}, OddFile{"q/rgba32-61754.bmp", true, 24},
         OddFile{"q/rgba32-81284.bmp", true, 24}, OddFile{"q/rgba32abf.bmp", true, 24},

@@ -149,10 +149,7 @@ BmpLayout parseHeaders(const InputFile& file, HeaderBlock& block, std::vector<ui
       }
       if (layout.bitCount == 16 && (layout.masks[0] | layout.masks[1] | layout.masks[2]) > 0xFFFF)
         fail("The BMP file has bit fields outside its 16-bit pixels.");
-      layout.outputBits =
-          layout.bitCount == 16 && layout.masks[0] == 0x7C00 && layout.masks[1] == 0x03E0 && layout.masks[2] == 0x001F
-              ? 16
-              : 24;
+      layout.outputBits = 24;  // bit-field images arrive as 24 bits, whatever their fields
       break;
     case kJpeg:
     case kPng:
