@@ -177,6 +177,38 @@ TEST(ForeignTiff, ResolutionUnits) {
   }
 }
 
+TEST(ForeignTiff, DamagedTileFails) {
+  ScratchFolder folder;
+  const std::string path = folder.file("tiles.tif");
+  TIFF* t = TIFFOpen(path.c_str(), "w");
+  ASSERT_NE(t, nullptr);
+  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 32u);
+  TIFFSetField(t, TIFFTAG_IMAGELENGTH, 32u);
+  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+  TIFFSetField(t, TIFFTAG_TILEWIDTH, 16);
+  TIFFSetField(t, TIFFTAG_TILELENGTH, 16);
+  std::vector<uint8_t> tile(16 * 16 * 3);
+  for (size_t i = 0; i < tile.size(); ++i) tile[i] = static_cast<uint8_t>(i * 7);
+  for (uint32_t y = 0; y < 32; y += 16)
+    for (uint32_t x = 0; x < 32; x += 16) TIFFWriteTile(t, tile.data(), x, y, 0, 0);
+  TIFFClose(t);
+  t = TIFFOpen(path.c_str(), "r");
+  uint64_t* offsets = nullptr;
+  ASSERT_TRUE(TIFFGetField(t, TIFFTAG_TILEOFFSETS, &offsets));
+  const uint64_t third = offsets[2];
+  TIFFClose(t);
+  std::vector<uint8_t> bytes = fileBytes(path);
+  std::fill(bytes.begin() + static_cast<ptrdiff_t>(third), bytes.begin() + static_cast<ptrdiff_t>(third) + 40, 0xFF);
+  putFileBytes(path, bytes);
+  Image image;
+  std::string error;
+  EXPECT_FALSE(readFile(path, image, &error));
+  EXPECT_NE(error.find("TIFF"), std::string::npos) << error;
+}
+
 TEST(MultiPageTiff, PagesFollowOneAnother) {
   ScratchFolder folder;
   const std::string path = folder.file("pages.tif");

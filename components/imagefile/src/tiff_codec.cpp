@@ -251,7 +251,7 @@ void readStrips(TiffHandle& tiff, const Layout& l, uint8_t* pixels, Progress& pr
 void readRgba(TiffHandle& tiff, const Layout& l, uint8_t* pixels, Progress& progress) {
   char reason[1024] = "";
   TIFFRGBAImage image{};
-  if (!TIFFRGBAImageBegin(&image, tiff.get(), 0, reason))
+  if (!TIFFRGBAImageBegin(&image, tiff.get(), 1, reason))  // stop at the first damaged strip or tile
     fail(std::string("The TIFF file cannot be read: ") + reason + ".");
   struct End {
     TIFFRGBAImage* image;
