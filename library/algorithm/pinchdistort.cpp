@@ -1,4 +1,4 @@
-// Pinch: each region squeezed towards (or swollen from) its centre, per channel.
+// Pinch: each region squeezed towards (or swollen from) its centre.
 #include "effects_internal.h"
 
 #include <algorithm>
@@ -26,21 +26,22 @@ std::vector<Area> pinchRegions(const ImageInfo& info) {
   return regions;
 }
 
-int pinchChannel(ImageInfo& info, int channel) {
+// Every channel of a pixel comes from the same source position, so the position is worked out
+// once per pixel and all channels are copied from it.
+int pinch(ImageInfo& info) {
+  const bool supported = info.lpParam != nullptr && (isGrey8(info) || isColour24(info));
+  if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
   const double amount = std::clamp(static_cast<const PinchParam*>(info.lpParam)->amount, -100, 100);
   const double exponent = amount / 200 + 1;
-  const int width = info.nSrcWidth;
-  const std::ptrdiff_t stride = rowStride(8, width);
-  const auto* src = static_cast<const std::uint8_t*>(info.lpSrcData);
-  auto* dst = static_cast<std::uint8_t*>(info.lpDstData);
-  std::copy_n(src, stride * info.nSrcHeight, dst);
-  Selection selection(info, width);
+  copyPixels(info);
+  if (info.nSrcBitCount == 8) copyPalette(info);
+  const ChannelLayout layout = channelLayout(info);
+  Selection selection(info, info.nSrcWidth);
   const std::vector<Area> regions = pinchRegions(info);
   std::int64_t total = 0;
   for (const Area& r : regions) total += static_cast<std::int64_t>(r.width) * r.height;
-  const bool grey = info.nSrcType == RK_TYPE_GREY;
-  // Progress in pixels, scaled down when the count passes the int range.
-  const std::int64_t scale = (grey ? total : 3 * total) / 0x7fffffff + 1;
+  // Progress in pixels of all regions, scaled down when the count passes the int range.
+  const std::int64_t scale = total / 0x7fffffff + 1;
   std::int64_t done = 0;
   for (const Area& region : regions) {
     const int f = region.left;
@@ -58,26 +59,23 @@ int pinchChannel(ImageInfo& info, int channel) {
         if (selected != nullptr && !selected[j]) continue;
         const double o = m > 0 ? (j - f - m) / m : 0;
         const double u = std::sqrt(o * o + t * t);
-        const double v = std::atan2(t, o);
-        const double w = u < 1 ? std::pow(u, exponent) : u;
-        // w stays below 1.5 inside the region, so these are near it and fit an int; the
-        // tolerance keeps an unmoved position (amount 0) from truncating to its left neighbour.
-        const int sx = std::clamp(
-            static_cast<int>(m + std::cos(v) * m * w + f + kTruncationTolerance), f, e - 1);
-        const int sy = std::clamp(
-            static_cast<int>(r + std::sin(v) * r * w + g + kTruncationTolerance), g, l - 1);
-        dst[i * stride + j] = src[sy * stride + sx];
+        // cos v and sin v of v = atan2(t, o) are o / u and t / u, so the position scales
+        // (o, t) by w / u, which is pow(u, exponent - 1) inside the unit ellipse and 1 outside.
+        const double w = u >= 1 ? 1.0 : (u > 0 ? std::pow(u, exponent - 1) : 0.0);
+        // The position stays near the region, so it fits an int; the tolerance keeps an
+        // unmoved position (amount 0) from truncating to its left neighbour.
+        const int sx =
+            std::clamp(static_cast<int>(m + o * w * m + f + kTruncationTolerance), f, e - 1);
+        const int sy =
+            std::clamp(static_cast<int>(r + t * w * r + g + kTruncationTolerance), g, l - 1);
+        for (int c = 0; c < layout.count; ++c) *layout.dstAt(c, j, i) = *layout.srcAt(c, sx, sy);
       }
       done += region.width;
-      const std::int64_t reported = grey ? done : done + channel * total;
-      progress(info, static_cast<int>(reported / scale),
-               static_cast<int>((grey ? total : 3 * total) / scale));
+      progress(info, static_cast<int>(done / scale), static_cast<int>(total / scale));
     }
   }
   return kSucceed;
 }
-
-int pinch(ImageInfo& info) { return runFilterPerChannel(info, pinchChannel); }
 
 }  // namespace
 

@@ -105,9 +105,9 @@ int spherize(ImageInfo& info) {
     const double px = x - cx;
     const double py = y - cy;
     const double rho = std::sqrt(px * px + py * py);
-    const double phi = std::atan2(py, px);
-    const double cosPhi = std::cos(phi);
-    const double sinPhi = std::sin(phi);
+    // The direction's cosine and sine without the angle itself (the centre points along x).
+    const double cosPhi = rho > 0 ? px / rho : 1.0;
+    const double sinPhi = rho > 0 ? py / rho : 0.0;
     // Radius of the area's ellipse in this direction.
     const double radius = w * h / std::sqrt(h * h * cosPhi * cosPhi + w * w * sinPhi * sinPhi) / 2;
     double mapped;

@@ -21,9 +21,12 @@ int twirl(ImageInfo& info) {
     const double px = x - cx;
     const double py = y - cy;
     const double rho = std::sqrt(px * px + py * py);
-    const double phi = std::atan2(py, px) + (1 - std::sqrt(rho / radius)) * theta;
-    sx = cx + rho * std::cos(phi);
-    sy = cy + rho * std::sin(phi);
+    // Turning (px, py) by the angle is the same as turning its polar angle by it.
+    const double turn = (1 - std::sqrt(rho / radius)) * theta;
+    const double c = std::cos(turn);
+    const double s = std::sin(turn);
+    sx = cx + px * c - py * s;
+    sy = cy + px * s + py * c;
     return true;
   });
 }

@@ -2,6 +2,7 @@
 #include "effects_internal.h"
 
 #include <cmath>
+#include <vector>
 
 namespace rasterkit {
 namespace {
@@ -15,12 +16,22 @@ double waveShift(std::uint32_t t, std::uint32_t period, double amplitude) {
 int wave(ImageInfo& info) {
   const bool supported = isDistortable(info);
   if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
-  const auto* param = static_cast<const WaveParam*>(info.lpParam);
-  const WaveParam p = *param;
+  const WaveParam p = *static_cast<const WaveParam*>(info.lpParam);
   const Area whole{0, 0, info.nSrcWidth, info.nSrcHeight};
+  // The sideways shift depends on the row only, the vertical one on the column only.
+  std::vector<double> rowShift(static_cast<std::size_t>(whole.height));
+  std::vector<double> columnShift(static_cast<std::size_t>(whole.width));
+  for (int y = 0; y < whole.height; ++y) {
+    rowShift[static_cast<std::size_t>(y)] =
+        waveShift(static_cast<std::uint32_t>(y), p.verticalPeriod, p.horizontalAmplitude);
+  }
+  for (int x = 0; x < whole.width; ++x) {
+    columnShift[static_cast<std::size_t>(x)] =
+        waveShift(static_cast<std::uint32_t>(x), p.horizontalPeriod, p.verticalAmplitude);
+  }
   return remapArea(info, whole, [&](int x, int y, double& sx, double& sy) {
-    sx = x + waveShift(static_cast<std::uint32_t>(y), p.verticalPeriod, p.horizontalAmplitude);
-    sy = y + waveShift(static_cast<std::uint32_t>(x), p.horizontalPeriod, p.verticalAmplitude);
+    sx = x + rowShift[static_cast<std::size_t>(y)];
+    sy = y + columnShift[static_cast<std::size_t>(x)];
     return true;
   });
 }
