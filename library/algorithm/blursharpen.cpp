@@ -104,21 +104,22 @@ int paddedIndex(int p, int extent, int size) {
   return p - (extent - 1) <= size - p ? extent - 1 : 0;
 }
 
-// exp(-2 pi^2 sigma^2 k^2 / n^2) with k the symmetric frequency index.
-std::vector<double> gaussianResponse(int n, int count, double sigma) {
-  std::vector<double> response(static_cast<std::size_t>(count));
+// exp(-2 pi^2 sigma^2 k^2 / n^2) with k the symmetric frequency index, times `scale`.
+std::vector<float> gaussianResponse(int n, int count, double sigma, double scale) {
+  std::vector<float> response(static_cast<std::size_t>(count));
   const double pi = 3.14159265358979323846;
   for (int k = 0; k < count; ++k) {
     const double f = static_cast<double>(signedFrequency(k, n)) / n;
-    response[static_cast<std::size_t>(k)] = std::exp(-2 * pi * pi * sigma * sigma * f * f);
+    response[static_cast<std::size_t>(k)] =
+        static_cast<float>(scale * std::exp(-2 * pi * pi * sigma * sigma * f * f));
   }
   return response;
 }
 
 struct GaussianPlan {
   std::unique_ptr<SpectralField> field;
-  std::vector<double> responseX;
-  std::vector<double> responseY;
+  std::vector<float> responseX;
+  std::vector<float> responseY;
   std::vector<int> columnSource;
 };
 
@@ -128,7 +129,7 @@ void transformChannel(GaussianPlan& plan, const ChannelLayout& layout, int c, in
   const int fieldHeight = field.height();
   for (int y = 0; y < fieldHeight; ++y) {
     const int sy = paddedIndex(y, height, fieldHeight);
-    double* out = field.row(y);
+    float* out = field.row(y);
     for (int x = 0; x < fieldWidth; ++x) {
       out[x] = *layout.srcAt(c, plan.columnSource[static_cast<std::size_t>(x)], sy);
     }
@@ -141,17 +142,16 @@ void filterChannel(GaussianPlan& plan, const ChannelLayout& layout, int c, int w
   SpectralField& field = *plan.field;
   const int fieldHeight = field.height();
   for (int ky = 0; ky < fieldHeight; ++ky) {
-    const double gy = plan.responseY[static_cast<std::size_t>(ky)];
-    std::complex<double>* coefficient = field.coefficients(ky);
-    for (int kx = 0; kx < field.spectrumWidth(); ++kx) {
-      coefficient[kx] *= gy * plan.responseX[static_cast<std::size_t>(kx)];
-    }
+    const float gy = plan.responseY[static_cast<std::size_t>(ky)];
+    std::complex<float>* coefficient = field.coefficients(ky);
+    const float* gx = plan.responseX.data();
+    for (int kx = 0; kx < field.band(); ++kx) coefficient[kx] *= gy * gx[kx];
   }
   field.inverse();
   // Rounded rather than truncated: truncation would darken the whole image by half a level on
   // average, and a blur must keep the image's mean.
   for (int y = 0; y < height; ++y) {
-    const double* in = field.row(y);
+    const float* in = field.row(y);
     const std::uint8_t* selected = selection.row(y);
     for (int x = 0; x < width; ++x) {
       *layout.dstAt(c, x, y) = selected != nullptr && !selected[x]
@@ -170,16 +170,20 @@ int gaussianBlur(ImageInfo& info) {
   const int width = info.nSrcWidth;
   const int height = info.nSrcHeight;
   GaussianPlan plan;
-  plan.field = SpectralField::create(fastTransformSize(width + 2 * marginFor(sigma, width)),
-                                     fastTransformSize(height + 2 * marginFor(sigma, height)));
+  const int fieldWidth = fastTransformSize(width + 2 * marginFor(sigma, width));
+  const int fieldHeight = fastTransformSize(height + 2 * marginFor(sigma, height));
+  // The inverse transform's factor of width x height is divided out along with the Gaussian.
+  plan.responseX = gaussianResponse(fieldWidth, fieldWidth / 2 + 1, sigma, 1.0);
+  plan.responseY = gaussianResponse(fieldHeight, fieldHeight, sigma,
+                                    1.0 / (static_cast<double>(fieldWidth) * fieldHeight));
+  // Horizontal frequencies that the Gaussian takes below float precision are left out.
+  int band = 1;
+  while (band < fieldWidth / 2 + 1 && plan.responseX[static_cast<std::size_t>(band)] > 1e-8f) ++band;
+  plan.field = SpectralField::create(fieldWidth, fieldHeight, band);
   if (plan.field == nullptr) {
     progress(info, 1, 1);
     return kNoMemory;
   }
-  const int fieldWidth = plan.field->width();
-  const int fieldHeight = plan.field->height();
-  plan.responseX = gaussianResponse(fieldWidth, plan.field->spectrumWidth(), sigma);
-  plan.responseY = gaussianResponse(fieldHeight, fieldHeight, sigma);
   plan.columnSource.resize(static_cast<std::size_t>(fieldWidth));
   for (int x = 0; x < fieldWidth; ++x) {
     plan.columnSource[static_cast<std::size_t>(x)] = paddedIndex(x, width, fieldWidth);

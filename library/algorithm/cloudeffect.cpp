@@ -27,11 +27,14 @@ void synthesiseSpectrum(SpectralField& field) {
   const double exponent = (1 + kHurst) / 2;  // applied to the squared frequency
   for (int ky = 0; ky < field.height(); ++ky) {
     const double fy = signedFrequency(ky, field.height()) * longest / field.height();
-    std::complex<double>* row = field.coefficients(ky);
+    std::complex<float>* row = field.coefficients(ky);
     for (int kx = 0; kx < field.spectrumWidth(); ++kx) {
       const double fx = kx * longest / field.width();
       const double amplitude = std::pow(fx * fx + fy * fy + corner * corner, -exponent);
-      row[kx] = (kx == 0 && ky == 0) ? 0.0 : std::complex<double>(uniformDraw(), uniformDraw()) * amplitude;
+      // The mean (frequency 0) stays 0: the tone is set from the spread alone.
+      const double a = kx == 0 && ky == 0 ? 0.0 : amplitude;
+      row[kx] = std::complex<float>(static_cast<float>(uniformDraw() * a),
+                                    static_cast<float>(uniformDraw() * a));
     }
   }
 }
@@ -76,10 +79,11 @@ int clouds(ImageInfo& info) {
   double sum = 0;
   double squares = 0;
   for (int y = 0; y < height; ++y) {
-    const double* row = field->row(y);
+    const float* row = field->row(y);
     for (int x = 0; x < width; ++x) {
-      sum += row[x];
-      squares += row[x] * row[x];
+      const double v = row[x];
+      sum += v;
+      squares += v * v;
     }
   }
   const double n = static_cast<double>(width) * height;
@@ -93,7 +97,7 @@ int clouds(ImageInfo& info) {
   channelsOf(param.color2, layout.count, thin);
   Selection selection(info, width);
   for (int y = 0; y < height; ++y) {
-    const double* row = field->row(y);
+    const float* row = field->row(y);
     const std::uint8_t* selected = selection.row(y);
     for (int x = 0; x < width; ++x) {
       const bool keep = selected != nullptr && !selected[x];

@@ -1,8 +1,9 @@
-// Two-dimensional real transforms over FFTW.
+// Two-dimensional real transforms over FFTW (single precision), rows and columns planned apart.
 #include "fft.h"
 
 #include <fftw3.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <mutex>
@@ -28,50 +29,61 @@ int fastTransformSize(int minimum) noexcept {
   return n;
 }
 
-std::unique_ptr<SpectralField> SpectralField::create(int width, int height) {
+std::unique_ptr<SpectralField> SpectralField::create(int width, int height, int band) {
   if (width < 1 || height < 1) return nullptr;
-  const std::size_t rowDoubles = 2 * (static_cast<std::size_t>(width) / 2 + 1);
-  const std::size_t total = rowDoubles * static_cast<std::size_t>(height);
-  if (total > std::numeric_limits<std::size_t>::max() / sizeof(double) / 2) return nullptr;
-  auto* data = static_cast<double*>(fftw_malloc(total * sizeof(double)));
+  const int columns = width / 2 + 1;
+  if (band < 1 || band > columns) band = columns;
+  const std::size_t rowFloats = 2 * static_cast<std::size_t>(columns);
+  const std::size_t total = rowFloats * static_cast<std::size_t>(height);
+  if (total > std::numeric_limits<std::size_t>::max() / sizeof(float) / 2) return nullptr;
+  auto* data = static_cast<float*>(fftwf_malloc(total * sizeof(float)));
   if (data == nullptr) return nullptr;
-  auto* spectrum = reinterpret_cast<fftw_complex*>(data);
-  fftw_plan forward;
-  fftw_plan inverse;
-  {
-    std::lock_guard<std::mutex> lock(plannerMutex);
-    // Estimated plans: measuring would cost more than the transforms of one call.
-    forward = fftw_plan_dft_r2c_2d(height, width, data, spectrum, FFTW_ESTIMATE);
-    inverse = fftw_plan_dft_c2r_2d(height, width, spectrum, data, FFTW_ESTIMATE);
+  std::unique_ptr<SpectralField> field(new SpectralField(width, height, band, data));
+  auto* spectrum = reinterpret_cast<fftwf_complex*>(data);
+  const int n[1] = {width};
+  const int m[1] = {height};
+  const int realEmbed[1] = {static_cast<int>(rowFloats)};
+  const int complexEmbed[1] = {columns};
+  std::lock_guard<std::mutex> lock(plannerMutex);
+  // Estimated plans: measuring would cost more than the transforms of one call.
+  field->plans_[0] = fftwf_plan_many_dft_r2c(1, n, height, data, realEmbed, 1,
+                                             static_cast<int>(rowFloats), spectrum, complexEmbed,
+                                             1, columns, FFTW_ESTIMATE);
+  field->plans_[1] = fftwf_plan_many_dft(1, m, band, spectrum, nullptr, columns, 1, spectrum,
+                                         nullptr, columns, 1, FFTW_FORWARD, FFTW_ESTIMATE);
+  field->plans_[2] = fftwf_plan_many_dft(1, m, band, spectrum, nullptr, columns, 1, spectrum,
+                                         nullptr, columns, 1, FFTW_BACKWARD, FFTW_ESTIMATE);
+  field->plans_[3] = fftwf_plan_many_dft_c2r(1, n, height, spectrum, complexEmbed, 1, columns,
+                                             data, realEmbed, 1, static_cast<int>(rowFloats),
+                                             FFTW_ESTIMATE);
+  for (void* plan : field->plans_) {
+    if (plan == nullptr) return nullptr;  // the destructor frees what was made
   }
-  if (forward == nullptr || inverse == nullptr) {
-    std::lock_guard<std::mutex> lock(plannerMutex);
-    if (forward != nullptr) fftw_destroy_plan(forward);
-    if (inverse != nullptr) fftw_destroy_plan(inverse);
-    fftw_free(data);
-    return nullptr;
-  }
-  return std::unique_ptr<SpectralField>(new SpectralField(width, height, data, forward, inverse));
+  return field;
 }
 
 SpectralField::~SpectralField() {
   {
     std::lock_guard<std::mutex> lock(plannerMutex);
-    fftw_destroy_plan(static_cast<fftw_plan>(forward_));
-    fftw_destroy_plan(static_cast<fftw_plan>(inverse_));
+    for (void* plan : plans_) {
+      if (plan != nullptr) fftwf_destroy_plan(static_cast<fftwf_plan>(plan));
+    }
   }
-  fftw_free(data_);
+  fftwf_free(data_);
 }
 
-void SpectralField::forward() noexcept { fftw_execute(static_cast<fftw_plan>(forward_)); }
+void SpectralField::forward() noexcept {
+  fftwf_execute(static_cast<fftwf_plan>(plans_[0]));
+  fftwf_execute(static_cast<fftwf_plan>(plans_[1]));
+}
 
 void SpectralField::inverse() noexcept {
-  fftw_execute(static_cast<fftw_plan>(inverse_));
-  const double scale = 1.0 / (static_cast<double>(width_) * height_);
-  for (int y = 0; y < height_; ++y) {
-    double* r = row(y);
-    for (int x = 0; x < width_; ++x) r[x] *= scale;
+  fftwf_execute(static_cast<fftwf_plan>(plans_[2]));
+  const int columns = spectrumWidth();
+  if (band_ < columns) {
+    for (int y = 0; y < height_; ++y) std::fill(coefficients(y) + band_, coefficients(y) + columns, 0.0f);
   }
+  fftwf_execute(static_cast<fftwf_plan>(plans_[3]));
 }
 
 }  // namespace rasterkit
