@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ostream>
 #include <sstream>
+#include <thread>
 
 namespace tandemscan {
 
@@ -239,20 +240,25 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
 
     auto left = engine.createStoreBlock(kLeftSide);
     auto right = engine.createStoreBlock(kRightSide);
+    // Both headers are checked before any pixels are read, so that a refusal comes at once.
     std::optional<PartReference> reference;
-    struct Load {
-        const fs::path& file;
-        ImageStoreBlock& block;
-        const char* what;
-    };
-    for (const Load& load : {Load{options->left, *left, "left"}, Load{options->right, *right, "right"}}) {
-        progress.step(load.block.path() == left->path() ? 1 : 2, std::string("Loading the ") + load.what + " part");
+    for (const fs::path* file : {&options->left, &options->right}) {
         HeaderBlock header;
-        if (!engine.readHeader(load.file, header)) return inputError(load.file, engine.lastError());
-        if (const char* refusal = checkPart(header, reference)) return inputError(load.file, refusal);
+        if (!engine.readHeader(*file, header)) return inputError(*file, engine.lastError());
+        if (const char* refusal = checkPart(header, reference)) return inputError(*file, refusal);
         if (!reference) reference = referenceOf(header);
-        if (!engine.loadOriginal(load.block, load.file)) return inputError(load.file, engine.lastError());
     }
+    // The right part is decoded on a second thread with an instance of its own while this thread
+    // decodes the left part.
+    progress.step(1, "Loading the left and the right part");
+    ImageEngine rightEngine(library, env.workingDir);
+    bool rightLoaded = false;
+    std::thread rightLoader([&] { rightLoaded = rightEngine.loadOriginal(*right, options->right); });
+    const bool leftLoaded = engine.loadOriginal(*left, options->left);
+    progress.step(2, "Loading the right part");
+    rightLoader.join();
+    if (!leftLoaded) return inputError(options->left, engine.lastError());
+    if (!rightLoaded) return inputError(options->right, rightEngine.lastError());
 
     MergePlacement placement;
     if (options->automatic) {

@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 namespace tandemscan {
 
 namespace {
+
+constexpr std::uint32_t kParallelComposeBytes = 16u << 20;
 
 bool fail(std::string* why, const char* text) {
     if (why) *why = text;
@@ -182,30 +185,43 @@ bool composeImages(HeaderBlock& out, std::span<std::uint8_t> outPixels, const He
     }
 
     const std::size_t bytesPerPixel = bitCount / 8;
-    for (std::int64_t r = 0; r < outHeight; ++r) {
-        const RowSources s = rowSources(r, cut, left.height, right.height, outHeight);
-        std::uint8_t* o = outPixels.data() + static_cast<std::size_t>(r) * outStride;
-        const std::uint8_t* l = s.left >= 0 ? leftPixels.data() + static_cast<std::size_t>(s.left) * leftStride : nullptr;
-        const std::uint8_t* rr =
-            s.right >= 0 ? rightPixels.data() + static_cast<std::size_t>(s.right) * rightStride : nullptr;
-        if (bitCount == 1) {
-            std::memset(o, fill, outStride);
-            if (l) copyBits(o, 0, l, 0, cut.leftKeep);
-            if (rr) copyBits(o, cut.leftKeep, rr, cut.rightStart, rightColumns);
-            continue;
+    auto composeRows = [&](std::int64_t firstRow, std::int64_t endRow) {
+        for (std::int64_t r = firstRow; r < endRow; ++r) {
+            const RowSources s = rowSources(r, cut, left.height, right.height, outHeight);
+            std::uint8_t* o = outPixels.data() + static_cast<std::size_t>(r) * outStride;
+            const std::uint8_t* l =
+                s.left >= 0 ? leftPixels.data() + static_cast<std::size_t>(s.left) * leftStride : nullptr;
+            const std::uint8_t* rr =
+                s.right >= 0 ? rightPixels.data() + static_cast<std::size_t>(s.right) * rightStride : nullptr;
+            if (bitCount == 1) {
+                std::memset(o, fill, outStride);
+                if (l) copyBits(o, 0, l, 0, cut.leftKeep);
+                if (rr) copyBits(o, cut.leftKeep, rr, cut.rightStart, rightColumns);
+                continue;
+            }
+            // Each byte written once: left columns, right columns, white for what neither covers.
+            const std::size_t leftBytes = static_cast<std::size_t>(cut.leftKeep) * bytesPerPixel;
+            const std::size_t rightBytes = static_cast<std::size_t>(rightColumns) * bytesPerPixel;
+            if (l)
+                std::memcpy(o, l, leftBytes);
+            else
+                std::memset(o, 0xFF, leftBytes);
+            if (rr)
+                std::memcpy(o + leftBytes, rr + static_cast<std::size_t>(cut.rightStart) * bytesPerPixel, rightBytes);
+            else
+                std::memset(o + leftBytes, 0xFF, rightBytes);
+            std::memset(o + leftBytes + rightBytes, 0xFF, outStride - leftBytes - rightBytes);
         }
-        // Each byte written once: left columns, right columns, white for what neither covers.
-        const std::size_t leftBytes = static_cast<std::size_t>(cut.leftKeep) * bytesPerPixel;
-        const std::size_t rightBytes = static_cast<std::size_t>(rightColumns) * bytesPerPixel;
-        if (l)
-            std::memcpy(o, l, leftBytes);
-        else
-            std::memset(o, 0xFF, leftBytes);
-        if (rr)
-            std::memcpy(o + leftBytes, rr + static_cast<std::size_t>(cut.rightStart) * bytesPerPixel, rightBytes);
-        else
-            std::memset(o + leftBytes, 0xFF, rightBytes);
-        std::memset(o + leftBytes + rightBytes, 0xFF, outStride - leftBytes - rightBytes);
+    };
+    // A full-resolution join is mostly first writes to fresh pages: two threads fault them in at
+    // once. Rows are independent, so the halves need no coordination.
+    if (out.header.sizeImage >= kParallelComposeBytes && std::thread::hardware_concurrency() > 1) {
+        const std::int64_t half = outHeight / 2;
+        std::thread upper(composeRows, half, outHeight);
+        composeRows(0, half);
+        upper.join();
+    } else {
+        composeRows(0, outHeight);
     }
     return true;
 }

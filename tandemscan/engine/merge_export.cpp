@@ -153,7 +153,8 @@ bool MergeExport::saveMerged(MergeSide left, MergeSide right, const MergePlaceme
     std::string why;
     if (!composeHeader(joined, *leftInput.header, *rightInput.header, cut, &why)) return fail(why);
     MappedScratch output;
-    if (!output.open(engine_.workingDir() / kMergeTemporaryFile, joined.header.sizeImage, true))
+    // Not prefaulted: the composer's two threads fault the pages in as they write them.
+    if (!output.open(engine_.workingDir() / kMergeTemporaryFile, joined.header.sizeImage, false))
         return fail("Not enough memory");
     if (!composeImages(joined, output.block.bytes(), *leftInput.header, leftInput.pixels, *rightInput.header,
                        rightInput.pixels, cut, &why))

@@ -190,6 +190,26 @@ TEST(ComposeImages, MonochromeRightColumnsFromAnyStart) {
     EXPECT_EQ(white.picture()[1], (std::vector<std::uint32_t>(16, 0)));
 }
 
+TEST(ComposeImages, LargeJoinsAreTheSameInEveryRow) {
+    // Above 16 MB the rows are shared out between two threads; every row must still be right.
+    TestImage left = TestImage::make(2100, 4100, 8);
+    TestImage right = TestImage::make(2100, 4100, 8);
+    for (std::int32_t y = 0; y < 4100; ++y) {
+        left.set(2049, y, static_cast<std::uint32_t>(y % 251));
+        right.set(50, y, static_cast<std::uint32_t>(y % 241));
+    }
+    const Joined out = join(left, right, {2050, 50, 0, 2});
+    ASSERT_TRUE(out.ok);
+    ASSERT_GE(out.pixels.size(), 16u << 20);
+    // The right part's bottom edge lies two rows above the left's: output row y shows its row
+    // y + 2, and the bottom two rows are white on the right.
+    for (std::int32_t y = 0; y < 4100; ++y) {
+        ASSERT_EQ(test::pixelAt(out.block, out.pixels, 2049, y), static_cast<std::uint32_t>(y % 251)) << y;
+        const std::uint32_t expected = y <= 4097 ? static_cast<std::uint32_t>((y + 2) % 241) : 255u;
+        ASSERT_EQ(test::pixelAt(out.block, out.pixels, 2050, y), expected) << y;
+    }
+}
+
 TEST(CutFromPanes, ScreenGeometryToColumnsAndRows) {
     SeamPane left{{0, 0, 255, 351}, {0, 0}, {45, 0}, 300};
     SeamPane right{{256, 0, 511, 351}, {256, 0}, {7, -3}, 300};

@@ -1,0 +1,256 @@
+// Loading a part and merging two parts, side by side with a bare libjpeg-turbo decode and with
+// vips and ImageMagick, and the memory a full-resolution merge takes.
+//
+// On these virtual machines the first write to a fresh 4 KiB page costs about 10 microseconds, so
+// the fault-in variants of BM_FreshPages show what a buffer costs before any pixel is written.
+#include "bench_images.h"
+
+#include "engine/image_engine.h"
+#include "engine/working_files.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+extern char** environ;
+
+namespace tandemscan::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kA4Width600 = 4961; // 210 mm at 600 dpi, rounded up to pass the A4 width rule
+constexpr int kA4Height600 = 7016;
+constexpr int kA4Width300 = 2480;
+constexpr int kA4Height300 = 3508;
+
+// The parts, made once per run in a private folder that goes away with the run.
+struct BenchData {
+    PrivateFolder folder;
+    fs::path left600, right600, left300, right300;
+
+    static BenchData& get() {
+        static BenchData data = make();
+        return data;
+    }
+    fs::path path(const std::string& name) const { return folder.path() / name; }
+
+private:
+    static BenchData make() {
+        auto folder = PrivateFolder::create(temporaryRoot(), "engine-bench-");
+        BenchData data{std::move(*folder), {}, {}, {}, {}};
+        data.left600 = data.path("left600.jpg");
+        data.right600 = data.path("right600.jpg");
+        data.left300 = data.path("left300.jpg");
+        data.right300 = data.path("right300.jpg");
+        writeJpegPart(data.left600, kA4Width600, kA4Height600, 600, 1);
+        writeJpegPart(data.right600, kA4Width600, kA4Height600, 600, 2);
+        writeJpegPart(data.left300, kA4Width300, kA4Height300, 300, 3);
+        writeJpegPart(data.right300, kA4Width300, kA4Height300, 300, 4);
+        return data;
+    }
+};
+
+std::vector<std::uint8_t> slurp(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::shared_ptr<ImageFileLibrary> component() {
+    static std::shared_ptr<ImageFileLibrary> library = ImageFileLibrary::load(TS_PROGRAM_DIR, nullptr);
+    return library;
+}
+
+// libjpeg-turbo alone, reading the file and decoding into an already-touched buffer.
+void BM_BareDecode600(benchmark::State& state) {
+    const BenchData& data = BenchData::get();
+    std::vector<std::uint8_t> pixels;
+    int width = 0, height = 0;
+    decodeJpegBare(slurp(data.left600), pixels, width, height);
+    for (auto _ : state) {
+        decodeJpegBare(slurp(data.left600), pixels, width, height);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+    state.SetLabel(std::to_string(width) + "x" + std::to_string(height));
+}
+BENCHMARK(BM_BareDecode600)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+// What loading a part costs the program: decode through the component into the side's store
+// block (a mapping of its backing file), then the 60 dpi working copy. The block is reused, as
+// the workspace reuses its two blocks.
+void BM_LoadPart600(benchmark::State& state) {
+    const BenchData& data = BenchData::get();
+    ImageEngine engine(component(), data.folder.path());
+    auto block = engine.createStoreBlock(kLeftSide);
+    ImageRecord working;
+    for (auto _ : state) {
+        if (!engine.loadOriginal(*block, data.left600) || !engine.makeWorkingCopy(*block, working, false))
+            state.SkipWithError(engine.lastError().c_str());
+    }
+    state.SetLabel(std::string(block->kind() == StoreKind::fileMapped ? "file-mapped" : "other") + ", working " +
+                   std::to_string(working.header().width) + "x" + std::to_string(working.header().height));
+}
+BENCHMARK(BM_LoadPart600)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+// The same with a new store block each time: every page of the original is fresh.
+void BM_LoadPart600FreshBlock(benchmark::State& state) {
+    const BenchData& data = BenchData::get();
+    ImageEngine engine(component(), data.folder.path());
+    ImageRecord working;
+    for (auto _ : state) {
+        auto block = engine.createStoreBlock(kLeftSide);
+        if (!engine.loadOriginal(*block, data.left600) || !engine.makeWorkingCopy(*block, working, false))
+            state.SkipWithError(engine.lastError().c_str());
+    }
+}
+BENCHMARK(BM_LoadPart600FreshBlock)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+// The cost of a fresh 104 MB buffer (an A4 page at 600 dpi in 24 bits) by how it is faulted in.
+void BM_FreshPages(benchmark::State& state) {
+    const std::size_t bytes = std::size_t{14884} * kA4Height600;
+    const BenchData& data = BenchData::get();
+    const char* labels[] = {"anonymous, page by page", "anonymous, populated",  "anonymous, huge pages",
+                            "file, page by page",       "file, populated",       "heap (calloc), page by page"};
+    const int variant = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        std::optional<WorkingFile> file;
+        std::optional<MemoryBlock> block;
+        std::vector<std::uint8_t> heap;
+        switch (variant) {
+        case 0: block = MemoryBlock::virtualMemory(bytes, false); break;
+        case 1: {
+            void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+            benchmark::DoNotOptimize(p);
+            munmap(p, bytes);
+            continue;
+        }
+        case 2: block = MemoryBlock::virtualMemory(bytes, true); break;
+        case 3:
+        case 4:
+            file = WorkingFile::create(data.path("pages.tmp"));
+            block = MemoryBlock::mapFile(file->fd(), bytes, variant == 4);
+            break;
+        default: block = MemoryBlock::onHeap(bytes); break;
+        }
+        if (variant == 0 || variant == 3 || variant == 5)
+            for (std::size_t at = 0; at < bytes; at += 4096) block->data()[at] = 1;
+        benchmark::DoNotOptimize(block->data());
+    }
+    state.SetLabel(labels[variant]);
+    // Seconds per page of the whole run, printed with its SI prefix (u for microseconds).
+    state.counters["per_4k_page"] = benchmark::Counter(
+        static_cast<double>(bytes / 4096) * static_cast<double>(state.iterations()),
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_FreshPages)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+struct Child {
+    pid_t pid = -1;
+    int status = -1;
+};
+
+Child spawn(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    Child child;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    if (posix_spawn(&child.pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) child.pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return child;
+}
+
+// Waits for the child; adds the processor time it used (user and system) to `cpuSeconds`.
+int wait(Child& child, double& cpuSeconds) {
+    rusage usage{};
+    if (child.pid > 0) wait4(child.pid, &child.status, 0, &usage);
+    cpuSeconds += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                  double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return child.pid > 0 && WIFEXITED(child.status) ? WEXITSTATUS(child.status) : -1;
+}
+
+// Wall time is what the user waits; the child's processor time is reported beside it, as the
+// machine is shared and a tool with more threads gets more of it.
+void runTool(benchmark::State& state, const std::vector<std::string>& args) {
+    if (access(args[0].c_str(), X_OK) != 0) {
+        state.SkipWithError((args[0] + " is missing: run scripts/install-bench-deps").c_str());
+        return;
+    }
+    double cpuSeconds = 0;
+    for (auto _ : state) {
+        Child child = spawn(args);
+        if (wait(child, cpuSeconds) != 0) state.SkipWithError((args[0] + " failed").c_str());
+    }
+    state.counters["child_cpu_ms"] = benchmark::Counter(cpuSeconds * 1000, benchmark::Counter::kAvgIterations);
+}
+
+// Two A4 300 dpi JPEG parts joined into one JPEG, by us and by two peers, all at quality 90 (the
+// quality our image file component writes).
+void BM_Merge300_Tandemscan(benchmark::State& state) {
+    const BenchData& d = BenchData::get();
+    runTool(state, {std::string(TS_PROGRAM_DIR) + "/tandemscan-merge", d.left300, d.right300, "-o",
+                    d.path("merged-ts.jpg"), "--auto", "--quiet"});
+}
+void BM_Merge300_VipsArrayjoin(benchmark::State& state) {
+    const BenchData& d = BenchData::get();
+    runTool(state, {"/usr/bin/vips", "arrayjoin", d.left300.string() + " " + d.right300.string(),
+                    d.path("merged-vips.jpg").string() + "[Q=90]", "--across", "2"});
+}
+void BM_Merge300_ImageMagickAppend(benchmark::State& state) {
+    const BenchData& d = BenchData::get();
+    runTool(state, {"/usr/bin/convert", d.left300, d.right300, "+append", "-quality", "90", d.path("merged-im.jpg")});
+}
+BENCHMARK(BM_Merge300_Tandemscan)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
+BENCHMARK(BM_Merge300_VipsArrayjoin)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
+BENCHMARK(BM_Merge300_ImageMagickAppend)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
+
+// Resident memory of a 600 dpi merge, sampled from outside every millisecond: the anonymous part
+// (heap and private mappings) at its peak, whole (so it bounds the rise above any baseline), and
+// the file-backed part, where the originals and the joined image live.
+long statusKilobytes(pid_t pid, const char* field) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::strlen(field)));
+    return -1;
+}
+
+void BM_Merge600_PeakMemory(benchmark::State& state) {
+    const BenchData& d = BenchData::get();
+    long peakAnon = 0, peakFile = 0, peakShared = 0;
+    for (auto _ : state) {
+        Child child = spawn({std::string(TS_PROGRAM_DIR) + "/tandemscan-merge", d.left600, d.right600, "-o",
+                             d.path("merged600.jpg"), "--auto", "--quiet"});
+        int status = 0;
+        while (waitpid(child.pid, &status, WNOHANG) == 0) {
+            peakAnon = std::max(peakAnon, statusKilobytes(child.pid, "RssAnon:"));
+            peakFile = std::max(peakFile, statusKilobytes(child.pid, "RssFile:"));
+            peakShared = std::max(peakShared, statusKilobytes(child.pid, "RssShmem:"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("tandemscan-merge failed");
+    }
+    state.counters["anon_peak_MB"] = double(peakAnon) / 1024;
+    state.counters["file_peak_MB"] = double(peakFile) / 1024;
+    state.counters["shmem_peak_MB"] = double(peakShared) / 1024;
+}
+BENCHMARK(BM_Merge600_PeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+} // namespace
+} // namespace tandemscan::bench
+
+BENCHMARK_MAIN();
