@@ -5,6 +5,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <zlib.h>
+
 #include <cstring>
 #include <functional>
 
@@ -252,6 +254,32 @@ INSTANTIATE_TEST_SUITE_P(
                   return patched(f, "flat.bmp", makeImage(4, 4, 8), [](std::vector<uint8_t>& b) { putLe32(b.data() + 22, 0); });
                 },
                 "height of 0"},
+        BadRead{"BmpPixelsMissing",
+                [](const ScratchFolder& f) {
+                  return patched(f, "short.bmp", makeImage(4, 4, 24), [](std::vector<uint8_t>& b) { putLe32(b.data() + 22, 1000); });
+                },
+                "truncated"},
+        BadRead{"TgaTooShortForItsSize",
+                [](const ScratchFolder& f) {
+                  return patched(f, "short.tga", makeImage(4, 4, 24), [](std::vector<uint8_t>& b) { putLe16(b.data() + 14, 60000); });
+                },
+                "truncated"},
+        BadRead{"PcxTooShortForItsSize",
+                [](const ScratchFolder& f) {
+                  return patched(f, "short.pcx", makeImage(4, 4, 24), [](std::vector<uint8_t>& b) { putLe16(b.data() + 10, 60000); });
+                },
+                "truncated"},
+        BadRead{"PngTooShortForItsSize",
+                [](const ScratchFolder& f) {
+                  return patched(f, "short.png", makeImage(4, 4, 24), [](std::vector<uint8_t>& b) {
+                    // IHDR height, with the chunk's check value made right again
+                    b[20] = 0x00, b[21] = 0x10, b[22] = 0x00, b[23] = 0x00;
+                    const uint32_t crc = static_cast<uint32_t>(crc32(0, b.data() + 12, 17));
+                    b[29] = static_cast<uint8_t>(crc >> 24), b[30] = static_cast<uint8_t>(crc >> 16);
+                    b[31] = static_cast<uint8_t>(crc >> 8), b[32] = static_cast<uint8_t>(crc);
+                  });
+                },
+                "truncated"},
         BadRead{"PcxUnknownLayout",
                 [](const ScratchFolder& f) {
                   return patched(f, "odd.pcx", makeImage(4, 4, 8), [](std::vector<uint8_t>& b) { b[65] = 2; });

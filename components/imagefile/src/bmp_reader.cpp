@@ -60,6 +60,12 @@ struct Channel {
   }
 };
 
+// Bytes the rows of an uncompressed image take in the file; the last row may lack its padding.
+uint64_t storedBytes(const BmpLayout& layout) {
+  const uint64_t bits = static_cast<uint64_t>(layout.width) * layout.bitCount;
+  return (bits + 31) / 32 * 4 * static_cast<uint64_t>(layout.height - 1) + (bits + 7) / 8;
+}
+
 BmpLayout parseHeaders(const InputFile& file, HeaderBlock& block, std::vector<uint8_t>& palette) {
   uint8_t head[14 + 124 + 16] = {};
   const size_t got = file.readAt(0, head, sizeof head);
@@ -181,6 +187,11 @@ BmpLayout parseHeaders(const InputFile& file, HeaderBlock& block, std::vector<ui
       layout.dataOffset = paletteOffset + palette.size();
   }
   if (layout.dataOffset >= file.size()) fail("The BMP file is truncated before its pixels.");
+  // Uncompressed pixels must all be in the file; saying so now spares the caller allocating
+  // room for a picture that is not there.
+  if (layout.compression != kRle8 && layout.compression != kRle4 &&
+      file.size() - layout.dataOffset < storedBytes(layout))
+    fail("The BMP file is truncated: some pixel rows are missing.");
   return layout;
 }
 

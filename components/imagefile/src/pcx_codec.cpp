@@ -99,9 +99,13 @@ void readPcx(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progres
     if (empty && bits == 1) block.palette[1] = {255, 255, 255, 0};
     block.header.clrUsed = levels;
   }
+  // Two bytes of run-length data give at most 63 bytes of picture.
+  const uint64_t dataSize = dataEnd > kHeaderSize ? dataEnd - kHeaderSize : 0;
+  const uint64_t pictureBytes = uint64_t{bytesPerLine} * planes * static_cast<uint64_t>(height);
+  if (head[2] == 1 ? pictureBytes > dataSize * 32 : pictureBytes > dataSize)
+    fail("The PCX file is truncated: it is too short for its picture size.");
   if (!pixels) return;
 
-  const uint64_t dataSize = dataEnd > kHeaderSize ? dataEnd - kHeaderSize : 0;
   std::vector<uint8_t> data(static_cast<size_t>(dataSize));
   file.readExact(kHeaderSize, data.data(), data.size());
   RunDecoder decoder(data.data(), data.size(), head[2] == 1);

@@ -140,6 +140,9 @@ void readPng(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progres
     }
   }
   setImageGeometry(block, width, height, bits);
+  // Deflate packs at most 1032 bytes into one, so a file this short cannot hold the picture.
+  const uint64_t rawBytes = (uint64_t{width} * png_get_channels(png, info) * bitDepth + 15) / 8 * height;
+  if (rawBytes / 1032 > file.size()) fail("The PNG file is truncated: it is too short for its picture size.");
   if (colorType == PNG_COLOR_TYPE_PALETTE) {
     png_colorp palette = nullptr;
     int count = 0;

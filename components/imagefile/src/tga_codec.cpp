@@ -57,6 +57,13 @@ void readTga(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progres
   } else if (kind == 3) {
     setGreyPalette(block, 8);
   }
+  // The pixel data must be able to hold the picture: all of it when uncompressed, and at most
+  // 128 pixels a packet of two bytes or more when run-length encoded.
+  const uint64_t pixelCount = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  const uint64_t dataStart = mapOffset + mapBytes;
+  const uint64_t dataBytes = file.size() > dataStart ? file.size() - dataStart : 0;
+  if (encoded ? pixelCount > dataBytes * 64 : pixelCount * ((depth + 7) / 8) > dataBytes)
+    fail("The TGA file is truncated: it is too short for its picture size.");
   if (!pixels) return;
 
   const unsigned pixelBytes = (depth + 7) / 8;
