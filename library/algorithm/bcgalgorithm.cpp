@@ -7,69 +7,70 @@ namespace rasterkit {
 namespace {
 
 void buildTable(const BrightnessContrastGammaParam& p, ByteTable& table) {
-  const int k = p.contrast;
-  for (int i = 0; i < 256; ++i) {
-    int c;
-    if (k >= 0) {
-      if (i < k) {
-        c = 0;
-      } else if (i > 255 - k) {
-        c = 255;
-      } else {
-        c = truncToByte(static_cast<double>(i - k) * 255.0 / (255 - 2 * k) + 0.499);
-      }
-    } else {
-      c = clampByte(i * (255 + 2 * k) / 255 - k);
+    const int k = p.contrast;
+    for (int i = 0; i < 256; ++i) {
+        int c;
+        if (k >= 0) {
+            if (i < k) {
+                c = 0;
+            } else if (i > 255 - k) {
+                c = 255;
+            } else {
+                c = truncToByte(static_cast<double>(i - k) * 255.0 / (255 - 2 * k) + 0.499);
+            }
+        } else {
+            c = clampByte(i * (255 + 2 * k) / 255 - k);
+        }
+        const int b = clampByte(c + p.brightness);
+        table[i] = truncToByte(std::pow(b / 255.0, 1.0 / p.gamma) * 255.0 + 0.499);
     }
-    const int b = clampByte(c + p.brightness);
-    table[i] = truncToByte(std::pow(b / 255.0, 1.0 / p.gamma) * 255.0 + 0.499);
-  }
 }
 
 int run(const ImageInfo& info, const ByteTable& table) {
-  const int bits = info.nSrcBitCount;
-  if (bits == 1 || bits == 2 || bits == 4) {
-    if (info.lpMask != nullptr) return kNotSupported;
-    mapPalette(info, paletteCount(info), table);
-    copyPixels(info);
-    return kSucceed;
-  }
-  if (bits == 8) {
-    const int count = paletteCount(info);
-    if (info.nSrcType == RK_TYPE_GREY || isGreyPalette(srcPalette(info), count)) {
-      return mapPixels8(info, table, true);
+    const int bits = info.nSrcBitCount;
+    if (bits == 1 || bits == 2 || bits == 4) {
+        if (info.lpMask != nullptr) return kNotSupported;
+        mapPalette(info, paletteCount(info), table);
+        copyPixels(info);
+        return kSucceed;
     }
-    if (info.lpMask != nullptr) return kNotSupported;
-    mapPalette(info, count, table);
-    copyPixels(info);
-    return kSucceed;
-  }
-  if (bits == 24) {
-    ByteTable all[3];
-    for (auto& t : all) std::memcpy(t, table, sizeof(ByteTable));
-    return mapPixels24(info, all, true);
-  }
-  return kNotSupported;
+    if (bits == 8) {
+        const int count = paletteCount(info);
+        if (info.nSrcType == RK_TYPE_GREY || isGreyPalette(srcPalette(info), count)) {
+            return mapPixels8(info, table, true);
+        }
+        if (info.lpMask != nullptr) return kNotSupported;
+        mapPalette(info, count, table);
+        copyPixels(info);
+        return kSucceed;
+    }
+    if (bits == 24) {
+        ByteTable all[3];
+        for (auto& t : all)
+            std::memcpy(t, table, sizeof(ByteTable));
+        return mapPixels24(info, all, true);
+    }
+    return kNotSupported;
 }
 
 int brightnessContrastGamma(ImageInfo& info) {
-  if (info.lpParam == nullptr) return kNotSupported;
-  if (info.dwMode == RK_MODE_QUERY) {
-    describeSameAsSource(info, false);
-    info.nDstType = info.nSrcBitCount == 1 ? RK_TYPE_1BIT : info.nSrcType;
-    return kSucceed;
-  }
-  BrightnessContrastGammaParam param;
-  std::memcpy(&param, info.lpParam, sizeof param);
-  ByteTable table;
-  buildTable(param, table);
-  const int result = run(info, table);
-  progress(info, 1, 1);
-  return result;
+    if (info.lpParam == nullptr) return kNotSupported;
+    if (info.dwMode == RK_MODE_QUERY) {
+        describeSameAsSource(info, false);
+        info.nDstType = info.nSrcBitCount == 1 ? RK_TYPE_1BIT : info.nSrcType;
+        return kSucceed;
+    }
+    BrightnessContrastGammaParam param;
+    std::memcpy(&param, info.lpParam, sizeof param);
+    ByteTable table;
+    buildTable(param, table);
+    const int result = run(info, table);
+    progress(info, 1, 1);
+    return result;
 }
 
-}  // namespace
+} // namespace
 
 RASTERKIT_OPERATION(RK_OP_BRIGHTNESS_CONTRAST_GAMMA, brightnessContrastGamma);
 
-}  // namespace rasterkit
+} // namespace rasterkit

@@ -5,44 +5,46 @@ namespace rasterkit {
 namespace {
 
 void offsetTable(int offset, ByteTable& table) {
-  for (int i = 0; i < 256; ++i) table[i] = clampByte(i + offset);
+    for (int i = 0; i < 256; ++i)
+        table[i] = clampByte(i + offset);
 }
 
 int run(const ImageInfo& info, const ColorAdjustParam& param) {
-  ByteTable tables[3];  // blue, green, red
-  offsetTable(param.blue, tables[0]);
-  offsetTable(param.green, tables[1]);
-  offsetTable(param.red, tables[2]);
-  if (info.nDstBitCount == 8 && info.nSrcBitCount == 8) {
-    // A colour table cannot change for part of an image.
-    if (info.lpMask != nullptr) return kNotSupported;
-    const std::uint8_t* src = srcPalette(info);
-    std::uint8_t* dst = dstPalette(info);
-    for (int i = 0; i < 4 * kPaletteEntries; i += 4) {
-      for (int c = 0; c < 3; ++c) dst[i + c] = tables[c][src[i + c]];
+    ByteTable tables[3]; // blue, green, red
+    offsetTable(param.blue, tables[0]);
+    offsetTable(param.green, tables[1]);
+    offsetTable(param.red, tables[2]);
+    if (info.nDstBitCount == 8 && info.nSrcBitCount == 8) {
+        // A colour table cannot change for part of an image.
+        if (info.lpMask != nullptr) return kNotSupported;
+        const std::uint8_t* src = srcPalette(info);
+        std::uint8_t* dst = dstPalette(info);
+        for (int i = 0; i < 4 * kPaletteEntries; i += 4) {
+            for (int c = 0; c < 3; ++c)
+                dst[i + c] = tables[c][src[i + c]];
+        }
+        copyPixels(info);
+        return kSucceed;
     }
-    copyPixels(info);
-    return kSucceed;
-  }
-  if (info.nDstBitCount == 24 && info.nSrcPlanes != 3) return mapPixels24(info, tables, false);
-  return kNotSupported;
+    if (info.nDstBitCount == 24 && info.nSrcPlanes != 3) return mapPixels24(info, tables, false);
+    return kNotSupported;
 }
 
 int colorAdjust(ImageInfo& info) {
-  if (info.lpParam == nullptr) return kNotSupported;
-  if (info.dwMode == RK_MODE_QUERY) {
-    describeSameAsSource(info, true);
-    return kSucceed;
-  }
-  ColorAdjustParam param;
-  std::memcpy(&param, info.lpParam, sizeof param);
-  const int result = run(info, param);
-  progress(info, 1, 1);
-  return result;
+    if (info.lpParam == nullptr) return kNotSupported;
+    if (info.dwMode == RK_MODE_QUERY) {
+        describeSameAsSource(info, true);
+        return kSucceed;
+    }
+    ColorAdjustParam param;
+    std::memcpy(&param, info.lpParam, sizeof param);
+    const int result = run(info, param);
+    progress(info, 1, 1);
+    return result;
 }
 
-}  // namespace
+} // namespace
 
 RASTERKIT_OPERATION(RK_OP_COLOR_ADJUST, colorAdjust);
 
-}  // namespace rasterkit
+} // namespace rasterkit

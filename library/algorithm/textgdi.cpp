@@ -18,393 +18,442 @@ namespace rasterkit {
 namespace {
 
 constexpr int kMaxFaceName = 31;
-constexpr int kDefaultCharacterHeight = 16;  // a height of 0 asks for the default size
+constexpr int kDefaultCharacterHeight = 16; // a height of 0 asks for the default size
 constexpr int kMaxCharacterHeight = 4096;
 
 // Lines as code points: UTF-8 when the text is valid UTF-8, otherwise one byte per character
 // (Latin-1). Lines end at line feeds; a carriage return before a line feed is dropped.
 std::vector<std::u32string> splitLines(const char* text) {
-  const auto* s = reinterpret_cast<const unsigned char*>(text);
-  const std::size_t n = std::strlen(text);
-  std::u32string all;
-  bool utf8 = true;
-  for (std::size_t i = 0; i < n && utf8;) {
-    const unsigned c = s[i];
-    const std::size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2
-                            : (c >> 3) == 30                ? 3
-                                                            : 4;
-    if (extra == 4 || i + extra >= n + (extra == 0 ? 1 : 0)) {
-      utf8 = false;
-      break;
+    const auto* s = reinterpret_cast<const unsigned char*>(text);
+    const std::size_t n = std::strlen(text);
+    std::u32string all;
+    bool utf8 = true;
+    for (std::size_t i = 0; i < n && utf8;) {
+        const unsigned c = s[i];
+        const std::size_t extra = c < 0x80         ? 0
+                                  : (c >> 5) == 6  ? 1
+                                  : (c >> 4) == 14 ? 2
+                                  : (c >> 3) == 30 ? 3
+                                                   : 4;
+        if (extra == 4 || i + extra >= n + (extra == 0 ? 1 : 0)) {
+            utf8 = false;
+            break;
+        }
+        char32_t cp = extra == 0 ? c : c & (0x3Fu >> extra);
+        for (std::size_t k = 1; k <= extra; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80) utf8 = false;
+            cp = cp << 6 | (s[i + k] & 0x3Fu);
+        }
+        all.push_back(cp);
+        i += extra + 1;
     }
-    char32_t cp = extra == 0 ? c : c & (0x3Fu >> extra);
-    for (std::size_t k = 1; k <= extra; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) utf8 = false;
-      cp = cp << 6 | (s[i + k] & 0x3Fu);
-    }
-    all.push_back(cp);
-    i += extra + 1;
-  }
-  if (!utf8) all.assign(s, s + n);
+    if (!utf8) all.assign(s, s + n);
 
-  std::vector<std::u32string> lines;
-  std::u32string line;
-  for (std::size_t i = 0; i < all.size(); ++i) {
-    if (all[i] == U'\n') {
-      if (!line.empty() && line.back() == U'\r') line.pop_back();
-      lines.push_back(line);
-      line.clear();
-    } else {
-      line.push_back(all[i]);
+    std::vector<std::u32string> lines;
+    std::u32string line;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        if (all[i] == U'\n') {
+            if (!line.empty() && line.back() == U'\r') line.pop_back();
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line.push_back(all[i]);
+        }
     }
-  }
-  if (!line.empty() || lines.empty()) lines.push_back(line);
-  return lines;
+    if (!line.empty() || lines.empty()) lines.push_back(line);
+    return lines;
 }
 
 struct FtLibrary {
-  FT_Library library = nullptr;
-  FtLibrary() {
-    if (FT_Init_FreeType(&library) != 0) library = nullptr;
-  }
-  ~FtLibrary() {
-    if (library != nullptr) FT_Done_FreeType(library);
-  }
-  FtLibrary(const FtLibrary&) = delete;
-  FtLibrary& operator=(const FtLibrary&) = delete;
+    FT_Library library = nullptr;
+    FtLibrary() {
+        if (FT_Init_FreeType(&library) != 0) library = nullptr;
+    }
+    ~FtLibrary() {
+        if (library != nullptr) FT_Done_FreeType(library);
+    }
+    FtLibrary(const FtLibrary&) = delete;
+    FtLibrary& operator=(const FtLibrary&) = delete;
 };
 
 struct FtFace {
-  FT_Face face = nullptr;
-  FtFace() = default;
-  ~FtFace() {
-    if (face != nullptr) FT_Done_Face(face);
-  }
-  FtFace(const FtFace&) = delete;
-  FtFace& operator=(const FtFace&) = delete;
+    FT_Face face = nullptr;
+    FtFace() = default;
+    ~FtFace() {
+        if (face != nullptr) FT_Done_Face(face);
+    }
+    FtFace(const FtFace&) = delete;
+    FtFace& operator=(const FtFace&) = delete;
 };
 
 struct FontFile {
-  std::string path;
-  int index = 0;
-  bool bold = false;    // the file itself is bold
-  bool italic = false;  // the file itself is italic or oblique
+    std::string path;
+    int index = 0;
+    bool bold = false;   // the file itself is bold
+    bool italic = false; // the file itself is italic or oblique
 };
 
 // A configuration of our own, loaded once: the host program may use (and finalise) the shared
 // one, and ours is released cleanly when the library unloads.
 class FontConfiguration {
-public:
-  static FcConfig* get() {
-    static FontConfiguration instance;
-    return instance.config_;
-  }
-  FontConfiguration(const FontConfiguration&) = delete;
-  FontConfiguration& operator=(const FontConfiguration&) = delete;
+  public:
+    static FcConfig* get() {
+        static FontConfiguration instance;
+        return instance.config_;
+    }
+    FontConfiguration(const FontConfiguration&) = delete;
+    FontConfiguration& operator=(const FontConfiguration&) = delete;
 
-private:
-  FontConfiguration() : config_(FcInitLoadConfigAndFonts()) {}
-  ~FontConfiguration() {
-    if (config_ != nullptr) FcConfigDestroy(config_);
-  }
-  FcConfig* config_;
+  private:
+    FontConfiguration() : config_(FcInitLoadConfigAndFonts()) {}
+    ~FontConfiguration() {
+        if (config_ != nullptr) FcConfigDestroy(config_);
+    }
+    FcConfig* config_;
 };
 
 // The face name through fontconfig, with sans-serif behind it when the name is not installed.
 bool findFont(const std::string& faceName, bool bold, bool italic, FontFile& font) {
-  FcConfig* config = FontConfiguration::get();
-  if (config == nullptr) return false;
-  FcPattern* pattern = FcPatternCreate();
-  if (pattern == nullptr) return false;
-  if (!faceName.empty()) {
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(faceName.c_str()));
-  }
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
-  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(config, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(config, pattern, &result);
-  FcPatternDestroy(pattern);
-  if (match == nullptr) return false;
-  FcChar8* file = nullptr;
-  bool found = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr;
-  if (found) {
-    font.path = reinterpret_cast<const char*>(file);
-    int index = 0;
-    if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) font.index = index;
-    int weight = FC_WEIGHT_REGULAR;
-    if (FcPatternGetInteger(match, FC_WEIGHT, 0, &weight) == FcResultMatch) {
-      font.bold = weight >= FC_WEIGHT_DEMIBOLD;
+    FcConfig* config = FontConfiguration::get();
+    if (config == nullptr) return false;
+    FcPattern* pattern = FcPatternCreate();
+    if (pattern == nullptr) return false;
+    if (!faceName.empty()) {
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(faceName.c_str()));
     }
-    int slant = FC_SLANT_ROMAN;
-    if (FcPatternGetInteger(match, FC_SLANT, 0, &slant) == FcResultMatch) {
-      font.italic = slant != FC_SLANT_ROMAN;
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+    FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(config, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (match == nullptr) return false;
+    FcChar8* file = nullptr;
+    bool found = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr;
+    if (found) {
+        font.path = reinterpret_cast<const char*>(file);
+        int index = 0;
+        if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) font.index = index;
+        int weight = FC_WEIGHT_REGULAR;
+        if (FcPatternGetInteger(match, FC_WEIGHT, 0, &weight) == FcResultMatch) {
+            font.bold = weight >= FC_WEIGHT_DEMIBOLD;
+        }
+        int slant = FC_SLANT_ROMAN;
+        if (FcPatternGetInteger(match, FC_SLANT, 0, &slant) == FcResultMatch) {
+            font.italic = slant != FC_SLANT_ROMAN;
+        }
     }
-  }
-  FcPatternDestroy(match);
-  return found;
+    FcPatternDestroy(match);
+    return found;
 }
+
+// Per thread: the FreeType library, the fonts found for recent requests and the last face
+// opened, so that the passes of one text (and a run of texts in one face) look fonts up once.
+class FontCache {
+  public:
+    static FontCache& forThisThread() {
+        thread_local FontCache cache;
+        return cache;
+    }
+
+    FT_Face face(const std::string& name, bool bold, bool italic, FontFile& font) {
+        if (library_.library == nullptr || !find(name, bold, italic, font)) return nullptr;
+        if (face_.face != nullptr && font.path == facePath_ && font.index == faceIndex_) {
+            return face_.face;
+        }
+        if (face_.face != nullptr) FT_Done_Face(face_.face);
+        face_.face = nullptr;
+        facePath_.clear();
+        if (FT_New_Face(library_.library, font.path.c_str(), font.index, &face_.face) != 0) {
+            face_.face = nullptr;
+            return nullptr;
+        }
+        facePath_ = font.path;
+        faceIndex_ = font.index;
+        return face_.face;
+    }
+
+  private:
+    struct Found {
+        std::string name;
+        bool bold;
+        bool italic;
+        FontFile font;
+    };
+
+    bool find(const std::string& name, bool bold, bool italic, FontFile& font) {
+        for (const Found& f : found_) {
+            if (f.name == name && f.bold == bold && f.italic == italic) {
+                font = f.font;
+                return true;
+            }
+        }
+        if (!findFont(name, bold, italic, font)) return false;
+        if (found_.size() >= 16) found_.erase(found_.begin());
+        found_.push_back({name, bold, italic, font});
+        return true;
+    }
+
+    FtLibrary library_; // declared first: it must outlive the face
+    std::vector<Found> found_;
+    std::string facePath_;
+    int faceIndex_ = -1;
+    FtFace face_;
+};
 
 // A line's coverage, one byte per pixel, lineWidth x cellHeight.
 struct LineImage {
-  int width = 0;
-  std::vector<std::uint8_t> coverage;
+    int width = 0;
+    std::vector<std::uint8_t> coverage;
 };
 
 class TextRenderer {
-public:
-  bool open(const TextParam& p) {
-    if (library_.library == nullptr) return false;
-    std::string name(p.face, strnlen(p.face, kMaxFaceName));
-    const bool bold = p.bold == 1;
-    const bool italic = (p.italic & 0xff) != 0;
-    underline_ = (p.underline & 0xff) != 0;
-    FontFile font;
-    if (!findFont(name, bold, italic, font)) return false;
-    if (FT_New_Face(library_.library, font.path.c_str(), font.index, &face_.face) != 0) {
-      return false;
-    }
-    FT_Face f = face_.face;
-    const int units = f->units_per_EM > 0 ? f->units_per_EM : 2048;
-    // Cell height = ascent + descent, from the metrics Windows-style heights are defined by.
-    long ascent = f->ascender;
-    long descent = -f->descender;
-    if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
-        os2 != nullptr && os2->usWinAscent + os2->usWinDescent > 0) {
-      ascent = os2->usWinAscent;
-      descent = os2->usWinDescent;
-    }
-    if (ascent + descent <= 0) {
-      ascent = units;
-      descent = 0;
-    }
-    const int requested = p.height;
-    if (requested < -kMaxCharacterHeight || requested > kMaxCharacterHeight) return false;
-    double em;
-    if (requested < 0) {
-      em = -requested;
-    } else if (requested > 0) {
-      em = static_cast<double>(requested) * units / static_cast<double>(ascent + descent);
-    } else {
-      em = kDefaultCharacterHeight;
-    }
-    // Fractional sizes keep a requested cell height exact.
-    em = std::max(em, 1.0);
-    if (FT_Set_Char_Size(f, 0, static_cast<FT_F26Dot6>(std::lround(em * 64)), 72, 72) != 0) {
-      return false;
-    }
-    const double scale = em / units;
-    ascent_ = static_cast<int>(std::lround(ascent * scale));
-    cellHeight_ = requested > 0 ? requested
-                                : static_cast<int>(std::lround((ascent + descent) * scale));
-    if (cellHeight_ < 1) cellHeight_ = 1;
-    underlinePosition_ = ascent_ - static_cast<int>(std::lround(f->underline_position * scale));
-    underlineThickness_ =
-        std::max(1, static_cast<int>(std::lround(f->underline_thickness * scale)));
-    // What the file lacks is synthesised: a heavier outline, a slanted one.
-    embolden_ = bold && !font.bold;
-    emboldenStrength_ = static_cast<FT_Pos>(em * 64 / 24);
-    if (italic && !font.italic) {
-      FT_Matrix shear{0x10000, 0x0366A, 0, 0x10000};  // about 12 degrees
-      FT_Set_Transform(f, &shear, nullptr);
-    }
-    return true;
-  }
-
-  int cellHeight() const { return cellHeight_; }
-
-  int measure(const std::u32string& line) {
-    long width = 0;
-    for (char32_t c : line) {
-      if (!loadGlyph(c, false)) continue;
-      width += advanceOf(face_.face->glyph);
-      if (width > kMaxDimension) return kMaxDimension + 1;
-    }
-    return static_cast<int>(width);
-  }
-
-  LineImage render(const std::u32string& line) {
-    LineImage image;
-    image.width = measure(line);
-    image.coverage.assign(static_cast<std::size_t>(image.width) *
-                              static_cast<std::size_t>(cellHeight_), 0);
-    int pen = 0;
-    for (char32_t c : line) {
-      if (!loadGlyph(c, true)) continue;
-      const FT_GlyphSlot g = face_.face->glyph;
-      const FT_Bitmap& bm = g->bitmap;
-      const int left = pen + g->bitmap_left;
-      const int top = ascent_ - g->bitmap_top;
-      for (unsigned r = 0; r < bm.rows; ++r) {
-        const int y = top + static_cast<int>(r);
-        if (y < 0 || y >= cellHeight_) continue;
-        const unsigned char* src = bm.buffer + static_cast<std::ptrdiff_t>(r) * bm.pitch;
-        for (unsigned col = 0; col < bm.width; ++col) {
-          const int x = left + static_cast<int>(col);
-          if (x < 0 || x >= image.width) continue;
-          std::uint8_t& dst = image.coverage[static_cast<std::size_t>(y) * image.width + x];
-          dst = std::max(dst, static_cast<std::uint8_t>(src[col]));
+  public:
+    bool open(const TextParam& p) {
+        std::string name(p.face, strnlen(p.face, kMaxFaceName));
+        const bool bold = p.bold == 1;
+        const bool italic = (p.italic & 0xff) != 0;
+        underline_ = (p.underline & 0xff) != 0;
+        FontFile font;
+        face_ = FontCache::forThisThread().face(name, bold, italic, font);
+        if (face_ == nullptr) return false;
+        FT_Face f = face_;
+        const int units = f->units_per_EM > 0 ? f->units_per_EM : 2048;
+        // Cell height = ascent + descent, from the metrics Windows-style heights are defined by.
+        long ascent = f->ascender;
+        long descent = -f->descender;
+        if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(f, FT_SFNT_OS2));
+            os2 != nullptr && os2->usWinAscent + os2->usWinDescent > 0) {
+            ascent = os2->usWinAscent;
+            descent = os2->usWinDescent;
         }
-      }
-      pen += advanceOf(g);
+        if (ascent + descent <= 0) {
+            ascent = units;
+            descent = 0;
+        }
+        const int requested = p.height;
+        if (requested < -kMaxCharacterHeight || requested > kMaxCharacterHeight) return false;
+        double em;
+        if (requested < 0) {
+            em = -requested;
+        } else if (requested > 0) {
+            em = static_cast<double>(requested) * units / static_cast<double>(ascent + descent);
+        } else {
+            em = kDefaultCharacterHeight;
+        }
+        // Fractional sizes keep a requested cell height exact.
+        em = std::max(em, 1.0);
+        if (FT_Set_Char_Size(f, 0, static_cast<FT_F26Dot6>(std::lround(em * 64)), 72, 72) != 0) {
+            return false;
+        }
+        const double scale = em / units;
+        ascent_ = static_cast<int>(std::lround(ascent * scale));
+        cellHeight_ = requested > 0 ? requested : static_cast<int>(std::lround((ascent + descent) * scale));
+        if (cellHeight_ < 1) cellHeight_ = 1;
+        underlinePosition_ = ascent_ - static_cast<int>(std::lround(f->underline_position * scale));
+        underlineThickness_ = std::max(1, static_cast<int>(std::lround(f->underline_thickness * scale)));
+        // What the file lacks is synthesised: a heavier outline, a slanted one.
+        embolden_ = bold && !font.bold;
+        emboldenStrength_ = static_cast<FT_Pos>(em * 64 / 24);
+        FT_Matrix shear{0x10000, 0x0366A, 0, 0x10000}; // about 12 degrees
+        FT_Set_Transform(f, italic && !font.italic ? &shear : nullptr, nullptr);
+        return true;
     }
-    if (underline_) {
-      const int from = std::clamp(underlinePosition_ - underlineThickness_ / 2, 0, cellHeight_);
-      const int to = std::clamp(from + underlineThickness_, 0, cellHeight_);
-      for (int y = from; y < to; ++y) {
-        std::fill_n(image.coverage.begin() + static_cast<std::ptrdiff_t>(y) * image.width,
-                    image.width, std::uint8_t{255});
-      }
+
+    int cellHeight() const { return cellHeight_; }
+
+    int measure(const std::u32string& line) {
+        long width = 0;
+        for (char32_t c : line) {
+            if (!loadGlyph(c, false)) continue;
+            width += advanceOf(face_->glyph);
+            if (width > kMaxDimension) return kMaxDimension + 1;
+        }
+        return static_cast<int>(width);
     }
-    return image;
-  }
 
-private:
-  bool loadGlyph(char32_t c, bool render) {
-    FT_Face f = face_.face;
-    const FT_UInt index = FT_Get_Char_Index(f, c);
-    if (FT_Load_Glyph(f, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return false;
-    if (embolden_ && f->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
-      FT_Outline_Embolden(&f->glyph->outline, emboldenStrength_);
+    LineImage render(const std::u32string& line) {
+        LineImage image;
+        image.width = measure(line);
+        image.coverage.assign(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(cellHeight_),
+                              0);
+        int pen = 0;
+        for (char32_t c : line) {
+            if (!loadGlyph(c, true)) continue;
+            const FT_GlyphSlot g = face_->glyph;
+            const FT_Bitmap& bm = g->bitmap;
+            const int left = pen + g->bitmap_left;
+            const int top = ascent_ - g->bitmap_top;
+            for (unsigned r = 0; r < bm.rows; ++r) {
+                const int y = top + static_cast<int>(r);
+                if (y < 0 || y >= cellHeight_) continue;
+                const unsigned char* src = bm.buffer + static_cast<std::ptrdiff_t>(r) * bm.pitch;
+                for (unsigned col = 0; col < bm.width; ++col) {
+                    const int x = left + static_cast<int>(col);
+                    if (x < 0 || x >= image.width) continue;
+                    std::uint8_t& dst = image.coverage[static_cast<std::size_t>(y) * image.width + x];
+                    dst = std::max(dst, static_cast<std::uint8_t>(src[col]));
+                }
+            }
+            pen += advanceOf(g);
+        }
+        if (underline_) {
+            const int from = std::clamp(underlinePosition_ - underlineThickness_ / 2, 0, cellHeight_);
+            const int to = std::clamp(from + underlineThickness_, 0, cellHeight_);
+            for (int y = from; y < to; ++y) {
+                std::fill_n(image.coverage.begin() + static_cast<std::ptrdiff_t>(y) * image.width,
+                            image.width, std::uint8_t{255});
+            }
+        }
+        return image;
     }
-    if (render && FT_Render_Glyph(f->glyph, FT_RENDER_MODE_NORMAL) != 0) return false;
-    return true;
-  }
 
-  int advanceOf(FT_GlyphSlot g) const {
-    long advance = (g->advance.x + 32) >> 6;
-    if (embolden_) advance += emboldenStrength_ >> 6;
-    return static_cast<int>(advance);
-  }
+  private:
+    bool loadGlyph(char32_t c, bool render) {
+        FT_Face f = face_;
+        const FT_UInt index = FT_Get_Char_Index(f, c);
+        if (FT_Load_Glyph(f, index, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return false;
+        if (embolden_ && f->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
+            FT_Outline_Embolden(&f->glyph->outline, emboldenStrength_);
+        }
+        if (render && FT_Render_Glyph(f->glyph, FT_RENDER_MODE_NORMAL) != 0) return false;
+        return true;
+    }
 
-  FtLibrary library_;
-  FtFace face_;
-  int ascent_ = 0;
-  int cellHeight_ = 0;
-  int underlinePosition_ = 0;
-  int underlineThickness_ = 1;
-  bool underline_ = false;
-  bool embolden_ = false;
-  FT_Pos emboldenStrength_ = 0;
+    int advanceOf(FT_GlyphSlot g) const {
+        long advance = (g->advance.x + 32) >> 6;
+        if (embolden_) advance += emboldenStrength_ >> 6;
+        return static_cast<int>(advance);
+    }
+
+    FT_Face face_ = nullptr; // owned by the thread's font cache
+    int ascent_ = 0;
+    int cellHeight_ = 0;
+    int underlinePosition_ = 0;
+    int underlineThickness_ = 1;
+    bool underline_ = false;
+    bool embolden_ = false;
+    FT_Pos emboldenStrength_ = 0;
 };
 
 struct Layout {
-  bool vertical;
-  int align;  // 0 left, 1 centre, 2 right (along the text direction)
+    bool vertical;
+    int align; // 0 left, 1 centre, 2 right (along the text direction)
 };
-Layout layoutOf(int layout) { return {layout >= 3, layout % 3}; }
+Layout layoutOf(int layout) {
+    return {layout >= 3, layout % 3};
+}
 
 // The text's size: (widest line, lines x cell height), turned for vertical layouts.
-bool measureText(TextRenderer& renderer, const std::vector<std::u32string>& lines, int layout,
-                 int& width, int& height, std::vector<int>& lineWidths) {
-  int widest = 0;
-  for (const auto& line : lines) {
-    lineWidths.push_back(renderer.measure(line));
-    widest = std::max(widest, lineWidths.back());
-  }
-  const long total = static_cast<long>(renderer.cellHeight()) * static_cast<long>(lines.size());
-  if (widest > kMaxDimension || total > kMaxDimension) return false;
-  width = layoutOf(layout).vertical ? static_cast<int>(total) : widest;
-  height = layoutOf(layout).vertical ? widest : static_cast<int>(total);
-  return true;
+bool measureText(TextRenderer& renderer, const std::vector<std::u32string>& lines, int layout, int& width,
+                 int& height, std::vector<int>& lineWidths) {
+    int widest = 0;
+    for (const auto& line : lines) {
+        lineWidths.push_back(renderer.measure(line));
+        widest = std::max(widest, lineWidths.back());
+    }
+    const long total = static_cast<long>(renderer.cellHeight()) * static_cast<long>(lines.size());
+    if (widest > kMaxDimension || total > kMaxDimension) return false;
+    width = layoutOf(layout).vertical ? static_cast<int>(total) : widest;
+    height = layoutOf(layout).vertical ? widest : static_cast<int>(total);
+    return true;
 }
 
 int text(ImageInfo& info) {
-  if (info.lpParam == nullptr) return kNotSupported;
-  TextParam param;
-  std::memcpy(&param, info.lpParam, sizeof param);
-  if (param.text == nullptr || param.face == nullptr) return kNotSupported;
-  if (param.layout < 0 || param.layout > 5) return kNotSupported;
-  TextRenderer renderer;
-  if (!renderer.open(param)) return kNotSupported;
-  const std::vector<std::u32string> lines = splitLines(param.text);
-  int width = 0;
-  int height = 0;
-  std::vector<int> lineWidths;
-  if (!measureText(renderer, lines, param.layout, width, height, lineWidths)) {
-    return kNotSupported;
-  }
-  if (width < 1 || height < 1) return kTooSmall;
-  if (info.dwMode == RK_MODE_QUERY) {
-    info.wFlagA = 1;
-    info.wFlagB = 0;
-    info.nDstType = RK_TYPE_RGB24;
-    info.nDstBitCount = 24;
-    info.nDstWidth = width;
-    info.nDstHeight = height;
-    info.nDstPlanes = 1;
-    info.nDstChannels = 3;
+    if (info.lpParam == nullptr) return kNotSupported;
+    TextParam param;
+    std::memcpy(&param, info.lpParam, sizeof param);
+    if (param.text == nullptr || param.face == nullptr) return kNotSupported;
+    if (param.layout < 0 || param.layout > 5) return kNotSupported;
+    TextRenderer renderer;
+    if (!renderer.open(param)) return kNotSupported;
+    const std::vector<std::u32string> lines = splitLines(param.text);
+    int width = 0;
+    int height = 0;
+    std::vector<int> lineWidths;
+    if (!measureText(renderer, lines, param.layout, width, height, lineWidths)) {
+        return kNotSupported;
+    }
+    if (width < 1 || height < 1) return kTooSmall;
+    if (info.dwMode == RK_MODE_QUERY) {
+        info.wFlagA = 1;
+        info.wFlagB = 0;
+        info.nDstType = RK_TYPE_RGB24;
+        info.nDstBitCount = 24;
+        info.nDstWidth = width;
+        info.nDstHeight = height;
+        info.nDstPlanes = 1;
+        info.nDstChannels = 3;
+        return kSucceed;
+    }
+    MaskTile* mask = info.lpMask;
+    if (mask == nullptr || mask->lpBits == nullptr || info.lpExtra == nullptr) return kNotSupported;
+
+    // Coverage of the whole picture, top row first as it is seen.
+    std::vector<std::uint8_t> coverage(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    const Layout layout = layoutOf(param.layout);
+    const int cell = renderer.cellHeight();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const LineImage line = renderer.render(lines[i]);
+        const int extent = layout.vertical ? height : width;
+        const int anchor = layout.align == 0 ? 0 : layout.align == 1 ? extent / 2 : extent;
+        const int offset = layout.align == 0 ? 0 : layout.align == 1 ? line.width / 2 : line.width;
+        const int along = anchor - offset;             // where the line starts in its direction
+        const int across = static_cast<int>(i) * cell; // distance of the line's top from the anchor
+        for (int v = 0; v < cell; ++v) {
+            for (int u = 0; u < line.width; ++u) {
+                const std::uint8_t a = line.coverage[static_cast<std::size_t>(v) * line.width + u];
+                if (a == 0) continue;
+                // Vertical text is turned clockwise: its top faces the right edge, it runs downwards.
+                const int x = layout.vertical ? width - 1 - (across + v) : along + u;
+                const int y = layout.vertical ? along + u : across + v;
+                if (x < 0 || x >= width || y < 0 || y >= height) continue;
+                std::uint8_t& c = coverage[static_cast<std::size_t>(y) * width + x];
+                c = std::max(c, a);
+            }
+        }
+    }
+
+    // White text is drawn black for the mask and then painted over with white.
+    const bool white = (param.color & 0xFFFFFF) == 0xFFFFFF;
+    const int colour[3] = {white ? 0 : static_cast<int>(param.color >> 16 & 0xff),
+                           white ? 0 : static_cast<int>(param.color >> 8 & 0xff),
+                           white ? 0 : static_cast<int>(param.color & 0xff)};
+    mask->dwSize = sizeof(MaskTile);
+    mask->lpNext = nullptr;
+    mask->nLeft = 0;
+    mask->nTop = 0;
+    mask->nWidth = width;
+    mask->nHeight = height;
+    auto* extra = static_cast<std::uint8_t*>(info.lpExtra);
+    const std::ptrdiff_t stride = dstStride(info);
+    // Rows in memory run bottom-up, as in every image of the suite.
+    for (int r = 0; r < height; ++r) {
+        const std::uint8_t* cov = coverage.data() + static_cast<std::size_t>(height - 1 - r) * width;
+        std::uint8_t* out = dstRow(info, r);
+        std::uint8_t* bits = mask->lpBits + static_cast<std::size_t>(r) * width;
+        std::uint8_t* extraRow = extra + static_cast<std::size_t>(r) * width;
+        for (int x = 0; x < width; ++x) {
+            const int a = cov[x];
+            std::uint8_t* px = out + 3 * static_cast<std::ptrdiff_t>(x);
+            for (int c = 0; c < 3; ++c) {
+                px[c] = static_cast<std::uint8_t>((255 * (255 - a) + colour[c] * a + 127) / 255);
+            }
+            const bool ink = px[0] != 255 || px[1] != 255 || px[2] != 255;
+            bits[x] = extraRow[x] = ink ? 255 : 0;
+            if (white) px[0] = px[1] = px[2] = 255;
+        }
+        std::memset(out + 3 * static_cast<std::ptrdiff_t>(width), 0,
+                    static_cast<std::size_t>(stride - 3 * static_cast<std::ptrdiff_t>(width)));
+    }
     return kSucceed;
-  }
-  MaskTile* mask = info.lpMask;
-  if (mask == nullptr || mask->lpBits == nullptr || info.lpExtra == nullptr) return kNotSupported;
-
-  // Coverage of the whole picture, top row first as it is seen.
-  std::vector<std::uint8_t> coverage(static_cast<std::size_t>(width) *
-                                     static_cast<std::size_t>(height), 0);
-  const Layout layout = layoutOf(param.layout);
-  const int cell = renderer.cellHeight();
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const LineImage line = renderer.render(lines[i]);
-    const int extent = layout.vertical ? height : width;
-    const int anchor = layout.align == 0 ? 0 : layout.align == 1 ? extent / 2 : extent;
-    const int offset = layout.align == 0 ? 0 : layout.align == 1 ? line.width / 2 : line.width;
-    const int along = anchor - offset;  // where the line starts in its direction
-    const int across = static_cast<int>(i) * cell;  // distance of the line's top from the anchor
-    for (int v = 0; v < cell; ++v) {
-      for (int u = 0; u < line.width; ++u) {
-        const std::uint8_t a = line.coverage[static_cast<std::size_t>(v) * line.width + u];
-        if (a == 0) continue;
-        // Vertical text is turned clockwise: its top faces the right edge, it runs downwards.
-        const int x = layout.vertical ? width - 1 - (across + v) : along + u;
-        const int y = layout.vertical ? along + u : across + v;
-        if (x < 0 || x >= width || y < 0 || y >= height) continue;
-        std::uint8_t& c = coverage[static_cast<std::size_t>(y) * width + x];
-        c = std::max(c, a);
-      }
-    }
-  }
-
-  // White text is drawn black for the mask and then painted over with white.
-  const bool white = (param.color & 0xFFFFFF) == 0xFFFFFF;
-  const int colour[3] = {white ? 0 : static_cast<int>(param.color >> 16 & 0xff),
-                         white ? 0 : static_cast<int>(param.color >> 8 & 0xff),
-                         white ? 0 : static_cast<int>(param.color & 0xff)};
-  mask->dwSize = sizeof(MaskTile);
-  mask->lpNext = nullptr;
-  mask->nLeft = 0;
-  mask->nTop = 0;
-  mask->nWidth = width;
-  mask->nHeight = height;
-  auto* extra = static_cast<std::uint8_t*>(info.lpExtra);
-  const std::ptrdiff_t stride = dstStride(info);
-  // Rows in memory run bottom-up, as in every image of the suite.
-  for (int r = 0; r < height; ++r) {
-    const std::uint8_t* cov = coverage.data() + static_cast<std::size_t>(height - 1 - r) * width;
-    std::uint8_t* out = dstRow(info, r);
-    std::uint8_t* bits = mask->lpBits + static_cast<std::size_t>(r) * width;
-    std::uint8_t* extraRow = extra + static_cast<std::size_t>(r) * width;
-    for (int x = 0; x < width; ++x) {
-      const int a = cov[x];
-      std::uint8_t* px = out + 3 * static_cast<std::ptrdiff_t>(x);
-      for (int c = 0; c < 3; ++c) {
-        px[c] = static_cast<std::uint8_t>((255 * (255 - a) + colour[c] * a + 127) / 255);
-      }
-      const bool ink = px[0] != 255 || px[1] != 255 || px[2] != 255;
-      bits[x] = extraRow[x] = ink ? 255 : 0;
-      if (white) px[0] = px[1] = px[2] = 255;
-    }
-    std::memset(out + 3 * static_cast<std::ptrdiff_t>(width), 0,
-                static_cast<std::size_t>(stride - 3 * static_cast<std::ptrdiff_t>(width)));
-  }
-  return kSucceed;
 }
 
-}  // namespace
+} // namespace
 
 RASTERKIT_OPERATION(RK_OP_TEXT, text);
 
-}  // namespace rasterkit
+} // namespace rasterkit
