@@ -1,5 +1,6 @@
 #include "picture_info.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tandemscan {
@@ -68,6 +69,19 @@ PictureInfoLines describePicture(const PictureFacts& f, const TranslateText& tra
         lines.resolution = fillNumbers(tr("Resolution: %ld DPI"), {dotsPerInch(f.xPelsPerMeter)});
     }
     return lines;
+}
+
+FitRect fitIntoBox(int boxWidth, int boxHeight, int imageWidth, int imageHeight) {
+    if (boxWidth <= 0 || boxHeight <= 0 || imageWidth <= 0 || imageHeight <= 0) return {};
+    // Compare the proportions without division: image w/h against box w/h.
+    const long long wide = static_cast<long long>(imageWidth) * boxHeight;
+    const long long tall = static_cast<long long>(imageHeight) * boxWidth;
+    if (wide >= tall) {
+        const int height = std::max(1, static_cast<int>(static_cast<long long>(boxWidth) * imageHeight / imageWidth));
+        return {0, (boxHeight - height) / 2, boxWidth, height};
+    }
+    const int width = std::max(1, static_cast<int>(static_cast<long long>(boxHeight) * imageWidth / imageHeight));
+    return {(boxWidth - width) / 2, 0, width, boxHeight};
 }
 
 }  // namespace tandemscan

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <system_error>
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,7 +36,9 @@ ProgramPaths::ProgramPaths(fs::path programDir, const Environment& environment)
     }
     tempRoot_ = read("TMPDIR");
     if (tempRoot_.empty() || tempRoot_.is_relative()) tempRoot_ = "/tmp";
-    user_ = std::to_string(::getuid());
+    // The folder name carries the account's name, as the manual page tells users where to look.
+    const passwd* account = ::getpwuid(::getuid());
+    user_ = account && account->pw_name && *account->pw_name ? account->pw_name : std::to_string(::getuid());
 }
 
 fs::path ProgramPaths::dataFile(const std::string& name) const {
