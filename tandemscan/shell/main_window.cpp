@@ -1,0 +1,620 @@
+#include "main_window.h"
+
+#include "help_window.h"
+#include "part_preview.h"
+#include "string_table.h"
+
+#include "engine/image_file.h"
+#include "explain_dlg.h"
+#include "file_save_as_dlg.h"
+#include "ini_file.h"
+#include "mutilang.h"
+#include "pic_show_dlg.h"
+#include "value_dialogs.h"
+#include "workspace/view/workspace_view.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QSizeGrip>
+#include <QStyle>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <cstdlib>
+#include <exception>
+#include <new>
+
+namespace tandemscan {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int helpButtonId = 1012;
+
+QString fromPath(const fs::path& path) { return QString::fromStdString(path.string()); }
+
+WindowRect toWindowRect(const QRect& r) { return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
+
+QRect toQRect(const WindowRect& r) { return {r.left, r.top, r.width(), r.height()}; }
+
+QRect toQRect(const ControlRect& r) { return {r.x, r.y, r.width, r.height}; }
+
+// Bits per pixel behind a part's colour kind (a colour-table count, or the depth itself).
+std::uint32_t bitsOfColourKind(std::uint32_t kind) {
+    if (kind == 24) return 24;
+    return kind == 1 || kind == 2 ? 1 : 8;
+}
+
+bool hasSupportedExtension(const QString& path) {
+    const QString tail = path.right(3).toLower();
+    return tail == QLatin1String("bmp") || tail == QLatin1String("jpg");
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Options options)
+    : options_(std::move(options)), paths_(options_.programDir), prompts_(options_.prompts) {
+    if (!prompts_) prompts_ = std::make_shared<UserPrompts>();
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(QString::fromLatin1(programCaption));
+    // The pane size and every other size follow the screen's logical resolution, once.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) dpiScale_ = screen->logicalDotsPerInchX() / 96.0;
+    base_ = LayoutBase(dpiScale_);
+}
+
+MainWindow::~MainWindow() {
+    qApp->removeEventFilter(this);
+    // Windows go before the objects behind them; the language component goes last of all.
+    delete help_;
+    help_ = nullptr;
+    scanner_.close();
+    delete workspace_;
+    workspace_ = nullptr;
+    settings_.reset();
+    imageComponent_.reset();
+    deleteWorkingFiles(paths_.workingDir());
+    if (language_) language_->PowerOff();
+    language_.reset();
+}
+
+QString MainWindow::translate(const QString& english) const {
+    return language_ ? language_->translate(english) : english;
+}
+
+QString MainWindow::text(int id) const {
+    const auto english = stringText(id);
+    return translate(QString::fromUtf8(english.data(), static_cast<qsizetype>(english.size())));
+}
+
+void MainWindow::showMessage(QMessageBox::Icon icon, const QString& caption, const QString& message) {
+    prompts_->message(isVisible() ? this : nullptr, icon, caption, message);
+}
+
+void MainWindow::showStringMessage(int captionId, int textId, bool show) {
+    if (show) showMessage(QMessageBox::Critical, text(captionId), text(textId));
+}
+
+QPushButton* MainWindow::button(const char* objectName) const {
+    return findChild<QPushButton*>(QLatin1String(objectName));
+}
+
+bool MainWindow::initialise() {
+    // The language first: every text after this point passes through it.
+    language_ = std::make_unique<CMutiLang>();
+    const fs::path messages = options_.messageFile.empty() ? paths_.dataFile(messageFileName) : options_.messageFile;
+    language_->PowerOn(messages.c_str());
+
+    setWindowIcon(QIcon(QStringLiteral(":/icons/tandemscan.svg")));
+
+    settings_ = std::make_unique<SettingsStore>(paths_.settingsFile(settingsFileName));
+    settings_->load();
+    firstRun_ = settings_->firstRun();
+
+    std::string why;
+    imageComponent_ = ImageFileLibrary::load(paths_.programDir(), &why);
+    if (!imageComponent_) {
+        showMessage(QMessageBox::Critical, QString::fromLatin1(programCaption),
+                    translate(QStringLiteral("ZedOROV.so not found!")));
+        return false;
+    }
+
+    const fs::path scannerPath = paths_.programDir() / scannerComponentName;
+    std::error_code ignored;
+    if (!fs::exists(scannerPath, ignored)) {
+        showMessage(QMessageBox::Critical, QString::fromLatin1(programCaption),
+                    translate(QStringLiteral("RezuzID.so not found!")));
+        return false;
+    }
+    // A scanner component that will not start only means that no scanner is offered.
+    scanner_.start(scannerPath, static_cast<std::uintptr_t>(winId()));
+
+    buildControls();
+    setTooltips();
+    language_->InitMultiLangDlg(this);
+    fillLists();
+    palettePosition_ = firstRun_ ? IntPoint{} : [this] {
+        const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
+        return settings_->palettePosition(screen.width(), screen.height());
+    }();
+    createWorkspace();
+    placeWindow();
+    moveExplain_ = firstRun_ ? 1 : settings_->moveExplain();
+    computeSizeLimits();
+    connectButtons();
+    qApp->installEventFilter(this);
+    initialised_ = true;
+    layoutControls(width(), height());
+    if (firstRun_ && options_.showHelpOnFirstRun) showHelp(QString::fromLatin1(firstRunTopic));
+    return true;
+}
+
+void MainWindow::buildControls() {
+    topFrame_ = new QFrame(this);
+    topFrame_->setObjectName(QStringLiteral("topFrame"));
+    topFrame_->setFrameShape(QFrame::StyledPanel);
+    workFrame_ = new QFrame(this);
+    workFrame_->setObjectName(QStringLiteral("workFrame"));
+    workFrame_->setFrameShape(QFrame::StyledPanel);
+    const char* listNames[] = {"dataSource", "colourType", "resolution", "descreen"};
+    for (std::size_t i = 0; i < lists_ui_.size(); ++i) {
+        lists_ui_[i] = new QComboBox(this);
+        lists_ui_[i]->setObjectName(QLatin1String(listNames[i]));
+    }
+    const auto makeButton = [this](const char* name, const char* label) {
+        auto* b = new QPushButton(QString::fromLatin1(label), this);
+        b->setObjectName(QLatin1String(name));
+        b->setAutoDefault(false);
+        return b;
+    };
+    inputButtons_[0] = makeButton("inputLeft", "&Input");
+    clearButtons_[0] = makeButton("clearLeft", "&Clear");
+    inputButtons_[1] = makeButton("inputRight", "I&nput");
+    clearButtons_[1] = makeButton("clearRight", "C&lear");
+    originalType_ = makeButton("originalType", "&Original Type");
+    preview_ = makeButton("preview", "&Preview");
+    sendTo_ = makeButton("sendTo", "&Send to...");
+    saveAs_ = makeButton("saveAs", "S&ave as...");
+    buy_ = makeButton("buy", "Buy");
+    exit_ = makeButton("exit", "E&xit");
+    help_button_ = makeButton("help", "&Help");
+    // Created hidden: the original size normally keeps its A3 default.
+    originalType_->hide();
+    for (auto* b : {clearButtons_[0], clearButtons_[1], preview_, sendTo_, saveAs_}) b->setEnabled(false);
+    grip_ = new QSizeGrip(this);
+    grip_->setObjectName(QStringLiteral("sizeGrip"));
+}
+
+void MainWindow::setTooltips() {
+    const std::pair<QWidget*, int> tips[] = {
+        {lists_ui_[0], IdsTipDataSource}, {lists_ui_[3], IdsTipDescreen},   {lists_ui_[1], IdsTipColorType},
+        {lists_ui_[2], IdsTipResolution}, {clearButtons_[0], IdsTipClearLeft}, {inputButtons_[0], IdsTipInputLeft},
+        {inputButtons_[1], IdsTipInputRight}, {clearButtons_[1], IdsTipClearRight}, {preview_, IdsTipPreview},
+        {originalType_, IdsTipPaperSize}, {sendTo_, IdsTipSendTo},     {saveAs_, IdsTipSaveAs},
+        {exit_, IdsTipExit},              {help_button_, IdsTipHelp},
+    };
+    for (const auto& [widget, id] : tips) widget->setToolTip(text(id));
+}
+
+void MainWindow::fillLists() {
+    StoredChoices stored;
+    stored.firstRun = firstRun_;
+    stored.driverName = settings_->driverName();
+    stored.imageType = settings_->imageType();
+    stored.resolutionIndex = settings_->resolutionIndex();
+    stored.resolutionValue = settings_->resolutionValue();
+    lists_.fill(stored, scanner_.enumerate(settings_->driverCount()), scan_);
+    applyListsToWidgets();
+    scannerInputAllowed_ = !(scan_.source == DataSource::Scanner && !scan_.scannerAvailable);
+}
+
+void MainWindow::applyListsToWidgets() {
+    const ChoiceList* models[] = {&lists_.source, &lists_.colour, &lists_.resolution, &lists_.descreen};
+    for (std::size_t i = 0; i < lists_ui_.size(); ++i) {
+        QComboBox* combo = lists_ui_[i];
+        const QSignalBlocker quiet(combo);
+        combo->clear();
+        for (const auto& entry : models[i]->entries) combo->addItem(translate(QString::fromStdString(entry)));
+        combo->setCurrentIndex(models[i]->current);
+        combo->setEnabled(models[i]->enabled);
+    }
+}
+
+void MainWindow::createWorkspace() {
+    workspace_ = new WorkspaceView(this);
+    workspace_->setObjectName(QStringLiteral("workspace"));
+    workspace_->setTranslator([this](const QString& english) { return translate(english); });
+    connect(workspace_, &WorkspaceView::toolStateChanged, this, &MainWindow::relayToolState);
+    connect(workspace_, &WorkspaceView::clearEnabledChanged, this,
+            [this](int side, bool on) { clearButtons_[static_cast<std::size_t>(side & 1)]->setEnabled(on); });
+    connect(workspace_, &WorkspaceView::inputEnabledChanged, this, [this](int side, bool on) {
+        inputButtons_[static_cast<std::size_t>(side & 1)]->setEnabled(on && scannerInputAllowed_);
+    });
+    connect(workspace_, &WorkspaceView::outputEnabledChanged, this, [this](bool on) {
+        preview_->setEnabled(on);
+        saveAs_->setEnabled(on);
+        // Send to waits for its export path; it stays off until then.
+    });
+    connect(workspace_, &WorkspaceView::moveToolSelected, this, [this] {
+        if (moveExplain_ != 1) return;
+        ExplainDlg dialog(this, language_.get());
+        prompts_->runDialog(dialog);
+        moveExplain_ = dialog.explainFlag();
+    });
+    workspace_->setGeometry(base_.workspaceLeft, base_.workspaceTop, 2 * base_.paneWidth + 1, base_.paneHeight);
+    workspace_->resizePanes(base_.paneWidth, base_.paneHeight);
+    workspace_->show();
+}
+
+void MainWindow::placeWindow() {
+    const IntSize first = minimumWindowSize(dpiScale_);
+    QRect rect;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect desktop = screen ? screen->availableVirtualGeometry() : QRect(0, 0, 1024, 768);
+    if (firstRun_) {
+        rect = QRect(QPoint(0, 0), QSize(first.width, first.height));
+        rect.moveCenter(desktop.center());
+    } else {
+        rect = toQRect(settings_->windowRect());
+        // A place on a screen that is no longer there, or no size at all, starts centred.
+        if (rect.width() < first.width || rect.height() < first.height) rect.setSize(QSize(first.width, first.height));
+        if (!desktop.intersects(rect)) rect.moveCenter(desktop.center());
+    }
+    setGeometry(rect);
+    startRect_ = toWindowRect(rect);
+    lastRect_ = startRect_;
+}
+
+void MainWindow::computeSizeLimits() {
+    minimum_ = minimumWindowSize(dpiScale_);
+    ratio_ = aspectRatio(minimum_);
+    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
+    const WindowRect maximised = maximisedRect(screen.width(), screen.height(), paletteWidth_, ratio_);
+    maximum_ = {std::max(maximised.width(), minimum_.width), std::max(maximised.height(), minimum_.height)};
+    setMinimumSize(minimum_.width, minimum_.height);
+    setMaximumSize(maximum_.width, maximum_.height);
+    grip_->resize(style()->pixelMetric(QStyle::PM_ScrollBarExtent), style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+}
+
+void MainWindow::connectButtons() {
+    connect(lists_ui_[0], &QComboBox::activated, this, &MainWindow::sourceChosen);
+    connect(lists_ui_[1], &QComboBox::activated, this, [this](int index) { lists_.chooseColour(index, scan_); });
+    connect(lists_ui_[2], &QComboBox::activated, this, &MainWindow::resolutionChosen);
+    connect(lists_ui_[3], &QComboBox::activated, this, &MainWindow::descreenChosen);
+    connect(inputButtons_[0], &QPushButton::clicked, this, [this] { inputPart(0); });
+    connect(inputButtons_[1], &QPushButton::clicked, this, [this] { inputPart(1); });
+    connect(clearButtons_[0], &QPushButton::clicked, this, [this] { clearPart(0); });
+    connect(clearButtons_[1], &QPushButton::clicked, this, [this] { clearPart(1); });
+    connect(preview_, &QPushButton::clicked, this, &MainWindow::previewJoined);
+    connect(saveAs_, &QPushButton::clicked, this, &MainWindow::saveAs);
+    connect(buy_, &QPushButton::clicked, this, &MainWindow::buy);
+    connect(exit_, &QPushButton::clicked, this, &QWidget::close);
+    connect(help_button_, &QPushButton::clicked, this, [this] { showHelp(); });
+    connect(originalType_, &QPushButton::clicked, this, [this] {
+        DialogContext context{language_.get(), {}};
+        OriginalTypeDialog dialog(originalWidth_, originalHeight_, context, this);
+        if (prompts_->runDialog(dialog) == QDialog::Accepted) {
+            originalWidth_ = dialog.width();
+            originalHeight_ = dialog.height();
+        }
+    });
+    auto* merge = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_A), this);
+    connect(merge, &QShortcut::activated, this, &MainWindow::autoMerge);
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [this] { showHelp(); });
+}
+
+void MainWindow::sourceChosen(int index) {
+    scannerInputAllowed_ = lists_.chooseSource(index, scan_);
+    const ChoiceList* models[] = {&lists_.colour, &lists_.resolution, &lists_.descreen};
+    for (std::size_t i = 0; i < 3; ++i) lists_ui_[i + 1]->setEnabled(models[i]->enabled);
+    for (int side = 0; side < 2; ++side) {
+        const bool locked = workspace_ && workspace_->model().isLocked(side);
+        inputButtons_[static_cast<std::size_t>(side)]->setEnabled(scannerInputAllowed_ && !locked);
+    }
+}
+
+void MainWindow::resolutionChosen(int index) {
+    lists_.chooseResolution(index, scan_, [this]() -> std::optional<int> {
+        DialogContext context{language_.get(), {}};
+        SliderValueDialog dialog(SliderValueDialog::Kind::CustomResolution, context, this);
+        if (prompts_->runDialog(dialog) != QDialog::Accepted) return std::nullopt;
+        return dialog.result();
+    });
+    applyListsToWidgets();
+}
+
+void MainWindow::descreenChosen(int index) {
+    lists_.chooseDescreen(index, scan_, [this]() -> std::optional<int> {
+        DialogContext context{language_.get(), {}};
+        SliderValueDialog dialog(SliderValueDialog::Kind::Descreen, context, this);
+        if (prompts_->runDialog(dialog) != QDialog::Accepted) return std::nullopt;
+        return dialog.result();
+    });
+    applyListsToWidgets();
+}
+
+void MainWindow::relayToolState(int code, int argument) {
+    // Ctrl+A follows the palette's automatic merge button until the palette itself exists.
+    switch (static_cast<ToolState>(code)) {
+    case ToolState::AutoMergeWidth: autoMergeOffered_ = argument == 1; break;
+    case ToolState::NoUnlockedPart:
+    case ToolState::OnePart:
+    case ToolState::OneLocked: autoMergeOffered_ = false; break;
+    case ToolState::OtherLocked: autoMergeOffered_ = argument == 0 && autoMergeOffered_; break;
+    default: break;
+    }
+}
+
+void MainWindow::clearLock(int side) {
+    if (workspace_ && workspace_->model().isLocked(side)) workspace_->model().toggleLock(side);
+}
+
+bool MainWindow::validateScanInput(int side, int* code) const {
+    const MergeWorkspace& model = workspace_->model();
+    if (!model.holdsPart(1 - side)) return true;
+    const PartReference existing = model.copyPartReference();
+    const int bits = scan_.imageType == ColourType::LineArt ? 1 : scan_.imageType == ColourType::Gray ? 8 : 24;
+    const bool gray = scan_.imageType == ColourType::Gray;
+    const int dpi = scan_.resolutionIndex == customResolutionEntry ? scan_.resolution : resolutionForIndex(scan_.resolutionIndex);
+    const auto pelsPerMeter = static_cast<std::int32_t>(dpi * 39.37 + 0.5);
+    const std::uint32_t existingBits = bitsOfColourKind(existing.colourKind);
+    if (existingBits != static_cast<std::uint32_t>(bits)) {
+        *code = 3;
+    } else if (existing.gray != gray) {
+        *code = 1;
+    } else if (std::abs(existing.xPelsPerMeter - pelsPerMeter) >= 20) {
+        *code = 2;
+    } else {
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::inputPart(int side) {
+    if (!workspace_) return;
+    if (scan_.source == DataSource::Scanner) {
+        if (!scan_.scannerAvailable) return;
+        int code = 0;
+        if (!validateScanInput(side, &code)) {
+            const int ids[] = {0, IdsTypeNotSupported, IdsResolutionDiffers, IdsTypeDiffers};
+            showStringMessage(IdsError, ids[code]);
+            return;
+        }
+        clearLock(side);
+        showMessage(QMessageBox::Information, QString::fromLatin1(programCaption),
+                    translate(QStringLiteral("Scanning is not available yet; input the part from a file.")));
+        return;
+    }
+    CPicShowDlg dialog(this, language_.get(), makePartPreviewReader(imageComponent_));
+    if (prompts_->runDialog(dialog) != QDialog::Accepted) return;
+    const QString path = dialog.chosenPath();
+    if (path.isEmpty()) return;
+    loadPartFile(side, path);
+}
+
+bool MainWindow::loadPartFile(int side, const QString& path) {
+    if (!workspace_ || side < 0 || side > 1) return false;
+    if (!QFileInfo(path).isFile()) {
+        showStringMessage(IdsError, IdsFileMissing);
+        return false;
+    }
+    // Only the extension's letters decide; the path keeps its case, as Linux names are exact.
+    if (!hasSupportedExtension(path)) {
+        showStringMessage(IdsError, IdsFormatNotSupported);
+        return false;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool loaded = workspace_->model().loadPart(path.toStdString(), side);
+    QApplication::restoreOverrideCursor();
+    clearLock(side);
+    return loaded;
+}
+
+void MainWindow::clearPart(int side) {
+    if (!workspace_) return;
+    clearLock(side);
+    workspace_->model().clearSide(side);
+}
+
+bool MainWindow::previewJoined() { return workspace_ && workspace_->showPreview(); }
+
+bool MainWindow::autoMerge() {
+    if (!workspace_ || !autoMergeOffered_) return false;
+    MergeWorkspace& model = workspace_->model();
+    if (model.placeAutomatically(originalWidth_)) {
+        workspace_->showJoinedImage();
+        return true;
+    }
+    // A refused automatic merge falls back to the move tool, as the palette's button does.
+    model.toolCommand(ToolCommand::Move, paletteState_ == 1);
+    return false;
+}
+
+bool MainWindow::saveAs() {
+    if (!workspace_) return false;
+    MergeWorkspace& model = workspace_->model();
+    int listId = IdsFormatsColour;
+    switch (model.workingBitsPerPixel()) {
+    case 1: listId = IdsFormatsLineArt; break;
+    case 8: listId = IdsFormatsGray; break;
+    default: listId = model.loadedEightBit() ? IdsFormatsColourFromGray : IdsFormatsColour; break;
+    }
+    CFileSaveAsDlg dialog(this, language_.get(), QString(), std::string(stringText(listId)), QStringLiteral("*.bmp"));
+    if (prompts_->runDialog(dialog) != QDialog::Accepted) {
+        saved_ = false;
+        return false;
+    }
+    const QString path = dialog.chosenPath();
+    bool written = false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        written = model.saveMerged(path.toStdString());
+    } catch (const std::bad_alloc&) {
+        written = false;
+    } catch (const std::exception&) {
+        written = false;
+    }
+    QApplication::restoreOverrideCursor();
+    // Only a file that was really written counts as saved work.
+    if (written) model.isModified(true);
+    saved_ = written;
+    return written;
+}
+
+void MainWindow::buy() {
+    const fs::path file = paths_.dataFile(linkFileName);
+    std::error_code ignored;
+    if (!fs::exists(file, ignored)) return;
+    IniFile ini(file);
+    ini.load();
+    const QString address = QString::fromStdString(ini.readString("Link", "url1"));
+    const QUrl url = QUrl::fromUserInput(address);
+    if (address.isEmpty() || !url.isValid() || !QDesktopServices::openUrl(url)) {
+        showMessage(QMessageBox::Critical, text(IdsError), translate(QStringLiteral("Open URL Error!")));
+    }
+}
+
+void MainWindow::showHelp(const QString& topic) {
+    if (!help_) help_ = new HelpWindow(this, language_.get(), fromPath(paths_.programDir() / "TShelp"));
+    help_->showTopic(topic);
+    help_->show();
+    help_->raise();
+}
+
+void MainWindow::startPuzzle() {
+    const QString program = fromPath(paths_.programDir() / puzzleProgram);
+    if (!QFileInfo(program).isExecutable() || !QProcess::startDetached(program, {})) {
+        showMessage(QMessageBox::Warning, QString::fromLatin1(programCaption),
+                    translate(QStringLiteral("Tilex/Tilex not found!")));
+    }
+}
+
+WindowRect MainWindow::currentRect() const { return toWindowRect(isMaximized() ? normalGeometry() : geometry()); }
+
+void MainWindow::writeSettings() {
+    WindowRect rect = currentRect();
+    if (rect.right < 1 || rect.bottom < 1 || rect.left > 2499 || rect.top > 2499) rect = startRect_;
+    settings_->save(scan_, rect, minimum_, palettePosition_, moveExplain_);
+}
+
+bool MainWindow::requestExit() {
+    if (!initialised_) return true;
+    if (!workspace_ || !workspace_->model().isModified(false)) {
+        writeSettings();
+        return true;
+    }
+    while (true) {
+        const auto answer = prompts_->askYesNoCancel(this, text(IdsConfirm), text(IdsSaveQuestion));
+        if (answer == QMessageBox::No) {
+            writeSettings();
+            return true;
+        }
+        if (answer != QMessageBox::Yes) return false;
+        // Saved from the question: the window ends at once, without writing the settings.
+        if (saveAs()) return true;
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (closing_ || requestExit()) {
+        closing_ = true;
+        if (help_) help_->close();
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::layoutControls(int cx, int cy) {
+    if (!workspace_) return;
+    layout_ = layoutFor(cx, cy, base_);
+    topFrame_->setGeometry(toQRect(layout_.topFrame));
+    workFrame_->setGeometry(toQRect(layout_.workFrame));
+    for (std::size_t i = 0; i < lists_ui_.size(); ++i) lists_ui_[i]->setGeometry(toQRect(layout_.lists[i]));
+    inputButtons_[0]->setGeometry(toQRect(layout_.inputLeft));
+    clearButtons_[0]->setGeometry(toQRect(layout_.clearLeft));
+    inputButtons_[1]->setGeometry(toQRect(layout_.inputRight));
+    clearButtons_[1]->setGeometry(toQRect(layout_.clearRight));
+    originalType_->setGeometry(toQRect(layout_.originalType));
+    preview_->setGeometry(toQRect(layout_.preview));
+    sendTo_->setGeometry(toQRect(layout_.sendTo));
+    saveAs_->setGeometry(toQRect(layout_.saveAs));
+    buy_->setGeometry(toQRect(layout_.buy));
+    exit_->setGeometry(toQRect(layout_.exit));
+    help_button_->setGeometry(toQRect(layout_.help));
+    workspace_->model().setPaneFactor(layout_.zoomPercent);
+    workspace_->move(layout_.workspace.x, layout_.workspace.y);
+    workspace_->resizePanes(layout_.paneWidth, layout_.paneHeight);
+    grip_->move(cx - grip_->width(), cy - grip_->height());
+    grip_->setVisible(!isMaximized());
+    grip_->raise();
+    update();
+}
+
+void MainWindow::keepProportions(const WindowRect& before) {
+    const WindowRect now = toWindowRect(geometry());
+    const auto edge = draggedEdge(before, now);
+    if (!edge) return;
+    const WindowRect wanted = proportionalRect(*edge, now, ratio_);
+    if (wanted == now) return;
+    adjusting_ = true;
+    setGeometry(toQRect(wanted));
+    adjusting_ = false;
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!initialised_) return;
+    const WindowRect before = lastRect_;
+    lastRect_ = toWindowRect(geometry());
+    if (!adjusting_ && !isMaximized() && !isFullScreen()) {
+        // Follow the dragged edge once the window system has finished this step.
+        QTimer::singleShot(0, this, [this, before] {
+            keepProportions(before);
+            lastRect_ = toWindowRect(geometry());
+        });
+    }
+    layoutControls(width(), height());
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (initialised_ && !adjusting_) lastRect_ = toWindowRect(geometry());
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && initialised_) layoutControls(width(), height());
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // F11 starts the puzzle from anywhere in the program, whatever modifiers are held.
+        if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_F11 && !key->isAutoRepeat()) {
+            startPuzzle();
+            return true;
+        }
+        // Arrow and Alt keys steer the workspace tools while the main window is in front.
+        if (workspace_ && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this &&
+            !qobject_cast<QComboBox*>(watched) && workspace_->handleKey(key)) {
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace tandemscan

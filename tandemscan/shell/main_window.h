@@ -1,0 +1,179 @@
+// The program's window: the four source lists, Input and Clear for each side, the merge
+// workspace, and the Preview, Send to, Save as, Buy, Exit and Help buttons. It brings up the
+// components in a fixed order, relays the tools to the workspace, keeps its proportions while it
+// is resized, and writes the settings when it ends.
+#pragma once
+
+#include "program_paths.h"
+#include "scan_lists.h"
+#include "scan_settings.h"
+#include "scanner_link.h"
+#include "settings_store.h"
+#include "user_prompts.h"
+#include "window_geometry.h"
+
+#include <QMessageBox>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <filesystem>
+#include <memory>
+
+class CMutiLang;
+class QComboBox;
+class QFrame;
+class QPushButton;
+class QSizeGrip;
+
+namespace tandemscan {
+
+class HelpWindow;
+class ImageFileLibrary;
+class WorkspaceView;
+
+inline constexpr const char* programCaption = "Zunt--Tandemscan";
+inline constexpr const char* messageFileName = "ZidureTS.msg";
+inline constexpr const char* linkFileName = "InfoTS.ini";
+inline constexpr const char* puzzleProgram = "Tilex/Tilex";
+inline constexpr const char* firstRunTopic = "html/Quick.htm";
+inline constexpr const char* contentsTopic = "html/index.htm";
+
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    struct Options {
+        std::filesystem::path programDir;
+        std::filesystem::path messageFile;  // empty: ZidureTS.msg as found by ProgramPaths
+        std::shared_ptr<UserPrompts> prompts;  // empty: real message boxes and dialogs
+        bool showHelpOnFirstRun = true;
+    };
+
+    explicit MainWindow(Options options);
+    ~MainWindow() override;
+
+    // Brings the components up in order. False when a component is missing: the user has been
+    // told, and the program ends without writing anything.
+    bool initialise();
+
+    // What the buttons do; public so that the command line and tests can use them.
+    void inputPart(int side);
+    // Checks and loads a file into a side, as Input does after its dialog. True when loaded.
+    bool loadPartFile(int side, const QString& path);
+    void clearPart(int side);
+    bool previewJoined();
+    // Save as: false when cancelled or when writing failed.
+    bool saveAs();
+    void buy();
+    void showHelp(const QString& topic = QString::fromLatin1(contentsTopic));
+    void startPuzzle();
+    // Ctrl+A: automatic placement and the preview of the result.
+    bool autoMerge();
+    // The exit procedure; true when the window may close.
+    bool requestExit();
+
+    // ShowStringMessage: both texts from the string table, translated, in an error box.
+    void showStringMessage(int captionId, int textId, bool show = true);
+    // A string-table text in the current language.
+    QString text(int id) const;
+    QString translate(const QString& english) const;
+
+    // State, for the window's own tests and for the command line.
+    CMutiLang* language() const { return language_.get(); }
+    WorkspaceView* workspace() const { return workspace_; }
+    HelpWindow* helpWindow() const { return help_; }
+    const SettingsStore& settings() const { return *settings_; }
+    const ScanSettings& scanSettings() const { return scan_; }
+    const ScanLists& scanLists() const { return lists_; }
+    const ProgramPaths& paths() const { return paths_; }
+    bool firstRun() const { return firstRun_; }
+    int moveExplain() const { return moveExplain_; }
+    bool savedFlag() const { return saved_; }
+    IntSize minimumTrackSize() const { return minimum_; }
+    float ratio() const { return ratio_; }
+    const MainLayout& currentLayout() const { return layout_; }
+    WindowRect startRect() const { return startRect_; }
+    QComboBox* list(int index) const { return lists_ui_[static_cast<std::size_t>(index)]; }
+    QPushButton* button(const char* objectName) const;
+
+    // Lays the controls out for a client size.
+    void layoutControls(int clientWidth, int clientHeight);
+    // Keeps the proportions after the user dragged an edge from `before` to the current place.
+    void keepProportions(const WindowRect& before);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void setTooltips();
+    void fillLists();
+    void applyListsToWidgets();
+    void createWorkspace();
+    void placeWindow();
+    void computeSizeLimits();
+    void connectButtons();
+    void sourceChosen(int index);
+    void resolutionChosen(int index);
+    void descreenChosen(int index);
+    void relayToolState(int code, int argument);
+    void clearLock(int side);
+    bool validateScanInput(int side, int* code) const;
+    void writeSettings();
+    WindowRect currentRect() const;
+    void showMessage(QMessageBox::Icon icon, const QString& caption, const QString& text);
+
+    Options options_;
+    ProgramPaths paths_;
+    std::shared_ptr<UserPrompts> prompts_;
+    std::unique_ptr<CMutiLang> language_;
+    std::unique_ptr<SettingsStore> settings_;
+    ScanSettings scan_;
+    std::shared_ptr<ImageFileLibrary> imageComponent_;
+    ScannerLink scanner_;
+    ScanLists lists_;
+    WorkspaceView* workspace_ = nullptr;
+    HelpWindow* help_ = nullptr;
+
+    std::array<QComboBox*, 4> lists_ui_{};
+    std::array<QPushButton*, 2> inputButtons_{};
+    std::array<QPushButton*, 2> clearButtons_{};
+    QPushButton* originalType_ = nullptr;
+    QPushButton* preview_ = nullptr;
+    QPushButton* sendTo_ = nullptr;
+    QPushButton* saveAs_ = nullptr;
+    QPushButton* buy_ = nullptr;
+    QPushButton* exit_ = nullptr;
+    QPushButton* help_button_ = nullptr;
+    QFrame* topFrame_ = nullptr;
+    QFrame* workFrame_ = nullptr;
+    QSizeGrip* grip_ = nullptr;
+
+    double dpiScale_ = 1.0;
+    int originalWidth_ = 4200;   // tenths of a millimetre: an A3 sheet's long side
+    int originalHeight_ = 2970;
+    bool firstRun_ = true;
+    int moveExplain_ = 0;
+    bool saved_ = false;
+    bool scannerInputAllowed_ = true;
+    bool autoMergeOffered_ = false;
+    int paletteState_ = 16;      // the tool palette's pressed tool; none until the palette exists
+    IntPoint palettePosition_;
+    int paletteWidth_ = 0;
+    WindowRect startRect_;
+    IntSize minimum_;
+    IntSize maximum_;
+    float ratio_ = 1.0f;
+    LayoutBase base_{1.0};
+    MainLayout layout_;
+    WindowRect lastRect_;
+    bool adjusting_ = false;
+    bool initialised_ = false;
+    bool closing_ = false;
+};
+
+}  // namespace tandemscan
