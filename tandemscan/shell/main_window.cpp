@@ -4,6 +4,7 @@
 #include "part_preview.h"
 #include "string_table.h"
 
+#include "engine/image_engine.h"
 #include "engine/image_file.h"
 #include "explain_dlg.h"
 #include "file_save_as_dlg.h"
@@ -35,6 +36,9 @@
 #include <cstdlib>
 #include <exception>
 #include <new>
+
+// The window's own pictures live in a static library, so they are registered by hand.
+static void registerShellResources() { Q_INIT_RESOURCE(shell_resources); }
 
 namespace tandemscan {
 
@@ -68,6 +72,7 @@ bool hasSupportedExtension(const QString& path) {
 MainWindow::MainWindow(Options options)
     : options_(std::move(options)), paths_(options_.programDir), prompts_(options_.prompts) {
     if (!prompts_) prompts_ = std::make_shared<UserPrompts>();
+    registerShellResources();
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QString::fromLatin1(programCaption));
     // The pane size and every other size follow the screen's logical resolution, once.
@@ -233,7 +238,8 @@ void MainWindow::applyListsToWidgets() {
 }
 
 void MainWindow::createWorkspace() {
-    workspace_ = new WorkspaceView(this);
+    // The parts' backing files go to the program's private working folder, deleted at the end.
+    workspace_ = new WorkspaceView(this, std::make_unique<ImageEngine>(imageComponent_, paths_.workingDir()));
     workspace_->setObjectName(QStringLiteral("workspace"));
     workspace_->setTranslator([this](const QString& english) { return translate(english); });
     connect(workspace_, &WorkspaceView::toolStateChanged, this, &MainWindow::relayToolState);
@@ -283,8 +289,8 @@ void MainWindow::computeSizeLimits() {
     const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
     const WindowRect maximised = maximisedRect(screen.width(), screen.height(), paletteWidth_, ratio_);
     maximum_ = {std::max(maximised.width(), minimum_.width), std::max(maximised.height(), minimum_.height)};
+    // The maximised size itself is the window manager's to give; the layout fits any size.
     setMinimumSize(minimum_.width, minimum_.height);
-    setMaximumSize(maximum_.width, maximum_.height);
     grip_->resize(style()->pixelMetric(QStyle::PM_ScrollBarExtent), style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 

@@ -1,0 +1,396 @@
+// The main window offscreen: start-up with and without settings, missing components, loading
+// parts, automatic merge, saving in every format, the exit question, the puzzle key and a
+// translated run.
+#include "shell_test_support.h"
+
+#include "engine/image_file.h"
+#include "file_save_as_dlg.h"
+#include "help_window.h"
+#include "mutilang.h"
+#include "pic_show_dlg.h"
+#include "workspace/view/workspace_view.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBrowser>
+
+#include <chrono>
+#include <thread>
+
+namespace tandemscan {
+namespace {
+
+using testing::ModalCloser;
+using testing::optionsFor;
+using testing::ProgramFolder;
+using testing::ScriptedPrompts;
+
+std::string readText(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Whether the workspace can join its two parts in this build; the tests of preview and saving
+// need it.
+bool joiningWorks(MainWindow& window) {
+    MergeWorkspace& model = window.workspace()->model();
+    const bool works = model.composePreview();
+    model.endPreview();
+    return works;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { testing::application(); }
+    std::shared_ptr<ScriptedPrompts> prompts = std::make_shared<ScriptedPrompts>();
+};
+
+TEST_F(MainWindowTest, FirstRunWithoutSettings) {
+    ProgramFolder folder;
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    EXPECT_TRUE(window.firstRun());
+    EXPECT_EQ(window.moveExplain(), 1);
+    EXPECT_EQ(window.size(), QSize(575, 513));
+    EXPECT_EQ(window.minimumSize(), QSize(575, 513));
+    ASSERT_NE(window.helpWindow(), nullptr);
+    EXPECT_EQ(window.helpWindow()->currentTopic(), "html/Quick.htm");
+    EXPECT_TRUE(window.helpWindow()->browser()->toPlainText().contains("Quick start"));
+    // The stand-in scanner reports no driver.
+    ASSERT_EQ(window.list(0)->count(), 2);
+    EXPECT_EQ(window.list(0)->itemText(1), "No driver available");
+    EXPECT_FALSE(window.list(2)->isEnabled());
+    EXPECT_EQ(window.list(2)->currentText(), "100 dpi");
+    for (const char* off : {"clearLeft", "clearRight", "preview", "sendTo", "saveAs"}) {
+        EXPECT_FALSE(window.button(off)->isEnabled()) << off;
+    }
+    EXPECT_TRUE(window.button("inputLeft")->isEnabled());
+    EXPECT_FALSE(window.button("originalType")->isVisibleTo(&window));
+    EXPECT_EQ(window.button("preview")->toolTip(), "Preview merged effect");
+    EXPECT_TRUE(prompts->messages.empty());
+
+    EXPECT_TRUE(window.requestExit());
+    const std::string written = readText(folder.config());
+    EXPECT_EQ(written.rfind("[first run]\nFlag=0\n[data source]\nDataSource=0\n[scanner driver]\nDriverCount=1\n", 0), 0u)
+        << written;
+    EXPECT_NE(written.find("[move explain]\nExplain=1\n"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, LaterRunRestoresWindowAndLists) {
+    ProgramFolder folder;
+    folder.writeConfig(
+        "[first run]\nFlag=0\n[scanner driver]\nDriverCount=1\nDriverName=\n"
+        "[image type]\nImgType=0\n[resolution]\nImgResIndex=7\nImgResValue=1300\n"
+        "[main window]\nLeft=20\nTop=30\nRight=720\nBottom=618\n[float window]\nLeft=5000\nTop=5000\n"
+        "[move explain]\nExplain=0\n");
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    EXPECT_FALSE(window.firstRun());
+    EXPECT_EQ(window.helpWindow(), nullptr);
+    EXPECT_EQ(window.geometry(), QRect(20, 30, 700, 588));
+    EXPECT_EQ(window.startRect(), (WindowRect{20, 30, 720, 618}));
+    EXPECT_EQ(window.moveExplain(), 0);
+    // No scanner: the lists fall back to their defaults whatever was stored.
+    EXPECT_EQ(window.scanSettings().resolution, 100);
+    EXPECT_TRUE(window.requestExit());
+    EXPECT_NE(readText(folder.config()).find("[main window]\nLeft=20\nTop=30\nRight=720\nBottom=618\nMinWidth=575\n"),
+              std::string::npos);
+}
+
+TEST_F(MainWindowTest, MissingComponentsStopTheStart) {
+    struct Case {
+        bool image;
+        bool scanner;
+        const char* message;
+    };
+    const Case cases[] = {{false, true, "ZedOROV.so not found!"}, {true, false, "RezuzID.so not found!"},
+                          {false, false, "ZedOROV.so not found!"}};
+    for (const auto& c : cases) {
+        ProgramFolder folder(c.image, c.scanner);
+        auto recorded = std::make_shared<ScriptedPrompts>();
+        {
+            MainWindow window(optionsFor(folder, recorded));
+            EXPECT_FALSE(window.initialise());
+        }
+        ASSERT_EQ(recorded->messages.size(), 1u);
+        EXPECT_EQ(recorded->messages[0].text, c.message);
+        EXPECT_EQ(recorded->messages[0].caption, "Zunt--Tandemscan");
+        EXPECT_FALSE(std::filesystem::exists(folder.config()));
+    }
+}
+
+TEST_F(MainWindowTest, RefusesFilesBeforeLoading) {
+    ProgramFolder folder;
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    const std::string jpg = folder.writePart("part.jpg", 10);
+    std::filesystem::copy_file(jpg, folder.root / "photo.JPG");
+    std::filesystem::copy_file(jpg, folder.root / "photo.jpeg");
+    ModalCloser closer;
+    struct Case {
+        std::filesystem::path file;
+        bool loaded;
+        const char* message;
+    };
+    const Case cases[] = {
+        {folder.root / "missing.jpg", false, "The file dosen't exist!"},
+        {folder.root / "photo.jpeg", false, "Cannot support file format"},
+        {folder.root, false, "The file dosen't exist!"},
+        {folder.root / "photo.JPG", true, nullptr},
+    };
+    for (const auto& c : cases) {
+        prompts->messages.clear();
+        EXPECT_EQ(window.loadPartFile(0, QString::fromStdString(c.file.string())), c.loaded) << c.file;
+        if (c.message) {
+            ASSERT_EQ(prompts->messages.size(), 1u) << c.file;
+            EXPECT_EQ(prompts->messages[0].caption, "Error");
+            EXPECT_EQ(prompts->messages[0].text, c.message);
+            EXPECT_EQ(prompts->messages[0].icon, QMessageBox::Critical);
+        } else {
+            EXPECT_TRUE(prompts->messages.empty());
+        }
+    }
+    EXPECT_TRUE(window.workspace()->model().holdsPart(0));
+    EXPECT_TRUE(closer.closed.empty()) << closer.texts.front().toStdString();
+}
+
+TEST_F(MainWindowTest, InputsTwoPartsMergesAndPreviews) {
+    ProgramFolder folder;
+    const QString left = QString::fromStdString(folder.writePart("left.jpg", 30));
+    const QString right = QString::fromStdString(folder.writePart("right.jpg", 200));
+    QString next = left;
+    prompts->onDialog = [&next](QDialog& dialog) {
+        auto* open = qobject_cast<CPicShowDlg*>(&dialog);
+        if (!open) return int(QDialog::Rejected);
+        open->selectFile(next);
+        return int(QDialog::Accepted);
+    };
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    window.show();
+    EXPECT_FALSE(window.autoMerge());  // nothing to merge yet
+    window.button("inputLeft")->click();
+    next = right;
+    window.button("inputRight")->click();
+    EXPECT_EQ(prompts->dialogs, (std::vector<QString>{"PicShowDlg", "PicShowDlg"}));
+    const MergeWorkspace& model = window.workspace()->model();
+    ASSERT_TRUE(model.holdsPart(0));
+    ASSERT_TRUE(model.holdsPart(1));
+    for (const char* on : {"clearLeft", "clearRight", "preview", "saveAs"}) EXPECT_TRUE(window.button(on)->isEnabled()) << on;
+    EXPECT_FALSE(window.button("sendTo")->isEnabled());
+    if (!joiningWorks(window)) GTEST_SKIP() << "joining the parts is not built yet";
+
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ModalCloser closer;
+    QTest::keyClick(&window, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(model.autoMode());
+    ASSERT_EQ(closer.closed.size(), 1u);
+    EXPECT_EQ(closer.closed[0], "previewWindow");
+    EXPECT_TRUE(model.joinedImage().empty());  // released when the preview closed
+
+    window.button("preview")->click();
+    EXPECT_EQ(closer.closed.size(), 2u);
+    window.button("clearRight")->click();
+    EXPECT_FALSE(model.holdsPart(1));
+    EXPECT_FALSE(window.button("preview")->isEnabled());
+    EXPECT_FALSE(window.button("clearRight")->isEnabled());
+    EXPECT_TRUE(prompts->messages.empty());
+}
+
+TEST_F(MainWindowTest, SavesInEveryOfferedFormat) {
+    ProgramFolder folder;
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("left.jpg", 30))));
+    ASSERT_TRUE(window.loadPartFile(1, QString::fromStdString(folder.writePart("right.jpg", 200))));
+    if (!joiningWorks(window)) GTEST_SKIP() << "joining the parts is not built yet";
+    std::string why;
+    const auto component = ImageFileLibrary::load(folder.dir, &why);
+    ASSERT_TRUE(component) << why;
+
+    const std::filesystem::path out = folder.root / "out";
+    std::filesystem::create_directory(out);
+    struct Case {
+        int format;
+        const char* typed;
+        const char* file;
+    };
+    // Colour parts offer BMP, TIFF, PCX, TGA and PNG; the name follows the chosen format.
+    const Case cases[] = {{1, "joined", "joined.bmp"}, {2, "joined.bmp", "joined.tif"}, {3, "joined", "joined.pcx"},
+                          {4, "joined.x", "joined.tga"}, {5, "joined", "joined.png"}};
+    for (const auto& c : cases) {
+        QStringList offered;
+        prompts->onDialog = [&](QDialog& dialog) {
+            auto* save = qobject_cast<CFileSaveAsDlg*>(&dialog);
+            if (!save) return int(QDialog::Rejected);
+            offered = save->nameFilters();
+            EXPECT_EQ(save->typedName(), "*.bmp");
+            save->setDirectory(QString::fromStdString(out.string()));
+            save->setTypedName(QString::fromLatin1(c.typed));
+            save->chooseFormat(c.format);
+            save->selectFile(QString::fromStdString((out / save->typedName().toStdString()).string()));
+            return int(QDialog::Accepted);
+        };
+        ASSERT_TRUE(window.saveAs()) << c.file;
+        EXPECT_TRUE(window.savedFlag());
+        EXPECT_FALSE(window.workspace()->model().isModified(false));
+        EXPECT_EQ(offered.size(), 5);
+        auto instance = component->newInstance();
+        ASSERT_TRUE(instance);
+        HeaderBlock header{};
+        ASSERT_TRUE(instance->readHeader(out / c.file, header)) << c.file;
+        EXPECT_EQ(header.header.bitCount, 24) << c.file;
+        EXPECT_EQ(std::abs(header.header.height), 700) << c.file;
+        EXPECT_GE(header.header.width, 990) << c.file;  // two parts of 500 with a seam trimmed at most
+        EXPECT_LE(header.header.width, 1000) << c.file;
+    }
+    prompts->onDialog = [](QDialog&) { return int(QDialog::Rejected); };
+    EXPECT_FALSE(window.saveAs());
+    EXPECT_FALSE(window.savedFlag());
+}
+
+TEST_F(MainWindowTest, ExitAsksAboutUnsavedWork) {
+    struct Case {
+        std::vector<QMessageBox::StandardButton> answers;
+        bool saveAccepted;
+        bool exits;
+        int questions;
+        bool settingsWritten;
+    };
+    const Case cases[] = {
+        {{QMessageBox::Cancel}, false, false, 1, false},
+        {{QMessageBox::No}, false, true, 1, true},
+        {{QMessageBox::Yes, QMessageBox::Cancel}, false, false, 2, false},  // save refused: asked again
+        {{QMessageBox::Yes}, true, true, 1, false},                        // saved: ends at once
+    };
+    for (const auto& c : cases) {
+        ProgramFolder folder;
+        auto scripted = std::make_shared<ScriptedPrompts>();
+        scripted->answers.assign(c.answers.begin(), c.answers.end());
+        const auto out = folder.root / "saved.png";
+        scripted->onDialog = [&](QDialog& dialog) {
+            auto* save = qobject_cast<CFileSaveAsDlg*>(&dialog);
+            if (!save || !c.saveAccepted) return int(QDialog::Rejected);
+            save->selectFile(QString::fromStdString(out.string()));
+            return int(QDialog::Accepted);
+        };
+        MainWindow window(optionsFor(folder, scripted));
+        ASSERT_TRUE(window.initialise());
+        ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
+        ASSERT_TRUE(window.loadPartFile(1, QString::fromStdString(folder.writePart("r.jpg", 200))));
+        if (c.saveAccepted && !joiningWorks(window)) continue;  // saving needs the joined image
+        window.show();
+        EXPECT_EQ(window.close(), c.exits);
+        EXPECT_EQ(scripted->questions, c.questions);
+        EXPECT_EQ(std::filesystem::exists(folder.config()), c.settingsWritten);
+        EXPECT_EQ(std::filesystem::exists(out), c.saveAccepted);
+    }
+    // Nothing joined yet: no question at all.
+    ProgramFolder folder;
+    auto scripted = std::make_shared<ScriptedPrompts>();
+    MainWindow window(optionsFor(folder, scripted));
+    ASSERT_TRUE(window.initialise());
+    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
+    window.show();
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(scripted->questions, 0);
+    EXPECT_TRUE(std::filesystem::exists(folder.config()));
+}
+
+TEST_F(MainWindowTest, WorkingFilesGoAtTheEnd) {
+    ProgramFolder folder;
+    std::filesystem::path working;
+    {
+        MainWindow window(optionsFor(folder, prompts));
+        ASSERT_TRUE(window.initialise());
+        working = window.paths().workingDir();
+        for (const char* name : {"ScanImgL.bmp", "ScanImgR.bmp"}) std::ofstream(working / name) << "x";
+    }
+    EXPECT_FALSE(std::filesystem::exists(working / "ScanImgL.bmp"));
+    EXPECT_FALSE(std::filesystem::exists(working / "ScanImgR.bmp"));
+}
+
+TEST_F(MainWindowTest, F11StartsThePuzzle) {
+    ProgramFolder folder;
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    window.show();
+    QTest::keyClick(&window, Qt::Key_F11, Qt::ShiftModifier);
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, "Tilex/Tilex not found!");
+
+    std::filesystem::create_directory(folder.dir / "Tilex");
+    const auto marker = folder.root / "puzzle-started";
+    const auto script = folder.dir / "Tilex" / "Tilex";
+    std::ofstream(script) << "#!/bin/sh\ntouch '" << marker.string() << "'\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    QTest::keyClick(&window, Qt::Key_F11, Qt::ControlModifier);
+    for (int i = 0; i < 200 && !std::filesystem::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(std::filesystem::exists(marker));
+    EXPECT_EQ(prompts->messages.size(), 1u);
+}
+
+TEST_F(MainWindowTest, BuyOpensTheStoredAddressOnly) {
+    ProgramFolder folder;
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    window.buy();  // no InfoTS.ini: nothing visible
+    EXPECT_TRUE(prompts->messages.empty());
+    std::ofstream(folder.dir / "InfoTS.ini") << "[Link]\nurl1=\n";
+    window.buy();
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text, "Open URL Error!");
+}
+
+TEST_F(MainWindowTest, LayoutFollowsTheWindowSize) {
+    ProgramFolder folder;
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    window.show();
+    window.resize(1000, 840);  // already in proportion: the size stays
+    QApplication::processEvents();
+    EXPECT_EQ(window.size(), QSize(1000, 840));
+    EXPECT_EQ(window.currentLayout().paneWidth, 467);
+    EXPECT_EQ(window.currentLayout().paneHeight, 643);
+    EXPECT_EQ(window.workspace()->model().paneWidth(), 467);
+    EXPECT_EQ(window.workspace()->pos(), QPoint(32, 90));
+    EXPECT_EQ(window.button("help")->geometry(), QRect(906, 809, 84, 26));
+
+    // Dragging the right edge wider makes the window taller in proportion.
+    window.setGeometry(100, 100, 600, 520);
+    QApplication::processEvents();
+    const WindowRect before{100, 100, 700, 620};
+    window.setGeometry(100, 100, 800, 520);
+    window.keepProportions(before);
+    EXPECT_EQ(window.geometry(), QRect(100, 100, 800, 672));
+}
+
+TEST_F(MainWindowTest, TranslatedRun) {
+    ProgramFolder folder;
+    MainWindow window(optionsFor(folder, prompts, folder.dir / "translations" / "de" / "ZidureTS.msg"));
+    ASSERT_TRUE(window.initialise());
+    EXPECT_EQ(window.button("inputLeft")->text(), "&Einlesen");
+    EXPECT_EQ(window.button("exit")->text(), "&Beenden");
+    EXPECT_EQ(window.button("saveAs")->toolTip(), "Zusammengefügtes Bild als Datei speichern");
+    EXPECT_EQ(window.list(0)->itemText(0), "Datei");
+    EXPECT_EQ(window.list(0)->itemText(1), QString::fromUtf8("Kein Treiber verfügbar"));
+    EXPECT_EQ(window.helpWindow()->windowTitle(), "Tandemscan-Hilfe");
+
+    // A message: the error box of a missing file.
+    window.loadPartFile(0, QString::fromStdString((folder.root / "none.jpg").string()));
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].caption, "Fehler");
+    EXPECT_EQ(prompts->messages[0].text, "Die Datei existiert nicht!");
+
+    // A dialog: the open dialog's preview panel.
+    CPicShowDlg open(&window, window.language(), {});
+    EXPECT_EQ(open.previewBox()->text(), "Vorschau anzeigen");
+    EXPECT_TRUE(open.nameFilters().first().startsWith(QString::fromUtf8("Unterstützte Dateien")));
+}
+
+}  // namespace
+}  // namespace tandemscan
