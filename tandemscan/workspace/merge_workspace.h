@@ -200,6 +200,7 @@ private:
     bool lockRefused(int side);
     bool eitherLocked() const { return sides_[0].locked || sides_[1].locked; }
     void showLockMessage();
+    void applyZoom(int oldIndex);
     void leaveMode(ToolMode newCode);
     void enterMode(ToolMode code, bool pressed);
     void showCrosshairs(bool on);

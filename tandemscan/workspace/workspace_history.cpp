@@ -125,10 +125,12 @@ void MergeWorkspace::toggleEdit()
     case EditKind::Move: swapPlacement(s, 0); break;
     case EditKind::Exchange: swapSides(); break;
     case EditKind::Rotate: rotateSide(s); break;
-    case EditKind::Zoom:
+    case EditKind::Zoom: {
+        const int old = zoomIndex_;
         std::swap(zoomIndex_, previousZoomIndex_);
-        zoomTo(zoomIndex_);
+        applyZoom(old);
         break;
+    }
     case EditKind::Crop: {
         PaneSide& side = sides_[s];
         std::swap(side.workingCopy, undoImage_);

@@ -352,9 +352,14 @@ void MergeWorkspace::rotateSide(int s)
 
 void MergeWorkspace::zoomTo(int index)
 {
-    index = std::clamp(index, 0, static_cast<int>(zoomTable.size()) - 1);
     const int old = zoomIndex_;
-    zoomIndex_ = index;
+    zoomIndex_ = std::clamp(index, 0, static_cast<int>(zoomTable.size()) - 1);
+    applyZoom(old);
+}
+
+// Shows the parts at zoomIndex_, which was oldIndex before.
+void MergeWorkspace::applyZoom(int oldIndex)
+{
     WaitCursor wait(host_);
     applyZoomScale();
     for (int s = 0; s < 2; ++s) {
@@ -363,7 +368,7 @@ void MergeWorkspace::zoomTo(int index)
         if (adjustOneSide_ && (s == leftSide) != adjustLeft_)
             continue;
         lastEdit_ = EditKind::Zoom;
-        previousZoomIndex_ = old;
+        previousZoomIndex_ = oldIndex;
         ++sides_[s].renderCount;
         rerender(s);
     }
