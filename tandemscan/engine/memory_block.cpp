@@ -1,7 +1,10 @@
 #include "engine/memory_block.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 #include <utility>
@@ -68,6 +71,12 @@ std::optional<MemoryBlock> MemoryBlock::mapFile(int fd, std::size_t bytes, bool 
     if (fd < 0) return std::nullopt;
     // Truncating first drops whatever an earlier image left, so the mapping starts zero-filled.
     if (ftruncate(fd, 0) != 0 || ftruncate(fd, static_cast<off_t>(bytes)) != 0) return std::nullopt;
+    // Reserve the disk space now: a write into a mapping whose file system has run full ends the
+    // process with SIGBUS, while a refusal here lets the caller take anonymous memory instead.
+    if (bytes != 0 && fallocate(fd, 0, 0, static_cast<off_t>(bytes)) != 0 && errno != EOPNOTSUPP) {
+        ftruncate(fd, 0);
+        return std::nullopt;
+    }
     const std::size_t length = bytes == 0 ? 1 : bytes;
     void* p = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (p == MAP_FAILED) return std::nullopt;

@@ -156,6 +156,11 @@ void resampleColumn(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* 
     }
 }
 
+// Depths that resampling and cropping handle: every stored layout up to 32 bits.
+bool resampledDepth(std::uint16_t bitCount) {
+    return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
+}
+
 bool movableDepth(const ImageHeader& h) {
     return h.planes == 1 && (h.bitCount == 1 || h.bitCount == 8 || h.bitCount == 24);
 }
@@ -166,15 +171,7 @@ bool PixelTools::resampleImage(const HeaderBlock& srcHeader, std::span<const std
                                std::int32_t newWidth, std::int32_t newHeight, HeaderBlock& destHeader,
                                std::span<std::uint8_t> destPixels) {
     const ImageHeader src = srcHeader.header;
-    switch (src.bitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32: break;
-    default: return false;
-    }
+    if (!resampledDepth(src.bitCount)) return false;
     if (src.width < 1 || src.height < 1 || newWidth < 1 || newHeight < 1) return false;
     const std::uint32_t srcSize = imageDataSizeFor(&src, src.width, src.height);
     const std::uint32_t destSize = imageDataSizeFor(&src, newWidth, newHeight);
@@ -402,15 +399,7 @@ std::uint32_t PixelTools::cropImage(const HeaderBlock& srcHeader, std::span<cons
     const std::uint32_t size = size64 > UINT32_MAX ? 0 : static_cast<std::uint32_t>(size64);
     if (destHeader == nullptr) return size;
 
-    switch (bitCount) {
-    case 1:
-    case 4:
-    case 8:
-    case 16:
-    case 24:
-    case 32: break;
-    default: return 0;
-    }
+    if (!resampledDepth(bitCount)) return 0;
     const std::uint32_t srcStride = rowStride(W, bitCount);
     if (destPixels.size() < size || srcPixels.size() < std::uint64_t{srcStride} * static_cast<std::uint32_t>(H))
         return 0;

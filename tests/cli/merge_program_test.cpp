@@ -79,6 +79,75 @@ protected:
 
 const std::string kSamples = std::string(TS_SOURCE_DIR) + "/samples/";
 
+// Every pixel's colour (blue, green, red), whatever the depth and palette that hold it.
+std::vector<std::uint32_t> colours(const Image& image) {
+    const ImageHeader& h = image.header.header;
+    const std::uint32_t stride = PixelTools::rowStride(h.width, h.bitCount);
+    std::vector<std::uint32_t> out;
+    for (std::int32_t row = 0; row < h.height; ++row) {
+        const std::uint8_t* r = image.pixels.data() + std::size_t{stride} * row;
+        for (std::int32_t x = 0; x < h.width; ++x) {
+            if (h.bitCount == 24) {
+                out.push_back(r[3 * x] | (r[3 * x + 1] << 8) | (r[3 * x + 2] << 16));
+                continue;
+            }
+            const std::uint32_t index = h.bitCount == 1 ? (r[x / 8] >> (7 - x % 8)) & 1 : r[x];
+            const PaletteEntry& e = image.header.palette[index];
+            out.push_back(e.blue | (e.green << 8) | (e.red << 16));
+        }
+    }
+    return out;
+}
+
+Image pattern(std::uint16_t bitCount, std::int32_t width, std::int32_t height, bool whiteFirst) {
+    Image image;
+    ImageHeader& h = image.header.header;
+    h = ImageHeader{40, width, height, 1, bitCount, 0, 0, 11811, 11811, 0, 0};
+    h.sizeImage = PixelTools::imageDataSize(h);
+    const int entries = 1 << bitCount;
+    for (int i = 0; i < entries; ++i) {
+        const auto v = static_cast<std::uint8_t>((whiteFirst ? entries - 1 - i : i) * 255 / (entries - 1));
+        image.header.palette[i] = {v, v, v, 0};
+    }
+    image.pixels.assign(h.sizeImage, 0);
+    const std::uint32_t stride = PixelTools::rowStride(width, bitCount);
+    for (std::int32_t y = 0; y < height; ++y)
+        for (std::int32_t x = 0; x < width; ++x) {
+            const std::uint32_t v = static_cast<std::uint32_t>((x / 3 + y / 2 + (x * y) % 7) % entries);
+            std::uint8_t* r = image.pixels.data() + std::size_t{stride} * y;
+            if (bitCount == 1)
+                r[x / 8] = static_cast<std::uint8_t>(r[x / 8] | ((v & 1) << (7 - x % 8)));
+            else
+                r[x] = static_cast<std::uint8_t>(v);
+        }
+    return image;
+}
+
+TEST_F(MergeProgramTest, EveryFormatShowsTheJoinedColours) {
+    // Halves written as BMP, joined into each format: the colours come back as the original's,
+    // whichever palette order the part had.
+    struct Case {
+        std::uint16_t bitCount;
+        bool whiteFirst;
+        const char* extension;
+    };
+    const Case cases[] = {{1, true, ".tif"}, {1, false, ".tif"}, {1, true, ".pcx"}, {1, true, ".bmp"},
+                          {1, false, ".png"}, {8, false, ".png"}, {8, true, ".tif"}, {8, false, ".pcx"},
+                          {8, false, ".tga"}};
+    for (const Case& c : cases) {
+        const Image original = pattern(c.bitCount, 320, 60, c.whiteFirst);
+        write(path("l.bmp"), columns(original, 0, 200));
+        write(path("r.bmp"), columns(original, 120, 320));
+        const std::string out = path(std::string("joined") + c.extension);
+        const Result r = run(path("l.bmp") + " " + path("r.bmp") + " -o " + out + " --cut 160,40,0,0");
+        ASSERT_EQ(r.status, 0) << c.extension << ": " << r.err;
+        const Image joined = read(out);
+        EXPECT_EQ(joined.header.header.width, 320) << c.extension;
+        EXPECT_TRUE(colours(joined) == colours(original)) << c.bitCount << " bits to " << c.extension
+                                                          << (c.whiteFirst ? ", white first" : "");
+    }
+}
+
 TEST_F(MergeProgramTest, HalvesOfARealImageJoinBackIntoIt) {
     const Image original = read(kSamples + "left.jpg");
     ASSERT_EQ(original.header.header.width, 1260);
