@@ -3,13 +3,19 @@
 #include "recording_host.h"
 #include "workspace/view/cursor_set.h"
 #include "workspace/view/preview_window.h"
+#include "workspace/view/tool_palette.h"
 #include "workspace/view/workspace_view.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace tandemscan {
 namespace {
@@ -166,6 +172,122 @@ TEST_F(WorkspaceViewTest, EveryCursorSlotHasACursor)
     EXPECT_EQ(qAlpha(left.pixel(2, 7)), 0);
     EXPECT_GT(qAlpha(right.pixel(0, 1)), 0);
     EXPECT_EQ(qAlpha(right.pixel(29, 7)), 0);
+}
+
+} // namespace
+} // namespace tandemscan
+
+namespace tandemscan {
+namespace {
+
+using testing::makeImage;
+using testing::ppm60;
+using testing::TestEngine;
+
+// A palette wired to a workspace the way the main window wires them.
+struct PaletteAndWorkspace {
+    explicit PaletteAndWorkspace(TestEngine& files)
+    {
+        const std::string left = files.write("left.img", makeImage(255, 351, 24, ppm60));
+        const std::string right = files.write("right.img", makeImage(255, 351, 24, ppm60));
+        view = std::make_unique<WorkspaceView>(nullptr, files.release());
+        QObject::connect(&palette, &ToolPalette::toolCommand, view.get(), &WorkspaceView::toolCommand);
+        QObject::connect(view.get(), &WorkspaceView::toolStateChanged, &palette, &ToolPalette::applyToolState);
+        EXPECT_TRUE(view->model().loadPart(left, 0));
+        EXPECT_TRUE(view->model().loadPart(right, 1));
+    }
+    ToolPalette palette;
+    std::unique_ptr<WorkspaceView> view;
+};
+
+TEST_F(WorkspaceViewTest, PaletteButtonsReachTheWorkspace)
+{
+    PaletteAndWorkspace w(files);
+    EXPECT_TRUE(w.palette.action(ButtonMove)->isEnabled());
+    EXPECT_FALSE(w.palette.action(ButtonAutoMerge)->isEnabled()); // too narrow for automatic merge
+    w.palette.action(ButtonMove)->trigger();
+    EXPECT_TRUE(w.view->model().modeFlags().move);
+    EXPECT_TRUE(w.palette.action(ButtonMove)->isChecked());
+    w.palette.action(ButtonMove)->trigger();
+    EXPECT_FALSE(w.view->model().modeFlags().move);
+    w.palette.action(ButtonGrid)->trigger();
+    w.palette.action(ButtonFlags)->trigger();
+    EXPECT_TRUE(w.view->model().modeFlags().grid);
+    EXPECT_TRUE(w.view->model().modeFlags().flags);
+    w.palette.action(ButtonGrid)->trigger();
+    EXPECT_FALSE(w.view->model().modeFlags().grid);
+    EXPECT_TRUE(w.view->model().modeFlags().flags);
+    // Both flags were placed from the crosshairs, so Unite is on offer; using it turns flags off.
+    ASSERT_TRUE(w.palette.action(ButtonUnite)->isEnabled());
+    w.palette.action(ButtonUnite)->trigger();
+    EXPECT_FALSE(w.palette.action(ButtonFlags)->isChecked());
+    EXPECT_FALSE(w.palette.action(ButtonUnite)->isEnabled());
+    EXPECT_EQ(w.palette.state().pressed(), 16);
+}
+
+TEST_F(WorkspaceViewTest, PaletteAcceleratorsSkipDisabledButtons)
+{
+    PaletteAndWorkspace w(files);
+    w.palette.show();
+    QApplication::setActiveWindow(&w.palette);
+    QSignalSpy commands(&w.palette, &ToolPalette::toolCommand);
+    QSignalSpy mainCommands(&w.palette, &ToolPalette::mainWindowCommand);
+    QTest::keyClick(&w.palette, Qt::Key_H, Qt::ControlModifier);
+    ASSERT_EQ(commands.count(), 1);
+    EXPECT_EQ(commands.last().at(0).toInt(), 2);
+    EXPECT_TRUE(commands.last().at(1).toBool());
+    EXPECT_TRUE(w.view->model().modeFlags().move);
+    QTest::keyClick(&w.palette, Qt::Key_U, Qt::ControlModifier); // Unite is disabled
+    EXPECT_EQ(commands.count(), 1);
+    QTest::keyClick(&w.palette, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_EQ(mainCommands.count(), 1);
+    EXPECT_EQ(mainCommands.last().at(0).toInt(), 32785);
+    QTest::keyClick(&w.palette, Qt::Key_F1);
+    EXPECT_EQ(mainCommands.last().at(0).toInt(), 1012);
+}
+
+// Opens the workspace's pop-up menu at p and reads its items' enabled states.
+std::map<QString, bool> popupItems(WorkspaceView& view, QPoint p)
+{
+    std::map<QString, bool> items;
+    QTimer::singleShot(0, [&items] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr)
+            return;
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator())
+                items[a->text()] = a->isEnabled();
+        menu->close();
+    });
+    QTest::mousePress(&view, Qt::RightButton, Qt::NoModifier, p);
+    QTest::mouseRelease(&view, Qt::RightButton, Qt::NoModifier, p);
+    return items;
+}
+
+TEST_F(WorkspaceViewTest, PopupMenuItemsFollowThePaneAndTheHistory)
+{
+    const std::string left = files.write("left.img", makeImage(200, 100, 24, ppm60));
+    WorkspaceView view(nullptr, files.release());
+    ASSERT_TRUE(view.model().loadPart(left, 0));
+    view.show();
+    auto items = popupItems(view, QPoint(100, 50));
+    ASSERT_EQ(items.size(), 6u);
+    EXPECT_FALSE(items["&Undo"]);
+    EXPECT_FALSE(items["&Redo"]);
+    EXPECT_TRUE(items["Re&load"]);
+    EXPECT_TRUE(items["&Zoom"]);
+    EXPECT_TRUE(items["Save Image Solely(&G)"]);
+    EXPECT_TRUE(items["Lock(&F)"]);
+    items = popupItems(view, QPoint(400, 50)); // over the empty right pane
+    EXPECT_FALSE(items["Re&load"]);
+    EXPECT_FALSE(items["Save Image Solely(&G)"]);
+    EXPECT_FALSE(items["Lock(&F)"]);
+    view.model().zoomTo(2);
+    items = popupItems(view, QPoint(100, 50));
+    EXPECT_TRUE(items["&Undo"]);
+    EXPECT_FALSE(items["&Redo"]);
+    // The menu took the tools away while it was open; they stay away until the next press.
+    EXPECT_TRUE(view.model().modesSuspended());
 }
 
 } // namespace
