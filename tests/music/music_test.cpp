@@ -182,8 +182,10 @@ TEST(MusicLink, ABrokenFileReportsItsEnd) {
   std::mutex mutex;
   std::condition_variable wake;
   int reported = -1;
-  tilex::MusicLink link([&](int result) {
+  unsigned reportedRun = 0;
+  tilex::MusicLink link([&](unsigned run, int result) {
     std::lock_guard lock(mutex);
+    reportedRun = run;
     reported = result;
     wake.notify_all();
   });
@@ -191,4 +193,6 @@ TEST(MusicLink, ABrokenFileReportsItsEnd) {
   std::unique_lock lock(mutex);
   ASSERT_TRUE(wake.wait_for(lock, std::chrono::seconds(10), [&] { return reported >= 0; }));
   EXPECT_EQ(reported, PLAYER_BAD_FILE);
+  EXPECT_EQ(reportedRun, link.currentRun());
+  EXPECT_EQ(reportedRun, 1u);
 }

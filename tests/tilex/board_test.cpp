@@ -56,24 +56,24 @@ TEST(BoardLayout, SlotsTakeSourcesBottomUpAndDestinationsRowByRow) {
   Board board = boardWith(100, 100, 7, 7);
   EXPECT_EQ(board.sourcePieceWidth(), 14);
   EXPECT_EQ(board.sourcePieceHeight(), 14);
-  ASSERT_EQ(board.slots().size(), 49u);
-  EXPECT_EQ(board.slots()[0], (SlotRecord{0, 84, 300, 252, 0}));
-  EXPECT_EQ(board.slots()[8], (SlotRecord{14, 70, 314, 266, 8}));
-  EXPECT_EQ(board.slots()[48], (SlotRecord{84, 0, 384, 336, 48}));
+  ASSERT_EQ(board.slotTable().size(), 49u);
+  EXPECT_EQ(board.slotTable()[0], (SlotRecord{0, 84, 300, 252, 0}));
+  EXPECT_EQ(board.slotTable()[8], (SlotRecord{14, 70, 314, 266, 8}));
+  EXPECT_EQ(board.slotTable()[48], (SlotRecord{84, 0, 384, 336, 48}));
 
   // A moved piece keeps its source and takes the slot's destination.
   std::vector<int32_t> order = identity(9);
   std::swap(order[0], order[8]);
   Board game = boardWith(540, 455, 3, 3);
   game.resume(3, 3, 0, order, 0);
-  EXPECT_EQ(game.slots()[0], (SlotRecord{360, 0, 80, 75, 8}));
-  EXPECT_EQ(game.slots()[8], (SlotRecord{0, 302, 440, 377, 0}));
+  EXPECT_EQ(game.slotTable()[0], (SlotRecord{360, 0, 80, 75, 8}));
+  EXPECT_EQ(game.slotTable()[8], (SlotRecord{0, 302, 440, 377, 0}));
 }
 
 TEST(BoardLayout, NoPictureLeavesNoSlots) {
   Board board = boardWith(300, 200, 3, 3);
   board.setPicture(std::nullopt);
-  EXPECT_TRUE(board.slots().empty());
+  EXPECT_TRUE(board.slotTable().empty());
   EXPECT_EQ(board.pieceWidth(), 0);
   board.setPicture(PictureSize{0, 10});
   EXPECT_FALSE(board.picture().has_value());
@@ -179,8 +179,8 @@ TEST(BoardSlide, SwapsSourcesAndReportsBothAreas) {
   EXPECT_EQ(dirty[0], (PixelRect{257, 72, 446, 232}));
   EXPECT_EQ(dirty[1], (PixelRect{257, 223, 446, 383}));
   EXPECT_EQ(board.blank(), 1);
-  EXPECT_EQ(board.slots()[1], (SlotRecord{360, 0, 260, 75, 8}));
-  EXPECT_EQ(board.slots()[4], (SlotRecord{180, 302, 260, 226, 1}));
+  EXPECT_EQ(board.slotTable()[1], (SlotRecord{360, 0, 260, 75, 8}));
+  EXPECT_EQ(board.slotTable()[4], (SlotRecord{180, 302, 260, 226, 1}));
   EXPECT_EQ(board.perm(), (std::vector<int32_t>{0, 8, 2, 3, 1, 5, 6, 7, 4}));
   EXPECT_EQ(board.slotOrder(), board.perm());
   EXPECT_TRUE(board.slide(1).empty()); // the empty slot onto itself

@@ -78,7 +78,7 @@ public:
   bool playing() const { return playing_; }
   uint32_t elapsed() const { return elapsed_; }
   const std::vector<int32_t>& perm() const { return perm_; }
-  const std::vector<SlotRecord>& slots() const { return slots_; }
+  const std::vector<SlotRecord>& slotTable() const { return slots_; }
   std::optional<PictureSize> picture() const { return picture_; }
   // The order as the slots now show it (what a saved game stores).
   std::vector<int32_t> slotOrder() const;

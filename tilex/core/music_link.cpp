@@ -13,7 +13,7 @@ bool readableFile(const std::string& path) {
 }
 } // namespace
 
-MusicLink::MusicLink(std::function<void(int)> finished) : finished_(std::move(finished)) {}
+MusicLink::MusicLink(std::function<void(unsigned, int)> finished) : finished_(std::move(finished)) {}
 
 MusicLink::~MusicLink() {
   stop();
@@ -43,10 +43,11 @@ bool MusicLink::play(const std::string& file) {
   stopped_ = stopped;
   // The worker owns copies of the state and the path; stopping through the original is the
   // only contact with it.
-  worker_ = std::thread([run = api_.run, state = state_, path = file, stopped, report = finished_]() mutable {
+  const unsigned runNumber = ++run_;
+  worker_ = std::thread([run = api_.run, state = state_, path = file, stopped, report = finished_, runNumber]() mutable {
     const char* argv[] = {path.c_str()};
     const int result = run(&state, 1, argv);
-    if (!*stopped && report) report(result);
+    if (!*stopped && report) report(runNumber, result);
   });
   return true;
 }

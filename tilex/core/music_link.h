@@ -15,9 +15,9 @@ enum class MusicStart { Playing = 0, NoComponent = 1, MissingEntry = 2, NoFile =
 
 class MusicLink {
 public:
-  // finished(result) runs on the worker thread when a run ends by itself (a file that cannot be
-  // played); a stopped run does not report.
-  explicit MusicLink(std::function<void(int)> finished = {});
+  // finished(run, result) runs on the worker thread when a run ends by itself (a file that cannot
+  // be played); a stopped run does not report. run tells which play() it was.
+  explicit MusicLink(std::function<void(unsigned, int)> finished = {});
   ~MusicLink();
   MusicLink(const MusicLink&) = delete;
   MusicLink& operator=(const MusicLink&) = delete;
@@ -30,6 +30,8 @@ public:
   void stop();
   bool playing() const { return worker_.joinable(); }
   bool loaded() const { return module_ != nullptr; }
+  // Counts the files played so far; the run number of the latest play().
+  unsigned currentRun() const { return run_; }
 
 private:
   struct Api {
@@ -38,7 +40,8 @@ private:
     decltype(&player_stop) stop = nullptr;
     decltype(&player_finish) finish = nullptr;
   };
-  std::function<void(int)> finished_;
+  std::function<void(unsigned, int)> finished_;
+  unsigned run_ = 0;
   void* module_ = nullptr;
   Api api_;
   PlayerState state_{};
