@@ -5,6 +5,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <map>
@@ -25,8 +26,14 @@ struct Player {
 std::mutex registryMutex;
 std::map<uint32_t, std::shared_ptr<Player>> registry;
 uint32_t nextId = 1;
-// The mixer plays one music at a time; runs take turns on the device.
-std::mutex deviceMutex;
+// The mixer plays one music at a time; runs take turns on the device. A run waiting for its
+// turn still answers a stop.
+std::timed_mutex deviceMutex;
+
+bool stopRequested(Player& player) {
+  std::lock_guard lock(player.mutex);
+  return player.stopRequested;
+}
 
 std::shared_ptr<Player> find(const PlayerState* state) {
   if (state == nullptr || state->words[0] != stateMagic) return nullptr;
@@ -95,12 +102,11 @@ __attribute__((visibility("default"))) int player_run(PlayerState* state, int ar
   const auto player = find(state);
   if (!player) return PLAYER_BAD_STATE;
   if (argc < 1 || argv == nullptr || argv[0] == nullptr) return PLAYER_BAD_ARGUMENTS;
-  {
-    std::lock_guard lock(player->mutex);
-    if (player->stopRequested) return PLAYER_OK;
-  }
+  if (stopRequested(*player)) return PLAYER_OK;
   if (!fileExists(argv[0])) return PLAYER_BAD_FILE;
-  std::lock_guard device(deviceMutex);
+  std::unique_lock device(deviceMutex, std::defer_lock);
+  while (!device.try_lock_for(std::chrono::milliseconds(50)))
+    if (stopRequested(*player)) return PLAYER_OK;
   AudioDevice audio;
   if (!audio.open) return PLAYER_NO_AUDIO;
   chooseSoundFont();

@@ -366,7 +366,10 @@ QImage defaultPicture() {
   beam.lineTo(300, 120);
   beam.lineTo(300, 170);
   beam.closeSubpath();
-  p.fillPath(beam, QColor(255, 250, 200, 45));
+  QLinearGradient beamFade(93, 150, 300, 145);
+  beamFade.setColorAt(0, QColor(255, 250, 200, 110));
+  beamFade.setColorAt(1, QColor(255, 250, 200, 0));
+  p.fillPath(beam, beamFade);
   p.setBrush(QColor(0x30, 0x30, 0x38));
   p.drawPolygon(QPolygonF({QPointF(70, 146), QPointF(100, 146), QPointF(85, 132)}));
   // Sailing boat.

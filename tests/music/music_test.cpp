@@ -196,3 +196,41 @@ TEST(MusicLink, ABrokenFileReportsItsEnd) {
   EXPECT_EQ(reportedRun, link.currentRun());
   EXPECT_EQ(reportedRun, 1u);
 }
+
+TEST(MusicComponent, ARunWaitingForTheDeviceStillStops) {
+  Component c;
+  ASSERT_NE(c.module, nullptr);
+  const auto wav = scratch("turns.wav");
+  writeFile(wav, sineWav());
+  const std::string file = wav.string();
+  PlayerState first{};
+  PlayerState second{};
+  c.init(&first);
+  c.init(&second);
+  PlayerState firstCopy = first;
+  PlayerState secondCopy = second;
+  std::promise<int> firstDone;
+  std::promise<int> secondDone;
+  auto firstResult = firstDone.get_future();
+  auto secondResult = secondDone.get_future();
+  std::thread one([&] {
+    const char* argv[] = {file.c_str()};
+    firstDone.set_value(c.run(&firstCopy, 1, argv));
+  });
+  while (__atomic_load_n(&firstCopy.words[3], __ATOMIC_ACQUIRE) != PLAYER_PLAYING)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::thread two([&] {
+    const char* argv[] = {file.c_str()};
+    secondDone.set_value(c.run(&secondCopy, 1, argv));
+  });
+  // The second waits for the device; stopping it must not wait for the first.
+  c.stop(&second);
+  ASSERT_EQ(secondResult.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(secondResult.get(), PLAYER_OK);
+  two.join();
+  c.stop(&first);
+  one.join();
+  EXPECT_EQ(firstResult.get(), PLAYER_OK);
+  c.finish(&first);
+  c.finish(&second);
+}
