@@ -59,13 +59,13 @@ int clouds(ImageInfo& info) {
   const CloudsParam param = *static_cast<const CloudsParam*>(info.lpParam);
   const int width = info.nSrcWidth;
   const int height = info.nSrcHeight;
-  copyPixels(info);
-  if (info.nSrcBitCount == 8) copyPalette(info);
   const auto field = SpectralField::create(fastTransformSize(width), fastTransformSize(height));
   if (field == nullptr) {
     progress(info, 1, 1);
     return kNoMemory;
   }
+  copyPixels(info);
+  if (info.nSrcBitCount == 8) copyPalette(info);
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   std::srand(static_cast<unsigned>(
       std::chrono::duration_cast<std::chrono::milliseconds>(now).count() % 1000));

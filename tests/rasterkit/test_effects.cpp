@@ -397,4 +397,56 @@ TEST(Effects, CancelAtTheFirstPollAndRefusedFormats) {
   }
 }
 
+TEST(Effects, UnselectedPixelsKeepTheirSource) {
+  int level = 4;
+  EmbossParam emboss{3, 5, 2.0};
+  CustomFilterParam kernel{};
+  kernel.weights[0] = 3;
+  kernel.weights[24] = -2;
+  DiffuseParam diffuse{4, 0};
+  GaussianBlurParam gauss{2.0};
+  DistortAngleParam angle{80};
+  WaveParam wave{9, 7, 5, 5};
+  PinchParam pinch{-70};
+  MosaicParam mosaic{5, 3};
+  BlocksParam blocks{3};
+  WindParam wind{0};
+  RainParam rain{50, 20, 2, 100, 0x00ff00};
+  CloudsParam clouds{0xffffff, 0x000000};
+  LightingParam light{};
+  light.lightCount = 1;
+  light.lights[0] = LightSource{RK_LIGHT_POINT, 10, 10, 30, 0, 0, 0, 2, 2, 2, 0};
+  const std::pair<int, void*> cases[] = {
+      {RK_OP_BLUR, &level},        {RK_OP_SHARPEN, &level},      {RK_OP_EMBOSS, &emboss},
+      {RK_OP_CUSTOM_FILTER, &kernel}, {RK_OP_FRAGMENT, nullptr}, {RK_OP_DIFFUSE, &diffuse},
+      {RK_OP_GAUSSIAN_BLUR, &gauss}, {RK_OP_SPHERIZE, &angle},   {RK_OP_SPHERIZE_VERTICAL, &angle},
+      {RK_OP_TWIRL, &angle},       {RK_OP_WAVE, &wave},          {RK_OP_PINCH, &pinch},
+      {RK_OP_MOSAIC, &mosaic},     {RK_OP_BLOCKS, &blocks},      {RK_OP_WIND, &wind},
+      {RK_OP_SNOW, reinterpret_cast<void*>(std::intptr_t{99})}, {RK_OP_RAIN, &rain},
+      {RK_OP_CLOUDS, &clouds},     {RK_OP_LIGHTING_EFFECT, &light}};
+  for (const auto& [op, param] : cases) {
+    for (int planes : {1, 3}) {
+      SCOPED_TRACE(testing::Message() << "op " << op << " planes " << planes);
+      Bitmap src = pattern(24, 24, 20, planes);
+      Tile tile(3, 2, 12, 14);  // everything right of column 15 and below row 16 is left out
+      RunOptions options;
+      options.mask = &tile.tile;
+      std::srand(4);
+      Outcome out = runOperation(op, src, param, options);
+      ASSERT_EQ(out.run, RK_RESULT_SUCCEED);
+      int changedInside = 0;
+      for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 24; ++x) {
+          const bool inside = x >= 3 && x < 15 && y >= 2 && y < 16;
+          for (int c = 0; c < 3; ++c) {
+            ASSERT_TRUE(inside || out.dst.sample(x, y, c) == src.sample(x, y, c)) << x << "," << y;
+            changedInside += inside && out.dst.sample(x, y, c) != src.sample(x, y, c);
+          }
+        }
+      }
+      EXPECT_GT(changedInside, 0);
+    }
+  }
+}
+
 }  // namespace

@@ -236,9 +236,10 @@ typedef struct DistortAngleParam {
 } DistortAngleParam;
 
 typedef struct RainParam {
-  int32_t density;   /* drops per sqrt(area) of the effect area */
-  int32_t length;    /* drop length in pixels at 576 x 577 pixels, scaled with the area */
-  int32_t thickness; /* likewise */
+  int32_t density;   /* drops = density x sqrt(width x height) of the effect area */
+  int32_t length;    /* longest drop in pixels on an area of 332504 pixels (about 577 x 577);
+                        scaled with the square root of the area */
+  int32_t thickness; /* streak width in pixels, scaled likewise */
   int32_t opacity;   /* percent, 0..100 */
   uint32_t color;    /* red in the low byte, then green, then blue */
 } RainParam;
