@@ -398,7 +398,7 @@ TEST(Effects, CancelAtTheFirstPollAndRefusedFormats) {
 }
 
 TEST(Effects, UnselectedPixelsKeepTheirSource) {
-  int level = 4;
+  SharpenParam level{4, 0};  // Blur reads its first field
   EmbossParam emboss{3, 5, 2.0};
   CustomFilterParam kernel{};
   kernel.weights[0] = 3;
