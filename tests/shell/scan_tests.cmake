@@ -21,3 +21,20 @@ scan_device_test(plain sane)
 scan_device_test(slow sane-slow)
 scan_device_test(ends_itself sane-cancelled)
 scan_device_test(jammed sane-jammed)
+
+# The window's side of a scan, offscreen, on the plain and the slow device.
+foreach(device plain:sane slow:sane-slow)
+  string(REPLACE ":" ";" pair ${device})
+  list(GET pair 0 name)
+  list(GET pair 1 folder)
+  string(TOUPPER ${name} upper)
+  ts_add_test(NAME shell_scan_window_${name} GUI SOURCES ${CMAKE_SOURCE_DIR}/tests/gui/scan_session_test.cpp
+    LIBS tsshell_scanwindow Qt6::Test
+    ENV SANE_CONFIG_DIR=${CMAKE_SOURCE_DIR}/tests/scanner/${folder})
+  if(TARGET shell_scan_window_${name})
+    add_dependencies(shell_scan_window_${name} rezuzid imagefile_ZedOROV)
+    target_include_directories(shell_scan_window_${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/scanner ${CMAKE_CURRENT_SOURCE_DIR})
+    target_compile_definitions(shell_scan_window_${name} PRIVATE
+      TS_SANE_TEST_BACKEND="${TS_SANE_TEST_BACKEND}" TS_SCAN_DEVICE_${upper}=1)
+  endif()
+endforeach()
