@@ -18,6 +18,7 @@
 #include <QTest>
 
 #include <deque>
+#include <dlfcn.h>
 
 using namespace tilex;
 
@@ -57,7 +58,12 @@ public:
   void showRecords(QWidget*, const std::string&, int, int, const RecordTable& table) override {
     recordsShown.push_back(table);
   }
-  int chooseScanner(QWidget*, const QStringList&) override { return -1; }
+  int scannerAnswer = -1;
+  std::vector<QStringList> scannerLists;
+  int chooseScanner(QWidget*, const QStringList& names) override {
+    scannerLists.push_back(names);
+    return scannerAnswer;
+  }
   void about(QWidget*) override {}
 
   // The messages other than the one about the scanner component, which depends on the build.
@@ -88,6 +94,10 @@ public:
     QFile(path("Tilex.ini")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
   }
   QString path(const QString& name) const { return QDir(dir_.path()).filePath(name); }
+  void replace(const QString& name, const QString& target) {
+    QFile::remove(path(name));
+    QFile::link(target, path(name));
+  }
   QString dir() const { return dir_.path(); }
 
 private:
@@ -514,6 +524,81 @@ TEST_F(GameWindowTest, PreviewAndLevel) {
   const auto order = window.board().perm();
   window.selectLevel();
   EXPECT_EQ(window.board().perm(), order);
+}
+
+namespace {
+
+// The stand-in scanner stays loaded, so its call log outlives each scan.
+struct FakeScanner {
+  void* module = dlopen(FAKE_SCANNER, RTLD_NOW);
+  std::string calls() const {
+    auto log = reinterpret_cast<const char* (*)()>(dlsym(module, "FakeScannerCalls"));
+    return log ? log() : "";
+  }
+  void reset() const {
+    if (auto clear = reinterpret_cast<void (*)()>(dlsym(module, "FakeScannerReset"))) clear();
+  }
+};
+
+} // namespace
+
+TEST_F(GameWindowTest, ScanReplacesThePictureAndOffersToSaveIt) {
+  const FakeScanner scanner;
+  ASSERT_NE(scanner.module, nullptr);
+  qputenv("FAKE_SCANNER_SOURCES", "12");
+  ProgramFolder folder;
+  folder.replace(QStringLiteral("TwainTX.so"), QStringLiteral(FAKE_SCANNER));
+  GameWindow window(folder.dir(), prompts);
+  ASSERT_TRUE(window.initialise());
+  EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_TRUE(window.button(GameWindow::ScanButton)->isEnabled());
+
+  window.startOrGiveUp();
+  window.scan(); // nothing during a game
+  EXPECT_TRUE(prompts.scannerLists.empty());
+  window.startOrGiveUp();
+
+  scanner.reset();
+  prompts.scannerAnswer = 1;
+  prompts.saveAnswers.push_back(folder.path("scan.bmp"));
+  window.scan();
+  ASSERT_EQ(prompts.scannerLists.size(), 1u);
+  EXPECT_EQ(prompts.scannerLists[0].size(), 10); // only the first ten sources
+  EXPECT_EQ(prompts.scannerLists[0].front(), "Fake scanner 1");
+  EXPECT_TRUE(window.scanning());
+  QEvent nudge(QEvent::User);
+  QApplication::sendEvent(&window, &nudge);
+  EXPECT_FALSE(window.scanning());
+  EXPECT_EQ(scanner.calls(), "NewTwain LoadSM OpenSM GetFirstDriverName OpenDS EnableDS DoMemXfer DoMemXfer "
+                             "DisableDS CloseDS CloseSM UnloadSM FreeTwain ");
+  ASSERT_TRUE(window.board().picture());
+  EXPECT_EQ(window.board().picture()->width, 64);
+  EXPECT_EQ(window.board().blank(), -1);
+  EXPECT_EQ(window.picturePath(), folder.path("default.bmp")); // a scan names no file
+  EXPECT_EQ(window.pictureImage().pixel(10, 47), qRgb(200, 0, 40)); // bottom row, stored first
+  ASSERT_EQ(prompts.saveQuestions.size(), 1u);
+  EXPECT_EQ(prompts.saveQuestions[0].defaultSuffix, "bmp");
+  const auto images = ImageComponent::load(folder.path("RaduvOR.so").toStdString());
+  ASSERT_TRUE(images);
+  const auto saved = images->read(folder.path("scan.bmp").toStdString());
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(saved->width(), 64);
+  ASSERT_EQ(saved->bitCount(), 24);
+  EXPECT_EQ(saved->pixels[30], 40); // stored row 0, pixel 10: blue, green, red
+  EXPECT_EQ(saved->pixels[31], 0);
+  EXPECT_EQ(saved->pixels[32], 200);
+
+  // Cancel in the source list closes again; no source at all says so.
+  scanner.reset();
+  prompts.scannerAnswer = -1;
+  window.scan();
+  EXPECT_EQ(scanner.calls(), "NewTwain LoadSM OpenSM GetFirstDriverName CloseSM UnloadSM FreeTwain ");
+  qputenv("FAKE_SCANNER_SOURCES", "0");
+  window.scan();
+  ASSERT_EQ(prompts.messages.size(), 1u);
+  EXPECT_EQ(prompts.messages[0].text, "Error! Can not scan.\n\nPlease, check scan system.");
+  EXPECT_EQ(prompts.messages[0].caption, "Scan Error");
+  qunsetenv("FAKE_SCANNER_SOURCES");
 }
 
 TEST(SkinShapes, RegionsFollowTheOpaquePixels) {
