@@ -31,8 +31,14 @@ void ImageStoreBlock::release() {
 }
 
 bool ImageStoreBlock::reserve(std::size_t pixelBytes, bool prefault) {
-    release();
     const std::size_t total = kHeaderBlockSize + pixelBytes;
+    // A mapping of the same size is kept: its pages are already there, and a reader writes every
+    // pixel byte, row padding included. Only the header block starts from zero again.
+    if (kind_ == StoreKind::fileMapped && view_.singleBlock().size() == total) {
+        view_.headerBlock() = HeaderBlock{};
+        return true;
+    }
+    release();
     std::optional<MemoryBlock> block;
     if (pixelBytes > kLargestHeapPixelBlock) {
         // A backing file closed by an earlier edit or failed mapping is opened again, so that a

@@ -33,9 +33,10 @@ public:
     ImageRecord& view() { return view_; }
     const ImageRecord& view() const { return view_; }
 
-    // Releases the current image and provides zero-filled room for a header block and
-    // `pixelBytes` pixel bytes, placed by size. `prefault` supplies every page at once, for
-    // callers that will write all of them. False when no memory could be had.
+    // Releases the current image and provides room for a header block and `pixelBytes` pixel
+    // bytes, placed by size, zero-filled; a file mapping of exactly that size is kept as it is
+    // (header block zeroed), for callers that write every pixel byte. `prefault` supplies every
+    // page at once. False when no memory could be had.
     bool reserve(std::size_t pixelBytes, bool prefault = false);
     // Makes room for a replacement image while the current one stays readable; the result is
     // passed to replace(). Large replacements go to a file beside the backing file.

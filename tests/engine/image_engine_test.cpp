@@ -50,6 +50,24 @@ TEST_F(ImageEngineTest, HeapUpTo540000PixelBytesThenTheBackingFile) {
     }
 }
 
+TEST_F(ImageEngineTest, AMappingOfTheSameSizeIsReused) {
+    auto block = engine->createStoreBlock(kLeftSide);
+    const TestImage first = numbered(700, 400, 24, 11811);
+    TestImage second = numbered(700, 400, 24, 5906);
+    second.set(5, 5, 0xABCDEF);
+    ASSERT_TRUE(engine->loadOriginal(*block, writePart("first.raw", first)));
+    const std::uint8_t* pages = block->view().pixels().data();
+    ASSERT_TRUE(engine->loadOriginal(*block, writePart("second.raw", second)));
+    EXPECT_EQ(block->view().pixels().data(), pages);
+    EXPECT_EQ(block->view().header().xPelsPerMeter, 5906);
+    EXPECT_EQ(test::pictureOf(block->view().headerBlock(), block->view().pixels()), second.picture());
+    // Another size takes a new mapping.
+    const TestImage third = numbered(700, 401, 24, 11811);
+    ASSERT_TRUE(engine->loadOriginal(*block, writePart("third.raw", third)));
+    EXPECT_EQ(block->view().pixels().size(), 700u * 3 * 401);
+    EXPECT_EQ(test::pictureOf(block->view().headerBlock(), block->view().pixels()), third.picture());
+}
+
 TEST_F(ImageEngineTest, BackingFilesAreNamedPerSideAndGoWithTheirBlock) {
     fs::path leftPath;
     {
