@@ -133,6 +133,9 @@ int mapPixels24(const ImageInfo& info, const ByteTable (&tables)[3], bool rowCal
   const int width = info.nSrcWidth;
   const int height = info.nSrcHeight;
   const bool planar = info.nSrcPlanes == 3;
+  // One table for all three bytes (brightness, contrast and gamma): the whole row in one pass.
+  const bool sameTables = std::memcmp(tables[0], tables[1], sizeof(ByteTable)) == 0 &&
+                          std::memcmp(tables[1], tables[2], sizeof(ByteTable)) == 0;
   const std::ptrdiff_t used = planar ? width : 3 * static_cast<std::ptrdiff_t>(width);
   Selection selection(info, width);
   for (int y = 0; y < height; ++y) {
@@ -155,7 +158,11 @@ int mapPixels24(const ImageInfo& info, const ByteTable (&tables)[3], bool rowCal
       std::uint8_t* out = rowAt(info.lpDstData, stride, y);
       std::memcpy(out + used, in + used, static_cast<std::size_t>(stride - used));
       if (selected == nullptr) {
-        lookupPixels(in, out, static_cast<std::size_t>(width), tables);
+        if (sameTables) {
+          lookupBytes(in, out, static_cast<std::size_t>(used), tables[0]);
+        } else {
+          lookupPixels(in, out, static_cast<std::size_t>(width), tables);
+        }
         if (rowCallbacks) progress(info, y + 1, height);
         continue;
       }
