@@ -3,9 +3,13 @@
 #include "command_line.h"
 #include "main_window.h"
 
+#include "workspace/view/tool_palette.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 
 #include <cstdio>
@@ -16,10 +20,16 @@ namespace tandemscan {
 
 namespace {
 
-// Writes a picture of the window once it has been laid out and painted, then ends the run.
+// Writes a picture of the window and its tool palette once they have been laid out and painted,
+// then ends the run. Where the screen cannot be read back, the window alone is drawn.
 void scheduleScreenshot(MainWindow& window, const QString& file) {
-    QTimer::singleShot(500, &window, [&window, file] {
-        const bool written = window.grab().save(file, "PNG");
+    QTimer::singleShot(800, &window, [&window, file] {
+        QRect area = window.frameGeometry();
+        if (window.palette() && window.palette()->isVisible()) area = area.united(window.palette()->frameGeometry());
+        QPixmap picture;
+        if (QScreen* screen = window.screen()) picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+        if (picture.isNull() || QGuiApplication::platformName() == QLatin1String("offscreen")) picture = window.grab();
+        const bool written = picture.save(file, "PNG");
         if (!written) std::fprintf(stderr, "Tandemscan: cannot write %s\n", file.toLocal8Bit().constData());
         QApplication::exit(written ? 0 : 1);
     });

@@ -6,12 +6,12 @@
 
 #include "engine/image_engine.h"
 #include "engine/image_file.h"
-#include "explain_dlg.h"
 #include "file_save_as_dlg.h"
 #include "ini_file.h"
 #include "mutilang.h"
 #include "pic_show_dlg.h"
 #include "value_dialogs.h"
+#include "workspace/view/tool_palette.h"
 #include "workspace/view/workspace_view.h"
 
 #include <QApplication>
@@ -26,6 +26,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QShortcut>
 #include <QSizeGrip>
 #include <QStyle>
@@ -86,6 +87,8 @@ MainWindow::~MainWindow() {
     delete help_;
     help_ = nullptr;
     scanner_.close();
+    delete palette_;
+    palette_ = nullptr;
     delete workspace_;
     workspace_ = nullptr;
     settings_.reset();
@@ -150,13 +153,11 @@ bool MainWindow::initialise() {
     setTooltips();
     language_->InitMultiLangDlg(this);
     fillLists();
-    palettePosition_ = firstRun_ ? IntPoint{} : [this] {
-        const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
-        return settings_->palettePosition(screen.width(), screen.height());
-    }();
+    createPalette();
     createWorkspace();
     placeWindow();
     moveExplain_ = firstRun_ ? 1 : settings_->moveExplain();
+    workspace_->setMoveExplanationWanted(moveExplain_ == 1);
     computeSizeLimits();
     connectButtons();
     qApp->installEventFilter(this);
@@ -237,6 +238,40 @@ void MainWindow::applyListsToWidgets() {
     }
 }
 
+void MainWindow::createPalette() {
+    if (!firstRun_) {
+        const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
+        palettePosition_ = settings_->palettePosition(screen.width(), screen.height());
+    }
+    palette_ = new ToolPalette(this);
+    palette_->setTranslator([this](const QString& english) { return translate(english); });
+    palette_->move(palettePosition_.x, palettePosition_.y);
+    palette_->installShortcuts(this);
+    paletteWidth_ = palette_->width();
+    connect(palette_, &ToolPalette::toolCommand, this, &MainWindow::relayToolCommand);
+    connect(palette_, &ToolPalette::mainWindowCommand, this, [this](int command) {
+        if (command == commandHelp) showHelp();
+        if (command == commandUndo && workspace_) workspace_->model().undo();
+    });
+}
+
+void MainWindow::placePaletteBesideWindow() {
+    if (!palette_) return;
+    const QRect frame = frameGeometry();
+    palette_->move(frame.left() - palette_->width(), frame.top() + 25);
+}
+
+void MainWindow::relayToolCommand(int code, bool pressed) {
+    if (!workspace_) return;
+    switch (static_cast<ToolCommand>(code)) {
+    case ToolCommand::AutoMerge: autoMerge(); break;
+    case ToolCommand::MagnifierOn:
+    case ToolCommand::MagnifierOff:
+    case ToolCommand::ScanDone: break;  // the magnifier and the scanner come with their own windows
+    default: workspace_->runToolCommand(static_cast<ToolCommand>(code), pressed); break;
+    }
+}
+
 void MainWindow::createWorkspace() {
     // The parts' backing files go to the program's private working folder, deleted at the end.
     workspace_ = new WorkspaceView(this, std::make_unique<ImageEngine>(imageComponent_, paths_.workingDir()));
@@ -253,12 +288,8 @@ void MainWindow::createWorkspace() {
         saveAs_->setEnabled(on);
         // Send to waits for its export path; it stays off until then.
     });
-    connect(workspace_, &WorkspaceView::moveToolSelected, this, [this] {
-        if (moveExplain_ != 1) return;
-        ExplainDlg dialog(this, language_.get());
-        prompts_->runDialog(dialog);
-        moveExplain_ = dialog.explainFlag();
-    });
+    connect(workspace_, &WorkspaceView::moveExplanationWantedChanged, this,
+            [this](bool wanted) { moveExplain_ = wanted ? 1 : 0; });
     workspace_->setGeometry(base_.workspaceLeft, base_.workspaceTop, 2 * base_.paneWidth + 1, base_.paneHeight);
     workspace_->resizePanes(base_.paneWidth, base_.paneHeight);
     workspace_->show();
@@ -316,8 +347,6 @@ void MainWindow::connectButtons() {
             originalHeight_ = dialog.height();
         }
     });
-    auto* merge = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_A), this);
-    connect(merge, &QShortcut::activated, this, &MainWindow::autoMerge);
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, [this] { showHelp(); });
 }
@@ -353,14 +382,20 @@ void MainWindow::descreenChosen(int index) {
 }
 
 void MainWindow::relayToolState(int code, int argument) {
-    // Ctrl+A follows the palette's automatic merge button until the palette itself exists.
+    if (!palette_) return;
+    // Only these codes concern the palette; the first four carry their argument.
     switch (static_cast<ToolState>(code)) {
-    case ToolState::AutoMergeWidth: autoMergeOffered_ = argument == 1; break;
+    case ToolState::FlagsPlaced:
+    case ToolState::OneLocked:
+    case ToolState::OtherLocked:
+    case ToolState::AutoMergeWidth: palette_->applyToolState(code, argument & 0xFFFF); break;
+    case ToolState::FlagsUnited:
+    case ToolState::CropClosed:
+    case ToolState::FlagsOff:
     case ToolState::NoUnlockedPart:
     case ToolState::OnePart:
-    case ToolState::OneLocked: autoMergeOffered_ = false; break;
-    case ToolState::OtherLocked: autoMergeOffered_ = argument == 0 && autoMergeOffered_; break;
-    default: break;
+    case ToolState::TwoParts:
+    case ToolState::ModesReleased: palette_->applyToolState(code, 0); break;
     }
 }
 
@@ -438,14 +473,14 @@ void MainWindow::clearPart(int side) {
 bool MainWindow::previewJoined() { return workspace_ && workspace_->showPreview(); }
 
 bool MainWindow::autoMerge() {
-    if (!workspace_ || !autoMergeOffered_) return false;
+    if (!workspace_) return false;
     MergeWorkspace& model = workspace_->model();
     if (model.placeAutomatically(originalWidth_)) {
         workspace_->showJoinedImage();
         return true;
     }
     // A refused automatic merge falls back to the move tool, as the palette's button does.
-    model.toolCommand(ToolCommand::Move, paletteState_ == 1);
+    model.toolCommand(ToolCommand::Move, palette_ && palette_->state().pressedFor(ToolCommand::Move));
     return false;
 }
 
@@ -513,7 +548,8 @@ WindowRect MainWindow::currentRect() const { return toWindowRect(isMaximized() ?
 void MainWindow::writeSettings() {
     WindowRect rect = currentRect();
     if (rect.right < 1 || rect.bottom < 1 || rect.left > 2499 || rect.top > 2499) rect = startRect_;
-    settings_->save(scan_, rect, minimum_, palettePosition_, moveExplain_);
+    const IntPoint palette = palette_ ? IntPoint{palette_->x(), palette_->y()} : palettePosition_;
+    settings_->save(scan_, rect, minimum_, palette, moveExplain_);
 }
 
 bool MainWindow::requestExit() {
@@ -538,6 +574,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (closing_ || requestExit()) {
         closing_ = true;
         if (help_) help_->close();
+        if (palette_) palette_->hide();
         event->accept();
     } else {
         event->ignore();
@@ -599,6 +636,15 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 void MainWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
     if (initialised_ && !adjusting_) lastRect_ = toWindowRect(geometry());
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!initialised_ || !palette_) return;
+    // On a first run the palette sits against the window's left edge, a little below its top.
+    if (firstRun_) placePaletteBesideWindow();
+    palette_->show();
+    palette_->followWindow(this);
 }
 
 void MainWindow::changeEvent(QEvent* event) {

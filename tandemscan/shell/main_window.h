@@ -30,6 +30,7 @@ namespace tandemscan {
 
 class HelpWindow;
 class ImageFileLibrary;
+class ToolPalette;
 class WorkspaceView;
 
 inline constexpr const char* programCaption = "Zunt--Tandemscan";
@@ -67,7 +68,7 @@ public:
     void buy();
     void showHelp(const QString& topic = QString::fromLatin1(contentsTopic));
     void startPuzzle();
-    // Ctrl+A: automatic placement and the preview of the result.
+    // Automatic merge (the palette's first button, Ctrl+A): placement and the preview of the result.
     bool autoMerge();
     // The exit procedure; true when the window may close.
     bool requestExit();
@@ -81,6 +82,7 @@ public:
     // State, for the window's own tests and for the command line.
     CMutiLang* language() const { return language_.get(); }
     WorkspaceView* workspace() const { return workspace_; }
+    ToolPalette* palette() const { return palette_; }
     HelpWindow* helpWindow() const { return help_; }
     const SettingsStore& settings() const { return *settings_; }
     const ScanSettings& scanSettings() const { return scan_; }
@@ -106,6 +108,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -113,7 +116,10 @@ private:
     void setTooltips();
     void fillLists();
     void applyListsToWidgets();
+    void createPalette();
     void createWorkspace();
+    void placePaletteBesideWindow();
+    void relayToolCommand(int code, bool pressed);
     void placeWindow();
     void computeSizeLimits();
     void connectButtons();
@@ -137,6 +143,7 @@ private:
     ScannerLink scanner_;
     ScanLists lists_;
     WorkspaceView* workspace_ = nullptr;
+    ToolPalette* palette_ = nullptr;
     HelpWindow* help_ = nullptr;
 
     std::array<QComboBox*, 4> lists_ui_{};
@@ -160,8 +167,6 @@ private:
     int moveExplain_ = 0;
     bool saved_ = false;
     bool scannerInputAllowed_ = true;
-    bool autoMergeOffered_ = false;
-    int paletteState_ = 16;      // the tool palette's pressed tool; none until the palette exists
     IntPoint palettePosition_;
     int paletteWidth_ = 0;
     WindowRect startRect_;

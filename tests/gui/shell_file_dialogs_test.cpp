@@ -1,8 +1,7 @@
-// The open dialog's preview panel, the save dialog's formats and the move explanation.
+// The open dialog's preview panel and the save dialog's formats.
 #include "shell_test_support.h"
 
 #include "engine/image_file.h"
-#include "explain_dlg.h"
 #include "file_save_as_dlg.h"
 #include "part_preview.h"
 #include "pic_show_dlg.h"
@@ -101,14 +100,6 @@ TEST_F(FileDialogsTest, SaveDialogKeepsExtensionInStep) {
     CFileSaveAsDlg named(nullptr, nullptr, QString(), std::string(stringText(IdsFormatsGray)), QStringLiteral("x.TIF"));
     EXPECT_EQ(named.formatIndex(), 5);
     EXPECT_EQ(named.selectedNameFilter(), "TIFF File (*.tif)");
-}
-
-TEST_F(FileDialogsTest, ExplanationSetsTheFlag) {
-    ExplainDlg dialog(nullptr, nullptr);
-    EXPECT_EQ(dialog.windowTitle(), "Explanation for current operation");
-    EXPECT_EQ(dialog.explainFlag(), 1);
-    dialog.dontShowAgain()->setChecked(true);
-    EXPECT_EQ(dialog.explainFlag(), 0);
 }
 
 }  // namespace
