@@ -13,6 +13,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -173,6 +174,20 @@ TEST_F(GameWindowTest, WithoutThePictureRunsUntilOneIsChosen) {
   EXPECT_TRUE(window.button(GameWindow::PreviewButton)->isEnabled());
   EXPECT_EQ(window.picturePath(), built + "/default.bmp");
   EXPECT_TRUE(window.board().picture());
+
+  // A picture smaller than the grid cannot be played.
+  QImage tiny(2, 2, QImage::Format_RGB888);
+  tiny.fill(Qt::red);
+  ASSERT_TRUE(tiny.save(folder.path("tiny.bmp"), "BMP"));
+  prompts.openAnswers.push_back(folder.path("tiny.bmp"));
+  window.changeImage();
+  ASSERT_EQ(window.board().picture()->width, 2);
+  window.startOrGiveUp();
+  EXPECT_FALSE(window.board().playing());
+  EXPECT_EQ(prompts.gameMessages().back().text,
+            "Error! The picture is too small for this level.\n\nPlease choose a lower level or another picture.");
+  prompts.openAnswers.push_back(built + "/default.bmp");
+  window.changeImage();
 
   // An unreadable choice keeps the picture there is.
   const QString junk = folder.path("junk.bmp");
@@ -599,6 +614,30 @@ TEST_F(GameWindowTest, ScanReplacesThePictureAndOffersToSaveIt) {
   EXPECT_EQ(prompts.messages[0].text, "Error! Can not scan.\n\nPlease, check scan system.");
   EXPECT_EQ(prompts.messages[0].caption, "Scan Error");
   qunsetenv("FAKE_SCANNER_SOURCES");
+}
+
+TEST_F(GameWindowTest, ScansThroughTheRealComponentAndSaneTestBackend) {
+  if (!QFileInfo::exists(built + "/TwainTX.so")) GTEST_SKIP() << "TwainTX.so is not built";
+  // Twelve virtual scanners of SANE's test backend, drawing an 8-bit grid.
+  qputenv("SANE_CONFIG_DIR", TS_SOURCE_DIR "/tests/scanner/sane");
+  ProgramFolder folder;
+  GameWindow window(folder.dir(), prompts);
+  ASSERT_TRUE(window.initialise());
+  ASSERT_TRUE(window.button(GameWindow::ScanButton)->isEnabled());
+  prompts.scannerAnswer = 0;
+  window.scan();
+  ASSERT_EQ(prompts.scannerLists.size(), 1u);
+  EXPECT_EQ(prompts.scannerLists[0].size(), 10);
+  ASSERT_TRUE(window.scanning()) << (prompts.messages.empty() ? "" : prompts.messages[0].text.toStdString());
+  QElapsedTimer waited;
+  waited.start();
+  while (window.scanning() && waited.elapsed() < 60000) QTest::qWait(20);
+  EXPECT_FALSE(window.scanning());
+  EXPECT_TRUE(prompts.messages.empty()) << prompts.messages[0].text.toStdString();
+  ASSERT_TRUE(window.board().picture());
+  EXPECT_NE(window.board().picture()->width, 540);
+  EXPECT_EQ(prompts.saveQuestions.size(), 1u); // cancelled: nothing written
+  qunsetenv("SANE_CONFIG_DIR");
 }
 
 TEST(SkinShapes, RegionsFollowTheOpaquePixels) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using namespace tilex;
 
 namespace {
@@ -149,4 +151,25 @@ TEST(PictureRecord, StridesAndUsability) {
   EXPECT_EQ(picture.paletteSize(), 256);
   put32(32, 16);
   EXPECT_EQ(picture.paletteSize(), 16);
+}
+
+TEST(Translation, GermanCoversEveryLineOfTheEnglishFile) {
+  // The English file lists every line the program shows, section by section, without values.
+  std::ifstream english(TS_SOURCE_DIR "/resources/tilex/Tilex.msg");
+  const MessageFile german = MessageFile::load(TS_SOURCE_DIR "/resources/tilex/lang/de/Tilex.msg");
+  std::string line;
+  std::string section;
+  int keys = 0;
+  while (std::getline(english, line)) {
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '[') {
+      section = line.substr(1, line.find(']') - 1);
+      continue;
+    }
+    const std::string key = line.substr(0, line.find('='));
+    ++keys;
+    const auto value = german.lookup(section, key);
+    EXPECT_TRUE(value && !value->empty()) << "[" << section << "] " << key;
+  }
+  EXPECT_GT(keys, 90);
 }

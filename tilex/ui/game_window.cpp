@@ -41,6 +41,13 @@ const QEvent::Type scanEndedEvent = static_cast<QEvent::Type>(QEvent::User + 11)
 
 std::string fileBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
+// Each filter's description is an interface text of its own.
+QString translatedFilter(const QString& filter) {
+  QStringList parts = filter.split(QStringLiteral(";;"));
+  for (QString& part : parts) part = tx(part, "Main");
+  return parts.join(QStringLiteral(";;"));
+}
+
 void notifyScanEnded(void* window) {
   QCoreApplication::postEvent(static_cast<QObject*>(window), new QEvent(scanEndedEvent));
 }
@@ -162,7 +169,7 @@ bool GameWindow::initialise() {
   if (!QFileInfo::exists(picturePath_)) {
     tell("Attention! No the default picture.", "Please specify one image file.", "Default File Error",
          MessageIcon::Information);
-    const QString file = prompts_.openFile(this, {QString(), pictureFilter, programDir_, QString(), QString()});
+    const QString file = prompts_.openFile(this, {QString(), translatedFilter(pictureFilter), programDir_, QString(), QString()});
     chosen = !file.isEmpty();
     if (chosen) picturePath_ = file;
   }
@@ -253,6 +260,12 @@ void GameWindow::startOrGiveUp() {
     return;
   }
   if (!picture_) return;
+  // A picture narrower or lower than the grid would give pieces no one can see or click.
+  if (board_.pieceWidth() <= 0 || board_.pieceHeight() <= 0) {
+    tell("Error! The picture is too small for this level.", "Please choose a lower level or another picture.",
+         "Tilex", MessageIcon::Information);
+    return;
+  }
   board_.start([this] { return static_cast<unsigned>(random_()); });
   button(ChangeImageButton)->setEnabled(false);
   button(LevelButton)->setEnabled(false);
@@ -286,7 +299,7 @@ void GameWindow::resumeGame(int rows, int cols, int blank, const std::vector<int
 
 void GameWindow::changeImage() {
   if (board_.playing()) return;
-  const QString file = prompts_.openFile(this, {QString(), pictureFilter, programDir_, QString(), QString()});
+  const QString file = prompts_.openFile(this, {QString(), translatedFilter(pictureFilter), programDir_, QString(), QString()});
   if (file.isEmpty()) return;
   if (preview_) preview_->close();
   // The previous picture stays when the new one cannot be read.
@@ -320,7 +333,7 @@ void GameWindow::selectLevel() {
 void GameWindow::loadBreak() {
   const bool wasPlaying = board_.playing();
   clockTimer_.stop();
-  const QString file = prompts_.openFile(this, {QString(), saveFilter, programDir_, QString(), QStringLiteral("sav")});
+  const QString file = prompts_.openFile(this, {QString(), translatedFilter(saveFilter), programDir_, QString(), QStringLiteral("sav")});
   if (!file.isEmpty()) {
     const SavedGameRead read = readSavedGame(fileBytes(file));
     if (read.problem == "open") {
@@ -360,7 +373,7 @@ void GameWindow::saveBreak() {
   if (!board_.playing()) return;
   clockTimer_.stop();
   const QString file = prompts_.saveFile(
-      this, {tx("Save", "Main"), saveFilter, programDir_, QStringLiteral("MySave"), QStringLiteral("sav")});
+      this, {tx("Save", "Main"), translatedFilter(saveFilter), programDir_, QStringLiteral("MySave"), QStringLiteral("sav")});
   if (!file.isEmpty()) {
     const SavedGame game{board_.rows(), board_.cols(), board_.blank(), fileBytes(picturePath_), board_.slotOrder(),
                          board_.elapsed()};
@@ -385,7 +398,7 @@ void GameWindow::toggleMusic() {
     return;
   }
   const QString file =
-      prompts_.openFile(this, {tx("Open Musice", "Main"), musicFilter, programDir_, QString(), QString()});
+      prompts_.openFile(this, {tx("Open Musice", "Main"), translatedFilter(musicFilter), programDir_, QString(), QString()});
   if (file.isEmpty() || !music_->play(fileBytes(file))) return;
   musicOn_ = true;
   setTip(MusicButton, "Stop Music");
@@ -503,7 +516,7 @@ void GameWindow::finishScan(uint16_t scannerEvent) {
   if (preview_) preview_->close();
   takePicture(*picture, std::move(image));
   const QString file = prompts_.saveFile(
-      this, {tx("Save", "Main"), scanFilter, programDir_, QString(), QStringLiteral("bmp")});
+      this, {tx("Save", "Main"), translatedFilter(scanFilter), programDir_, QString(), QStringLiteral("bmp")});
   if (!file.isEmpty() && !imageComponent_->write(fileBytes(file), *picture_))
     tell("Error! The scanned picture could not be saved.", "Please, check the folder and try again.", "Scan Error",
          MessageIcon::Stop);
