@@ -164,6 +164,7 @@ PartCheck MergeWorkspace::checkPart(const HeaderBlock& block, bool otherHoldsPar
         return PartCheck::NotSupported;
     const bool gray = PixelTools::isGrayPalette(block);
     if (!otherHoldsPart) {
+        referenceIsPaletteColour_ = h.bitCount == 8 && !gray;
         reference_.gray = h.bitCount == 8 && gray;
         reference_.colourKind = h.clrUsed != 0 ? h.clrUsed : h.bitCount;
         reference_.xPelsPerMeter = h.xPelsPerMeter;
@@ -181,8 +182,10 @@ PartCheck MergeWorkspace::checkPart(const HeaderBlock& block, bool otherHoldsPar
 
 bool MergeWorkspace::loadPart(const std::string& path, int s)
 {
-    if (path.empty() || s < 0 || s > 1)
+    if (path.empty() || s < 0 || s > 1 || !engine_.hasComponent())
         return false;
+    modified_ = true;
+    autoMode_ = false;
     const int other = 1 - s;
     const bool otherHolds = sides_[other].holdsPart;
     HeaderBlock header{};
@@ -196,8 +199,6 @@ bool MergeWorkspace::loadPart(const std::string& path, int s)
         host_.showMessage(MessageIcon::Error, "Error", texts[static_cast<int>(check)]);
         return false;
     }
-    modified_ = true;
-    autoMode_ = false;
     if (!engine_.loadOriginal(*blocks_[s], path)) {
         reference_ = before;
         sides_[s].holdsPart = false;
@@ -283,6 +284,7 @@ void MergeWorkspace::clearSide(int s)
     const int other = 1 - s;
     if (!sides_[other].holdsPart) {
         reference_ = PartReference{};
+        referenceIsPaletteColour_ = false;
         zoomIndex_ = 0;
         applyZoomScale();
         host_.setCursor(CursorSlot::Arrow);
@@ -295,6 +297,22 @@ void MergeWorkspace::clearSide(int s)
     } else {
         host_.toolState(ToolState::OnePart, 0);
     }
+}
+
+PartReference MergeWorkspace::copyPartReference() const
+{
+    PartReference r = reference_;
+    if (referenceIsPaletteColour_)
+        r.colourKind = 24;
+    return r;
+}
+
+std::span<std::uint8_t> MergeWorkspace::originalBlock(int s)
+{
+    ImageStoreBlock* block = blocks_[s == rightSide ? rightSide : leftSide].get();
+    if (block == nullptr || !block->holdsImage())
+        return {};
+    return block->view().singleBlock();
 }
 
 bool MergeWorkspace::isModified(bool reset)

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace tandemscan {
@@ -148,7 +149,8 @@ public:
     bool holdsPart(int side) const { return sides_[side].holdsPart; }
     bool isLocked(int side) const { return sides_[side].locked; }
     int workingBitsPerPixel() const;
-    PartReference copyPartReference() const { return reference_; }
+    // The reference as the scanner check sees it: a palette colour part counts as 24 bits.
+    PartReference copyPartReference() const;
     bool loadedEightBit() const { return loadedEightBit_; }
     bool autoMode() const { return autoMode_; }
     double autoOverlap() const { return autoOverlap_; }
@@ -181,6 +183,10 @@ public:
     // Saves the joined image as a numbered BMP file in the working folder for another program.
     std::optional<std::string> exportForApplication();
 
+    // For the image adjustment dialog: the side's working copy to change in place, and its
+    // original as one block (header block, then pixels; empty when the side holds none).
+    ImageRecord& workingCopyForAdjustment(int side) { return sides_[side == rightSide ? rightSide : leftSide].workingCopy; }
+    std::span<std::uint8_t> originalBlock(int side);
     // Called after the adjustment dialog changed a side's working copy.
     void workingCopyChanged(int side);
 
@@ -258,6 +264,7 @@ private:
     std::array<std::uint16_t, 2> pendingTurns_{0, 0};
     ImageRecord joined_;
     PartReference reference_;
+    bool referenceIsPaletteColour_ = false;
     bool popupLeft_ = true;
     bool lockLeft_ = true;
 };

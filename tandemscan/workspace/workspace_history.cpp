@@ -84,6 +84,7 @@ void MergeWorkspace::menuCommand(int command, Point cursor)
     } else if (command == MenuLock) {
         toggleLock(lockLeft_ ? leftSide : rightSide);
     }
+    // Save Image Solely needs a file name first: the window asks for it and calls saveSingle.
 }
 
 void MergeWorkspace::swapPlacement(int s, int slot)

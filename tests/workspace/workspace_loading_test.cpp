@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace tandemscan {
 namespace {
 
@@ -103,6 +105,51 @@ TEST(WorkspaceLoading, PartReferenceComesFromTheFirstPartAndClearsWithTheWorkspa
     EXPECT_EQ(f.ws.copyPartReference().xPelsPerMeter, 11811);
     f.ws.clearSide(1);
     EXPECT_EQ(f.ws.copyPartReference(), PartReference{});
+}
+
+TEST(WorkspaceLoading, PaletteColourCountsAsTrueColourForTheScanner)
+{
+    const struct {
+        ImageRecord image;
+        PartReference reference;
+    } cases[] = {
+        {makeImage(60, 40, 8, ppm300, false), {false, 24, ppm300, ppm300}},
+        {makeImage(60, 40, 8, ppm300, true), {true, 8, ppm300, ppm300}},
+        {makeImage(60, 40, 1, ppm300), {false, 1, ppm300, ppm300}},
+        {makeImage(60, 40, 24, ppm300), {false, 24, ppm300, ppm300}},
+    };
+    for (const auto& c : cases) {
+        WorkspaceFixture f;
+        ASSERT_TRUE(f.load(0, c.image));
+        EXPECT_EQ(f.ws.copyPartReference(), c.reference) << c.image.header().bitCount;
+        // A second palette colour part still matches the first.
+        EXPECT_TRUE(f.load(1, c.image));
+    }
+}
+
+TEST(WorkspaceLoading, WithoutTheImageFileComponentNothingHappens)
+{
+    testing::RecordingHost host;
+    const std::optional<PrivateFolder> folder = PrivateFolder::create(temporaryRoot(), "workspace-test-");
+    ImageEngine engine(nullptr, folder->path());
+    MergeWorkspace ws(host, engine);
+    EXPECT_FALSE(ws.loadPart("/nonexistent/part.bmp", 0));
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_FALSE(ws.isModified(false));
+    EXPECT_TRUE(ws.originalBlock(0).empty());
+}
+
+TEST(WorkspaceLoading, OriginalIsOneBlockForTheAdjustmentDialog)
+{
+    WorkspaceFixture f;
+    ASSERT_TRUE(f.load(0, 100, 80));
+    const std::span<std::uint8_t> block = f.ws.originalBlock(0);
+    ASSERT_EQ(block.size(), 1064u + PixelTools::rowStride(100, 24) * 80);
+    ImageHeader h{};
+    std::memcpy(&h, block.data(), sizeof h);
+    EXPECT_EQ(h.width, 100);
+    EXPECT_EQ(h.height, 80);
+    EXPECT_EQ(&f.ws.workingCopyForAdjustment(0), &f.ws.side(0).workingCopy);
 }
 
 TEST(WorkspaceLoading, StateCodesAndButtonsFollowTheParts)

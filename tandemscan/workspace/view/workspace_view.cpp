@@ -7,6 +7,8 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QFileDialog>
+#include <QMetaMethod>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
@@ -128,6 +130,38 @@ void WorkspaceView::showJoinedImage()
                          QString::fromStdString(previewInformation(facts, texts)), this);
     window.exec();
     model_->endPreview();
+}
+
+void WorkspaceView::previewWorkingPixels(int side, const HeaderBlock& header, std::span<const std::uint8_t> pixels)
+{
+    const std::size_t s = side == 0 ? 0 : 1;
+    screen_[s] = toQImage(header, pixels).convertToFormat(QImage::Format_RGB32);
+    // Shown until the model renders the side again.
+    screenCount_[s] = model_->side(static_cast<int>(s)).renderCount;
+    update(toQt(model_->side(static_cast<int>(s)).paneRect));
+}
+
+void WorkspaceView::saveSideAlone(int side)
+{
+    if (!model_->holdsPart(side))
+        return;
+    // "Name (*.ext)|Name (*.ext)" becomes the dialog's filter list.
+    const QString formats = translate(QString::fromStdString(
+        singleSaveFilter(model_->side(side).workingCopy.header().bitCount)));
+    QFileDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("saveSolelyDialog"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters(formats.split(QLatin1Char('|')));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        const qsizetype dot = filter.indexOf(QLatin1String("*."));
+        if (dot >= 0)
+            dialog.setDefaultSuffix(filter.mid(dot + 2, filter.indexOf(QLatin1Char(')'), dot) - dot - 2));
+    });
+    dialog.setDefaultSuffix(QStringLiteral("bmp"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    model_->saveSingle(side, dialog.selectedFiles().constFirst().toStdString());
 }
 
 // --- host ------------------------------------------------------------------------------------
@@ -402,8 +436,11 @@ void WorkspaceView::showPopupMenu(QPoint at)
         return;
     const int command = chosen->data().toInt();
     if (command == MenuSaveSolely) {
-        model_->menuCommand(0, fromQt(at)); // restores the suspended tool modes
-        emit saveSolelyRequested(model_->popupSide());
+        model_->menuCommand(MenuSaveSolely, fromQt(at)); // gives the tools back; the save is ours
+        if (isSignalConnected(QMetaMethod::fromSignal(&WorkspaceView::saveSolelyRequested)))
+            emit saveSolelyRequested(model_->popupSide());
+        else
+            saveSideAlone(model_->popupSide());
         return;
     }
     model_->menuCommand(command, fromQt(at));

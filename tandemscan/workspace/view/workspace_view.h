@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 
 class QKeyEvent;
 
@@ -46,6 +47,12 @@ public:
     // Arrow and Alt keys seen by the application before dispatch; true when used.
     bool handleKey(QKeyEvent* event);
 
+    // While the image adjustment dialog runs: shows these pixels in place of a side's working
+    // copy until the model changes that side again.
+    void previewWorkingPixels(int side, const HeaderBlock& header, std::span<const std::uint8_t> pixels);
+    // Runs Save Image Solely for a side when nobody handles saveSolelyRequested: a save dialog
+    // with the formats the part's depth allows, then the save.
+    void saveSideAlone(int side);
     // A palette command: automatic merge shows the preview when it succeeds.
     void runToolCommand(ToolCommand code, bool pressed);
     // The main window's move-explain flag: whether choosing the move tool explains it first.
