@@ -344,3 +344,55 @@ TEST(Geometry, RefusedFormatsAndSizes) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Geometry, PlanarEqualsInterleaved) {
+    RotateParam turn{90, 0, 0, 0};
+    RotateParam tilt{30, 9, 8, 7};
+    SlopeParam slope{25};
+    ResizeParam resize{7, 12};
+    struct Case {
+        int index;
+        void* param;
+    };
+    const Case cases[] = {{RK_OP_MIRROR_HORIZONTAL, nullptr},
+                          {RK_OP_FLIP_VERTICAL, nullptr},
+                          {RK_OP_ROTATE, &turn},
+                          {RK_OP_ROTATE, &tilt},
+                          {RK_OP_SLOPE_HORIZONTAL, &slope},
+                          {RK_OP_SLOPE_VERTICAL, &slope},
+                          {RK_OP_RESIZE, &resize}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.index);
+        Bitmap interleaved = makeBitmap(24, 9, 5);
+        fillPattern(interleaved);
+        Bitmap planar = makeBitmap(24, 9, 5, -1, 3);
+        for (int y = 0; y < 5; ++y) {
+            for (int x = 0; x < 9; ++x) {
+                planar.setRgb(x, y, interleaved.sample(x, y, 0), interleaved.sample(x, y, 1),
+                              interleaved.sample(x, y, 2));
+            }
+        }
+        Outcome a = runOperation(c.index, interleaved, c.param);
+        Outcome b = runOperation(c.index, planar, c.param);
+        ASSERT_EQ(a.run, RK_RESULT_SUCCEED);
+        ASSERT_EQ(b.run, RK_RESULT_SUCCEED);
+        EXPECT_EQ(b.dst.planes, 3);
+        EXPECT_TRUE(samePixels(a.dst, b.dst));
+    }
+}
+
+TEST(Rotate, AnyAngleOnBits) {
+    Bitmap mono = makeBitmap(1, 9, 7);
+    fillPattern(mono);
+    mono.setEntry(0, 0, 0, 0);
+    mono.setEntry(1, 255, 255, 255);
+    RotateParam param{-30, 250, 250, 250}; // nearest to white: entry 1
+    Outcome out = runOperation(RK_OP_ROTATE, mono, &param);
+    ASSERT_EQ(out.run, RK_RESULT_SUCCEED);
+    EXPECT_EQ(out.dst.index(0, 0), 1);
+    EXPECT_EQ(out.dst.index(out.dst.width / 2, out.dst.height / 2), mono.index(4, 3));
+}
+
+} // namespace
