@@ -6,6 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
 
 #include <cstdlib>
 #include <cstring>
@@ -173,6 +177,36 @@ TEST_F(MergeProgramTest, SamplePartsJoinAutomatically) {
     EXPECT_EQ(sheet.header.header.height, 1754);
     EXPECT_EQ(sheet.header.header.xPelsPerMeter, 5906) << "150 dpi kept";
     EXPECT_EQ(sheet.header.header.bitCount, 24);
+}
+
+TEST_F(MergeProgramTest, AnInterruptedRunLeavesNoWorkingFiles) {
+    // A part large enough that the run is still loading when it is interrupted.
+    Image big;
+    big.header.header = ImageHeader{40, 4000, 6000, 1, 24, 0, 0, 11811, 11811, 0, 0};
+    big.header.header.sizeImage = PixelTools::imageDataSize(big.header.header);
+    big.pixels.resize(big.header.header.sizeImage);
+    for (std::size_t i = 0; i < big.pixels.size(); ++i) big.pixels[i] = static_cast<std::uint8_t>(i * 2654435761u >> 24);
+    write(path("big.jpg"), big);
+    const fs::path tmp = folder->path() / "tmp";
+    const std::string command = "TMPDIR='" + tmp.string() + "' exec '" + TS_PROGRAM_DIR + "/tandemscan-merge' " +
+                                path("big.jpg") + " " + path("big.jpg") + " -o " + path("big-out.jpg") + " --cut 4000,0,0,0";
+    FILE* child = popen(("echo $$; " + command + " 2>/dev/null").c_str(), "r");
+    ASSERT_NE(child, nullptr);
+    int pid = 0;
+    ASSERT_EQ(std::fscanf(child, "%d", &pid), 1);
+    // Wait until the first working file exists, then interrupt.
+    bool started = false;
+    for (int i = 0; i < 2000 && !started; ++i) {
+        for (const auto& entry : fs::directory_iterator(tmp))
+            if (fs::exists(entry.path() / "ImgdataL.DAT")) started = true;
+        if (!started) usleep(1000);
+    }
+    ASSERT_TRUE(started);
+    kill(pid, SIGINT);
+    const int status = pclose(child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "ends as the signal asks";
+    EXPECT_TRUE(fs::is_empty(tmp)) << "the private folder and its files are gone";
+    EXPECT_FALSE(fs::exists(path("big-out.jpg")));
 }
 
 TEST_F(MergeProgramTest, ExitStatusPerKindOfFailure) {
