@@ -6,188 +6,202 @@
 
 namespace tilex {
 
-Board::Board() { resetOrder(); }
+Board::Board() {
+    resetOrder();
+}
 
 void Board::resetOrder() {
-  perm_.resize(static_cast<size_t>(rows_ * cols_));
-  std::iota(perm_.begin(), perm_.end(), 0);
-  blank_ = -1;
+    perm_.resize(static_cast<size_t>(rows_ * cols_));
+    std::iota(perm_.begin(), perm_.end(), 0);
+    blank_ = -1;
 }
 
 void Board::setPicture(std::optional<PictureSize> size) {
-  if (size && (size->width <= 0 || size->height <= 0)) size.reset();
-  picture_ = size;
-  layout();
+    if (size && (size->width <= 0 || size->height <= 0)) size.reset();
+    picture_ = size;
+    layout();
 }
 
 bool Board::setLevel(int rows, int cols) {
-  if (playing_ || rows < minSide || rows > maxSide || cols < minSide || cols > maxSide) return false;
-  rows_ = rows;
-  cols_ = cols;
-  resetOrder();
-  layout();
-  return true;
+    if (playing_ || rows < minSide || rows > maxSide || cols < minSide || cols > maxSide) return false;
+    rows_ = rows;
+    cols_ = cols;
+    resetOrder();
+    layout();
+    return true;
 }
 
-int Board::sourcePieceWidth() const { return picture_ ? picture_->width / cols_ : 0; }
-int Board::sourcePieceHeight() const { return picture_ ? picture_->height / rows_ : 0; }
+int Board::sourcePieceWidth() const {
+    return picture_ ? picture_->width / cols_ : 0;
+}
+int Board::sourcePieceHeight() const {
+    return picture_ ? picture_->height / rows_ : 0;
+}
 
 void Board::layout() {
-  slots_.clear();
-  if (!picture_) {
-    displayWidth_ = displayHeight_ = pieceWidth_ = pieceHeight_ = 0;
-    originX_ = areaLeft;
-    originY_ = areaTop;
-    return;
-  }
-  const int w = picture_->width;
-  const int h = picture_->height;
-  // 64-bit products: a picture may be as wide as int allows.
-  auto fitWidth = [&] {
-    displayWidth_ = areaWidth;
-    displayHeight_ = static_cast<int>(int64_t{areaWidth} * h / w);
-  };
-  auto fitHeight = [&] {
-    displayHeight_ = areaHeight;
-    displayWidth_ = static_cast<int>(int64_t{areaHeight} * w / h);
-  };
-  if (w <= areaWidth && h <= areaHeight) {
-    displayWidth_ = w;
-    displayHeight_ = h;
-  } else if (w > areaWidth && h <= areaHeight) {
-    fitWidth();
-  } else if (w <= areaWidth) {
-    fitHeight();
-  } else if (int64_t{w} * areaHeight > int64_t{h} * areaWidth) {
-    fitWidth();
-  } else {
-    fitHeight();
-  }
-  originX_ = (areaWidth - displayWidth_) / 2 + areaLeft;
-  originY_ = (areaHeight - displayHeight_) / 2 + areaTop;
-  pieceWidth_ = displayWidth_ / cols_;
-  pieceHeight_ = displayHeight_ / rows_;
+    slots_.clear();
+    if (!picture_) {
+        displayWidth_ = displayHeight_ = pieceWidth_ = pieceHeight_ = 0;
+        originX_ = areaLeft;
+        originY_ = areaTop;
+        return;
+    }
+    const int w = picture_->width;
+    const int h = picture_->height;
+    // 64-bit products: a picture may be as wide as int allows.
+    auto fitWidth = [&] {
+        displayWidth_ = areaWidth;
+        displayHeight_ = static_cast<int>(int64_t{areaWidth} * h / w);
+    };
+    auto fitHeight = [&] {
+        displayHeight_ = areaHeight;
+        displayWidth_ = static_cast<int>(int64_t{areaHeight} * w / h);
+    };
+    if (w <= areaWidth && h <= areaHeight) {
+        displayWidth_ = w;
+        displayHeight_ = h;
+    } else if (w > areaWidth && h <= areaHeight) {
+        fitWidth();
+    } else if (w <= areaWidth) {
+        fitHeight();
+    } else if (int64_t{w} * areaHeight > int64_t{h} * areaWidth) {
+        fitWidth();
+    } else {
+        fitHeight();
+    }
+    originX_ = (areaWidth - displayWidth_) / 2 + areaLeft;
+    originY_ = (areaHeight - displayHeight_) / 2 + areaTop;
+    pieceWidth_ = displayWidth_ / cols_;
+    pieceHeight_ = displayHeight_ / rows_;
 
-  const int sourceWidth = w / cols_;
-  const int sourceHeight = h / rows_;
-  slots_.resize(perm_.size());
-  for (size_t i = 0; i < perm_.size(); ++i) {
-    const int p = perm_[i];
-    const int slot = static_cast<int>(i);
-    slots_[i] = SlotRecord{(p % cols_) * sourceWidth, (rows_ - p / cols_ - 1) * sourceHeight,
-                           (slot % cols_) * pieceWidth_ + originX_,
-                           (slot / cols_) * pieceHeight_ + originY_, p};
-  }
+    const int sourceWidth = w / cols_;
+    const int sourceHeight = h / rows_;
+    slots_.resize(perm_.size());
+    for (size_t i = 0; i < perm_.size(); ++i) {
+        const int p = perm_[i];
+        const int slot = static_cast<int>(i);
+        slots_[i] =
+            SlotRecord{(p % cols_) * sourceWidth, (rows_ - p / cols_ - 1) * sourceHeight,
+                       (slot % cols_) * pieceWidth_ + originX_, (slot / cols_) * pieceHeight_ + originY_, p};
+    }
 }
 
 void Board::start(const std::function<unsigned()>& draw) {
-  std::iota(perm_.begin(), perm_.end(), 0);
-  blank_ = rows_ * cols_ - 1;
-  for (int move = 0; move < shuffleMoves; ++move) {
-    const int r = blank_ / cols_;
-    const int c = blank_ % cols_;
-    int next = -1;
-    switch (draw() % 4) {
-    case 0: if (r > 0) next = blank_ - cols_; break;
-    case 1: if (r < rows_ - 1) next = blank_ + cols_; break;
-    case 2: if (c > 0) next = blank_ - 1; break;
-    default: if (c < cols_ - 1) next = blank_ + 1; break;
+    std::iota(perm_.begin(), perm_.end(), 0);
+    blank_ = rows_ * cols_ - 1;
+    for (int move = 0; move < shuffleMoves; ++move) {
+        const int r = blank_ / cols_;
+        const int c = blank_ % cols_;
+        int next = -1;
+        switch (draw() % 4) {
+        case 0:
+            if (r > 0) next = blank_ - cols_;
+            break;
+        case 1:
+            if (r < rows_ - 1) next = blank_ + cols_;
+            break;
+        case 2:
+            if (c > 0) next = blank_ - 1;
+            break;
+        default:
+            if (c < cols_ - 1) next = blank_ + 1;
+            break;
+        }
+        if (next < 0) continue;
+        std::swap(perm_[static_cast<size_t>(blank_)], perm_[static_cast<size_t>(next)]);
+        blank_ = next;
     }
-    if (next < 0) continue;
-    std::swap(perm_[static_cast<size_t>(blank_)], perm_[static_cast<size_t>(next)]);
-    blank_ = next;
-  }
-  playing_ = true;
-  elapsed_ = 0;
-  layout();
+    playing_ = true;
+    elapsed_ = 0;
+    layout();
 }
 
 void Board::stop() {
-  playing_ = false;
-  elapsed_ = 0;
-  resetOrder();
-  layout();
+    playing_ = false;
+    elapsed_ = 0;
+    resetOrder();
+    layout();
 }
 
-void Board::resume(int rows, int cols, int blank, const std::vector<int32_t>& order,
-                   uint32_t elapsed) {
-  rows_ = rows;
-  cols_ = cols;
-  perm_ = order;
-  blank_ = blank;
-  elapsed_ = elapsed;
-  playing_ = true;
-  layout();
+void Board::resume(int rows, int cols, int blank, const std::vector<int32_t>& order, uint32_t elapsed) {
+    rows_ = rows;
+    cols_ = cols;
+    perm_ = order;
+    blank_ = blank;
+    elapsed_ = elapsed;
+    playing_ = true;
+    layout();
 }
 
 std::vector<int32_t> Board::slotOrder() const {
-  if (slots_.size() != perm_.size()) return perm_;
-  std::vector<int32_t> order;
-  order.reserve(slots_.size());
-  for (const SlotRecord& s : slots_) order.push_back(s.piece);
-  return order;
+    if (slots_.size() != perm_.size()) return perm_;
+    std::vector<int32_t> order;
+    order.reserve(slots_.size());
+    for (const SlotRecord& s : slots_)
+        order.push_back(s.piece);
+    return order;
 }
 
 int Board::hitTest(int x, int y) const {
-  if (!playing_ || blank_ < 0 || pieceWidth_ <= 0 || pieceHeight_ <= 0) return -1;
-  if (x < originX_ || y < originY_) return -1;
-  const int col = (x - originX_) / pieceWidth_;
-  const int row = (y - originY_) / pieceHeight_;
-  if (col >= cols_ || row >= rows_) return -1;
-  const int br = blank_ / cols_;
-  const int bc = blank_ % cols_;
-  const bool sideBySide = row == br && (col == bc - 1 || col == bc + 1);
-  const bool aboveOrBelow = col == bc && (row == br - 1 || row == br + 1);
-  return sideBySide || aboveOrBelow ? row * cols_ + col : -1;
+    if (!playing_ || blank_ < 0 || pieceWidth_ <= 0 || pieceHeight_ <= 0) return -1;
+    if (x < originX_ || y < originY_) return -1;
+    const int col = (x - originX_) / pieceWidth_;
+    const int row = (y - originY_) / pieceHeight_;
+    if (col >= cols_ || row >= rows_) return -1;
+    const int br = blank_ / cols_;
+    const int bc = blank_ % cols_;
+    const bool sideBySide = row == br && (col == bc - 1 || col == bc + 1);
+    const bool aboveOrBelow = col == bc && (row == br - 1 || row == br + 1);
+    return sideBySide || aboveOrBelow ? row * cols_ + col : -1;
 }
 
 PixelRect Board::slotRect(int slot) const {
-  const SlotRecord& s = slots_[static_cast<size_t>(slot)];
-  return {s.destinationX, s.destinationY, s.destinationX + pieceWidth_, s.destinationY + pieceHeight_};
+    const SlotRecord& s = slots_[static_cast<size_t>(slot)];
+    return {s.destinationX, s.destinationY, s.destinationX + pieceWidth_, s.destinationY + pieceHeight_};
 }
 
 PixelRect Board::gridRect() const {
-  return {originX_, originY_, originX_ + cols_ * pieceWidth_, originY_ + rows_ * pieceHeight_};
+    return {originX_, originY_, originX_ + cols_ * pieceWidth_, originY_ + rows_ * pieceHeight_};
 }
 
 std::vector<PixelRect> Board::slide(int target) {
-  const int count = rows_ * cols_;
-  if (!playing_ || target < 0 || target >= count || blank_ < 0 || target == blank_ ||
-      slots_.size() != static_cast<size_t>(count))
-    return {};
-  SlotRecord& moved = slots_[static_cast<size_t>(target)];
-  SlotRecord& empty = slots_[static_cast<size_t>(blank_)];
-  std::swap(moved.sourceX, empty.sourceX);
-  std::swap(moved.sourceY, empty.sourceY);
-  std::swap(moved.piece, empty.piece);
-  std::swap(perm_[static_cast<size_t>(target)], perm_[static_cast<size_t>(blank_)]);
-  auto area = [this](const SlotRecord& s) {
-    return PixelRect{s.destinationX - 3, s.destinationY - 3, s.destinationX + pieceWidth_ + 6,
-                     s.destinationY + pieceHeight_ + 6};
-  };
-  std::vector<PixelRect> dirty{area(moved), area(empty)};
-  blank_ = target;
-  return dirty;
+    const int count = rows_ * cols_;
+    if (!playing_ || target < 0 || target >= count || blank_ < 0 || target == blank_ ||
+        slots_.size() != static_cast<size_t>(count))
+        return {};
+    SlotRecord& moved = slots_[static_cast<size_t>(target)];
+    SlotRecord& empty = slots_[static_cast<size_t>(blank_)];
+    std::swap(moved.sourceX, empty.sourceX);
+    std::swap(moved.sourceY, empty.sourceY);
+    std::swap(moved.piece, empty.piece);
+    std::swap(perm_[static_cast<size_t>(target)], perm_[static_cast<size_t>(blank_)]);
+    auto area = [this](const SlotRecord& s) {
+        return PixelRect{s.destinationX - 3, s.destinationY - 3, s.destinationX + pieceWidth_ + 6,
+                         s.destinationY + pieceHeight_ + 6};
+    };
+    std::vector<PixelRect> dirty{area(moved), area(empty)};
+    blank_ = target;
+    return dirty;
 }
 
 bool Board::isSolved() const {
-  const size_t last = static_cast<size_t>(rows_ * cols_ - 1);
-  if (perm_.size() <= last) return false;
-  for (size_t i = 0; i < last; ++i)
-    if (perm_[i] != static_cast<int32_t>(i)) return false;
-  return true;
+    const size_t last = static_cast<size_t>(rows_ * cols_ - 1);
+    if (perm_.size() <= last) return false;
+    for (size_t i = 0; i < last; ++i)
+        if (perm_[i] != static_cast<int32_t>(i)) return false;
+    return true;
 }
 
 TickResult Board::tick() {
-  if (!playing_) return TickResult::Counted;
-  ++elapsed_;
-  return elapsed_ >= overtimeSeconds ? TickResult::Overtime : TickResult::Counted;
+    if (!playing_) return TickResult::Counted;
+    ++elapsed_;
+    return elapsed_ >= overtimeSeconds ? TickResult::Overtime : TickResult::Counted;
 }
 
 std::string clockText(uint32_t seconds) {
-  char text[32];
-  std::snprintf(text, sizeof text, "0%u:%02u:%02u", seconds / 3600, seconds / 60 % 60, seconds % 60);
-  return text;
+    char text[32];
+    std::snprintf(text, sizeof text, "0%u:%02u:%02u", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    return text;
 }
 
 } // namespace tilex

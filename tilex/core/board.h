@@ -11,108 +11,108 @@
 namespace tilex {
 
 struct PictureSize {
-  int width = 0;
-  int height = 0;
+    int width = 0;
+    int height = 0;
 };
 
 // One slot as the stretch drawing takes it: the source corner in the picture's stored
 // (bottom-up) row order, the destination corner in window pixels, and the piece shown.
 struct SlotRecord {
-  int32_t sourceX = 0;
-  int32_t sourceY = 0;
-  int32_t destinationX = 0;
-  int32_t destinationY = 0;
-  int32_t piece = 0;
-  bool operator==(const SlotRecord&) const = default;
+    int32_t sourceX = 0;
+    int32_t sourceY = 0;
+    int32_t destinationX = 0;
+    int32_t destinationY = 0;
+    int32_t piece = 0;
+    bool operator==(const SlotRecord&) const = default;
 };
 
 // Left, top inclusive; right, bottom exclusive, as window repaint rectangles are given.
 struct PixelRect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-  bool operator==(const PixelRect&) const = default;
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool operator==(const PixelRect&) const = default;
 };
 
 enum class TickResult { Counted, Overtime };
 
 class Board {
-public:
-  // Where the board may be drawn in the window.
-  static constexpr int areaLeft = 80;
-  static constexpr int areaTop = 75;
-  static constexpr int areaWidth = 540;
-  static constexpr int areaHeight = 455;
-  static constexpr int minSide = 3;
-  static constexpr int maxSide = 10;
-  static constexpr int shuffleMoves = 1000;
-  // At four hours on the clock the game is called off.
-  static constexpr uint32_t overtimeSeconds = 4 * 3600;
+  public:
+    // Where the board may be drawn in the window.
+    static constexpr int areaLeft = 80;
+    static constexpr int areaTop = 75;
+    static constexpr int areaWidth = 540;
+    static constexpr int areaHeight = 455;
+    static constexpr int minSide = 3;
+    static constexpr int maxSide = 10;
+    static constexpr int shuffleMoves = 1000;
+    // At four hours on the clock the game is called off.
+    static constexpr uint32_t overtimeSeconds = 4 * 3600;
 
-  Board();
+    Board();
 
-  // No picture clears the layout; the level and the order stay.
-  void setPicture(std::optional<PictureSize> size);
-  // Idle only: a new size gets the identity order. Sizes outside 3..10 are refused.
-  bool setLevel(int rows, int cols);
+    // No picture clears the layout; the level and the order stay.
+    void setPicture(std::optional<PictureSize> size);
+    // Idle only: a new size gets the identity order. Sizes outside 3..10 are refused.
+    bool setLevel(int rows, int cols);
 
-  void layout();
-  // Starts a game: identity order, empty slot at the bottom right, then the shuffle.
-  // draw() gives any value; its remainder modulo 4 picks the direction.
-  void start(const std::function<unsigned()>& draw);
-  // Gives up (also after solving and overtime): back to the idle whole picture.
-  void stop();
-  // Takes a saved position as the running game; the caller has checked it.
-  void resume(int rows, int cols, int blank, const std::vector<int32_t>& order, uint32_t elapsed);
+    void layout();
+    // Starts a game: identity order, empty slot at the bottom right, then the shuffle.
+    // draw() gives any value; its remainder modulo 4 picks the direction.
+    void start(const std::function<unsigned()>& draw);
+    // Gives up (also after solving and overtime): back to the idle whole picture.
+    void stop();
+    // Takes a saved position as the running game; the caller has checked it.
+    void resume(int rows, int cols, int blank, const std::vector<int32_t>& order, uint32_t elapsed);
 
-  int hitTest(int x, int y) const;
-  // Moves the piece in slot target into the empty slot; gives the two areas to repaint.
-  std::vector<PixelRect> slide(int target);
-  bool isSolved() const;
-  TickResult tick();
+    int hitTest(int x, int y) const;
+    // Moves the piece in slot target into the empty slot; gives the two areas to repaint.
+    std::vector<PixelRect> slide(int target);
+    bool isSolved() const;
+    TickResult tick();
 
-  int rows() const { return rows_; }
-  int cols() const { return cols_; }
-  int blank() const { return blank_; }
-  bool playing() const { return playing_; }
-  uint32_t elapsed() const { return elapsed_; }
-  const std::vector<int32_t>& perm() const { return perm_; }
-  const std::vector<SlotRecord>& slotTable() const { return slots_; }
-  std::optional<PictureSize> picture() const { return picture_; }
-  // The order as the slots now show it (what a saved game stores).
-  std::vector<int32_t> slotOrder() const;
+    int rows() const { return rows_; }
+    int cols() const { return cols_; }
+    int blank() const { return blank_; }
+    bool playing() const { return playing_; }
+    uint32_t elapsed() const { return elapsed_; }
+    const std::vector<int32_t>& perm() const { return perm_; }
+    const std::vector<SlotRecord>& slotTable() const { return slots_; }
+    std::optional<PictureSize> picture() const { return picture_; }
+    // The order as the slots now show it (what a saved game stores).
+    std::vector<int32_t> slotOrder() const;
 
-  int displayWidth() const { return displayWidth_; }
-  int displayHeight() const { return displayHeight_; }
-  int pieceWidth() const { return pieceWidth_; }
-  int pieceHeight() const { return pieceHeight_; }
-  int originX() const { return originX_; }
-  int originY() const { return originY_; }
-  // Source piece size in picture pixels.
-  int sourcePieceWidth() const;
-  int sourcePieceHeight() const;
-  // The whole grid in window pixels (right and bottom exclusive).
-  PixelRect gridRect() const;
-  PixelRect slotRect(int slot) const;
+    int displayWidth() const { return displayWidth_; }
+    int displayHeight() const { return displayHeight_; }
+    int pieceWidth() const { return pieceWidth_; }
+    int pieceHeight() const { return pieceHeight_; }
+    int originX() const { return originX_; }
+    int originY() const { return originY_; }
+    // Source piece size in picture pixels.
+    int sourcePieceWidth() const;
+    int sourcePieceHeight() const;
+    // The whole grid in window pixels (right and bottom exclusive).
+    PixelRect gridRect() const;
+    PixelRect slotRect(int slot) const;
 
-private:
-  void resetOrder();
+  private:
+    void resetOrder();
 
-  std::optional<PictureSize> picture_;
-  int rows_ = 3;
-  int cols_ = 3;
-  std::vector<int32_t> perm_;
-  int blank_ = -1;
-  std::vector<SlotRecord> slots_;
-  int displayWidth_ = 0;
-  int displayHeight_ = 0;
-  int pieceWidth_ = 0;
-  int pieceHeight_ = 0;
-  int originX_ = areaLeft;
-  int originY_ = areaTop;
-  bool playing_ = false;
-  uint32_t elapsed_ = 0;
+    std::optional<PictureSize> picture_;
+    int rows_ = 3;
+    int cols_ = 3;
+    std::vector<int32_t> perm_;
+    int blank_ = -1;
+    std::vector<SlotRecord> slots_;
+    int displayWidth_ = 0;
+    int displayHeight_ = 0;
+    int pieceWidth_ = 0;
+    int pieceHeight_ = 0;
+    int originX_ = areaLeft;
+    int originY_ = areaTop;
+    bool playing_ = false;
+    uint32_t elapsed_ = 0;
 };
 
 // "0" + hours, then two-digit minutes and seconds: 3725 seconds read 01:02:05.

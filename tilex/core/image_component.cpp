@@ -6,56 +6,62 @@
 namespace tilex {
 
 struct ImageComponent::Api {
-  decltype(&NewRaduvOR) create = nullptr;
-  decltype(&FreeRaduvOR) release = nullptr;
-  decltype(&GetImageSize) imageSize = nullptr;
-  decltype(&ReadImage) readImage = nullptr;
-  decltype(&WriteImage) writeImage = nullptr;
+    decltype(&NewRaduvOR) create = nullptr;
+    decltype(&FreeRaduvOR) release = nullptr;
+    decltype(&GetImageSize) imageSize = nullptr;
+    decltype(&ReadImage) readImage = nullptr;
+    decltype(&WriteImage) writeImage = nullptr;
 };
 
-ImageComponent::ImageComponent(void* module, std::unique_ptr<Api> api) : module_(module), api_(std::move(api)) {}
+ImageComponent::ImageComponent(void* module, std::unique_ptr<Api> api)
+    : module_(module), api_(std::move(api)) {}
 
-ImageComponent::~ImageComponent() { closeModule(module_); }
+ImageComponent::~ImageComponent() {
+    closeModule(module_);
+}
 
 std::unique_ptr<ImageComponent> ImageComponent::load(const std::string& path, std::string* problem) {
-  ModuleHandle module(openModule(path, problem));
-  if (!module) return nullptr;
-  auto api = std::make_unique<Api>();
-  const bool complete =
-      bindSymbol(module.get(), "NewRaduvOR", api->create) && bindSymbol(module.get(), "FreeRaduvOR", api->release) &&
-      bindSymbol(module.get(), "GetImageSize", api->imageSize) &&
-      bindSymbol(module.get(), "ReadImage", api->readImage) &&
-      bindSymbol(module.get(), "WriteImage", api->writeImage) && hasSymbol(module.get(), "GetNextImage") &&
-      hasSymbol(module.get(), "GetNextImageSize") && hasSymbol(module.get(), "CanGetNextImage") &&
-      hasSymbol(module.get(), "SetProgressCallBackFn") && hasSymbol(module.get(), "GetLastErrorMessage");
-  if (!complete) {
-    if (problem) *problem = "the component lacks an entry point";
-    return nullptr;
-  }
-  return std::unique_ptr<ImageComponent>(new ImageComponent(module.release(), std::move(api)));
+    ModuleHandle module(openModule(path, problem));
+    if (!module) return nullptr;
+    auto api = std::make_unique<Api>();
+    const bool complete =
+        bindSymbol(module.get(), "NewRaduvOR", api->create) &&
+        bindSymbol(module.get(), "FreeRaduvOR", api->release) &&
+        bindSymbol(module.get(), "GetImageSize", api->imageSize) &&
+        bindSymbol(module.get(), "ReadImage", api->readImage) &&
+        bindSymbol(module.get(), "WriteImage", api->writeImage) && hasSymbol(module.get(), "GetNextImage") &&
+        hasSymbol(module.get(), "GetNextImageSize") && hasSymbol(module.get(), "CanGetNextImage") &&
+        hasSymbol(module.get(), "SetProgressCallBackFn") && hasSymbol(module.get(), "GetLastErrorMessage");
+    if (!complete) {
+        if (problem) *problem = "the component lacks an entry point";
+        return nullptr;
+    }
+    return std::unique_ptr<ImageComponent>(new ImageComponent(module.release(), std::move(api)));
 }
 
 std::optional<Picture> ImageComponent::read(const std::string& file) const {
-  RaduvHandle handle = nullptr;
-  if (!api_->create(&handle) || handle == nullptr) return std::nullopt;
-  std::optional<Picture> result;
-  const uint32_t size = api_->imageSize(handle, file.c_str());
-  if (size != 0) {
-    Picture picture;
-    picture.pixels.assign(size, 0);
-    if (api_->readImage(handle, file.c_str(), picture.header.data(), picture.pixels.data()) && picture.usable())
-      result = std::move(picture);
-  }
-  api_->release(handle);
-  return result;
+    RaduvHandle handle = nullptr;
+    if (!api_->create(&handle) || handle == nullptr) return std::nullopt;
+    std::optional<Picture> result;
+    const uint32_t size = api_->imageSize(handle, file.c_str());
+    if (size != 0) {
+        Picture picture;
+        picture.pixels.assign(size, 0);
+        if (api_->readImage(handle, file.c_str(), picture.header.data(), picture.pixels.data()) &&
+            picture.usable())
+            result = std::move(picture);
+    }
+    api_->release(handle);
+    return result;
 }
 
 bool ImageComponent::write(const std::string& file, const Picture& picture) const {
-  RaduvHandle handle = nullptr;
-  if (!api_->create(&handle) || handle == nullptr) return false;
-  const bool written = api_->writeImage(handle, file.c_str(), picture.header.data(), picture.pixels.data()) != 0;
-  api_->release(handle);
-  return written;
+    RaduvHandle handle = nullptr;
+    if (!api_->create(&handle) || handle == nullptr) return false;
+    const bool written =
+        api_->writeImage(handle, file.c_str(), picture.header.data(), picture.pixels.data()) != 0;
+    api_->release(handle);
+    return written;
 }
 
 } // namespace tilex

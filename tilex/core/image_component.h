@@ -11,23 +11,23 @@
 namespace tilex {
 
 class ImageComponent {
-public:
-  static std::unique_ptr<ImageComponent> load(const std::string& path, std::string* problem = nullptr);
-  ~ImageComponent();
-  ImageComponent(const ImageComponent&) = delete;
-  ImageComponent& operator=(const ImageComponent&) = delete;
+  public:
+    static std::unique_ptr<ImageComponent> load(const std::string& path, std::string* problem = nullptr);
+    ~ImageComponent();
+    ImageComponent(const ImageComponent&) = delete;
+    ImageComponent& operator=(const ImageComponent&) = delete;
 
-  // Size, allocate, read, with a fresh instance for each read. Nullopt on any failure, and for a
-  // picture whose pixel block does not cover what its header says.
-  std::optional<Picture> read(const std::string& file) const;
-  // The format follows the file name's extension.
-  bool write(const std::string& file, const Picture& picture) const;
+    // Size, allocate, read, with a fresh instance for each read. Nullopt on any failure, and for a
+    // picture whose pixel block does not cover what its header says.
+    std::optional<Picture> read(const std::string& file) const;
+    // The format follows the file name's extension.
+    bool write(const std::string& file, const Picture& picture) const;
 
-private:
-  struct Api;
-  ImageComponent(void* module, std::unique_ptr<Api> api);
-  void* module_;
-  std::unique_ptr<Api> api_;
+  private:
+    struct Api;
+    ImageComponent(void* module, std::unique_ptr<Api> api);
+    void* module_;
+    std::unique_ptr<Api> api_;
 };
 
 } // namespace tilex

@@ -8,57 +8,60 @@ namespace tilex {
 
 namespace {
 bool readableFile(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 } // namespace
 
 MusicLink::MusicLink(std::function<void(unsigned, int)> finished) : finished_(std::move(finished)) {}
 
 MusicLink::~MusicLink() {
-  stop();
-  closeModule(module_);
+    stop();
+    closeModule(module_);
 }
 
 MusicStart MusicLink::start(const std::string& componentPath, const std::string& file) {
-  if (module_ == nullptr) {
-    ModuleHandle module(openModule(componentPath, nullptr));
-    if (!module) return MusicStart::NoComponent;
-    Api api;
-    if (!bindSymbol(module.get(), "player_init", api.init) || !bindSymbol(module.get(), "player_run", api.run) ||
-        !bindSymbol(module.get(), "player_stop", api.stop) || !bindSymbol(module.get(), "player_finish", api.finish))
-      return MusicStart::MissingEntry;
-    api_ = api;
-    module_ = module.release();
-  }
-  return play(file) ? MusicStart::Playing : MusicStart::NoFile;
+    if (module_ == nullptr) {
+        ModuleHandle module(openModule(componentPath, nullptr));
+        if (!module) return MusicStart::NoComponent;
+        Api api;
+        if (!bindSymbol(module.get(), "player_init", api.init) ||
+            !bindSymbol(module.get(), "player_run", api.run) ||
+            !bindSymbol(module.get(), "player_stop", api.stop) ||
+            !bindSymbol(module.get(), "player_finish", api.finish))
+            return MusicStart::MissingEntry;
+        api_ = api;
+        module_ = module.release();
+    }
+    return play(file) ? MusicStart::Playing : MusicStart::NoFile;
 }
 
 bool MusicLink::play(const std::string& file) {
-  if (module_ == nullptr || !readableFile(file)) return false;
-  stop();
-  state_ = PlayerState{};
-  api_.init(&state_);
-  auto stopped = std::make_shared<std::atomic<bool>>(false);
-  stopped_ = stopped;
-  // The worker owns copies of the state and the path; stopping through the original is the
-  // only contact with it.
-  const unsigned runNumber = ++run_;
-  worker_ = std::thread([run = api_.run, state = state_, path = file, stopped, report = finished_, runNumber]() mutable {
-    const char* argv[] = {path.c_str()};
-    const int result = run(&state, 1, argv);
-    if (!*stopped && report) report(runNumber, result);
-  });
-  return true;
+    if (module_ == nullptr || !readableFile(file)) return false;
+    stop();
+    state_ = PlayerState{};
+    api_.init(&state_);
+    auto stopped = std::make_shared<std::atomic<bool>>(false);
+    stopped_ = stopped;
+    // The worker owns copies of the state and the path; stopping through the original is the
+    // only contact with it.
+    const unsigned runNumber = ++run_;
+    worker_ = std::thread(
+        [run = api_.run, state = state_, path = file, stopped, report = finished_, runNumber]() mutable {
+            const char* argv[] = {path.c_str()};
+            const int result = run(&state, 1, argv);
+            if (!*stopped && report) report(runNumber, result);
+        });
+    return true;
 }
 
 void MusicLink::stop() {
-  if (!worker_.joinable()) return;
-  *stopped_ = true;
-  state_.words[3] = PLAYER_STOP;
-  api_.stop(&state_);
-  worker_.join();
-  api_.finish(&state_);
+    if (!worker_.joinable()) return;
+    *stopped_ = true;
+    state_.words[3] = PLAYER_STOP;
+    api_.stop(&state_);
+    worker_.join();
+    api_.finish(&state_);
 }
 
 } // namespace tilex

@@ -11,14 +11,14 @@
 namespace tilex {
 
 struct RecordEntry {
-  std::string name;
-  uint32_t time = 0;
-  uint16_t width = 0;
-  uint16_t height = 0;
-  uint16_t year = 0;
-  uint16_t month = 0;
-  uint16_t day = 0;
-  bool operator==(const RecordEntry&) const = default;
+    std::string name;
+    uint32_t time = 0;
+    uint16_t width = 0;
+    uint16_t height = 0;
+    uint16_t year = 0;
+    uint16_t month = 0;
+    uint16_t day = 0;
+    bool operator==(const RecordEntry&) const = default;
 };
 
 using RecordTable = std::array<RecordEntry, 5>;

@@ -10,19 +10,19 @@
 namespace tilex {
 
 struct SavedGame {
-  int32_t rows = 0;
-  int32_t cols = 0;
-  int32_t blank = -1;
-  std::string picturePath;
-  std::vector<int32_t> order;
-  uint32_t elapsed = 0;
-  bool operator==(const SavedGame&) const = default;
+    int32_t rows = 0;
+    int32_t cols = 0;
+    int32_t blank = -1;
+    std::string picturePath;
+    std::vector<int32_t> order;
+    uint32_t elapsed = 0;
+    bool operator==(const SavedGame&) const = default;
 };
 
 // Why a file was refused, for the message box; empty when it was taken.
 struct SavedGameRead {
-  std::optional<SavedGame> game;
-  std::string problem;
+    std::optional<SavedGame> game;
+    std::string problem;
 };
 
 constexpr size_t savedPathBytes = 260;

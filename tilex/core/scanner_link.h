@@ -13,40 +13,40 @@
 namespace tilex {
 
 class ScannerLink {
-public:
-  static std::unique_ptr<ScannerLink> load(const std::string& path, std::string* problem = nullptr);
-  ~ScannerLink();
-  ScannerLink(const ScannerLink&) = delete;
-  ScannerLink& operator=(const ScannerLink&) = delete;
+  public:
+    static std::unique_ptr<ScannerLink> load(const std::string& path, std::string* problem = nullptr);
+    ~ScannerLink();
+    ScannerLink(const ScannerLink&) = delete;
+    ScannerLink& operator=(const ScannerLink&) = delete;
 
-  // NewTwain, LoadSM, OpenSM; what was opened is closed again when a step fails.
-  bool openManager(TwainWindow window);
-  // The first name and the following ones, at most 10; empty when there is none.
-  std::vector<std::string> sourceNames();
-  // OpenDS and EnableDS; on failure the source and the manager are closed again.
-  bool enableSource(const std::string& name, TwainWindow window);
-  // TWAIN_XFER_READY, TWAIN_CLOSE_REQUEST or 0.
-  uint16_t filter(const TwainMessage& message);
-  // DoMemXfer for the size, then for the pixels. Nullopt when either fails or the image cannot be shown.
-  std::optional<Picture> transfer();
-  // Whatever is open, in order: DisableDS, CloseDS, CloseSM, UnloadSM, FreeTwain.
-  void close(TwainWindow window);
-  // Asks the component to call notify(context) on its worker when a scan ends, if it can.
-  void setNotify(void (*notify)(void*), void* context);
+    // NewTwain, LoadSM, OpenSM; what was opened is closed again when a step fails.
+    bool openManager(TwainWindow window);
+    // The first name and the following ones, at most 10; empty when there is none.
+    std::vector<std::string> sourceNames();
+    // OpenDS and EnableDS; on failure the source and the manager are closed again.
+    bool enableSource(const std::string& name, TwainWindow window);
+    // TWAIN_XFER_READY, TWAIN_CLOSE_REQUEST or 0.
+    uint16_t filter(const TwainMessage& message);
+    // DoMemXfer for the size, then for the pixels. Nullopt when either fails or the image cannot be shown.
+    std::optional<Picture> transfer();
+    // Whatever is open, in order: DisableDS, CloseDS, CloseSM, UnloadSM, FreeTwain.
+    void close(TwainWindow window);
+    // Asks the component to call notify(context) on its worker when a scan ends, if it can.
+    void setNotify(void (*notify)(void*), void* context);
 
-  bool connected() const { return handle_ != 0; }
+    bool connected() const { return handle_ != 0; }
 
-private:
-  struct Api;
-  ScannerLink(void* module, std::unique_ptr<Api> api);
-  void closeManager(TwainWindow window);
-  void* module_;
-  std::unique_ptr<Api> api_;
-  TwainHandle handle_ = 0;
-  bool managerOpen_ = false;
-  bool sourceOpen_ = false;
-  bool sourceEnabled_ = false;
-  TwainWindow window_ = 0;
+  private:
+    struct Api;
+    ScannerLink(void* module, std::unique_ptr<Api> api);
+    void closeManager(TwainWindow window);
+    void* module_;
+    std::unique_ptr<Api> api_;
+    TwainHandle handle_ = 0;
+    bool managerOpen_ = false;
+    bool sourceOpen_ = false;
+    bool sourceEnabled_ = false;
+    TwainWindow window_ = 0;
 };
 
 } // namespace tilex

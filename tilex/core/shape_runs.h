@@ -12,9 +12,9 @@
 namespace tilex {
 
 struct Rgb {
-  uint8_t red = 0;
-  uint8_t green = 0;
-  uint8_t blue = 0;
+    uint8_t red = 0;
+    uint8_t green = 0;
+    uint8_t blue = 0;
 };
 
 constexpr size_t shapeBatchRects = 2000;

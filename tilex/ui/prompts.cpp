@@ -9,64 +9,64 @@
 namespace tilex {
 
 void DialogPrompts::message(QWidget* parent, const QString& text, const QString& caption, MessageIcon icon) {
-  QMessageBox box(icon == MessageIcon::Stop ? QMessageBox::Critical : QMessageBox::Information, caption, text,
-                  QMessageBox::Ok, parent);
-  box.exec();
+    QMessageBox box(icon == MessageIcon::Stop ? QMessageBox::Critical : QMessageBox::Information, caption,
+                    text, QMessageBox::Ok, parent);
+    box.exec();
 }
 
 namespace {
 
 QFileDialog* fileDialog(QWidget* parent, const FileQuestion& question, QFileDialog::AcceptMode mode) {
-  auto* dialog = new QFileDialog(parent, question.title, question.folder, question.filter);
-  dialog->setAttribute(Qt::WA_DeleteOnClose, false);
-  dialog->setOption(QFileDialog::DontUseNativeDialog);
-  dialog->setAcceptMode(mode);
-  dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-  if (!question.defaultSuffix.isEmpty()) dialog->setDefaultSuffix(question.defaultSuffix);
-  if (!question.defaultName.isEmpty()) dialog->selectFile(question.defaultName);
-  return dialog;
+    auto* dialog = new QFileDialog(parent, question.title, question.folder, question.filter);
+    dialog->setAttribute(Qt::WA_DeleteOnClose, false);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!question.defaultSuffix.isEmpty()) dialog->setDefaultSuffix(question.defaultSuffix);
+    if (!question.defaultName.isEmpty()) dialog->selectFile(question.defaultName);
+    return dialog;
 }
 
 QString ask(QWidget* parent, const FileQuestion& question, QFileDialog::AcceptMode mode) {
-  std::unique_ptr<QFileDialog> dialog(fileDialog(parent, question, mode));
-  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
-  return dialog->selectedFiles().constFirst();
+    std::unique_ptr<QFileDialog> dialog(fileDialog(parent, question, mode));
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
+    return dialog->selectedFiles().constFirst();
 }
 
 } // namespace
 
 QString DialogPrompts::openFile(QWidget* parent, const FileQuestion& question) {
-  return ask(parent, question, QFileDialog::AcceptOpen);
+    return ask(parent, question, QFileDialog::AcceptOpen);
 }
 
 QString DialogPrompts::saveFile(QWidget* parent, const FileQuestion& question) {
-  return ask(parent, question, QFileDialog::AcceptSave);
+    return ask(parent, question, QFileDialog::AcceptSave);
 }
 
 std::optional<std::pair<int, int>> DialogPrompts::selectLevel(QWidget* parent, int rows, int cols) {
-  LevelDialog dialog(rows, cols, parent);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return std::make_pair(dialog.rows(), dialog.cols());
+    LevelDialog dialog(rows, cols, parent);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return std::make_pair(dialog.rows(), dialog.cols());
 }
 
 QString DialogPrompts::askName(QWidget* parent, const QString& defaultName) {
-  NameDialog dialog(defaultName, parent);
-  return dialog.exec() == QDialog::Accepted ? dialog.name() : QString();
+    NameDialog dialog(defaultName, parent);
+    return dialog.exec() == QDialog::Accepted ? dialog.name() : QString();
 }
 
 void DialogPrompts::showRecords(QWidget* parent, const std::string& recordsPath, int rows, int cols,
                                 const RecordTable& table) {
-  RecordDialog dialog(recordsPath, rows, cols, table, parent);
-  dialog.exec();
+    RecordDialog dialog(recordsPath, rows, cols, table, parent);
+    dialog.exec();
 }
 
 int DialogPrompts::chooseScanner(QWidget* parent, const QStringList& names) {
-  ScannerDialog dialog(names, parent);
-  return dialog.exec() == QDialog::Accepted ? dialog.chosen() : -1;
+    ScannerDialog dialog(names, parent);
+    return dialog.exec() == QDialog::Accepted ? dialog.chosen() : -1;
 }
 
 void DialogPrompts::about(QWidget* parent) {
-  QMessageBox::about(parent, tx("About Tilex", "Main"), tx("Tilex Version 1.0", "Main"));
+    QMessageBox::about(parent, tx("About Tilex", "Main"), tx("Tilex Version 1.0", "Main"));
 }
 
 } // namespace tilex

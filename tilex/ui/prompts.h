@@ -6,7 +6,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 #include <string>
 #include <utility>
@@ -18,43 +17,43 @@ namespace tilex {
 enum class MessageIcon { Information, Stop };
 
 struct FileQuestion {
-  QString title;  // empty: the dialog's own
-  QString filter; // Qt form: "Save Files (*.sav)"
-  QString folder;
-  QString defaultName;
-  QString defaultSuffix;
+    QString title;  // empty: the dialog's own
+    QString filter; // Qt form: "Save Files (*.sav)"
+    QString folder;
+    QString defaultName;
+    QString defaultSuffix;
 };
 
 class GamePrompts {
-public:
-  virtual ~GamePrompts() = default;
-  virtual void message(QWidget* parent, const QString& text, const QString& caption, MessageIcon icon) = 0;
-  // Empty when cancelled.
-  virtual QString openFile(QWidget* parent, const FileQuestion& question) = 0;
-  virtual QString saveFile(QWidget* parent, const FileQuestion& question) = 0;
-  // The chosen rows and cols; nullopt when cancelled.
-  virtual std::optional<std::pair<int, int>> selectLevel(QWidget* parent, int rows, int cols) = 0;
-  // The typed name; empty when cancelled or left empty.
-  virtual QString askName(QWidget* parent, const QString& defaultName) = 0;
-  virtual void showRecords(QWidget* parent, const std::string& recordsPath, int rows, int cols,
-                           const RecordTable& table) = 0;
-  // Index of the chosen source; -1 when cancelled.
-  virtual int chooseScanner(QWidget* parent, const QStringList& names) = 0;
-  virtual void about(QWidget* parent) = 0;
+  public:
+    virtual ~GamePrompts() = default;
+    virtual void message(QWidget* parent, const QString& text, const QString& caption, MessageIcon icon) = 0;
+    // Empty when cancelled.
+    virtual QString openFile(QWidget* parent, const FileQuestion& question) = 0;
+    virtual QString saveFile(QWidget* parent, const FileQuestion& question) = 0;
+    // The chosen rows and cols; nullopt when cancelled.
+    virtual std::optional<std::pair<int, int>> selectLevel(QWidget* parent, int rows, int cols) = 0;
+    // The typed name; empty when cancelled or left empty.
+    virtual QString askName(QWidget* parent, const QString& defaultName) = 0;
+    virtual void showRecords(QWidget* parent, const std::string& recordsPath, int rows, int cols,
+                             const RecordTable& table) = 0;
+    // Index of the chosen source; -1 when cancelled.
+    virtual int chooseScanner(QWidget* parent, const QStringList& names) = 0;
+    virtual void about(QWidget* parent) = 0;
 };
 
 // The real dialogs.
 class DialogPrompts : public GamePrompts {
-public:
-  void message(QWidget* parent, const QString& text, const QString& caption, MessageIcon icon) override;
-  QString openFile(QWidget* parent, const FileQuestion& question) override;
-  QString saveFile(QWidget* parent, const FileQuestion& question) override;
-  std::optional<std::pair<int, int>> selectLevel(QWidget* parent, int rows, int cols) override;
-  QString askName(QWidget* parent, const QString& defaultName) override;
-  void showRecords(QWidget* parent, const std::string& recordsPath, int rows, int cols,
-                   const RecordTable& table) override;
-  int chooseScanner(QWidget* parent, const QStringList& names) override;
-  void about(QWidget* parent) override;
+  public:
+    void message(QWidget* parent, const QString& text, const QString& caption, MessageIcon icon) override;
+    QString openFile(QWidget* parent, const FileQuestion& question) override;
+    QString saveFile(QWidget* parent, const FileQuestion& question) override;
+    std::optional<std::pair<int, int>> selectLevel(QWidget* parent, int rows, int cols) override;
+    QString askName(QWidget* parent, const QString& defaultName) override;
+    void showRecords(QWidget* parent, const std::string& recordsPath, int rows, int cols,
+                     const RecordTable& table) override;
+    int chooseScanner(QWidget* parent, const QStringList& names) override;
+    void about(QWidget* parent) override;
 };
 
 } // namespace tilex

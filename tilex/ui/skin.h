@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QRegion>
 #include <QString>
-
 #include <optional>
 
 namespace tilex {
@@ -23,10 +22,10 @@ std::optional<QRegion> regionFromBitmap(const QImage& bitmap, Rgb low, Rgb high)
 QImage frameOverlay(const QImage& picture, const QImage& mask);
 
 struct Skin {
-  QImage background; // 129, 800 x 600
-  QImage frame;      // 131 over 132, drawn at (76, 67)
-  QImage clock;      // 133, at (665, 160)
-  static Skin load(const QString& programDir);
+    QImage background; // 129, 800 x 600
+    QImage frame;      // 131 over 132, drawn at (76, 67)
+    QImage clock;      // 133, at (665, 160)
+    static Skin load(const QString& programDir);
 };
 
 } // namespace tilex

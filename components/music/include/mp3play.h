@@ -17,7 +17,7 @@ extern "C" {
 #define PLAYER_STATE_BYTES 376
 
 typedef struct PlayerState {
-  uint32_t words[PLAYER_STATE_BYTES / 4];
+    uint32_t words[PLAYER_STATE_BYTES / 4];
 } PlayerState;
 
 /* Values of words[3]. */
@@ -25,11 +25,11 @@ enum { PLAYER_IDLE = 0, PLAYER_PLAYING = 1, PLAYER_ENDED = 2, PLAYER_STOP = 4 };
 
 /* Results. */
 enum {
-  PLAYER_OK = 0,
-  PLAYER_BAD_STATE = 1,  /* not initialised, or already finished */
-  PLAYER_BAD_ARGUMENTS = 2,
-  PLAYER_NO_AUDIO = 3,   /* the sound device cannot be opened */
-  PLAYER_BAD_FILE = 4    /* the file cannot be read or decoded */
+    PLAYER_OK = 0,
+    PLAYER_BAD_STATE = 1, /* not initialised, or already finished */
+    PLAYER_BAD_ARGUMENTS = 2,
+    PLAYER_NO_AUDIO = 3, /* the sound device cannot be opened */
+    PLAYER_BAD_FILE = 4  /* the file cannot be read or decoded */
 };
 
 /* Makes a new player in the zeroed state. */
