@@ -2,6 +2,7 @@
 
 #include "help_window.h"
 #include "part_preview.h"
+#include "scan_session.h"
 #include "string_table.h"
 
 #include "engine/image_engine.h"
@@ -86,6 +87,7 @@ MainWindow::~MainWindow() {
     // Windows go before the objects behind them; the language component goes last of all.
     delete help_;
     help_ = nullptr;
+    delete scanning_;
     scanner_.close();
     delete palette_;
     palette_ = nullptr;
@@ -148,6 +150,18 @@ bool MainWindow::initialise() {
     }
     // A scanner component that will not start only means that no scanner is offered.
     scanner_.start(scannerPath, static_cast<std::uintptr_t>(winId()));
+    scanning_ = new ScanSession(
+        std::make_unique<ScanAcquisition>(scannerModuleFile(scannerPath), paths_.workingDir(),
+                                          imageFileWriter(imageComponent_), static_cast<TwainWindow>(winId())),
+        this, [this](const QString& english) { return translate(english); },
+        [this](const QString& why) { showMessage(QMessageBox::Critical, text(IdsError), why); });
+    // The end-of-scan notice: the window comes back, and a finished part is loaded into its side.
+    connect(scanning_, &ScanSession::toolCommand, this, [this](int, int result) {
+        setEnabled(true);
+        const int side = scanning_->acquisition().side();
+        if (result == static_cast<int>(ScanResult::PartReady))
+            loadPartFile(side, QString::fromStdString(scanning_->acquisition().partFile(side).string()));
+    });
 
     buildControls();
     setTooltips();
@@ -435,8 +449,8 @@ void MainWindow::inputPart(int side) {
             return;
         }
         clearLock(side);
-        showMessage(QMessageBox::Information, QString::fromLatin1(programCaption),
-                    translate(QStringLiteral("Scanning is not available yet; input the part from a file.")));
+        setEnabled(false);
+        scanning_->start(makeScanRequest(scan_, originalHeight_, side));
         return;
     }
     CPicShowDlg dialog(this, language_.get(), makePartPreviewReader(imageComponent_));

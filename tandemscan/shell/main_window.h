@@ -30,6 +30,7 @@ namespace tandemscan {
 
 class HelpWindow;
 class ImageFileLibrary;
+class ScanSession;
 class ToolPalette;
 class WorkspaceView;
 
@@ -141,6 +142,7 @@ private:
     ScanSettings scan_;
     std::shared_ptr<ImageFileLibrary> imageComponent_;
     ScannerLink scanner_;
+    ScanSession* scanning_ = nullptr;  // the scan of a part, its progress window and notice
     ScanLists lists_;
     WorkspaceView* workspace_ = nullptr;
     ToolPalette* palette_ = nullptr;

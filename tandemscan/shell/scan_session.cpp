@@ -8,7 +8,7 @@ namespace tandemscan {
 
 ScanSession::ScanSession(std::unique_ptr<ScanAcquisition> acquisition, QWidget* owner, Translate translate,
                          Report report)
-    : acquisition_(std::move(acquisition)), owner_(owner), translate_(std::move(translate)),
+    : QObject(owner), acquisition_(std::move(acquisition)), owner_(owner), translate_(std::move(translate)),
       report_(std::move(report)) {
     setObjectName(QStringLiteral("scanSession"));
     if (!translate_) translate_ = [](const QString& english) { return english; };

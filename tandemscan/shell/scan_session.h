@@ -26,7 +26,7 @@ public:
     // Shows a translated failure text in an error box.
     using Report = std::function<void(const QString& text)>;
 
-    // owner: the window the progress window stays above.
+    // owner: the window the progress window stays above; it also owns the session.
     ScanSession(std::unique_ptr<ScanAcquisition> acquisition, QWidget* owner, Translate translate, Report report);
     // A running scan stops without a notice; the component is released.
     ~ScanSession() override;

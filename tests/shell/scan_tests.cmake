@@ -38,3 +38,13 @@ foreach(device plain:sane slow:sane-slow)
       TS_SANE_TEST_BACKEND="${TS_SANE_TEST_BACKEND}" TS_SCAN_DEVICE_${upper}=1)
   endif()
 endforeach()
+
+# Both parts scanned from the main window.
+ts_add_test(NAME shell_scan_main_window GUI SOURCES ${CMAKE_SOURCE_DIR}/tests/gui/scan_main_window_test.cpp
+  LIBS tsshell Qt6::Test ENV SANE_CONFIG_DIR=${CMAKE_SOURCE_DIR}/tests/scanner/sane)
+if(TARGET shell_scan_main_window)
+  add_dependencies(shell_scan_main_window rezuzid imagefile_ZedOROV)
+  target_include_directories(shell_scan_main_window PRIVATE ${CMAKE_SOURCE_DIR}/tests/gui ${CMAKE_SOURCE_DIR}/tests/scanner)
+  target_compile_definitions(shell_scan_main_window PRIVATE TS_SANE_TEST_BACKEND="${TS_SANE_TEST_BACKEND}"
+    FAKE_REZUZID_PATH="${CMAKE_BINARY_DIR}/tests/fakes/RezuzID.so")
+endif()
