@@ -158,6 +158,7 @@ bool MainWindow::initialise() {
     // The end-of-scan notice: the window comes back, and a finished part is loaded into its side.
     connect(scanning_, &ScanSession::toolCommand, this, [this](int, int result) {
         setEnabled(true);
+        if (palette_) palette_->setEnabled(true);
         const int side = scanning_->acquisition().side();
         if (result == static_cast<int>(ScanResult::PartReady))
             loadPartFile(side, QString::fromStdString(scanning_->acquisition().partFile(side).string()));
@@ -450,6 +451,7 @@ void MainWindow::inputPart(int side) {
         }
         clearLock(side);
         setEnabled(false);
+        if (palette_) palette_->setEnabled(false);
         scanning_->start(makeScanRequest(scan_, originalHeight_, side));
         return;
     }
