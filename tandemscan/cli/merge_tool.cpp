@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ostream>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 namespace tandemscan {
@@ -253,10 +254,19 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     progress.step(1, "Loading the left and the right part");
     ImageEngine rightEngine(library, env.workingDir);
     bool rightLoaded = false;
-    std::thread rightLoader([&] { rightLoaded = rightEngine.loadOriginal(*right, options->right); });
+    auto loadRight = [&] { rightLoaded = rightEngine.loadOriginal(*right, options->right); };
+    std::thread rightLoader;
+    try {
+        rightLoader = std::thread(loadRight);
+    } catch (const std::system_error&) {
+        // No second thread to be had: the right part follows the left one below.
+    }
     const bool leftLoaded = engine.loadOriginal(*left, options->left);
     progress.step(2, "Loading the right part");
-    rightLoader.join();
+    if (rightLoader.joinable())
+        rightLoader.join();
+    else
+        loadRight();
     if (!leftLoaded) return inputError(options->left, engine.lastError());
     if (!rightLoaded) return inputError(options->right, rightEngine.lastError());
 

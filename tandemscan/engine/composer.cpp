@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 namespace tandemscan {
@@ -215,14 +216,18 @@ bool composeImages(HeaderBlock& out, std::span<std::uint8_t> outPixels, const He
     };
     // A full-resolution join is mostly first writes to fresh pages: two threads fault them in at
     // once. Rows are independent, so the halves need no coordination.
+    std::thread upper;
+    std::int64_t ownRows = outHeight;
     if (out.header.sizeImage >= kParallelComposeBytes && std::thread::hardware_concurrency() > 1) {
-        const std::int64_t half = outHeight / 2;
-        std::thread upper(composeRows, half, outHeight);
-        composeRows(0, half);
-        upper.join();
-    } else {
-        composeRows(0, outHeight);
+        try {
+            upper = std::thread(composeRows, outHeight / 2, outHeight);
+            ownRows = outHeight / 2;
+        } catch (const std::system_error&) {
+            // No second thread to be had: this one does all rows.
+        }
     }
+    composeRows(0, ownRows);
+    if (upper.joinable()) upper.join();
     return true;
 }
 

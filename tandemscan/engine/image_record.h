@@ -79,6 +79,8 @@ public:
     bool empty() const { return header_ == nullptr; }
     explicit operator bool() const { return !empty(); }
 
+    // The header accessors need a record that is not empty; pixels() of an empty one is empty.
+
     HeaderBlock& headerBlock() { return *header_; }
     const HeaderBlock& headerBlock() const { return *header_; }
     ImageHeader& header() { return header_->header; }
