@@ -12,13 +12,15 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
 const std::string componentPath = TS_PROGRAM_DIR "/Tilex/mp3play.so";
 
 std::filesystem::path scratch(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() / "tilex-music-test";
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("tilex-music-test-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     return dir / name;
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace tilex;
 
@@ -16,7 +17,8 @@ SavedGame sampleGame() {
 }
 
 std::filesystem::path scratch(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() / "tilex-files-test";
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("tilex-files-test-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     return dir / name;
 }
