@@ -241,13 +241,35 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
 
     auto left = engine.createStoreBlock(kLeftSide);
     auto right = engine.createStoreBlock(kRightSide);
-    // Both headers are checked before any pixels are read, so that a refusal comes at once.
+    // Both headers and the placement are checked before any pixels are read, so that a refusal
+    // comes at once.
     std::optional<PartReference> reference;
-    for (const fs::path* file : {&options->left, &options->right}) {
-        HeaderBlock header;
-        if (!engine.readHeader(*file, header)) return inputError(*file, engine.lastError());
-        if (const char* refusal = checkPart(header, reference)) return inputError(*file, refusal);
-        if (!reference) reference = referenceOf(header);
+    HeaderBlock headers[2];
+    const fs::path* files[2] = {&options->left, &options->right};
+    for (int side : {kLeftSide, kRightSide}) {
+        if (!engine.readHeader(*files[side], headers[side])) return inputError(*files[side], engine.lastError());
+        if (const char* refusal = checkPart(headers[side], reference)) return inputError(*files[side], refusal);
+        if (!reference) reference = referenceOf(headers[side]);
+    }
+    MergePlacement placement;
+    if (options->automatic) {
+        const ImageHeader& l = headers[kLeftSide].header;
+        const ImageHeader& r = headers[kRightSide].header;
+        if (!automaticMergeWidthRule(l, r)) {
+            const WidthBounds bounds = automaticMergeBounds(l.xPelsPerMeter);
+            std::ostringstream text;
+            text << "--auto needs each part between A4 and Letter width (" << bounds.low << " to " << bounds.high
+                 << " pixels at " << dpiOf(l.xPelsPerMeter) << " dpi); the parts are " << l.width << " and "
+                 << r.width << " pixels wide";
+            return inputError({}, text.str());
+        }
+        PaperWidth paper;
+        const auto automatic = computeAutoPlacement(l, r, paper.refresh(options->paperWidthTenths), 1.0, 1.0, &why);
+        if (!automatic) return inputError({}, why);
+        placement.autoMode = true;
+        placement.autoOverlap = automatic->autoOverlap;
+    } else {
+        placement.originalCut = options->cut;
     }
     // The right part is decoded on a second thread with an instance of its own while this thread
     // decodes the left part.
@@ -269,27 +291,6 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
         loadRight();
     if (!leftLoaded) return inputError(options->left, engine.lastError());
     if (!rightLoaded) return inputError(options->right, rightEngine.lastError());
-
-    MergePlacement placement;
-    if (options->automatic) {
-        const ImageHeader& l = left->view().header();
-        const ImageHeader& r = right->view().header();
-        if (!automaticMergeWidthRule(l, r)) {
-            const WidthBounds bounds = automaticMergeBounds(l.xPelsPerMeter);
-            std::ostringstream text;
-            text << "--auto needs each part between A4 and Letter width (" << bounds.low << " to " << bounds.high
-                 << " pixels at " << dpiOf(l.xPelsPerMeter) << " dpi); the parts are " << l.width << " and "
-                 << r.width << " pixels wide";
-            return inputError({}, text.str());
-        }
-        PaperWidth paper;
-        const auto automatic = computeAutoPlacement(l, r, paper.refresh(options->paperWidthTenths), 1.0, 1.0, &why);
-        if (!automatic) return inputError({}, why);
-        placement.autoMode = true;
-        placement.autoOverlap = automatic->autoOverlap;
-    } else {
-        placement.originalCut = options->cut;
-    }
 
     ImageRecord leftWorking, rightWorking;
     std::vector<EditEntry> leftEdits, rightEdits;
