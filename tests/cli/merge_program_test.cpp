@@ -196,7 +196,7 @@ TEST_F(MergeProgramTest, AnInterruptedRunLeavesNoWorkingFiles) {
     ASSERT_EQ(std::fscanf(child, "%d", &pid), 1);
     // Wait until the first working file exists, then interrupt.
     bool started = false;
-    for (int i = 0; i < 2000 && !started; ++i) {
+    for (int i = 0; i < 20000 && !started; ++i) {
         for (const auto& entry : fs::directory_iterator(tmp))
             if (fs::exists(entry.path() / "ImgdataL.DAT")) started = true;
         if (!started) usleep(1000);
