@@ -297,6 +297,7 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     std::uint16_t leftTurns = 0, rightTurns = 0;
     MergeExport exporter(engine);
     bool writing = false;
+    std::thread releaser;
     const bool saved = exporter.saveMerged(
         {*left, leftWorking, leftEdits, leftTurns}, {*right, rightWorking, rightEdits, rightTurns}, placement,
         options->output, [&](MergeStage stage) {
@@ -304,8 +305,18 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
             if (stage == MergeStage::write) {
                 writing = true;
                 progress.step(4, "Writing " + options->output.string());
+                // The originals are done with: their pages go back while the writer encodes.
+                try {
+                    releaser = std::thread([&] {
+                        left->discard();
+                        right->discard();
+                    });
+                } catch (const std::system_error&) {
+                    // They go at the end instead.
+                }
             }
         });
+    if (releaser.joinable()) releaser.join();
     if (!saved) {
         if (!writing) return inputError({}, exporter.lastError());
         progress.finish();

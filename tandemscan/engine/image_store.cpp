@@ -30,6 +30,12 @@ void ImageStoreBlock::release() {
     kind_ = StoreKind::heap;
 }
 
+void ImageStoreBlock::discard() {
+    release();
+    // Truncating drops the file's pages now; should it fail, they go with the block.
+    if (file_.valid()) static_cast<void>(ftruncate(file_.get(), 0) == 0);
+}
+
 bool ImageStoreBlock::reserve(std::size_t pixelBytes, bool prefault) {
     const std::size_t total = kHeaderBlockSize + pixelBytes;
     // A mapping of the same size is kept: its pages are already there, and a reader writes every

@@ -49,6 +49,9 @@ public:
     void replace(Replacement replacement);
     // Releases the current image.
     void release();
+    // Releases the current image and gives its backing file's pages back to the system at once
+    // (a caller that is done with the original need not wait for that at the end).
+    void discard();
 
     // Exchanges everything two blocks hold, backing files included.
     void swap(ImageStoreBlock& other) noexcept;

@@ -55,7 +55,8 @@ public:
     bool composePreview(MergeSide left, MergeSide right, const MergePlacement& placement, ImageRecord& joined,
                         const std::filesystem::path& fileName = {});
     // The joined picture at full resolution, composed into a mapping of the working file
-    // "MergeImg.Tmp" and written to `fileName`. `stage` hears each step as it starts.
+    // "MergeImg.Tmp" and written to `fileName`. `stage` hears each step as it starts; from
+    // MergeStage::write on, the originals are no longer read.
     bool saveMerged(MergeSide left, MergeSide right, const MergePlacement& placement,
                     const std::filesystem::path& fileName, const std::function<void(MergeStage)>& stage = {});
     // One part at full resolution, after its pending edits.

@@ -61,6 +61,10 @@ TEST_F(ImageEngineTest, AMappingOfTheSameSizeIsReused) {
     EXPECT_EQ(block->view().pixels().data(), pages);
     EXPECT_EQ(block->view().header().xPelsPerMeter, 5906);
     EXPECT_EQ(test::pictureOf(block->view().headerBlock(), block->view().pixels()), second.picture());
+    // Discarding gives the file's pages back at once; the block stays usable.
+    block->discard();
+    EXPECT_FALSE(block->holdsImage());
+    EXPECT_EQ(fs::file_size(block->path()), 0u);
     // Another size takes a new mapping.
     const TestImage third = numbered(700, 401, 24, 11811);
     ASSERT_TRUE(engine->loadOriginal(*block, writePart("third.raw", third)));
