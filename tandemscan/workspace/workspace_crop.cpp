@@ -52,6 +52,15 @@ void MergeWorkspace::applyCrop(int s)
     PaneSide& side = sides_[s];
     if (!side.crop.active || side.locked || side.workingCopy.empty())
         return;
+    host_.beginWait();
+    CropGeometry g = normalised(side.crop.frame);
+    // A frame beside the part cuts nothing; it is no edit either, so the history keeps the last
+    // real one (taking back a crop that never happened would drop an earlier one).
+    if (rectIsEmpty(rectIntersected(g.rect(), side.partRect()))) {
+        closeCropFrame(s);
+        host_.endWait();
+        return;
+    }
     modified_ = true;
     autoMode_ = false;
     lastEdit_ = EditKind::Crop;
@@ -60,14 +69,6 @@ void MergeWorkspace::applyCrop(int s)
     undoneCrop_.reset();
     undoImage_ = side.workingCopy.clone();
     previousZoomIndex_ = zoomIndex_;
-    host_.beginWait();
-
-    CropGeometry g = normalised(side.crop.frame);
-    if (rectIsEmpty(rectIntersected(g.rect(), side.partRect()))) {
-        closeCropFrame(s);
-        host_.endWait();
-        return;
-    }
     if (g.isTurned()) {
         const Rect before = side.partRect();
         const Point oldCentre{(before.left + before.right) / 2, (before.top + before.bottom) / 2};

@@ -246,6 +246,21 @@ TEST_F(WorkspaceViewTest, PaletteAcceleratorsSkipDisabledButtons)
     EXPECT_EQ(mainCommands.last().at(0).toInt(), 1012);
 }
 
+TEST_F(WorkspaceViewTest, PaletteFollowsItsWindow)
+{
+    QWidget window;
+    window.move(100, 100);
+    window.show();
+    ToolPalette palette(&window);
+    palette.move(40, 120);
+    palette.show();
+    QApplication::processEvents();
+    window.move(130, 90);
+    QApplication::processEvents();
+    EXPECT_EQ(palette.pos(), QPoint(70, 110));
+    EXPECT_EQ(palette.size(), QSize(48, 428));
+}
+
 // Opens the workspace's pop-up menu at p and reads its items' enabled states.
 std::map<QString, bool> popupItems(WorkspaceView& view, QPoint p)
 {

@@ -142,10 +142,13 @@ TEST(WorkspaceCrop, FrameOutsideThePartCutsNothing)
     f.ws.mousePress({60, 300}, {});
     f.ws.mouseRelease({60, 300});
     ASSERT_GE(f.ws.side(0).crop.frame.top, 100);
+    f.ws.rotateSide(0);
     f.ws.doubleClick({60, 300});
     EXPECT_FALSE(f.ws.side(0).crop.active);
     EXPECT_EQ(f.ws.side(0).workingCopy.header().width, 100);
-    EXPECT_TRUE(f.ws.side(0).cropHistory.empty());
+    ASSERT_EQ(f.ws.side(0).cropHistory.size(), 1u); // the half turn only
+    EXPECT_EQ(f.ws.side(0).cropHistory[0].kind, 4);
+    EXPECT_EQ(f.ws.lastEdit(), EditKind::None); // a rotation by hand is not an undoable tool edit
 }
 
 TEST(WorkspaceCrop, SlightlyTurnedFrameIsAppliedUpright)

@@ -65,6 +65,8 @@ ToolPalette::ToolPalette(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Frame
     installShortcuts(this);
     retranslate();
     syncButtons();
+    if (parent != nullptr)
+        followWindow(parent->window());
 }
 
 void ToolPalette::setTranslator(Translator translate)

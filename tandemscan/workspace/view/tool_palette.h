@@ -21,6 +21,7 @@ class ToolPalette : public QWidget {
 public:
     using Translator = std::function<QString(const QString&)>;
 
+    // With a parent the palette follows the parent's window when that moves.
     explicit ToolPalette(QWidget* parent = nullptr);
 
     // Tooltips pass through this (the language component); identity by default.
