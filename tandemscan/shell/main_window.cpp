@@ -48,7 +48,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int helpButtonId = 1012;
 
 QString fromPath(const fs::path& path) { return QString::fromStdString(path.string()); }
 
