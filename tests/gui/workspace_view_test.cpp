@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <vector>
 
 namespace tandemscan {
 namespace {
@@ -66,6 +67,24 @@ TEST_F(WorkspaceViewTest, DrawsALoadedPartAtItsPlace)
     EXPECT_EQ(frame.pixel(254, 99), qRgb(7, 99, 199));
     EXPECT_NE(frame.pixel(54, 20), qRgb(7, 20, 0));
     EXPECT_EQ(frame.pixel(300, 20), view.palette().color(QPalette::Base).rgb());
+}
+
+TEST_F(WorkspaceViewTest, MessagesAreTranslatedAndGoToTheHandler)
+{
+    auto view = viewWithPart();
+    view->setTranslator([](const QString& english) {
+        return english == QStringLiteral("Lock!") ? QStringLiteral("Gesperrt!") : english.toUpper();
+    });
+    std::vector<std::pair<QString, QString>> shown;
+    view->setMessageHandler([&shown](MessageIcon, const QString& caption, const QString& text) {
+        shown.emplace_back(caption, text);
+    });
+    view->model().toggleLock(0);
+    view->model().selectTool(ToolMode::Move, true);
+    QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 50));
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].first, QStringLiteral("Gesperrt!"));
+    EXPECT_EQ(shown[0].second, QStringLiteral("THIS IMAGE HAS BEEN LOCKED!"));
 }
 
 TEST_F(WorkspaceViewTest, ZoomedPartIsDrawnEnlarged)

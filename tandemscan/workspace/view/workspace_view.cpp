@@ -176,6 +176,10 @@ void WorkspaceView::repaintNow()
 
 void WorkspaceView::showMessage(MessageIcon icon, const std::string& caption, const std::string& text)
 {
+    if (messageHandler_) {
+        messageHandler_(icon, translate(QString::fromStdString(caption)), translate(QString::fromStdString(text)));
+        return;
+    }
     const QMessageBox::Icon qtIcon = icon == MessageIcon::Error     ? QMessageBox::Critical
                                      : icon == MessageIcon::Warning ? QMessageBox::Warning
                                                                     : QMessageBox::Information;

@@ -36,6 +36,10 @@ public:
 
     // Every text shown passes through this (the language component); identity by default.
     void setTranslator(Translator translate);
+    // Where the workspace's messages go (caption and text already translated); a message box
+    // when none is set.
+    using MessageHandler = std::function<void(MessageIcon icon, const QString& caption, const QString& text)>;
+    void setMessageHandler(MessageHandler handler) { messageHandler_ = std::move(handler); }
     QString translate(const QString& text) const;
     // New pane size: the widget takes two panes and the divider.
     void resizePanes(int paneWidth, int paneHeight);
@@ -118,6 +122,7 @@ private:
     std::unique_ptr<MergeWorkspace> model_;
     CursorSet cursors_;
     Translator translate_;
+    MessageHandler messageHandler_;
     QImage frame_;
     std::array<QImage, 2> screen_;
     std::array<unsigned, 2> screenCount_{~0u, ~0u};
