@@ -128,6 +128,29 @@ TEST(WorkspaceOutput, SavingReplaysTurnsOnTheOriginal)
     EXPECT_EQ(turned.pixels()[3 * 5], (2480 - 1 - 5) % 256); // one half turn: mirrored both ways
 }
 
+TEST(WorkspaceOutput, SavingReplaysCropsScaledToTheOriginal)
+{
+    WidePanes f;
+    ASSERT_TRUE(f.loadA4Parts());
+    // The right part shows at (511, 0)-(1007, 20); the new frame (521, 10)-(1011, 692) keeps
+    // working columns 10..496 and rows 10..20 of it.
+    f.ws.selectTool(ToolMode::Crop, true);
+    f.ws.doubleClick({700, 15});
+    ASSERT_EQ(f.ws.side(1).cropHistory.size(), 1u);
+    const EditEntry& e = f.ws.side(1).cropHistory[0];
+    EXPECT_EQ((Rect{e.left, e.top, e.right, e.bottom}), (Rect{10, 10, 496, 20}));
+    const std::string out = f.outPath("cropped.img");
+    ASSERT_TRUE(f.ws.saveSingle(1, out));
+    const ImageRecord cropped = readImageFile(out);
+    EXPECT_EQ(cropped.header().width, 2430); // columns 50 .. 2480 of the original
+    EXPECT_EQ(cropped.header().height, 50);  // rows 50 .. 100
+    const std::uint32_t stride = PixelTools::rowStride(2430, 24);
+    const std::uint8_t* top = cropped.pixels().data() + static_cast<std::size_t>(49) * stride;
+    EXPECT_EQ(top[0], 50); // blue is the original's column
+    EXPECT_EQ(top[1], 50); // green its row
+    EXPECT_TRUE(f.ws.side(1).cropHistory.empty());
+}
+
 TEST(WorkspaceOutput, SaveNeedsBothPartsAndAName)
 {
     WidePanes f;
