@@ -10,7 +10,9 @@
 #include "file_save_as_dlg.h"
 #include "ini_file.h"
 #include "mutilang.h"
+#include "magnifier.h"
 #include "pic_show_dlg.h"
+#include "send_to_dialog.h"
 #include "value_dialogs.h"
 #include "workspace/view/tool_palette.h"
 #include "workspace/view/workspace_view.h"
@@ -90,6 +92,8 @@ MainWindow::~MainWindow() {
     scanner_.close();
     delete palette_;
     palette_ = nullptr;
+    delete magnifier_;
+    magnifier_ = nullptr;
     delete workspace_;
     workspace_ = nullptr;
     settings_.reset();
@@ -279,11 +283,40 @@ void MainWindow::relayToolCommand(int code, bool pressed) {
     if (!workspace_) return;
     switch (static_cast<ToolCommand>(code)) {
     case ToolCommand::AutoMerge: autoMerge(); break;
-    case ToolCommand::MagnifierOn:
-    case ToolCommand::MagnifierOff:
+    case ToolCommand::MagnifierOn: setMagnifier(true); break;
+    case ToolCommand::MagnifierOff: setMagnifier(false); break;
     case ToolCommand::ScanDone: break;  // the magnifier and the scanner come with their own windows
     default: workspace_->runToolCommand(static_cast<ToolCommand>(code), pressed); break;
     }
+}
+
+void MainWindow::setMagnifier(bool on) {
+    if (!workspace_) return;
+    if (on) {
+        if (!magnifier_) {
+            magnifier_ = new MagnifierWindow(fromPath(paths_.settingsFile("tsMagf.ini")),
+                                             DialogContext{language_.get(), {}}, this);
+            // Closing the magnifier itself turns it off as the palette button does.
+            magnifier_->installEventFilter(this);
+        }
+        magnifier_->open(firstRun_);
+        magnifier_->setSource(workspace_->snapshot(), magnifierPoint_);
+    } else if (magnifier_) {
+        magnifier_->closeAndSave();
+    }
+    workspace_->setMagnifierActive(on);
+    if (palette_ && palette_->state().magnifierOn() != on) palette_->setMagnifierOn(on);
+}
+
+void MainWindow::sendTo() {
+    if (!workspace_) return;
+    const auto exportJoined = [this]() -> QString {
+        const auto file = workspace_->model().exportForApplication();
+        return file ? QString::fromStdString(*file) : QString();
+    };
+    SendToDialog dialog(fromPath(paths_.settingsFile("tsApinfo.dat")), DialogContext{language_.get(), {}},
+                        exportJoined, this);
+    prompts_->runDialog(dialog);
 }
 
 void MainWindow::createWorkspace() {
@@ -299,9 +332,18 @@ void MainWindow::createWorkspace() {
     });
     connect(workspace_, &WorkspaceView::outputEnabledChanged, this, [this](bool on) {
         preview_->setEnabled(on);
+        sendTo_->setEnabled(on);
         saveAs_->setEnabled(on);
-        // Send to waits for its export path; it stays off until then.
     });
+    connect(workspace_, &WorkspaceView::magnifierMoved, this, [this](QPoint p) {
+        magnifierPoint_ = p;
+        if (magnifier_ && magnifier_->isVisible()) magnifier_->setSource(workspace_->snapshot(), p);
+    });
+    const auto refreshMagnifier = [this] {
+        if (magnifier_ && magnifier_->isVisible()) magnifier_->setSource(workspace_->snapshot(), magnifierPoint_);
+    };
+    connect(workspace_, &WorkspaceView::magnifierRepaintRequested, this, refreshMagnifier);
+    connect(workspace_, &WorkspaceView::snapshotUpdated, this, refreshMagnifier);
     connect(workspace_, &WorkspaceView::moveExplanationWantedChanged, this,
             [this](bool wanted) { moveExplain_ = wanted ? 1 : 0; });
     workspace_->setGeometry(base_.workspaceLeft, base_.workspaceTop, 2 * base_.paneWidth + 1, base_.paneHeight);
@@ -350,6 +392,7 @@ void MainWindow::connectButtons() {
     connect(clearButtons_[1], &QPushButton::clicked, this, [this] { clearPart(1); });
     connect(preview_, &QPushButton::clicked, this, &MainWindow::previewJoined);
     connect(saveAs_, &QPushButton::clicked, this, &MainWindow::saveAs);
+    connect(sendTo_, &QPushButton::clicked, this, &MainWindow::sendTo);
     connect(buy_, &QPushButton::clicked, this, &MainWindow::buy);
     connect(exit_, &QPushButton::clicked, this, &QWidget::close);
     connect(help_button_, &QPushButton::clicked, this, [this] { showHelp(); });
@@ -589,6 +632,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     if (closing_ || requestExit()) {
         closing_ = true;
         if (help_) help_->close();
+        if (magnifier_) magnifier_->closeAndSave();
         if (palette_) palette_->hide();
         event->accept();
     } else {
@@ -668,6 +712,10 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == magnifier_ && event->type() == QEvent::Hide && workspace_ && workspace_->magnifierActive()) {
+        workspace_->setMagnifierActive(false);
+        if (palette_ && palette_->state().magnifierOn()) palette_->setMagnifierOn(false);
+    }
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
         auto* key = static_cast<QKeyEvent*>(event);
         // F11 starts the puzzle from anywhere in the program, whatever modifiers are held.

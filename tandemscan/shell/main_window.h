@@ -29,6 +29,7 @@ class QSizeGrip;
 namespace tandemscan {
 
 class HelpWindow;
+class MagnifierWindow;
 class ImageFileLibrary;
 class ScanSession;
 class ToolPalette;
@@ -85,6 +86,7 @@ public:
     WorkspaceView* workspace() const { return workspace_; }
     ToolPalette* palette() const { return palette_; }
     HelpWindow* helpWindow() const { return help_; }
+    MagnifierWindow* magnifier() const { return magnifier_; }
     const SettingsStore& settings() const { return *settings_; }
     const ScanSettings& scanSettings() const { return scan_; }
     const ScanLists& scanLists() const { return lists_; }
@@ -121,6 +123,8 @@ private:
     void createWorkspace();
     void placePaletteBesideWindow();
     void relayToolCommand(int code, bool pressed);
+    void setMagnifier(bool on);
+    void sendTo();
     void placeWindow();
     void computeSizeLimits();
     void connectButtons();
@@ -146,6 +150,8 @@ private:
     ScanLists lists_;
     WorkspaceView* workspace_ = nullptr;
     ToolPalette* palette_ = nullptr;
+    MagnifierWindow* magnifier_ = nullptr;
+    QPoint magnifierPoint_;
     HelpWindow* help_ = nullptr;
 
     std::array<QComboBox*, 4> lists_ui_{};

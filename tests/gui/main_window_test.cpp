@@ -7,7 +7,9 @@
 #include "file_save_as_dlg.h"
 #include "help_window.h"
 #include "mutilang.h"
+#include "magnifier.h"
 #include "pic_show_dlg.h"
+#include "workspace/view/tool_palette.h"
 #include "workspace/view/workspace_view.h"
 
 #include <QCheckBox>
@@ -179,8 +181,11 @@ TEST_F(MainWindowTest, InputsTwoPartsMergesAndPreviews) {
     const MergeWorkspace& model = window.workspace()->model();
     ASSERT_TRUE(model.holdsPart(0));
     ASSERT_TRUE(model.holdsPart(1));
-    for (const char* on : {"clearLeft", "clearRight", "preview", "saveAs"}) EXPECT_TRUE(window.button(on)->isEnabled()) << on;
-    EXPECT_FALSE(window.button("sendTo")->isEnabled());
+    for (const char* on : {"clearLeft", "clearRight", "preview", "sendTo", "saveAs"}) {
+        EXPECT_TRUE(window.button(on)->isEnabled()) << on;
+    }
+    window.button("sendTo")->click();
+    EXPECT_EQ(prompts->dialogs.back(), "SendTo");
     if (!joiningWorks(window)) GTEST_SKIP() << "joining the parts is not built yet";
 
     window.activateWindow();
@@ -299,6 +304,48 @@ TEST_F(MainWindowTest, ExitAsksAboutUnsavedWork) {
     EXPECT_TRUE(window.close());
     EXPECT_EQ(scripted->questions, 0);
     EXPECT_TRUE(std::filesystem::exists(folder.config()));
+}
+
+TEST_F(MainWindowTest, PaletteButtonsReachTheWorkspace) {
+    ProgramFolder folder;
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    window.show();
+    ASSERT_NE(window.palette(), nullptr);
+    EXPECT_TRUE(window.palette()->isVisible());
+    // First run: the palette sits against the window's left edge, 25 pixels below its top.
+    EXPECT_EQ(window.palette()->geometry().right() + 1, window.frameGeometry().left());
+    EXPECT_EQ(window.palette()->y(), window.frameGeometry().top() + 25);
+
+    window.palette()->pressButton(ButtonMagnifier);  // offered only once a part is there
+    EXPECT_EQ(window.magnifier(), nullptr);
+    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
+    window.palette()->pressButton(ButtonMagnifier);
+    ASSERT_NE(window.magnifier(), nullptr);
+    EXPECT_TRUE(window.magnifier()->isVisible());
+    EXPECT_TRUE(window.workspace()->magnifierActive());
+    window.palette()->pressButton(ButtonMagnifier);
+    EXPECT_FALSE(window.magnifier()->isVisible());
+    EXPECT_FALSE(window.workspace()->magnifierActive());
+    EXPECT_TRUE(std::filesystem::exists(folder.dir / "tsMagf.ini"));
+
+    // Closing the magnifier itself turns the button off.
+    window.palette()->pressButton(ButtonMagnifier);
+    window.magnifier()->close();
+    EXPECT_FALSE(window.palette()->state().magnifierOn());
+    EXPECT_FALSE(window.workspace()->magnifierActive());
+
+    // A tool button: the workspace's mode follows.
+    window.palette()->pressButton(ButtonRotate);
+    EXPECT_EQ(window.workspace()->model().mode(), ToolMode::Rotate);
+    EXPECT_TRUE(window.workspace()->model().modeFlags().rotate);
+    window.palette()->pressButton(ButtonRotate);
+    EXPECT_FALSE(window.workspace()->model().modeFlags().rotate);
+
+    // The palette's place is kept for the next run.
+    window.palette()->move(33, 44);
+    EXPECT_TRUE(window.requestExit());
+    EXPECT_NE(readText(folder.config()).find("[float window]\nLeft=33\nTop=44\n"), std::string::npos);
 }
 
 TEST_F(MainWindowTest, WorkingFilesGoAtTheEnd) {
