@@ -62,6 +62,8 @@ constexpr std::pair<int, std::string_view> table[] = {
 
 }  // namespace
 
+std::span<const std::pair<int, std::string_view>> stringTable() { return table; }
+
 std::string_view stringText(int id) {
     const auto* found = std::find_if(std::begin(table), std::end(table), [id](const auto& e) { return e.first == id; });
     return found == std::end(table) ? std::string_view() : found->second;

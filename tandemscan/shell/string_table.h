@@ -2,7 +2,9 @@
 // before it is shown; the numbers keep the message file's entries and the code in step.
 #pragma once
 
+#include <span>
 #include <string_view>
+#include <utility>
 
 namespace tandemscan {
 
@@ -60,5 +62,7 @@ enum StringId : int {
 
 // The English text of a string id; "" for an unknown id.
 std::string_view stringText(int id);
+// Every entry, for checks over the whole table.
+std::span<const std::pair<int, std::string_view>> stringTable();
 
 }  // namespace tandemscan
