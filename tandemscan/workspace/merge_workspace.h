@@ -218,6 +218,7 @@ private:
     void moveSide(int side, int dx, int dy);
     void restorePart(int side);
     void toggleEdit();
+    void historyStep(int menuState);
     void swapPlacement(int side, int slot);
     void swapSides();
     void closeAllCropFrames();

@@ -48,6 +48,23 @@ void PaletteState::pressMode(int button, std::uint8_t state)
     pressed_ = state;
 }
 
+// The grid and the flags can be on together (state 13); each button turns its own half on or
+// off and leaves the other half alone, and replaces any other tool.
+void PaletteState::pressCombined(int button, std::uint8_t own, std::uint8_t other)
+{
+    if (pressed_ == none || pressed_ == other) {
+        setChecked(button, true);
+        pressed_ = pressed_ == none ? own : pressedGridAndFlags;
+    } else if (pressed_ == own || pressed_ == pressedGridAndFlags) {
+        setChecked(button, false);
+        pressed_ = pressed_ == own ? none : other;
+    } else {
+        uncheckModeButtons();
+        setChecked(button, true);
+        pressed_ = own;
+    }
+}
+
 std::optional<ToolCommand> PaletteState::press(int button)
 {
     if (std::find(paletteButtons.begin(), paletteButtons.end(), button) == paletteButtons.end() || !enabled(button))
@@ -61,32 +78,8 @@ std::optional<ToolCommand> PaletteState::press(int button)
     case ButtonZoom: pressMode(button, 5); return ToolCommand::Zoom;
     case ButtonCrop: pressMode(button, 6); return ToolCommand::Crop;
     case ButtonAdjust: pressMode(button, 11); return ToolCommand::Adjust;
-    case ButtonGrid:
-        if (pressed_ == none || pressed_ == flags) {
-            setChecked(ButtonGrid, true);
-            pressed_ = pressed_ == none ? grid : pressedGridAndFlags;
-        } else if (pressed_ == grid || pressed_ == pressedGridAndFlags) {
-            setChecked(ButtonGrid, false);
-            pressed_ = pressed_ == grid ? none : flags;
-        } else {
-            uncheckModeButtons();
-            setChecked(ButtonGrid, true);
-            pressed_ = grid;
-        }
-        return ToolCommand::Grid;
-    case ButtonFlags:
-        if (pressed_ == none || pressed_ == grid) {
-            setChecked(ButtonFlags, true);
-            pressed_ = pressed_ == none ? flags : pressedGridAndFlags;
-        } else if (pressed_ == flags || pressed_ == pressedGridAndFlags) {
-            setChecked(ButtonFlags, false);
-            pressed_ = pressed_ == flags ? none : grid;
-        } else {
-            uncheckModeButtons();
-            setChecked(ButtonFlags, true);
-            pressed_ = flags;
-        }
-        return ToolCommand::Flags;
+    case ButtonGrid: pressCombined(ButtonGrid, grid, flags); return ToolCommand::Grid;
+    case ButtonFlags: pressCombined(ButtonFlags, flags, grid); return ToolCommand::Flags;
     case ButtonMagnifier:
         magnifierOn_ = !magnifierOn_;
         setChecked(ButtonMagnifier, magnifierOn_);

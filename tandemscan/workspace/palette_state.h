@@ -58,6 +58,7 @@ private:
     void setEnabledRange(int first, int last, bool on);
     void uncheckModeButtons();
     void pressMode(int button, std::uint8_t state);
+    void pressCombined(int button, std::uint8_t own, std::uint8_t other);
 
     std::uint8_t pressed_ = static_cast<std::uint8_t>(ToolMode::None);
     std::array<bool, paletteButtons.size()> checked_{};

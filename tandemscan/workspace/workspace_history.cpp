@@ -177,7 +177,9 @@ void MergeWorkspace::toggleEdit()
     }
 }
 
-void MergeWorkspace::undo()
+// Undo and Redo run the same operation, which toggles the last edit; they differ only in
+// which of the two the menu offers next.
+void MergeWorkspace::historyStep(int menuState)
 {
     if (lastEdit_ == EditKind::None)
         return;
@@ -191,26 +193,13 @@ void MergeWorkspace::undo()
     modified_ = true;
     autoMode_ = false;
     toggleEdit();
-    undoMenuState_ = 2;
+    undoMenuState_ = menuState;
     undoToggled_ = true;
 }
 
-void MergeWorkspace::redo()
-{
-    if (lastEdit_ == EditKind::None)
-        return;
-    const bool bothSides = lastEdit_ == EditKind::Exchange || lastEdit_ == EditKind::Zoom ||
-                           lastEdit_ == EditKind::FlagUnion;
-    if ((bothSides && eitherLocked()) || sides_[lastEditSide_].locked) {
-        showLockMessage();
-        return;
-    }
-    modified_ = true;
-    autoMode_ = false;
-    toggleEdit();
-    undoMenuState_ = 4;
-    undoToggled_ = true;
-}
+void MergeWorkspace::undo() { historyStep(2); }
+
+void MergeWorkspace::redo() { historyStep(4); }
 
 void MergeWorkspace::reload(int s)
 {

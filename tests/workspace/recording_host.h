@@ -10,6 +10,8 @@
 #include "workspace/merge_workspace.h"
 #include "workspace/workspace_host.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -139,6 +141,21 @@ struct WorkspaceFixture {
             if (s.first == code && s.second == argument)
                 return true;
         return false;
+    }
+};
+
+// A workspace holding two parts of the given size at 60 dpi, with the host's records cleared.
+struct TwoPartsFixture : WorkspaceFixture {
+    explicit TwoPartsFixture(int width = 255, int height = 351, int rightWidth = 0, int rightHeight = 0)
+    {
+        EXPECT_TRUE(load(0, width, height));
+        EXPECT_TRUE(load(1, rightWidth > 0 ? rightWidth : width, rightHeight > 0 ? rightHeight : height));
+        host.clear();
+    }
+    void click(Point p, Modifiers m = {})
+    {
+        ws.mousePress(p, m);
+        ws.mouseRelease(p);
     }
 };
 

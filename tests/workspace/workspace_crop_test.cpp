@@ -13,11 +13,9 @@ using testing::makeImage;
 using testing::WorkspaceFixture;
 
 // Parts that fill their panes at one screen pixel per working pixel.
-struct CropParts : WorkspaceFixture {
+struct CropParts : testing::TwoPartsFixture {
     CropParts()
     {
-        EXPECT_TRUE(load(0, 255, 351));
-        EXPECT_TRUE(load(1, 255, 351));
         ws.selectTool(ToolMode::Crop, true);
         host.clear();
     }

@@ -12,13 +12,8 @@ namespace {
 using testing::makeImage;
 using testing::WorkspaceFixture;
 
-struct TwoParts : WorkspaceFixture {
-    TwoParts()
-    {
-        EXPECT_TRUE(load(0, 200, 100));
-        EXPECT_TRUE(load(1, 180, 90));
-        host.clear();
-    }
+struct TwoParts : testing::TwoPartsFixture {
+    TwoParts() : TwoPartsFixture(200, 100, 180, 90) {}
 };
 
 constexpr Point overLeft{100, 50};

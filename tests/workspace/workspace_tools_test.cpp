@@ -12,19 +12,7 @@ using testing::ppm60;
 using testing::WorkspaceFixture;
 
 // Two parts that fill their panes (255 x 351 at 60 dpi: one screen pixel per pixel).
-struct TwoParts : WorkspaceFixture {
-    TwoParts()
-    {
-        EXPECT_TRUE(load(0, 255, 351));
-        EXPECT_TRUE(load(1, 255, 351));
-        host.clear();
-    }
-    void click(Point p, Modifiers m = {})
-    {
-        ws.mousePress(p, m);
-        ws.mouseRelease(p);
-    }
-};
+using TwoParts = testing::TwoPartsFixture;
 
 TEST(WorkspaceTools, CursorFollowsTheActiveTool)
 {
