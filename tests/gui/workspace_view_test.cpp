@@ -111,6 +111,18 @@ TEST_F(WorkspaceViewTest, CrosshairInvertsThePicture)
     EXPECT_EQ(frame.pixel(10, 10), qRgb(7, 10, 10));
 }
 
+TEST_F(WorkspaceViewTest, SnapshotFollowsTheGrid)
+{
+    auto view = viewWithPart(255, 351);
+    view->show();
+    QApplication::processEvents();
+    QSignalSpy painted(view.get(), &WorkspaceView::snapshotUpdated);
+    view->model().selectTool(ToolMode::Grid, true);
+    QApplication::processEvents();
+    ASSERT_GE(painted.count(), 1);
+    EXPECT_EQ(view->snapshot().pixel(127, 100), qRgb(255 - 7, 255 - 100, 255 - 127));
+}
+
 TEST_F(WorkspaceViewTest, FlagIsDrawnWithItsTipAtTheClick)
 {
     auto view = viewWithPart(255, 351);

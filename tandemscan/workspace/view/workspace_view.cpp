@@ -217,11 +217,7 @@ void WorkspaceView::cropTimer(int side, bool running)
         t.stop();
 }
 
-void WorkspaceView::snapshotChanged()
-{
-    update();
-    emit snapshotUpdated();
-}
+void WorkspaceView::snapshotChanged() { update(); }
 
 void WorkspaceView::moveToolEntered()
 {
@@ -355,6 +351,8 @@ void WorkspaceView::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.drawImage(event->rect(), frame_, event->rect());
     painting_ = false;
+    // The magnifier enlarges from the snapshot, so it hears of every new picture.
+    emit snapshotUpdated();
 }
 
 // --- input -----------------------------------------------------------------------------------

@@ -96,6 +96,7 @@ signals:
     void clearEnabledChanged(int side, bool enabled);
     void inputEnabledChanged(int side, bool enabled);
     void outputEnabledChanged(bool enabled);
+    // The snapshot was painted anew.
     void snapshotUpdated();
     void moveToolSelected();
     void imageAdjustmentRequested(int side);
