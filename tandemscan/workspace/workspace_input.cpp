@@ -73,7 +73,7 @@ void MergeWorkspace::mousePress(Point p, Modifiers m)
     }
     if (flags_.adjust && s >= 0 && sides_[s].holdsPart) {
         if (sides_[s].workingCopy.header().bitCount == 1) {
-            host_.showMessage(MessageIcon::Warning, "Tandemscan", "Image adjust can't support monochroic image!");
+            host_.showMessage(MessageIcon::Warning, "Zunt--Tandemscan", "Image adjust can't support monochroic image!");
         } else {
             adjustOneSide_ = true;
             adjustLeft_ = s == leftSide;

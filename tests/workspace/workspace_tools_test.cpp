@@ -365,3 +365,30 @@ TEST(WorkspaceTools, ChoosingAToolLeavesThePreviousOne)
 
 } // namespace
 } // namespace tandemscan
+
+namespace tandemscan {
+namespace {
+
+TEST(WorkspaceTools, AdjustmentRunsForColourAndGrayButNotLineArt)
+{
+    testing::WorkspaceFixture f;
+    ASSERT_TRUE(f.load(0, 200, 100, 1));
+    ASSERT_TRUE(f.load(1, 200, 100, 1));
+    f.ws.selectTool(ToolMode::Adjust, true);
+    f.ws.mousePress({100, 50}, {});
+    EXPECT_TRUE(f.host.adjustedSides.empty());
+    ASSERT_EQ(f.host.messages.size(), 1u);
+    EXPECT_EQ(f.host.messages[0].caption, "Zunt--Tandemscan");
+    EXPECT_EQ(f.host.messages[0].text, "Image adjust can't support monochroic image!");
+
+    testing::WorkspaceFixture g;
+    ASSERT_TRUE(g.load(0, 200, 100, 8));
+    ASSERT_TRUE(g.load(1, 200, 100, 8));
+    g.ws.selectTool(ToolMode::Adjust, true);
+    g.ws.mousePress({300, 50}, {});
+    EXPECT_EQ(g.host.adjustedSides, std::vector<int>{1});
+    EXPECT_TRUE(g.host.messages.empty());
+}
+
+} // namespace
+} // namespace tandemscan
