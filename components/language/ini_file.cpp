@@ -1,19 +1,22 @@
 #include "ini_file.h"
 
 #include <charconv>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <system_error>
-
-#include <cstdio>
 
 namespace tandemscan {
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // "[name]" with optional blanks around; returns the trimmed name.
 std::optional<std::string_view> sectionName(std::string_view line) {
@@ -33,11 +36,13 @@ bool fitsOneLine(std::string_view text) {
     return text.find('\n') == std::string_view::npos && text.find('\r') == std::string_view::npos;
 }
 
-}  // namespace
+} // namespace
 
 std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 
@@ -78,7 +83,8 @@ std::optional<IniFile::SectionSpan> IniFile::findSection(std::string_view sectio
         const auto name = sectionName(lines_[i].raw);
         if (!name || !equalsNoCase(*name, wanted)) continue;
         std::size_t end = i + 1;
-        while (end < lines_.size() && !sectionName(lines_[end].raw)) ++end;
+        while (end < lines_.size() && !sectionName(lines_[end].raw))
+            ++end;
         return SectionSpan{i, i + 1, end};
     }
     return std::nullopt;
@@ -133,8 +139,8 @@ bool IniFile::writeString(std::string_view section, std::string_view key, std::s
     const auto keyText = trimBlanks(key);
     if (sectionText.empty() || keyText.empty() || !fitsOneLine(section) || !fitsOneLine(key) ||
         !fitsOneLine(value) || sectionText.find(']') != std::string_view::npos ||
-        keyText.find('=') != std::string_view::npos || keyText.front() == '[' ||
-        keyText.front() == ';' || keyText.front() == '#') {
+        keyText.find('=') != std::string_view::npos || keyText.front() == '[' || keyText.front() == ';' ||
+        keyText.front() == '#') {
         return false;
     }
     std::string line;
@@ -151,7 +157,8 @@ bool IniFile::writeString(std::string_view section, std::string_view key, std::s
     }
     // After the section's last non-blank line, so a blank line before the next section stays.
     std::size_t insertAt = span->end;
-    while (insertAt > span->begin && trimBlanks(lines_[insertAt - 1].raw).empty()) --insertAt;
+    while (insertAt > span->begin && trimBlanks(lines_[insertAt - 1].raw).empty())
+        --insertAt;
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), {std::move(line)});
     return true;
 }
@@ -194,7 +201,8 @@ std::vector<std::string> IniFile::keys(std::string_view section) const {
 
 std::string IniFile::text() const {
     std::string out;
-    for (const auto& line : lines_) out.append(line.raw).append("\n");
+    for (const auto& line : lines_)
+        out.append(line.raw).append("\n");
     return out;
 }
 
@@ -225,4 +233,4 @@ bool IniFile::save() const {
     return static_cast<bool>(out);
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

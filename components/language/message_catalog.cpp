@@ -38,7 +38,8 @@ std::string MessageCatalog::translate(std::string_view text, std::string_view se
     std::size_t start = 0;
     while (true) {
         const auto end = text.find('\n', start);
-        result += translateLine(text.substr(start, end == std::string_view::npos ? end : end - start), section);
+        result +=
+            translateLine(text.substr(start, end == std::string_view::npos ? end : end - start), section);
         if (end == std::string_view::npos) break;
         result += '\n';
         start = end + 1;
@@ -46,4 +47,4 @@ std::string MessageCatalog::translate(std::string_view text, std::string_view se
     return result;
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

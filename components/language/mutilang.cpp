@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QTabWidget>
 #include <QWidget>
-
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -33,9 +32,11 @@ struct CMutiLang::Impl {
             group->setTitle(translate(group->title(), section));
         } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
             // Item texts change in place, so the items' data and the current choice stay.
-            for (int i = 0; i < combo->count(); ++i) combo->setItemText(i, translate(combo->itemText(i), section));
+            for (int i = 0; i < combo->count(); ++i)
+                combo->setItemText(i, translate(combo->itemText(i), section));
         } else if (auto* tabs = qobject_cast<QTabWidget*>(widget)) {
-            for (int i = 0; i < tabs->count(); ++i) tabs->setTabText(i, translate(tabs->tabText(i), section));
+            for (int i = 0; i < tabs->count(); ++i)
+                tabs->setTabText(i, translate(tabs->tabText(i), section));
         }
     }
 
@@ -104,10 +105,14 @@ int CMutiLang::menutrans(QMenu* menu, QWidget* /*owner*/) {
     return 1;
 }
 
-void CMutiLang::PowerOff() { impl_->catalog.clear(); }
+void CMutiLang::PowerOff() {
+    impl_->catalog.clear();
+}
 
 QString CMutiLang::translate(const QString& text, const char* section) const {
     return impl_->translate(text, section && *section ? section : tandemscan::MessageCatalog::commonSection);
 }
 
-bool CMutiLang::hasTranslations() const { return !impl_->catalog.empty(); }
+bool CMutiLang::hasTranslations() const {
+    return !impl_->catalog.empty();
+}

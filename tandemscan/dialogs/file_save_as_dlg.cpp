@@ -19,7 +19,8 @@ CFileSaveAsDlg::CFileSaveAsDlg(QWidget* parent, CMutiLang* language, const QStri
         const QString name = QString::fromStdString(format.name);
         QString shown = language ? language->translate(name, "FileSaveAsDlg") : name;
         // Qt reads the pattern from the last parentheses; keep it even if a translation lost it.
-        if (!shown.endsWith(QLatin1Char(')'))) shown += QStringLiteral(" (") + QString::fromStdString(format.pattern) + QLatin1Char(')');
+        if (!shown.endsWith(QLatin1Char(')')))
+            shown += QStringLiteral(" (") + QString::fromStdString(format.pattern) + QLatin1Char(')');
         filters_ << shown;
     }
     setNameFilters(filters_);
@@ -61,9 +62,10 @@ QString CFileSaveAsDlg::chosenPath() const {
     if (QFileInfo(path).suffix().isEmpty() && formatIndex_ >= 1 &&
         formatIndex_ <= static_cast<int>(formats_.formats().size())) {
         if (path.endsWith(QLatin1Char('.'))) path.chop(1);
-        path += QString::fromStdString(formats_.formats()[static_cast<std::size_t>(formatIndex_ - 1)].extension);
+        path +=
+            QString::fromStdString(formats_.formats()[static_cast<std::size_t>(formatIndex_ - 1)].extension);
     }
     return path;
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -5,7 +5,6 @@
 #include "save_formats.h"
 
 #include <QFileDialog>
-
 #include <string>
 
 class CMutiLang;
@@ -14,7 +13,7 @@ namespace tandemscan {
 
 class CFileSaveAsDlg : public QFileDialog {
     Q_OBJECT
-public:
+  public:
     // initialName may be empty: the dialog then starts with "*" and the first extension.
     CFileSaveAsDlg(QWidget* parent, CMutiLang* language, const QString& title, const std::string& formatList,
                    const QString& initialName = {});
@@ -31,10 +30,10 @@ public:
     // The user picked format index (1-based) in the type list.
     void chooseFormat(int index);
 
-private:
+  private:
     SaveFormats formats_;
     QStringList filters_;
     int formatIndex_ = 1;
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

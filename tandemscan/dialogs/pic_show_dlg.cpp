@@ -27,16 +27,19 @@ QString anyCase(const QString& pattern) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
-QStringList nameFiltersFromPairs(const QString& pairs, const std::function<QString(const QString&)>& translateName) {
+QStringList nameFiltersFromPairs(const QString& pairs,
+                                 const std::function<QString(const QString&)>& translateName) {
     QStringList filters;
     const QStringList parts = pairs.split(QLatin1Char('|'));
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         if (parts[i].isEmpty()) break;
         QStringList patterns;
-        for (const auto& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) patterns << anyCase(p.trimmed());
-        filters << (translateName ? translateName(parts[i]) : parts[i]) + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+        for (const auto& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            patterns << anyCase(p.trimmed());
+        filters << (translateName ? translateName(parts[i]) : parts[i]) + QStringLiteral(" (") +
+                       patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return filters;
 }
@@ -108,8 +111,12 @@ CPicShowDlg::CPicShowDlg(QWidget* parent, CMutiLang* language, PictureReader rea
 
 CPicShowDlg::~CPicShowDlg() = default;
 
-bool CPicShowDlg::showPreview() { return rememberedShowPreview; }
-void CPicShowDlg::setShowPreview(bool on) { rememberedShowPreview = on; }
+bool CPicShowDlg::showPreview() {
+    return rememberedShowPreview;
+}
+void CPicShowDlg::setShowPreview(bool on) {
+    rememberedShowPreview = on;
+}
 
 QString CPicShowDlg::translate(const char* text) const {
     const QString english = QString::fromUtf8(text);
@@ -126,13 +133,14 @@ void CPicShowDlg::showFile(const QString& path) {
     if (!previewBox_->isChecked()) thumbnail_->setImage({});
     if (!reader_ || path.isEmpty()) return;
     const auto picture = reader_(path, previewBox_->isChecked());
-    if (!picture) return;  // unreadable: the lines keep what they showed
+    if (!picture) return; // unreadable: the lines keep what they showed
     const auto lines = describePicture(picture->facts, [this](std::string_view english) {
         const QString text = QString::fromUtf8(english.data(), static_cast<qsizetype>(english.size()));
         return (language_ ? language_->translate(text, "PicShowDlg") : text).toStdString();
     });
     const std::string* texts[] = {&lines.size, &lines.depth, &lines.type, &lines.resolution, &lines.warning};
-    for (int i = 0; i < 5; ++i) lines_[i]->setText(QString::fromStdString(*texts[i]));
+    for (int i = 0; i < 5; ++i)
+        lines_[i]->setText(QString::fromStdString(*texts[i]));
     thumbnail_->setImage(previewBox_->isChecked() ? picture->image : QImage());
 }
 
@@ -150,4 +158,4 @@ void CPicShowDlg::accept() {
     QFileDialog::accept();
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -7,7 +7,6 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QWidget>
-
 #include <functional>
 #include <optional>
 
@@ -20,30 +19,30 @@ namespace tandemscan {
 // What the preview panel needs of an image file.
 struct PreviewPicture {
     PictureFacts facts;
-    QImage image;  // null when only the header was read
+    QImage image; // null when only the header was read
 };
 // Reads a file's header, and its pixels too when withPixels; nullopt when it cannot be read.
 using PictureReader = std::function<std::optional<PreviewPicture>(const QString& path, bool withPixels)>;
 
 // Draws the thumbnail fitted into its area.
 class ThumbnailView : public QWidget {
-public:
+  public:
     explicit ThumbnailView(QWidget* parent = nullptr);
     void setImage(const QImage& image);
     const QImage& image() const { return image_; }
     // Where the image lands in the current size.
     FitRect imageRect() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QImage image_;
 };
 
 class CPicShowDlg : public QFileDialog {
     Q_OBJECT
-public:
+  public:
     CPicShowDlg(QWidget* parent, CMutiLang* language, PictureReader reader);
     ~CPicShowDlg() override;
 
@@ -66,10 +65,10 @@ public:
     // The selection moved to path: read it and show what it is.
     void showFile(const QString& path);
 
-public slots:
+  public slots:
     void accept() override;
 
-private:
+  private:
     void previewToggled(bool on);
     QString translate(const char* text) const;
 
@@ -86,6 +85,7 @@ inline constexpr const char* partFileFilter =
     "Supported Files(*.bmp,*.jpg)|*.bmp;*.jpg|Bitmap (*.bmp)|*.bmp|Jpeg (*.jpg)|*.jpg||";
 // Qt name filters for a "name|patterns|..." filter, matching the extensions in any case; each
 // name passes through translateName.
-QStringList nameFiltersFromPairs(const QString& pairs, const std::function<QString(const QString&)>& translateName = {});
+QStringList nameFiltersFromPairs(const QString& pairs,
+                                 const std::function<QString(const QString&)>& translateName = {});
 
-}  // namespace tandemscan
+} // namespace tandemscan

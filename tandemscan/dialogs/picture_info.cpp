@@ -9,7 +9,9 @@ namespace {
 constexpr const char* notSupported = "This image is not supported!";
 }
 
-long dotsPerInch(std::int32_t pelsPerMeter) { return std::lround(pelsPerMeter / 39.37); }
+long dotsPerInch(std::int32_t pelsPerMeter) {
+    return std::lround(pelsPerMeter / 39.37);
+}
 
 std::string fillNumbers(std::string_view pattern, std::initializer_list<long long> numbers) {
     std::string out;
@@ -77,11 +79,13 @@ FitRect fitIntoBox(int boxWidth, int boxHeight, int imageWidth, int imageHeight)
     const long long wide = static_cast<long long>(imageWidth) * boxHeight;
     const long long tall = static_cast<long long>(imageHeight) * boxWidth;
     if (wide >= tall) {
-        const int height = std::max(1, static_cast<int>(static_cast<long long>(boxWidth) * imageHeight / imageWidth));
+        const int height =
+            std::max(1, static_cast<int>(static_cast<long long>(boxWidth) * imageHeight / imageWidth));
         return {0, (boxHeight - height) / 2, boxWidth, height};
     }
-    const int width = std::max(1, static_cast<int>(static_cast<long long>(boxHeight) * imageWidth / imageHeight));
+    const int width =
+        std::max(1, static_cast<int>(static_cast<long long>(boxHeight) * imageWidth / imageHeight));
     return {(boxWidth - width) / 2, 0, width, boxHeight};
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

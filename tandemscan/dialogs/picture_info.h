@@ -24,7 +24,7 @@ struct PictureInfoLines {
     std::string depth;
     std::string type;
     std::string resolution;
-    std::string warning;  // shown in red
+    std::string warning; // shown in red
 };
 
 using TranslateText = std::function<std::string(std::string_view)>;
@@ -49,4 +49,4 @@ struct FitRect {
 // width, a tall one its height.
 FitRect fitIntoBox(int boxWidth, int boxHeight, int imageWidth, int imageHeight);
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -14,7 +14,7 @@ bool endsWithNoCase(std::string_view text, std::string_view tail) {
     });
 }
 
-}  // namespace
+} // namespace
 
 SaveFormats::SaveFormats(std::string_view list) {
     std::size_t start = 0;
@@ -37,7 +37,8 @@ SaveFormats::SaveFormats(std::string_view list) {
 
 std::vector<std::string> SaveFormats::nameFilters() const {
     std::vector<std::string> filters;
-    for (const auto& f : formats_) filters.push_back(f.name);
+    for (const auto& f : formats_)
+        filters.push_back(f.name);
     return filters;
 }
 
@@ -64,4 +65,4 @@ std::string SaveFormats::nameForFormat(std::string_view name, int index) const {
     return std::string(name.substr(0, dot)) + extension;
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

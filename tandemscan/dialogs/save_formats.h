@@ -12,13 +12,13 @@ namespace tandemscan {
 inline constexpr std::size_t maxSaveFormats = 20;
 
 struct SaveFormat {
-    std::string name;       // "PNG File (*.png)"
-    std::string pattern;    // "*.png"
-    std::string extension;  // ".png"
+    std::string name;      // "PNG File (*.png)"
+    std::string pattern;   // "*.png"
+    std::string extension; // ".png"
 };
 
 class SaveFormats {
-public:
+  public:
     // At most 20 names are taken; a name without "(...)" gets an empty pattern.
     explicit SaveFormats(std::string_view list);
 
@@ -35,8 +35,8 @@ public:
     // is replaced. Folders in the name are left alone.
     std::string nameForFormat(std::string_view name, int index) const;
 
-private:
+  private:
     std::vector<SaveFormat> formats_;
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -2,7 +2,6 @@
 
 #include "command_line.h"
 #include "main_window.h"
-
 #include "workspace/view/tool_palette.h"
 
 #include <QApplication>
@@ -11,7 +10,6 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -25,17 +23,20 @@ namespace {
 void scheduleScreenshot(MainWindow& window, const QString& file) {
     QTimer::singleShot(800, &window, [&window, file] {
         QRect area = window.frameGeometry();
-        if (window.palette() && window.palette()->isVisible()) area = area.united(window.palette()->frameGeometry());
+        if (window.palette() && window.palette()->isVisible())
+            area = area.united(window.palette()->frameGeometry());
         QPixmap picture;
-        if (QScreen* screen = window.screen()) picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-        if (picture.isNull() || QGuiApplication::platformName() == QLatin1String("offscreen")) picture = window.grab();
+        if (QScreen* screen = window.screen())
+            picture = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+        if (picture.isNull() || QGuiApplication::platformName() == QLatin1String("offscreen"))
+            picture = window.grab();
         const bool written = picture.save(file, "PNG");
         if (!written) std::fprintf(stderr, "Tandemscan: cannot write %s\n", file.toLocal8Bit().constData());
         QApplication::exit(written ? 0 : 1);
     });
 }
 
-}  // namespace
+} // namespace
 
 int runTandemscan(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -85,4 +86,4 @@ int runTandemscan(int argc, char** argv) {
     return app.exec();
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -7,4 +7,4 @@ namespace tandemscan {
 // Runs Tandemscan; returns the process exit code.
 int runTandemscan(int argc, char** argv);
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -16,7 +16,7 @@ constexpr Option valueOptions[] = {
     {"--screenshot", &CommandLine::screenshot},
 };
 
-}  // namespace
+} // namespace
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine line;
@@ -93,4 +93,4 @@ std::string usageText(const std::string& programName) {
            "  -v, --version     show the version and end\n";
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -11,15 +11,15 @@ namespace tandemscan {
 struct CommandLine {
     std::string left;
     std::string right;
-    std::string language;    // a translation folder name below translations/, e.g. "de"
-    std::string screenshot;  // write a picture of the window there and end
+    std::string language;   // a translation folder name below translations/, e.g. "de"
+    std::string screenshot; // write a picture of the window there and end
     bool help = false;
     bool version = false;
-    std::string error;       // why the arguments were refused; "" when they were not
+    std::string error; // why the arguments were refused; "" when they were not
 };
 
 // args are the arguments without the program name.
 CommandLine parseCommandLine(const std::vector<std::string>& args);
 std::string usageText(const std::string& programName);
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -26,7 +26,8 @@ HelpWindow::HelpWindow(QWidget* parent, CMutiLang* language, const QString& help
     auto* forward = new QPushButton(QStringLiteral("&Forward"), this);
     auto* about = new QPushButton(QStringLiteral("&About Tandemscan..."), this);
     about->setObjectName(QStringLiteral("about"));
-    for (auto* button : {contents, back, forward}) row->addWidget(button);
+    for (auto* button : {contents, back, forward})
+        row->addWidget(button);
     row->addStretch();
     row->addWidget(about);
     layout->addLayout(row);
@@ -50,9 +51,11 @@ HelpWindow::HelpWindow(QWidget* parent, CMutiLang* language, const QString& help
 bool HelpWindow::showTopic(const QString& topic) {
     const QString path = QDir(folder_).filePath(topic);
     if (!QFileInfo::exists(path)) {
-        const QString missing = language_ ? language_->translate(QStringLiteral("The help page is missing:"), "HelpWindow")
-                                          : QStringLiteral("The help page is missing:");
-        browser_->setHtml(QStringLiteral("<p>%1<br><code>%2</code></p>").arg(missing.toHtmlEscaped(), path.toHtmlEscaped()));
+        const QString missing =
+            language_ ? language_->translate(QStringLiteral("The help page is missing:"), "HelpWindow")
+                      : QStringLiteral("The help page is missing:");
+        browser_->setHtml(QStringLiteral("<p>%1<br><code>%2</code></p>")
+                              .arg(missing.toHtmlEscaped(), path.toHtmlEscaped()));
         return false;
     }
     browser_->setSource(QUrl::fromLocalFile(path));
@@ -69,10 +72,11 @@ void HelpWindow::showAbout() {
         const QString english = QString::fromUtf8(text);
         return language_ ? language_->translate(english, "HelpWindow") : english;
     };
-    QMessageBox::about(this, tr("About Tandemscan"),
-                       QStringLiteral("<h3>Tandemscan %1</h3><p>%2</p>")
-                           .arg(QCoreApplication::applicationVersion(),
-                                tr("Scan a sheet larger than the scanner glass in two passes and join the parts.")));
+    QMessageBox::about(
+        this, tr("About Tandemscan"),
+        QStringLiteral("<h3>Tandemscan %1</h3><p>%2</p>")
+            .arg(QCoreApplication::applicationVersion(),
+                 tr("Scan a sheet larger than the scanner glass in two passes and join the parts.")));
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

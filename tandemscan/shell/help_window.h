@@ -12,7 +12,7 @@ namespace tandemscan {
 
 class HelpWindow : public QDialog {
     Q_OBJECT
-public:
+  public:
     HelpWindow(QWidget* parent, CMutiLang* language, const QString& helpFolder);
 
     // Shows a page given relative to the help folder, e.g. "html/Quick.htm"; false when it is
@@ -22,10 +22,10 @@ public:
     QString currentTopic() const;
     void showAbout();
 
-private:
+  private:
     CMutiLang* language_;
     QString folder_;
     QTextBrowser* browser_ = nullptr;
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

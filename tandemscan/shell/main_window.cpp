@@ -1,18 +1,17 @@
 #include "main_window.h"
 
-#include "help_window.h"
-#include "part_preview.h"
-#include "scan_session.h"
-#include "string_table.h"
-
 #include "engine/image_engine.h"
 #include "engine/image_file.h"
 #include "file_save_as_dlg.h"
+#include "help_window.h"
 #include "ini_file.h"
-#include "mutilang.h"
 #include "magnifier.h"
+#include "mutilang.h"
+#include "part_preview.h"
 #include "pic_show_dlg.h"
+#include "scan_session.h"
 #include "send_to_dialog.h"
+#include "string_table.h"
 #include "value_dialogs.h"
 #include "workspace/view/tool_palette.h"
 #include "workspace/view/workspace_view.h"
@@ -29,20 +28,21 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
-#include <QShowEvent>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QSizeGrip>
 #include <QStyle>
 #include <QTimer>
 #include <QUrl>
-
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
 #include <new>
 
 // The window's own pictures live in a static library, so they are registered by hand.
-static void registerShellResources() { Q_INIT_RESOURCE(shell_resources); }
+static void registerShellResources() {
+    Q_INIT_RESOURCE(shell_resources);
+}
 
 namespace tandemscan {
 
@@ -50,14 +50,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
+QString fromPath(const fs::path& path) {
+    return QString::fromStdString(path.string());
+}
 
-QString fromPath(const fs::path& path) { return QString::fromStdString(path.string()); }
+WindowRect toWindowRect(const QRect& r) {
+    return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};
+}
 
-WindowRect toWindowRect(const QRect& r) { return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
+QRect toQRect(const WindowRect& r) {
+    return {r.left, r.top, r.width(), r.height()};
+}
 
-QRect toQRect(const WindowRect& r) { return {r.left, r.top, r.width(), r.height()}; }
-
-QRect toQRect(const ControlRect& r) { return {r.x, r.y, r.width, r.height}; }
+QRect toQRect(const ControlRect& r) {
+    return {r.x, r.y, r.width, r.height};
+}
 
 // Bits per pixel behind a part's colour kind (a colour-table count, or the depth itself).
 std::uint32_t bitsOfColourKind(std::uint32_t kind) {
@@ -70,7 +77,7 @@ bool hasSupportedExtension(const QString& path) {
     return tail == QLatin1String("bmp") || tail == QLatin1String("jpg");
 }
 
-}  // namespace
+} // namespace
 
 MainWindow::MainWindow(Options options)
     : options_(std::move(options)), paths_(options_.programDir), prompts_(options_.prompts) {
@@ -79,7 +86,8 @@ MainWindow::MainWindow(Options options)
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QString::fromLatin1(programCaption));
     // The pane size and every other size follow the screen's logical resolution, once.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) dpiScale_ = screen->logicalDotsPerInchX() / 96.0;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        dpiScale_ = screen->logicalDotsPerInchX() / 96.0;
     base_ = LayoutBase(dpiScale_);
 }
 
@@ -127,7 +135,8 @@ QPushButton* MainWindow::button(const char* objectName) const {
 bool MainWindow::initialise() {
     // The language first: every text after this point passes through it.
     language_ = std::make_unique<CMutiLang>();
-    const fs::path messages = options_.messageFile.empty() ? paths_.dataFile(messageFileName) : options_.messageFile;
+    const fs::path messages =
+        options_.messageFile.empty() ? paths_.dataFile(messageFileName) : options_.messageFile;
     language_->PowerOn(messages.c_str());
 
     setWindowIcon(QIcon(QStringLiteral(":/icons/tandemscan.svg")));
@@ -155,7 +164,8 @@ bool MainWindow::initialise() {
     scanner_.start(scannerPath, static_cast<std::uintptr_t>(winId()));
     scanning_ = new ScanSession(
         std::make_unique<ScanAcquisition>(scannerModuleFile(scannerPath), paths_.workingDir(),
-                                          imageFileWriter(imageComponent_), static_cast<TwainWindow>(winId())),
+                                          imageFileWriter(imageComponent_),
+                                          static_cast<TwainWindow>(winId())),
         this, [this](const QString& english) { return translate(english); },
         [this](const QString& why) { showMessage(QMessageBox::Critical, text(IdsError), why); });
     // The end-of-scan notice: the window comes back, and a finished part is loaded into its side.
@@ -216,20 +226,31 @@ void MainWindow::buildControls() {
     help_button_ = makeButton("help", "&Help");
     // Created hidden: the original size normally keeps its A3 default.
     originalType_->hide();
-    for (auto* b : {clearButtons_[0], clearButtons_[1], preview_, sendTo_, saveAs_}) b->setEnabled(false);
+    for (auto* b : {clearButtons_[0], clearButtons_[1], preview_, sendTo_, saveAs_})
+        b->setEnabled(false);
     grip_ = new QSizeGrip(this);
     grip_->setObjectName(QStringLiteral("sizeGrip"));
 }
 
 void MainWindow::setTooltips() {
     const std::pair<QWidget*, int> tips[] = {
-        {lists_ui_[0], IdsTipDataSource}, {lists_ui_[3], IdsTipDescreen},   {lists_ui_[1], IdsTipColorType},
-        {lists_ui_[2], IdsTipResolution}, {clearButtons_[0], IdsTipClearLeft}, {inputButtons_[0], IdsTipInputLeft},
-        {inputButtons_[1], IdsTipInputRight}, {clearButtons_[1], IdsTipClearRight}, {preview_, IdsTipPreview},
-        {originalType_, IdsTipPaperSize}, {sendTo_, IdsTipSendTo},     {saveAs_, IdsTipSaveAs},
-        {exit_, IdsTipExit},              {help_button_, IdsTipHelp},
+        {lists_ui_[0], IdsTipDataSource},
+        {lists_ui_[3], IdsTipDescreen},
+        {lists_ui_[1], IdsTipColorType},
+        {lists_ui_[2], IdsTipResolution},
+        {clearButtons_[0], IdsTipClearLeft},
+        {inputButtons_[0], IdsTipInputLeft},
+        {inputButtons_[1], IdsTipInputRight},
+        {clearButtons_[1], IdsTipClearRight},
+        {preview_, IdsTipPreview},
+        {originalType_, IdsTipPaperSize},
+        {sendTo_, IdsTipSendTo},
+        {saveAs_, IdsTipSaveAs},
+        {exit_, IdsTipExit},
+        {help_button_, IdsTipHelp},
     };
-    for (const auto& [widget, id] : tips) widget->setToolTip(text(id));
+    for (const auto& [widget, id] : tips)
+        widget->setToolTip(text(id));
 }
 
 void MainWindow::fillLists() {
@@ -250,7 +271,8 @@ void MainWindow::applyListsToWidgets() {
         QComboBox* combo = lists_ui_[i];
         const QSignalBlocker quiet(combo);
         combo->clear();
-        for (const auto& entry : models[i]->entries) combo->addItem(translate(QString::fromStdString(entry)));
+        for (const auto& entry : models[i]->entries)
+            combo->addItem(translate(QString::fromStdString(entry)));
         combo->setCurrentIndex(models[i]->current);
         combo->setEnabled(models[i]->enabled);
     }
@@ -258,7 +280,8 @@ void MainWindow::applyListsToWidgets() {
 
 void MainWindow::createPalette() {
     if (!firstRun_) {
-        const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
+        const QRect screen =
+            QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
         palettePosition_ = settings_->palettePosition(screen.width(), screen.height());
     }
     palette_ = new ToolPalette(this);
@@ -282,11 +305,20 @@ void MainWindow::placePaletteBesideWindow() {
 void MainWindow::relayToolCommand(int code, bool pressed) {
     if (!workspace_) return;
     switch (static_cast<ToolCommand>(code)) {
-    case ToolCommand::AutoMerge: autoMerge(); break;
-    case ToolCommand::MagnifierOn: setMagnifier(true); break;
-    case ToolCommand::MagnifierOff: setMagnifier(false); break;
-    case ToolCommand::ScanDone: break;  // the magnifier and the scanner come with their own windows
-    default: workspace_->runToolCommand(static_cast<ToolCommand>(code), pressed); break;
+    case ToolCommand::AutoMerge:
+        autoMerge();
+        break;
+    case ToolCommand::MagnifierOn:
+        setMagnifier(true);
+        break;
+    case ToolCommand::MagnifierOff:
+        setMagnifier(false);
+        break;
+    case ToolCommand::ScanDone:
+        break; // the magnifier and the scanner come with their own windows
+    default:
+        workspace_->runToolCommand(static_cast<ToolCommand>(code), pressed);
+        break;
     }
 }
 
@@ -340,13 +372,15 @@ void MainWindow::createWorkspace() {
         if (magnifier_ && magnifier_->isVisible()) magnifier_->setSource(workspace_->snapshot(), p);
     });
     const auto refreshMagnifier = [this] {
-        if (magnifier_ && magnifier_->isVisible()) magnifier_->setSource(workspace_->snapshot(), magnifierPoint_);
+        if (magnifier_ && magnifier_->isVisible())
+            magnifier_->setSource(workspace_->snapshot(), magnifierPoint_);
     };
     connect(workspace_, &WorkspaceView::magnifierRepaintRequested, this, refreshMagnifier);
     connect(workspace_, &WorkspaceView::snapshotUpdated, this, refreshMagnifier);
     connect(workspace_, &WorkspaceView::moveExplanationWantedChanged, this,
             [this](bool wanted) { moveExplain_ = wanted ? 1 : 0; });
-    workspace_->setGeometry(base_.workspaceLeft, base_.workspaceTop, 2 * base_.paneWidth + 1, base_.paneHeight);
+    workspace_->setGeometry(base_.workspaceLeft, base_.workspaceTop, 2 * base_.paneWidth + 1,
+                            base_.paneHeight);
     workspace_->resizePanes(base_.paneWidth, base_.paneHeight);
     workspace_->show();
 }
@@ -362,7 +396,8 @@ void MainWindow::placeWindow() {
     } else {
         rect = toQRect(settings_->windowRect());
         // A place on a screen that is no longer there, or no size at all, starts centred.
-        if (rect.width() < first.width || rect.height() < first.height) rect.setSize(QSize(first.width, first.height));
+        if (rect.width() < first.width || rect.height() < first.height)
+            rect.setSize(QSize(first.width, first.height));
         if (!desktop.intersects(rect)) rect.moveCenter(desktop.center());
     }
     setGeometry(rect);
@@ -373,17 +408,20 @@ void MainWindow::placeWindow() {
 void MainWindow::computeSizeLimits() {
     minimum_ = minimumWindowSize(dpiScale_);
     ratio_ = aspectRatio(minimum_);
-    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
+    const QRect screen =
+        QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
     const WindowRect maximised = maximisedRect(screen.width(), screen.height(), paletteWidth_, ratio_);
     maximum_ = {std::max(maximised.width(), minimum_.width), std::max(maximised.height(), minimum_.height)};
     // The maximised size itself is the window manager's to give; the layout fits any size.
     setMinimumSize(minimum_.width, minimum_.height);
-    grip_->resize(style()->pixelMetric(QStyle::PM_ScrollBarExtent), style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    grip_->resize(style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+                  style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
 void MainWindow::connectButtons() {
     connect(lists_ui_[0], &QComboBox::activated, this, &MainWindow::sourceChosen);
-    connect(lists_ui_[1], &QComboBox::activated, this, [this](int index) { lists_.chooseColour(index, scan_); });
+    connect(lists_ui_[1], &QComboBox::activated, this,
+            [this](int index) { lists_.chooseColour(index, scan_); });
     connect(lists_ui_[2], &QComboBox::activated, this, &MainWindow::resolutionChosen);
     connect(lists_ui_[3], &QComboBox::activated, this, &MainWindow::descreenChosen);
     connect(inputButtons_[0], &QPushButton::clicked, this, [this] { inputPart(0); });
@@ -411,7 +449,8 @@ void MainWindow::connectButtons() {
 void MainWindow::sourceChosen(int index) {
     scannerInputAllowed_ = lists_.chooseSource(index, scan_);
     const ChoiceList* models[] = {&lists_.colour, &lists_.resolution, &lists_.descreen};
-    for (std::size_t i = 0; i < 3; ++i) lists_ui_[i + 1]->setEnabled(models[i]->enabled);
+    for (std::size_t i = 0; i < 3; ++i)
+        lists_ui_[i + 1]->setEnabled(models[i]->enabled);
     for (int side = 0; side < 2; ++side) {
         const bool locked = workspace_ && workspace_->model().isLocked(side);
         inputButtons_[static_cast<std::size_t>(side)]->setEnabled(scannerInputAllowed_ && !locked);
@@ -445,14 +484,18 @@ void MainWindow::relayToolState(int code, int argument) {
     case ToolState::FlagsPlaced:
     case ToolState::OneLocked:
     case ToolState::OtherLocked:
-    case ToolState::AutoMergeWidth: palette_->applyToolState(code, argument & 0xFFFF); break;
+    case ToolState::AutoMergeWidth:
+        palette_->applyToolState(code, argument & 0xFFFF);
+        break;
     case ToolState::FlagsUnited:
     case ToolState::CropClosed:
     case ToolState::FlagsOff:
     case ToolState::NoUnlockedPart:
     case ToolState::OnePart:
     case ToolState::TwoParts:
-    case ToolState::ModesReleased: palette_->applyToolState(code, 0); break;
+    case ToolState::ModesReleased:
+        palette_->applyToolState(code, 0);
+        break;
     }
 }
 
@@ -464,9 +507,13 @@ bool MainWindow::validateScanInput(int side, int* code) const {
     const MergeWorkspace& model = workspace_->model();
     if (!model.holdsPart(1 - side)) return true;
     const PartReference existing = model.copyPartReference();
-    const int bits = scan_.imageType == ColourType::LineArt ? 1 : scan_.imageType == ColourType::Gray ? 8 : 24;
+    const int bits = scan_.imageType == ColourType::LineArt ? 1
+                     : scan_.imageType == ColourType::Gray  ? 8
+                                                            : 24;
     const bool gray = scan_.imageType == ColourType::Gray;
-    const int dpi = scan_.resolutionIndex == customResolutionEntry ? scan_.resolution : resolutionForIndex(scan_.resolutionIndex);
+    const int dpi = scan_.resolutionIndex == customResolutionEntry
+                        ? scan_.resolution
+                        : resolutionForIndex(scan_.resolutionIndex);
     const auto pelsPerMeter = static_cast<std::int32_t>(dpi * 39.37 + 0.5);
     const std::uint32_t existingBits = bitsOfColourKind(existing.colourKind);
     if (existingBits != static_cast<std::uint32_t>(bits)) {
@@ -528,7 +575,9 @@ void MainWindow::clearPart(int side) {
     workspace_->model().clearSide(side);
 }
 
-bool MainWindow::previewJoined() { return workspace_ && workspace_->showPreview(); }
+bool MainWindow::previewJoined() {
+    return workspace_ && workspace_->showPreview();
+}
 
 bool MainWindow::autoMerge() {
     if (!workspace_) return false;
@@ -547,11 +596,18 @@ bool MainWindow::saveAs() {
     MergeWorkspace& model = workspace_->model();
     int listId = IdsFormatsColour;
     switch (model.workingBitsPerPixel()) {
-    case 1: listId = IdsFormatsLineArt; break;
-    case 8: listId = IdsFormatsGray; break;
-    default: listId = model.loadedEightBit() ? IdsFormatsColourFromGray : IdsFormatsColour; break;
+    case 1:
+        listId = IdsFormatsLineArt;
+        break;
+    case 8:
+        listId = IdsFormatsGray;
+        break;
+    default:
+        listId = model.loadedEightBit() ? IdsFormatsColourFromGray : IdsFormatsColour;
+        break;
     }
-    CFileSaveAsDlg dialog(this, language_.get(), QString(), std::string(stringText(listId)), QStringLiteral("*.bmp"));
+    CFileSaveAsDlg dialog(this, language_.get(), QString(), std::string(stringText(listId)),
+                          QStringLiteral("*.bmp"));
     if (prompts_->runDialog(dialog) != QDialog::Accepted) {
         saved_ = false;
         return false;
@@ -601,7 +657,9 @@ void MainWindow::startPuzzle() {
     }
 }
 
-WindowRect MainWindow::currentRect() const { return toWindowRect(isMaximized() ? normalGeometry() : geometry()); }
+WindowRect MainWindow::currentRect() const {
+    return toWindowRect(isMaximized() ? normalGeometry() : geometry());
+}
 
 void MainWindow::writeSettings() {
     WindowRect rect = currentRect();
@@ -645,7 +703,8 @@ void MainWindow::layoutControls(int cx, int cy) {
     layout_ = layoutFor(cx, cy, base_);
     topFrame_->setGeometry(toQRect(layout_.topFrame));
     workFrame_->setGeometry(toQRect(layout_.workFrame));
-    for (std::size_t i = 0; i < lists_ui_.size(); ++i) lists_ui_[i]->setGeometry(toQRect(layout_.lists[i]));
+    for (std::size_t i = 0; i < lists_ui_.size(); ++i)
+        lists_ui_[i]->setGeometry(toQRect(layout_.lists[i]));
     inputButtons_[0]->setGeometry(toQRect(layout_.inputLeft));
     clearButtons_[0]->setGeometry(toQRect(layout_.clearLeft));
     inputButtons_[1]->setGeometry(toQRect(layout_.inputRight));
@@ -712,7 +771,8 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == magnifier_ && event->type() == QEvent::Hide && workspace_ && workspace_->magnifierActive()) {
+    if (watched == magnifier_ && event->type() == QEvent::Hide && workspace_ &&
+        workspace_->magnifierActive()) {
         workspace_->setMagnifierActive(false);
         if (palette_ && palette_->state().magnifierOn()) palette_->setMagnifierOn(false);
     }
@@ -732,4 +792,4 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

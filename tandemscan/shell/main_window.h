@@ -15,7 +15,6 @@
 #include <QMessageBox>
 #include <QString>
 #include <QWidget>
-
 #include <array>
 #include <filesystem>
 #include <memory>
@@ -44,11 +43,11 @@ inline constexpr const char* contentsTopic = "html/index.htm";
 
 class MainWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     struct Options {
         std::filesystem::path programDir;
-        std::filesystem::path messageFile;  // empty: ZidureTS.msg as found by ProgramPaths
-        std::shared_ptr<UserPrompts> prompts;  // empty: real message boxes and dialogs
+        std::filesystem::path messageFile;    // empty: ZidureTS.msg as found by ProgramPaths
+        std::shared_ptr<UserPrompts> prompts; // empty: real message boxes and dialogs
         bool showHelpOnFirstRun = true;
     };
 
@@ -106,7 +105,7 @@ public:
     // Keeps the proportions after the user dragged an edge from `before` to the current place.
     void keepProportions(const WindowRect& before);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -114,7 +113,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void setTooltips();
     void fillLists();
@@ -146,7 +145,7 @@ private:
     ScanSettings scan_;
     std::shared_ptr<ImageFileLibrary> imageComponent_;
     ScannerLink scanner_;
-    ScanSession* scanning_ = nullptr;  // the scan of a part, its progress window and notice
+    ScanSession* scanning_ = nullptr; // the scan of a part, its progress window and notice
     ScanLists lists_;
     WorkspaceView* workspace_ = nullptr;
     ToolPalette* palette_ = nullptr;
@@ -169,7 +168,7 @@ private:
     QSizeGrip* grip_ = nullptr;
 
     double dpiScale_ = 1.0;
-    int originalWidth_ = 4200;   // tenths of a millimetre: an A3 sheet's long side
+    int originalWidth_ = 4200; // tenths of a millimetre: an A3 sheet's long side
     int originalHeight_ = 2970;
     bool firstRun_ = true;
     int moveExplain_ = 0;
@@ -189,4 +188,4 @@ private:
     bool closing_ = false;
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -12,7 +12,7 @@ namespace {
 // Enough for a crisp thumbnail; a full-size copy of a 600 dpi scan would only cost memory.
 constexpr int thumbnailEdge = 400;
 
-}  // namespace
+} // namespace
 
 PictureReader makePartPreviewReader(std::shared_ptr<ImageFileLibrary> component) {
     return [component](const QString& path, bool withPixels) -> std::optional<PreviewPicture> {
@@ -30,7 +30,8 @@ PictureReader makePartPreviewReader(std::shared_ptr<ImageFileLibrary> component)
         const std::uint32_t bytes = instance->imageSize(file);
         if (bytes == 0) return picture;
         auto record = ImageRecord::allocate(header, bytes);
-        if (!record || !instance->readImage(file, record->headerBlock(), record->pixels().data())) return picture;
+        if (!record || !instance->readImage(file, record->headerBlock(), record->pixels().data()))
+            return picture;
         QImage image = toQImage(*record);
         if (image.width() > thumbnailEdge || image.height() > thumbnailEdge) {
             image = image.scaled(thumbnailEdge, thumbnailEdge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
@@ -40,4 +41,4 @@ PictureReader makePartPreviewReader(std::shared_ptr<ImageFileLibrary> component)
     };
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

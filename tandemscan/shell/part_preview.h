@@ -12,4 +12,4 @@ class ImageFileLibrary;
 // A reader for CPicShowDlg; it reads nothing when the component is missing.
 PictureReader makePartPreviewReader(std::shared_ptr<ImageFileLibrary> component);
 
-}  // namespace tandemscan
+} // namespace tandemscan

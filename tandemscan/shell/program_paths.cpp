@@ -1,10 +1,9 @@
 #include "program_paths.h"
 
 #include <cstdlib>
-#include <system_error>
-
 #include <pwd.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace tandemscan {
@@ -18,9 +17,11 @@ std::string fromEnvironment(const char* name) {
     return value ? value : "";
 }
 
-bool folderWritable(const fs::path& dir) { return ::access(dir.c_str(), W_OK | X_OK) == 0; }
+bool folderWritable(const fs::path& dir) {
+    return ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
 
-}  // namespace
+} // namespace
 
 ProgramPaths::ProgramPaths(fs::path programDir, const Environment& environment)
     : programDir_(std::move(programDir)) {
@@ -76,4 +77,4 @@ int deleteWorkingFiles(const fs::path& dir) {
     return removed;
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -10,7 +10,7 @@
 namespace tandemscan {
 
 class ProgramPaths {
-public:
+  public:
     using Environment = std::function<std::string(const char*)>;
 
     // programDir: the executable's folder. environment reads variables (getenv by default).
@@ -27,8 +27,9 @@ public:
     // first use. Holds the fixed-name working files of scans, loads and saves.
     std::filesystem::path workingDir() const;
 
-private:
-    static std::filesystem::path makeWorkingDir(const std::filesystem::path& tempRoot, const std::string& user);
+  private:
+    static std::filesystem::path makeWorkingDir(const std::filesystem::path& tempRoot,
+                                                const std::string& user);
 
     std::filesystem::path programDir_;
     std::filesystem::path writableDir_;
@@ -44,4 +45,4 @@ inline constexpr const char* partWorkingFiles[] = {"ScanImgL.bmp", "ScanImgR.bmp
 // Deletes the working files above from dir; returns how many were there.
 int deleteWorkingFiles(const std::filesystem::path& dir);
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -8,7 +8,9 @@ namespace tandemscan {
 
 namespace {
 
-std::string text(int id) { return std::string(stringText(id)); }
+std::string text(int id) {
+    return std::string(stringText(id));
+}
 
 // Driver names are compared as the fixed 34-byte slots they come in.
 bool sameDriver(const std::string& a, const std::string& b) {
@@ -24,7 +26,7 @@ int driverPosition(const std::array<std::string, driverTableSize>& table, const 
     return -1;
 }
 
-}  // namespace
+} // namespace
 
 int resolutionForIndex(int index) {
     constexpr int table[] = {75, 100, 150, 300, 400, 600};
@@ -47,7 +49,7 @@ void ScanLists::setScanListsEnabled(bool enabled) {
 }
 
 void ScanLists::putCustomEntry(ChoiceList& list, int at, const std::string& entry) {
-    list.entries.resize(static_cast<std::size_t>(at));  // drops an earlier custom entry
+    list.entries.resize(static_cast<std::size_t>(at)); // drops an earlier custom entry
     list.entries.push_back(entry);
     list.current = at;
 }
@@ -86,8 +88,8 @@ void ScanLists::fill(const StoredChoices& stored, const DriverEnumeration& drive
 
     scan.driverTable = drivers.table;
     scan.defaultDriver = drivers.table[0];
-    descreen.entries.insert(descreen.entries.end(),
-                            {text(IdsNewspaper), text(IdsMagazine), text(IdsArtMagazine), text(IdsCustomDescreen)});
+    descreen.entries.insert(descreen.entries.end(), {text(IdsNewspaper), text(IdsMagazine),
+                                                     text(IdsArtMagazine), text(IdsCustomDescreen)});
     scan.source = DataSource::File;
     for (const auto& name : drivers.table) {
         if (name.empty()) break;
@@ -98,7 +100,8 @@ void ScanLists::fill(const StoredChoices& stored, const DriverEnumeration& drive
 
     if (stored.firstRun) {
         source.current = source.entries.size() > 1 ? 1 : 0;
-        scan.driverIndex = source.current == 1 ? std::max(driverPosition(drivers.table, source.entries[1]), 0) : 0;
+        scan.driverIndex =
+            source.current == 1 ? std::max(driverPosition(drivers.table, source.entries[1]), 0) : 0;
         chooseDefaults();
         setScanListsEnabled(scan.source == DataSource::Scanner);
         return;
@@ -112,16 +115,24 @@ void ScanLists::fill(const StoredChoices& stored, const DriverEnumeration& drive
         }
     }
     const int position =
-        source.current > 0 ? driverPosition(drivers.table, source.entries[static_cast<std::size_t>(source.current)]) : -1;
+        source.current > 0
+            ? driverPosition(drivers.table, source.entries[static_cast<std::size_t>(source.current)])
+            : -1;
     scan.source = position >= 0 ? DataSource::Scanner : DataSource::File;
     if (position >= 0) scan.driverIndex = position;
     setScanListsEnabled(scan.source == DataSource::Scanner);
 
     // A remembered gray stays gray; only unknown values fall back to colour.
     switch (stored.imageType) {
-    case 0: scan.imageType = ColourType::LineArt; break;
-    case 1: scan.imageType = ColourType::Gray; break;
-    default: scan.imageType = ColourType::Colour; break;
+    case 0:
+        scan.imageType = ColourType::LineArt;
+        break;
+    case 1:
+        scan.imageType = ColourType::Gray;
+        break;
+    default:
+        scan.imageType = ColourType::Colour;
+        break;
     }
     colour.current = static_cast<int>(scan.imageType);
 
@@ -129,7 +140,8 @@ void ScanLists::fill(const StoredChoices& stored, const DriverEnumeration& drive
         scan.resolutionIndex = stored.resolutionIndex;
         scan.resolution = resolutionForIndex(stored.resolutionIndex);
         resolution.current = stored.resolutionIndex;
-    } else if (stored.resolutionIndex == customResolutionEntry && stored.resolutionValue >= minCustomResolution &&
+    } else if (stored.resolutionIndex == customResolutionEntry &&
+               stored.resolutionValue >= minCustomResolution &&
                stored.resolutionValue <= maxCustomResolution) {
         putCustomEntry(resolution, customResolutionEntry, std::to_string(stored.resolutionValue) + " dpi");
         scan.resolutionIndex = customResolutionEntry;
@@ -169,7 +181,7 @@ void ScanLists::chooseResolution(int index, ScanSettings& scan, const AskValue& 
     if (index == customResolutionPick) {
         const auto value = askCustom ? askCustom() : std::nullopt;
         if (!value || *value < minCustomResolution || *value > maxCustomResolution) {
-            resolution.current = lastResolution_;  // cancelled: the previous choice stays
+            resolution.current = lastResolution_; // cancelled: the previous choice stays
             return;
         }
         putCustomEntry(resolution, customResolutionEntry, std::to_string(*value) + " dpi");
@@ -203,4 +215,4 @@ void ScanLists::chooseDescreen(int index, ScanSettings& scan, const AskValue& as
     lastDescreen_ = index;
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -14,7 +14,7 @@
 namespace tandemscan {
 
 struct ChoiceList {
-    std::vector<std::string> entries;  // English; translated when shown
+    std::vector<std::string> entries; // English; translated when shown
     int current = 0;
     bool enabled = true;
     friend bool operator==(const ChoiceList&, const ChoiceList&) = default;
@@ -52,7 +52,7 @@ int descreenForIndex(int index);
 bool driverQualifies(const std::string& name);
 
 class ScanLists {
-public:
+  public:
     // Asks the user for a custom value; nullopt when cancelled.
     using AskValue = std::function<std::optional<int>()>;
 
@@ -74,7 +74,7 @@ public:
     int lastResolutionIndex() const { return lastResolution_; }
     int lastDescreenIndex() const { return lastDescreen_; }
 
-private:
+  private:
     void setScanListsEnabled(bool enabled);
     static void putCustomEntry(ChoiceList& list, int at, const std::string& text);
 
@@ -82,4 +82,4 @@ private:
     int lastDescreen_ = 0;
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -8,7 +8,7 @@
 namespace tandemscan {
 
 inline constexpr int driverTableSize = 10;
-inline constexpr int driverNameSize = 34;  // bytes of one driver name, terminator included
+inline constexpr int driverNameSize = 34; // bytes of one driver name, terminator included
 
 enum class DataSource : int { File = 0, Scanner = 1 };
 enum class ColourType : int { LineArt = 0, Gray = 1, Colour = 2 };
@@ -21,15 +21,16 @@ struct ScanSettings {
     std::array<std::string, driverTableSize> driverTable{};
     std::string defaultDriver;
     int resolutionIndex = 0;
-    int resolution = 0;       // dots per inch
+    int resolution = 0; // dots per inch
     int descreenIndex = 0;
-    int descreen = 0;         // lines per inch, 0 for none
+    int descreen = 0; // lines per inch, 0 for none
 
     // The driver chosen now, or "" when the index is outside the table.
     std::string chosenDriver() const {
-        return driverIndex >= 0 && driverIndex < driverTableSize ? driverTable[static_cast<std::size_t>(driverIndex)]
-                                                                   : std::string();
+        return driverIndex >= 0 && driverIndex < driverTableSize
+                   ? driverTable[static_cast<std::size_t>(driverIndex)]
+                   : std::string();
     }
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -1,9 +1,8 @@
 #include "scanner_link.h"
 
-#include <dlfcn.h>
-
 #include <array>
 #include <cstring>
+#include <dlfcn.h>
 #include <memory>
 
 namespace tandemscan {
@@ -23,26 +22,59 @@ struct ScannerLink::Entries {
 namespace {
 
 constexpr std::array<const char*, 40> entryNames = {
-    "NewTwain",        "FreeTwain",         "LoadSM",           "UnloadSM",          "OpenSM",
-    "CloseSM",         "OpenDS",            "CloseDS",          "EnableDS",          "DisableDS",
-    "CancelXfer",      "EndXfer",           "DoMemXfer",        "SetMemBandSize",    "DoMemBandXfer",
-    "GetAllDriverName", "GetFirstDriverName", "GetNextDriverName", "GetDefaultDriverName", "GetCapImageType",
-    "GetResRange",     "GetScaleRange",     "GetMaxScanArea",   "SetCapImageType",   "SetCapXRes",
-    "SetCapYRes",      "SetCapXScale",      "SetCapYScale",     "SetScanSize",       "SetCapBrightness",
-    "SetCapContrast",  "SetCapThreshold",   "SetCapColorWizard", "SetCapDescreen",   "SetCapGamma",
-    "SetCapAutoDensity", "SupportCAP",      "TwainFilter",      "DoDisablePopupDlg", "EnableCustomCap",
+    "NewTwain",
+    "FreeTwain",
+    "LoadSM",
+    "UnloadSM",
+    "OpenSM",
+    "CloseSM",
+    "OpenDS",
+    "CloseDS",
+    "EnableDS",
+    "DisableDS",
+    "CancelXfer",
+    "EndXfer",
+    "DoMemXfer",
+    "SetMemBandSize",
+    "DoMemBandXfer",
+    "GetAllDriverName",
+    "GetFirstDriverName",
+    "GetNextDriverName",
+    "GetDefaultDriverName",
+    "GetCapImageType",
+    "GetResRange",
+    "GetScaleRange",
+    "GetMaxScanArea",
+    "SetCapImageType",
+    "SetCapXRes",
+    "SetCapYRes",
+    "SetCapXScale",
+    "SetCapYScale",
+    "SetScanSize",
+    "SetCapBrightness",
+    "SetCapContrast",
+    "SetCapThreshold",
+    "SetCapColorWizard",
+    "SetCapDescreen",
+    "SetCapGamma",
+    "SetCapAutoDensity",
+    "SupportCAP",
+    "TwainFilter",
+    "DoDisablePopupDlg",
+    "EnableCustomCap",
 };
 
-template <typename T>
-T bind(void* module, const char* name) {
+template <typename T> T bind(void* module, const char* name) {
     return reinterpret_cast<T>(::dlsym(module, name));
 }
 
-}  // namespace
+} // namespace
 
 ScannerLink::ScannerLink() = default;
 
-ScannerLink::~ScannerLink() { close(); }
+ScannerLink::~ScannerLink() {
+    close();
+}
 
 bool ScannerLink::start(const std::filesystem::path& componentPath, std::uintptr_t window) {
     close();
@@ -131,6 +163,8 @@ void ScannerLink::unload() {
     module_ = nullptr;
 }
 
-void ScannerLink::close() { unload(); }
+void ScannerLink::close() {
+    unload();
+}
 
-}  // namespace tandemscan
+} // namespace tandemscan

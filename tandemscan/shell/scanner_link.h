@@ -17,7 +17,7 @@ namespace tandemscan {
 inline constexpr const char* scannerComponentName = "RezuzID.so";
 
 class ScannerLink {
-public:
+  public:
     ScannerLink();
     ~ScannerLink();
     ScannerLink(const ScannerLink&) = delete;
@@ -38,7 +38,7 @@ public:
 
     struct Entries;
 
-private:
+  private:
     void unload();
 
     void* module_ = nullptr;
@@ -50,4 +50,4 @@ private:
     std::string why_;
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -18,7 +18,7 @@ int readInt32(const IniFile& ini, const char* section, const char* key) {
     return value < INT_MIN || value > INT_MAX ? 0 : static_cast<int>(value);
 }
 
-}  // namespace
+} // namespace
 
 bool SettingsStore::load() {
     IniFile ini(path_);
@@ -42,7 +42,8 @@ bool SettingsStore::load() {
     dataSource_ = readInt32(ini, "data source", "DataSource");
     imageType_ = readInt32(ini, "image type", "ImgType");
     resolutionIndex_ = readInt32(ini, "resolution", "ImgResIndex");
-    if (resolutionIndex_ == customResolutionIndex) resolutionValue_ = readInt32(ini, "resolution", "ImgResValue");
+    if (resolutionIndex_ == customResolutionIndex)
+        resolutionValue_ = readInt32(ini, "resolution", "ImgResValue");
     return true;
 }
 
@@ -56,7 +57,7 @@ IntPoint SettingsStore::palettePosition(int screenWidth, int screenHeight) const
 bool SettingsStore::save(const ScanSettings& scan, const WindowRect& window, const IntSize& minimumSize,
                          IntPoint palette, int moveExplain) const {
     IniFile ini(path_);
-    ini.load();  // keys the program does not know stay where the user put them
+    ini.load(); // keys the program does not know stay where the user put them
     ini.writeInt("first run", "Flag", 0);
     ini.writeInt("data source", "DataSource", static_cast<int>(scan.source));
     ini.writeInt("scanner driver", "DriverCount", 1);
@@ -81,4 +82,4 @@ bool SettingsStore::save(const ScanSettings& scan, const WindowRect& window, con
     return ini.save();
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -34,7 +34,7 @@ struct IntSize {
 inline constexpr const char* settingsFileName = "tsConfig.cfg";
 
 class SettingsStore {
-public:
+  public:
     explicit SettingsStore(std::filesystem::path file) : path_(std::move(file)) {}
 
     // Reads the file. Returns false for a missing file (the first-run case).
@@ -60,7 +60,7 @@ public:
     int resolutionIndex() const { return resolutionIndex_; }
     int resolutionValue() const { return resolutionValue_; }
 
-private:
+  private:
     std::filesystem::path path_;
     int firstRun_ = 1;
     WindowRect window_;
@@ -76,4 +76,4 @@ private:
     int resolutionValue_ = 0;
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -46,7 +46,8 @@ constexpr std::pair<int, std::string_view> table[] = {
     {IdsFormatNotSupported, "Cannot support file format"},
     {IdsFormatsLineArt, "BMP file (*.bmp)|TIFF File (*.tif)|PCX File (*.pcx)"},
     {IdsFormatsGray, "BMP file (*.bmp)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)|TIFF File (*.tif)"},
-    {IdsFormatsColour, "BMP file (*.bmp)|TIFF File (*.tif)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)"},
+    {IdsFormatsColour,
+     "BMP file (*.bmp)|TIFF File (*.tif)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)"},
     {IdsFormatsColourFromGray, "BMP file (*.bmp)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)"},
     {IdsTypeNotSupported, "Image type not supported!"},
     {IdsResolutionDiffers, "Resolution is different from the previous image!"},
@@ -60,13 +61,16 @@ constexpr std::pair<int, std::string_view> table[] = {
     {IdsTipPaperSize, "Paper size setting"},
 };
 
-}  // namespace
+} // namespace
 
-std::span<const std::pair<int, std::string_view>> stringTable() { return table; }
+std::span<const std::pair<int, std::string_view>> stringTable() {
+    return table;
+}
 
 std::string_view stringText(int id) {
-    const auto* found = std::find_if(std::begin(table), std::end(table), [id](const auto& e) { return e.first == id; });
+    const auto* found =
+        std::find_if(std::begin(table), std::end(table), [id](const auto& e) { return e.first == id; });
     return found == std::end(table) ? std::string_view() : found->second;
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -65,4 +65,4 @@ std::string_view stringText(int id);
 // Every entry, for checks over the whole table.
 std::span<const std::pair<int, std::string_view>> stringTable();
 
-}  // namespace tandemscan
+} // namespace tandemscan

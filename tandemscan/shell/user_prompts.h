@@ -5,23 +5,24 @@
 #include <QMessageBox>
 #include <QString>
 
-
 class QDialog;
 class QWidget;
 
 namespace tandemscan {
 
 class UserPrompts {
-public:
+  public:
     virtual ~UserPrompts() = default;
 
     // Texts arrive translated.
-    virtual void message(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text);
+    virtual void message(QWidget* parent, QMessageBox::Icon icon, const QString& caption,
+                         const QString& text);
     // Yes, No or Cancel.
-    virtual QMessageBox::StandardButton askYesNoCancel(QWidget* parent, const QString& caption, const QString& text);
+    virtual QMessageBox::StandardButton askYesNoCancel(QWidget* parent, const QString& caption,
+                                                       const QString& text);
     // A modal dialog built by the caller (file dialogs, explanation, custom values); the
     // result of its exec().
     virtual int runDialog(QDialog& dialog);
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

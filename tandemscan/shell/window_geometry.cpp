@@ -4,7 +4,9 @@
 
 namespace tandemscan {
 
-int scaleRound(double value, double scale) { return static_cast<int>(value * scale + 0.5); }
+int scaleRound(double value, double scale) {
+    return static_cast<int>(value * scale + 0.5);
+}
 
 IntSize minimumWindowSize(double scale) {
     return {scaleRound(baseWindowWidth, scale), scaleRound(baseWindowHeight, scale)};
@@ -66,17 +68,11 @@ WindowRect proportionalRect(SizingEdge edge, const WindowRect& rect, float ratio
 }
 
 LayoutBase::LayoutBase(double scale)
-    : frameLeft(scaleRound(8, scale)),
-      topFrameTop(scaleRound(6, scale)),
-      topFrameHeight(scaleRound(36, scale)),
-      listLeft(scaleRound(16, scale)),
-      listTop(scaleRound(13, scale)),
-      listHeight(scaleRound(24, scale)),
-      buttonWidth(scaleRound(84, scale)),
-      buttonHeight(scaleRound(26, scale)),
-      workspaceLeft(scaleRound(32, scale)),
-      workspaceTop(scaleRound(90, scale)),
-      paneWidth(scaleRound(basePaneWidth96, scale)),
+    : frameLeft(scaleRound(8, scale)), topFrameTop(scaleRound(6, scale)),
+      topFrameHeight(scaleRound(36, scale)), listLeft(scaleRound(16, scale)), listTop(scaleRound(13, scale)),
+      listHeight(scaleRound(24, scale)), buttonWidth(scaleRound(84, scale)),
+      buttonHeight(scaleRound(26, scale)), workspaceLeft(scaleRound(32, scale)),
+      workspaceTop(scaleRound(90, scale)), paneWidth(scaleRound(basePaneWidth96, scale)),
       paneHeight(scaleRound(basePaneHeight96, scale)) {}
 
 MainLayout layoutFor(int cx, int cy, const LayoutBase& b) {
@@ -87,7 +83,8 @@ MainLayout layoutFor(int cx, int cy, const LayoutBase& b) {
     l.topFrame = {b.frameLeft, b.topFrameTop, cx - 2 * b.frameLeft, b.topFrameHeight};
 
     const int listWidth = (cx - (3 * m + 2 * b.listLeft)) / 4;
-    for (int i = 0; i < 4; ++i) l.lists[i] = {b.listLeft + i * (listWidth + m), b.listTop, listWidth, b.listHeight};
+    for (int i = 0; i < 4; ++i)
+        l.lists[i] = {b.listLeft + i * (listWidth + m), b.listTop, listWidth, b.listHeight};
 
     const int y2 = cy - 5 - bh;
     const int y1 = y2 - (bh + m / 2);
@@ -134,4 +131,4 @@ MainLayout layoutFor(int cx, int cy, const LayoutBase& b) {
     return l;
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -11,7 +11,7 @@ namespace tandemscan {
 // value x scale rounded half up, as every size of the window is.
 int scaleRound(double value, double scale = 1.0);
 
-inline constexpr int basePaneWidth96 = 255;   // one workspace pane at 96 dpi
+inline constexpr int basePaneWidth96 = 255; // one workspace pane at 96 dpi
 inline constexpr int basePaneHeight96 = 351;
 inline constexpr int baseWindowWidth = 575;
 inline constexpr int baseWindowHeight = 513;
@@ -41,7 +41,7 @@ struct ControlRect {
 // Where the controls of the main window go for one client size.
 struct MainLayout {
     ControlRect topFrame;
-    ControlRect lists[4];  // data source, colour type, resolution, descreen
+    ControlRect lists[4]; // data source, colour type, resolution, descreen
     ControlRect inputLeft, clearLeft, inputRight, clearRight;
     ControlRect workFrame;
     ControlRect originalType, preview, sendTo, saveAs;
@@ -49,7 +49,7 @@ struct MainLayout {
     ControlRect workspace;
     int paneWidth = 0;
     int paneHeight = 0;
-    int zoomPercent = 100;  // pane width against the base pane width
+    int zoomPercent = 100; // pane width against the base pane width
 };
 
 // The fixed parts of the layout at a dpi scale (logical dpi / 96).
@@ -59,11 +59,11 @@ struct LayoutBase {
     int frameLeft, topFrameTop, topFrameHeight;
     int listLeft, listTop, listHeight;
     int buttonWidth, buttonHeight;
-    int workspaceLeft;  // the marker line's right edge minus one pane width
-    int workspaceTop;   // the marker line's bottom plus two spacings
+    int workspaceLeft; // the marker line's right edge minus one pane width
+    int workspaceTop;  // the marker line's bottom plus two spacings
     int paneWidth, paneHeight;
 };
 
 MainLayout layoutFor(int clientWidth, int clientHeight, const LayoutBase& base);
 
-}  // namespace tandemscan
+} // namespace tandemscan

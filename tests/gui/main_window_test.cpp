@@ -1,14 +1,13 @@
 // The main window offscreen: start-up with and without settings, missing components, loading
 // parts, automatic merge, saving in every format, the exit question, the puzzle key and a
 // translated run.
-#include "shell_test_support.h"
-
 #include "engine/image_file.h"
 #include "file_save_as_dlg.h"
 #include "help_window.h"
-#include "mutilang.h"
 #include "magnifier.h"
+#include "mutilang.h"
 #include "pic_show_dlg.h"
+#include "shell_test_support.h"
 #include "workspace/view/tool_palette.h"
 #include "workspace/view/workspace_view.h"
 
@@ -18,7 +17,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
-
 #include <chrono>
 #include <thread>
 
@@ -45,7 +43,7 @@ bool joiningWorks(MainWindow& window) {
 }
 
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { testing::application(); }
     std::shared_ptr<ScriptedPrompts> prompts = std::make_shared<ScriptedPrompts>();
 };
@@ -76,7 +74,9 @@ TEST_F(MainWindowTest, FirstRunWithoutSettings) {
 
     EXPECT_TRUE(window.requestExit());
     const std::string written = readText(folder.config());
-    EXPECT_EQ(written.rfind("[first run]\nFlag=0\n[data source]\nDataSource=0\n[scanner driver]\nDriverCount=1\n", 0), 0u)
+    EXPECT_EQ(written.rfind(
+                  "[first run]\nFlag=0\n[data source]\nDataSource=0\n[scanner driver]\nDriverCount=1\n", 0),
+              0u)
         << written;
     EXPECT_NE(written.find("[move explain]\nExplain=1\n"), std::string::npos);
 }
@@ -98,7 +98,8 @@ TEST_F(MainWindowTest, LaterRunRestoresWindowAndLists) {
     // No scanner: the lists fall back to their defaults whatever was stored.
     EXPECT_EQ(window.scanSettings().resolution, 100);
     EXPECT_TRUE(window.requestExit());
-    EXPECT_NE(readText(folder.config()).find("[main window]\nLeft=20\nTop=30\nRight=720\nBottom=618\nMinWidth=575\n"),
+    EXPECT_NE(readText(folder.config())
+                  .find("[main window]\nLeft=20\nTop=30\nRight=720\nBottom=618\nMinWidth=575\n"),
               std::string::npos);
 }
 
@@ -108,7 +109,8 @@ TEST_F(MainWindowTest, MissingComponentsStopTheStart) {
         bool scanner;
         const char* message;
     };
-    const Case cases[] = {{false, true, "ZedOROV.so not found!"}, {true, false, "RezuzID.so not found!"},
+    const Case cases[] = {{false, true, "ZedOROV.so not found!"},
+                          {true, false, "RezuzID.so not found!"},
                           {false, false, "ZedOROV.so not found!"}};
     for (const auto& c : cases) {
         ProgramFolder folder(c.image, c.scanner);
@@ -173,7 +175,7 @@ TEST_F(MainWindowTest, InputsTwoPartsMergesAndPreviews) {
     MainWindow window(optionsFor(folder, prompts));
     ASSERT_TRUE(window.initialise());
     window.show();
-    EXPECT_FALSE(window.autoMerge());  // nothing to merge yet
+    EXPECT_FALSE(window.autoMerge()); // nothing to merge yet
     window.button("inputLeft")->click();
     next = right;
     window.button("inputRight")->click();
@@ -195,7 +197,7 @@ TEST_F(MainWindowTest, InputsTwoPartsMergesAndPreviews) {
     EXPECT_TRUE(model.autoMode());
     ASSERT_EQ(closer.closed.size(), 1u);
     EXPECT_EQ(closer.closed[0], "previewWindow");
-    EXPECT_TRUE(model.joinedImage().empty());  // released when the preview closed
+    EXPECT_TRUE(model.joinedImage().empty()); // released when the preview closed
 
     window.button("preview")->click();
     EXPECT_EQ(closer.closed.size(), 2u);
@@ -225,8 +227,11 @@ TEST_F(MainWindowTest, SavesInEveryOfferedFormat) {
         const char* file;
     };
     // Colour parts offer BMP, TIFF, PCX, TGA and PNG; the name follows the chosen format.
-    const Case cases[] = {{1, "joined", "joined.bmp"}, {2, "joined.bmp", "joined.tif"}, {3, "joined", "joined.pcx"},
-                          {4, "joined.x", "joined.tga"}, {5, "joined", "joined.png"}};
+    const Case cases[] = {{1, "joined", "joined.bmp"},
+                          {2, "joined.bmp", "joined.tif"},
+                          {3, "joined", "joined.pcx"},
+                          {4, "joined.x", "joined.tga"},
+                          {5, "joined", "joined.png"}};
     for (const auto& c : cases) {
         QStringList offered;
         prompts->onDialog = [&](QDialog& dialog) {
@@ -250,7 +255,7 @@ TEST_F(MainWindowTest, SavesInEveryOfferedFormat) {
         ASSERT_TRUE(instance->readHeader(out / c.file, header)) << c.file;
         EXPECT_EQ(header.header.bitCount, 24) << c.file;
         EXPECT_EQ(std::abs(header.header.height), 700) << c.file;
-        EXPECT_GE(header.header.width, 990) << c.file;  // two parts of 500 with a seam trimmed at most
+        EXPECT_GE(header.header.width, 990) << c.file; // two parts of 500 with a seam trimmed at most
         EXPECT_LE(header.header.width, 1000) << c.file;
     }
     prompts->onDialog = [](QDialog&) { return int(QDialog::Rejected); };
@@ -269,7 +274,7 @@ TEST_F(MainWindowTest, ExitAsksAboutUnsavedWork) {
     const Case cases[] = {
         {{QMessageBox::Cancel}, false, false, 1, false},
         {{QMessageBox::No}, false, true, 1, true},
-        {{QMessageBox::Yes, QMessageBox::Cancel}, false, false, 2, false},  // save refused: asked again
+        {{QMessageBox::Yes, QMessageBox::Cancel}, false, false, 2, false}, // save refused: asked again
         {{QMessageBox::Yes}, true, true, 1, false},                        // saved: ends at once
     };
     for (const auto& c : cases) {
@@ -287,7 +292,7 @@ TEST_F(MainWindowTest, ExitAsksAboutUnsavedWork) {
         ASSERT_TRUE(window.initialise());
         ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
         ASSERT_TRUE(window.loadPartFile(1, QString::fromStdString(folder.writePart("r.jpg", 200))));
-        if (c.saveAccepted && !joiningWorks(window)) continue;  // saving needs the joined image
+        if (c.saveAccepted && !joiningWorks(window)) continue; // saving needs the joined image
         window.show();
         EXPECT_EQ(window.close(), c.exits);
         EXPECT_EQ(scripted->questions, c.questions);
@@ -317,7 +322,7 @@ TEST_F(MainWindowTest, PaletteButtonsReachTheWorkspace) {
     EXPECT_EQ(window.palette()->geometry().right() + 1, window.frameGeometry().left());
     EXPECT_EQ(window.palette()->y(), window.frameGeometry().top() + 25);
 
-    window.palette()->pressButton(ButtonMagnifier);  // offered only once a part is there
+    window.palette()->pressButton(ButtonMagnifier); // offered only once a part is there
     EXPECT_EQ(window.magnifier(), nullptr);
     ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
     window.palette()->pressButton(ButtonMagnifier);
@@ -355,7 +360,8 @@ TEST_F(MainWindowTest, WorkingFilesGoAtTheEnd) {
         MainWindow window(optionsFor(folder, prompts));
         ASSERT_TRUE(window.initialise());
         working = window.paths().workingDir();
-        for (const char* name : {"ScanImgL.bmp", "ScanImgR.bmp"}) std::ofstream(working / name) << "x";
+        for (const char* name : {"ScanImgL.bmp", "ScanImgR.bmp"})
+            std::ofstream(working / name) << "x";
     }
     EXPECT_FALSE(std::filesystem::exists(working / "ScanImgL.bmp"));
     EXPECT_FALSE(std::filesystem::exists(working / "ScanImgR.bmp"));
@@ -376,7 +382,8 @@ TEST_F(MainWindowTest, F11StartsThePuzzle) {
     std::ofstream(script) << "#!/bin/sh\ntouch '" << marker.string() << "'\n";
     std::filesystem::permissions(script, std::filesystem::perms::owner_all);
     QTest::keyClick(&window, Qt::Key_F11, Qt::ControlModifier);
-    for (int i = 0; i < 200 && !std::filesystem::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 200 && !std::filesystem::exists(marker); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(std::filesystem::exists(marker));
     EXPECT_EQ(prompts->messages.size(), 1u);
 }
@@ -385,7 +392,7 @@ TEST_F(MainWindowTest, BuyOpensTheStoredAddressOnly) {
     ProgramFolder folder;
     MainWindow window(optionsFor(folder, prompts));
     ASSERT_TRUE(window.initialise());
-    window.buy();  // no InfoTS.ini: nothing visible
+    window.buy(); // no InfoTS.ini: nothing visible
     EXPECT_TRUE(prompts->messages.empty());
     std::ofstream(folder.dir / "InfoTS.ini") << "[Link]\nurl1=\n";
     window.buy();
@@ -398,7 +405,7 @@ TEST_F(MainWindowTest, LayoutFollowsTheWindowSize) {
     MainWindow window(optionsFor(folder, prompts));
     ASSERT_TRUE(window.initialise());
     window.show();
-    window.resize(1000, 840);  // already in proportion: the size stays
+    window.resize(1000, 840); // already in proportion: the size stays
     QApplication::processEvents();
     EXPECT_EQ(window.size(), QSize(1000, 840));
     EXPECT_EQ(window.currentLayout().paneWidth, 467);
@@ -439,5 +446,5 @@ TEST_F(MainWindowTest, TranslatedRun) {
     EXPECT_TRUE(open.nameFilters().first().startsWith(QString::fromUtf8("Unterstützte Dateien")));
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan

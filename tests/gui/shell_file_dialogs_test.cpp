@@ -1,10 +1,9 @@
 // The open dialog's preview panel and the save dialog's formats.
-#include "shell_test_support.h"
-
 #include "engine/image_file.h"
 #include "file_save_as_dlg.h"
 #include "part_preview.h"
 #include "pic_show_dlg.h"
+#include "shell_test_support.h"
 #include "string_table.h"
 
 #include <QCheckBox>
@@ -16,7 +15,7 @@ namespace {
 using testing::ProgramFolder;
 
 class FileDialogsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { testing::application(); }
 };
 
@@ -61,7 +60,7 @@ TEST_F(FileDialogsTest, PreviewPanelDescribesTheFile) {
     dialog.previewBox()->setChecked(false);
     EXPECT_TRUE(dialog.thumbnail()->image().isNull());
     EXPECT_FALSE(CPicShowDlg::showPreview());
-    dialog.showFile(colour);  // lines still follow the selection, the picture does not
+    dialog.showFile(colour); // lines still follow the selection, the picture does not
     EXPECT_EQ(dialog.sizeLine()->text(), "Image Size: 500 * 700 pixels");
     EXPECT_TRUE(dialog.thumbnail()->image().isNull());
 
@@ -81,7 +80,8 @@ TEST_F(FileDialogsTest, PartFilterMatchesAnyCase) {
 }
 
 TEST_F(FileDialogsTest, SaveDialogKeepsExtensionInStep) {
-    CFileSaveAsDlg dialog(nullptr, nullptr, QString(), std::string(stringText(IdsFormatsColour)), QStringLiteral("*.bmp"));
+    CFileSaveAsDlg dialog(nullptr, nullptr, QString(), std::string(stringText(IdsFormatsColour)),
+                          QStringLiteral("*.bmp"));
     EXPECT_EQ(dialog.formatIndex(), 1);
     EXPECT_EQ(dialog.nameFilters().size(), 5);
     EXPECT_EQ(dialog.typedName(), "*.bmp");
@@ -93,14 +93,15 @@ TEST_F(FileDialogsTest, SaveDialogKeepsExtensionInStep) {
     EXPECT_EQ(dialog.typedName(), "scan.tif");
     EXPECT_EQ(dialog.formatIndex(), 2);
     dialog.selectFile(QStringLiteral("/tmp/result"));
-    EXPECT_EQ(dialog.chosenPath(), "/tmp/result.tif");  // a bare name gets the chosen format's extension
+    EXPECT_EQ(dialog.chosenPath(), "/tmp/result.tif"); // a bare name gets the chosen format's extension
     dialog.selectFile(QStringLiteral("/tmp/result.png"));
     EXPECT_EQ(dialog.chosenPath(), "/tmp/result.png");
 
-    CFileSaveAsDlg named(nullptr, nullptr, QString(), std::string(stringText(IdsFormatsGray)), QStringLiteral("x.TIF"));
+    CFileSaveAsDlg named(nullptr, nullptr, QString(), std::string(stringText(IdsFormatsGray)),
+                         QStringLiteral("x.TIF"));
     EXPECT_EQ(named.formatIndex(), 5);
     EXPECT_EQ(named.selectedNameFilter(), "TIFF File (*.tif)");
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan

@@ -11,18 +11,15 @@
 #include <QImage>
 #include <QPainter>
 #include <QTimer>
-
-#include <gtest/gtest.h>
-
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
-#include <vector>
-
 #include <unistd.h>
+#include <vector>
 
 namespace tandemscan::testing {
 
@@ -57,7 +54,8 @@ struct ProgramFolder {
         fs::create_directories(root / "config");
         ::setenv("TMPDIR", (root / "tmp").c_str(), 1);
         ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-        if (withImageComponent) fs::create_symlink(fs::path(TS_PROGRAM_DIR) / "ZedOROV.so", dir / "ZedOROV.so");
+        if (withImageComponent)
+            fs::create_symlink(fs::path(TS_PROGRAM_DIR) / "ZedOROV.so", dir / "ZedOROV.so");
         if (withScanner) fs::create_symlink(FAKE_REZUZID_PATH, dir / "RezuzID.so");
         fs::create_directory_symlink(fs::path(TS_SOURCE_DIR) / "resources" / "help", dir / "TShelp");
         fs::create_directory_symlink(fs::path(TS_SOURCE_DIR) / "translations", dir / "translations");
@@ -74,7 +72,8 @@ struct ProgramFolder {
 
     // A part 500 x 700 pixels at 60 dpi: as wide as an A4 sheet at that resolution, so two of
     // them can be merged automatically. shade tells the parts apart.
-    std::string writePart(const std::string& name, int shade, int width = 500, int dotsPerMeter = 2362) const {
+    std::string writePart(const std::string& name, int shade, int width = 500,
+                          int dotsPerMeter = 2362) const {
         QImage image(width, 700, QImage::Format_RGB888);
         image.fill(QColor(shade, 120, 255 - shade));
         QPainter painter(&image);
@@ -96,7 +95,7 @@ struct Message {
 
 // Answers the window's questions from a script and records its messages.
 class ScriptedPrompts : public UserPrompts {
-public:
+  public:
     std::vector<Message> messages;
     std::deque<QMessageBox::StandardButton> answers;
     int questions = 0;
@@ -123,13 +122,14 @@ public:
 // Closes the windows that the workspace runs modally itself (preview, its message boxes) and
 // remembers their object names.
 class ModalCloser {
-public:
+  public:
     ModalCloser() {
         timer_.setInterval(20);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             if (QWidget* modal = QApplication::activeModalWidget()) {
-                closed.push_back(modal->objectName().isEmpty() ? QString::fromLatin1(modal->metaObject()->className())
-                                                               : modal->objectName());
+                closed.push_back(modal->objectName().isEmpty()
+                                     ? QString::fromLatin1(modal->metaObject()->className())
+                                     : modal->objectName());
                 if (auto* box = qobject_cast<QMessageBox*>(modal)) texts.push_back(box->text());
                 if (auto* dialog = qobject_cast<QDialog*>(modal)) {
                     dialog->done(QDialog::Rejected);
@@ -141,9 +141,9 @@ public:
         timer_.start();
     }
     std::vector<QString> closed;
-    std::vector<QString> texts;  // of the message boxes among them
+    std::vector<QString> texts; // of the message boxes among them
 
-private:
+  private:
     QTimer timer_;
 };
 
@@ -156,4 +156,4 @@ inline MainWindow::Options optionsFor(const ProgramFolder& folder, std::shared_p
     return options;
 }
 
-}  // namespace tandemscan::testing
+} // namespace tandemscan::testing

@@ -1,9 +1,8 @@
 #include "ini_file.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 
 namespace {
@@ -13,8 +12,9 @@ namespace fs = std::filesystem;
 struct TempDir {
     fs::path path;
     TempDir() {
-        path = fs::temp_directory_path() / ("ts-ini-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                            "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        path = fs::temp_directory_path() /
+               ("ts-ini-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(path);
         fs::create_directories(path);
     }
@@ -56,7 +56,7 @@ TEST(IniFile, ReadsValuesLikeHandEditedFiles) {
         const char* text;
     };
     const Case cases[] = {
-        {"main window", "left", 12, "12"},   // case and blanks do not matter; first entry wins
+        {"main window", "left", 12, "12"}, // case and blanks do not matter; first entry wins
         {"MAIN WINDOW ", " Left", 12, "12"},
         {"Main Window", "Name", -1, "  spaced  "},
         {"Main Window", "Single", -1, "x"},
@@ -84,16 +84,15 @@ TEST(IniFile, WritesNewFileInCallOrder) {
     ASSERT_TRUE(ini.writeInt("data source", "DataSource", 1));
     ASSERT_TRUE(ini.writeInt("first run", "Other", -3));
     ASSERT_TRUE(ini.writeString("scanner driver", "DriverName", "Lumiview 1200"));
-    EXPECT_EQ(ini.text(),
-              "[first run]\nFlag=0\nOther=-3\n[data source]\nDataSource=1\n"
-              "[scanner driver]\nDriverName=Lumiview 1200\n");
+    EXPECT_EQ(ini.text(), "[first run]\nFlag=0\nOther=-3\n[data source]\nDataSource=1\n"
+                          "[scanner driver]\nDriverName=Lumiview 1200\n");
 }
 
 TEST(IniFile, ChangesKeepForeignLines) {
     tandemscan::IniFile ini;
     ini.loadText("# kept\n[a]\nx=1\n; note\ny=2\n\n[b]\nz=3\n");
-    ini.writeInt("A", "X", 10);  // replaced in place, spelled as written now
-    ini.writeInt("a", "w", 4);   // added after the last non-blank line of [a]
+    ini.writeInt("A", "X", 10); // replaced in place, spelled as written now
+    ini.writeInt("a", "w", 4);  // added after the last non-blank line of [a]
     ini.writeInt("c", "v", 5);
     EXPECT_TRUE(ini.removeKey("b", "Z"));
     EXPECT_FALSE(ini.removeKey("b", "z"));
@@ -109,9 +108,8 @@ TEST(IniFile, RefusesWhatCannotBeOneLine) {
         const char* value;
     };
     const Case cases[] = {
-        {"", "k", "v"},       {"s", "", "v"},        {"s", "k", "two\nlines"},
-        {"s", "a=b", "v"},    {"s]", "k", "v"},      {"s", "k\r", "v"},
-        {"s", "[k", "v"},     {"s", ";k", "v"},      {"s\n", "k", "v"},
+        {"", "k", "v"},    {"s", "", "v"},   {"s", "k", "two\nlines"}, {"s", "a=b", "v"}, {"s]", "k", "v"},
+        {"s", "k\r", "v"}, {"s", "[k", "v"}, {"s", ";k", "v"},         {"s\n", "k", "v"},
     };
     for (const auto& c : cases) {
         tandemscan::IniFile ini;
@@ -155,4 +153,4 @@ TEST(IniFile, SaveFailsWhereNothingCanBeWritten) {
     EXPECT_FALSE(ini.save());
 }
 
-}  // namespace
+} // namespace

@@ -24,20 +24,20 @@ TEST(MessageCatalog, TranslatesLineByLine) {
     };
     const Case cases[] = {
         {"Strings", "Error", "Fehler"},
-        {"strings", "error", "Fehler"},                  // keys match without regard to case
-        {"Strings", "Image Size : ", "Bildgröße : "},    // blanks around a line are kept
+        {"strings", "error", "Fehler"},               // keys match without regard to case
+        {"Strings", "Image Size : ", "Bildgröße : "}, // blanks around a line are kept
         {"Strings", "  Error", "  Fehler"},
-        {"Strings", "Error\nError", "Fehler\nFehler"},   // each line on its own
+        {"Strings", "Error\nError", "Fehler\nFehler"}, // each line on its own
         {"Strings", "Error\n\nUnknown", "Fehler\n\nUnknown"},
-        {"Strings", "Empty", "Empty"},                   // an empty value leaves the line English
+        {"Strings", "Empty", "Empty"}, // an empty value leaves the line English
         {"Strings", "Unknown", "Unknown"},
         {"Strings", "", ""},
         {"Strings", "\n", "\n"},
         {"MainWindow", "&Input", "&Einlesen"},
-        {"MainWindow", "Error", "Fehlermeldung"},        // the window's own entry comes first
+        {"MainWindow", "Error", "Fehlermeldung"}, // the window's own entry comes first
         {"MainWindow", "Do you want to save file(s) before exiting?",
-         "Möchten Sie vor dem Beenden speichern?"},      // then the common texts
-        {"Strings", "&Input", "&Input"},                 // but not the other way round
+         "Möchten Sie vor dem Beenden speichern?"}, // then the common texts
+        {"Strings", "&Input", "&Input"},            // but not the other way round
         {"NoSuch", "Error", "Fehler"},
     };
     for (const auto& c : cases) {
@@ -56,4 +56,4 @@ TEST(MessageCatalog, WithoutFileEverythingStaysEnglish) {
     EXPECT_EQ(catalog.translate("Error"), "Error");
 }
 
-}  // namespace
+} // namespace

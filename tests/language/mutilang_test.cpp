@@ -1,7 +1,5 @@
 #include "mutilang.h"
 
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -11,9 +9,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
-
 #include <cstring>
 #include <fstream>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -26,7 +24,7 @@ QApplication& app() {
 }
 
 class MutiLangTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         app();
         ASSERT_TRUE(dir.isValid());
@@ -66,7 +64,7 @@ TEST_F(MutiLangTest, Trans2LocalCutsAndTerminates) {
         {"Unknown", 260, "Unknown"},
         {"Gray", 260, "Graustufen"},
         {"Select data source", 260, "Datenquelle wählen"},
-        {"Select data source", 15, "Datenquelle w"},  // never half of "ä"
+        {"Select data source", 15, "Datenquelle w"}, // never half of "ä"
         {"Select data source", 16, "Datenquelle w\xC3\xA4"},
     };
     for (const auto& c : cases) {
@@ -76,7 +74,7 @@ TEST_F(MutiLangTest, Trans2LocalCutsAndTerminates) {
         EXPECT_STREQ(buffer, c.expected) << c.source << " in " << c.size;
     }
     char same[260] = "Color";
-    lang.trans2local(same, same, sizeof same);  // the usual call: one buffer for both
+    lang.trans2local(same, same, sizeof same); // the usual call: one buffer for both
     EXPECT_STREQ(same, "Farbe");
     char untouched[4] = "abc";
     lang.trans2local("Error", untouched, 0);
@@ -102,7 +100,7 @@ TEST_F(MutiLangTest, TranslatesDialogKeepingChoices) {
     combo->addItem("Line-art", 1);
     combo->setCurrentIndex(1);
     layout->addWidget(combo);
-    auto* child = new QDialog(&dialog);  // a window of its own: translated when it opens
+    auto* child = new QDialog(&dialog); // a window of its own: translated when it opens
     auto* childButton = new QPushButton("&Input", child);
 
     EXPECT_EQ(lang.InitMultiLangDlg(&dialog), 1);
@@ -150,4 +148,4 @@ TEST_F(MutiLangTest, PowerOffAndMissingFileLeaveEnglish) {
     EXPECT_FALSE(missing.hasTranslations());
 }
 
-}  // namespace
+} // namespace

@@ -51,9 +51,11 @@ TEST(CommandLine, RefusesBadArguments) {
         {{"a", "b", "c"}, "too many files: c"},
         {{"--left", "a", "--right", "b", "c"}, "too many files: c"},
     };
-    for (const auto& c : cases) EXPECT_EQ(parseCommandLine(c.args).error, c.error);
-    EXPECT_NE(usageText("Tandemscan").find("Usage: Tandemscan [--left FILE] [--right FILE]"), std::string::npos);
+    for (const auto& c : cases)
+        EXPECT_EQ(parseCommandLine(c.args).error, c.error);
+    EXPECT_NE(usageText("Tandemscan").find("Usage: Tandemscan [--left FILE] [--right FILE]"),
+              std::string::npos);
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan

@@ -40,9 +40,9 @@ TEST(PictureInfo, ResolutionLine) {
         const char* warning;
     };
     const Case cases[] = {
-        {11811, "Resolution: 300 DPI", ""},   {2835, "Resolution: 72 DPI", ""},
-        {3937, "Resolution: 100 DPI", ""},    {19, "Resolution: 0 DPI", ""},
-        {20, "Resolution: 1 DPI", ""},        {0, "Resolution: Unknown", "This image is not supported!"},
+        {11811, "Resolution: 300 DPI", ""}, {2835, "Resolution: 72 DPI", ""},
+        {3937, "Resolution: 100 DPI", ""},  {19, "Resolution: 0 DPI", ""},
+        {20, "Resolution: 1 DPI", ""},      {0, "Resolution: Unknown", "This image is not supported!"},
     };
     for (const auto& c : cases) {
         const auto lines = describePicture({10, 10, 24, false, c.pelsPerMeter});
@@ -66,8 +66,8 @@ TEST(PictureInfo, TranslatesTemplatesBeforeNumbers) {
     EXPECT_EQ(fillNumbers("%d%% of %ld, %s %d", {5, 6}), "5%% of 6, %s %d");
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan
 
 namespace tandemscan {
 namespace {
@@ -78,10 +78,10 @@ TEST(PictureInfo, ThumbnailFitsTheBox) {
         FitRect expected;
     };
     const Case cases[] = {
-        {160, 120, 2480, 3508, {38, 0, 84, 120}},   // tall: full height, centred across
-        {160, 120, 4000, 1000, {0, 40, 160, 40}},   // wide: full width, centred down
-        {160, 120, 160, 120, {0, 0, 160, 120}},     // same proportions
-        {160, 120, 10000, 1, {0, 59, 160, 1}},      // never thinner than a pixel
+        {160, 120, 2480, 3508, {38, 0, 84, 120}}, // tall: full height, centred across
+        {160, 120, 4000, 1000, {0, 40, 160, 40}}, // wide: full width, centred down
+        {160, 120, 160, 120, {0, 0, 160, 120}},   // same proportions
+        {160, 120, 10000, 1, {0, 59, 160, 1}},    // never thinner than a pixel
         {160, 120, 0, 10, {}},
         {0, 120, 10, 10, {}},
     };
@@ -90,5 +90,5 @@ TEST(PictureInfo, ThumbnailFitsTheBox) {
     }
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan

@@ -1,9 +1,7 @@
 #include "program_paths.h"
-
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
-
 #include <map>
 #include <sys/stat.h>
 
@@ -50,7 +48,8 @@ TEST(ProgramPaths, FallsBackToConfigFolder) {
         EXPECT_EQ(paths.settingsFile("tsConfig.cfg"), c.expected / "tsConfig.cfg");
     }
     // A file the user put in the configuration folder wins over the shipped one.
-    ProgramPaths paths(dir.path / "no-such-program-folder", environment({{"XDG_CONFIG_HOME", (dir.path / "xdg").string()}}));
+    ProgramPaths paths(dir.path / "no-such-program-folder",
+                       environment({{"XDG_CONFIG_HOME", (dir.path / "xdg").string()}}));
     EXPECT_EQ(paths.dataFile("ZidureTS.msg"), dir.path / "no-such-program-folder" / "ZidureTS.msg");
     writeFile(dir.path / "xdg" / "tandemscan" / "ZidureTS.msg", "[Strings]\n");
     EXPECT_EQ(paths.dataFile("ZidureTS.msg"), dir.path / "xdg" / "tandemscan" / "ZidureTS.msg");
@@ -84,7 +83,8 @@ TEST(ProgramPaths, WorkingFolderIsPrivate) {
 
 TEST(ProgramPaths, DeletesOnlyThePartFiles) {
     TempDir dir;
-    for (const char* name : {"ScanImgL.bmp", "ImgdataR.DAT", "Keep.bmp"}) writeFile(dir.path / name, "x");
+    for (const char* name : {"ScanImgL.bmp", "ImgdataR.DAT", "Keep.bmp"})
+        writeFile(dir.path / name, "x");
     EXPECT_EQ(deleteWorkingFiles(dir.path), 2);
     EXPECT_FALSE(fs::exists(dir.path / "ScanImgL.bmp"));
     EXPECT_FALSE(fs::exists(dir.path / "ImgdataR.DAT"));
@@ -92,5 +92,5 @@ TEST(ProgramPaths, DeletesOnlyThePartFiles) {
     EXPECT_EQ(deleteWorkingFiles(dir.path), 0);
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan

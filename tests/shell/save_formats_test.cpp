@@ -24,7 +24,8 @@ TEST(SaveFormats, SplitsNamesIntoPatternsAndExtensions) {
     EXPECT_EQ(odd.formats()[2].extension, ".c");
 
     std::string many;
-    for (int i = 0; i < 25; ++i) many += "F" + std::to_string(i) + " (*.f" + std::to_string(i) + ")|";
+    for (int i = 0; i < 25; ++i)
+        many += "F" + std::to_string(i) + " (*.f" + std::to_string(i) + ")|";
     EXPECT_EQ(SaveFormats(many).formats().size(), maxSaveFormats);
     EXPECT_TRUE(SaveFormats("").formats().empty());
     EXPECT_EQ(SaveFormats("").initialName(""), "*");
@@ -38,8 +39,12 @@ TEST(SaveFormats, StartingNameAndFormat) {
         int index;
     };
     const Case cases[] = {
-        {"", "*.bmp", 1},          {"*.bmp", "*.bmp", 1},        {"scan.png", "scan.png", 5},
-        {"Scan.PCX", "Scan.PCX", 3}, {"photo.jpg", "photo.jpg", 1}, {"/tmp/x.tga", "/tmp/x.tga", 4},
+        {"", "*.bmp", 1},
+        {"*.bmp", "*.bmp", 1},
+        {"scan.png", "scan.png", 5},
+        {"Scan.PCX", "Scan.PCX", 3},
+        {"photo.jpg", "photo.jpg", 1},
+        {"/tmp/x.tga", "/tmp/x.tga", 4},
     };
     for (const auto& c : cases) {
         const auto name = formats.initialName(c.given);
@@ -63,11 +68,12 @@ TEST(SaveFormats, ExtensionFollowsChosenFormat) {
         {"scan.", 1, "scan.bmp"},
         {"/home/me/v1.2/scan", 5, "/home/me/v1.2/scan.png"},
         {"/home/me/v1.2/scan.bmp", 5, "/home/me/v1.2/scan.png"},
-        {"scan.png", 0, "scan.png"},   // no such format: unchanged
+        {"scan.png", 0, "scan.png"}, // no such format: unchanged
         {"scan.png", 6, "scan.png"},
     };
-    for (const auto& c : cases) EXPECT_EQ(formats.nameForFormat(c.typed, c.index), c.expected) << c.typed;
+    for (const auto& c : cases)
+        EXPECT_EQ(formats.nameForFormat(c.typed, c.index), c.expected) << c.typed;
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan

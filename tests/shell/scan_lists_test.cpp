@@ -10,7 +10,8 @@ using Names = std::vector<std::string>;
 DriverEnumeration drivers(std::initializer_list<const char*> names) {
     DriverEnumeration result{true, {}};
     std::size_t i = 0;
-    for (const char* name : names) result.table[i++] = name;
+    for (const char* name : names)
+        result.table[i++] = name;
     return result;
 }
 
@@ -54,7 +55,10 @@ TEST(ScanLists, FirstRunChoosesFirstQualifyingDriver) {
         DataSource source;
     };
     const Case cases[] = {
-        {drivers({"Lumiview One", "WIA Lumiview", "Lumiview Two"}), {"File", "Lumiview One", "Lumiview Two"}, 1, 0,
+        {drivers({"Lumiview One", "WIA Lumiview", "Lumiview Two"}),
+         {"File", "Lumiview One", "Lumiview Two"},
+         1,
+         0,
          DataSource::Scanner},
         {drivers({"Other scanner", "Lumiview Two"}), {"File", "Lumiview Two"}, 1, 1, DataSource::Scanner},
         {drivers({"Lumiview One", "", "Lumiview Late"}), {"File", "Lumiview One"}, 1, 0, DataSource::Scanner},
@@ -70,8 +74,8 @@ TEST(ScanLists, FirstRunChoosesFirstQualifyingDriver) {
         EXPECT_EQ(scan.driverIndex, c.driverIndex);
         EXPECT_EQ(scan.source, c.source);
         EXPECT_EQ(lists.colour.enabled, c.source == DataSource::Scanner);
-        EXPECT_EQ(lists.descreen.entries,
-                  (Names{"No descreen", "Newspaper - 85lpi", "Magazine - 175lpi", "Art magazine - 200lpi", "Custom..."}));
+        EXPECT_EQ(lists.descreen.entries, (Names{"No descreen", "Newspaper - 85lpi", "Magazine - 175lpi",
+                                                 "Art magazine - 200lpi", "Custom..."}));
         EXPECT_EQ(lists.colour.current, 2);
         EXPECT_EQ(scan.resolution, 100);
         EXPECT_EQ(scan.defaultDriver, c.found.table[0]);
@@ -86,10 +90,8 @@ TEST(ScanLists, LaterRunRestoresStoredDriver) {
         int driverIndex;
     };
     const Case cases[] = {
-        {"Lumiview Two", 2, DataSource::Scanner, 2},
-        {"Lumiview One", 1, DataSource::Scanner, 0},
-        {"Lumiview Gone", 0, DataSource::File, 0},
-        {"", 0, DataSource::File, 0},
+        {"Lumiview Two", 2, DataSource::Scanner, 2}, {"Lumiview One", 1, DataSource::Scanner, 0},
+        {"Lumiview Gone", 0, DataSource::File, 0},   {"", 0, DataSource::File, 0},
         {"WIA Lumiview", 0, DataSource::File, 0},
     };
     for (const auto& c : cases) {
@@ -110,16 +112,18 @@ TEST(ScanLists, LaterRunRestoresTypeAndResolution) {
         std::size_t resEntries;
     };
     const Case cases[] = {
-        {0, 0, 0, 0, 0, 75, 7},      {1, 3, 0, 1, 3, 300, 7},     {2, 5, 0, 2, 5, 600, 7},
-        {9, 2, 0, 2, 2, 150, 7},     {2, 7, 450, 2, 7, 450, 8},   {2, 7, 1200, 2, 7, 1200, 8},
-        {2, 7, 1300, 2, 1, 100, 7},  {2, 7, 0, 2, 1, 100, 7},     {2, 6, 0, 2, 1, 100, 7},
-        {2, 8, 300, 2, 1, 100, 7},   {2, -1, 0, 2, 1, 100, 7},
+        {0, 0, 0, 0, 0, 75, 7},     {1, 3, 0, 1, 3, 300, 7},   {2, 5, 0, 2, 5, 600, 7},
+        {9, 2, 0, 2, 2, 150, 7},    {2, 7, 450, 2, 7, 450, 8}, {2, 7, 1200, 2, 7, 1200, 8},
+        {2, 7, 1300, 2, 1, 100, 7}, {2, 7, 0, 2, 1, 100, 7},   {2, 6, 0, 2, 1, 100, 7},
+        {2, 8, 300, 2, 1, 100, 7},  {2, -1, 0, 2, 1, 100, 7},
     };
     for (const auto& c : cases) {
         ScanLists lists;
         ScanSettings scan;
-        lists.fill(laterRun("Lumiview One", c.imageType, c.resIndex, c.resValue), drivers({"Lumiview One"}), scan);
-        SCOPED_TRACE(std::to_string(c.imageType) + " " + std::to_string(c.resIndex) + " " + std::to_string(c.resValue));
+        lists.fill(laterRun("Lumiview One", c.imageType, c.resIndex, c.resValue), drivers({"Lumiview One"}),
+                   scan);
+        SCOPED_TRACE(std::to_string(c.imageType) + " " + std::to_string(c.resIndex) + " " +
+                     std::to_string(c.resValue));
         EXPECT_EQ(lists.colour.current, c.colourCurrent);
         EXPECT_EQ(static_cast<int>(scan.imageType), c.colourCurrent);
         EXPECT_EQ(lists.resolution.current, c.resCurrent);
@@ -148,7 +152,7 @@ TEST(ScanLists, CustomResolutionReplacesEarlierOne) {
 
     lists.chooseResolution(4, scan, {});
     EXPECT_EQ(scan.resolution, 400);
-    lists.chooseResolution(7, scan, {});  // the custom entry keeps the value it shows
+    lists.chooseResolution(7, scan, {}); // the custom entry keeps the value it shows
     EXPECT_EQ(scan.resolution, 400);
     EXPECT_EQ(lists.lastResolutionIndex(), 7);
 
@@ -176,8 +180,8 @@ TEST(ScanLists, DescreenFollowsTheSamePattern) {
         int current, lpi;
     };
     const Step steps[] = {
-        {1, {}, 1, 85}, {2, {}, 2, 175}, {3, {}, 3, 200}, {4, 120, 5, 120}, {4, 60, 5, 60},
-        {4, std::nullopt, 5, 60}, {0, {}, 0, 0}, {4, 49, 0, 0}, {4, 201, 0, 0},
+        {1, {}, 1, 85},           {2, {}, 2, 175}, {3, {}, 3, 200}, {4, 120, 5, 120}, {4, 60, 5, 60},
+        {4, std::nullopt, 5, 60}, {0, {}, 0, 0},   {4, 49, 0, 0},   {4, 201, 0, 0},
     };
     for (const auto& s : steps) {
         lists.chooseDescreen(s.pick, scan, [&] { return s.answer; });
@@ -190,10 +194,12 @@ TEST(ScanLists, DescreenFollowsTheSamePattern) {
 
 TEST(ScanLists, TableValues) {
     const int dpi[] = {75, 100, 150, 300, 400, 600, 0, 0, 0};
-    for (int i = -1; i < 8; ++i) EXPECT_EQ(resolutionForIndex(i), i < 0 ? 0 : dpi[i]) << i;
+    for (int i = -1; i < 8; ++i)
+        EXPECT_EQ(resolutionForIndex(i), i < 0 ? 0 : dpi[i]) << i;
     const int lpi[] = {0, 85, 175, 200, 0, 0};
-    for (int i = -1; i < 6; ++i) EXPECT_EQ(descreenForIndex(i), i < 0 ? 0 : lpi[i]) << i;
+    for (int i = -1; i < 6; ++i)
+        EXPECT_EQ(descreenForIndex(i), i < 0 ? 0 : lpi[i]) << i;
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan

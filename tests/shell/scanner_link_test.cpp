@@ -1,8 +1,7 @@
 #include "scanner_link.h"
 
-#include <gtest/gtest.h>
-
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 
 namespace tandemscan {
@@ -28,7 +27,7 @@ void resetCalls() {
 }
 
 class ScannerLinkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::unsetenv("FAKE_REZUZID_DRIVERS");
         ::unsetenv("FAKE_REZUZID_FAIL");
@@ -46,9 +45,9 @@ TEST_F(ScannerLinkTest, ListsReportedDrivers) {
     EXPECT_TRUE(found.available);
     EXPECT_EQ(found.table[0], "Lumiview Alpha");
     EXPECT_EQ(found.table[1], "Other");
-    EXPECT_EQ(found.table[2], "Lumiview 012345678901234567890123");  // 33 characters at most
+    EXPECT_EQ(found.table[2], "Lumiview 012345678901234567890123"); // 33 characters at most
     EXPECT_EQ(found.table[3], "");
-    EXPECT_EQ(calls(CallDrivers), 1);  // the first answer of 1 ends the asking
+    EXPECT_EQ(calls(CallDrivers), 1); // the first answer of 1 ends the asking
     link.close();
     EXPECT_FALSE(link.loaded());
 }
@@ -67,10 +66,10 @@ TEST_F(ScannerLinkTest, FailedEnumerationAsksDriverCountTimesAndCloses) {
         EXPECT_EQ(calls(CallDrivers), c.asked);
         EXPECT_EQ(calls(CallClose), 1);
         EXPECT_EQ(calls(CallUnload), 1);
-        EXPECT_FALSE(link.enumerate(1).available);  // nothing more goes to the closed manager
+        EXPECT_FALSE(link.enumerate(1).available); // nothing more goes to the closed manager
         EXPECT_EQ(calls(CallDrivers), c.asked);
         link.close();
-        EXPECT_EQ(calls(CallFree), -1);  // unloaded: the counters are gone with the module
+        EXPECT_EQ(calls(CallFree), -1); // unloaded: the counters are gone with the module
     }
 }
 
@@ -107,5 +106,5 @@ TEST_F(ScannerLinkTest, RefusesWrongOrMissingComponent) {
     EXPECT_FALSE(link.loaded());
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan

@@ -1,5 +1,4 @@
 #include "settings_store.h"
-
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -96,12 +95,13 @@ TEST(SettingsStore, OddValuesReadSafely) {
     const std::string withLongName = "[first run]\nFlag=0\n[scanner driver]\nDriverName=" + longName + "\n";
     const Case cases[] = {
         {"[first run]\nFlag=0\n[scanner driver]\nDriverCount=0\n", 0, 0, 0, 0},
-        {"[first run]\nFlag=0\n[resolution]\nImgResIndex=3\nImgResValue=450\n", 0, 3, 0, 0},  // value only for 7
+        {"[first run]\nFlag=0\n[resolution]\nImgResIndex=3\nImgResValue=450\n", 0, 3, 0,
+         0}, // value only for 7
         {"[first run]\nFlag=0\n[resolution]\nImgResIndex=7\nImgResValue=1300\n", 0, 7, 1300, 0},
         {"[first run]\nFlag=0\n[resolution]\nImgResIndex=99999999999\n", 0, 0, 0, 0},
         {"[first run]\nFlag=0\n[resolution]\nImgResIndex=seven\n", 0, 0, 0, 0},
         {withLongName.c_str(), 0, 0, 0, 260},
-        {"", 0, 0, 0, 0},  // an empty file is not a first run
+        {"", 0, 0, 0, 0}, // an empty file is not a first run
     };
     for (const auto& c : cases) {
         writeFile(dir.path / settingsFileName, c.file);
@@ -126,8 +126,9 @@ TEST(SettingsStore, PalettePositionIsPulledOnScreen) {
     };
     TempDir dir;
     for (const auto& c : cases) {
-        writeFile(dir.path / settingsFileName, "[first run]\nFlag=0\n[float window]\nLeft=" + std::to_string(c.left) +
-                                                   "\nTop=" + std::to_string(c.top) + "\n");
+        writeFile(dir.path / settingsFileName,
+                  "[first run]\nFlag=0\n[float window]\nLeft=" + std::to_string(c.left) +
+                      "\nTop=" + std::to_string(c.top) + "\n");
         SettingsStore store(dir.path / settingsFileName);
         store.load();
         EXPECT_EQ(store.palettePosition(1024, 768), c.expected) << c.left << "," << c.top;
@@ -153,7 +154,8 @@ TEST(SettingsStore, CustomResolutionValueComesAndGoes) {
     TempDir dir;
     SettingsStore store(dir.path / settingsFileName);
     ASSERT_TRUE(store.save(sampleScan(7, 450), {}, {}, {}, 0));
-    EXPECT_NE(readFile(store.path()).find("[resolution]\nImgResIndex=7\nImgResValue=450\n"), std::string::npos);
+    EXPECT_NE(readFile(store.path()).find("[resolution]\nImgResIndex=7\nImgResValue=450\n"),
+              std::string::npos);
     ASSERT_TRUE(store.save(sampleScan(2, 150), {}, {}, {}, 0));
     EXPECT_NE(readFile(store.path()).find("[resolution]\nImgResIndex=2\n[main window]"), std::string::npos);
 }
@@ -181,7 +183,8 @@ TEST(SettingsStore, ReadOnlyFileIsMadeWritableAndKeepsForeignKeys) {
     TempDir dir;
     const auto file = dir.path / settingsFileName;
     writeFile(file, "; mine\n[first run]\nFlag=1\n[extra]\nKeep=yes\n");
-    std::filesystem::permissions(file, std::filesystem::perms::owner_read, std::filesystem::perm_options::replace);
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read,
+                                 std::filesystem::perm_options::replace);
     SettingsStore store(file);
     store.load();
     ASSERT_TRUE(store.save(ScanSettings{}, {}, {}, {}, 0));
@@ -189,5 +192,5 @@ TEST(SettingsStore, ReadOnlyFileIsMadeWritableAndKeepsForeignKeys) {
     EXPECT_EQ(text.rfind("; mine\n[first run]\nFlag=0\n[extra]\nKeep=yes\n[data source]\n", 0), 0u) << text;
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan

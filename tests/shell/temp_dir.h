@@ -1,13 +1,11 @@
 // A fresh folder per test, removed afterwards, and small file helpers.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
-
 #include <unistd.h>
 
 namespace tandemscan::testing {
@@ -23,8 +21,8 @@ struct TempDir {
     }
     ~TempDir() {
         std::error_code ignored;
-        std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                     ignored);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(path, ignored);
     }
     TempDir(const TempDir&) = delete;
@@ -42,4 +40,4 @@ inline void writeFile(const std::filesystem::path& file, const std::string& text
     std::ofstream(file, std::ios::binary) << text;
 }
 
-}  // namespace tandemscan::testing
+} // namespace tandemscan::testing

@@ -2,15 +2,14 @@
 #include "string_table.h"
 
 #include <gtest/gtest.h>
-
 #include <set>
 
 namespace tandemscan {
 namespace {
 
 // Texts that read the same in German.
-const std::set<std::string_view> sameInGerman = {"75 dpi", "100 dpi", "150 dpi", "300 dpi", "400 dpi", "600 dpi",
-                                                  " * ", " dpi ", "Zunt--Tandemscan"};
+const std::set<std::string_view> sameInGerman = {
+    "75 dpi", "100 dpi", "150 dpi", "300 dpi", "400 dpi", "600 dpi", " * ", " dpi ", "Zunt--Tandemscan"};
 
 TEST(GermanTranslation, CoversTheWholeStringTable) {
     MessageCatalog german;
@@ -50,10 +49,11 @@ TEST(GermanTranslation, WindowTextsAndTemplatesKeepTheirShape) {
         {"Strings", "     Resolution : ", "     Auflösung : "},
         {"Strings", "Do you want to save file(s) before exiting?", "Möchten Sie vor dem Beenden speichern?"},
         {"HelpWindow", "Tandemscan Help", "Tandemscan-Hilfe"},
-        {"SendTo", "Add", "Hinzufügen"},  // dialogs without a section of their own use the common texts
+        {"SendTo", "Add", "Hinzufügen"}, // dialogs without a section of their own use the common texts
     };
-    for (const auto& c : cases) EXPECT_EQ(german.translate(c.english, c.section), c.expected) << c.english;
+    for (const auto& c : cases)
+        EXPECT_EQ(german.translate(c.english, c.section), c.expected) << c.english;
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan

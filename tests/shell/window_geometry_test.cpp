@@ -13,7 +13,8 @@ TEST(WindowGeometry, MinimumSizeFollowsDpiScale) {
         IntSize expected;
     };
     const Case cases[] = {{1.0, {575, 513}}, {1.25, {719, 641}}, {1.5, {863, 770}}, {2.0, {1150, 1026}}};
-    for (const auto& c : cases) EXPECT_EQ(minimumWindowSize(c.scale), c.expected) << c.scale;
+    for (const auto& c : cases)
+        EXPECT_EQ(minimumWindowSize(c.scale), c.expected) << c.scale;
     EXPECT_FLOAT_EQ(ratio, 575.0f / 483.0f);
 }
 
@@ -23,11 +24,12 @@ TEST(WindowGeometry, MaximisedRectFitsBesideThePalette) {
         WindowRect expected;
     };
     const Case cases[] = {
-        {1024, 768, 80, {80, 0, 959, 738}},    // height-bound
-        {800, 600, 200, {200, 0, 800, 504}},   // width-bound
+        {1024, 768, 80, {80, 0, 959, 738}},  // height-bound
+        {800, 600, 200, {200, 0, 800, 504}}, // width-bound
         {1920, 1080, 0, {0, 0, 1250, 1050}},
     };
-    for (const auto& c : cases) EXPECT_EQ(maximisedRect(c.sw, c.sh, c.palette, ratio), c.expected) << c.sw;
+    for (const auto& c : cases)
+        EXPECT_EQ(maximisedRect(c.sw, c.sh, c.palette, ratio), c.expected) << c.sw;
 }
 
 TEST(WindowGeometry, DraggedEdgeKeepsProportions) {
@@ -54,14 +56,15 @@ TEST(WindowGeometry, DraggedEdgeKeepsProportions) {
         EXPECT_EQ(proportionalRect(*edge, c.after, ratio), c.expected) << static_cast<int>(c.edge);
     }
     EXPECT_FALSE(draggedEdge(before, before).has_value());
-    EXPECT_FALSE(draggedEdge(before, {110, 120, 710, 620}).has_value());  // moved, not sized
+    EXPECT_FALSE(draggedEdge(before, {110, 120, 710, 620}).has_value()); // moved, not sized
 }
 
 TEST(WindowGeometry, LayoutAtMinimumSize) {
     const auto l = layoutFor(575, 513, LayoutBase(1.0));
     EXPECT_EQ(l.topFrame, (ControlRect{8, 6, 559, 36}));
     const int listX[] = {16, 153, 290, 427};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(l.lists[i], (ControlRect{listX[i], 13, 132, 24})) << i;
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(l.lists[i], (ControlRect{listX[i], 13, 132, 24})) << i;
     EXPECT_EQ(l.help, (ControlRect{481, 482, 84, 26}));
     EXPECT_EQ(l.exit, (ControlRect{387, 482, 84, 26}));
     EXPECT_EQ(l.buy, (ControlRect{293, 482, 84, 26}));
@@ -86,10 +89,10 @@ TEST(WindowGeometry, PanesGrowWithTheTighterDimension) {
         int paneWidth, paneHeight, zoom;
     };
     const Case cases[] = {
-        {1000, 800, 467, 643, 183},  // width-bound
-        {1200, 600, 324, 446, 127},  // height-bound
+        {1000, 800, 467, 643, 183}, // width-bound
+        {1200, 600, 324, 446, 127}, // height-bound
         {575, 513, 255, 351, 100},
-        {700, 300, 106, 146, 42},    // lower than the base: panes shrink
+        {700, 300, 106, 146, 42}, // lower than the base: panes shrink
     };
     for (const auto& c : cases) {
         const auto l = layoutFor(c.cx, c.cy, LayoutBase(1.0));
@@ -111,5 +114,5 @@ TEST(WindowGeometry, ScaledBaseLayout) {
     EXPECT_EQ(l.paneWidth, 383);
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan

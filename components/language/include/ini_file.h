@@ -13,7 +13,7 @@
 namespace tandemscan {
 
 class IniFile {
-public:
+  public:
     IniFile() = default;
     explicit IniFile(std::filesystem::path path) : path_(std::move(path)) {}
 
@@ -48,7 +48,7 @@ public:
     // content replaces the old in one step so a failed write leaves the old file whole.
     bool save() const;
 
-private:
+  private:
     struct Line {
         std::string raw;
     };
@@ -70,6 +70,6 @@ std::string_view trimBlanks(std::string_view text);
 // Compares ASCII letters without regard to case.
 bool equalsNoCase(std::string_view a, std::string_view b);
 
-}  // namespace tandemscan
+} // namespace tandemscan
 
 #endif

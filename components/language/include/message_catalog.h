@@ -12,7 +12,7 @@
 namespace tandemscan {
 
 class MessageCatalog {
-public:
+  public:
     // Texts that belong to no single window: string-table texts, messages, list entries, tips.
     static constexpr std::string_view commonSection = "Strings";
 
@@ -27,13 +27,13 @@ public:
     // keyed as "Image Size :" and still keep its spacing.
     std::string translate(std::string_view text, std::string_view section = commonSection) const;
 
-private:
+  private:
     std::string translateLine(std::string_view line, std::string_view section) const;
 
     IniFile file_;
     bool empty_ = true;
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan
 
 #endif

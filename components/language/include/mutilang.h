@@ -4,9 +4,8 @@
 #ifndef TS_MUTILANG_H
 #define TS_MUTILANG_H
 
-#include <memory>
-
 #include <QString>
+#include <memory>
 
 class QMenu;
 class QWidget;
@@ -18,7 +17,7 @@ class QWidget;
 #endif
 
 class ZIDURETS_EXPORT CMutiLang {
-public:
+  public:
     CMutiLang();
     ~CMutiLang();
     CMutiLang(const CMutiLang&) = delete;
@@ -42,7 +41,7 @@ public:
     QString translate(const QString& text, const char* section = nullptr) const;
     bool hasTranslations() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
