@@ -356,6 +356,13 @@ void MainWindow::createWorkspace() {
     workspace_ = new WorkspaceView(this, std::make_unique<ImageEngine>(imageComponent_, paths_.workingDir()));
     workspace_->setObjectName(QStringLiteral("workspace"));
     workspace_->setTranslator([this](const QString& english) { return translate(english); });
+    // The workspace's messages arrive translated and go the way of every other message.
+    workspace_->setMessageHandler([this](MessageIcon icon, const QString& caption, const QString& message) {
+        const auto qtIcon = icon == MessageIcon::Error     ? QMessageBox::Critical
+                            : icon == MessageIcon::Warning ? QMessageBox::Warning
+                                                           : QMessageBox::Information;
+        showMessage(qtIcon, caption, message);
+    });
     connect(workspace_, &WorkspaceView::toolStateChanged, this, &MainWindow::relayToolState);
     connect(workspace_, &WorkspaceView::clearEnabledChanged, this,
             [this](int side, bool on) { clearButtons_[static_cast<std::size_t>(side & 1)]->setEnabled(on); });

@@ -161,6 +161,36 @@ TEST_F(MainWindowTest, RefusesFilesBeforeLoading) {
     EXPECT_TRUE(closer.closed.empty()) << closer.texts.front().toStdString();
 }
 
+TEST_F(MainWindowTest, SecondPartMustMatchTheFirst) {
+    ProgramFolder folder;
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("left.jpg", 30))));
+    struct Case {
+        int dotsPerMeter;
+        bool loaded;
+        const char* message;
+    };
+    const Case cases[] = {
+        {2362 + 40, false, "Resolution is different from the previous image!"},
+        {2362 + 19, true, nullptr}, // less than 20 pixels per metre apart counts as the same
+    };
+    for (const auto& c : cases) {
+        prompts->messages.clear();
+        const auto right =
+            folder.writePart("right" + std::to_string(c.dotsPerMeter) + ".bmp", 200, 500, c.dotsPerMeter);
+        EXPECT_EQ(window.loadPartFile(1, QString::fromStdString(right)), c.loaded) << c.dotsPerMeter;
+        EXPECT_EQ(window.workspace()->model().holdsPart(1), c.loaded);
+        if (c.message) {
+            ASSERT_EQ(prompts->messages.size(), 1u);
+            EXPECT_EQ(prompts->messages[0].caption, "Error");
+            EXPECT_EQ(prompts->messages[0].text, c.message);
+        } else {
+            EXPECT_TRUE(prompts->messages.empty());
+        }
+    }
+}
+
 TEST_F(MainWindowTest, InputsTwoPartsMergesAndPreviews) {
     ProgramFolder folder;
     const QString left = QString::fromStdString(folder.writePart("left.jpg", 30));
