@@ -42,7 +42,7 @@ TEST(GermanTranslation, WindowTextsAndTemplatesKeepTheirShape) {
     };
     const Case cases[] = {
         {"MainWindow", "&Input", "&Einlesen"},
-        {"MainWindow", "S&ave as...", "Speichern &unter..."},
+        {"MainWindow", "S&ave as...", "Spei&chern..."},
         {"PicShowDlg", "Image Size: %d * %d pixels", "Bildgröße: %d × %d Pixel"},
         {"PicShowDlg", "Resolution: %ld DPI", "Auflösung: %ld dpi"},
         {"Strings", "Image Size : ", "Bildgröße : "},
