@@ -122,6 +122,7 @@ const char* mergeUsage() {
            "                           bottom edge B rows above the left part's\n"
            "  -q, --quiet              no progress line\n"
            "  -h, --help               show this help\n"
+           "  --version                show the version\n"
            "\n"
            "Give exactly one of --auto and --cut. 8-bit colour parts are joined in 24 bits.\n"
            "Exit status: 0 success, 1 usage error, 2 input error, 3 write error.\n";
@@ -148,6 +149,9 @@ std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& 
         auto value = [&]() { return inlineValue ? inlineValue : valueOf(i, arg); };
         if (arg == "-h" || arg == "--help") {
             options.help = true;
+            return options;
+        } else if (arg == "--version") {
+            options.version = true;
             return options;
         } else if (arg == "-q" || arg == "--quiet") {
             options.quiet = true;
@@ -223,6 +227,10 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     }
     if (options->help) {
         *env.out << mergeUsage();
+        return exitSuccess;
+    }
+    if (options->version) {
+        *env.out << "tandemscan-merge " << TS_VERSION << "\n";
         return exitSuccess;
     }
     Progress progress(env.err, env.showProgress && !options->quiet);

@@ -23,6 +23,7 @@ struct MergeOptions {
     std::optional<CutRecord> cut;
     bool quiet = false;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the command line (without the program name). nullopt with `error` set on a usage error.

@@ -151,6 +151,13 @@ TEST_F(MergeToolTest, HelpUsageAndMissingComponent) {
     EXPECT_EQ(help.out, mergeUsage());
     EXPECT_TRUE(help.err.empty());
 
+    // --version answers even among other arguments, and only on standard output.
+    const Result version = run({"a.jpg", "--version", "b.jpg"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("tandemscan-merge ", 0), 0u);
+    EXPECT_EQ(version.out.back(), '\n');
+    EXPECT_TRUE(version.err.empty());
+
     const Result usage = run({"only-one.jpg"});
     EXPECT_EQ(usage.status, 1);
     EXPECT_EQ(usage.err, std::string("tandemscan-merge: give the left and the right part\n") + mergeUsage());

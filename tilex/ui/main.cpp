@@ -38,7 +38,7 @@ class ConsolePrompts : public tilex::DialogPrompts {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tilex"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QApplication::setApplicationVersion(QStringLiteral(TS_VERSION));
     QApplication::setStyle(new TipStyle);
     QCommandLineParser options;
     options.setApplicationDescription(QStringLiteral("The sliding-piece picture puzzle."));
