@@ -47,6 +47,7 @@ QStringList nameFiltersFromPairs(const QString& pairs,
 ThumbnailView::ThumbnailView(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("thumbnail"));
     setMinimumSize(160, 160);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
 void ThumbnailView::setImage(const QImage& image) {
@@ -83,6 +84,8 @@ CPicShowDlg::CPicShowDlg(QWidget* parent, CMutiLang* language, PictureReader rea
 
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("previewPanel"));
+    // A fixed width keeps the file list's share of the dialog and the thumbnail's proportions.
+    panel->setFixedWidth(240);
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(8, 0, 0, 0);
     previewBox_ = new QCheckBox(translate("Show Preview"), panel);
@@ -95,6 +98,7 @@ CPicShowDlg::CPicShowDlg(QWidget* parent, CMutiLang* language, PictureReader rea
     for (int i = 0; i < 5; ++i) {
         lines_[i] = new QLabel(panel);
         lines_[i]->setObjectName(QLatin1String(names[i]));
+        lines_[i]->setWordWrap(true);
         column->addWidget(lines_[i]);
     }
     QPalette red = lines_[4]->palette();
