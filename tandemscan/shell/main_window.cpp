@@ -148,8 +148,11 @@ bool MainWindow::initialise() {
     std::string why;
     imageComponent_ = ImageFileLibrary::load(paths_.programDir(), &why);
     if (!imageComponent_) {
+        // The loader's own words follow on a second line: they name a missing library, say.
+        const auto newline = why.find('\n');
+        const QString detail = newline == std::string::npos ? QString() : QString::fromStdString(why.substr(newline));
         showMessage(QMessageBox::Critical, QString::fromLatin1(programCaption),
-                    translate(QStringLiteral("ZedOROV.so not found!")));
+                    translate(QStringLiteral("ZedOROV.so not found!")) + detail);
         return false;
     }
 
