@@ -744,6 +744,9 @@ void MainWindow::keepProportions(const WindowRect& before) {
     adjusting_ = true;
     setGeometry(toQRect(wanted));
     adjusting_ = false;
+    // The window system answers with a resize of its own, which must not be followed again: a
+    // window manager that keeps the size it chose would otherwise be asked over and over.
+    answerPending_ = toWindowRect(geometry()) != wanted;
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -751,7 +754,9 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
     if (!initialised_) return;
     const WindowRect before = lastRect_;
     lastRect_ = toWindowRect(geometry());
-    if (!adjusting_ && !isMaximized() && !isFullScreen()) {
+    if (answerPending_) {
+        answerPending_ = false;
+    } else if (!adjusting_ && !isMaximized() && !isFullScreen()) {
         // Follow the dragged edge once the window system has finished this step.
         QTimer::singleShot(0, this, [this, before] {
             keepProportions(before);

@@ -184,6 +184,7 @@ class MainWindow : public QWidget {
     MainLayout layout_;
     WindowRect lastRect_;
     bool adjusting_ = false;
+    bool answerPending_ = false;  // a proportional size was asked for; its resize is ours
     bool initialised_ = false;
     bool closing_ = false;
 };
