@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "adjustment_dialog.h"
 #include "engine/image_engine.h"
 #include "engine/image_file.h"
 #include "file_save_as_dlg.h"
@@ -354,6 +355,30 @@ void MainWindow::sendTo() {
     prompts_->runDialog(dialog);
 }
 
+void MainWindow::adjustImage(int side) {
+    if (!workspace_) return;
+    MergeWorkspace& model = workspace_->model();
+    ImageRecord& working = model.workingCopyForAdjustment(side);
+    if (working.empty()) return;
+    if (!adjustmentRunner_) adjustmentRunner_ = std::make_unique<OperationRunner>();
+    DialogContext context{language_.get(), {}};
+    context.showMessage = [this](QWidget* parent, const QString& text, const QString& caption,
+                                 QMessageBox::Icon icon) { prompts_->message(parent, icon, caption, text); };
+    ImageAdjustmentDialog dialog(
+        working, *adjustmentRunner_, context,
+        [this, side](const HeaderBlock& header, std::span<const std::uint8_t> pixels) {
+            workspace_->previewWorkingPixels(side, header, pixels);
+        },
+        [this, side] { return workspace_->model().originalBlock(side); }, this);
+    if (prompts_->runDialog(dialog) == QDialog::Accepted) {
+        // The working copy and the original now carry the adjustment: draw it and count it as work.
+        model.workingCopyChanged(side);
+    } else {
+        // Cancel: the part is drawn from its untouched working copy again.
+        workspace_->previewWorkingPixels(side, working.headerBlock(), working.pixels());
+    }
+}
+
 void MainWindow::createWorkspace() {
     // The parts' backing files go to the program's private working folder, deleted at the end.
     workspace_ = new WorkspaceView(this, std::make_unique<ImageEngine>(imageComponent_, paths_.workingDir()));
@@ -386,6 +411,7 @@ void MainWindow::createWorkspace() {
             magnifier_->setSource(workspace_->snapshot(), magnifierPoint_);
     };
     connect(workspace_, &WorkspaceView::magnifierRepaintRequested, this, refreshMagnifier);
+    connect(workspace_, &WorkspaceView::imageAdjustmentRequested, this, &MainWindow::adjustImage);
     connect(workspace_, &WorkspaceView::snapshotUpdated, this, refreshMagnifier);
     connect(workspace_, &WorkspaceView::moveExplanationWantedChanged, this,
             [this](bool wanted) { moveExplain_ = wanted ? 1 : 0; });

@@ -27,6 +27,8 @@ class QSizeGrip;
 
 namespace tandemscan {
 
+class OperationRunner;
+
 class HelpWindow;
 class MagnifierWindow;
 class ImageFileLibrary;
@@ -124,6 +126,8 @@ class MainWindow : public QWidget {
     void relayToolCommand(int code, bool pressed);
     void setMagnifier(bool on);
     void sendTo();
+    // Ctrl+I on a pane: brightness, contrast and saturation of that side's part.
+    void adjustImage(int side);
     void placeWindow();
     void computeSizeLimits();
     void connectButtons();
@@ -142,6 +146,7 @@ class MainWindow : public QWidget {
     std::shared_ptr<UserPrompts> prompts_;
     std::unique_ptr<CMutiLang> language_;
     std::unique_ptr<SettingsStore> settings_;
+    std::unique_ptr<OperationRunner> adjustmentRunner_;  // keeps Rasterkit's result block between previews
     ScanSettings scan_;
     std::shared_ptr<ImageFileLibrary> imageComponent_;
     ScannerLink scanner_;

@@ -1,6 +1,7 @@
 // The main window offscreen: start-up with and without settings, missing components, loading
 // parts, automatic merge, saving in every format, the exit question, the puzzle key and a
 // translated run.
+#include "adjustment_dialog.h"
 #include "engine/image_file.h"
 #include "file_save_as_dlg.h"
 #include "help_window.h"
@@ -381,6 +382,38 @@ TEST_F(MainWindowTest, PaletteButtonsReachTheWorkspace) {
     window.palette()->move(33, 44);
     EXPECT_TRUE(window.requestExit());
     EXPECT_NE(readText(folder.config()).find("[float window]\nLeft=33\nTop=44\n"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, AdjustsAPartOnlyWhenAccepted) {
+    ProgramFolder folder;
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
+    MergeWorkspace& model = window.workspace()->model();
+    const auto bytes = [](std::span<const std::uint8_t> s) { return std::vector<std::uint8_t>(s.begin(), s.end()); };
+    const auto working = bytes(model.workingCopyForAdjustment(0).pixels());
+    const auto original = bytes(model.originalBlock(0));
+    ASSERT_FALSE(working.empty());
+    ASSERT_FALSE(original.empty());
+
+    struct Case {
+        bool accept;
+        bool changed;
+    } cases[] = {{false, false}, {true, true}};
+    for (const auto& c : cases) {
+        prompts->onDialog = [&](QDialog& dialog) {
+            auto& adjust = dynamic_cast<ImageAdjustmentDialog&>(dialog);
+            adjust.brightnessEdit()->setText("100");
+            adjust.saturationEdit()->setText("-60");
+            if (c.accept) adjust.accept();
+            else adjust.reject();
+            return adjust.result();
+        };
+        window.workspace()->runImageAdjustment(0);
+        EXPECT_EQ(bytes(model.workingCopyForAdjustment(0).pixels()) != working, c.changed) << c.accept;
+        EXPECT_EQ(bytes(model.originalBlock(0)) != original, c.changed) << c.accept;
+    }
+    EXPECT_EQ(prompts->dialogs, (std::vector<QString>{"ImageAdjustment", "ImageAdjustment"}));
 }
 
 TEST_F(MainWindowTest, WorkingFilesGoAtTheEnd) {
