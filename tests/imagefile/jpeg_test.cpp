@@ -13,7 +13,7 @@
 namespace imagefile::test {
 namespace {
 
-struct JpegSpec {
+struct JpegRecipe {
   J_COLOR_SPACE input = JCS_RGB;
   J_COLOR_SPACE stored = JCS_UNKNOWN;  // JCS_UNKNOWN: libjpeg's default for the input
   bool jfif = true;
@@ -25,7 +25,7 @@ struct JpegSpec {
 };
 
 // Writes a flat 16 x 8 picture.
-void writeJpeg(const std::string& path, const JpegSpec& spec) {
+void writeJpeg(const std::string& path, const JpegRecipe& recipe) {
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr err{};
   cinfo.err = jpeg_std_error(&err);
@@ -35,20 +35,20 @@ void writeJpeg(const std::string& path, const JpegSpec& spec) {
   jpeg_stdio_dest(&cinfo, out);
   cinfo.image_width = 16;
   cinfo.image_height = 8;
-  cinfo.in_color_space = spec.input;
-  cinfo.input_components = spec.input == JCS_GRAYSCALE ? 1 : spec.input == JCS_CMYK ? 4 : 3;
+  cinfo.in_color_space = recipe.input;
+  cinfo.input_components = recipe.input == JCS_GRAYSCALE ? 1 : recipe.input == JCS_CMYK ? 4 : 3;
   jpeg_set_defaults(&cinfo);
-  if (spec.stored != JCS_UNKNOWN) jpeg_set_colorspace(&cinfo, spec.stored);
-  if (spec.progressive) jpeg_simple_progression(&cinfo);
+  if (recipe.stored != JCS_UNKNOWN) jpeg_set_colorspace(&cinfo, recipe.stored);
+  if (recipe.progressive) jpeg_simple_progression(&cinfo);
   jpeg_set_quality(&cinfo, 95, TRUE);
-  cinfo.write_JFIF_header = spec.jfif ? TRUE : FALSE;
-  cinfo.density_unit = spec.densityUnit;
-  cinfo.X_density = spec.xDensity;
-  cinfo.Y_density = spec.yDensity;
+  cinfo.write_JFIF_header = recipe.jfif ? TRUE : FALSE;
+  cinfo.density_unit = recipe.densityUnit;
+  cinfo.X_density = recipe.xDensity;
+  cinfo.Y_density = recipe.yDensity;
   jpeg_start_compress(&cinfo, TRUE);
-  if (!spec.exif.empty()) jpeg_write_marker(&cinfo, JPEG_APP0 + 1, spec.exif.data(), static_cast<unsigned>(spec.exif.size()));
+  if (!recipe.exif.empty()) jpeg_write_marker(&cinfo, JPEG_APP0 + 1, recipe.exif.data(), static_cast<unsigned>(recipe.exif.size()));
   std::vector<uint8_t> row(16 * static_cast<size_t>(cinfo.input_components));
-  for (size_t i = 0; i < row.size(); ++i) row[i] = spec.sample[i % cinfo.input_components];
+  for (size_t i = 0; i < row.size(); ++i) row[i] = recipe.sample[i % cinfo.input_components];
   while (cinfo.next_scanline < cinfo.image_height) {
     JSAMPROW r = row.data();
     jpeg_write_scanlines(&cinfo, &r, 1);
@@ -88,7 +88,7 @@ std::vector<uint8_t> exifBlock(bool bigEndian, uint32_t xNum, uint32_t xDen, uin
 
 struct ResolutionCase {
   const char* name;
-  JpegSpec spec;
+  JpegRecipe recipe;
   int32_t xPels, yPels;
 };
 
@@ -98,7 +98,7 @@ TEST_P(JpegResolution, BecomesPixelsPerMetre) {
   const ResolutionCase& c = GetParam();
   ScratchFolder folder;
   const std::string path = folder.file("r.jpg");
-  writeJpeg(path, c.spec);
+  writeJpeg(path, c.recipe);
   Image image;
   std::string error;
   ASSERT_TRUE(readFile(path, image, &error)) << error;
@@ -106,16 +106,16 @@ TEST_P(JpegResolution, BecomesPixelsPerMetre) {
   EXPECT_EQ(image.block.header.yPelsPerMeter, c.yPels);
 }
 
-JpegSpec jfif(uint8_t unit, uint16_t x, uint16_t y) {
-  JpegSpec s;
+JpegRecipe jfif(uint8_t unit, uint16_t x, uint16_t y) {
+  JpegRecipe s;
   s.densityUnit = unit;
   s.xDensity = x;
   s.yDensity = y;
   return s;
 }
 
-JpegSpec exifOnly(std::vector<uint8_t> exif, bool withJfif = false) {
-  JpegSpec s;
+JpegRecipe exifOnly(std::vector<uint8_t> exif, bool withJfif = false) {
+  JpegRecipe s;
   s.jfif = withJfif;
   s.exif = std::move(exif);
   return s;
@@ -139,14 +139,14 @@ INSTANTIATE_TEST_SUITE_P(
         ResolutionCase{"JfifAspectThenExif", exifOnly(exifBlock(false, 150, 1, 150, 1, 2), true), 5906, 5906},
         ResolutionCase{"JfifDensityBeatsExif",
                        [] {
-                         JpegSpec s = jfif(1, 96, 96);
+                         JpegRecipe s = jfif(1, 96, 96);
                          s.exif = exifBlock(false, 300, 1, 300, 1, 2);
                          return s;
                        }(),
                        3780, 3780},
         ResolutionCase{"JfifZeroDensityThenExif",
                        [] {
-                         JpegSpec s = jfif(1, 0, 0);
+                         JpegRecipe s = jfif(1, 0, 0);
                          s.exif = exifBlock(false, 300, 1, 300, 1, 2);
                          return s;
                        }(),
@@ -156,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct ColourCase {
   const char* name;
-  JpegSpec spec;
+  JpegRecipe recipe;
   int bits;
   uint32_t rgb;  // every pixel, within JPEG's rounding
 };
@@ -167,7 +167,7 @@ TEST_P(JpegColour, ReadsAsRecordDepth) {
   const ColourCase& c = GetParam();
   ScratchFolder folder;
   const std::string path = folder.file("c.jpg");
-  writeJpeg(path, c.spec);
+  writeJpeg(path, c.recipe);
   Image image;
   std::string error;
   ASSERT_TRUE(readFile(path, image, &error)) << error;
@@ -182,8 +182,8 @@ TEST_P(JpegColour, ReadsAsRecordDepth) {
             << std::hex << image.rgb(x, y) << " at " << std::dec << x << "," << y;
 }
 
-JpegSpec colour(J_COLOR_SPACE input, J_COLOR_SPACE stored, std::initializer_list<uint8_t> sample, bool progressive = false) {
-  JpegSpec s;
+JpegRecipe colour(J_COLOR_SPACE input, J_COLOR_SPACE stored, std::initializer_list<uint8_t> sample, bool progressive = false) {
+  JpegRecipe s;
   s.input = input;
   s.stored = stored;
   s.progressive = progressive;
