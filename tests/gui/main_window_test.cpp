@@ -2,6 +2,8 @@
 // parts, automatic merge, saving in every format, the exit question, the puzzle key and a
 // translated run.
 #include "adjustment_dialog.h"
+#include "send_to_dialog.h"
+#include <QListWidget>
 #include "engine/image_file.h"
 #include "file_save_as_dlg.h"
 #include "help_window.h"
@@ -382,6 +384,51 @@ TEST_F(MainWindowTest, PaletteButtonsReachTheWorkspace) {
     window.palette()->move(33, 44);
     EXPECT_TRUE(window.requestExit());
     EXPECT_NE(readText(folder.config()).find("[float window]\nLeft=33\nTop=44\n"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, SendsTheJoinedPictureToAProgram) {
+    namespace fs = std::filesystem;
+    ProgramFolder folder;
+    ::setenv("XDG_DATA_HOME", (folder.root / "share").c_str(), 1);
+    ::setenv("XDG_DATA_DIRS", (folder.root / "nowhere").c_str(), 1);
+    // The program copies the file it is given, as an image viewer would open it.
+    const fs::path received = folder.root / "received.bmp";
+    const fs::path program = folder.root / "bin" / "viewer";
+    fs::create_directories(program.parent_path());
+    std::ofstream(program) << "#!/bin/sh\ncp \"$1\" '" << received.string() << ".part' && mv '"
+                           << received.string() << ".part' '" << received.string() << "'\n";
+    fs::permissions(program, fs::perms::owner_all);
+
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
+    ASSERT_TRUE(window.loadPartFile(1, QString::fromStdString(folder.writePart("r.jpg", 200))));
+    if (!joiningWorks(window)) GTEST_SKIP() << "joining the parts is not built yet";
+    prompts->onDialog = [&](QDialog& dialog) {
+        auto& sendTo = dynamic_cast<SendToDialog&>(dialog);
+        EXPECT_TRUE(sendTo.addProgram(QString::fromStdString(program.string())));
+        sendTo.list()->setCurrentRow(0);
+        EXPECT_TRUE(sendTo.sendToSelected());
+        return sendTo.result();
+    };
+    window.button("sendTo")->click();
+    ASSERT_EQ(prompts->dialogs.back(), "SendTo");
+    for (int waited = 0; waited < 10000 && !fs::exists(received); waited += 20) QTest::qWait(20);
+    ASSERT_TRUE(fs::exists(received));
+
+    // The file reads back as the two parts side by side at their full height.
+    const QImage joined(QString::fromStdString(received.string()));
+    ASSERT_FALSE(joined.isNull());
+    EXPECT_EQ(joined.height(), 700);
+    EXPECT_GT(joined.width(), 500);
+    EXPECT_LE(joined.width(), 1000);
+    const QColor left = joined.pixelColor(5, 350), right = joined.pixelColor(joined.width() - 5, 350);
+    EXPECT_NEAR(left.red(), 30, 6);
+    EXPECT_NEAR(left.blue(), 225, 6);
+    EXPECT_NEAR(right.red(), 200, 6);
+    EXPECT_NEAR(right.blue(), 55, 6);
+    // The list is kept for the next time.
+    EXPECT_NE(readText(folder.dir / "tsApinfo.dat").find("ExePathName1=" + program.string()), std::string::npos);
 }
 
 TEST_F(MainWindowTest, AdjustsAPartOnlyWhenAccepted) {
