@@ -1,8 +1,8 @@
-# ts_add_test(NAME name SOURCES ... [LIBS ...] [LABELS ...] [GUI])
+# ts_add_test(NAME name SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [TIMEOUT seconds] [GUI])
 # One test executable, run by CTest. GUI tests need Qt and run offscreen; every other test is a
 # "unit" test and also runs in the sanitizer tree.
 function(ts_add_test)
-  cmake_parse_arguments(T "GUI" "NAME;WORKING_DIRECTORY" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "GUI" "NAME;WORKING_DIRECTORY;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   if(T_GUI AND NOT TS_BUILD_GUI)
     return()
   endif()
@@ -24,8 +24,15 @@ function(ts_add_test)
   else()
     list(APPEND labels unit)
   endif()
-  list(APPEND env ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1)
-  set_tests_properties(${T_NAME} PROPERTIES LABELS "${labels}" ENVIRONMENT "${env}" TIMEOUT 600)
+  # A test may bring its own sanitizer options (ENV ASAN_OPTIONS=...); the later entry would win.
+  if(NOT env MATCHES "ASAN_OPTIONS=")
+    list(APPEND env ASAN_OPTIONS=detect_leaks=1:abort_on_error=1)
+  endif()
+  list(APPEND env UBSAN_OPTIONS=print_stacktrace=1)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "${labels}" ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT})
 endfunction()
 
 # ts_component(target OUTPUT_NAME name [SUBDIR dir]): a dlopen-loaded component, built as

@@ -6,8 +6,8 @@ ts_add_test(NAME shell_scan_test SOURCES scan_acquisition_test.cpp LIBS tsshell_
 # scan_device_test(name folder): scan_device_test.cpp against tests/scanner/<folder>.
 function(scan_device_test name folder)
   string(TOUPPER ${name} device)
-  ts_add_test(NAME shell_scan_${name} SOURCES scan_device_test.cpp LIBS tsshell_scan
-    ENV SANE_CONFIG_DIR=${CMAKE_SOURCE_DIR}/tests/scanner/${folder}
+  ts_add_test(NAME shell_scan_${name} SOURCES scan_device_test.cpp LIBS tsshell_scan TIMEOUT 180
+    ENV SANE_CONFIG_DIR=${CMAKE_SOURCE_DIR}/tests/scanner/${folder} ${TS_SANE_SANITIZER_OPTIONS}
         LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/scanner/lsan.supp:print_suppressions=0)
   if(TARGET shell_scan_${name})
     add_dependencies(shell_scan_${name} rezuzid imagefile_ZedOROV)
@@ -29,8 +29,8 @@ foreach(device plain:sane slow:sane-slow)
   list(GET pair 1 folder)
   string(TOUPPER ${name} upper)
   ts_add_test(NAME shell_scan_window_${name} GUI SOURCES ${CMAKE_SOURCE_DIR}/tests/gui/scan_session_test.cpp
-    LIBS tsshell_scanwindow Qt6::Test
-    ENV SANE_CONFIG_DIR=${CMAKE_SOURCE_DIR}/tests/scanner/${folder})
+    LIBS tsshell_scanwindow Qt6::Test TIMEOUT 180
+    ENV SANE_CONFIG_DIR=${CMAKE_SOURCE_DIR}/tests/scanner/${folder} ${TS_SANE_SANITIZER_OPTIONS})
   if(TARGET shell_scan_window_${name})
     add_dependencies(shell_scan_window_${name} rezuzid imagefile_ZedOROV)
     target_include_directories(shell_scan_window_${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/scanner ${CMAKE_CURRENT_SOURCE_DIR})
@@ -41,7 +41,7 @@ endforeach()
 
 # Both parts scanned from the main window.
 ts_add_test(NAME shell_scan_main_window GUI SOURCES ${CMAKE_SOURCE_DIR}/tests/gui/scan_main_window_test.cpp
-  LIBS tsshell Qt6::Test ENV SANE_CONFIG_DIR=${CMAKE_SOURCE_DIR}/tests/scanner/sane)
+  LIBS tsshell Qt6::Test TIMEOUT 180 ENV SANE_CONFIG_DIR=${CMAKE_SOURCE_DIR}/tests/scanner/sane ${TS_SANE_SANITIZER_OPTIONS})
 if(TARGET shell_scan_main_window)
   add_dependencies(shell_scan_main_window rezuzid imagefile_ZedOROV)
   target_include_directories(shell_scan_main_window PRIVATE ${CMAKE_SOURCE_DIR}/tests/gui ${CMAKE_SOURCE_DIR}/tests/scanner)
