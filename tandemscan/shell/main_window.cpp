@@ -28,6 +28,7 @@
 #include <QKeyEvent>
 #include <QProcess>
 #include <QPushButton>
+#include <QTranslator>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
@@ -50,6 +51,24 @@ namespace tandemscan {
 namespace fs = std::filesystem;
 
 namespace {
+
+// Qt names the buttons of its standard message boxes (Yes, No, Cancel, OK) itself; without this
+// they stay English in a translated run. Only those names pass through the language catalogue.
+class StandardButtonTexts : public QTranslator {
+  public:
+    explicit StandardButtonTexts(const CMutiLang& language) : language_(language) {}
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* sourceText, const char* /*disambiguation*/,
+                      int /*n*/) const override {
+        if (!context || !sourceText || qstrcmp(context, "QPlatformTheme") != 0) return {};
+        const QString english = QString::fromUtf8(sourceText);
+        const QString translated = language_.translate(english);
+        return translated == english ? QString() : translated;
+    }
+
+  private:
+    const CMutiLang& language_;
+};
 
 QString fromPath(const fs::path& path) {
     return QString::fromStdString(path.string());
@@ -108,6 +127,8 @@ MainWindow::~MainWindow() {
     settings_.reset();
     imageComponent_.reset();
     deleteWorkingFiles(paths_.workingDir());
+    if (buttonTexts_) QCoreApplication::removeTranslator(buttonTexts_.get());
+    buttonTexts_.reset();
     if (language_) language_->PowerOff();
     language_.reset();
 }
@@ -139,6 +160,8 @@ bool MainWindow::initialise() {
     const fs::path messages =
         options_.messageFile.empty() ? paths_.dataFile(messageFileName) : options_.messageFile;
     language_->PowerOn(messages.c_str());
+    buttonTexts_ = std::make_unique<StandardButtonTexts>(*language_);
+    QCoreApplication::installTranslator(buttonTexts_.get());
 
     setWindowIcon(QIcon(QStringLiteral(":/icons/tandemscan.svg")));
 

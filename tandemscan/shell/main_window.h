@@ -13,6 +13,7 @@
 #include "window_geometry.h"
 
 #include <QMessageBox>
+#include <QTranslator>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -145,6 +146,7 @@ class MainWindow : public QWidget {
     ProgramPaths paths_;
     std::shared_ptr<UserPrompts> prompts_;
     std::unique_ptr<CMutiLang> language_;
+    std::unique_ptr<QTranslator> buttonTexts_;  // Yes/No/Cancel of standard boxes, from language_
     std::unique_ptr<SettingsStore> settings_;
     std::unique_ptr<OperationRunner> adjustmentRunner_;  // keeps Rasterkit's result block between previews
     ScanSettings scan_;

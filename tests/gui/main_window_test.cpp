@@ -556,5 +556,26 @@ TEST_F(MainWindowTest, TranslatedRun) {
     EXPECT_TRUE(open.nameFilters().first().startsWith(QString::fromUtf8("Unterstützte Dateien")));
 }
 
+// Qt's own button names in the standard boxes (the exit question) follow the language, and only
+// while the window lives; a name without an entry stays as Qt writes it.
+TEST_F(MainWindowTest, StandardBoxButtonsFollowTheLanguage) {
+    const std::vector<std::pair<QMessageBox::StandardButton, QString>> german = {
+        {QMessageBox::Yes, "&Ja"}, {QMessageBox::No, "&Nein"}, {QMessageBox::Cancel, "Abbrechen"},
+        {QMessageBox::Ok, "OK"}};
+    const auto buttonText = [](QMessageBox::StandardButton which) {
+        QMessageBox box(QMessageBox::Question, "", "", which);
+        return box.button(which)->text();
+    };
+    {
+        ProgramFolder folder;
+        MainWindow window(
+            optionsFor(folder, prompts, folder.dir / "translations" / "de" / "ZidureTS.msg"));
+        ASSERT_TRUE(window.initialise());
+        for (const auto& [which, text] : german) EXPECT_EQ(buttonText(which), text) << text.toStdString();
+    }
+    EXPECT_EQ(buttonText(QMessageBox::Yes), "&Yes");
+    EXPECT_EQ(buttonText(QMessageBox::Cancel), "Cancel");
+}
+
 } // namespace
 } // namespace tandemscan
