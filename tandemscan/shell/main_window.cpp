@@ -52,15 +52,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Qt names the buttons of its standard message boxes (Yes, No, Cancel, OK) itself; without this
-// they stay English in a translated run. Only those names pass through the language catalogue.
+// Qt names the buttons of its standard message boxes (Yes, No, Cancel, OK) and the parts of its
+// file dialogs itself; without this they stay English in a translated run. Only those texts pass
+// through the language catalogue.
 class StandardButtonTexts : public QTranslator {
   public:
     explicit StandardButtonTexts(const CMutiLang& language) : language_(language) {}
     bool isEmpty() const override { return false; }
     QString translate(const char* context, const char* sourceText, const char* /*disambiguation*/,
                       int /*n*/) const override {
-        if (!context || !sourceText || qstrcmp(context, "QPlatformTheme") != 0) return {};
+        if (!context || !sourceText) return {};
+        if (qstrcmp(context, "QPlatformTheme") != 0 && qstrcmp(context, "QFileDialog") != 0 &&
+            qstrcmp(context, "QFileSystemModel") != 0)
+            return {};
         const QString english = QString::fromUtf8(sourceText);
         const QString translated = language_.translate(english);
         return translated == english ? QString() : translated;

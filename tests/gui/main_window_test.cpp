@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
@@ -556,9 +557,10 @@ TEST_F(MainWindowTest, TranslatedRun) {
     EXPECT_TRUE(open.nameFilters().first().startsWith(QString::fromUtf8("Unterstützte Dateien")));
 }
 
-// Qt's own button names in the standard boxes (the exit question) follow the language, and only
-// while the window lives; a name without an entry stays as Qt writes it.
-TEST_F(MainWindowTest, StandardBoxButtonsFollowTheLanguage) {
+// Qt's own texts -- the buttons of the standard boxes (the exit question), the save dialog's title
+// and labels -- follow the language, and only while the window lives; a text without an entry
+// stays as Qt writes it.
+TEST_F(MainWindowTest, QtOwnTextsFollowTheLanguage) {
     const std::vector<std::pair<QMessageBox::StandardButton, QString>> german = {
         {QMessageBox::Yes, "&Ja"}, {QMessageBox::No, "&Nein"}, {QMessageBox::Cancel, "Abbrechen"},
         {QMessageBox::Ok, "OK"}};
@@ -572,6 +574,13 @@ TEST_F(MainWindowTest, StandardBoxButtonsFollowTheLanguage) {
             optionsFor(folder, prompts, folder.dir / "translations" / "de" / "ZidureTS.msg"));
         ASSERT_TRUE(window.initialise());
         for (const auto& [which, text] : german) EXPECT_EQ(buttonText(which), text) << text.toStdString();
+
+        // The save dialog is Qt's own: its default title and labels too.
+        CFileSaveAsDlg save(&window, window.language(), QString(), "BMP file (*.bmp)", "*.bmp");
+        EXPECT_EQ(save.windowTitle(), "Speichern unter");
+        const auto* nameLabel = save.findChild<QLabel*>(QStringLiteral("fileNameLabel"));
+        ASSERT_NE(nameLabel, nullptr);
+        EXPECT_EQ(nameLabel->text(), "Datei&name:");
     }
     EXPECT_EQ(buttonText(QMessageBox::Yes), "&Yes");
     EXPECT_EQ(buttonText(QMessageBox::Cancel), "Cancel");
