@@ -32,6 +32,22 @@ TEST(GermanTranslation, CoversTheWholeStringTable) {
     }
 }
 
+// Failures the workspace reports in its own words, not from the string table.
+TEST(GermanTranslation, CoversTheWorkspaceFailures) {
+    MessageCatalog german;
+    ASSERT_TRUE(german.load(std::string(TS_SOURCE_DIR) + "/translations/de/ZidureTS.msg"));
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"Fail to save file", "Die Datei konnte nicht gespeichert werden"},
+        {"Not enough memory", "Nicht genügend Speicher"},
+        {"Both parts are needed", "Beide Teile werden benötigt"},
+        {"No file name", "Kein Dateiname"},
+        {"No image file component", "Keine Bilddatei-Komponente"},
+        {"The side holds no part", "Diese Seite enthält keinen Teil"},
+        {"Cannot load file, file may be lost", "Die Datei kann nicht geladen werden, sie fehlt vielleicht"},
+    };
+    for (const auto& [english, expected] : cases) EXPECT_EQ(german.translate(english), expected) << english;
+}
+
 TEST(GermanTranslation, WindowTextsAndTemplatesKeepTheirShape) {
     MessageCatalog german;
     ASSERT_TRUE(german.load(std::string(TS_SOURCE_DIR) + "/translations/de/ZidureTS.msg"));
