@@ -52,6 +52,25 @@ TEST(BoardLayout, FitsThePictureIntoTheBoardArea) {
     }
 }
 
+TEST(BoardLayout, APictureFitsALevelWhenEveryPieceHasAPixel) {
+    struct Case {
+        int width, height, rows, cols;
+        bool fits;
+    };
+    const Case cases[] = {
+        {540, 455, 10, 10, true},  {3, 3, 3, 3, true},        {2, 3, 3, 3, false},
+        {3, 2, 3, 3, false},       {10, 10, 10, 10, true},    // unscaled: one pixel per piece
+        {9, 10, 3, 10, false},     {100000, 99, 3, 3, false}, // fitted to 540 x 0
+        {99, 100000, 3, 3, false},                            // fitted to 0 x 455
+        {6000, 60, 3, 3, true},                               // fitted to 540 x 5
+        {6000, 60, 10, 3, false},                             // half a pixel per row
+        {0, 100, 3, 3, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(pictureFitsLevel(PictureSize{c.width, c.height}, c.rows, c.cols), c.fits)
+            << c.width << "x" << c.height << " on " << c.rows << "x" << c.cols;
+}
+
 TEST(BoardLayout, SlotsTakeSourcesBottomUpAndDestinationsRowByRow) {
     Board board = boardWith(100, 100, 7, 7);
     EXPECT_EQ(board.sourcePieceWidth(), 14);

@@ -1,11 +1,13 @@
 // Saved games and the best-times file.
 #include "byte_order.h"
 #include "records.h"
+#include "regular_file.h"
 #include "saved_game.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace tilex;
@@ -122,6 +124,42 @@ TEST(SavedGameFile, RefusesEveryKindOfBadFile) {
     }
     EXPECT_TRUE(decodeSavedGame(with(order + 48, 14399)).game);
     EXPECT_EQ(readSavedGame(scratch("missing.sav").string()).problem, "open");
+}
+
+TEST(SavedGameFile, OnlyRegularFilesAreReadOrWritten) {
+    // A FIFO without a writer would block an ordinary open; a device never ends.
+    const auto fifo = scratch("fifo.sav");
+    std::filesystem::remove(fifo);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const auto regular = scratch("regular.sav");
+    writeBytes(regular, *encodeSavedGame(sampleGame()));
+    const auto folder = scratch("folder.sav");
+    std::filesystem::create_directories(folder);
+    struct Case {
+        std::string path;
+        bool regular;
+        bool writable;
+        const char* problem;
+    };
+    const Case cases[] = {
+        {regular.string(), true, true, ""},
+        {fifo.string(), false, false, "The file is not an ordinary file."},
+        {"/dev/zero", false, false, "The file is not an ordinary file."},
+        {folder.string(), false, false, "The file is not an ordinary file."},
+        {scratch("absent.sav").string(), false, true, "open"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(isRegularFile(c.path), c.regular);
+        EXPECT_EQ(isWritableTarget(c.path), c.writable);
+        const SavedGameRead read = readSavedGame(c.path);
+        EXPECT_EQ(read.problem, c.problem);
+        EXPECT_EQ(read.game.has_value(), c.regular);
+    }
+    std::string problem;
+    EXPECT_FALSE(writeSavedGame(fifo.string(), sampleGame(), &problem));
+    EXPECT_EQ(problem, "The file is not an ordinary file.");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }
 
 TEST(RecordsFile, BlocksSitAtTheirOffsets) {

@@ -2,6 +2,7 @@
 // its own program folder holding the built components, skin and data.
 #include "byte_order.h"
 #include "game_window.h"
+#include "prompts.h"
 #include "records.h"
 #include "rgn_button.h"
 #include "saved_game.h"
@@ -13,11 +14,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMessageBox>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <deque>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace tilex;
 
@@ -44,7 +48,11 @@ class RecordingPrompts : public GamePrompts {
     void message(QWidget*, const QString& text, const QString& caption, MessageIcon) override {
         messages.push_back({text, caption});
     }
-    QString openFile(QWidget*, const FileQuestion&) override { return take(openAnswers); }
+    std::vector<FileQuestion> openQuestions;
+    QString openFile(QWidget*, const FileQuestion& question) override {
+        openQuestions.push_back(question);
+        return take(openAnswers);
+    }
     QString saveFile(QWidget*, const FileQuestion& question) override {
         saveQuestions.push_back(question);
         return take(saveAnswers);
@@ -381,6 +389,17 @@ TEST_F(GameWindowTest, BadSavedGamesChangeNothing) {
     putLe32(wrongBlank, 8, 3);
     SavedGame missingPicture = game;
     missingPicture.picturePath = folder.path("gone.bmp").toStdString();
+    // A picture too small for the saved board: Start would refuse it, so loading does too.
+    QImage tiny(2, 2, QImage::Format_RGB888);
+    tiny.fill(Qt::red);
+    ASSERT_TRUE(tiny.save(folder.path("tiny.bmp"), "BMP"));
+    SavedGame tinyPicture = game;
+    tinyPicture.picturePath = folder.path("tiny.bmp").toStdString();
+    // FIFOs as the picture and as the saved game itself: refused at once instead of waiting.
+    ASSERT_EQ(mkfifo(folder.path("pipe.bmp").toLocal8Bit().constData(), 0600), 0);
+    ASSERT_EQ(mkfifo(folder.path("pipe.sav").toLocal8Bit().constData(), 0600), 0);
+    SavedGame pipePicture = game;
+    pipePicture.picturePath = folder.path("pipe.bmp").toStdString();
     struct Case {
         const char* name;
         std::vector<uint8_t> bytes;
@@ -390,12 +409,17 @@ TEST_F(GameWindowTest, BadSavedGamesChangeNothing) {
         {"short.sav", std::vector<uint8_t>(good.begin(), good.end() - 1), "Load break"},
         {"blank.sav", wrongBlank, "Load break"},
         {"gone.sav", *encodeSavedGame(missingPicture), "Read Image Error"},
+        {"tiny.sav", *encodeSavedGame(tinyPicture), "Load break"},
+        {"pipe-picture.sav", *encodeSavedGame(pipePicture), "Read Image Error"},
+        {"pipe.sav", {}, "Load break"},
     };
     for (const Case& c : cases) {
-        QFile file(folder.path(c.name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<qint64>(c.bytes.size()));
-        file.close();
+        if (!c.bytes.empty()) {
+            QFile file(folder.path(c.name));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(reinterpret_cast<const char*>(c.bytes.data()), static_cast<qint64>(c.bytes.size()));
+            file.close();
+        }
         prompts.messages.clear();
         prompts.openAnswers.push_back(folder.path(c.name));
         window.loadBreak();
@@ -405,6 +429,13 @@ TEST_F(GameWindowTest, BadSavedGamesChangeNothing) {
         EXPECT_EQ(window.picturePath(), folder.path("default.bmp")) << c.name;
         EXPECT_EQ(window.board().blank(), -1);
     }
+    EXPECT_EQ(prompts.gameMessages()[0].text,
+              "Error! This is not a usable saved game.\n\nThe file is not an ordinary file.");
+    prompts.messages.clear();
+    prompts.openAnswers.push_back(folder.path("tiny.sav"));
+    window.loadBreak();
+    EXPECT_EQ(prompts.gameMessages()[0].text,
+              "Error! The picture is too small for this level.\n\nPlease, check it and try again.");
     prompts.messages.clear();
     prompts.openAnswers.push_back(folder.path("absent.sav"));
     window.loadBreak();
@@ -425,6 +456,22 @@ TEST_F(GameWindowTest, DrawsPiecesGapAndFrame) {
     // Grid: a black line at the first row boundary, white just below.
     EXPECT_EQ(idle.pixel(150, 75 + 151), qRgb(0, 0, 0));
     EXPECT_EQ(idle.pixel(150, 75 + 152), qRgb(255, 255, 255));
+    // The border: black on the grid's outermost pixels, white one outside, on all four sides.
+    // 3 x 3 pieces of 180 x 151 cover x 80..619 and y 75..527.
+    struct Edge {
+        QPoint black, white, beyond;
+    };
+    const Edge edges[] = {
+        {{80, 200}, {79, 200}, {78, 200}},
+        {{619, 200}, {620, 200}, {621, 200}},
+        {{300, 75}, {300, 74}, {300, 73}},
+        {{300, 527}, {300, 528}, {300, 529}},
+    };
+    for (const Edge& e : edges) {
+        EXPECT_EQ(idle.pixel(e.black), qRgb(0, 0, 0)) << e.black.x() << "," << e.black.y();
+        EXPECT_EQ(idle.pixel(e.white), qRgb(255, 255, 255)) << e.white.x() << "," << e.white.y();
+        EXPECT_NE(idle.pixel(e.beyond), qRgb(255, 255, 255)) << e.beyond.x() << "," << e.beyond.y();
+    }
 
     window.resumeGame(3, 3, 4, {0, 1, 2, 3, 8, 5, 6, 7, 4}, 0);
     QImage playing = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -686,4 +733,67 @@ TEST_F(GameWindowTest, ButtonFacesFollowTheState) {
     full.setDown(true);
     EXPECT_EQ(full.currentFace().pixel(5, 5), pressed.pixel(5, 5));
     EXPECT_FALSE(CRGNButton().SetFaces(QImage(), pressed, QImage(), QImage(), false));
+}
+
+TEST_F(GameWindowTest, NoSoundDeviceIsToldOnceAndTheGamePlaysOn) {
+    qputenv("SDL_AUDIODRIVER", "no-such-driver");
+    ProgramFolder folder;
+    GameWindow window(folder.dir(), prompts);
+    ASSERT_TRUE(window.initialise());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !prompts.gameMessages().empty(); }, 5000));
+    EXPECT_FALSE(window.musicOn());
+    EXPECT_EQ(window.button(GameWindow::MusicButton)->toolTip(), "Load Music");
+    prompts.openAnswers.push_back(built + "/default.mp3");
+    window.toggleMusic();
+    QTest::qWait(300);
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    ASSERT_EQ(prompts.gameMessages().size(), 1u);
+    EXPECT_EQ(prompts.gameMessages()[0].text,
+              "Error! No sound device could be opened.\n\nThe game goes on without music.");
+    EXPECT_FALSE(window.musicOn());
+    window.startOrGiveUp();
+    EXPECT_TRUE(window.board().playing());
+}
+
+TEST_F(GameWindowTest, MessageBoxesShowPlainTextWithTheirBlankLine) {
+    const QString text =
+        QStringLiteral("<b>Fehler!</b> <img src=\"x.png\"> <a href=\"y\">Link</a>\n\nZweite Zeile");
+    const auto box = messageBox(nullptr, text, QStringLiteral("Tilex"), MessageIcon::Stop);
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    EXPECT_EQ(box->text(), text);
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+}
+
+TEST_F(GameWindowTest, FileDialogsStartInThePlayersFoldersAndRememberTheLast) {
+    QTemporaryDir config;
+    QTemporaryDir chosen;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    const QString picturesStart = QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+    ProgramFolder folder;
+    {
+        GameWindow window(folder.dir(), prompts);
+        ASSERT_TRUE(window.initialise());
+        window.changeImage(); // cancelled: nothing remembered
+        window.loadBreak();
+        ASSERT_EQ(prompts.openQuestions.size(), 2u);
+        EXPECT_EQ(prompts.openQuestions[0].folder, picturesStart);
+        EXPECT_EQ(prompts.openQuestions[1].folder, QDir::homePath());
+        ASSERT_TRUE(QFile::copy(built + "/default.bmp", chosen.filePath(QStringLiteral("boat.bmp"))));
+        prompts.openAnswers.push_back(chosen.filePath(QStringLiteral("boat.bmp")));
+        window.changeImage();
+        window.changeImage();
+        EXPECT_EQ(prompts.openQuestions.back().folder, chosen.path());
+        window.startOrGiveUp();
+        window.saveBreak();
+        EXPECT_EQ(prompts.saveQuestions.back().folder, QDir::homePath());
+    }
+    // The next run starts where this one left off.
+    RecordingPrompts next;
+    GameWindow window(folder.dir(), next);
+    ASSERT_TRUE(window.initialise());
+    window.changeImage();
+    ASSERT_EQ(next.openQuestions.size(), 1u);
+    EXPECT_EQ(next.openQuestions[0].folder, chosen.path());
+    qputenv("XDG_CONFIG_HOME", QDir::temp().filePath(QStringLiteral("tilex-gui-config")).toUtf8());
 }

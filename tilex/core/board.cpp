@@ -38,6 +38,27 @@ int Board::sourcePieceHeight() const {
     return picture_ ? picture_->height / rows_ : 0;
 }
 
+PictureSize displaySize(PictureSize picture) {
+    const int w = picture.width;
+    const int h = picture.height;
+    if (w <= 0 || h <= 0) return {};
+    constexpr int areaWidth = Board::areaWidth;
+    constexpr int areaHeight = Board::areaHeight;
+    // 64-bit products: a picture may be as wide as int allows.
+    const PictureSize fitWidth{areaWidth, static_cast<int>(int64_t{areaWidth} * h / w)};
+    const PictureSize fitHeight{static_cast<int>(int64_t{areaHeight} * w / h), areaHeight};
+    if (w <= areaWidth && h <= areaHeight) return picture;
+    if (h <= areaHeight) return fitWidth;
+    if (w <= areaWidth) return fitHeight;
+    return int64_t{w} * areaHeight > int64_t{h} * areaWidth ? fitWidth : fitHeight;
+}
+
+bool pictureFitsLevel(PictureSize picture, int rows, int cols) {
+    if (rows <= 0 || cols <= 0) return false;
+    const PictureSize shown = displaySize(picture);
+    return shown.width / cols > 0 && shown.height / rows > 0;
+}
+
 void Board::layout() {
     slots_.clear();
     if (!picture_) {
@@ -48,27 +69,9 @@ void Board::layout() {
     }
     const int w = picture_->width;
     const int h = picture_->height;
-    // 64-bit products: a picture may be as wide as int allows.
-    auto fitWidth = [&] {
-        displayWidth_ = areaWidth;
-        displayHeight_ = static_cast<int>(int64_t{areaWidth} * h / w);
-    };
-    auto fitHeight = [&] {
-        displayHeight_ = areaHeight;
-        displayWidth_ = static_cast<int>(int64_t{areaHeight} * w / h);
-    };
-    if (w <= areaWidth && h <= areaHeight) {
-        displayWidth_ = w;
-        displayHeight_ = h;
-    } else if (w > areaWidth && h <= areaHeight) {
-        fitWidth();
-    } else if (w <= areaWidth) {
-        fitHeight();
-    } else if (int64_t{w} * areaHeight > int64_t{h} * areaWidth) {
-        fitWidth();
-    } else {
-        fitHeight();
-    }
+    const PictureSize shown = displaySize(*picture_);
+    displayWidth_ = shown.width;
+    displayHeight_ = shown.height;
     originX_ = (areaWidth - displayWidth_) / 2 + areaLeft;
     originY_ = (areaHeight - displayHeight_) / 2 + areaTop;
     pieceWidth_ = displayWidth_ / cols_;

@@ -37,6 +37,12 @@ struct PixelRect {
 
 enum class TickResult { Counted, Overtime };
 
+// The picture's size on screen once fitted into the board area.
+PictureSize displaySize(PictureSize picture);
+// Whether every piece of a rows x cols board on this picture is at least one pixel each way,
+// so that it can be seen and clicked; what a game needs before it starts or is resumed.
+bool pictureFitsLevel(PictureSize picture, int rows, int cols);
+
 class Board {
   public:
     // Where the board may be drawn in the window.

@@ -1,6 +1,7 @@
 #include "image_component.h"
 
 #include "raduvor.h"
+#include "regular_file.h"
 #include "shared_module.h"
 
 namespace tilex {
@@ -40,6 +41,8 @@ std::unique_ptr<ImageComponent> ImageComponent::load(const std::string& path, st
 }
 
 std::optional<Picture> ImageComponent::read(const std::string& file) const {
+    // The component opens the path itself and would wait forever on a FIFO.
+    if (!isRegularFile(file)) return std::nullopt;
     RaduvHandle handle = nullptr;
     if (!api_->create(&handle) || handle == nullptr) return std::nullopt;
     std::optional<Picture> result;
@@ -56,6 +59,7 @@ std::optional<Picture> ImageComponent::read(const std::string& file) const {
 }
 
 bool ImageComponent::write(const std::string& file, const Picture& picture) const {
+    if (!isWritableTarget(file)) return false;
     RaduvHandle handle = nullptr;
     if (!api_->create(&handle) || handle == nullptr) return false;
     const bool written =

@@ -1,17 +1,9 @@
 #include "music_link.h"
 
+#include "regular_file.h"
 #include "shared_module.h"
 
-#include <sys/stat.h>
-
 namespace tilex {
-
-namespace {
-bool readableFile(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-} // namespace
 
 MusicLink::MusicLink(std::function<void(unsigned, int)> finished) : finished_(std::move(finished)) {}
 
@@ -37,7 +29,7 @@ MusicStart MusicLink::start(const std::string& componentPath, const std::string&
 }
 
 bool MusicLink::play(const std::string& file) {
-    if (module_ == nullptr || !readableFile(file)) return false;
+    if (module_ == nullptr || !isRegularFile(file)) return false;
     stop();
     state_ = PlayerState{};
     api_.init(&state_);

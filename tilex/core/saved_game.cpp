@@ -2,11 +2,11 @@
 
 #include "board.h"
 #include "byte_order.h"
+#include "regular_file.h"
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 namespace tilex {
 
@@ -95,6 +95,10 @@ bool writeSavedGame(const std::string& path, const SavedGame& game, std::string*
         if (problem) *problem = "The picture path is longer than a saved game can hold.";
         return false;
     }
+    if (!isWritableTarget(path)) {
+        if (problem) *problem = "The file is not an ordinary file.";
+        return false;
+    }
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
     out.close();
@@ -106,13 +110,18 @@ bool writeSavedGame(const std::string& path, const SavedGame& game, std::string*
 }
 
 SavedGameRead readSavedGame(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {std::nullopt, "open"};
     // A real saved game is at most 12 + 260 + 400 + 4 bytes; read a little more to see a longer file.
-    std::vector<uint8_t> bytes(savedGameSize(Board::maxSide, Board::maxSide) + 1);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<size_t>(in.gcount()));
-    return decodeSavedGame(bytes);
+    const FileBytes file = readRegularFile(path, savedGameSize(Board::maxSide, Board::maxSide) + 1);
+    switch (file.problem) {
+    case FileReadProblem::None:
+        return decodeSavedGame(file.bytes);
+    case FileReadProblem::NotRegular:
+        return {std::nullopt, "The file is not an ordinary file."};
+    case FileReadProblem::Missing:
+    case FileReadProblem::Unreadable:
+        break;
+    }
+    return {std::nullopt, std::string(savedGameOpenProblem)};
 }
 
 } // namespace tilex

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tilex {
@@ -26,6 +27,8 @@ struct SavedGameRead {
 };
 
 constexpr size_t savedPathBytes = 260;
+// The problem of a file that could not be opened at all.
+constexpr std::string_view savedGameOpenProblem = "open";
 
 size_t savedGameSize(int rows, int cols);
 // Refuses (nullopt) a path that does not fit the 260 bytes with its terminating NUL.

@@ -39,10 +39,14 @@ void drawBoard(QPainter& p, const Board& board, const QImage& picture) {
         p.drawLine(x + 1, grid.top, x + 1, bottom - 1);
     }
     p.setBrush(Qt::NoBrush);
+    // An outlined QRect covers one pixel more than its width and height: the black outline runs
+    // on the grid's outermost pixels (right and bottom exclusive), the white one just outside.
+    const int gridWidth = right - grid.left;
+    const int gridHeight = bottom - grid.top;
     p.setPen(Qt::black);
-    p.drawRect(QRect(QPoint(grid.left, grid.top), QPoint(right - 1, bottom - 1)));
+    p.drawRect(QRect(grid.left, grid.top, gridWidth - 1, gridHeight - 1));
     p.setPen(Qt::white);
-    p.drawRect(QRect(QPoint(grid.left - 1, grid.top - 1), QPoint(right, bottom)));
+    p.drawRect(QRect(grid.left - 1, grid.top - 1, gridWidth + 1, gridHeight + 1));
     if (board.playing() && board.blank() >= 0) {
         const PixelRect slot = board.slotRect(board.blank());
         QPen pen(emptySlotColour, 3);

@@ -123,6 +123,20 @@ void GameWindow::setUpButtons() {
     button(SaveBreakButton)->setEnabled(false);
 }
 
+QString GameWindow::askOpen(FileKind kind, FileQuestion question) {
+    question.folder = folders_.startFolder(kind);
+    const QString file = prompts_.openFile(this, question);
+    folders_.remember(kind, file);
+    return file;
+}
+
+QString GameWindow::askSave(FileKind kind, FileQuestion question) {
+    question.folder = folders_.startFolder(kind);
+    const QString file = prompts_.saveFile(this, question);
+    folders_.remember(kind, file);
+    return file;
+}
+
 void GameWindow::tell(const char* first, const char* second, const char* caption, MessageIcon icon) {
     prompts_.message(this, trMessage(first, second), tx(caption, "Main"), icon);
 }
@@ -174,8 +188,8 @@ bool GameWindow::initialise() {
     if (!QFileInfo::exists(picturePath_)) {
         tell("Attention! No the default picture.", "Please specify one image file.", "Default File Error",
              MessageIcon::Information);
-        const QString file = prompts_.openFile(
-            this, {QString(), translatedFilter(pictureFilter), programDir_, QString(), QString()});
+        const QString file = askOpen(
+            FileKind::Picture, {QString(), translatedFilter(pictureFilter), QString(), QString(), QString()});
         chosen = !file.isEmpty();
         if (chosen) picturePath_ = file;
     }
@@ -225,11 +239,19 @@ void GameWindow::startMusic() {
     }
 }
 
-void GameWindow::musicEnded(int) {
+void GameWindow::musicEnded(int result) {
     if (!musicOn_) return;
     music_->stop();
     musicOn_ = false;
     setTip(MusicButton, "Load Music");
+    if (result == PLAYER_NO_AUDIO) {
+        // The file is not at fault; say it once and play on in silence.
+        if (!noSoundTold_)
+            tell("Error! No sound device could be opened.", "The game goes on without music.", "Music Error",
+                 MessageIcon::Information);
+        noSoundTold_ = true;
+        return;
+    }
     tell("Error! The music file cannot be played.", "Please specify another music file.", "Music Error",
          MessageIcon::Stop);
 }
@@ -271,7 +293,7 @@ void GameWindow::startOrGiveUp() {
     }
     if (!picture_) return;
     // A picture narrower or lower than the grid would give pieces no one can see or click.
-    if (board_.pieceWidth() <= 0 || board_.pieceHeight() <= 0) {
+    if (!board_.picture() || !pictureFitsLevel(*board_.picture(), board_.rows(), board_.cols())) {
         tell("Error! The picture is too small for this level.",
              "Please choose a lower level or another picture.", "Tilex", MessageIcon::Information);
         return;
@@ -310,8 +332,8 @@ void GameWindow::resumeGame(int rows, int cols, int blank, const std::vector<int
 
 void GameWindow::changeImage() {
     if (board_.playing()) return;
-    const QString file = prompts_.openFile(
-        this, {QString(), translatedFilter(pictureFilter), programDir_, QString(), QString()});
+    const QString file = askOpen(
+        FileKind::Picture, {QString(), translatedFilter(pictureFilter), QString(), QString(), QString()});
     if (file.isEmpty()) return;
     if (preview_) preview_->close();
     // The previous picture stays when the new one cannot be read.
@@ -345,11 +367,11 @@ void GameWindow::selectLevel() {
 void GameWindow::loadBreak() {
     const bool wasPlaying = board_.playing();
     clockTimer_.stop();
-    const QString file = prompts_.openFile(
-        this, {QString(), translatedFilter(saveFilter), programDir_, QString(), QStringLiteral("sav")});
+    const QString file = askOpen(FileKind::SavedGame, {QString(), translatedFilter(saveFilter), QString(),
+                                                       QString(), QStringLiteral("sav")});
     if (!file.isEmpty()) {
         const SavedGameRead read = readSavedGame(fileBytes(file));
-        if (read.problem == "open") {
+        if (read.problem == savedGameOpenProblem) {
             tell("This file doesn't exist!", "Please, check it and try again.", "Load break",
                  MessageIcon::Information);
         } else if (!read.game) {
@@ -361,19 +383,27 @@ void GameWindow::loadBreak() {
             const SavedGame& game = *read.game;
             const QString savedPicture = QFile::decodeName(QByteArray::fromStdString(game.picturePath));
             bool ready = true;
-            if (game.picturePath != fileBytes(picturePath_) || !picture_) {
-                // The game's picture is read first, so a missing one changes nothing.
-                std::optional<Picture> picture = imageComponent_->read(game.picturePath);
-                QImage image = picture ? pictureToImage(*picture) : QImage();
-                if (image.isNull()) {
-                    tell("Error! Failed in reading image file.", "Please, check it and try again.",
-                         "Read Image Error", MessageIcon::Stop);
-                    ready = false;
-                } else {
-                    if (board_.playing()) board_.stop();
-                    picturePath_ = savedPicture;
-                    takePicture(std::move(*picture), std::move(image));
-                }
+            const bool otherPicture = game.picturePath != fileBytes(picturePath_) || !picture_;
+            // The game's picture is read and checked first, so a missing or too small one changes
+            // nothing.
+            std::optional<Picture> picture =
+                otherPicture ? imageComponent_->read(game.picturePath) : std::optional<Picture>();
+            QImage image = picture ? pictureToImage(*picture) : QImage();
+            if (otherPicture && image.isNull()) {
+                tell("Error! Failed in reading image file.", "Please, check it and try again.",
+                     "Read Image Error", MessageIcon::Stop);
+                ready = false;
+            } else if (const PictureSize size = otherPicture
+                                                    ? PictureSize{picture->width(), picture->height()}
+                                                    : board_.picture().value_or(PictureSize{});
+                       !pictureFitsLevel(size, game.rows, game.cols)) {
+                tell("Error! The picture is too small for this level.", "Please, check it and try again.",
+                     "Load break", MessageIcon::Stop);
+                ready = false;
+            } else if (otherPicture) {
+                if (board_.playing()) board_.stop();
+                picturePath_ = savedPicture;
+                takePicture(std::move(*picture), std::move(image));
             }
             if (ready) {
                 resumeGame(game.rows, game.cols, game.blank, game.order, game.elapsed);
@@ -388,8 +418,8 @@ void GameWindow::saveBreak() {
     if (!board_.playing()) return;
     clockTimer_.stop();
     const QString file =
-        prompts_.saveFile(this, {tx("Save", "Main"), translatedFilter(saveFilter), programDir_,
-                                 QStringLiteral("MySave"), QStringLiteral("sav")});
+        askSave(FileKind::SavedGame, {tx("Save", "Main"), translatedFilter(saveFilter), QString(),
+                                      QStringLiteral("MySave"), QStringLiteral("sav")});
     if (!file.isEmpty()) {
         const SavedGame game{board_.rows(),           board_.cols(),      board_.blank(),
                              fileBytes(picturePath_), board_.slotOrder(), board_.elapsed()};
@@ -413,8 +443,8 @@ void GameWindow::toggleMusic() {
         setTip(MusicButton, "Load Music");
         return;
     }
-    const QString file = prompts_.openFile(
-        this, {tx("Open Musice", "Main"), translatedFilter(musicFilter), programDir_, QString(), QString()});
+    const QString file = askOpen(FileKind::Music, {tx("Open Musice", "Main"), translatedFilter(musicFilter),
+                                                   QString(), QString(), QString()});
     if (file.isEmpty() || !music_->play(fileBytes(file))) return;
     musicOn_ = true;
     setTip(MusicButton, "Stop Music");
@@ -538,8 +568,8 @@ void GameWindow::finishScan(uint16_t scannerEvent) {
     // The scan becomes the picture; picturePath keeps naming the last picture file.
     if (preview_) preview_->close();
     takePicture(*picture, std::move(image));
-    const QString file = prompts_.saveFile(this, {tx("Save", "Main"), translatedFilter(scanFilter),
-                                                  programDir_, QString(), QStringLiteral("bmp")});
+    const QString file = askSave(FileKind::Picture, {tx("Save", "Main"), translatedFilter(scanFilter),
+                                                     QString(), QString(), QStringLiteral("bmp")});
     if (!file.isEmpty() && !imageComponent_->write(fileBytes(file), *picture_))
         tell("Error! The scanned picture could not be saved.", "Please, check the folder and try again.",
              "Scan Error", MessageIcon::Stop);

@@ -3,6 +3,7 @@
 
 #include "board.h"
 #include "dialogs.h"
+#include "folder_memory.h"
 #include "image_component.h"
 #include "music_link.h"
 #include "picture.h"
@@ -89,6 +90,8 @@ class GameWindow : public QWidget {
     CRGNButton* makeButton(ButtonId id, const char* caption, int normalFace, QPoint position,
                            const char* tip);
     void setTip(ButtonId id, const char* tip);
+    QString askOpen(FileKind kind, FileQuestion question);
+    QString askSave(FileKind kind, FileQuestion question);
     void tell(const char* first, const char* second, const char* caption, MessageIcon icon);
     bool loadPicture(const QString& path);
     void takePicture(Picture picture, QImage image);
@@ -111,6 +114,8 @@ class GameWindow : public QWidget {
     bool musicOn_ = false;
     bool scanning_ = false;
     bool recordsAvailable_ = false;
+    bool noSoundTold_ = false;
+    FolderMemory folders_{playerSettingsPath()};
     Board board_;
     std::optional<Picture> picture_;
     QImage pictureImage_;

@@ -5,13 +5,24 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <memory>
 
 namespace tilex {
 
+std::unique_ptr<QMessageBox> messageBox(QWidget* parent, const QString& text, const QString& caption,
+                                        MessageIcon icon) {
+    auto box = std::make_unique<QMessageBox>(icon == MessageIcon::Stop ? QMessageBox::Critical
+                                                                       : QMessageBox::Information,
+                                             caption, QString(), QMessageBox::Ok, parent);
+    // Texts come from the message file: markup in them is shown as written, never rendered, and
+    // the blank line between the two lines of a message stays.
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    return box;
+}
+
 void DialogPrompts::message(QWidget* parent, const QString& text, const QString& caption, MessageIcon icon) {
-    QMessageBox box(icon == MessageIcon::Stop ? QMessageBox::Critical : QMessageBox::Information, caption,
-                    text, QMessageBox::Ok, parent);
-    box.exec();
+    messageBox(parent, text, caption, icon)->exec();
 }
 
 namespace {
@@ -66,7 +77,10 @@ int DialogPrompts::chooseScanner(QWidget* parent, const QStringList& names) {
 }
 
 void DialogPrompts::about(QWidget* parent) {
-    QMessageBox::about(parent, tx("About Tilex", "Main"), tx("Tilex Version 1.0", "Main"));
+    const auto box = messageBox(parent, tx("Tilex Version 1.0", "Main"), tx("About Tilex", "Main"),
+                                MessageIcon::Information);
+    box->setIconPixmap(parent ? parent->windowIcon().pixmap(48) : QPixmap());
+    box->exec();
 }
 
 } // namespace tilex

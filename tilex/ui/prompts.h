@@ -6,10 +6,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 
+class QMessageBox;
 class QWidget;
 
 namespace tilex {
@@ -41,6 +43,10 @@ class GamePrompts {
     virtual int chooseScanner(QWidget* parent, const QStringList& names) = 0;
     virtual void about(QWidget* parent) = 0;
 };
+
+// The message box the real dialogs show: plain text, an OK button.
+std::unique_ptr<QMessageBox> messageBox(QWidget* parent, const QString& text, const QString& caption,
+                                        MessageIcon icon);
 
 // The real dialogs.
 class DialogPrompts : public GamePrompts {
