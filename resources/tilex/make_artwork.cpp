@@ -162,8 +162,7 @@ QImage background() {
         p.setBrush(shine);
         p.drawEllipse(stud, 5, 5);
     }
-    engrave(p, QRectF(80, 548, 540, 30), QStringLiteral("slide the pieces home"), uiFont(13, QFont::Normal),
-            QColor(230, 220, 190, 170));
+    // The line under the board is a text of the interface: the game draws it translated.
     p.end();
     keepShapeSolid(image, body);
     return image;
@@ -249,13 +248,7 @@ QImage buttonFace(const ButtonFace& face, bool lit) {
         QPainterPath gloss;
         gloss.addRoundedRect(pill.adjusted(4, 2, -4, -pill.height() / 2), radius / 2, radius / 2);
         p.fillPath(gloss, QColor(255, 255, 255, lit ? 90 : 70));
-        QFont font = uiFont(face.size.height() <= 28 ? 12 : 14);
-        p.setFont(font);
-        const QRectF textRect = pill.translated(0, lit ? 1 : 0);
-        p.setPen(lit ? QColor(0xff, 0xff, 0xff, 160) : QColor(0xff, 0xf4, 0xd0, 150));
-        p.drawText(textRect.translated(0, 1), Qt::AlignCenter, face.label);
-        p.setPen(lit ? QColor(0x06, 0x2c, 0x3c) : QColor(0x3a, 0x22, 0x02));
-        p.drawText(textRect, Qt::AlignCenter, face.label);
+        // No words on the face: the game draws each label in the player's language.
     }
     // Solid where at least half covered (blended over the column's colour), pure red elsewhere.
     QImage out(face.size, QImage::Format_RGB32);

@@ -162,7 +162,7 @@ TEST(BoardShuffle, EveryDealtBoardIsSolvable) {
     }
 }
 
-TEST(BoardHitTest, OnlyNeighboursOfTheEmptySlot) {
+TEST(BoardHitTest, OnlySlotsInTheGapsRowOrColumn) {
     // 540 x 455 on 3 x 3: pieces 180 x 151 from (80, 75); empty slot in the centre.
     Board board = boardWith(540, 455, 3, 3);
     board.resume(3, 3, 4, {0, 1, 2, 3, 8, 5, 6, 7, 4}, 0);
@@ -187,6 +187,9 @@ TEST(BoardHitTest, OnlyNeighboursOfTheEmptySlot) {
     EXPECT_EQ(edge.hitTest(300 + 5 * 14 + 1, 252 + 14 + 1), 12);
     EXPECT_EQ(edge.hitTest(300 + 98, 252 + 14 + 1), -1); // the 2 unused pixel columns
     EXPECT_EQ(edge.hitTest(300 + 6 * 14 + 1, 252 + 1), 6);
+    EXPECT_EQ(edge.hitTest(300 + 1, 252 + 14 + 1), 7);           // the far end of the gap's row
+    EXPECT_EQ(edge.hitTest(300 + 6 * 14 + 1, 252 + 6 * 14), 48); // the bottom of its column
+    EXPECT_EQ(edge.hitTest(300 + 1, 252 + 1), -1);               // neither
 
     Board idle = boardWith(540, 455, 3, 3);
     EXPECT_EQ(idle.hitTest(270, 80), -1);
@@ -253,4 +256,118 @@ TEST(BoardClock, TextIsZeroHoursMinutesSeconds) {
     };
     for (const auto& [seconds, text] : cases)
         EXPECT_EQ(clockText(seconds), text);
+}
+
+TEST(BoardKeys, TargetsFollowTheWayThePiecesMove) {
+    // 4 x 4; the gap at slot 5 (row 1, col 1), at 0 (top left) and at 15 (bottom right).
+    struct Case {
+        int blank;
+        SlideDirection direction;
+        bool wholeLine;
+        int target;
+    };
+    const Case cases[] = {
+        {5, SlideDirection::Right, false, 4},  {5, SlideDirection::Left, false, 6},
+        {5, SlideDirection::Down, false, 1},   {5, SlideDirection::Up, false, 9},
+        {5, SlideDirection::Right, true, 4},   {5, SlideDirection::Left, true, 7},
+        {5, SlideDirection::Down, true, 1},    {5, SlideDirection::Up, true, 13},
+        {0, SlideDirection::Right, false, -1}, {0, SlideDirection::Down, true, -1},
+        {0, SlideDirection::Left, true, 3},    {0, SlideDirection::Up, true, 12},
+        {15, SlideDirection::Left, false, -1}, {15, SlideDirection::Up, true, -1},
+        {15, SlideDirection::Right, true, 12}, {15, SlideDirection::Down, false, 11},
+    };
+    for (const Case& c : cases) {
+        Board board = boardWith(400, 400, 4, 4);
+        std::vector<int32_t> order = identity(16);
+        std::swap(order[static_cast<size_t>(c.blank)], order[15]);
+        board.resume(4, 4, c.blank, order, 0);
+        EXPECT_EQ(board.keyTarget(c.direction, c.wholeLine), c.target)
+            << c.blank << " " << static_cast<int>(c.direction) << " " << c.wholeLine;
+    }
+    Board idle = boardWith(400, 400, 4, 4);
+    EXPECT_EQ(idle.keyTarget(SlideDirection::Right, false), -1);
+}
+
+TEST(BoardSlide, AWholeLineSlidesAsOneMove) {
+    // 4 x 4 solved but for the gap, which sits at slot 5 (row 1, col 1): pieces 5 and 15 swapped.
+    std::vector<int32_t> start = identity(16);
+    std::swap(start[5], start[15]);
+    struct Case {
+        int target;
+        int blank;
+        std::vector<int32_t> order;
+        size_t areas;
+    };
+    const Case cases[] = {
+        {7, 7, {0, 1, 2, 3, 4, 6, 7, 15, 8, 9, 10, 11, 12, 13, 14, 5}, 3},   // two pieces left
+        {4, 4, {0, 1, 2, 3, 15, 4, 6, 7, 8, 9, 10, 11, 12, 13, 14, 5}, 2},   // one piece right
+        {13, 13, {0, 1, 2, 3, 4, 9, 6, 7, 8, 13, 10, 11, 12, 15, 14, 5}, 3}, // two pieces up
+        {1, 1, {0, 15, 2, 3, 4, 1, 6, 7, 8, 9, 10, 11, 12, 13, 14, 5}, 2},   // one piece down
+        {10, 5, start, 0},                                                   // diagonal: nothing
+        {5, 5, start, 0},                                                    // the gap itself
+    };
+    for (const Case& c : cases) {
+        Board board = boardWith(400, 400, 4, 4);
+        board.resume(4, 4, 5, start, 0);
+        EXPECT_EQ(board.slide(c.target).size(), c.areas) << c.target;
+        EXPECT_EQ(board.blank(), c.blank) << c.target;
+        EXPECT_EQ(board.perm(), c.order) << c.target;
+        EXPECT_EQ(board.slotOrder(), c.order) << c.target;
+        EXPECT_EQ(board.moveCount(), c.areas == 0 ? 0 : 1) << c.target;
+    }
+}
+
+TEST(BoardHistory, UndoAndRedoReplayMovesUntilSolved) {
+    // 3 x 3 with the gap at slot 6 (bottom left): two whole-row moves from solved, or one
+    // move of pieces 6 and 7 to the left.
+    const std::vector<int32_t> start{0, 1, 2, 3, 4, 5, 8, 6, 7};
+    // A step is a slot to slide to, 'u' (undo) or 'r' (redo), as negative codes.
+    constexpr int u = -1, r = -2;
+    struct Case {
+        const char* what;
+        std::vector<int> steps;
+        int blank;
+        int moves;
+        bool solved;
+        bool canRedo;
+    };
+    const Case cases[] = {
+        {"a whole row solves", {8}, 8, 1, true, false},
+        {"single steps solve", {7, 8}, 8, 2, true, false},
+        {"undo then redo solves", {8, u, r}, 8, 1, true, false},
+        {"undo twice, redo twice", {7, 8, u, u, r, r}, 8, 2, true, false},
+        {"undo past the start does nothing", {u, u, 8}, 8, 1, true, false},
+        {"redo with nothing undone does nothing", {7, r, 8}, 8, 2, true, false},
+        {"a new move forgets the undone ones", {8, u, 3, r}, 3, 1, false, false},
+        {"up and back down, then along", {0, 6, 8}, 8, 3, true, false},
+        {"undo all the way to the deal", {0, 2, u, u}, 6, 0, false, true},
+    };
+    for (const Case& c : cases) {
+        Board board = boardWith(300, 300, 3, 3);
+        board.resume(3, 3, 6, start, 77);
+        for (int step : c.steps) {
+            if (step == u)
+                board.undo();
+            else if (step == r)
+                board.redo();
+            else
+                ASSERT_FALSE(board.slide(step).empty()) << c.what << ": " << step;
+        }
+        EXPECT_EQ(board.blank(), c.blank) << c.what;
+        EXPECT_EQ(board.moveCount(), c.moves) << c.what;
+        EXPECT_EQ(board.isSolved(), c.solved) << c.what;
+        EXPECT_EQ(board.canRedo(), c.canRedo) << c.what;
+        EXPECT_EQ(board.elapsed(), 77u) << c.what; // the clock is not turned back
+        if (c.moves == 0) {
+            EXPECT_EQ(board.perm(), start) << c.what;
+        }
+    }
+    // A new game, a give-up or a loaded game starts without history.
+    Board board = boardWith(300, 300, 3, 3);
+    board.resume(3, 3, 6, start, 0);
+    board.slide(7);
+    board.resume(3, 3, 6, start, 0);
+    EXPECT_FALSE(board.canUndo());
+    EXPECT_TRUE(board.undo().empty());
+    EXPECT_EQ(board.moveCount(), 0);
 }

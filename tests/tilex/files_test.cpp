@@ -1,4 +1,5 @@
 // Saved games and the best-times file.
+#include "board.h"
 #include "byte_order.h"
 #include "records.h"
 #include "regular_file.h"
@@ -160,6 +161,49 @@ TEST(SavedGameFile, OnlyRegularFilesAreReadOrWritten) {
     EXPECT_FALSE(writeSavedGame(fifo.string(), sampleGame(), &problem));
     EXPECT_EQ(problem, "The file is not an ordinary file.");
     EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+
+TEST(SavedGameFile, GamesSavedBeforeLoadPlayAndSaveTheSameBytes) {
+    // A 3 x 3 game as earlier versions wrote it, laid out by hand: rows, cols, blank, the path
+    // padded to 260 bytes, the pieces slot by slot, the seconds.
+    std::vector<uint8_t> before(12 + 260 + 36 + 4, 0);
+    auto put = [&](size_t at, uint32_t value) {
+        for (size_t i = 0; i < 4; ++i)
+            before.at(at + i) = static_cast<uint8_t>(value >> (8 * i));
+    };
+    put(0, 3);
+    put(4, 3);
+    put(8, 6);
+    const std::string path = "/home/player/Bilder/Hafen.jpg";
+    std::copy(path.begin(), path.end(), before.begin() + 12);
+    const uint32_t order[] = {0, 1, 2, 3, 4, 5, 8, 6, 7};
+    for (size_t i = 0; i < 9; ++i)
+        put(272 + 4 * i, order[i]);
+    put(308, 3725);
+
+    const SavedGameRead read = decodeSavedGame(before);
+    ASSERT_TRUE(read.game) << read.problem;
+    Board board;
+    board.setPicture(PictureSize{640, 480});
+    board.resume(read.game->rows, read.game->cols, read.game->blank, read.game->order, read.game->elapsed);
+    // Moves and their undoing leave no trace in what is saved: the order is all a file keeps.
+    board.slide(8);
+    board.undo();
+    board.slide(7);
+    board.undo();
+    EXPECT_EQ(board.moveCount(), 0);
+    const SavedGame again{board.rows(),           board.cols(),      board.blank(),
+                          read.game->picturePath, board.slotOrder(), board.elapsed()};
+    EXPECT_EQ(encodeSavedGame(again), before);
+    board.redo();
+    const SavedGame moved{board.rows(), board.cols(),      board.blank(),
+                          path,         board.slotOrder(), board.elapsed()};
+    const auto after = encodeSavedGame(moved);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->size(), before.size());
+    EXPECT_EQ(getLe32(*after, 8), 7u);
+    EXPECT_EQ(getLe32(*after, 272 + 6 * 4), 6u);
+    EXPECT_EQ(getLe32(*after, 272 + 7 * 4), 8u);
 }
 
 TEST(RecordsFile, BlocksSitAtTheirOffsets) {

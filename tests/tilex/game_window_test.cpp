@@ -62,8 +62,11 @@ class RecordingPrompts : public GamePrompts {
         ++namesAsked;
         return nameAnswer;
     }
-    void showRecords(QWidget*, const std::string&, int, int, const RecordTable& table) override {
+    std::vector<QString> recordNotes;
+    void showRecords(QWidget*, const std::string&, int, int, const RecordTable& table,
+                     const QString& note) override {
         recordsShown.push_back(table);
+        recordNotes.push_back(note);
     }
     int scannerAnswer = -1;
     std::vector<QStringList> scannerLists;
@@ -115,6 +118,11 @@ class ProgramFolder {
     }
     QTemporaryDir dir_;
 };
+
+// The finish lets the missing piece slide in before the results are shown.
+void waitForFinish(const GameWindow& window) {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.finishing(); }, 5000));
+}
 
 QPoint slotCentre(const Board& board, int slot) {
     const PixelRect r = board.slotRect(slot);
@@ -261,8 +269,14 @@ TEST_F(GameWindowTest, ClicksSlideUntilSolvedAndTheTimeIsRecorded) {
     EXPECT_TRUE(window.board().playing());
     prompts.nameAnswer = QStringLiteral("Tester");
     QTest::mouseClick(&window, Qt::LeftButton, {}, slotCentre(window.board(), 8));
+    EXPECT_TRUE(window.finishing());
+    EXPECT_TRUE(prompts.gameMessages().empty());
+    waitForFinish(window);
 
     EXPECT_FALSE(window.board().playing());
+    EXPECT_EQ(window.finishNote(), "Solved in 00:01:35 with 2 moves.\nThat is place 1 of the best five.");
+    ASSERT_EQ(prompts.recordNotes.size(), 1u);
+    EXPECT_EQ(prompts.recordNotes[0], "Your game: 00:01:35 in 2 moves");
     ASSERT_EQ(prompts.gameMessages().size(), 1u);
     EXPECT_EQ(prompts.gameMessages()[0].text, "You break the record!");
     EXPECT_EQ(prompts.gameMessages()[0].caption, "Tilex");
@@ -301,6 +315,7 @@ TEST_F(GameWindowTest, SlowTimesAndEqualTimesFindTheirPlace) {
         prompts.namesAsked = 0;
         window.resumeGame(3, 3, 7, {0, 1, 2, 3, 4, 5, 6, 8, 7}, c.elapsed);
         window.releaseAt(slotCentre(window.board(), 8));
+        waitForFinish(window);
         ASSERT_FALSE(prompts.gameMessages().empty());
         EXPECT_EQ(prompts.gameMessages()[0].text, c.text);
         EXPECT_EQ(prompts.namesAsked, c.names);
@@ -796,4 +811,58 @@ TEST_F(GameWindowTest, FileDialogsStartInThePlayersFoldersAndRememberTheLast) {
     ASSERT_EQ(next.openQuestions.size(), 1u);
     EXPECT_EQ(next.openQuestions[0].folder, chosen.path());
     qputenv("XDG_CONFIG_HOME", QDir::temp().filePath(QStringLiteral("tilex-gui-config")).toUtf8());
+}
+
+TEST_F(GameWindowTest, KeysPlayWithoutAClickAndUndoRedoCountMoves) {
+    ProgramFolder folder;
+    GameWindow window(folder.dir(), prompts);
+    ASSERT_TRUE(window.initialise());
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    window.resumeGame(3, 3, 6, {0, 1, 2, 3, 4, 5, 8, 6, 7}, 95);
+    // The focus stays on whatever button has it: the keys are the window's.
+    window.button(GameWindow::MusicButton)->setFocus();
+    struct Step {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int blank;
+        int moves;
+    };
+    const Step steps[] = {
+        {Qt::Key_Left, Qt::NoModifier, 7, 1},                       // piece 6 moves left
+        {Qt::Key_Z, Qt::ControlModifier, 6, 0},                     // undone
+        {Qt::Key_Y, Qt::ControlModifier, 7, 1},                     // redone
+        {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, 7, 1}, // nothing left to redo
+        {Qt::Key_Right, Qt::ShiftModifier, 6, 2},                   // the whole row to the right
+        {Qt::Key_Up, Qt::NoModifier, 6, 2},                         // nothing below the gap
+        {Qt::Key_Down, Qt::NoModifier, 3, 3},                       // piece 3 comes down
+        {Qt::Key_PageUp, Qt::NoModifier, 6, 4},                     // the column up again
+        {Qt::Key_End, Qt::NoModifier, 6, 4},                        // the gap is at the left edge
+    };
+    for (const Step& s : steps) {
+        QTest::keyClick(window.button(GameWindow::MusicButton), static_cast<Qt::Key>(s.key), s.modifiers);
+        EXPECT_EQ(window.board().blank(), s.blank) << s.key;
+        EXPECT_EQ(window.board().moveCount(), s.moves) << s.key;
+    }
+    prompts.nameAnswer = QStringLiteral("Keys");
+    QTest::keyClick(&window, Qt::Key_Home); // the whole row left: solved
+    EXPECT_TRUE(window.finishing());
+    QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier); // no taking back a finished game
+    waitForFinish(window);
+    EXPECT_FALSE(window.board().playing());
+    EXPECT_EQ(window.finishNote(), "Solved in 00:01:35 with 5 moves.\nThat is place 1 of the best five.");
+
+    // Without a records file the finish says why nothing was kept.
+    RecordingPrompts second;
+    ProgramFolder noRecords;
+    QFile::remove(noRecords.path("Tilex.ini"));
+    GameWindow without(noRecords.dir(), second);
+    ASSERT_TRUE(without.initialise());
+    without.resumeGame(3, 3, 7, {0, 1, 2, 3, 4, 5, 6, 8, 7}, 30);
+    without.releaseAt(slotCentre(without.board(), 8));
+    waitForFinish(without);
+    EXPECT_EQ(without.finishNote(),
+              "Solved in 00:00:30 with 1 moves.\nNo record could be kept: Tilex.ini is missing.");
+    EXPECT_EQ(second.namesAsked, 0);
 }

@@ -1,5 +1,6 @@
 #include "board.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <numeric>
 #include <utility>
@@ -14,6 +15,11 @@ void Board::resetOrder() {
     perm_.resize(static_cast<size_t>(rows_ * cols_));
     std::iota(perm_.begin(), perm_.end(), 0);
     blank_ = -1;
+}
+
+void Board::forgetMoves() {
+    history_.clear();
+    position_ = 0;
 }
 
 void Board::setPicture(std::optional<PictureSize> size) {
@@ -116,12 +122,14 @@ void Board::start(const std::function<unsigned()>& draw) {
     }
     playing_ = true;
     elapsed_ = 0;
+    forgetMoves();
     layout();
 }
 
 void Board::stop() {
     playing_ = false;
     elapsed_ = 0;
+    forgetMoves();
     resetOrder();
     layout();
 }
@@ -133,6 +141,7 @@ void Board::resume(int rows, int cols, int blank, const std::vector<int32_t>& or
     blank_ = blank;
     elapsed_ = elapsed;
     playing_ = true;
+    forgetMoves();
     layout();
 }
 
@@ -145,17 +154,37 @@ std::vector<int32_t> Board::slotOrder() const {
     return order;
 }
 
+bool Board::inGapLine(int slot) const {
+    if (blank_ < 0 || slot < 0 || slot >= rows_ * cols_ || slot == blank_) return false;
+    return slot / cols_ == blank_ / cols_ || slot % cols_ == blank_ % cols_;
+}
+
 int Board::hitTest(int x, int y) const {
     if (!playing_ || blank_ < 0 || pieceWidth_ <= 0 || pieceHeight_ <= 0) return -1;
     if (x < originX_ || y < originY_) return -1;
     const int col = (x - originX_) / pieceWidth_;
     const int row = (y - originY_) / pieceHeight_;
     if (col >= cols_ || row >= rows_) return -1;
-    const int br = blank_ / cols_;
-    const int bc = blank_ % cols_;
-    const bool sideBySide = row == br && (col == bc - 1 || col == bc + 1);
-    const bool aboveOrBelow = col == bc && (row == br - 1 || row == br + 1);
-    return sideBySide || aboveOrBelow ? row * cols_ + col : -1;
+    const int slot = row * cols_ + col;
+    return inGapLine(slot) ? slot : -1;
+}
+
+int Board::keyTarget(SlideDirection direction, bool wholeLine) const {
+    if (!playing_ || blank_ < 0) return -1;
+    const int r = blank_ / cols_;
+    const int c = blank_ % cols_;
+    // Pieces moving right come from the gap's left, and so on.
+    switch (direction) {
+    case SlideDirection::Right:
+        return c == 0 ? -1 : r * cols_ + (wholeLine ? 0 : c - 1);
+    case SlideDirection::Left:
+        return c == cols_ - 1 ? -1 : r * cols_ + (wholeLine ? cols_ - 1 : c + 1);
+    case SlideDirection::Down:
+        return r == 0 ? -1 : (wholeLine ? 0 : r - 1) * cols_ + c;
+    case SlideDirection::Up:
+        break;
+    }
+    return r == rows_ - 1 ? -1 : (wholeLine ? rows_ - 1 : r + 1) * cols_ + c;
 }
 
 PixelRect Board::slotRect(int slot) const {
@@ -167,24 +196,46 @@ PixelRect Board::gridRect() const {
     return {originX_, originY_, originX_ + cols_ * pieceWidth_, originY_ + rows_ * pieceHeight_};
 }
 
-std::vector<PixelRect> Board::slide(int target) {
-    const int count = rows_ * cols_;
-    if (!playing_ || target < 0 || target >= count || blank_ < 0 || target == blank_ ||
-        slots_.size() != static_cast<size_t>(count))
-        return {};
-    SlotRecord& moved = slots_[static_cast<size_t>(target)];
-    SlotRecord& empty = slots_[static_cast<size_t>(blank_)];
-    std::swap(moved.sourceX, empty.sourceX);
-    std::swap(moved.sourceY, empty.sourceY);
-    std::swap(moved.piece, empty.piece);
-    std::swap(perm_[static_cast<size_t>(target)], perm_[static_cast<size_t>(blank_)]);
+std::vector<PixelRect> Board::moveGapTo(int target) {
+    const int step =
+        target / cols_ == blank_ / cols_ ? (target > blank_ ? 1 : -1) : (target > blank_ ? cols_ : -cols_);
     auto area = [this](const SlotRecord& s) {
         return PixelRect{s.destinationX - 3, s.destinationY - 3, s.destinationX + pieceWidth_ + 6,
                          s.destinationY + pieceHeight_ + 6};
     };
-    std::vector<PixelRect> dirty{area(moved), area(empty)};
-    blank_ = target;
+    std::vector<PixelRect> dirty{area(slots_[static_cast<size_t>(blank_)])};
+    // The gap walks to target; each piece on its way moves one slot back toward where it was.
+    while (blank_ != target) {
+        const int next = blank_ + step;
+        SlotRecord& moved = slots_[static_cast<size_t>(next)];
+        SlotRecord& empty = slots_[static_cast<size_t>(blank_)];
+        std::swap(moved.sourceX, empty.sourceX);
+        std::swap(moved.sourceY, empty.sourceY);
+        std::swap(moved.piece, empty.piece);
+        std::swap(perm_[static_cast<size_t>(next)], perm_[static_cast<size_t>(blank_)]);
+        blank_ = next;
+        dirty.push_back(area(moved));
+    }
+    std::reverse(dirty.begin(), dirty.end()); // the far end first, the old gap last
     return dirty;
+}
+
+std::vector<PixelRect> Board::slide(int target) {
+    if (!playing_ || !inGapLine(target) || slots_.size() != perm_.size()) return {};
+    history_.resize(position_);
+    history_.push_back({blank_, target});
+    ++position_;
+    return moveGapTo(target);
+}
+
+std::vector<PixelRect> Board::undo() {
+    if (!playing_ || !canUndo() || slots_.size() != perm_.size()) return {};
+    return moveGapTo(history_[--position_].from);
+}
+
+std::vector<PixelRect> Board::redo() {
+    if (!playing_ || !canRedo() || slots_.size() != perm_.size()) return {};
+    return moveGapTo(history_[position_++].to);
 }
 
 bool Board::isSolved() const {

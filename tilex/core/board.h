@@ -37,6 +37,9 @@ struct PixelRect {
 
 enum class TickResult { Counted, Overtime };
 
+// The way pieces move on the board (the gap goes the other way).
+enum class SlideDirection { Left, Right, Up, Down };
+
 // The picture's size on screen once fitted into the board area.
 PictureSize displaySize(PictureSize picture);
 // Whether every piece of a rows x cols board on this picture is at least one pixel each way,
@@ -72,9 +75,22 @@ class Board {
     // Takes a saved position as the running game; the caller has checked it.
     void resume(int rows, int cols, int blank, const std::vector<int32_t>& order, uint32_t elapsed);
 
+    // The slot at a window point when it is in the empty slot's row or column (not the gap).
     int hitTest(int x, int y) const;
-    // Moves the piece in slot target into the empty slot; gives the two areas to repaint.
+    // The slot a key moves: the piece next to the gap on the side the pieces come from, or for
+    // a whole line the farthest piece on that side; -1 when the gap is at that edge.
+    int keyTarget(SlideDirection direction, bool wholeLine) const;
+    // One move: every piece from slot target up to the gap, in the gap's row or column, slides
+    // one slot toward the gap and the gap ends at target. Gives the areas to repaint (none when
+    // target is not in the gap's row or column). A move forgets the moves undone before it.
     std::vector<PixelRect> slide(int target);
+    // Takes back the last move, or makes the last move taken back again; the same areas as slide.
+    std::vector<PixelRect> undo();
+    std::vector<PixelRect> redo();
+    bool canUndo() const { return position_ > 0; }
+    bool canRedo() const { return position_ < history_.size(); }
+    // Moves made in this game and not taken back; a loaded game counts from 0.
+    int moveCount() const { return static_cast<int>(position_); }
     bool isSolved() const;
     TickResult tick();
 
@@ -103,7 +119,14 @@ class Board {
     PixelRect slotRect(int slot) const;
 
   private:
+    struct Move {
+        int from; // the gap before the move
+        int to;   // the gap after it
+    };
     void resetOrder();
+    void forgetMoves();
+    bool inGapLine(int slot) const;
+    std::vector<PixelRect> moveGapTo(int target);
 
     std::optional<PictureSize> picture_;
     int rows_ = 3;
@@ -119,6 +142,8 @@ class Board {
     int originY_ = areaTop;
     bool playing_ = false;
     uint32_t elapsed_ = 0;
+    std::vector<Move> history_;
+    size_t position_ = 0;
 };
 
 // "0" + hours, then two-digit minutes and seconds: 3725 seconds read 01:02:05.

@@ -98,6 +98,19 @@ bool recordsWritable(const std::string& path) {
     return file != nullptr;
 }
 
+RecordResult recordResult(const std::string& path, int rows, int cols, uint32_t time) {
+    const std::optional<RecordTable> table = readRecordTable(path, rows, cols);
+    if (!table) {
+        std::error_code error;
+        const bool missing = !std::filesystem::exists(path, error) && !error;
+        return {missing ? RecordOutcome::FileMissing : RecordOutcome::FileDamaged, 5};
+    }
+    const int place = placeFor(*table, time);
+    if (place >= static_cast<int>(table->size())) return {RecordOutcome::NotPlaced, place};
+    if (!recordsWritable(path)) return {RecordOutcome::FileReadOnly, 5};
+    return {RecordOutcome::Placed, place};
+}
+
 int placeFor(const RecordTable& table, uint32_t time) {
     for (size_t i = 0; i < table.size(); ++i)
         if (table[i].time > time) return static_cast<int>(i);

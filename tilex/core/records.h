@@ -37,6 +37,20 @@ std::optional<RecordTable> readRecordTable(const std::string& path, int rows, in
 // Whether the file is there, of the right size, and can be opened for writing.
 bool recordsWritable(const std::string& path);
 
+// What became of a finished game's time, for the finish and the messages after it.
+enum class RecordOutcome {
+    Placed,       // among the best five
+    NotPlaced,    // slower than the fifth
+    FileMissing,  // no records file: nothing can be kept
+    FileDamaged,  // a file of the wrong size or that cannot be read
+    FileReadOnly, // the table can be read but not written
+};
+struct RecordResult {
+    RecordOutcome outcome = RecordOutcome::FileMissing;
+    int place = 5; // 0..4 when placed
+};
+RecordResult recordResult(const std::string& path, int rows, int cols, uint32_t time);
+
 // The first place whose time is slower than `time` (an equal time stays ahead); 5 when none.
 int placeFor(const RecordTable& table, uint32_t time);
 // Moves the entries from `place` down by one (the fifth falls out) and puts `entry` there.

@@ -1,6 +1,8 @@
 #include "board_painter.h"
 
 #include <QFont>
+#include <QFontMetrics>
+#include <algorithm>
 
 namespace tilex {
 
@@ -55,6 +57,68 @@ void drawBoard(QPainter& p, const Board& board, const QImage& picture) {
         // A 3-pixel pen centred on the slot's edges.
         p.drawRect(QRect(QPoint(slot.left, slot.top), QPoint(slot.right - 1, slot.bottom - 1)));
     }
+    p.restore();
+}
+
+void drawArrivingPiece(QPainter& p, const Board& board, const QImage& picture, qreal progress) {
+    const int last = board.rows() * board.cols() - 1;
+    if (board.slotTable().size() != static_cast<size_t>(last + 1) || board.pieceWidth() <= 0) return;
+    const int sourceWidth = board.sourcePieceWidth();
+    const int sourceHeight = board.sourcePieceHeight();
+    const PixelRect slot = board.slotRect(last);
+    const PixelRect grid = board.gridRect();
+    // The piece's own place in the picture: the last column, the bottom row of pieces.
+    const QRect source((board.cols() - 1) * sourceWidth, picture.height() - sourceHeight, sourceWidth,
+                       sourceHeight);
+    const int offset = static_cast<int>((1.0 - std::clamp(progress, 0.0, 1.0)) * board.pieceWidth());
+    p.save();
+    p.setClipRect(QRect(QPoint(grid.left, grid.top), QPoint(grid.right - 1, grid.bottom - 1)));
+    p.drawImage(QRect(slot.left + offset, slot.top, board.pieceWidth(), board.pieceHeight()), picture,
+                source);
+    p.restore();
+}
+
+void drawFinishNote(QPainter& p, const Board& board, const QString& note) {
+    const PixelRect grid = board.gridRect();
+    if (grid.right <= grid.left) return;
+    p.save();
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(14);
+    font.setBold(true);
+    p.setFont(font);
+    const int lineHeight = QFontMetrics(font).height();
+    const QRect band(grid.left, std::max(grid.top, grid.bottom - 2 * lineHeight - 16), grid.right - grid.left,
+                     std::min(grid.bottom - grid.top, 2 * lineHeight + 16));
+    p.fillRect(band, QColor(12, 19, 34, 190));
+    p.setPen(QColor(255, 244, 208));
+    p.drawText(band.adjusted(8, 0, -8, 0), Qt::AlignCenter | Qt::TextWordWrap, note);
+    p.restore();
+}
+
+void drawMoves(QPainter& p, const QImage& face, QRect area, int moves) {
+    p.save();
+    if (!face.isNull())
+        p.drawImage(area.topLeft(), face, QRect(QPoint(0, 0), area.size().boundedTo(face.size())));
+    else
+        p.fillRect(area, QColor(0xb8, 0xd8, 0xa8));
+    QFont font(QStringLiteral("DejaVu Sans Mono"));
+    font.setPixelSize(moves > 999 ? 10 : 13);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(area, Qt::AlignCenter, QString::number(std::min(moves, 9999)));
+    p.restore();
+}
+
+void drawSkinLine(QPainter& p, QRect area, const QString& text) {
+    p.save();
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(13);
+    p.setFont(font);
+    p.setPen(QColor(0, 0, 0, 150));
+    p.drawText(QRectF(area).translated(1.5, 1.5), Qt::AlignCenter, text);
+    p.setPen(QColor(230, 220, 190, 170));
+    p.drawText(area, Qt::AlignCenter, text);
     p.restore();
 }
 

@@ -162,6 +162,11 @@ RecordDialog::RecordDialog(std::string recordsPath, int rows, int cols, const Re
     TranslateWindow(this, "RecordDlg");
 }
 
+void RecordDialog::setNote(const QString& note) {
+    note_ = note;
+    update();
+}
+
 void RecordDialog::clearTable() {
     if (!clearRecordBlock(path_, rows_, cols_)) return;
     table_ = clearedTable();
@@ -196,6 +201,7 @@ void RecordDialog::paintEvent(QPaintEvent*) {
         cell(250, top, 330, bottom, QStringLiteral("%1X%2").arg(e.width).arg(e.height));
         cell(350, top, 420, bottom, QStringLiteral("%1/%2/%3").arg(e.year).arg(e.month).arg(e.day));
     }
+    if (!note_.isEmpty()) p.drawText(QRect(10, 222, 232, 28), Qt::AlignLeft | Qt::AlignVCenter, note_);
 }
 
 ScannerDialog::ScannerDialog(const QStringList& names, QWidget* parent) : QDialog(parent) {

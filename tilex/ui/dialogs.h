@@ -55,6 +55,9 @@ class RecordDialog : public QDialog {
                  QWidget* parent = nullptr);
     const RecordTable& table() const { return table_; }
     void clearTable();
+    // A line under the table about the game just finished; the file keeps no moves.
+    void setNote(const QString& note);
+    const QString& note() const { return note_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -64,6 +67,7 @@ class RecordDialog : public QDialog {
     int rows_;
     int cols_;
     RecordTable table_;
+    QString note_;
 };
 
 class ScannerDialog : public QDialog {

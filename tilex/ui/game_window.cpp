@@ -18,9 +18,14 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QSettings>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QWindow>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 
 namespace tilex {
 
@@ -32,6 +37,11 @@ const QString musicFilter =
     QStringLiteral("Mp3 Files (*.mp3);;WAV Files (*.wav);;MIDI Files (*.mid);;All Files (*)");
 const QString scanFilter = QStringLiteral("Bitmap File (*.bmp);;JPEG File (*.jpg *.jpeg)");
 const QRect clockArea(665, 160, 65, 25);
+// The move count sits in the clock's plate, right of the clock.
+const QRect movesArea(734, 160, 36, 25);
+// How long the missing piece takes to slide in when the board is solved.
+constexpr int finishFrames = 12;
+constexpr int finishFramePeriod = 25;
 const QRect boardRepaintArea(QPoint(75, 70), QPoint(619, 539));
 const Rgb black{0, 0, 0};
 const Rgb red{255, 0, 0};
@@ -59,8 +69,93 @@ void notifyScanEnded(void* window) {
 GameWindow::GameWindow(const QString& programDir, GamePrompts& prompts, QWidget* parent)
     : QWidget(parent, Qt::FramelessWindowHint | Qt::Window), programDir_(programDir), prompts_(prompts) {
     setObjectName(QStringLiteral("tilexWindow"));
-    setFixedSize(800, 600);
+    setFixedSize(skinWidth, skinHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setUpKeys();
+}
+
+QPoint GameWindow::toSkin(QPointF point) const {
+    return QPoint(static_cast<int>(std::floor(point.x() / scale_)), static_cast<int>(std::floor(point.y() / scale_)));
+}
+
+void GameWindow::updateSkin(const QRect& area) {
+    update(QRectF(area.x() * scale_, area.y() * scale_, area.width() * scale_, area.height() * scale_)
+               .toAlignedRect()
+               .adjusted(-1, -1, 1, 1));
+}
+
+void GameWindow::applyShape() {
+    if (skin_.background.isNull()) return;
+    const QImage shapeSource =
+        scale_ == 1 ? skin_.background
+                    : skin_.background.scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    if (const auto shape = regionFromBitmap(shapeSource, black, black)) setMask(*shape);
+}
+
+bool GameWindow::scaleFits(qreal scale) const {
+    const QScreen* shown = screen();
+    if (shown == nullptr || scale <= 1) return true;
+    const QSize available = shown->availableGeometry().size();
+    return skinWidth * scale <= available.width() && skinHeight * scale <= available.height();
+}
+
+void GameWindow::setScale(qreal scale) {
+    if (scale <= 0 || scale == scale_) return;
+    scale_ = scale;
+    setFixedSize(qRound(skinWidth * scale_), qRound(skinHeight * scale_));
+    applyShape();
+    for (const auto& [id, b] : buttons_)
+        b->SetScale(scale_);
+    update();
+}
+
+void GameWindow::chooseScale(qreal scale) {
+    if (!scaleFits(scale)) return;
+    setScale(scale);
+    QSettings(playerSettingsPath(), QSettings::IniFormat).setValue(QStringLiteral("Window/Scale"), scale_);
+}
+
+void GameWindow::stepScale(int step) {
+    const auto at = std::find(std::begin(windowScales), std::end(windowScales), scale_);
+    const int index = static_cast<int>(at == std::end(windowScales) ? 0 : at - std::begin(windowScales));
+    const int next = std::clamp(index + step, 0, static_cast<int>(std::size(windowScales)) - 1);
+    chooseScale(windowScales[next]);
+}
+
+void GameWindow::setUpKeys() {
+    // Window shortcuts reach the game wherever the focus is in the window, so the keys work
+    // as soon as a game is on, whichever button the pointer last lit.
+    auto key = [this](const QKeySequence& sequence, auto action) {
+        auto* shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(true);
+        connect(shortcut, &QShortcut::activated, this, action);
+    };
+    const struct {
+        Qt::Key key;
+        Qt::Key wholeLineKey;
+        SlideDirection direction;
+    } arrows[] = {
+        {Qt::Key_Left, Qt::Key_Home, SlideDirection::Left},
+        {Qt::Key_Right, Qt::Key_End, SlideDirection::Right},
+        {Qt::Key_Up, Qt::Key_PageUp, SlideDirection::Up},
+        {Qt::Key_Down, Qt::Key_PageDown, SlideDirection::Down},
+    };
+    for (const auto& arrow : arrows) {
+        const SlideDirection direction = arrow.direction;
+        key(QKeySequence(arrow.key), [this, direction] { slideByKey(direction, false); });
+        key(QKeySequence(Qt::SHIFT | arrow.key), [this, direction] { slideByKey(direction, true); });
+        key(QKeySequence(arrow.wholeLineKey), [this, direction] { slideByKey(direction, true); });
+    }
+    key(QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { undoMove(); });
+    key(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { redoMove(); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { redoMove(); });
+    // The window's size: larger, smaller, back to 800 x 600.
+    key(QKeySequence(Qt::CTRL | Qt::Key_Plus), [this] { stepScale(1); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { stepScale(1); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { stepScale(-1); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { chooseScale(1); });
 }
 
 GameWindow::~GameWindow() {
@@ -80,14 +175,16 @@ void GameWindow::setTip(ButtonId id, const char* tip) {
     if (CRGNButton* b = button(id)) b->setToolTip(tx(tip, "Tip"));
 }
 
-CRGNButton* GameWindow::makeButton(ButtonId id, const char* caption, int normalFace, QPoint position,
-                                   const char* tip) {
+CRGNButton* GameWindow::makeButton(ButtonId id, const char* caption, const char* label, int normalFace,
+                                   QPoint position, const char* tip) {
     auto* b = new CRGNButton(this);
     b->setObjectName(QStringLiteral("button%1").arg(static_cast<int>(id)));
     // The caption is not drawn, but it gives the button its Alt shortcut.
     b->setText(QString::fromUtf8(caption));
     b->SetTransparentRange(red, red);
-    if (!b->SetBitmaps(programDir_, normalFace, normalFace + 1, normalFace + 1, 0, false)) {
+    // The faces carry no words: the label is drawn in the player's language.
+    b->SetLabel(tx(label, "Button"));
+    if (!b->SetBitmaps(programDir_, normalFace, normalFace + 1, normalFace + 1, 0, true)) {
         // Without the skin the button still works, drawn with its caption.
         QImage plain(110, 28, QImage::Format_RGB32);
         plain.fill(QColor(0xe6, 0xb8, 0x52));
@@ -100,25 +197,25 @@ CRGNButton* GameWindow::makeButton(ButtonId id, const char* caption, int normalF
 }
 
 void GameWindow::setUpButtons() {
-    connect(makeButton(StartButton, "&Start", 134, {654, 232}, "New Game"), &QAbstractButton::clicked, this,
+    connect(makeButton(StartButton, "&Start", "Start", 134, {654, 232}, "New Game"), &QAbstractButton::clicked, this,
             &GameWindow::startOrGiveUp);
-    connect(makeButton(ChangeImageButton, "&Change Image", 136, {654, 269}, "Change Picture"),
+    connect(makeButton(ChangeImageButton, "&Change Image", "Change", 136, {654, 269}, "Change Picture"),
             &QAbstractButton::clicked, this, &GameWindow::changeImage);
-    connect(makeButton(PreviewButton, "&Preview Image", 139, {663, 197}, "Preview the picture"),
+    connect(makeButton(PreviewButton, "&Preview Image", "Preview", 139, {663, 197}, "Preview the picture"),
             &QAbstractButton::clicked, this, &GameWindow::previewImage);
-    connect(makeButton(LevelButton, "Select &Level", 141, {665, 307}, "Select Level"),
+    connect(makeButton(LevelButton, "Select &Level", "Level", 141, {665, 307}, "Select Level"),
             &QAbstractButton::clicked, this, &GameWindow::selectLevel);
-    connect(makeButton(LoadBreakButton, "Load &Break", 144, {650, 347}, "Load Break"),
+    connect(makeButton(LoadBreakButton, "Load &Break", "Load", 144, {650, 347}, "Load Break"),
             &QAbstractButton::clicked, this, &GameWindow::loadBreak);
-    connect(makeButton(SaveBreakButton, "S&ave Break", 146, {654, 384}, "Save Break"),
+    connect(makeButton(SaveBreakButton, "S&ave Break", "Save", 146, {654, 384}, "Save Break"),
             &QAbstractButton::clicked, this, &GameWindow::saveBreak);
-    connect(makeButton(MusicButton, "&Music", 148, {663, 419}, "Load Music"), &QAbstractButton::clicked, this,
+    connect(makeButton(MusicButton, "&Music", "Music", 148, {663, 419}, "Load Music"), &QAbstractButton::clicked, this,
             &GameWindow::toggleMusic);
-    connect(makeButton(TopButton, "&Top", 150, {673, 452}, "Top 5"), &QAbstractButton::clicked, this,
+    connect(makeButton(TopButton, "&Top", "Top 5", 150, {673, 452}, "Top 5"), &QAbstractButton::clicked, this,
             &GameWindow::showTop);
-    connect(makeButton(ScanButton, "S&can", 152, {683, 483}, "Gain picture from Scanner"),
+    connect(makeButton(ScanButton, "S&can", "Scan", 152, {683, 483}, "Gain picture from Scanner"),
             &QAbstractButton::clicked, this, &GameWindow::scan);
-    connect(makeButton(CloseButton, "Cl&ose", 154, {680, 80}, "Close"), &QAbstractButton::clicked, this,
+    connect(makeButton(CloseButton, "Cl&ose", "Close", 154, {680, 80}, "Close"), &QAbstractButton::clicked, this,
             &QWidget::close);
     button(SaveBreakButton)->setEnabled(false);
 }
@@ -160,9 +257,14 @@ bool GameWindow::initialise() {
     if (QFileInfo::exists(iconPath)) setWindowIcon(QIcon(iconPath));
     setMessageFilePath(fileBytes(QDir(programDir_).filePath(QStringLiteral("Tilex.msg"))));
     skin_ = Skin::load(programDir_);
-    if (const auto shape = regionFromBitmap(skin_.background, black, black)) setMask(*shape);
+    applyShape();
 
     setUpButtons();
+    const qreal stored =
+        QSettings(playerSettingsPath(), QSettings::IniFormat).value(QStringLiteral("Window/Scale"), 1.0).toDouble();
+    if (std::find(std::begin(windowScales), std::end(windowScales), stored) != std::end(windowScales) &&
+        scaleFits(stored))
+        setScale(stored);
     board_ = Board();
     random_.seed(static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count()));
     setWindowTitle(tx("Tilex", "Main"));
@@ -266,6 +368,7 @@ bool GameWindow::loadPicture(const QString& path) {
 }
 
 void GameWindow::takePicture(Picture picture, QImage image) {
+    finishNote_.clear();
     board_.setPicture(PictureSize{picture.width(), picture.height()});
     picture_ = std::move(picture);
     pictureImage_ = std::move(image);
@@ -298,14 +401,17 @@ void GameWindow::startOrGiveUp() {
              "Please choose a lower level or another picture.", "Tilex", MessageIcon::Information);
         return;
     }
+    finishNote_.clear();
     board_.start([this] { return static_cast<unsigned>(random_()); });
     button(ChangeImageButton)->setEnabled(false);
     button(LevelButton)->setEnabled(false);
     button(SaveBreakButton)->setEnabled(true);
     setTip(StartButton, "Give UP");
-    update(boardRepaintArea);
-    update(clockArea);
+    updateSkin(boardRepaintArea);
+    updateSkin(clockArea);
+    updateSkin(movesArea);
     clockTimer_.start(clockTimerPeriod, this);
+    setFocus(Qt::OtherFocusReason);
 }
 
 void GameWindow::giveUp() {
@@ -321,6 +427,7 @@ void GameWindow::giveUp() {
 void GameWindow::resumeGame(int rows, int cols, int blank, const std::vector<int32_t>& order,
                             uint32_t elapsed) {
     board_.resume(rows, cols, blank, order, elapsed);
+    finishNote_.clear();
     button(ChangeImageButton)->setEnabled(false);
     button(LevelButton)->setEnabled(false);
     button(SaveBreakButton)->setEnabled(true);
@@ -349,7 +456,7 @@ void GameWindow::previewImage() {
     if (!picture_) return;
     if (preview_) preview_->close();
     const QSize client(board_.cols() * board_.pieceWidth(), board_.rows() * board_.pieceHeight());
-    preview_ = new PreviewWindow(client.expandedTo(QSize(16, 16)), this);
+    preview_ = new PreviewWindow((client * scale_).expandedTo(QSize(16, 16)), this);
     preview_->setObjectName(QStringLiteral("previewWindow"));
     preview_->setImage(pictureImage_);
     preview_->move(pos() + QPoint(40, 40));
@@ -361,6 +468,7 @@ void GameWindow::selectLevel() {
     const auto level = prompts_.selectLevel(this, board_.rows(), board_.cols());
     if (!level || (level->first == board_.rows() && level->second == board_.cols())) return;
     board_.setLevel(level->first, level->second);
+    finishNote_.clear();
     update();
 }
 
@@ -415,7 +523,7 @@ void GameWindow::loadBreak() {
 }
 
 void GameWindow::saveBreak() {
-    if (!board_.playing()) return;
+    if (!board_.playing() || finishing()) return;
     clockTimer_.stop();
     const QString file =
         askSave(FileKind::SavedGame, {tx("Save", "Main"), translatedFilter(saveFilter), QString(),
@@ -454,12 +562,18 @@ void GameWindow::showTop() {
     showBest(0);
 }
 
+QString GameWindow::gameNote(uint32_t time, int moves) {
+    return tx("Your game: %1 in %2 moves", "RecordDlg")
+        .arg(QString::fromStdString(clockText(time)))
+        .arg(moves);
+}
+
 void GameWindow::showBest(uint32_t finalTime) {
     const std::string path = fileBytes(recordsPath());
     std::optional<RecordTable> table = readRecordTable(path, board_.rows(), board_.cols());
     if (!table) return;
     if (finalTime == 0) {
-        prompts_.showRecords(this, path, board_.rows(), board_.cols(), *table);
+        prompts_.showRecords(this, path, board_.rows(), board_.cols(), *table, QString());
         return;
     }
     const int place = recordsWritable(path) ? placeFor(*table, finalTime) : static_cast<int>(table->size());
@@ -477,7 +591,8 @@ void GameWindow::showBest(uint32_t finalTime) {
                                  static_cast<uint16_t>(size.height), static_cast<uint16_t>(today.year()),
                                  static_cast<uint16_t>(today.month()), static_cast<uint16_t>(today.day())});
         if (writeRecordEntries(path, board_.rows(), board_.cols(), *table, place)) {
-            prompts_.showRecords(this, path, board_.rows(), board_.cols(), *table);
+            prompts_.showRecords(this, path, board_.rows(), board_.cols(), *table,
+                                 gameNote(finalTime, finalMoves_));
             return;
         }
     }
@@ -486,16 +601,80 @@ void GameWindow::showBest(uint32_t finalTime) {
 }
 
 void GameWindow::releaseAt(QPoint point) {
-    if (!board_.playing()) return;
+    if (!board_.playing() || finishing()) return;
     const int slot = board_.hitTest(point.x(), point.y());
-    if (slot < 0) return;
-    for (const PixelRect& r : board_.slide(slot))
-        update(QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)));
-    if (!board_.isSolved()) return;
+    if (slot >= 0) showMove(board_.slide(slot));
+}
+
+void GameWindow::slideByKey(SlideDirection direction, bool wholeLine) {
+    if (!board_.playing() || finishing()) return;
+    const int slot = board_.keyTarget(direction, wholeLine);
+    if (slot >= 0) showMove(board_.slide(slot));
+}
+
+void GameWindow::undoMove() {
+    if (board_.playing() && !finishing()) showMove(board_.undo());
+}
+
+void GameWindow::redoMove() {
+    if (board_.playing() && !finishing()) showMove(board_.redo());
+}
+
+void GameWindow::showMove(const std::vector<PixelRect>& dirty) {
+    if (dirty.empty()) return;
+    for (const PixelRect& r : dirty)
+        updateSkin(QRect(QPoint(r.left, r.top), QPoint(r.right - 1, r.bottom - 1)));
+    updateSkin(movesArea);
+    if (board_.isSolved()) beginFinish();
+}
+
+void GameWindow::beginFinish() {
     finalTime_ = board_.elapsed();
+    finalMoves_ = board_.moveCount();
+    clockTimer_.stop();
+    finishFrame_ = 0;
+    finishTimer_.start(finishFramePeriod, this);
+}
+
+void GameWindow::finishStep() {
+    ++finishFrame_;
+    updateSkin(boardRepaintArea);
+    if (finishFrame_ < finishFrames) return;
+    finishTimer_.stop();
+    const uint32_t time = finalTime_;
+    const int moves = finalMoves_;
+    const int rows = board_.rows();
+    const int cols = board_.cols();
     giveUp();
-    showBest(finalTime_);
+    const RecordResult result = recordResult(fileBytes(recordsPath()), rows, cols, time);
+    finishNote_ = finishText(time, moves, result);
+    update();
+    showBest(time);
     finalTime_ = 0;
+}
+
+QString GameWindow::finishText(uint32_t time, int moves, const RecordResult& result) {
+    const QString first =
+        tx("Solved in %1 with %2 moves.", "Main").arg(QString::fromStdString(clockText(time))).arg(moves);
+    QString second;
+    switch (result.outcome) {
+    case RecordOutcome::Placed:
+        second = tx("That is place %1 of the best five.", "Main").arg(result.place + 1);
+        break;
+    case RecordOutcome::NotPlaced:
+        second = tx("That is not among the best five.", "Main");
+        break;
+    case RecordOutcome::FileMissing:
+        second = tx("No record could be kept: Tilex.ini is missing.", "Main");
+        break;
+    case RecordOutcome::FileDamaged:
+        second = tx("No record could be kept: Tilex.ini is damaged.", "Main");
+        break;
+    case RecordOutcome::FileReadOnly:
+        second = tx("No record could be kept: Tilex.ini cannot be written.", "Main");
+        break;
+    }
+    return first + QLatin1Char('\n') + second;
 }
 
 void GameWindow::tick() {
@@ -504,7 +683,7 @@ void GameWindow::tick() {
         tell("You have overtimed!", "Please, restart it.", "Overtime", MessageIcon::Information);
         return;
     }
-    update(clockArea);
+    updateSkin(clockArea);
 }
 
 void GameWindow::scan() {
@@ -600,6 +779,8 @@ bool GameWindow::event(QEvent* e) {
 void GameWindow::timerEvent(QTimerEvent* e) {
     if (e->timerId() == clockTimer_.timerId()) {
         tick();
+    } else if (e->timerId() == finishTimer_.timerId()) {
+        finishStep();
     } else if (e->timerId() != scanPoll_.timerId()) {
         QWidget::timerEvent(e);
     }
@@ -615,7 +796,7 @@ bool GameWindow::inBoardArea(QPoint p) const {
 
 void GameWindow::mousePressEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return;
-    const QPoint point = e->position().toPoint();
+    const QPoint point = toSkin(e->position());
     if (board_.playing() && inBoardArea(point)) return;
     dragging_ = true;
     pressPoint_ = e->globalPosition().toPoint();
@@ -629,16 +810,24 @@ void GameWindow::mouseMoveEvent(QMouseEvent* e) {
 void GameWindow::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() != Qt::LeftButton) return;
     dragging_ = false;
-    releaseAt(e->position().toPoint());
+    releaseAt(toSkin(e->position()));
 }
 
 void GameWindow::contextMenuEvent(QContextMenuEvent* e) {
-    if (board_.playing() && inBoardArea(e->pos())) return;
+    if (board_.playing() && inBoardArea(toSkin(e->pos()))) return;
     QMenu menu(this);
     menu.addAction(tx("Move", "Main"), this, [this] {
         if (windowHandle()) windowHandle()->startSystemMove();
     });
     menu.addAction(tx("Close", "Main"), this, &QWidget::close);
+    QMenu* sizes = menu.addMenu(tx("Size", "Main"));
+    for (const qreal choice : windowScales) {
+        QAction* action = sizes->addAction(QStringLiteral("%1 %").arg(qRound(choice * 100)), this,
+                                           [this, choice] { chooseScale(choice); });
+        action->setCheckable(true);
+        action->setChecked(choice == scale_);
+        action->setEnabled(scaleFits(choice));
+    }
     menu.addSeparator();
     menu.addAction(tx("&About Tilex...", "Main"), this, [this] { prompts_.about(this); });
     menu.exec(e->globalPos());
@@ -646,14 +835,24 @@ void GameWindow::contextMenuEvent(QContextMenuEvent* e) {
 
 void GameWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    // Everything is laid out in the skin's 800 x 600 pixels; the painter scales it, so pictures and
+    // text are drawn at the screen's own resolution and bitmaps without blending.
+    p.scale(scale_, scale_);
     if (skin_.background.isNull()) {
-        p.fillRect(rect(), QColor(0x1d, 0x2a, 0x4b));
+        p.fillRect(QRect(0, 0, skinWidth, skinHeight), QColor(0x1d, 0x2a, 0x4b));
     } else {
         p.drawImage(0, 0, skin_.background);
     }
-    if (!pictureImage_.isNull()) drawBoard(p, board_, pictureImage_);
+    drawSkinLine(p, QRect(80, 548, 540, 30), tx("slide the pieces home", "Main"));
+    if (!pictureImage_.isNull()) {
+        drawBoard(p, board_, pictureImage_);
+        if (finishing()) drawArrivingPiece(p, board_, pictureImage_, qreal(finishFrame_) / finishFrames);
+        if (!finishNote_.isEmpty()) drawFinishNote(p, board_, finishNote_);
+    }
     if (!skin_.frame.isNull()) p.drawImage(76, 67, skin_.frame);
-    drawClock(p, skin_.clock, clockArea.topLeft(), board_.elapsed());
+    drawClock(p, skin_.clock, clockArea.topLeft(), finishing() ? finalTime_ : board_.elapsed());
+    drawMoves(p, skin_.clock, movesArea,
+              board_.playing() ? board_.moveCount() : (finishNote_.isEmpty() ? 0 : finalMoves_));
 }
 
 } // namespace tilex

@@ -8,6 +8,7 @@
 #include "music_link.h"
 #include "picture.h"
 #include "prompts.h"
+#include "records.h"
 #include "scanner_link.h"
 #include "skin.h"
 
@@ -39,6 +40,11 @@ class GameWindow : public QWidget {
         CloseButton,
     };
     static constexpr int clockTimerPeriod = 1000;
+    static constexpr int skinWidth = 800;
+    static constexpr int skinHeight = 600;
+    // The sizes the window can be drawn at, times the skin's 800 x 600 (and the screen's own
+    // device pixel ratio on top).
+    static constexpr qreal windowScales[] = {1.0, 1.5, 2.0};
 
     // programDir holds the components, the skin and the data files. prompts is not owned.
     GameWindow(const QString& programDir, GamePrompts& prompts, QWidget* parent = nullptr);
@@ -58,8 +64,20 @@ class GameWindow : public QWidget {
     void showTop();
     void scan();
 
-    // A released left button at a window point: slides a piece when the point is next to the gap.
+    // A released left button at a window point: slides the pieces between it and the gap when
+    // the point is in the gap's row or column.
     void releaseAt(QPoint point);
+    // The keys of a game: arrows (one piece), Shift+arrows, Home, End, PageUp, PageDown (a
+    // whole line), Ctrl+Z (undo), Ctrl+Shift+Z and Ctrl+Y (redo).
+    void slideByKey(SlideDirection direction, bool wholeLine);
+    void undoMove();
+    void redoMove();
+    // The window's size factor; chooseScale also keeps it for the next run. A size that does not
+    // fit on the screen is refused.
+    void setScale(qreal scale);
+    void chooseScale(qreal scale);
+    qreal scale() const { return scale_; }
+    bool scaleFits(qreal scale) const;
     // One clock second.
     void tick();
 
@@ -72,6 +90,10 @@ class GameWindow : public QWidget {
     bool scanning() const { return scannerComponent_ != nullptr; }
     bool clockRunning() const { return clockTimer_.isActive(); }
     PreviewWindow* preview() const { return preview_; }
+    // From solving until the missing piece has slid in and the results are shown.
+    bool finishing() const { return finishTimer_.isActive(); }
+    // What the whole picture shows after a finish: time, moves and the place kept (or why none).
+    const QString& finishNote() const { return finishNote_; }
     QString recordsPath() const;
     // Puts a position on the board as if a saved game had been loaded (for tests and demos).
     void resumeGame(int rows, int cols, int blank, const std::vector<int32_t>& order, uint32_t elapsed);
@@ -87,7 +109,17 @@ class GameWindow : public QWidget {
 
   private:
     void setUpButtons();
-    CRGNButton* makeButton(ButtonId id, const char* caption, int normalFace, QPoint position,
+    void setUpKeys();
+    QPoint toSkin(QPointF point) const;
+    void updateSkin(const QRect& area);
+    void applyShape();
+    void stepScale(int step);
+    void showMove(const std::vector<PixelRect>& dirty);
+    void beginFinish();
+    void finishStep();
+    static QString finishText(uint32_t time, int moves, const RecordResult& result);
+    static QString gameNote(uint32_t time, int moves);
+    CRGNButton* makeButton(ButtonId id, const char* caption, const char* label, int normalFace, QPoint position,
                            const char* tip);
     void setTip(ButtonId id, const char* tip);
     QString askOpen(FileKind kind, FileQuestion question);
@@ -121,6 +153,11 @@ class GameWindow : public QWidget {
     QImage pictureImage_;
     QString picturePath_;
     uint32_t finalTime_ = 0;
+    int finalMoves_ = 0;
+    qreal scale_ = 1;
+    int finishFrame_ = 0;
+    QBasicTimer finishTimer_;
+    QString finishNote_;
     std::mt19937 random_;
     QBasicTimer clockTimer_;
     QBasicTimer scanPoll_;

@@ -4,6 +4,7 @@
 //
 // --screenshot draws the window once into FILE (PNG) and ends; --playing deals a game first.
 #include "game_window.h"
+#include "qt_texts.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -59,6 +60,9 @@ int main(int argc, char** argv) {
         options.isSet(screenshot) ? static_cast<tilex::GamePrompts&>(console) : dialogs;
     tilex::GameWindow window(QCoreApplication::applicationDirPath(), prompts);
     if (!window.initialise()) return 1;
+    // The message file is known now: Qt's own dialog texts follow it from here on.
+    tilex::QtTexts qtTexts;
+    QCoreApplication::installTranslator(&qtTexts);
     window.show();
     if (options.isSet(screenshot)) {
         if (options.isSet(playing)) window.startOrGiveUp();

@@ -66,8 +66,9 @@ QString DialogPrompts::askName(QWidget* parent, const QString& defaultName) {
 }
 
 void DialogPrompts::showRecords(QWidget* parent, const std::string& recordsPath, int rows, int cols,
-                                const RecordTable& table) {
+                                const RecordTable& table, const QString& note) {
     RecordDialog dialog(recordsPath, rows, cols, table, parent);
+    dialog.setNote(note);
     dialog.exec();
 }
 

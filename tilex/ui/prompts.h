@@ -37,8 +37,9 @@ class GamePrompts {
     virtual std::optional<std::pair<int, int>> selectLevel(QWidget* parent, int rows, int cols) = 0;
     // The typed name; empty when cancelled or left empty.
     virtual QString askName(QWidget* parent, const QString& defaultName) = 0;
+    // note: a line about the player's game just finished (time and moves), or empty.
     virtual void showRecords(QWidget* parent, const std::string& recordsPath, int rows, int cols,
-                             const RecordTable& table) = 0;
+                             const RecordTable& table, const QString& note) = 0;
     // Index of the chosen source; -1 when cancelled.
     virtual int chooseScanner(QWidget* parent, const QStringList& names) = 0;
     virtual void about(QWidget* parent) = 0;
@@ -57,7 +58,7 @@ class DialogPrompts : public GamePrompts {
     std::optional<std::pair<int, int>> selectLevel(QWidget* parent, int rows, int cols) override;
     QString askName(QWidget* parent, const QString& defaultName) override;
     void showRecords(QWidget* parent, const std::string& recordsPath, int rows, int cols,
-                     const RecordTable& table) override;
+                     const RecordTable& table, const QString& note) override;
     int chooseScanner(QWidget* parent, const QStringList& names) override;
     void about(QWidget* parent) override;
 };

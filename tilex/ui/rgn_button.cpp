@@ -2,7 +2,9 @@
 
 #include "skin.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
+#include <algorithm>
 #include <QPainter>
 
 namespace tilex {
@@ -35,17 +37,36 @@ bool CRGNButton::SetFaces(const QImage& normal, const QImage& pressed, const QIm
     focused_ = focused;
     disabled_ = disabled;
     drawCaption_ = drawCaption;
-    if (transparent_) {
-        if (const auto shape = regionFromBitmap(normal_, transparent_->first, transparent_->second))
-            setMask(*shape);
-    }
-    resize(normal_.size());
+    applyShape();
     update();
     return true;
 }
 
+QSize CRGNButton::scaledSize(QSize skinSize) const {
+    return QSize(qRound(skinSize.width() * scale_), qRound(skinSize.height() * scale_));
+}
+
+void CRGNButton::applyShape() {
+    resize(scaledSize(normal_.size()));
+    if (!transparent_) return;
+    const QImage shapeSource =
+        scale_ == 1 ? normal_ : normal_.scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    if (const auto shape = regionFromBitmap(shapeSource, transparent_->first, transparent_->second))
+        setMask(*shape);
+}
+
 void CRGNButton::SetPosition(int x, int y) {
-    setGeometry(x, y, normal_.width(), normal_.height());
+    skinPosition_ = QPoint(x, y);
+    setGeometry(QRect(QPoint(qRound(x * scale_), qRound(y * scale_)), scaledSize(normal_.size())));
+}
+
+void CRGNButton::SetScale(qreal scale) {
+    if (scale <= 0 || scale == scale_) return;
+    scale_ = scale;
+    if (normal_.isNull()) return;
+    applyShape();
+    SetPosition(skinPosition_.x(), skinPosition_.y());
+    update();
 }
 
 QSize CRGNButton::sizeHint() const {
@@ -67,8 +88,8 @@ void CRGNButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     if (!mask().isEmpty()) p.setClipRegion(mask());
     const QImage& face = currentFace();
-    if (face.size() != size()) resize(face.size());
-    p.drawImage(0, 0, face);
+    if (scaledSize(face.size()) != size()) resize(scaledSize(face.size()));
+    p.drawImage(rect(), face);
     // Without a disabled face a disabled button is shown dimmed, so its state can be seen.
     if (!isEnabled() && disabled_.isNull()) p.fillRect(rect(), QColor(20, 24, 40, 130));
     const bool down = isDown();
@@ -81,11 +102,26 @@ void CRGNButton::paintEvent(QPaintEvent*) {
     if (!drawCaption_) return;
     QRect textRect = rect();
     if (down) textRect.translate(1, 1);
-    const int flags = Qt::AlignCenter | Qt::TextSingleLine | Qt::TextShowMnemonic;
+    const QString caption = label_.isEmpty() ? text() : label_;
+    const int flags =
+        Qt::AlignCenter | Qt::TextSingleLine | (label_.isEmpty() ? Qt::TextShowMnemonic : Qt::TextHideMnemonic);
+    // A translated label may be longer than the English one the face was made for: the font
+    // shrinks until it fits.
+    QFont font = p.font();
+    font.setBold(true);
+    font.setPixelSize(qRound(std::max(9, std::min(14, normal_.height() - 14)) * scale_));
+    while (font.pixelSize() > 9 && QFontMetrics(font).horizontalAdvance(caption) > width() - 14 * scale_)
+        font.setPixelSize(font.pixelSize() - 1);
+    p.setFont(font);
     p.setPen(Qt::white);
-    p.drawText(isEnabled() ? textRect.translated(-1, -1) : textRect.translated(1, 1), flags, text());
+    p.drawText(isEnabled() ? textRect.translated(-1, -1) : textRect.translated(1, 1), flags, caption);
     p.setPen(isEnabled() ? QColor(Qt::black) : QColor(182, 182, 182));
-    p.drawText(textRect, flags, text());
+    p.drawText(textRect, flags, caption);
+}
+
+void CRGNButton::SetLabel(const QString& label) {
+    label_ = label;
+    update();
 }
 
 void CRGNButton::mousePressEvent(QMouseEvent* event) {

@@ -23,8 +23,16 @@ class CRGNButton : public QAbstractButton {
                     bool drawCaption);
     bool SetFaces(const QImage& normal, const QImage& pressed, const QImage& focused, const QImage& disabled,
                   bool drawCaption);
+    // x, y in the skin's pixels: the button sits there times the window's scale.
     void SetPosition(int x, int y);
+    // The window's size factor (1, 1.5, 2): the button, its shape and its face grow with it;
+    // faces are drawn without blending, text at the screen's resolution.
+    void SetScale(qreal scale);
     void SetIcon(const QIcon& icon) { icon_ = icon; }
+    // The words drawn on the face when the caption is drawn; empty draws the caption itself.
+    // Kept apart from the caption, whose mnemonic stays the button's Alt key.
+    void SetLabel(const QString& label);
+    const QString& label() const { return label_; }
 
     bool hovering() const { return hovering_; }
     // The face the button shows in its present state.
@@ -42,9 +50,14 @@ class CRGNButton : public QAbstractButton {
     bool hitButton(const QPoint& pos) const override;
 
   private:
+    QSize scaledSize(QSize skinSize) const;
+    void applyShape();
     std::optional<std::pair<Rgb, Rgb>> transparent_;
     QImage normal_, pressed_, focused_, disabled_;
     QIcon icon_;
+    QString label_;
+    QPoint skinPosition_;
+    qreal scale_ = 1;
     int normalId_ = 0;
     bool drawCaption_ = false;
     bool pressedState_ = false;
