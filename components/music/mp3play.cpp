@@ -61,6 +61,9 @@ void chooseSoundFont() {
 struct AudioDevice {
     bool open = false;
     AudioDevice() {
+        // SDL would otherwise take SIGINT and SIGTERM for itself, and the host program would no
+        // longer end on them while music plays.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
         if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
             SDL_QuitSubSystem(SDL_INIT_AUDIO);

@@ -137,21 +137,10 @@ QImage background() {
     engrave(p, board, QStringLiteral("TILEX"), uiFont(96), QColor(116, 228, 248, 28));
     p.restore();
 
-    // The clock's display plate, with an hourglass beside the face.
+    // The clock's display plate; the game draws the move count beside the face.
     p.setPen(QPen(gold, 1.5));
     p.setBrush(QColor(0x0c, 0x13, 0x22));
     p.drawRoundedRect(QRectF(658.5, 153.5, 116, 39), 9, 9);
-    QPainterPath glass;
-    glass.moveTo(741, 161);
-    glass.lineTo(763, 161);
-    glass.lineTo(752, 173);
-    glass.lineTo(763, 185);
-    glass.lineTo(741, 185);
-    glass.lineTo(752, 173);
-    glass.closeSubpath();
-    p.setPen(QPen(cyan, 1.5));
-    p.setBrush(QColor(116, 228, 248, 70));
-    p.drawPath(glass);
 
     // Small studs at the body's corners.
     p.setPen(Qt::NoPen);

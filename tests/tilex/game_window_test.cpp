@@ -866,3 +866,45 @@ TEST_F(GameWindowTest, KeysPlayWithoutAClickAndUndoRedoCountMoves) {
               "Solved in 00:00:30 with 1 moves.\nNo record could be kept: Tilex.ini is missing.");
     EXPECT_EQ(second.namesAsked, 0);
 }
+
+TEST_F(GameWindowTest, TheWindowScalesWithItsButtonsShapeAndClicks) {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+    ProgramFolder folder;
+    GameWindow window(folder.dir(), prompts);
+    ASSERT_TRUE(window.initialise());
+    struct Case {
+        qreal scale;
+        QSize size;
+        QRect start;
+    };
+    const Case cases[] = {
+        {2.0, {1600, 1200}, {1308, 464, 248, 64}},
+        {1.5, {1200, 900}, {981, 348, 186, 48}},
+        {1.0, {800, 600}, {654, 232, 124, 32}},
+    };
+    for (const Case& c : cases) {
+        window.setScale(c.scale);
+        EXPECT_EQ(window.size(), c.size) << c.scale;
+        EXPECT_EQ(window.button(GameWindow::StartButton)->geometry(), c.start) << c.scale;
+        EXPECT_FALSE(window.mask().contains(QPoint(2, 2))) << c.scale;
+        EXPECT_TRUE(window.mask().contains(QPoint(c.size.width() / 2, c.size.height() / 2))) << c.scale;
+    }
+    // At twice the size a click lands on the slot under it, and the picture is drawn at the
+    // screen's resolution: the grid line stays one skin pixel (two screen pixels) wide.
+    window.setScale(2.0);
+    window.resumeGame(3, 3, 6, {0, 1, 2, 3, 4, 5, 8, 6, 7}, 0);
+    QTest::mouseClick(&window, Qt::LeftButton, {}, slotCentre(window.board(), 7) * 2);
+    EXPECT_EQ(window.board().blank(), 7);
+    const QImage shot = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shot.pixel(300, 2 * (75 + 151)), qRgb(0, 0, 0));
+    EXPECT_EQ(shot.pixel(300, 2 * (75 + 151) + 1), qRgb(0, 0, 0));
+    EXPECT_EQ(shot.pixel(300, 2 * (75 + 152)), qRgb(255, 255, 255));
+    // The chosen size is kept for the next run.
+    window.chooseScale(1.5);
+    RecordingPrompts next;
+    GameWindow again(folder.dir(), next);
+    ASSERT_TRUE(again.initialise());
+    EXPECT_EQ(again.scale(), again.scaleFits(1.5) ? 1.5 : 1.0);
+    qputenv("XDG_CONFIG_HOME", QDir::temp().filePath(QStringLiteral("tilex-gui-config")).toUtf8());
+}

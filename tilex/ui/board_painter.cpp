@@ -26,29 +26,29 @@ void drawBoard(QPainter& p, const Board& board, const QImage& picture) {
     const PixelRect grid = board.gridRect();
     const int right = grid.right;
     const int bottom = grid.bottom;
+    // Lines are filled one-pixel rectangles: they cover exactly the pixels they name at any
+    // window scale, where a scaled pen would straddle two.
     for (int r = 1; r < board.rows(); ++r) {
         const int y = board.originY() + r * ph;
-        p.setPen(Qt::black);
-        p.drawLine(grid.left, y, right - 1, y);
-        p.setPen(Qt::white);
-        p.drawLine(grid.left, y + 1, right - 1, y + 1);
+        p.fillRect(QRect(grid.left, y, right - grid.left, 1), Qt::black);
+        p.fillRect(QRect(grid.left, y + 1, right - grid.left, 1), Qt::white);
     }
     for (int c = 1; c < board.cols(); ++c) {
         const int x = board.originX() + c * pw;
-        p.setPen(Qt::black);
-        p.drawLine(x, grid.top, x, bottom - 1);
-        p.setPen(Qt::white);
-        p.drawLine(x + 1, grid.top, x + 1, bottom - 1);
+        p.fillRect(QRect(x, grid.top, 1, bottom - grid.top), Qt::black);
+        p.fillRect(QRect(x + 1, grid.top, 1, bottom - grid.top), Qt::white);
     }
-    p.setBrush(Qt::NoBrush);
-    // An outlined QRect covers one pixel more than its width and height: the black outline runs
-    // on the grid's outermost pixels (right and bottom exclusive), the white one just outside.
-    const int gridWidth = right - grid.left;
-    const int gridHeight = bottom - grid.top;
-    p.setPen(Qt::black);
-    p.drawRect(QRect(grid.left, grid.top, gridWidth - 1, gridHeight - 1));
-    p.setPen(Qt::white);
-    p.drawRect(QRect(grid.left - 1, grid.top - 1, gridWidth + 1, gridHeight + 1));
+    // The border: black on the grid's outermost pixels (right and bottom exclusive), white one
+    // pixel outside.
+    auto outline = [&p](QRect r, const QColor& colour) {
+        p.fillRect(QRect(r.left(), r.top(), r.width(), 1), colour);
+        p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), colour);
+        p.fillRect(QRect(r.left(), r.top(), 1, r.height()), colour);
+        p.fillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
+    };
+    const QRect inner(QPoint(grid.left, grid.top), QPoint(right - 1, bottom - 1));
+    outline(inner, Qt::black);
+    outline(inner.adjusted(-1, -1, 1, 1), Qt::white);
     if (board.playing() && board.blank() >= 0) {
         const PixelRect slot = board.slotRect(board.blank());
         QPen pen(emptySlotColour, 3);
