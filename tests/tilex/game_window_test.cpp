@@ -863,7 +863,7 @@ TEST_F(GameWindowTest, KeysPlayWithoutAClickAndUndoRedoCountMoves) {
     without.releaseAt(slotCentre(without.board(), 8));
     waitForFinish(without);
     EXPECT_EQ(without.finishNote(),
-              "Solved in 00:00:30 with 1 moves.\nNo record could be kept: Tilex.ini is missing.");
+              "Solved in 00:00:30 with 1 move.\nNo record could be kept: Tilex.ini is missing.");
     EXPECT_EQ(second.namesAsked, 0);
 }
 

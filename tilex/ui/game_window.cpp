@@ -76,7 +76,8 @@ GameWindow::GameWindow(const QString& programDir, GamePrompts& prompts, QWidget*
 }
 
 QPoint GameWindow::toSkin(QPointF point) const {
-    return QPoint(static_cast<int>(std::floor(point.x() / scale_)), static_cast<int>(std::floor(point.y() / scale_)));
+    return QPoint(static_cast<int>(std::floor(point.x() / scale_)),
+                  static_cast<int>(std::floor(point.y() / scale_)));
 }
 
 void GameWindow::updateSkin(const QRect& area) {
@@ -197,8 +198,8 @@ CRGNButton* GameWindow::makeButton(ButtonId id, const char* caption, const char*
 }
 
 void GameWindow::setUpButtons() {
-    connect(makeButton(StartButton, "&Start", "Start", 134, {654, 232}, "New Game"), &QAbstractButton::clicked, this,
-            &GameWindow::startOrGiveUp);
+    connect(makeButton(StartButton, "&Start", "Start", 134, {654, 232}, "New Game"),
+            &QAbstractButton::clicked, this, &GameWindow::startOrGiveUp);
     connect(makeButton(ChangeImageButton, "&Change Image", "Change", 136, {654, 269}, "Change Picture"),
             &QAbstractButton::clicked, this, &GameWindow::changeImage);
     connect(makeButton(PreviewButton, "&Preview Image", "Preview", 139, {663, 197}, "Preview the picture"),
@@ -209,14 +210,14 @@ void GameWindow::setUpButtons() {
             &QAbstractButton::clicked, this, &GameWindow::loadBreak);
     connect(makeButton(SaveBreakButton, "S&ave Break", "Save", 146, {654, 384}, "Save Break"),
             &QAbstractButton::clicked, this, &GameWindow::saveBreak);
-    connect(makeButton(MusicButton, "&Music", "Music", 148, {663, 419}, "Load Music"), &QAbstractButton::clicked, this,
-            &GameWindow::toggleMusic);
+    connect(makeButton(MusicButton, "&Music", "Music", 148, {663, 419}, "Load Music"),
+            &QAbstractButton::clicked, this, &GameWindow::toggleMusic);
     connect(makeButton(TopButton, "&Top", "Top 5", 150, {673, 452}, "Top 5"), &QAbstractButton::clicked, this,
             &GameWindow::showTop);
     connect(makeButton(ScanButton, "S&can", "Scan", 152, {683, 483}, "Gain picture from Scanner"),
             &QAbstractButton::clicked, this, &GameWindow::scan);
-    connect(makeButton(CloseButton, "Cl&ose", "Close", 154, {680, 80}, "Close"), &QAbstractButton::clicked, this,
-            &QWidget::close);
+    connect(makeButton(CloseButton, "Cl&ose", "Close", 154, {680, 80}, "Close"), &QAbstractButton::clicked,
+            this, &QWidget::close);
     button(SaveBreakButton)->setEnabled(false);
 }
 
@@ -260,8 +261,9 @@ bool GameWindow::initialise() {
     applyShape();
 
     setUpButtons();
-    const qreal stored =
-        QSettings(playerSettingsPath(), QSettings::IniFormat).value(QStringLiteral("Window/Scale"), 1.0).toDouble();
+    const qreal stored = QSettings(playerSettingsPath(), QSettings::IniFormat)
+                             .value(QStringLiteral("Window/Scale"), 1.0)
+                             .toDouble();
     if (std::find(std::begin(windowScales), std::end(windowScales), stored) != std::end(windowScales) &&
         scaleFits(stored))
         setScale(stored);
@@ -563,7 +565,8 @@ void GameWindow::showTop() {
 }
 
 QString GameWindow::gameNote(uint32_t time, int moves) {
-    return tx("Your game: %1 in %2 moves", "RecordDlg")
+    return (moves == 1 ? tx("Your game: %1 in %2 move", "RecordDlg")
+                       : tx("Your game: %1 in %2 moves", "RecordDlg"))
         .arg(QString::fromStdString(clockText(time)))
         .arg(moves);
 }
@@ -655,7 +658,9 @@ void GameWindow::finishStep() {
 
 QString GameWindow::finishText(uint32_t time, int moves, const RecordResult& result) {
     const QString first =
-        tx("Solved in %1 with %2 moves.", "Main").arg(QString::fromStdString(clockText(time))).arg(moves);
+        (moves == 1 ? tx("Solved in %1 with %2 move.", "Main") : tx("Solved in %1 with %2 moves.", "Main"))
+            .arg(QString::fromStdString(clockText(time)))
+            .arg(moves);
     QString second;
     switch (result.outcome) {
     case RecordOutcome::Placed:
