@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QPaintDevice>
 #include <algorithm>
 
 namespace tilex {
@@ -131,8 +132,17 @@ void drawClock(QPainter& p, const QImage& face, QPoint at, uint32_t seconds) {
     p.setFont(font);
     p.setPen(Qt::black);
     const QRect area(at, face.isNull() ? QSize(65, 25) : face.size());
-    p.drawText(area.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-               QString::fromStdString(clockText(seconds)));
+    // Hinting at a larger window scale widens the digits; the text stays on its face.
+    const QString text = QString::fromStdString(clockText(seconds));
+    const qreal screenScale = p.transform().m11() * (p.device() ? p.device()->devicePixelRatioF() : 1.0);
+    QFont onScreen = font;
+    onScreen.setPixelSize(qRound(13 * screenScale));
+    const qreal fit = (area.width() - 2) * screenScale / QFontMetricsF(onScreen).horizontalAdvance(text);
+    if (fit < 1) {
+        font.setPixelSize(std::max(8, static_cast<int>(13 * fit)));
+        p.setFont(font);
+    }
+    p.drawText(area.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
     p.restore();
 }
 

@@ -1,6 +1,7 @@
 #include "dialogs.h"
 
 #include "board.h"
+#include "prompts.h"
 #include "translate_window.h"
 
 #include <QComboBox>
@@ -106,8 +107,9 @@ void LevelDialog::accept() {
             bool number = false;
             const int value = edit->text().toInt(&number);
             if (!number || value < Board::minSide || value > Board::maxSide) {
-                QMessageBox::warning(this, windowTitle(),
-                                     tx("Please enter an integer between 3 and 10.", "SelectLevel"));
+                messageBox(this, tx("Please enter an integer between 3 and 10.", "SelectLevel"),
+                           windowTitle(), MessageIcon::Information)
+                    ->exec();
                 edit->setFocus();
                 edit->selectAll();
                 return;

@@ -392,6 +392,8 @@ void GameWindow::updatePreview() {
 }
 
 void GameWindow::startOrGiveUp() {
+    // The few frames of a finish belong to the solved game: nothing may start or end it.
+    if (finishing()) return;
     if (board_.playing()) {
         giveUp();
         return;
@@ -475,6 +477,7 @@ void GameWindow::selectLevel() {
 }
 
 void GameWindow::loadBreak() {
+    if (finishing()) return;
     const bool wasPlaying = board_.playing();
     clockTimer_.stop();
     const QString file = askOpen(FileKind::SavedGame, {QString(), translatedFilter(saveFilter), QString(),

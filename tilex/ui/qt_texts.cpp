@@ -8,8 +8,8 @@ namespace tilex {
 
 QString QtTexts::translate(const char* context, const char* sourceText, const char*, int) const {
     if (context == nullptr || sourceText == nullptr) return {};
-    static const char* const ownDialogs[] = {"QFileDialog", "QFileSystemModel", "QPlatformTheme", "QMessageBox",
-                                             "QDialogButtonBox"};
+    static const char* const ownDialogs[] = {"QFileDialog", "QFileSystemModel", "QPlatformTheme",
+                                             "QMessageBox", "QDialogButtonBox"};
     bool known = false;
     for (const char* name : ownDialogs)
         known = known || std::strcmp(context, name) == 0;

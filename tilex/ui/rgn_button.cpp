@@ -4,8 +4,8 @@
 
 #include <QFontMetrics>
 #include <QMouseEvent>
-#include <algorithm>
 #include <QPainter>
+#include <algorithm>
 
 namespace tilex {
 
@@ -103,8 +103,8 @@ void CRGNButton::paintEvent(QPaintEvent*) {
     QRect textRect = rect();
     if (down) textRect.translate(1, 1);
     const QString caption = label_.isEmpty() ? text() : label_;
-    const int flags =
-        Qt::AlignCenter | Qt::TextSingleLine | (label_.isEmpty() ? Qt::TextShowMnemonic : Qt::TextHideMnemonic);
+    const int flags = Qt::AlignCenter | Qt::TextSingleLine |
+                      (label_.isEmpty() ? Qt::TextShowMnemonic : Qt::TextHideMnemonic);
     // A translated label may be longer than the English one the face was made for: the font
     // shrinks until it fits.
     QFont font = p.font();
