@@ -1,5 +1,6 @@
 #include "engine/placement.h"
 
+#include <cmath>
 #include <sstream>
 
 namespace tandemscan {
@@ -50,8 +51,10 @@ std::optional<AutoPlacement> computeAutoPlacement(const ImageHeader& left, const
 
 WidthBounds automaticMergeBounds(std::int32_t xPelsPerMeter) {
     const float r = static_cast<float>(xPelsPerMeter);
-    // Nearest integer, halves up, in single precision.
-    return {static_cast<std::int32_t>(r * 8.2677f / kPelsPerMeterPerDpi + 0.5f),
+    // In single precision. A4 is a fraction of a pixel wider than scanners deliver (4960.6 at
+    // 600 dpi, 4960 delivered), so the low bound is rounded down; the high one to the nearest,
+    // halves up.
+    return {static_cast<std::int32_t>(std::floor(r * 8.2677f / kPelsPerMeterPerDpi)),
             static_cast<std::int32_t>(r * 8.5f / kPelsPerMeterPerDpi + 0.5f)};
 }
 

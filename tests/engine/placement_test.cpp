@@ -92,13 +92,15 @@ TEST(WidthRule, BetweenA4AndLetterWidth) {
     EXPECT_EQ(automaticMergeBounds(11811).high, 2550);
     EXPECT_EQ(automaticMergeBounds(5906).low, 1240);
     EXPECT_EQ(automaticMergeBounds(5906).high, 1275);
+    EXPECT_EQ(automaticMergeBounds(23622).low, 4960) << "A4 at 600 dpi is 4960.6 pixels";
     struct Case {
         std::int32_t left, right, pelsPerMeter;
         bool holds;
     };
     const Case cases[] = {{2480, 2480, 11811, true},  {2479, 2480, 11811, false}, {2480, 2550, 11811, true},
                           {2551, 2500, 11811, false}, {2500, 2479, 11811, false}, {1240, 1275, 5906, true},
-                          {2480, 2480, 5906, false}};
+                          {2480, 2480, 5906, false}, {4960, 4960, 23622, true},  {4959, 4960, 23622, false},
+                          {4960, 5100, 23622, true},  {4960, 5101, 23622, false}};
     for (const Case& c : cases)
         EXPECT_EQ(automaticMergeWidthRule(part(c.left, c.pelsPerMeter), part(c.right, 1)), c.holds)
             << c.left << " and " << c.right << " at " << c.pelsPerMeter;
