@@ -200,17 +200,18 @@ bool ImageEngine::cropOriginal(ImageStoreBlock& block, const EditEntry& entry) {
 }
 
 bool ImageEngine::rotateOriginal(ImageStoreBlock& block, const EditEntry& entry) {
-    if (std::fabs(entry.angle) < 0.01) return true;
-    return rotateOriginalDegrees(block, static_cast<int>(entry.angle * 180 / 3.1416 + 0.5));
+    const double degrees = frameTurnDegrees(entry.angle);
+    if (degrees == 0.0) return true;
+    return rotateOriginalDegrees(block, degrees);
 }
 
-bool ImageEngine::rotateOriginalDegrees(ImageStoreBlock& block, int degrees) {
+bool ImageEngine::rotateOriginalDegrees(ImageStoreBlock& block, double degrees) {
     if (!block.holdsImage()) return false;
     const ImageRecord& original = block.view();
     const ImageHeader& h = original.header();
     // Quarter turns need exactly the turned image; other angles the frame rotatedSize gives.
-    const bool quarter = degrees % 90 == 0;
-    const bool swaps = quarter && (degrees / 90) % 2 != 0;
+    const bool quarter = std::fmod(degrees, 90.0) == 0.0;
+    const bool swaps = quarter && static_cast<int>(degrees / 90) % 2 != 0;
     const std::uint32_t size = quarter ? PixelTools::imageDataSizeFor(&h, swaps ? h.height : h.width,
                                                                       swaps ? h.width : h.height)
                                        : PixelTools::rotatedSize(h, degrees);

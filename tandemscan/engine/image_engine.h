@@ -79,11 +79,11 @@ public:
     void attachPart(int side, PaneGeometry& pane, const ImageRecord& working, const PartView& view) const;
 
     // Apply a recorded edit to an original: the crop rectangle scaled by workScale; the turn by
-    // the entry's angle. False (original unchanged) when memory runs out.
+    // the entry's angle (frameTurnDegrees). False (original unchanged) when memory runs out.
     bool cropOriginal(ImageStoreBlock& block, const EditEntry& entry);
     bool rotateOriginal(ImageStoreBlock& block, const EditEntry& entry);
-    // Turns an original by whole degrees (clockwise for positive values).
-    bool rotateOriginalDegrees(ImageStoreBlock& block, int degrees);
+    // Turns an original by degrees (clockwise for positive values).
+    bool rotateOriginalDegrees(ImageStoreBlock& block, double degrees);
 
     static void swapStoreBlocks(ImageStoreBlock& left, ImageStoreBlock& right) { left.swap(right); }
     static void swapWorkingCopies(ImageRecord& left, ImageRecord& right) { left.swap(right); }

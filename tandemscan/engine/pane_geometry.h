@@ -2,7 +2,9 @@
 // geometry and the recorded edits of a part.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
+#include <numbers>
 
 namespace tandemscan {
 
@@ -49,8 +51,8 @@ struct PaneGeometry {
 };
 
 // One recorded edit of a working copy, replayed on the original when the joined image is saved:
-// the copy was turned by `angle` (radians, counter-clockwise frame angle; below 0.01 means no
-// turn) and then cut to the rectangle, in working-copy pixels, top-down, right/bottom exclusive.
+// the copy was turned by `angle` (radians, counter-clockwise frame angle; see frameTurnDegrees)
+// and then cut to the rectangle, in working-copy pixels, top-down, right/bottom exclusive.
 struct EditEntry {
     std::uint8_t kind = 6;
     double angle = 0.0;
@@ -59,5 +61,13 @@ struct EditEntry {
     std::int32_t right = 0;
     std::int32_t bottom = 0;
 };
+
+// The turn a crop frame's angle (radians) asks for, in degrees to a hundredth, positive
+// clockwise as the picture is seen; the working copy and the original are both turned by it, and
+// 0 means the frame stands upright. Scan skews are fractions of a degree, so no coarser step.
+inline double frameTurnDegrees(double radians)
+{
+    return std::round(radians * 180.0 / std::numbers::pi * 100.0) / 100.0;
+}
 
 } // namespace tandemscan

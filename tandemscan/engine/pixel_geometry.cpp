@@ -275,11 +275,11 @@ bool PixelTools::rotateQuarter(HeaderBlock& destHeader, std::span<std::uint8_t> 
     return true;
 }
 
-PixelTools::Size PixelTools::rotatedDimensions(std::int32_t width, std::int32_t height, int degrees) {
+PixelTools::Size PixelTools::rotatedDimensions(std::int32_t width, std::int32_t height, double degrees) {
     const double W = width, H = height;
     const double d = std::sqrt(W * W + H * H);
     const double alpha = std::atan2(W, H);
-    const int turn = std::abs(degrees) % 180;
+    const double turn = std::fmod(std::fabs(degrees), 180.0);
     const double theta = turn * kPi / 180;
     if (turn > 90)
         return {static_cast<std::int32_t>(std::fabs(std::sin(theta - alpha)) * d) + 3,
@@ -288,16 +288,18 @@ PixelTools::Size PixelTools::rotatedDimensions(std::int32_t width, std::int32_t 
             static_cast<std::int32_t>(std::fabs(std::cos(theta - alpha)) * d) + 3};
 }
 
-std::uint32_t PixelTools::rotatedSize(const ImageHeader& header, int degrees) {
+std::uint32_t PixelTools::rotatedSize(const ImageHeader& header, double degrees) {
     if (!movableDepth(header) || header.width < 1 || header.height < 1) return 0;
     const Size size = rotatedDimensions(header.width, header.height, degrees);
     return imageDataSizeFor(&header, size.width, size.height);
 }
 
-bool PixelTools::rotateImage(HeaderBlock& destHeader, std::span<std::uint8_t> destPixels, int degrees,
+bool PixelTools::rotateImage(HeaderBlock& destHeader, std::span<std::uint8_t> destPixels, double degrees,
                              const HeaderBlock& srcHeader, std::span<const std::uint8_t> srcPixels,
                              RasterType srcType) {
-    if (degrees % 90 == 0) return rotateQuarter(destHeader, destPixels, degrees % 360, srcHeader, srcPixels, srcType);
+    if (std::fmod(degrees, 90.0) == 0.0)
+        return rotateQuarter(destHeader, destPixels, static_cast<int>(std::fmod(degrees, 360.0)), srcHeader, srcPixels,
+                             srcType);
 
     const HeaderBlock src = srcHeader;
     const std::int32_t W = src.header.width, H = src.header.height;
@@ -358,16 +360,17 @@ bool PixelTools::rotateImage(HeaderBlock& destHeader, std::span<std::uint8_t> de
             if (bitCount == 24) {
                 const std::array<const std::uint8_t*, 4> n{rowY0 + 3 * x0, rowY1 + 3 * x0, rowY0 + 3 * x1,
                                                            rowY1 + 3 * x1};
+                // Rounded once at the end: truncating each term would darken even plain paper.
                 for (int k = 0; k < 3; ++k) {
-                    int sum = 0;
-                    for (int q = 0; q < 4; ++q) sum += static_cast<int>(n[q][k] * w[q]);
-                    row[3 * c + k] = static_cast<std::uint8_t>(std::clamp(sum, 0, 255));
+                    double sum = 0;
+                    for (int q = 0; q < 4; ++q) sum += n[q][k] * w[q];
+                    row[3 * c + k] = static_cast<std::uint8_t>(std::clamp(std::lround(sum), 0L, 255L));
                 }
             } else if (grayBlend) {
                 const std::array<std::uint8_t, 4> n{rowY0[x0], rowY1[x0], rowY0[x1], rowY1[x1]};
-                int sum = 0;
-                for (int q = 0; q < 4; ++q) sum += static_cast<int>(n[q] * w[q]);
-                row[c] = static_cast<std::uint8_t>(std::clamp(sum, 0, 255));
+                double sum = 0;
+                for (int q = 0; q < 4; ++q) sum += n[q] * w[q];
+                row[c] = static_cast<std::uint8_t>(std::clamp(std::lround(sum), 0L, 255L));
             } else {
                 const int best = static_cast<int>(std::max_element(w.begin(), w.end()) - w.begin());
                 const std::int32_t bx = best < 2 ? x0 : x1;

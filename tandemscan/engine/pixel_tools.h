@@ -56,10 +56,10 @@ public:
                               std::int32_t newWidth, std::int32_t newHeight, HeaderBlock& destHeader,
                               std::span<std::uint8_t> destPixels);
 
-    // Turns an image by whole degrees, clockwise for positive values as the picture is seen;
-    // multiples of 90 go through rotateQuarter, other angles through a bilinear mapping into a
-    // frame of rotatedSize bytes with white corners.
-    static bool rotateImage(HeaderBlock& destHeader, std::span<std::uint8_t> destPixels, int degrees,
+    // Turns an image by any angle in degrees, clockwise for positive values as the picture is
+    // seen; multiples of 90 go through rotateQuarter, other angles through a bilinear mapping
+    // into a frame of rotatedSize bytes with white corners.
+    static bool rotateImage(HeaderBlock& destHeader, std::span<std::uint8_t> destPixels, double degrees,
                             const HeaderBlock& srcHeader, std::span<const std::uint8_t> srcPixels,
                             RasterType srcType);
     // Quarter turns of 1, 8 and 24-bit images; other depths get the header only. Degrees are taken
@@ -72,9 +72,9 @@ public:
         std::int32_t height;
     };
     // The frame a general rotation produces (3 pixels of margin included).
-    static Size rotatedDimensions(std::int32_t width, std::int32_t height, int degrees);
+    static Size rotatedDimensions(std::int32_t width, std::int32_t height, double degrees);
     // The pixel block size to reserve before rotateImage: depths 1, 8 and 24 (one plane), else 0.
-    static std::uint32_t rotatedSize(const ImageHeader& header, int degrees);
+    static std::uint32_t rotatedSize(const ImageHeader& header, double degrees);
 
     // Cuts the rectangle (top-down picture coordinates, right and bottom exclusive, clamped to the
     // image). Without `destHeader` returns the cropped pixel block size; with it, crops and returns

@@ -19,7 +19,7 @@ bool insideHalfOpen(Point p, int left, int top, int right, int bottom)
 
 } // namespace
 
-bool CropGeometry::isTurned() const { return std::fabs(angle) / (2 * cropPiApprox) > cropUprightFraction; }
+bool CropGeometry::isTurned() const { return frameTurnDegrees(angle) != 0.0; }
 
 Point rotateAbout(Point pt, Point ctr, double phi)
 {
@@ -45,10 +45,10 @@ double angleAbout(Point pt, Point ctr)
 CropGeometry newCropFrame(const Rect& pane)
 {
     CropGeometry g;
-    g.left = pane.left + cropTolerance;
-    g.top = pane.top + cropTolerance;
-    g.right = pane.right - cropTolerance;
-    g.bottom = pane.bottom - cropTolerance;
+    g.left = pane.left + cropFreshInset;
+    g.top = pane.top + cropFreshInset;
+    g.right = pane.right - cropFreshInset;
+    g.bottom = pane.bottom - cropFreshInset;
     g.pivotX = (g.left + g.right) / 2;
     g.pivotY = (g.top + g.bottom) / 2;
     g.angle = 0.0;

@@ -11,9 +11,9 @@
 namespace tandemscan {
 
 inline constexpr int cropTolerance = 10;
-// A frame turned by no more than 1 % of a full turn counts as upright.
-inline constexpr double cropUprightFraction = 0.01;
-inline constexpr double cropPiApprox = 3.1416;
+// A fresh frame stands this far inside its pane, so that a ring for turning it is left outside
+// its edge band.
+inline constexpr int cropFreshInset = 2 * cropTolerance;
 
 struct CropGeometry {
     int left = 0;
@@ -26,6 +26,7 @@ struct CropGeometry {
 
     Rect rect() const { return Rect{left, top, right, bottom}; }
     Point pivot() const { return Point{pivotX, pivotY}; }
+    // Whether the frame asks for a turn: any angle that is not 0 to a hundredth of a degree.
     bool isTurned() const;
     friend bool operator==(const CropGeometry&, const CropGeometry&) = default;
 };
@@ -35,7 +36,7 @@ Point rotateAbout(Point pt, Point ctr, double phi);
 // Angle of pt about ctr, counter-clockwise and upward positive, in radians; 0 at the centre.
 double angleAbout(Point pt, Point ctr);
 
-// The frame for a pane: inset by the tolerance, pivot at its centre, upright.
+// The frame for a pane: inset by cropFreshInset, pivot at its centre, upright.
 CropGeometry newCropFrame(const Rect& pane);
 // Swaps edges so that left <= right and top <= bottom.
 CropGeometry normalised(CropGeometry g);

@@ -73,8 +73,8 @@ void MergeWorkspace::applyCrop(int s)
         const Rect before = side.partRect();
         const Point oldCentre{(before.left + before.right) / 2, (before.top + before.bottom) / 2};
         // Turn the part clockwise by the frame's angle so that the frame stands upright; the
-        // same whole degrees are replayed on the original when saving.
-        const int degrees = static_cast<int>(g.angle * 180.0 / cropPiApprox + 0.5);
+        // same turn is replayed on the original when saving.
+        const double degrees = frameTurnDegrees(g.angle);
         const HeaderBlock& src = side.workingCopy.headerBlock();
         std::optional<ImageRecord> turned =
             ImageRecord::allocate(src, PixelTools::rotatedSize(src.header, degrees));

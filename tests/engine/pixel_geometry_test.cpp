@@ -254,20 +254,21 @@ TEST(RotatedSize, ReservesTheTurnedFrame) {
     }
 }
 
-TEST(RotateImage, GeneralAngleSumsTruncatedTerms) {
+TEST(RotateImage, GeneralAngleKeepsAPlainAreaPlain) {
     // 2 x 2 source by 45 degrees into 5 x 5: the centre maps to (1, 1), clamped to 0.99999, so
-    // three neighbours weigh almost nothing and the fourth 0.99998: 200 becomes 199.
+    // three neighbours weigh almost nothing and the fourth 0.99998; the weights still sum to 1,
+    // so 200 stays 200 (truncating each term gave 199, darkening every turned page).
     TestImage gray = TestImage::fromRows(8, {{200, 200}, {200, 200}});
     const Rotated g = rotate(gray, 45);
     ASSERT_TRUE(g.ok);
     EXPECT_EQ(g.block.header.width, 5);
     EXPECT_EQ(g.block.header.height, 5);
-    EXPECT_EQ(g.picture()[2][2], 199u);
+    EXPECT_EQ(g.picture()[2][2], 200u);
     EXPECT_EQ(g.picture()[0][0], 255u) << "outside the source: white";
 
     TestImage colour = TestImage::fromRows(24, {{0xC8C8C8, 0xC8C8C8}, {0xC8C8C8, 0xC8C8C8}});
     const Rotated c = rotate(colour, 45);
-    EXPECT_EQ(c.picture()[2][2], 0xC7C7C7u);
+    EXPECT_EQ(c.picture()[2][2], 0xC8C8C8u);
     EXPECT_EQ(c.picture()[0][0], 0xFFFFFFu);
 }
 

@@ -11,17 +11,25 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 
-CropGeometry paneFrame() { return newCropFrame(Rect{0, 0, 255, 351}); }
+// An upright frame 10 pixels inside a 255 x 351 pane, pivot at its centre.
+CropGeometry paneFrame() { return CropGeometry{10, 10, 245, 341, 127, 175, 0.0}; }
 
-TEST(CropGeometry, NewFrameIsInsetByTenWithThePivotAtItsCentre)
+TEST(CropGeometry, NewFrameLeavesARingForTurningItInsideThePane)
 {
-    const CropGeometry g = paneFrame();
-    EXPECT_EQ(g.rect(), (Rect{10, 10, 245, 341}));
+    const CropGeometry g = newCropFrame(Rect{0, 0, 255, 351});
+    EXPECT_EQ(g.rect(), (Rect{20, 20, 235, 331}));
     EXPECT_EQ(g.pivot(), (Point{127, 175}));
     EXPECT_EQ(g.angle, 0.0);
     const CropGeometry right = newCropFrame(Rect{256, 0, 511, 351});
-    EXPECT_EQ(right.rect(), (Rect{266, 10, 501, 341}));
+    EXPECT_EQ(right.rect(), (Rect{276, 20, 491, 331}));
     EXPECT_EQ(right.pivot(), (Point{383, 175}));
+    // Every corner of the pane grabs the fresh frame for turning, outside its edge band.
+    const Point corners[] = {{2, 2}, {252, 2}, {2, 348}, {252, 348}};
+    const std::uint32_t turns[] = {CropRotateUpperLeft, CropRotateUpperRight, CropRotateLowerLeft,
+                                   CropRotateLowerRight};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(cropHitTest(g, corners[i]), turns[i]) << i;
+    EXPECT_EQ(cropHitTest(g, Point{12, 100}), CropLeft);
 }
 
 TEST(CropGeometry, RotateAboutTurnsCounterClockwiseOnTheScreen)
@@ -152,7 +160,7 @@ TEST(CropGeometry, RotationDragAddsTheAngleSweptAboutThePivot)
 TEST(CropGeometry, ResizeOfAFrameTurnedBelowTheThresholdUsesScreenDirections)
 {
     CropGeometry g = paneFrame();
-    g.angle = 0.0627; // below 1 % of a full turn (0.0628)
+    g.angle = 0.00008; // 0.0046 degrees: upright to a hundredth of a degree
     EXPECT_FALSE(g.isTurned());
     ASSERT_TRUE(cropDragResize(g, CropRight, {250, 200}, {240, 200}));
     EXPECT_EQ(g.rect(), (Rect{10, 10, 255, 341}));

@@ -25,18 +25,17 @@ struct CropParts : testing::TwoPartsFixture {
         ws.mouseMove(to, true, {});
         ws.mouseRelease(to);
     }
-    // The new frame fills its pane up to the turning zone; pulling its top-left corner in by 30
-    // leaves room to grab outside it.
+    // Pulls the new frame's top-left corner in by 10, to (30, 30) within the pane.
     void shrinkFrame(int side)
     {
         const int left = ws.side(side).paneRect.left;
-        dragFrom({left + 5, 5}, {left + 35, 35});
+        dragFrom({left + 25, 25}, {left + 35, 35});
     }
     // Turns a side's (shrunk) frame counter-clockwise by about `radians`, grabbing it outside its
     // upper-left corner and sweeping along a circle about the pivot.
     void turnFrame(int side, double radians)
     {
-        const Point from{ws.side(side).paneRect.left + 20, 20};
+        const Point from{ws.side(side).paneRect.left + 15, 15};
         ws.mousePress(from, {});
         ASSERT_EQ(ws.cropHit(), CropRotateUpperLeft);
         const Point pivot = ws.side(side).crop.frame.pivot();
@@ -53,9 +52,9 @@ TEST(WorkspaceCrop, EnteringTheToolPutsAFrameOnEachPart)
 {
     CropParts f;
     EXPECT_TRUE(f.ws.side(0).crop.active);
-    EXPECT_EQ(f.ws.side(0).crop.frame.rect(), (Rect{10, 10, 245, 341}));
+    EXPECT_EQ(f.ws.side(0).crop.frame.rect(), (Rect{20, 20, 235, 331}));
     EXPECT_EQ(f.ws.side(0).crop.frame.pivot(), (Point{127, 175}));
-    EXPECT_EQ(f.ws.side(1).crop.frame.rect(), (Rect{266, 10, 501, 341}));
+    EXPECT_EQ(f.ws.side(1).crop.frame.rect(), (Rect{276, 20, 491, 331}));
     f.ws.selectTool(ToolMode::Crop, false);
     EXPECT_FALSE(f.ws.side(0).crop.active);
     EXPECT_FALSE(f.host.timerRunning[0]);
@@ -70,7 +69,7 @@ TEST(WorkspaceCrop, FrameIsNormalisedOnRelease)
     f.ws.mouseMove({2, 100}, true, {});
     EXPECT_LT(f.ws.side(0).crop.frame.right, f.ws.side(0).crop.frame.left);
     f.ws.mouseRelease({2, 100});
-    EXPECT_EQ(f.ws.side(0).crop.frame.rect(), (Rect{7, 10, 10, 341}));
+    EXPECT_EQ(f.ws.side(0).crop.frame.rect(), (Rect{-3, 20, 20, 331}));
 }
 
 TEST(WorkspaceCrop, PivotDraggedOutOfThePaneSpringsBack)
@@ -87,14 +86,14 @@ TEST(WorkspaceCrop, PivotDraggedOutOfThePaneSpringsBack)
 TEST(WorkspaceCrop, UprightFrameCutsTheWorkingCopy)
 {
     CropParts f;
-    f.dragFrom({60, 60}, {90, 80}); // move the frame by (30, 20): (40, 30, 275, 361)
+    f.dragFrom({60, 60}, {90, 80}); // move the frame by (30, 20): (50, 40, 265, 351)
     const Rect frame = f.ws.side(0).crop.frame.rect();
-    ASSERT_EQ(frame, (Rect{40, 30, 275, 361}));
+    ASSERT_EQ(frame, (Rect{50, 40, 265, 351}));
     f.ws.doubleClick({150, 150});
     EXPECT_FALSE(f.ws.side(0).crop.active);
     const ImageHeader& h = f.ws.side(0).workingCopy.header();
-    EXPECT_EQ(h.width, 215); // what of the frame lies on the part
-    EXPECT_EQ(h.height, 321);
+    EXPECT_EQ(h.width, 205); // what of the frame lies on the part
+    EXPECT_EQ(h.height, 311);
     ASSERT_EQ(f.ws.side(0).cropHistory.size(), 1u);
     const EditEntry& e = f.ws.side(0).cropHistory[0];
     EXPECT_EQ(e.kind, 6);
@@ -116,13 +115,13 @@ TEST(WorkspaceCrop, UndoingACropBringsThePartBackAndRedoCutsAgain)
 {
     CropParts f;
     f.ws.doubleClick({150, 150});
-    ASSERT_EQ(f.ws.side(0).workingCopy.header().width, 235);
+    ASSERT_EQ(f.ws.side(0).workingCopy.header().width, 215);
     f.ws.undo();
     EXPECT_EQ(f.ws.side(0).workingCopy.header().width, 255);
     EXPECT_TRUE(f.ws.side(0).cropHistory.empty());
     EXPECT_TRUE(f.ws.side(0).crop.active); // the tool is still on: a frame again
     f.ws.redo();
-    EXPECT_EQ(f.ws.side(0).workingCopy.header().width, 235);
+    EXPECT_EQ(f.ws.side(0).workingCopy.header().width, 215);
     EXPECT_EQ(f.ws.side(0).cropHistory.size(), 1u);
 }
 
@@ -149,29 +148,41 @@ TEST(WorkspaceCrop, FrameOutsideThePartCutsNothing)
     EXPECT_EQ(f.ws.lastEdit(), EditKind::None); // a rotation by hand is not an undoable tool edit
 }
 
-TEST(WorkspaceCrop, SlightlyTurnedFrameIsAppliedUpright)
+TEST(WorkspaceCrop, SmallTurnsStraightenTheWorkingCopyByTheFramesAngle)
 {
-    CropParts f;
-    f.shrinkFrame(0);
-    f.turnFrame(0, 0.06);
-    const double angle = f.ws.side(0).crop.frame.angle;
-    ASSERT_GT(angle, 0.05);
-    ASSERT_LT(angle, 0.0628); // below 1 % of a full turn
-    f.ws.doubleClick({150, 150});
-    EXPECT_EQ(f.ws.side(0).workingCopy.header().width, 205); // no turn: the frame's own size
-    EXPECT_EQ(f.ws.side(0).workingCopy.header().height, 301);
-    EXPECT_EQ(f.ws.side(0).cropHistory[0].angle, 0.0);
+    // The parts' blue channel is their column number, so turning clockwise by the angle a brings
+    // lower columns to the top: (rows - 1) * sin(a) less at the top of a column of the cut than at
+    // its bottom. Whole degrees, or ignoring turns below a few degrees, would give 0 or about 5.
+    for (const double radians : {0.01, -0.01, 0.004, -0.02}) {
+        CropParts f;
+        const int s = radians > 0 ? 0 : 1;
+        f.shrinkFrame(s);
+        f.turnFrame(s, radians);
+        const double angle = f.ws.side(s).crop.frame.angle;
+        ASSERT_NEAR(angle, radians, 0.002);
+        const Rect pane = f.ws.side(s).paneRect;
+        f.ws.doubleClick({(pane.left + pane.right) / 2, 150});
+        ASSERT_EQ(f.ws.side(s).cropHistory.size(), 1u);
+        EXPECT_EQ(f.ws.side(s).cropHistory[0].angle, angle) << "recorded for the original as it is";
+        const ImageHeader& h = f.ws.side(s).workingCopy.header();
+        const auto px = f.ws.side(s).workingCopy.pixels();
+        const std::uint32_t stride = PixelTools::rowStride(h.width, 24);
+        const std::size_t column = 3 * static_cast<std::size_t>(h.width / 2);
+        const int top = px[(h.height - 1) * stride + column];
+        const int bottom = px[column];
+        EXPECT_NEAR(bottom - top, (h.height - 1) * std::sin(angle), 1.0) << radians;
+    }
 }
 
 TEST(WorkspaceCrop, TurnedFrameTurnsThePartFirst)
 {
     CropParts f;
     f.shrinkFrame(1);
-    f.turnFrame(1, -0.2); // clockwise, so that the mouse stays in the pane
-    ASSERT_NEAR(f.ws.side(1).crop.frame.angle, -0.2, 0.01);
+    f.turnFrame(1, -0.12); // clockwise, so that the mouse stays in the pane
+    ASSERT_NEAR(f.ws.side(1).crop.frame.angle, -0.12, 0.01);
     f.ws.doubleClick({383, 175});
     ASSERT_EQ(f.ws.side(1).cropHistory.size(), 1u);
-    EXPECT_NEAR(f.ws.side(1).cropHistory[0].angle, -0.2, 0.01);
+    EXPECT_NEAR(f.ws.side(1).cropHistory[0].angle, -0.12, 0.01);
     // The part was turned upright under the frame, then cut to the frame's size.
     EXPECT_NEAR(f.ws.side(1).workingCopy.header().width, 205, 1);
     EXPECT_NEAR(f.ws.side(1).workingCopy.header().height, 301, 1);

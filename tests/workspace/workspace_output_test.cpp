@@ -132,19 +132,22 @@ TEST(WorkspaceOutput, SavingReplaysCropsScaledToTheOriginal)
 {
     WidePanes f;
     ASSERT_TRUE(f.loadA4Parts());
-    // The right part shows at (511, 0)-(1007, 20); the new frame (521, 10)-(1011, 692) keeps
-    // working columns 10..496 and rows 10..20 of it.
+    // The right part shows at (511, 0)-(1007, 20); the new frame (531, 20)-(1001, 682), its
+    // top-left corner pulled out to (521, 10), keeps working columns 10..490 and rows 10..20.
     f.ws.selectTool(ToolMode::Crop, true);
+    f.ws.mousePress({531, 20}, {});
+    f.ws.mouseMove({521, 10}, true, {});
+    f.ws.mouseRelease({521, 10});
     f.ws.doubleClick({700, 15});
     ASSERT_EQ(f.ws.side(1).cropHistory.size(), 1u);
     const EditEntry& e = f.ws.side(1).cropHistory[0];
-    EXPECT_EQ((Rect{e.left, e.top, e.right, e.bottom}), (Rect{10, 10, 496, 20}));
+    EXPECT_EQ((Rect{e.left, e.top, e.right, e.bottom}), (Rect{10, 10, 490, 20}));
     const std::string out = f.outPath("cropped.img");
     ASSERT_TRUE(f.ws.saveSingle(1, out));
     const ImageRecord cropped = readImageFile(out);
-    EXPECT_EQ(cropped.header().width, 2430); // columns 50 .. 2480 of the original
+    EXPECT_EQ(cropped.header().width, 2400); // columns 50 .. 2450 of the original
     EXPECT_EQ(cropped.header().height, 50);  // rows 50 .. 100
-    const std::uint32_t stride = PixelTools::rowStride(2430, 24);
+    const std::uint32_t stride = PixelTools::rowStride(2400, 24);
     const std::uint8_t* top = cropped.pixels().data() + static_cast<std::size_t>(49) * stride;
     EXPECT_EQ(top[0], 50); // blue is the original's column
     EXPECT_EQ(top[1], 50); // green its row

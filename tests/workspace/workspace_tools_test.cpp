@@ -80,7 +80,8 @@ TEST(WorkspaceTools, CropCursorFollowsTheFrame)
     const struct {
         Point p;
         int slot;
-    } cases[] = {{{60, 60}, 8}, {{15, 100}, 12}, {{100, 15}, 14}, {{5, 5}, 15}, {{250, 5}, 13}, {{127, 175}, 0}};
+    } cases[] = {{{60, 60}, 8},  {{15, 100}, 12}, {{100, 15}, 14}, {{15, 15}, 15},
+                 {{240, 15}, 13}, {{5, 5}, 19},    {{250, 5}, 17},  {{127, 175}, 0}}; // a fresh frame turns
     for (const auto& c : cases)
         EXPECT_EQ(static_cast<int>(f.ws.chooseCursor(c.p, false)), c.slot) << c.p.x << "," << c.p.y;
 }
