@@ -78,8 +78,8 @@ std::uint32_t colourKindOf(const HeaderBlock& block) {
 
 const char* checkPart(const HeaderBlock& block, const std::optional<PartReference>& reference) {
     const ImageHeader& h = block.header;
-    if ((h.bitCount != 1 && h.bitCount != 8 && h.bitCount != 24) || h.xPelsPerMeter == 0)
-        return "Image type not supported!";
+    if (h.bitCount != 1 && h.bitCount != 8 && h.bitCount != 24) return "Image type not supported!";
+    if (h.xPelsPerMeter == 0) return "Image type not supported! (the file states no resolution; give it with --dpi N)";
     if (!reference) return nullptr;
     const bool gray = h.bitCount == 8 && PixelTools::isGrayPalette(block);
     if (h.clrUsed != reference->colourKind && h.bitCount != reference->colourKind &&
@@ -106,7 +106,7 @@ int dpiOf(std::int32_t xPelsPerMeter) { return static_cast<int>(xPelsPerMeter / 
 
 const char* mergeUsage() {
     return "Usage: tandemscan-merge LEFT RIGHT -o OUT [--auto [--paper-width TENTHS_MM]]\n"
-           "                        [--cut LEFTKEEP,RIGHTSTART,TOPDELTA,BOTTOMDELTA] [--quiet]\n"
+           "                        [--cut LEFTKEEP,RIGHTSTART,TOPDELTA,BOTTOMDELTA] [--dpi N] [--quiet]\n"
            "\n"
            "Joins the left and the right part of a document scanned in two passes into one\n"
            "image at full resolution. The parts must agree in colour kind and resolution.\n"
@@ -120,6 +120,9 @@ const char* mergeUsage() {
            "  --cut L,S,T,B            keep L columns of the left part, take the right part\n"
            "                           from its column S on, with its top edge T rows and its\n"
            "                           bottom edge B rows above the left part's\n"
+           "  --dpi N                  take both parts to have N dots per inch, for parts that\n"
+           "                           state none or a wrong one (a JPEG stating none is read\n"
+           "                           as 72)\n"
            "  -q, --quiet              no progress line\n"
            "  -h, --help               show this help\n"
            "  --version                show the version\n"
@@ -174,6 +177,13 @@ std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& 
                 return std::nullopt;
             }
             paperWidthGiven = true;
+        } else if (arg == "--dpi") {
+            const auto v = value();
+            if (!v) return std::nullopt;
+            if (!parseInt(*v, options.dpi) || options.dpi < 1 || options.dpi > 65535) {
+                error = "--dpi takes dots per inch from 1 to 65535, not '" + *v + "'";
+                return std::nullopt;
+            }
         } else if (arg == "--cut") {
             const auto v = value();
             if (!v) return std::nullopt;
@@ -246,6 +256,9 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     if (!library) return inputError({}, why.substr(0, why.find('\n')) + " (looked in " + env.programDir.string() + ")");
     ImageEngine engine(library, env.workingDir);
     if (!engine.hasComponent()) return inputError({}, std::string(component) + " gave no instance");
+    const std::int32_t statedResolution =
+        options->dpi > 0 ? static_cast<std::int32_t>(options->dpi * kPelsPerMeterPerDpi + 0.5f) : 0;
+    engine.setStatedResolution(statedResolution);
 
     auto left = engine.createStoreBlock(kLeftSide);
     auto right = engine.createStoreBlock(kRightSide);
@@ -283,6 +296,7 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     // decodes the left part.
     progress.step(1, "Loading the left and the right part");
     ImageEngine rightEngine(library, env.workingDir);
+    rightEngine.setStatedResolution(statedResolution);
     bool rightLoaded = false;
     auto loadRight = [&] { rightLoaded = rightEngine.loadOriginal(*right, options->right); };
     std::thread rightLoader;

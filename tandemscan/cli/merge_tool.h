@@ -21,6 +21,7 @@ struct MergeOptions {
     bool automatic = false;
     std::int32_t paperWidthTenths = 4200;
     std::optional<CutRecord> cut;
+    int dpi = 0; // above 0: the resolution both parts are taken to have
     bool quiet = false;
     bool help = false;
     bool version = false;

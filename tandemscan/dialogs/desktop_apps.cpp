@@ -120,4 +120,12 @@ QString iconForProgram(const QString& programPath) {
     return icon;
 }
 
+bool canRunProgram(const QString& program) {
+    const QString path = stripSurroundingQuotes(program);
+    if (path.isEmpty()) return false;
+    const QString found = path.contains(QLatin1Char('/')) ? path : QStandardPaths::findExecutable(path);
+    const QFileInfo info(found);
+    return !found.isEmpty() && info.isFile() && info.isExecutable();
+}
+
 }  // namespace tandemscan

@@ -27,6 +27,10 @@ QString stripSurroundingQuotes(const QString& text);
 // be found; nothing when no such program is installed.
 std::optional<DesktopApp> findDesktopApp(const QString& executableName);
 
+// Whether the program (a path, or a name found on PATH) is an executable file, so that starting
+// it can succeed.
+bool canRunProgram(const QString& program);
+
 // The icon of a program path: from the desktop entry that starts it, else empty.
 QString iconForProgram(const QString& programPath);
 

@@ -16,6 +16,7 @@ struct PictureFacts {
     int bitsPerPixel = 0;
     bool grayPalette = false;
     std::int32_t xPelsPerMeter = 0;
+    bool resolutionAssumed = false; // the file states none; xPelsPerMeter is the assumed one
 };
 
 // "" leaves a line empty.

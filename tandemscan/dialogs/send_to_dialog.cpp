@@ -199,8 +199,11 @@ bool SendToDialog::sendToSelected() {
         context_.message(this, QStringLiteral("Please select an AP"), QString(), QMessageBox::NoIcon);
         return false;
     }
-    const QString image = exportImage_ ? exportImage_() : QString();
+    // No export for a program that cannot run: nothing would ever read or remove the file.
+    const bool runnable = canRunProgram(programs_[row]);
+    const QString image = runnable && exportImage_ ? exportImage_() : QString();
     if (image.isEmpty() || !startProgram_(programs_[row], image)) {
+        if (!image.isEmpty()) QFile::remove(image);
         context_.message(this, QStringLiteral("The selected application cannot open the file!"),
                          QString::fromLatin1(kProgramCaption), QMessageBox::Warning);
         return false;

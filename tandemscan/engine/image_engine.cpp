@@ -1,5 +1,6 @@
 #include "engine/image_engine.h"
 
+#include "engine/part_files.h"
 #include "engine/pixel_tools.h"
 
 #include <algorithm>
@@ -52,7 +53,16 @@ bool ImageEngine::readHeader(const fs::path& fileName, HeaderBlock& header) {
         const std::string why = component_->lastErrorMessage();
         return fail(why.empty() ? "Cannot read " + fileName.string() : why);
     }
+    settleResolution(fileName, header);
     return true;
+}
+
+void ImageEngine::settleResolution(const fs::path& fileName, HeaderBlock& header) const {
+    if (statedPelsPerMeter_ > 0) {
+        header.header.xPelsPerMeter = header.header.yPelsPerMeter = statedPelsPerMeter_;
+        return;
+    }
+    assumeUnstatedResolution(fileName, header);
 }
 
 bool ImageEngine::loadOriginal(ImageStoreBlock& block, const fs::path& fileName) {
@@ -77,6 +87,7 @@ bool ImageEngine::loadOriginal(ImageStoreBlock& block, const fs::path& fileName)
         block.release();
         return fail("The image in " + fileName.string() + " is damaged");
     }
+    settleResolution(fileName, view.headerBlock());
     return true;
 }
 

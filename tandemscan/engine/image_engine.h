@@ -63,6 +63,9 @@ public:
     bool loadOriginal(ImageStoreBlock& block, const std::filesystem::path& fileName);
     // Header block only, with the palette of an 8-bit BMP read from the file itself.
     bool readHeader(const std::filesystem::path& fileName, HeaderBlock& header);
+    // Both give a JPEG that states no resolution 72 dpi, and every part the resolution set here
+    // when it is above 0 (for parts that carry none or a wrong one).
+    void setStatedResolution(std::int32_t pelsPerMeter) { statedPelsPerMeter_ = pelsPerMeter; }
     // The working copy of the block's original at about 60 dpi (apart layout, heap). With
     // reuseScale the workScale in force is kept, so that both parts share one scale.
     bool makeWorkingCopy(const ImageStoreBlock& block, ImageRecord& working, bool reuseScale);
@@ -95,9 +98,11 @@ public:
 
 private:
     bool fail(std::string why);
+    void settleResolution(const std::filesystem::path& fileName, HeaderBlock& header) const;
 
     std::optional<ImageFileInstance> component_;
     std::filesystem::path workingDir_;
+    std::int32_t statedPelsPerMeter_ = 0;
     bool workScaleFixed_ = false;
     double workScale_ = 1.0;
     bool viewScaleFixed_ = false;

@@ -3,6 +3,7 @@
 #include "adjustment_dialog.h"
 #include "engine/image_engine.h"
 #include "engine/image_file.h"
+#include "engine/part_files.h"
 #include "file_save_as_dlg.h"
 #include "help_window.h"
 #include "ini_file.h"
@@ -20,12 +21,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QTranslator>
@@ -37,6 +41,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <exception>
 #include <new>
@@ -96,9 +101,13 @@ std::uint32_t bitsOfColourKind(std::uint32_t kind) {
     return kind == 1 || kind == 2 ? 1 : 8;
 }
 
-bool hasSupportedExtension(const QString& path) {
-    const QString tail = path.right(3).toLower();
-    return tail == QLatin1String("bmp") || tail == QLatin1String("jpg");
+// The local files among dropped URLs, in order.
+QStringList droppedFiles(const QMimeData* data) {
+    QStringList files;
+    if (data == nullptr || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    return files;
 }
 
 } // namespace
@@ -172,6 +181,8 @@ bool MainWindow::initialise() {
     settings_ = std::make_unique<SettingsStore>(paths_.settingsFile(settingsFileName));
     settings_->load();
     firstRun_ = settings_->firstRun();
+    // The pictures earlier runs sent to other programs have long been read by now.
+    deleteEarlierExports(paths_.workingDir(), fs::file_time_type::clock::now() - std::chrono::minutes(1));
 
     std::string why;
     imageComponent_ = ImageFileLibrary::load(paths_.programDir(), &why);
@@ -410,6 +421,7 @@ void MainWindow::createWorkspace() {
     // The parts' backing files go to the program's private working folder, deleted at the end.
     workspace_ = new WorkspaceView(this, std::make_unique<ImageEngine>(imageComponent_, paths_.workingDir()));
     workspace_->setObjectName(QStringLiteral("workspace"));
+    setAcceptDrops(true);
     workspace_->setTranslator([this](const QString& english) { return translate(english); });
     // The workspace's messages arrive translated and go the way of every other message.
     workspace_->setMessageHandler([this](MessageIcon icon, const QString& caption, const QString& message) {
@@ -616,20 +628,39 @@ void MainWindow::inputPart(int side) {
 
 bool MainWindow::loadPartFile(int side, const QString& path) {
     if (!workspace_ || side < 0 || side > 1) return false;
-    if (!QFileInfo(path).isFile()) {
-        showStringMessage(IdsError, IdsFileMissing);
+    const fs::path file = path.toStdString();
+    auto refuse = [&](int textId, const std::string& reason) {
+        showMessage(QMessageBox::Critical, text(IdsError),
+                    QString::fromStdString(withSecondLine(text(textId).toStdString(), reason)));
         return false;
-    }
+    };
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return refuse(IdsFileMissing, aboutFile(file, info.isDir() ? "this is a folder, not a file"
+                                                                     : "No such file or directory"));
     // Only the extension's letters decide; the path keeps its case, as Linux names are exact.
-    if (!hasSupportedExtension(path)) {
-        showStringMessage(IdsError, IdsFormatNotSupported);
-        return false;
-    }
+    if (const std::string refusal = partExtensionRefusal(file); !refusal.empty())
+        return refuse(IdsFormatNotSupported, refusal);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool loaded = workspace_->model().loadPart(path.toStdString(), side);
     QApplication::restoreOverrideCursor();
     clearLock(side);
     return loaded;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (workspace_ && isEnabled() && !droppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QStringList files = droppedFiles(event->mimeData());
+    if (!workspace_ || files.isEmpty()) return;
+    event->acceptProposedAction();
+    // The side under the pointer takes the first file, the other side a second one.
+    const QPoint at = workspace_->mapFrom(this, event->position().toPoint());
+    const int first = at.x() >= workspace_->model().side(1).paneRect.left ? 1 : 0;
+    for (int i = 0; i < std::min<int>(2, static_cast<int>(files.size())); ++i)
+        loadPartFile(i == 0 ? first : 1 - first, QFileInfo(files[i]).absoluteFilePath());
 }
 
 void MainWindow::clearPart(int side) {

@@ -115,6 +115,9 @@ class MainWindow : public QWidget {
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Image files dropped on the window load as parts, by the same rules as the Input dialog.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void buildControls();

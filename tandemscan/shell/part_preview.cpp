@@ -2,6 +2,7 @@
 
 #include "engine/image_file.h"
 #include "engine/image_record.h"
+#include "engine/part_files.h"
 #include "engine/pixel_tools.h"
 #include "workspace/view/image_conversion.h"
 
@@ -22,9 +23,10 @@ PictureReader makePartPreviewReader(std::shared_ptr<ImageFileLibrary> component)
         const std::filesystem::path file = path.toStdString();
         HeaderBlock header{};
         if (!instance->readHeader(file, header)) return std::nullopt;
+        const bool assumed = assumeUnstatedResolution(file, header);
         PreviewPicture picture;
         picture.facts = {header.header.width, std::abs(header.header.height), header.header.bitCount,
-                         PixelTools::isGrayPalette(header), header.header.xPelsPerMeter};
+                         PixelTools::isGrayPalette(header), header.header.xPelsPerMeter, assumed};
         // Compressed pixel layouts cannot be drawn from the block as it is.
         if (!withPixels || header.header.compression >= 3) return picture;
         const std::uint32_t bytes = instance->imageSize(file);

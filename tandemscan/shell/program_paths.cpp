@@ -1,5 +1,9 @@
 #include "program_paths.h"
 
+#include "engine/merge_export.h"
+
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -73,6 +77,24 @@ int deleteWorkingFiles(const fs::path& dir) {
     for (const char* name : partWorkingFiles) {
         std::error_code ignored;
         if (fs::remove(dir / name, ignored)) ++removed;
+    }
+    return removed;
+}
+
+int deleteEarlierExports(const fs::path& dir, fs::file_time_type before) {
+    const std::string suffix = kExportFileSuffix;
+    int removed = 0;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        const std::string number = name.substr(0, name.size() - suffix.size());
+        if (!std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c) != 0; }))
+            continue;
+        std::error_code ignored;
+        if (!entry.is_regular_file(ignored) || entry.last_write_time(ignored) >= before) continue;
+        if (fs::remove(entry.path(), ignored)) ++removed;
     }
     return removed;
 }

@@ -45,4 +45,9 @@ inline constexpr const char* partWorkingFiles[] = {"ScanImgL.bmp", "ScanImgR.bmp
 // Deletes the working files above from dir; returns how many were there.
 int deleteWorkingFiles(const std::filesystem::path& dir);
 
+// Deletes the joined pictures earlier runs exported for other programs ("<n>_MergeImg.bmp")
+// that were last written before `before`; returns how many. They stay while the program runs,
+// as the receiving program may still be reading them.
+int deleteEarlierExports(const std::filesystem::path& dir, std::filesystem::file_time_type before);
+
 } // namespace tandemscan

@@ -1,6 +1,7 @@
 // Layout, placement arithmetic, loading and clearing, and the plain queries of the workspace.
 #include "workspace/merge_workspace.h"
 
+#include "engine/part_files.h"
 #include "engine/pixel_tools.h"
 
 #include <algorithm>
@@ -180,6 +181,44 @@ PartCheck MergeWorkspace::checkPart(const HeaderBlock& block, bool otherHoldsPar
     return PartCheck::ResolutionDiffers;
 }
 
+namespace {
+
+std::string imageKind(std::uint32_t bits, bool gray)
+{
+    if (bits == 1)
+        return "line art";
+    if (bits == 8)
+        return gray ? "gray" : "index colour";
+    return "colour";
+}
+
+long dpiOf(std::int32_t pelsPerMeter) { return std::lround(pelsPerMeter * 0.0254); }
+
+} // namespace
+
+std::string MergeWorkspace::refusalReason(PartCheck check, const HeaderBlock& block) const
+{
+    const ImageHeader& h = block.header;
+    switch (check) {
+    case PartCheck::NotSupported:
+        if (h.bitCount != 1 && h.bitCount != 8 && h.bitCount != 24)
+            return "a " + std::to_string(h.bitCount) + "-bit picture cannot be a part; parts have 1, 8 or 24 bits";
+        return "the file states no resolution";
+    case PartCheck::ResolutionDiffers:
+        return std::to_string(dpiOf(h.xPelsPerMeter)) + " dpi, while the part already loaded has " +
+               std::to_string(dpiOf(reference_.xPelsPerMeter)) + " dpi";
+    case PartCheck::TypeDiffers: {
+        const std::uint32_t kind = reference_.colourKind;
+        const std::uint32_t referenceBits = kind == 24 ? 24 : (kind == 1 || kind == 2 ? 1 : 8);
+        return imageKind(h.bitCount, PixelTools::isGrayPalette(block)) + ", while the part already loaded is " +
+               imageKind(referenceBits, reference_.gray);
+    }
+    case PartCheck::Accepted:
+        break;
+    }
+    return {};
+}
+
 bool MergeWorkspace::loadPart(const std::string& path, int s)
 {
     if (path.empty() || s < 0 || s > 1 || !engine_.hasComponent())
@@ -196,7 +235,9 @@ bool MergeWorkspace::loadPart(const std::string& path, int s)
         static const char* const texts[] = {"", "Image type not supported!",
                                             "Resolution is different from the previous image!",
                                             "Image type is different from the previous image!"};
-        host_.showMessage(MessageIcon::Error, "Error", texts[static_cast<int>(check)]);
+        const std::string why = readable ? refusalReason(check, header) : engine_.lastError();
+        host_.showMessage(MessageIcon::Error, "Error",
+                          withSecondLine(texts[static_cast<int>(check)], aboutFile(path, why)));
         return false;
     }
     if (!engine_.loadOriginal(*blocks_[s], path)) {
@@ -205,7 +246,7 @@ bool MergeWorkspace::loadPart(const std::string& path, int s)
         sides_[s].workingCopy.reset();
         ++sides_[s].renderCount;
         invalidatePane(s, true);
-        host_.showMessage(MessageIcon::Error, "Error", engine_.lastError());
+        host_.showMessage(MessageIcon::Error, "Error", aboutFile(path, engine_.lastError()));
         return false;
     }
     PaneSide& side = sides_[s];

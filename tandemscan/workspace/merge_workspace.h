@@ -100,6 +100,8 @@ public:
     void clearSide(int side);
     // The check alone, for a header that is about to be loaded.
     PartCheck checkPart(const HeaderBlock& header, bool otherHoldsPart);
+    // Why a readable file was refused, for the message's second line.
+    std::string refusalReason(PartCheck check, const HeaderBlock& header) const;
 
     // --- tools --------------------------------------------------------------------------------
     void selectTool(ToolMode code, bool pressed);

@@ -2,6 +2,8 @@
 // recorded crops and turns have been replayed on them.
 #include "workspace/merge_workspace.h"
 
+#include "engine/part_files.h"
+
 namespace tandemscan {
 
 MergeSide MergeWorkspace::mergeSide(int s)
@@ -66,7 +68,8 @@ bool MergeWorkspace::saveMerged(const std::string& path)
     savedOriginals();
     joined_.reset();
     if (!saved)
-        host_.showMessage(MessageIcon::Error, "Error", "Fail to save file");
+        host_.showMessage(MessageIcon::Error, "Error",
+                          withSecondLine("Fail to save file", aboutFile(path, export_.lastError())));
     return saved;
 }
 
@@ -78,7 +81,8 @@ bool MergeWorkspace::saveSingle(int s, const std::string& path)
     const bool saved = export_.saveSingle(mergeSide(s), path);
     savedOriginals();
     if (!saved)
-        host_.showMessage(MessageIcon::Error, "Error", "Fail to save file");
+        host_.showMessage(MessageIcon::Error, "Error",
+                          withSecondLine("Fail to save file", aboutFile(path, export_.lastError())));
     return saved;
 }
 
@@ -92,7 +96,7 @@ std::optional<std::string> MergeWorkspace::exportForApplication()
     savedOriginals();
     joined_.reset();
     if (!path) {
-        host_.showMessage(MessageIcon::Error, "Error", "Fail to save file");
+        host_.showMessage(MessageIcon::Error, "Error", withSecondLine("Fail to save file", export_.lastError()));
         return std::nullopt;
     }
     return path->string();

@@ -53,6 +53,8 @@ TEST(MergeArguments, UsageErrorsSayWhatIsWrong) {
         {{"l", "r", "-o", "o"}, "give exactly one of --auto and --cut"},
         {{"l", "r", "-o", "o", "--auto", "--cut", "1,2,3,4"}, "give exactly one of --auto and --cut"},
         {{"l", "r", "-o", "o", "--cut", "1,2,3"}, "--cut takes four whole numbers separated by commas, not '1,2,3'"},
+        {{"l", "r", "-o", "o", "--auto", "--dpi", "0"}, "--dpi takes dots per inch from 1 to 65535, not '0'"},
+        {{"l", "r", "-o", "o", "--auto", "--dpi=72.5"}, "--dpi takes dots per inch from 1 to 65535, not '72.5'"},
         {{"l", "r", "-o", "o", "--cut", "1,2,3,4,"}, "--cut takes four whole numbers separated by commas, not '1,2,3,4,'"},
         {{"l", "r", "-o", "o", "--cut", "1,x,3,4"}, "--cut takes four whole numbers separated by commas, not '1,x,3,4'"},
         {{"l", "r", "-o", "o", "--auto", "--paper-width", "2300"},
@@ -121,7 +123,14 @@ TEST_F(MergeToolTest, ExitStatusAndOneLineMessages) {
         {{a4, a4b, "-o", out("a.raw"), "--auto"}, 0, ""},
         {{a4, close, "-o", out("b.raw"), "--cut", "1240,0,0,0"}, 0, ""},
         {{a4, four, "-o", out("c.raw"), "--auto"}, 2, "tandemscan-merge: " + four + ": Image type not supported!\n"},
-        {{noDpi, a4, "-o", out("c.raw"), "--auto"}, 2, "tandemscan-merge: " + noDpi + ": Image type not supported!\n"},
+        {{noDpi, a4, "-o", out("c.raw"), "--auto"}, 2,
+         "tandemscan-merge: " + noDpi + ": Image type not supported! (the file states no resolution; give it with "
+         "--dpi N)\n"},
+        {{noDpi, a4, "-o", out("d.raw"), "--auto", "--dpi", "150"}, 0, ""},
+        // A stated resolution that differs gives way too; the width rule then judges at 300 dpi.
+        {{a4, sharp, "-o", out("c.raw"), "--auto", "--dpi", "300"}, 2,
+         "tandemscan-merge: --auto needs each part between A4 and Letter width (2480 to 2550 pixels at 300 dpi); "
+         "the parts are 1240 and 1240 pixels wide\n"},
         {{a4, sharp, "-o", out("c.raw"), "--auto"}, 2,
          "tandemscan-merge: " + sharp + ": Resolution is different from the previous image!\n"},
         {{a4, gray, "-o", out("c.raw"), "--auto"}, 2,
@@ -134,7 +143,7 @@ TEST_F(MergeToolTest, ExitStatusAndOneLineMessages) {
         {{a4, a4, "-o", out("c.raw"), "--cut", "0,1240,0,0"}, 2,
          "tandemscan-merge: The cut places the parts so that they do not meet\n"},
         {{a4, a4, "-o", out("no/such/dir.raw"), "--auto"}, 3,
-         "tandemscan-merge: " + out("no/such/dir.raw") + ": cannot create the file\n"},
+         "tandemscan-merge: " + out("no/such/dir.raw") + ": cannot create the file: No such file or directory\n"},
     };
     for (const Case& c : cases) {
         const Result r = run(c.args);
@@ -142,6 +151,10 @@ TEST_F(MergeToolTest, ExitStatusAndOneLineMessages) {
         EXPECT_EQ(r.err, c.err);
     }
     EXPECT_TRUE(fs::exists(out("a.raw")));
+    std::ifstream joined(out("d.raw"), std::ios::binary);
+    HeaderBlock header{};
+    joined.read(reinterpret_cast<char*>(&header), sizeof header);
+    EXPECT_EQ(header.header.xPelsPerMeter, 5906) << "the stated 150 dpi";
     EXPECT_FALSE(fs::exists(out("c.raw")));
 }
 

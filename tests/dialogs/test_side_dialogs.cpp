@@ -312,12 +312,35 @@ TEST_F(SendToFixture, SendStartsTheProgramWithTheExportedPicture) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(file.readAll()), image);
 
-    // A program that cannot start leaves the dialog open with the message.
-    SendToDialog failing(dataFile(), recorder.context(), [&] { return image; });
+    // A program that cannot start leaves the dialog open with the message, and no export behind.
+    const QString written = data.filePath("2_MergeImg.bmp");
+    int exports = 0;
+    const auto exportFile = [&] {
+        ++exports;
+        QFile file(written);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        return written;
+    };
+    SendToDialog failing(dataFile(), recorder.context(), exportFile);
     failing.setStartProgram([](const QString&, const QString&) { return false; });
     failing.list()->setCurrentRow(0);
     EXPECT_FALSE(failing.sendToSelected());
     EXPECT_EQ(recorder.messages.back().text, "The selected application cannot open the file!");
+    EXPECT_EQ(exports, 1);
+    EXPECT_FALSE(QFileInfo::exists(written)) << "the export of a failed start is removed";
+
+    // A program that is gone, or not executable, is not even given an export.
+    const QString gone = data.filePath("gone-viewer");
+    const QString plain = data.filePath("plain-file");
+    QFile(plain).open(QIODevice::WriteOnly);
+    for (const QString& path : {gone, plain}) {
+        SendToDialog dialog(dataFile(), recorder.context(), exportFile);
+        dialog.addProgram(path);
+        dialog.list()->setCurrentRow(dialog.list()->count() - 1);
+        EXPECT_FALSE(dialog.sendToSelected()) << path.toStdString();
+        EXPECT_EQ(recorder.messages.back().text, "The selected application cannot open the file!");
+    }
+    EXPECT_EQ(exports, 1);
 }
 
 int main(int argc, char** argv) {

@@ -3,6 +3,7 @@
 // A file whose name contains "broken" reports a size but fails the read.
 #include "raduvor.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <list>
@@ -68,12 +69,16 @@ __attribute__((visibility("default"))) int WriteImage(RaduvHandle h, const char*
     std::memcpy(&sizeImage, info + 20, 4);
     FILE* f = std::fopen(fileName, "wb");
     if (f == nullptr) {
-        static_cast<Instance*>(h)->lastError = "cannot create the file";
+        static_cast<Instance*>(h)->lastError = std::string("cannot create the file: ") + std::strerror(errno);
         return 0;
     }
-    std::fwrite(header, 1, kHeaderBlock, f);
-    std::fwrite(pixels, 1, sizeImage, f);
-    std::fclose(f);
+    const bool written = std::fwrite(header, 1, kHeaderBlock, f) == static_cast<std::size_t>(kHeaderBlock) &&
+                         std::fwrite(pixels, 1, sizeImage, f) == sizeImage;
+    // A full disk shows at the latest when the buffer is flushed.
+    if (std::fclose(f) != 0 || !written) {
+        static_cast<Instance*>(h)->lastError = std::string("cannot write the file: ") + std::strerror(errno);
+        return 0;
+    }
     return 1;
 }
 

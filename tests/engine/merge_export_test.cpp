@@ -193,7 +193,7 @@ TEST_F(MergeExportTest, FailuresSayWhyAndLeaveNoWorkingFile) {
     placement.originalCut = CutRecord{700, 0, 0, 0};
     MergeExport exporter(*engine);
     EXPECT_FALSE(exporter.saveMerged(left.merge(), right.merge(), placement, folder->path() / "no" / "such.raw"));
-    EXPECT_EQ(exporter.lastError(), "cannot create the file");
+    EXPECT_EQ(exporter.lastError(), "cannot create the file: No such file or directory");
     EXPECT_FALSE(fs::exists(folder->path() / "MergeImg.Tmp"));
     EXPECT_FALSE(exporter.saveMerged(left.merge(), right.merge(), placement, ""));
 

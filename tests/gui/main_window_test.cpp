@@ -137,17 +137,21 @@ TEST_F(MainWindowTest, RefusesFilesBeforeLoading) {
     const std::string jpg = folder.writePart("part.jpg", 10);
     std::filesystem::copy_file(jpg, folder.root / "photo.JPG");
     std::filesystem::copy_file(jpg, folder.root / "photo.jpeg");
+    std::filesystem::copy_file(jpg, folder.root / "photo.gif");
     ModalCloser closer;
     struct Case {
         std::filesystem::path file;
         bool loaded;
         const char* message;
+        const char* reason; // the second line, after the file's name
     };
     const Case cases[] = {
-        {folder.root / "missing.jpg", false, "The file dosen't exist!"},
-        {folder.root / "photo.jpeg", false, "Cannot support file format"},
-        {folder.root, false, "The file dosen't exist!"},
-        {folder.root / "photo.JPG", true, nullptr},
+        {folder.root / "missing.jpg", false, "The file dosen't exist!", "No such file or directory"},
+        {folder.root / "photo.gif", false, "Cannot support file format",
+         "a .gif file cannot be loaded as a part; use .bmp, .jpg, .jpeg, .png, .tif or .tiff."},
+        {folder.root, false, "The file dosen't exist!", "this is a folder, not a file"},
+        {folder.root / "photo.JPG", true, nullptr, nullptr},
+        {folder.root / "photo.jpeg", true, nullptr, nullptr},
     };
     for (const auto& c : cases) {
         prompts->messages.clear();
@@ -155,7 +159,8 @@ TEST_F(MainWindowTest, RefusesFilesBeforeLoading) {
         if (c.message) {
             ASSERT_EQ(prompts->messages.size(), 1u) << c.file;
             EXPECT_EQ(prompts->messages[0].caption, "Error");
-            EXPECT_EQ(prompts->messages[0].text, c.message);
+            EXPECT_EQ(prompts->messages[0].text,
+                      QString::fromStdString(std::string(c.message) + "\n\"" + c.file.string() + "\": " + c.reason));
             EXPECT_EQ(prompts->messages[0].icon, QMessageBox::Critical);
         } else {
             EXPECT_TRUE(prompts->messages.empty());
@@ -176,7 +181,8 @@ TEST_F(MainWindowTest, SecondPartMustMatchTheFirst) {
         const char* message;
     };
     const Case cases[] = {
-        {2362 + 40, false, "Resolution is different from the previous image!"},
+        {2362 + 40, false, "Resolution is different from the previous image!\n\"%1\": 61 dpi, while the part "
+                           "already loaded has 60 dpi"},
         {2362 + 19, true, nullptr}, // less than 20 pixels per metre apart counts as the same
     };
     for (const auto& c : cases) {
@@ -188,7 +194,7 @@ TEST_F(MainWindowTest, SecondPartMustMatchTheFirst) {
         if (c.message) {
             ASSERT_EQ(prompts->messages.size(), 1u);
             EXPECT_EQ(prompts->messages[0].caption, "Error");
-            EXPECT_EQ(prompts->messages[0].text, c.message);
+            EXPECT_EQ(prompts->messages[0].text, QString::fromUtf8(c.message).arg(QString::fromStdString(right)));
         } else {
             EXPECT_TRUE(prompts->messages.empty());
         }
@@ -549,7 +555,10 @@ TEST_F(MainWindowTest, TranslatedRun) {
     window.loadPartFile(0, QString::fromStdString((folder.root / "none.jpg").string()));
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].caption, "Fehler");
-    EXPECT_EQ(prompts->messages[0].text, "Die Datei existiert nicht!");
+    // The known first line is translated; the file and the reason follow as the system gives them.
+    EXPECT_EQ(prompts->messages[0].text.section(QLatin1Char('\n'), 0, 0), "Die Datei existiert nicht!");
+    EXPECT_EQ(prompts->messages[0].text.section(QLatin1Char('\n'), 1),
+              QString::fromStdString("\"" + (folder.root / "none.jpg").string() + "\": No such file or directory"));
 
     // A dialog: the open dialog's preview panel.
     CPicShowDlg open(&window, window.language(), {});

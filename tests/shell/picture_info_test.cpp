@@ -49,6 +49,10 @@ TEST(PictureInfo, ResolutionLine) {
         EXPECT_EQ(lines.resolution, c.line) << c.pelsPerMeter;
         EXPECT_EQ(lines.warning, c.warning) << c.pelsPerMeter;
     }
+    // A JPEG that states none is read as 72 dpi, and the panel says so.
+    const auto assumed = describePicture({10, 10, 24, false, 2835, true});
+    EXPECT_EQ(assumed.resolution, "Resolution: 72 DPI (not stated in the file)");
+    EXPECT_EQ(assumed.warning, "");
 }
 
 TEST(PictureInfo, TranslatesTemplatesBeforeNumbers) {

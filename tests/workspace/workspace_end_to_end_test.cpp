@@ -180,5 +180,26 @@ TEST_F(WorkspaceEndToEnd, SkewedHalvesPlacedWithTheToolsGiveThePictureBack)
             ASSERT_EQ(std::memcmp(pixelAt(joined, x, y), pixelAt(picture, x, y), 3), 0) << x << "," << y;
 }
 
+TEST_F(WorkspaceEndToEnd, AJpegStatingNoResolutionLoadsAt72Dpi)
+{
+    // Written with JFIF density units 0 and no Exif, as cameras and stripping tools leave it.
+    const ImageRecord sheet = read(std::filesystem::path(TS_SOURCE_DIR) / "samples" / "left.jpg");
+    ImageRecord part = region(sheet, 0, 0, 120, 80);
+    part.header().xPelsPerMeter = part.header().yPelsPerMeter = 0;
+    const std::string file = write("phone.jpg", part);
+    HeaderBlock stated{};
+    ASSERT_TRUE(component->readImage(file, stated, nullptr));
+    ASSERT_EQ(stated.header.xPelsPerMeter, 0) << "the file itself states none";
+
+    RecordingHost host;
+    ImageEngine engine(library, folder->path());
+    MergeWorkspace ws(host, engine);
+    ASSERT_TRUE(ws.loadPart(file, 0)) << host.lastMessage();
+    const ImageRecord* original = ws.original(0);
+    ASSERT_NE(original, nullptr);
+    EXPECT_EQ(original->header().xPelsPerMeter, 2835);
+    EXPECT_EQ(original->header().yPelsPerMeter, 2835);
+}
+
 } // namespace
 } // namespace tandemscan

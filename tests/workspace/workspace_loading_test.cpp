@@ -22,26 +22,29 @@ ImageRecord withResolution(ImageRecord image, std::int32_t ppm)
 
 TEST(WorkspaceLoading, SecondPartMustMatchTheFirst)
 {
+    // A refusal keeps its known first line and says on a second which file and why.
     const struct {
         const char* name;
         ImageRecord first;
         ImageRecord second;
         const char* message; // empty: accepted
+        const char* reason;
     } cases[] = {
-        {"resolution 19 apart", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 24, 11830), ""},
+        {"resolution 19 apart", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 24, 11830), "", ""},
         {"resolution 20 apart", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 24, 11831),
-         "Resolution is different from the previous image!"},
-        {"resolution 19 below", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 24, 11792), ""},
+         "Resolution is different from the previous image!", "301 dpi, while the part already loaded has 300 dpi"},
+        {"resolution 19 below", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 24, 11792), "", ""},
         {"gray then palette colour", makeImage(300, 100, 8, ppm300, true), makeImage(300, 100, 8, ppm300, false),
-         "Image type is different from the previous image!"},
-        {"gray then gray", makeImage(300, 100, 8, ppm300, true), makeImage(300, 100, 8, ppm300, true), ""},
+         "Image type is different from the previous image!", "index colour, while the part already loaded is gray"},
+        {"gray then gray", makeImage(300, 100, 8, ppm300, true), makeImage(300, 100, 8, ppm300, true), "", ""},
         {"line art then colour", makeImage(300, 100, 1, ppm300), makeImage(300, 100, 24, ppm300),
-         "Image type is different from the previous image!"},
+         "Image type is different from the previous image!", "colour, while the part already loaded is line art"},
         {"colour then line art", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 1, ppm300),
-         "Image type is different from the previous image!"},
-        {"four bits", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 4, ppm300), "Image type not supported!"},
+         "Image type is different from the previous image!", "line art, while the part already loaded is colour"},
+        {"four bits", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 4, ppm300), "Image type not supported!",
+         "a 4-bit picture cannot be a part; parts have 1, 8 or 24 bits"},
         {"no resolution", makeImage(300, 100, 24, ppm300), withResolution(makeImage(300, 100, 24, ppm300), 0),
-         "Image type not supported!"},
+         "Image type not supported!", "the file states no resolution"},
     };
     for (const auto& c : cases) {
         WorkspaceFixture f;
@@ -52,7 +55,8 @@ TEST(WorkspaceLoading, SecondPartMustMatchTheFirst)
         if (!accepted) {
             ASSERT_EQ(f.host.messages.size(), 1u) << c.name;
             EXPECT_EQ(f.host.messages[0].caption, "Error");
-            EXPECT_EQ(f.host.messages[0].text, c.message) << c.name;
+            const std::string file = (f.files.folder() / "part1.img").string();
+            EXPECT_EQ(f.host.messages[0].text, std::string(c.message) + "\n\"" + file + "\": " + c.reason) << c.name;
         }
     }
 }
@@ -74,8 +78,9 @@ TEST(WorkspaceLoading, FirstPartAloneIsCheckedOnlyForItsType)
         EXPECT_EQ(f.load(1, c.image), c.accepted) << c.image.header().bitCount;
     }
     WorkspaceFixture f;
-    EXPECT_FALSE(f.ws.loadPart((f.files.folder() / "missing.img").string(), 0));
-    EXPECT_EQ(f.host.lastMessage(), "Image type not supported!");
+    const std::string missing = (f.files.folder() / "missing.img").string();
+    EXPECT_FALSE(f.ws.loadPart(missing, 0));
+    EXPECT_EQ(f.host.lastMessage(), "Image type not supported!\n\"" + missing + "\": damaged test image");
     EXPECT_FALSE(f.ws.loadPart("", 0));
     EXPECT_EQ(f.host.messages.size(), 1u); // an empty name is not even tried
 }

@@ -162,8 +162,18 @@ TEST(WorkspaceOutput, SaveNeedsBothPartsAndAName)
     EXPECT_FALSE(f.ws.composePreview());
     ASSERT_TRUE(f.load(1, makeImage(2480, 50, 24, ppm300)));
     EXPECT_FALSE(f.ws.saveMerged(""));
-    EXPECT_FALSE(f.ws.saveMerged((f.files.folder() / "no" / "such" / "folder.img").string()));
-    EXPECT_EQ(f.host.lastMessage(), "Fail to save file");
+    // The message names the file and gives the writer's reason on a second line.
+    const struct {
+        std::string path;
+        std::string reason;
+    } failures[] = {
+        {(f.files.folder() / "no" / "such" / "folder.img").string(), "cannot create the file: No such file or directory"},
+        {"/dev/full", "cannot write the file: No space left on device"},
+    };
+    for (const auto& c : failures) {
+        EXPECT_FALSE(f.ws.saveMerged(c.path));
+        EXPECT_EQ(f.host.lastMessage(), "Fail to save file\n\"" + c.path + "\": " + c.reason);
+    }
     const std::optional<std::string> first = f.ws.exportForApplication();
     const std::optional<std::string> second = f.ws.exportForApplication();
     ASSERT_TRUE(first && second);

@@ -174,17 +174,22 @@ void WorkspaceView::repaintNow()
         repaint();
 }
 
-void WorkspaceView::showMessage(MessageIcon icon, const std::string& caption, const std::string& text)
+void WorkspaceView::showMessage(MessageIcon icon, const std::string& caption, const std::string& message)
 {
+    // The first line is the known message and is translated; a second line with the file and
+    // the reason comes as the component or the system gave it.
+    const std::size_t lineEnd = message.find('\n');
+    QString text = translate(QString::fromStdString(message.substr(0, lineEnd)));
+    if (lineEnd != std::string::npos)
+        text += QString::fromStdString(message.substr(lineEnd));
     if (messageHandler_) {
-        messageHandler_(icon, translate(QString::fromStdString(caption)), translate(QString::fromStdString(text)));
+        messageHandler_(icon, translate(QString::fromStdString(caption)), text);
         return;
     }
     const QMessageBox::Icon qtIcon = icon == MessageIcon::Error     ? QMessageBox::Critical
                                      : icon == MessageIcon::Warning ? QMessageBox::Warning
                                                                     : QMessageBox::Information;
-    QMessageBox box(qtIcon, translate(QString::fromStdString(caption)), translate(QString::fromStdString(text)),
-                    QMessageBox::Ok, this);
+    QMessageBox box(qtIcon, translate(QString::fromStdString(caption)), text, QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("workspaceMessage"));
     box.exec();
 }
