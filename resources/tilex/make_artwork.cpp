@@ -57,11 +57,12 @@ QPainterPath bodyShape() {
 }
 
 // Within the shape no pixel may be pure black, or it would become a hole in the window.
-void keepShapeSolid(QImage& image, const QPainterPath& shape) {
+void keepShapeSolid(QImage& image, const QPainterPath& shape, qreal factor) {
     QImage mask(image.size(), QImage::Format_Grayscale8);
     mask.fill(0);
     {
         QPainter p(&mask);
+        p.scale(factor, factor);
         p.fillPath(shape, Qt::white);
     }
     for (int y = 0; y < image.height(); ++y) {
@@ -85,10 +86,12 @@ void engrave(QPainter& p, const QRectF& rect, const QString& text, const QFont& 
     p.drawText(rect, Qt::AlignCenter, text);
 }
 
-QImage background() {
-    QImage image(800, 600, QImage::Format_RGB32);
+// factor 2 draws the same artwork at twice the resolution, for large windows and screens.
+QImage background(qreal factor) {
+    QImage image(qRound(800 * factor), qRound(600 * factor), QImage::Format_RGB32);
     image.fill(Qt::black);
     QPainter p(&image);
+    p.scale(factor, factor);
     p.setRenderHint(QPainter::Antialiasing);
     const QPainterPath body = bodyShape();
 
@@ -153,19 +156,21 @@ QImage background() {
     }
     // The line under the board is a text of the interface: the game draws it translated.
     p.end();
-    keepShapeSolid(image, body);
+    keepShapeSolid(image, body, factor);
     return image;
 }
 
 // The frame laid over the board: the picture (black where the board shows) and its mask (white
 // where the board shows). Screen = (screen AND mask) OR frame.
-std::pair<QImage, QImage> frame() {
+std::pair<QImage, QImage> frame(qreal factor) {
     const QRect outer(0, 0, 551, 470);
     const QRect hole(2, 6, 544, 459); // the board at (80, 75) and two pixels around it
-    QImage ring(outer.size(), QImage::Format_ARGB32);
+    const QSize size(qRound(outer.width() * factor), qRound(outer.height() * factor));
+    QImage ring(size, QImage::Format_ARGB32);
     ring.fill(Qt::transparent);
     {
         QPainter p(&ring);
+        p.scale(factor, factor);
         p.setRenderHint(QPainter::Antialiasing);
         QPainterPath shape;
         shape.addRoundedRect(QRectF(outer).adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
@@ -179,10 +184,10 @@ std::pair<QImage, QImage> frame() {
         p.setPen(QPen(QColor(0x5a, 0x3c, 0x0c), 1));
         p.drawRect(QRectF(hole).adjusted(-0.5, -0.5, 0.5, 0.5));
     }
-    QImage picture(outer.size(), QImage::Format_RGB32);
-    QImage mask(outer.size(), QImage::Format_RGB32);
-    for (int y = 0; y < outer.height(); ++y) {
-        for (int x = 0; x < outer.width(); ++x) {
+    QImage picture(size, QImage::Format_RGB32);
+    QImage mask(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
             const QRgb pixel = ring.pixel(x, y);
             const bool solid = qAlpha(pixel) >= 128;
             // Unpremultiplied colour where the ring is, untouched screen elsewhere.
@@ -193,9 +198,10 @@ std::pair<QImage, QImage> frame() {
     return {picture, mask};
 }
 
-QImage clockFace() {
-    QImage image(65, 25, QImage::Format_RGB32);
+QImage clockFace(qreal factor) {
+    QImage image(qRound(65 * factor), qRound(25 * factor), QImage::Format_RGB32);
     QPainter p(&image);
+    p.scale(factor, factor);
     QLinearGradient lcd(0, 0, 0, 25);
     lcd.setColorAt(0, QColor(0xd6, 0xee, 0xc2));
     lcd.setColorAt(1, QColor(0xa8, 0xcf, 0x94));
@@ -212,13 +218,14 @@ struct ButtonFace {
 };
 
 // Pure red around the face is the transparent colour of a button's shape.
-QImage buttonFace(const ButtonFace& face, bool lit) {
-    QImage art(face.size, QImage::Format_ARGB32_Premultiplied);
+QImage buttonFace(const ButtonFace& face, bool lit, qreal factor) {
+    QImage art(face.size * factor, QImage::Format_ARGB32_Premultiplied);
     art.fill(Qt::transparent);
     {
         QPainter p(&art);
+        p.scale(factor, factor);
         p.setRenderHint(QPainter::Antialiasing);
-        const QRectF pill = QRectF(art.rect()).adjusted(1, 1, -1, -1);
+        const QRectF pill = QRectF(QPointF(0, 0), QSizeF(face.size)).adjusted(1, 1, -1, -1);
         const qreal radius = pill.height() / 2;
         QLinearGradient fill(0, 0, 0, face.size.height());
         if (lit) {
@@ -240,7 +247,7 @@ QImage buttonFace(const ButtonFace& face, bool lit) {
         // No words on the face: the game draws each label in the player's language.
     }
     // Solid where at least half covered (blended over the column's colour), pure red elsewhere.
-    QImage out(face.size, QImage::Format_RGB32);
+    QImage out(art.size(), QImage::Format_RGB32);
     const QColor under = panelTop.darker(115);
     for (int y = 0; y < out.height(); ++y) {
         for (int x = 0; x < out.width(); ++x) {
@@ -428,26 +435,30 @@ int main(int argc, char** argv) {
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     if (!QDir().mkpath(out.filePath(QStringLiteral("skin")))) return 1;
-    auto skin = [&](int id) { return out.filePath(QStringLiteral("skin/%1.bmp").arg(id)); };
-
-    bool ok = save(background(), skin(129));
-    const auto [framePicture, frameMask] = frame();
-    ok = save(framePicture, skin(131)) && ok;
-    ok = save(frameMask, skin(132)) && ok;
-    ok = save(clockFace(), skin(133)) && ok;
-    const ButtonFace faces[] = {
-        {134, QStringLiteral("Start"), {124, 32}},   {136, QStringLiteral("Change"), {124, 32}},
-        {139, QStringLiteral("Preview"), {106, 30}}, {141, QStringLiteral("Level"), {102, 32}},
-        {144, QStringLiteral("Load"), {132, 32}},    {146, QStringLiteral("Save"), {124, 30}},
-        {148, QStringLiteral("Music"), {106, 30}},   {150, QStringLiteral("Top 5"), {86, 28}},
-        {152, QStringLiteral("Scan"), {66, 28}},     {154, QStringLiteral("Close"), {72, 28}},
-    };
-    for (const ButtonFace& face : faces) {
-        ok = save(buttonFace(face, false), skin(face.normalId)) && ok;
-        ok = save(buttonFace(face, true), skin(face.normalId + 1)) && ok;
+    bool ok = true;
+    // The skin at its own size and at twice it ("@2x"), drawn from the same shapes.
+    for (const qreal factor : {1.0, 2.0}) {
+        const QString suffix = factor == 1.0 ? QString() : QStringLiteral("@2x");
+        auto skin = [&](int id) { return out.filePath(QStringLiteral("skin/%1%2.bmp").arg(id).arg(suffix)); };
+        ok = save(background(factor), skin(129)) && ok;
+        const auto [framePicture, frameMask] = frame(factor);
+        ok = save(framePicture, skin(131)) && ok;
+        ok = save(frameMask, skin(132)) && ok;
+        ok = save(clockFace(factor), skin(133)) && ok;
+        const ButtonFace faces[] = {
+            {134, QStringLiteral("Start"), {124, 32}},   {136, QStringLiteral("Change"), {124, 32}},
+            {139, QStringLiteral("Preview"), {106, 30}}, {141, QStringLiteral("Level"), {102, 32}},
+            {144, QStringLiteral("Load"), {132, 32}},    {146, QStringLiteral("Save"), {124, 30}},
+            {148, QStringLiteral("Music"), {106, 30}},   {150, QStringLiteral("Top 5"), {86, 28}},
+            {152, QStringLiteral("Scan"), {66, 28}},     {154, QStringLiteral("Close"), {72, 28}},
+        };
+        for (const ButtonFace& face : faces) {
+            ok = save(buttonFace(face, false, factor), skin(face.normalId)) && ok;
+            ok = save(buttonFace(face, true, factor), skin(face.normalId + 1)) && ok;
+        }
     }
     ok = save(defaultPicture(), out.filePath(QStringLiteral("default.bmp"))) && ok;
-    ok = icon().save(skin(0).replace(QStringLiteral("0.bmp"), QStringLiteral("icon.png")), "PNG") && ok;
+    ok = icon().save(out.filePath(QStringLiteral("skin/icon.png")), "PNG") && ok;
 
     QFile records(out.filePath(QStringLiteral("Tilex.ini")));
     const std::vector<uint8_t> cleared = tilex::clearedRecordsFile();

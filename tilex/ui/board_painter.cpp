@@ -96,10 +96,11 @@ void drawFinishNote(QPainter& p, const Board& board, const QString& note) {
     p.restore();
 }
 
-void drawMoves(QPainter& p, const QImage& face, QRect area, int moves) {
+void drawMoves(QPainter& p, const SkinImage& face, QRect area, int moves) {
     p.save();
-    if (!face.isNull())
-        p.drawImage(area.topLeft(), face, QRect(QPoint(0, 0), area.size().boundedTo(face.size())));
+    if (!face.normal.isNull())
+        drawSkinImage(p, QRectF(area.topLeft(), QSizeF(area.size().boundedTo(face.normal.size()))), face,
+                      QRect(QPoint(0, 0), area.size().boundedTo(face.normal.size())));
     else
         p.fillRect(area, QColor(0xb8, 0xd8, 0xa8));
     QFont font(QStringLiteral("DejaVu Sans Mono"));
@@ -123,21 +124,21 @@ void drawSkinLine(QPainter& p, QRect area, const QString& text) {
     p.restore();
 }
 
-void drawClock(QPainter& p, const QImage& face, QPoint at, uint32_t seconds) {
+void drawClock(QPainter& p, const SkinImage& face, QPoint at, uint32_t seconds) {
     p.save();
-    if (!face.isNull()) p.drawImage(at, face);
+    if (!face.normal.isNull()) drawSkinImage(p, QRectF(at, QSizeF(face.normal.size())), face);
     QFont font(QStringLiteral("DejaVu Sans Mono"));
     font.setPixelSize(13);
     font.setBold(true);
     p.setFont(font);
     p.setPen(Qt::black);
-    const QRect area(at, face.isNull() ? QSize(65, 25) : face.size());
+    const QRect area(at, face.normal.isNull() ? QSize(65, 25) : face.normal.size());
     // Hinting at a larger window scale widens the digits; the text stays on its face.
     const QString text = QString::fromStdString(clockText(seconds));
-    const qreal screenScale = p.transform().m11() * (p.device() ? p.device()->devicePixelRatioF() : 1.0);
+    const qreal scale = screenScale(p);
     QFont onScreen = font;
-    onScreen.setPixelSize(qRound(13 * screenScale));
-    const qreal fit = (area.width() - 2) * screenScale / QFontMetricsF(onScreen).horizontalAdvance(text);
+    onScreen.setPixelSize(qRound(13 * scale));
+    const qreal fit = (area.width() - 2) * scale / QFontMetricsF(onScreen).horizontalAdvance(text);
     if (fit < 1) {
         font.setPixelSize(std::max(8, static_cast<int>(13 * fit)));
         p.setFont(font);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "board.h"
+#include "skin.h"
 
 #include <QImage>
 #include <QPainter>
@@ -21,9 +22,9 @@ void drawArrivingPiece(QPainter& painter, const Board& board, const QImage& pict
 // Two lines over the foot of the whole picture after a finish.
 void drawFinishNote(QPainter& painter, const Board& board, const QString& note);
 // The move count on a slice of the clock's face.
-void drawMoves(QPainter& painter, const QImage& face, QRect area, int moves);
+void drawMoves(QPainter& painter, const SkinImage& face, QRect area, int moves);
 // The engraved line of text under the board.
 void drawSkinLine(QPainter& painter, QRect area, const QString& text);
-void drawClock(QPainter& painter, const QImage& face, QPoint at, uint32_t seconds);
+void drawClock(QPainter& painter, const SkinImage& face, QPoint at, uint32_t seconds);
 
 } // namespace tilex

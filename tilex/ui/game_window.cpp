@@ -88,9 +88,11 @@ void GameWindow::updateSkin(const QRect& area) {
 
 void GameWindow::applyShape() {
     if (skin_.background.isNull()) return;
-    const QImage shapeSource =
-        scale_ == 1 ? skin_.background
-                    : skin_.background.scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    // Larger than the skin, the shape follows the double background, which is what is drawn.
+    const QImage& source = scale_ > 1 && !skin_.background2x.isNull() ? skin_.background2x : skin_.background;
+    const QImage shapeSource = source.size() == size()
+                                   ? source
+                                   : source.scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     if (const auto shape = regionFromBitmap(shapeSource, black, black)) setMask(*shape);
 }
 
@@ -849,7 +851,7 @@ void GameWindow::paintEvent(QPaintEvent*) {
     if (skin_.background.isNull()) {
         p.fillRect(QRect(0, 0, skinWidth, skinHeight), QColor(0x1d, 0x2a, 0x4b));
     } else {
-        p.drawImage(0, 0, skin_.background);
+        drawSkinImage(p, QRectF(0, 0, skinWidth, skinHeight), skin_.backgroundImage());
     }
     drawSkinLine(p, QRect(80, 548, 540, 30), tx("slide the pieces home", "Main"));
     if (!pictureImage_.isNull()) {
@@ -857,9 +859,10 @@ void GameWindow::paintEvent(QPaintEvent*) {
         if (finishing()) drawArrivingPiece(p, board_, pictureImage_, qreal(finishFrame_) / finishFrames);
         if (!finishNote_.isEmpty()) drawFinishNote(p, board_, finishNote_);
     }
-    if (!skin_.frame.isNull()) p.drawImage(76, 67, skin_.frame);
-    drawClock(p, skin_.clock, clockArea.topLeft(), finishing() ? finalTime_ : board_.elapsed());
-    drawMoves(p, skin_.clock, movesArea,
+    if (!skin_.frame.isNull())
+        drawSkinImage(p, QRectF(QPointF(76, 67), QSizeF(skin_.frame.size())), skin_.frameImage());
+    drawClock(p, skin_.clockImage(), clockArea.topLeft(), finishing() ? finalTime_ : board_.elapsed());
+    drawMoves(p, skin_.clockImage(), movesArea,
               board_.playing() ? board_.moveCount() : (finishNote_.isEmpty() ? 0 : finalMoves_));
 }
 

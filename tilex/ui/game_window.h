@@ -119,8 +119,8 @@ class GameWindow : public QWidget {
     void finishStep();
     static QString finishText(uint32_t time, int moves, const RecordResult& result);
     static QString gameNote(uint32_t time, int moves);
-    CRGNButton* makeButton(ButtonId id, const char* caption, const char* label, int normalFace, QPoint position,
-                           const char* tip);
+    CRGNButton* makeButton(ButtonId id, const char* caption, const char* label, int normalFace,
+                           QPoint position, const char* tip);
     void setTip(ButtonId id, const char* tip);
     QString askOpen(FileKind kind, FileQuestion question);
     QString askSave(FileKind kind, FileQuestion question);

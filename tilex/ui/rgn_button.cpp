@@ -26,13 +26,41 @@ bool CRGNButton::SetBitmaps(const QString& programDir, int normal, int pressed, 
     for (int i = 0; i < 4; ++i)
         if ((i == 0 || ids[i] != 0) && faces[i].isNull()) return false;
     normalId_ = normal;
-    return SetFaces(faces[0], faces[1], faces[2], faces[3], drawCaption);
+    if (!SetFaces(faces[0], faces[1], faces[2], faces[3], drawCaption)) return false;
+    auto loadDouble = [&](int id) { return id == 0 ? QImage() : loadSkinBitmap(programDir, id, true); };
+    QImage doubled[] = {loadDouble(normal), loadDouble(pressed), loadDouble(focused), loadDouble(disabled)};
+    bool complete = true;
+    for (int i = 0; i < 4; ++i)
+        complete = complete && doubled[i].size() == faces[i].size() * 2;
+    if (!complete) return true;
+    // The transparent colour becomes real transparency, so a face shrunk with blending gets no
+    // coloured fringe.
+    for (QImage& face : doubled) {
+        if (face.isNull() || !transparent_) continue;
+        face = face.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < face.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(face.scanLine(y));
+            for (int x = 0; x < face.width(); ++x)
+                if (isTransparent(Rgb{static_cast<uint8_t>(qRed(row[x])),
+                                      static_cast<uint8_t>(qGreen(row[x])),
+                                      static_cast<uint8_t>(qBlue(row[x]))},
+                                  transparent_->first, transparent_->second))
+                    row[x] = 0;
+        }
+    }
+    normal2x_ = doubled[0];
+    pressed2x_ = doubled[1];
+    focused2x_ = doubled[2];
+    disabled2x_ = doubled[3];
+    applyShape();
+    return true;
 }
 
 bool CRGNButton::SetFaces(const QImage& normal, const QImage& pressed, const QImage& focused,
                           const QImage& disabled, bool drawCaption) {
     if (normal.isNull()) return false;
     normal_ = normal;
+    normal2x_ = pressed2x_ = focused2x_ = disabled2x_ = QImage();
     pressed_ = pressed;
     focused_ = focused;
     disabled_ = disabled;
@@ -49,6 +77,16 @@ QSize CRGNButton::scaledSize(QSize skinSize) const {
 void CRGNButton::applyShape() {
     resize(scaledSize(normal_.size()));
     if (!transparent_) return;
+    // Larger than the skin, the shape follows the double face, which is what is drawn there.
+    if (scale_ > 1 && !normal2x_.isNull()) {
+        const QImage shapeSource =
+            (scale_ == 2 ? normal2x_
+                         : normal2x_.scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation))
+                .convertToFormat(QImage::Format_ARGB32);
+        // Transparent pixels of the double face read as black here; black is not on any face.
+        if (const auto shape = regionFromBitmap(shapeSource, Rgb{0, 0, 0}, Rgb{0, 0, 0})) setMask(*shape);
+        return;
+    }
     const QImage shapeSource =
         scale_ == 1 ? normal_ : normal_.scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     if (const auto shape = regionFromBitmap(shapeSource, transparent_->first, transparent_->second))
@@ -89,7 +127,14 @@ void CRGNButton::paintEvent(QPaintEvent*) {
     if (!mask().isEmpty()) p.setClipRegion(mask());
     const QImage& face = currentFace();
     if (scaledSize(face.size()) != size()) resize(scaledSize(face.size()));
-    p.drawImage(rect(), face);
+    const QImage* doubled = &face == &pressed_    ? &pressed2x_
+                            : &face == &focused_  ? &focused2x_
+                            : &face == &disabled_ ? &disabled2x_
+                                                  : &normal2x_;
+    p.save();
+    p.scale(width() / qreal(face.width()), height() / qreal(face.height()));
+    drawSkinImage(p, QRectF(QPointF(0, 0), QSizeF(face.size())), SkinImage{face, *doubled});
+    p.restore();
     // Without a disabled face a disabled button is shown dimmed, so its state can be seen.
     if (!isEnabled() && disabled_.isNull()) p.fillRect(rect(), QColor(20, 24, 40, 130));
     const bool down = isDown();

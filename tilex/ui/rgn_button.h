@@ -54,6 +54,8 @@ class CRGNButton : public QAbstractButton {
     void applyShape();
     std::optional<std::pair<Rgb, Rgb>> transparent_;
     QImage normal_, pressed_, focused_, disabled_;
+    // The faces at twice the resolution, where the skin has them (all or none).
+    QImage normal2x_, pressed2x_, focused2x_, disabled2x_;
     QIcon icon_;
     QString label_;
     QPoint skinPosition_;

@@ -1,13 +1,37 @@
 #include "skin.h"
 
 #include <QDir>
+#include <QPaintDevice>
+#include <cmath>
 #include <vector>
 
 namespace tilex {
 
-QImage loadSkinBitmap(const QString& programDir, int id) {
-    QImage image(QDir(programDir).filePath(QStringLiteral("skin/%1.bmp").arg(id)));
+QImage loadSkinBitmap(const QString& programDir, int id, bool doubled) {
+    const QString name =
+        doubled ? QStringLiteral("skin/%1@2x.bmp").arg(id) : QStringLiteral("skin/%1.bmp").arg(id);
+    QImage image(QDir(programDir).filePath(name));
     return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
+}
+
+qreal screenScale(const QPainter& painter) {
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    return painter.transform().m11() * ratio;
+}
+
+void drawSkinImage(QPainter& p, const QRectF& target, const SkinImage& image, QRect source) {
+    if (image.normal.isNull()) return;
+    if (source.isNull()) source = image.normal.rect();
+    const qreal scale = screenScale(p);
+    const bool useDouble = scale > 1.01 && image.doubled.size() == image.normal.size() * 2;
+    if (!useDouble) {
+        p.drawImage(target, image.normal, source);
+        return;
+    }
+    p.save();
+    p.setRenderHint(QPainter::SmoothPixmapTransform, std::abs(scale - 2.0) > 0.01 && scale < 2.0);
+    p.drawImage(target, image.doubled, QRect(source.topLeft() * 2, source.size() * 2));
+    p.restore();
 }
 
 std::optional<QRegion> regionFromBitmap(const QImage& bitmap, Rgb low, Rgb high) {
@@ -50,6 +74,9 @@ Skin Skin::load(const QString& programDir) {
     skin.background = loadSkinBitmap(programDir, 129);
     skin.frame = frameOverlay(loadSkinBitmap(programDir, 131), loadSkinBitmap(programDir, 132));
     skin.clock = loadSkinBitmap(programDir, 133);
+    skin.background2x = loadSkinBitmap(programDir, 129, true);
+    skin.frame2x = frameOverlay(loadSkinBitmap(programDir, 131, true), loadSkinBitmap(programDir, 132, true));
+    skin.clock2x = loadSkinBitmap(programDir, 133, true);
     return skin;
 }
 
