@@ -15,6 +15,10 @@
 #include "workspace/view/workspace_view.h"
 
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -168,6 +172,37 @@ TEST_F(MainWindowTest, RefusesFilesBeforeLoading) {
     }
     EXPECT_TRUE(window.workspace()->model().holdsPart(0));
     EXPECT_TRUE(closer.closed.empty()) << closer.texts.front().toStdString();
+}
+
+TEST_F(MainWindowTest, DroppedFilesLoadOnTheSideUnderThePointer) {
+    ProgramFolder folder;
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    window.show();
+    const std::string jpg = folder.writePart("right.jpg", 40);
+    std::filesystem::copy_file(jpg, folder.root / "picture.gif");
+    WorkspaceView* workspace = window.workspace();
+    const auto drop = [&](const std::filesystem::path& file, int side) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+        const Rect pane = workspace->model().side(side).paneRect;
+        const QPoint at = workspace->mapTo(&window, QPoint((pane.left + pane.right) / 2, 50));
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &dropped);
+    };
+    prompts->messages.clear();
+    drop(jpg, 1);
+    EXPECT_TRUE(window.workspace()->model().holdsPart(1));
+    EXPECT_FALSE(window.workspace()->model().holdsPart(0));
+    EXPECT_TRUE(prompts->messages.empty());
+    // The same rules as the Input dialog: a GIF is refused with the reason.
+    drop(folder.root / "picture.gif", 0);
+    EXPECT_FALSE(window.workspace()->model().holdsPart(0));
+    ASSERT_EQ(prompts->messages.size(), 1u);
+    EXPECT_EQ(prompts->messages[0].text.section(QLatin1Char('\n'), 0, 0), "Cannot support file format");
 }
 
 TEST_F(MainWindowTest, SecondPartMustMatchTheFirst) {
