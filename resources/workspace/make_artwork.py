@@ -94,6 +94,17 @@ def sector(index):
     return circular_arrow(centre - 60, centre + 60, 11) + '<circle cx="16" cy="16" r="2" fill="black"/>\n'
 
 
+def content_join():
+    """Two sheets as for the automatic merge, the right one a little turned and overlapping the
+    left, with one line of the picture running on across both: they are joined by what they show."""
+    left = '<rect x="4" y="6" width="13" height="20" fill="#f4f4f4" stroke="black" stroke-width="1.5"/>\n'
+    right = ('<rect x="14" y="6" width="13" height="20" fill="#dfe8f8" fill-opacity="0.85" stroke="black" '
+             'stroke-width="1.5" transform="rotate(8 20.5 16)"/>\n')
+    wave = ('<path d="M6,20 C9,12 12,12 15,17 S21,22 25,12" fill="none" stroke="#d02020" stroke-width="2" '
+            'stroke-linecap="round"/>\n')
+    return left + right + wave
+
+
 BUTTON_HEAD = '<svg xmlns="http://www.w3.org/2000/svg" width="27" height="27" viewBox="0 0 32 32">\n'
 
 
@@ -104,6 +115,7 @@ def palette_buttons():
     return {
         "auto_merge": two_sheets + '<text x="16" y="21" font-family="sans-serif" font-size="11" '
                       'font-weight="bold" text-anchor="middle">A</text>\n',
+        "content_join": content_join(),
         "move": four_arrows(),
         "exchange": outlined("M6,11 L26,11 " + arrow_head(26, 11, 0) + " M26,21 L6,21 " + arrow_head(6, 21, math.pi)),
         "rotate": circular_arrow() + '<text x="16" y="20" font-family="sans-serif" font-size="9" '

@@ -85,6 +85,8 @@ void MergeWorkspace::resize(int paneWidth, int paneHeight)
             rerender(s);
         }
     }
+    if (contentPlacement_)
+        layoutContentPlacement();
     host_.invalidate(clientRect(), true);
 }
 
@@ -224,7 +226,7 @@ bool MergeWorkspace::loadPart(const std::string& path, int s)
     if (path.empty() || s < 0 || s > 1 || !engine_.hasComponent())
         return false;
     modified_ = true;
-    autoMode_ = false;
+    usePaneGeometry();
     const int other = 1 - s;
     const bool otherHolds = sides_[other].holdsPart;
     HeaderBlock header{};
@@ -309,6 +311,7 @@ void MergeWorkspace::clearSide(int s)
     lastEdit_ = EditKind::ClearSide;
     lastEditSide_ = s;
     undoToggled_ = false;
+    contentPlacement_.reset();
     PaneSide& side = sides_[s];
     eraseCrosshair(s);
     removeFlag(s);
@@ -331,7 +334,7 @@ void MergeWorkspace::clearSide(int s)
         host_.setCursor(CursorSlot::Arrow);
         flags_ = ModeFlags{};
         modesSuspended_ = false;
-        autoMode_ = false;
+        usePaneGeometry();
         host_.toolState(ToolState::NoUnlockedPart, 0);
     } else if (sides_[other].locked) {
         host_.toolState(ToolState::NoUnlockedPart, 0);

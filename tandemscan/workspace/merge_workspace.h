@@ -3,6 +3,7 @@
 // tools' state; it draws nothing and talks to its window only through WorkspaceHost.
 #pragma once
 
+#include "engine/content_placement.h"
 #include "engine/image_engine.h"
 #include "engine/image_record.h"
 #include "engine/image_store.h"
@@ -15,6 +16,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -46,6 +48,19 @@ struct Modifiers {
 };
 
 enum class ArrowKey : std::uint8_t { None = 0, Up = 1, Down = 2, Left = 3, Right = 4 };
+
+// How the right part is drawn while a placement by content stands: the point q of its displayed
+// picture (screen pixels, top-down) lies at origin + R(angleDeg) q in workspace coordinates.
+struct ContentScreenMap {
+    double originX = 0;
+    double originY = 0;
+    double angleDeg = 0;
+    friend bool operator==(const ContentScreenMap&, const ContentScreenMap&) = default;
+};
+
+// Finds the placement by content of two originals (tests put their own in).
+using ContentEstimator =
+    std::function<std::optional<ContentPlacement>(const PartPixels& left, const PartPixels& right, std::string* why)>;
 
 // What the first part loaded into an empty workspace was; later parts must match it.
 struct PartReference {
@@ -105,17 +120,28 @@ public:
 
     // --- tools --------------------------------------------------------------------------------
     void selectTool(ToolMode code, bool pressed);
-    // Runs a palette command; `pressed` is the palette's state for the tool. Automatic merge
-    // returns true when the parts were placed and the joined preview is ready.
+    // Runs a palette command; `pressed` is the palette's state for the tool. Automatic merge and
+    // the join by content return true when the parts were placed and the joined preview is ready.
     bool toolCommand(ToolCommand code, bool pressed);
     void exchange();
-    void rotateSide(int side);
+    // Turns a side by 180 degrees; false (with a message) when memory runs out.
+    bool rotateSide(int side);
     void zoomTo(int index);
     void uniteFlags();
     // Places both parts so that they make up a sheet of the given width (tenths of a millimetre;
     // values outside 2301..4219 keep the last valid width, at first A3's long side).
     bool placeAutomatically(int originalWidthTenthsMm = 0);
     void clearMoveTargets();
+    // Places the right part by what the two parts show: a needed half turn is done as the rotate
+    // edit, the panes show the placement, and the joined preview is made from it. True when the
+    // preview is ready; on refusal a message gives the reason and nothing changes.
+    bool joinByContent();
+    void setContentEstimator(ContentEstimator estimator) { contentEstimator_ = std::move(estimator); }
+    // The placement by content while it stands (until a manual move or another placement), as
+    // the map onto the left original of the right original after its recorded edits; never
+    // flipped, the half turn being one of those edits.
+    const std::optional<ContentPlacement>& contentPlacement() const { return contentPlacement_; }
+    std::optional<ContentScreenMap> contentScreenMap() const;
 
     // --- mouse and keyboard -------------------------------------------------------------------
     void mousePress(Point p, Modifiers m);
@@ -225,6 +251,11 @@ private:
     void swapSides();
     void closeAllCropFrames();
     void resetHistory();
+    // Manual placement from here on: the pane geometry decides the cut again.
+    void usePaneGeometry();
+    bool applyRecordedEdits();
+    void layoutContentPlacement();
+    void toggleContentJoin();
 
     ImageRecord* mutableOriginal(int side);
     MergeSide mergeSide(int side);
@@ -267,6 +298,20 @@ private:
     std::array<std::uint16_t, 2> pendingTurns_{0, 0};
     ImageRecord joined_;
     PartReference reference_;
+    // The last join by content, for undo and redo: whether it turned the right part, and what
+    // it replaced.
+    struct ContentJoinEdit {
+        bool turned = false;
+        bool undone = false;
+        std::array<int, 4> offsets{}; // left x, left y, right x, right y
+        bool autoMode = false;
+        double autoOverlap = 0.0;
+        std::optional<ContentPlacement> before;
+        ContentPlacement after;
+    };
+    ContentJoinEdit contentJoin_;
+    std::optional<ContentPlacement> contentPlacement_;
+    ContentEstimator contentEstimator_ = estimateContentPlacement;
     bool referenceIsPaletteColour_ = false;
     bool popupLeft_ = true;
     bool lockLeft_ = true;

@@ -71,6 +71,7 @@ std::optional<ToolCommand> PaletteState::press(int button)
         return std::nullopt;
     switch (button) {
     case ButtonAutoMerge: return ToolCommand::AutoMerge;
+    case ButtonContentJoin: return ToolCommand::ContentJoin;
     case ButtonExchange: return ToolCommand::Exchange;
     case ButtonUnite: return ToolCommand::UniteFlags;
     case ButtonMove: pressMode(button, 1); return ToolCommand::Move;
@@ -121,7 +122,8 @@ bool PaletteState::applyToolState(int code, int argument)
         pressed_ = none;
         return true;
     case 80:
-        for (int b : {ButtonAutoMerge, ButtonExchange, ButtonZoom, ButtonGrid, ButtonFlags, ButtonUnite})
+        for (int b : {ButtonAutoMerge, ButtonContentJoin, ButtonExchange, ButtonZoom, ButtonGrid, ButtonFlags,
+                      ButtonUnite})
             setEnabled(b, false);
         for (int b : {ButtonMove, ButtonRotate, ButtonCrop, ButtonAdjust})
             setEnabled(b, true);
@@ -133,15 +135,17 @@ bool PaletteState::applyToolState(int code, int argument)
         } else {
             setEnabledRange(ButtonAutoMerge, ButtonAdjust, false);
         }
+        setEnabled(ButtonContentJoin, argument == 0);
         return true;
     case 256:
         setEnabledRange(ButtonAutoMerge, ButtonAdjust, false);
         setEnabled(ButtonMagnifier, false);
+        setEnabled(ButtonContentJoin, false);
         uncheckModeButtons();
         pressed_ = none;
         return true;
     case 512:
-        for (int b : {ButtonAutoMerge, ButtonGrid, ButtonFlags, ButtonUnite})
+        for (int b : {ButtonAutoMerge, ButtonContentJoin, ButtonGrid, ButtonFlags, ButtonUnite})
             setEnabled(b, false);
         setEnabled(ButtonMagnifier, true);
         setEnabledRange(ButtonMove, ButtonCrop, true);
@@ -150,6 +154,7 @@ bool PaletteState::applyToolState(int code, int argument)
     case 768:
         setEnabledRange(ButtonMove, ButtonFlags, true);
         setEnabled(ButtonMagnifier, true);
+        setEnabled(ButtonContentJoin, true);
         return true;
     case 1024: setEnabled(ButtonAutoMerge, argument == 1); return true;
     case 1536:

@@ -10,7 +10,7 @@
 
 namespace tandemscan {
 
-// Toolbar command numbers, in toolbar order.
+// Toolbar command numbers, in toolbar order but for the join by content, which came last.
 enum PaletteButton : int {
     ButtonAutoMerge = 32771,
     ButtonMove = 32772,
@@ -23,10 +23,11 @@ enum PaletteButton : int {
     ButtonUnite = 32779,
     ButtonAdjust = 32780,
     ButtonMagnifier = 32930,
+    ButtonContentJoin = 32781, // shown after automatic merge
 };
-inline constexpr std::array<int, 11> paletteButtons{ButtonAutoMerge, ButtonMove,  ButtonExchange, ButtonRotate,
+inline constexpr std::array<int, 12> paletteButtons{ButtonAutoMerge, ButtonMove,  ButtonExchange, ButtonRotate,
                                                    ButtonZoom,      ButtonCrop,  ButtonGrid,     ButtonFlags,
-                                                   ButtonUnite,     ButtonAdjust, ButtonMagnifier};
+                                                   ButtonUnite,     ButtonAdjust, ButtonMagnifier, ButtonContentJoin};
 // Commands the palette's accelerators pass to the main window.
 inline constexpr int commandHelp = 1012;
 inline constexpr int commandUndo = 32785;

@@ -33,6 +33,7 @@ enum class ToolCommand : std::uint8_t {
     Adjust = 16,
     MagnifierOn = 17,
     MagnifierOff = 18,
+    ContentJoin = 19,
     ScanDone = 32,
 };
 
@@ -61,6 +62,7 @@ enum class EditKind : std::uint8_t {
     Crop = 6,
     FlagUnion = 7,
     ClearSide = 8,
+    ContentJoin = 9,
 };
 
 // Where a point lies relative to a crop frame.

@@ -62,7 +62,7 @@ void MergeWorkspace::applyCrop(int s)
         return;
     }
     modified_ = true;
-    autoMode_ = false;
+    usePaneGeometry();
     lastEdit_ = EditKind::Crop;
     lastEditSide_ = s;
     undoToggled_ = false;

@@ -29,7 +29,8 @@ PopupMenuState MergeWorkspace::prepareMenu(Point p)
             grayed = true;
         } else if (s >= 0 && sides_[1 - s].locked) {
             const int locked = 1 - s;
-            grayed = lastEdit_ == EditKind::Exchange || lastEdit_ == EditKind::Zoom || lastEditSide_ == locked;
+            grayed = lastEdit_ == EditKind::Exchange || lastEdit_ == EditKind::Zoom ||
+                     lastEdit_ == EditKind::ContentJoin || lastEditSide_ == locked;
         }
         if (!grayed) {
             if (!undoToggled_) {
@@ -165,6 +166,7 @@ void MergeWorkspace::toggleEdit()
         swapPlacement(rightSide, 0);
         swapPlacement(leftSide, 4);
         break;
+    case EditKind::ContentJoin: toggleContentJoin(); break;
     case EditKind::ClearSide:
         if (!sides_[s].holdsPart) {
             restorePart(s);
@@ -185,12 +187,14 @@ void MergeWorkspace::historyStep(int menuState)
         return;
     // Ctrl+Z reaches here without the menu's checks: a locked part is not changed.
     const bool bothSides = lastEdit_ == EditKind::Exchange || lastEdit_ == EditKind::Zoom ||
-                           lastEdit_ == EditKind::FlagUnion;
+                           lastEdit_ == EditKind::FlagUnion || lastEdit_ == EditKind::ContentJoin;
     if ((bothSides && eitherLocked()) || sides_[lastEditSide_].locked) {
         showLockMessage();
         return;
     }
     modified_ = true;
+    // A placement by content stays: the edits that move a part dropped it already, and the
+    // join's own undo brings back what it replaced.
     autoMode_ = false;
     toggleEdit();
     undoMenuState_ = menuState;

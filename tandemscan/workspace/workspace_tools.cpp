@@ -116,6 +116,7 @@ bool MergeWorkspace::toolCommand(ToolCommand code, bool pressed)
 {
     switch (code) {
     case ToolCommand::AutoMerge: return placeAutomatically();
+    case ToolCommand::ContentJoin: return joinByContent();
     case ToolCommand::Move: selectTool(ToolMode::Move, pressed); break;
     case ToolCommand::Exchange: exchange(); break;
     case ToolCommand::Rotate: selectTool(ToolMode::Rotate, pressed); break;
@@ -232,7 +233,7 @@ void MergeWorkspace::uniteFlags()
     if (!left.flag.placed || !right.flag.placed)
         return;
     modified_ = true;
-    autoMode_ = false;
+    usePaneGeometry();
     left.view.offsetX -= left.paneRect.right - (left.flag.x + flagWidth);
     rerender(leftSide);
     right.view.offsetX += right.flag.x - right.paneRect.left;
@@ -253,7 +254,7 @@ void MergeWorkspace::moveSide(int s, int dx, int dy)
     if (dx == 0 && dy == 0)
         return;
     modified_ = true;
-    autoMode_ = false;
+    usePaneGeometry();
     PaneSide& side = sides_[s];
     side.view.offsetX -= dx;
     side.view.offsetY -= dy;
@@ -299,18 +300,18 @@ void MergeWorkspace::exchange()
     if (!sides_[0].holdsPart && !sides_[1].holdsPart)
         return;
     modified_ = true;
-    autoMode_ = false;
+    usePaneGeometry();
     swapSides();
 }
 
-void MergeWorkspace::rotateSide(int s)
+bool MergeWorkspace::rotateSide(int s)
 {
     PaneSide& side = sides_[s];
     if (side.workingCopy.empty())
-        return;
+        return false;
     WaitCursor wait(host_);
     modified_ = true;
-    autoMode_ = false;
+    usePaneGeometry();
     ++side.rotations;
     const HeaderBlock& src = side.workingCopy.headerBlock();
     std::optional<ImageRecord> turned =
@@ -319,7 +320,7 @@ void MergeWorkspace::rotateSide(int s)
                                               side.workingCopy.pixels(), PixelTools::rasterType(src))) {
         host_.showMessage(MessageIcon::Error, "Error", "Not enough memory");
         --side.rotations;
-        return;
+        return false;
     }
     side.workingCopy = std::move(*turned);
     // Recorded in order with the crops: a crop made after the turn is in turned coordinates.
@@ -329,6 +330,7 @@ void MergeWorkspace::rotateSide(int s)
     side.cropHistory.push_back(halfTurn);
     ++side.renderCount;
     rerender(s);
+    return true;
 }
 
 void MergeWorkspace::zoomTo(int index)
@@ -353,6 +355,8 @@ void MergeWorkspace::applyZoom(int oldIndex)
         ++sides_[s].renderCount;
         rerender(s);
     }
+    if (contentPlacement_)
+        layoutContentPlacement();
 }
 
 void MergeWorkspace::clearMoveTargets()
@@ -381,6 +385,7 @@ bool MergeWorkspace::placeAutomatically(int originalWidthTenthsMm)
         return false;
     }
     modified_ = true;
+    contentPlacement_.reset();
     autoMode_ = true;
     autoOverlap_ = placed->autoOverlap;
     sides_[leftSide].view.offsetX = placed->leftOffsetX;

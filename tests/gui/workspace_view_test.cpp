@@ -289,7 +289,7 @@ TEST_F(WorkspaceViewTest, PaletteFollowsItsWindow)
     window.move(130, 90);
     QApplication::processEvents();
     EXPECT_EQ(palette.pos(), QPoint(70, 110));
-    EXPECT_EQ(palette.size(), QSize(48, 428));
+    EXPECT_EQ(palette.size(), QSize(48, 455));
 }
 
 // Opens the workspace's pop-up menu at p and reads its items' enabled states.

@@ -19,7 +19,7 @@ PaletteState readyPalette()
     return p;
 }
 
-// Enabled buttons as a string of 0 and 1 in toolbar order (32771 ... 32780, 32930).
+// Enabled buttons as a string of 0 and 1 (32771 ... 32780, 32930, then the join by content).
 std::string enabledSet(const PaletteState& p)
 {
     std::string s;
@@ -40,9 +40,9 @@ TEST(PaletteState, StartsWithNothingOnOffer)
 {
     const PaletteState p;
     EXPECT_EQ(p.pressed(), 16);
-    EXPECT_EQ(enabledSet(p), "00000000000");
+    EXPECT_EQ(enabledSet(p), "000000000000");
     EXPECT_EQ(readyPalette().pressed(), 16);
-    EXPECT_EQ(enabledSet(readyPalette()), "11111111111");
+    EXPECT_EQ(enabledSet(readyPalette()), "111111111111");
 }
 
 TEST(PaletteState, PressingMoveTwiceReleasesIt)
@@ -54,7 +54,7 @@ TEST(PaletteState, PressingMoveTwiceReleasesIt)
     EXPECT_EQ(p.press(ButtonMove), ToolCommand::Move);
     EXPECT_FALSE(p.pressedFor(ToolCommand::Move));
     EXPECT_EQ(p.pressed(), 16);
-    EXPECT_EQ(checkedSet(p), "00000000000");
+    EXPECT_EQ(checkedSet(p), "000000000000");
 }
 
 TEST(PaletteState, GridAndFlagsCombine)
@@ -68,14 +68,14 @@ TEST(PaletteState, GridAndFlagsCombine)
         bool flagsOn;
         const char* checked;
     } steps[] = {
-        {ButtonGrid, ToolCommand::Grid, 8, true, false, "00000010000"},
-        {ButtonFlags, ToolCommand::Flags, 13, true, true, "00000011000"},
-        {ButtonGrid, ToolCommand::Grid, 9, false, true, "00000001000"},
-        {ButtonFlags, ToolCommand::Flags, 16, false, false, "00000000000"},
-        {ButtonFlags, ToolCommand::Flags, 9, false, true, "00000001000"},
-        {ButtonRotate, ToolCommand::Rotate, 4, false, false, "00010000000"},
-        {ButtonGrid, ToolCommand::Grid, 8, true, false, "00000010000"},
-        {ButtonZoom, ToolCommand::Zoom, 5, false, false, "00001000000"},
+        {ButtonGrid, ToolCommand::Grid, 8, true, false, "000000100000"},
+        {ButtonFlags, ToolCommand::Flags, 13, true, true, "000000110000"},
+        {ButtonGrid, ToolCommand::Grid, 9, false, true, "000000010000"},
+        {ButtonFlags, ToolCommand::Flags, 16, false, false, "000000000000"},
+        {ButtonFlags, ToolCommand::Flags, 9, false, true, "000000010000"},
+        {ButtonRotate, ToolCommand::Rotate, 4, false, false, "000100000000"},
+        {ButtonGrid, ToolCommand::Grid, 8, true, false, "000000100000"},
+        {ButtonZoom, ToolCommand::Zoom, 5, false, false, "000010000000"},
     };
     for (const auto& s : steps) {
         EXPECT_EQ(p.press(s.button), s.command);
@@ -92,16 +92,17 @@ TEST(PaletteState, ModeButtonsReplaceEachOther)
     p.press(ButtonCrop);
     p.press(ButtonAdjust);
     EXPECT_EQ(p.pressed(), 11);
-    EXPECT_EQ(checkedSet(p), "00000000010");
+    EXPECT_EQ(checkedSet(p), "000000000100");
     p.press(ButtonAdjust);
     EXPECT_EQ(p.pressed(), 16);
     // Action buttons send their command and leave the state alone.
     p.press(ButtonMove);
     EXPECT_EQ(p.press(ButtonExchange), ToolCommand::Exchange);
     EXPECT_EQ(p.press(ButtonAutoMerge), ToolCommand::AutoMerge);
+    EXPECT_EQ(p.press(ButtonContentJoin), ToolCommand::ContentJoin);
     EXPECT_EQ(p.press(ButtonUnite), ToolCommand::UniteFlags);
     EXPECT_EQ(p.pressed(), 1);
-    EXPECT_EQ(checkedSet(p), "01000000000");
+    EXPECT_EQ(checkedSet(p), "010000000000");
 }
 
 TEST(PaletteState, DisabledButtonsDoNothing)
@@ -134,15 +135,36 @@ TEST(PaletteState, StateCodesEnableButtons)
         int argument;
         const char* enabled;
     } cases[] = {
-        {16, 0, "11111111011"},  {32, 0, "11111111011"},  {32, 1, "11111111111"}, {48, 0, "11111111111"},
-        {64, 0, "11111111111"},  {80, 1, "01010100011"},  {96, 0, "11111111111"}, {96, 1, "00000000001"},
-        {256, 0, "00000000000"}, {512, 0, "01111100011"}, {768, 0, "11111111111"}, {1024, 0, "01111111111"},
-        {1024, 1, "11111111111"}, {1536, 0, "11111111111"}, {999, 0, "11111111111"},
+        {16, 0, "111111110111"},  {32, 0, "111111110111"},  {32, 1, "111111111111"}, {48, 0, "111111111111"},
+        {64, 0, "111111111111"},  {80, 1, "010101000110"},  {96, 0, "111111111111"}, {96, 1, "000000000010"},
+        {256, 0, "000000000000"}, {512, 0, "011111000110"}, {768, 0, "111111111111"}, {1024, 0, "011111111111"},
+        {1024, 1, "111111111111"}, {1536, 0, "111111111111"}, {999, 0, "111111111111"},
     };
     for (const auto& c : cases) {
         PaletteState p = readyPalette();
         p.applyToolState(c.code, c.argument);
         EXPECT_EQ(enabledSet(p), c.enabled) << c.code << "," << c.argument;
+    }
+}
+
+// The join by content is offered while both sides hold parts and neither is locked, whatever
+// the width rule of automatic merge says.
+TEST(PaletteState, JoinByContentNeedsTwoUnlockedParts)
+{
+    const struct {
+        int code;
+        int argument;
+        bool offered;
+    } steps[] = {
+        {512, 0, false}, {768, 0, true}, {1024, 0, true}, {80, 1, false},
+        {96, 0, true},   {96, 1, false}, {768, 0, true},  {256, 0, false},
+    };
+    PaletteState p;
+    for (const auto& s : steps) {
+        p.applyToolState(s.code, s.argument);
+        EXPECT_EQ(p.enabled(ButtonContentJoin), s.offered) << s.code << "," << s.argument;
+        EXPECT_EQ(p.press(ButtonContentJoin), s.offered ? std::optional(ToolCommand::ContentJoin) : std::nullopt);
+        EXPECT_FALSE(p.checked(ButtonContentJoin));
     }
 }
 
@@ -154,9 +176,9 @@ TEST(PaletteState, StateCodesReleaseButtons)
         int pressed;
         const char* checked;
     } cases[] = {
-        {16, ButtonGrid, 16, "00000000000"},  {48, ButtonCrop, 16, "00000000000"},
-        {64, ButtonFlags, 16, "00000000000"}, {256, ButtonZoom, 16, "00000000000"},
-        {1536, ButtonMove, 16, "00000000000"}, {768, ButtonMove, 1, "01000000000"},
+        {16, ButtonGrid, 16, "000000000000"},  {48, ButtonCrop, 16, "000000000000"},
+        {64, ButtonFlags, 16, "000000000000"}, {256, ButtonZoom, 16, "000000000000"},
+        {1536, ButtonMove, 16, "000000000000"}, {768, ButtonMove, 1, "010000000000"},
     };
     for (const auto& c : cases) {
         PaletteState p = readyPalette();

@@ -23,6 +23,7 @@ struct ButtonInfo {
 
 constexpr ButtonInfo buttonInfo[] = {
     {ButtonAutoMerge, "auto_merge", "Merge images automatically maximum as A3 paper (Ctrl + 'A')", "Ctrl+A"},
+    {ButtonContentJoin, "content_join", "Join by picture content (Ctrl + 'J')", "Ctrl+J"},
     {ButtonMove, "move", "Move image (Ctrl + 'H')", "Ctrl+H"},
     {ButtonExchange, "exchange", "Exchange image's position each other (Ctrl + 'X')", "Ctrl+X"},
     {ButtonRotate, "rotate", "Rotate image 180 (Ctrl + 'D')", "Ctrl+D"},
@@ -42,12 +43,12 @@ constexpr int buttonSize = 27;
 ToolPalette::ToolPalette(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
 {
     setObjectName(QStringLiteral("toolPalette"));
-    setFixedSize(48, 428);
+    setFixedSize(48, 455);
     toolbar_ = new QToolBar(this);
     toolbar_->setObjectName(QStringLiteral("paletteToolbar"));
     toolbar_->setOrientation(Qt::Vertical);
     toolbar_->setIconSize(QSize(buttonSize - 6, buttonSize - 6));
-    toolbar_->setGeometry(4, 4, 36, 392);
+    toolbar_->setGeometry(4, 4, 36, 419);
     for (const ButtonInfo& info : buttonInfo) {
         if (info.button == ButtonExchange || info.button == ButtonGrid)
             toolbar_->addSeparator();
@@ -152,7 +153,8 @@ void ToolPalette::syncButtons()
 {
     for (int b : paletteButtons) {
         QAction* a = actions_[b];
-        const bool checkable = b != ButtonAutoMerge && b != ButtonExchange && b != ButtonUnite;
+        const bool checkable =
+            b != ButtonAutoMerge && b != ButtonContentJoin && b != ButtonExchange && b != ButtonUnite;
         a->setCheckable(checkable);
         a->setChecked(checkable && state_.checked(b));
         a->setEnabled(state_.enabled(b));

@@ -99,8 +99,8 @@ bool WorkspaceView::handleKey(QKeyEvent* event)
 
 void WorkspaceView::runToolCommand(ToolCommand code, bool pressed)
 {
-    if (code == ToolCommand::AutoMerge) {
-        if (model_->placeAutomatically())
+    if (code == ToolCommand::AutoMerge || code == ToolCommand::ContentJoin) {
+        if (model_->toolCommand(code, pressed))
             showJoinedImage();
         return;
     }
@@ -280,7 +280,16 @@ void WorkspaceView::renderFrame(const QRect& dirty)
         if (!screen.isNull()) {
             p.save();
             p.setClipRect(pane, Qt::IntersectClip);
-            p.drawImage(toQt(side.partRect()), screen);
+            const std::optional<ContentScreenMap> placed = s == rightSide ? model_->contentScreenMap() : std::nullopt;
+            if (placed) {
+                // Placed by content: the part is drawn where the map puts it, finely turned.
+                p.setRenderHint(QPainter::SmoothPixmapTransform);
+                p.translate(placed->originX, placed->originY);
+                p.rotate(placed->angleDeg);
+                p.drawImage(QRectF(0, 0, side.geometry.shownWidth, side.geometry.shownHeight), screen);
+            } else {
+                p.drawImage(toQt(side.partRect()), screen);
+            }
             p.restore();
         }
     }
