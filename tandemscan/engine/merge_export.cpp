@@ -40,9 +40,11 @@ struct ComposeInput {
 
     bool expandFrom(ImageRecord& record, const fs::path& scratchPath) {
         const ImageHeader& h = record.header();
-        const std::uint64_t bytes = std::uint64_t{PixelTools::rowStride(h.width, 24)} * static_cast<std::uint32_t>(h.height);
+        const std::uint64_t bytes =
+            std::uint64_t{PixelTools::rowStride(h.width, 24)} * static_cast<std::uint32_t>(h.height);
         if (!expanded.open(scratchPath, bytes, true)) return false;
-        if (!PixelTools::expandToTrueColor(record.headerBlock(), record.pixels(), expandedHeader, expanded.block.bytes()))
+        if (!PixelTools::expandToTrueColor(record.headerBlock(), record.pixels(), expandedHeader,
+                                           expanded.block.bytes()))
             return false;
         header = &expandedHeader;
         pixels = expanded.block.bytes();
@@ -55,8 +57,29 @@ struct ComposeInput {
 };
 
 bool eightBitColour(const ImageRecord& record) {
-    return !record.empty() && record.header().bitCount == 8 && !PixelTools::isGrayPalette(record.headerBlock());
+    return !record.empty() && record.header().bitCount == 8 &&
+           !PixelTools::isGrayPalette(record.headerBlock());
 }
+
+// The two ways of joining behind one header pass and one pixel pass: the cut record, or the map
+// from picture content (already in the pixels of the images joined) with its seam.
+struct JoinPlan {
+    CutRecord cut;
+    std::optional<ContentPlacement> content;
+    SeamOptions seam;
+
+    bool header(HeaderBlock& out, const HeaderBlock& left, const HeaderBlock& right, std::string* why) const {
+        if (content) return seamJoinHeader(out, left, right, *content, why);
+        return composeHeader(out, left, right, cut, why);
+    }
+    bool pixels(HeaderBlock& out, std::span<std::uint8_t> outPixels, const HeaderBlock& left,
+                std::span<const std::uint8_t> leftPixels, HeaderBlock& right,
+                std::span<std::uint8_t> rightPixels, std::string* why) const {
+        if (content)
+            return seamJoinImages(out, outPixels, left, leftPixels, right, rightPixels, *content, seam, why);
+        return composeImages(out, outPixels, left, leftPixels, right, rightPixels, cut, why);
+    }
+};
 
 } // namespace
 
@@ -77,14 +100,21 @@ CutRecord MergeExport::originalCut(const MergeSide& left, const MergePlacement& 
     const ImageHeader& h = left.original.view().header();
     const bool mono = h.bitCount == 1;
     if (placement.autoMode) return cutFromOverlap(placement.autoOverlap, 1.0, h.width, mono);
-    return cutFromPanes(placement.leftPane, placement.rightPane, engine_.workScale() * engine_.viewScale(), mono);
+    return cutFromPanes(placement.leftPane, placement.rightPane, engine_.workScale() * engine_.viewScale(),
+                        mono);
 }
 
 bool MergeExport::composePreview(MergeSide left, MergeSide right, const MergePlacement& placement,
                                  ImageRecord& joined, const fs::path& fileName) {
     joined.reset();
     if (left.workingCopy.empty() || right.workingCopy.empty()) return fail("Both parts are needed");
-    const CutRecord cut = previewCut(left, placement);
+    JoinPlan plan;
+    if (placement.content) {
+        plan.content = scaleContentPlacement(*placement.content, engine_.workScale());
+        plan.seam = {placement.seam, featherWidthFor(left.workingCopy.header(), engine_.workScale())};
+    } else {
+        plan.cut = previewCut(left, placement);
+    }
     // Palette colour indexes of two parts cannot be mixed; the copies become 24-bit for good.
     if (eightBitColour(left.workingCopy) || eightBitColour(right.workingCopy)) {
         if (left.workingCopy.header().bitCount == 8 && !PixelTools::expandToTrueColor(left.workingCopy))
@@ -94,13 +124,13 @@ bool MergeExport::composePreview(MergeSide left, MergeSide right, const MergePla
     }
     HeaderBlock header;
     std::string why;
-    if (!composeHeader(header, left.workingCopy.headerBlock(), right.workingCopy.headerBlock(), cut, &why))
+    if (!plan.header(header, left.workingCopy.headerBlock(), right.workingCopy.headerBlock(), &why))
         return fail(why);
     auto record = ImageRecord::allocate(header, header.header.sizeImage);
     if (!record) return fail("Not enough memory");
-    if (!composeImages(record->headerBlock(), record->pixels(), left.workingCopy.headerBlock(),
-                       left.workingCopy.pixels(), right.workingCopy.headerBlock(), right.workingCopy.pixels(), cut,
-                       &why))
+    if (!plan.pixels(record->headerBlock(), record->pixels(), left.workingCopy.headerBlock(),
+                     left.workingCopy.pixels(), right.workingCopy.headerBlock(), right.workingCopy.pixels(),
+                     &why))
         return fail(why);
     if (fileName.empty()) {
         joined = std::move(*record);
@@ -113,13 +143,14 @@ bool MergeExport::applyPendingEdits(MergeSide side) {
     auto& edits = side.pendingEdits;
     while (!edits.empty()) {
         const EditEntry entry = edits.front();
-        const bool done = entry.kind == kEditHalfTurn
-                              ? engine_.rotateOriginalDegrees(side.original, 180)
-                              : engine_.rotateOriginal(side.original, entry) && engine_.cropOriginal(side.original, entry);
+        const bool done = entry.kind == kEditHalfTurn ? engine_.rotateOriginalDegrees(side.original, 180)
+                                                      : engine_.rotateOriginal(side.original, entry) &&
+                                                            engine_.cropOriginal(side.original, entry);
         if (!done) return fail(engine_.lastError());
         edits.erase(edits.begin());
     }
-    if (side.rotations % 2 != 0 && !engine_.rotateOriginalDegrees(side.original, 180)) return fail(engine_.lastError());
+    if (side.rotations % 2 != 0 && !engine_.rotateOriginalDegrees(side.original, 180))
+        return fail(engine_.lastError());
     side.rotations = 0;
     return true;
 }
@@ -135,15 +166,23 @@ bool MergeExport::saveMerged(MergeSide left, MergeSide right, const MergePlaceme
     if (!applyPendingEdits(left) || !applyPendingEdits(right)) return false;
 
     announce(MergeStage::compose);
-    const CutRecord cut = originalCut(left, placement);
+    JoinPlan plan;
+    if (placement.content) {
+        plan.content = placement.content;
+        plan.seam = {placement.seam, featherWidthFor(left.original.view().header())};
+    } else {
+        plan.cut = originalCut(left, placement);
+    }
     ImageRecord& leftOriginal = left.original.view();
     ImageRecord& rightOriginal = right.original.view();
     ComposeInput leftInput, rightInput;
     // 8-bit colour originals are joined as 24-bit copies; the store blocks keep their images.
     if (eightBitColour(leftOriginal) || eightBitColour(rightOriginal)) {
         const fs::path dir = engine_.workingDir();
-        if ((leftOriginal.header().bitCount == 8 && !leftInput.expandFrom(leftOriginal, dir / "MergeImgL.Tmp")) ||
-            (rightOriginal.header().bitCount == 8 && !rightInput.expandFrom(rightOriginal, dir / "MergeImgR.Tmp")))
+        if ((leftOriginal.header().bitCount == 8 &&
+             !leftInput.expandFrom(leftOriginal, dir / "MergeImgL.Tmp")) ||
+            (rightOriginal.header().bitCount == 8 &&
+             !rightInput.expandFrom(rightOriginal, dir / "MergeImgR.Tmp")))
             return fail("Not enough memory");
     }
     if (leftInput.header == nullptr) leftInput.useAsIs(leftOriginal);
@@ -151,13 +190,13 @@ bool MergeExport::saveMerged(MergeSide left, MergeSide right, const MergePlaceme
 
     HeaderBlock joined;
     std::string why;
-    if (!composeHeader(joined, *leftInput.header, *rightInput.header, cut, &why)) return fail(why);
+    if (!plan.header(joined, *leftInput.header, *rightInput.header, &why)) return fail(why);
     MappedScratch output;
     // Not prefaulted: the composer's two threads fault the pages in as they write them.
     if (!output.open(engine_.workingDir() / kMergeTemporaryFile, joined.header.sizeImage, false))
         return fail("Not enough memory");
-    if (!composeImages(joined, output.block.bytes(), *leftInput.header, leftInput.pixels, *rightInput.header,
-                       rightInput.pixels, cut, &why))
+    if (!plan.pixels(joined, output.block.bytes(), *leftInput.header, leftInput.pixels, *rightInput.header,
+                     rightInput.pixels, &why))
         return fail(why);
     announce(MergeStage::write);
     return writeImageFile(joined, output.block.data(), fileName);
@@ -189,7 +228,8 @@ std::optional<fs::path> MergeExport::exportForApplication(MergeSide left, MergeS
     return path;
 }
 
-bool MergeExport::writeImageFile(const HeaderBlock& header, const std::uint8_t* pixels, const fs::path& fileName) {
+bool MergeExport::writeImageFile(const HeaderBlock& header, const std::uint8_t* pixels,
+                                 const fs::path& fileName) {
     ImageFileInstance* component = engine_.component();
     if (component == nullptr) return fail("No image file component");
     if (!component->writeImage(fileName, header, pixels)) {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include "engine/composer.h"
+#include "engine/content_placement.h"
 #include "engine/image_engine.h"
+#include "engine/seam_join.h"
 
 #include <filesystem>
 #include <functional>
@@ -36,18 +38,24 @@ struct MergeSide {
 // Where the cut comes from.
 struct MergePlacement {
     bool autoMode = false;
-    double autoOverlap = 0;  // original pixels, with autoMode
-    SeamPane leftPane;       // otherwise: the panes, in screen pixels
+    double autoOverlap = 0; // original pixels, with autoMode
+    SeamPane leftPane;      // otherwise: the panes, in screen pixels
     SeamPane rightPane;
     // A cut for the originals given directly (scripts); takes precedence over the above for
     // full-resolution saves.
     std::optional<CutRecord> originalCut;
+    // The map found from picture content, in original pixels of the parts as they stand after
+    // their pending edits. While set it replaces all of the above: the right part is turned and
+    // resampled onto the left one and joined with `seam`. The preview applies it to the working
+    // copies, scaled by workScale.
+    std::optional<ContentPlacement> content;
+    SeamMode seam = SeamMode::feather;
 };
 
 enum class MergeStage { applyEdits, compose, write };
 
 class MergeExport {
-public:
+  public:
     explicit MergeExport(ImageEngine& engine) : engine_(engine) {}
 
     // The joined picture of the working copies into `joined` (heap). With a file name it is
@@ -66,7 +74,8 @@ public:
     std::optional<std::filesystem::path> exportForApplication(MergeSide left, MergeSide right,
                                                               const MergePlacement& placement);
     // Writes one record through the image file component in the format the extension names.
-    bool writeImageFile(const HeaderBlock& header, const std::uint8_t* pixels, const std::filesystem::path& fileName);
+    bool writeImageFile(const HeaderBlock& header, const std::uint8_t* pixels,
+                        const std::filesystem::path& fileName);
     // Applies a side's pending edits and half turns to its original and clears them.
     bool applyPendingEdits(MergeSide side);
 
@@ -78,7 +87,7 @@ public:
     const std::string& lastError() const { return lastError_; }
     unsigned exportCount() const { return exportCounter_; }
 
-private:
+  private:
     bool fail(std::string why);
 
     ImageEngine& engine_;
