@@ -1,0 +1,159 @@
+#!/usr/bin/python3
+"""Scores placement results against truth.tsv and prints ours beside the peers.
+
+A pair succeeds when the flip is right and the found map puts every corner of the true overlap
+within 1.5 px of where the truth puts it. Negatives (different sheets) and blank overlaps must be
+refused: an answer there that is not within 1.5 px of the truth is a false alignment.
+
+Usage: score.py SET_DIR NAME=RESULTS.tsv [NAME=RESULTS.tsv ...]
+"""
+import math
+import statistics
+import sys
+from collections import OrderedDict
+
+TOLERANCE = 1.5
+
+
+def read_tsv(path):
+    with open(path) as f:
+        head = f.readline().rstrip("\n").split("\t")
+        return [dict(zip(head, line.rstrip("\n").split("\t"))) for line in f if line.strip()]
+
+
+def part_size(path):
+    with open(path, "rb") as f:
+        data = f.read(200000)
+    if data[:2] == b"P4":
+        w, h = data.split()[1:3]
+        return int(w), int(h)
+    i = 2
+    while i < len(data):
+        marker, length = data[i + 1], int.from_bytes(data[i + 2:i + 4], "big")
+        if marker in (0xC0, 0xC1, 0xC2):
+            return int.from_bytes(data[i + 7:i + 9], "big"), int.from_bytes(data[i + 5:i + 7], "big")
+        i += 2 + length
+    raise ValueError(path)
+
+
+def apply(m, x, y):
+    a = math.radians(m[0])
+    return math.cos(a) * x - math.sin(a) * y + m[1], math.sin(a) * x + math.cos(a) * y + m[2]
+
+
+def overlap_corners(truth, wl, hl, wr, hr):
+    """Corners of the box, in right-part coordinates, of the right pixels that land in the left part."""
+    xs, ys = [], []
+    step = max(4, wr // 200)
+    for y in range(0, hr, step):
+        for x in range(0, wr, step):
+            lx, ly = apply(truth, x, y)
+            if 0 <= lx <= wl - 1 and 0 <= ly <= hl - 1:
+                xs.append(x)
+                ys.append(y)
+    if not xs:
+        return []
+    return [(min(xs), min(ys)), (max(xs), min(ys)), (min(xs), max(ys)), (max(xs), max(ys))]
+
+
+def error_of(truth_row, result, corners):
+    if result.get("status") != "ok":
+        return None
+    if int(result["flipped"]) != int(truth_row["flipped"]):
+        return math.inf
+    t = (float(truth_row["angle_deg"]), float(truth_row["dx"]), float(truth_row["dy"]))
+    f = (float(result["angle_deg"]), float(result["dx"]), float(result["dy"]))
+    worst = 0.0
+    for x, y in corners:
+        a, b = apply(t, x, y), apply(f, x, y)
+        worst = max(worst, math.hypot(a[0] - b[0], a[1] - b[1]))
+    return worst
+
+
+def summarise(rows):
+    """rows: list of (kind, error or None, seconds)"""
+    good = [r for r in rows if r[0] == "alignable"]
+    bad = [r for r in rows if r[0] in ("negative", "blank")]
+    narrow = [r for r in rows if r[0] == "narrow"]
+    ok = [r[1] for r in good if r[1] is not None and r[1] <= TOLERANCE]
+    wrong_on_good = [r for r in good if r[1] is not None and r[1] > TOLERANCE]
+    s = OrderedDict()
+    s["pairs"] = len(rows)
+    s["aligned"] = "%d/%d" % (len(ok), len(good)) if good else "-"
+    s["rate"] = "%.0f%%" % (100 * len(ok) / len(good)) if good else "-"
+    s["median px"] = "%.3f" % statistics.median(ok) if ok else "-"
+    s["worst px"] = "%.3f" % max(ok) if ok else "-"
+    s["wrong"] = str(len(wrong_on_good)) if good else "-"
+    s["refused"] = str(sum(1 for r in good if r[1] is None)) if good else "-"
+    s["false"] = str(sum(1 for r in bad if r[1] is not None and r[1] > TOLERANCE)) + "/" + str(len(bad)) if bad else "-"
+    s["narrow ok/wrong"] = ("%d/%d" % (sum(1 for r in narrow if r[1] is not None and r[1] <= TOLERANCE),
+                                       sum(1 for r in narrow if r[1] is not None and r[1] > TOLERANCE))) if narrow else "-"
+    secs = [r[2] for r in rows if r[2] is not None]
+    s["s/pair"] = "%.3f" % statistics.median(secs) if secs else "-"
+    return s
+
+
+def main():
+    set_dir = sys.argv[1]
+    truth = read_tsv(set_dir + "/truth.tsv")
+    sizes = {}
+    for t in truth:
+        wl, hl = part_size(set_dir + "/" + t["left"])
+        wr, hr = part_size(set_dir + "/" + t["right"])
+        tm = (float(t["angle_deg"]), float(t["dx"]), float(t["dy"]))
+        sizes[t["id"]] = overlap_corners(tm, wl, hl, wr, hr)
+    tools = []
+    for arg in sys.argv[2:]:
+        name, path = arg.split("=", 1)
+        try:
+            tools.append((name, {r["id"]: r for r in read_tsv(path)}))
+        except OSError:
+            print("(%s: no results)" % name)
+    groups = OrderedDict()
+    for t in truth:
+        base = t["category"].split(" (")[0]
+        for g in ("all", "tuning half" if t["split"] == "tuning" else "held-out half", base,
+                  "%s dpi" % t["dpi"], t["mode"]):
+            groups.setdefault(g, []).append(t)
+    columns = ["pairs", "aligned", "median px", "worst px", "wrong", "refused", "false", "narrow ok/wrong", "s/pair"]
+    print("success: right flip and every overlap corner within %.1f px; false: an answer on a negative or "
+          "blank overlap that is not the truth" % TOLERANCE)
+    header = "%-22s %-26s " % ("group", "tool") + " ".join("%9s" % c[:9] for c in columns)
+    print(header)
+    print("-" * len(header))
+    for g, members in groups.items():
+        for name, results in tools:
+            rows = []
+            for t in members:
+                r = results.get(t["id"], {"status": "missing"})
+                e = error_of(t, r, sizes[t["id"]])
+                secs = float(r["seconds"]) if r.get("seconds") else None
+                rows.append((t["kind"], e, secs))
+            s = summarise(rows)
+            print("%-22s %-26s " % (g, name) + " ".join("%9s" % s[c] for c in columns))
+    # The speed of ours against each peer, on the same pairs.
+    if tools:
+        base = tools[0]
+        for name, results in tools[1:]:
+            ratios = []
+            for t in truth:
+                a, b = base[1].get(t["id"], {}), results.get(t["id"], {})
+                if a.get("seconds") and b.get("seconds") and float(a["seconds"]) > 0:
+                    ratios.append(float(b["seconds"]) / float(a["seconds"]))
+            if ratios:
+                print("speed: %s takes %.1fx the time of %s (median over pairs)" % (name, statistics.median(ratios), base[0]))
+    # Our refusals and failures, for reading.
+    name, results = tools[0] if tools else (None, {})
+    print("\n%s, pairs not aligned or wrongly answered:" % name)
+    for t in truth:
+        r = results.get(t["id"], {"status": "missing"})
+        e = error_of(t, r, sizes[t["id"]])
+        expected = t["kind"] == "alignable"
+        if (expected and (e is None or e > TOLERANCE)) or (not expected and e is not None and e > TOLERANCE):
+            print("  %s %-24s %s dpi %-8s overlap %s angle %6.2f: %s" % (
+                t["id"], t["category"], t["dpi"], t["mode"], t["overlap_in"], float(t["angle_deg"]),
+                "refused (%s)" % r.get("reason", "") if e is None else "error %.2f px" % e))
+
+
+if __name__ == "__main__":
+    main()
