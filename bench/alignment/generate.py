@@ -58,10 +58,12 @@ def spread(pages, dpi, gutter_in):
     for i, page in enumerate(pages):
         img = render_page(page, dpi)
         # Trim the page's outer margins so that two pages and the gutter fit the sheet.
+        # Trim the page's side margins down to 0.15 inch of paper beside the type area.
+        ink = np.where((img < 160).any(axis=0))[0]
+        keep = round(0.15 * dpi)
+        lo, hi = (max(0, ink[0] - keep), min(img.shape[1], ink[-1] + 1 + keep)) if len(ink) else (0, img.shape[1])
+        img = img[:, lo:hi]
         h, w = img.shape
-        trim = round(0.6 * dpi)
-        img = img[:, trim:w - trim] if i == 0 else img[:, trim:w - trim]
-        w = img.shape[1]
         x = sw // 2 - gutter // 2 - w if i == 0 else sw // 2 + (gutter - gutter // 2)
         y = max(0, (sh - h) // 2)
         x0, x1 = max(0, x), min(sw, x + w)
@@ -114,13 +116,15 @@ def write_part(path_base, part):
     return os.path.basename(path)
 
 
-def cut_pair(sheet_left, sheet_right, dpi, overlap_in, angle_deg, shift_in, flipped):
+def cut_pair(sheet_left, sheet_right, dpi, overlap_in, angle_deg, shift_in, flipped, centre_in=0.0):
     """The two passes: the left sees the sheet's left glass width, the right sees sheet_right
     through the map; returns left, right (stored) and the truth (dx, dy)."""
     gw = round(GLASS_W * dpi)
     h = sheet_left.shape[0]
     sw = sheet_left.shape[1]
-    x0 = max(0, (sw - (2 * gw - round(overlap_in * dpi))) // 2)
+    # centre_in moves the overlap off the sheet's middle (onto a page's type rather than the gutter).
+    x0 = (sw - (2 * gw - round(overlap_in * dpi))) // 2 + round(centre_in * dpi)
+    x0 = min(max(0, x0), sw - gw)
     left = sheet_left[:, x0:x0 + gw]
     a = math.radians(angle_deg)
     c, s = math.cos(a), math.sin(a)
@@ -197,11 +201,11 @@ def main():
             gutter = 0.3
             if source == "gutter":
                 overlap = rng.uniform(1.2, 2.0)
-                gutter = rng.uniform(0.3, 0.6)
+                gutter = rng.uniform(0.4, 0.8)
             if source == "blankgutter":
                 overlap = rng.uniform(0.2, 0.5)
                 angle = rng.uniform(-1, 1)
-                gutter = 2.6  # the pages' inner margins stay too: the overlap sees only paper
+                gutter = 1.6  # wider than the overlap and its turn: the overlap sees only paper
             left_sheet = right_sheet = spread((p, p + 1), dpi, gutter)
         elif source == "drawing":
             p = rng.sample(DRAWING_PAGES, 2)
@@ -210,7 +214,10 @@ def main():
             left_sheet = right_sheet = picture(rng.choice(MAPS), dpi, False)
         else:
             left_sheet = right_sheet = picture(rng.choice(PHOTOS), dpi, source == "softphoto")
-        left, right, dx, dy = cut_pair(left_sheet, right_sheet, dpi, overlap, angle, shift, flipped)
+        centre = 0.0
+        if source in ("text", "drawing", "mixed", "photo", "softphoto", "map"):
+            centre = rng.choice([-1, 1]) * rng.uniform(1.5, 3.0)
+        left, right, dx, dy = cut_pair(left_sheet, right_sheet, dpi, overlap, angle, shift, flipped, centre)
         if kind == "narrow" and mode is None:
             mode = "grey"
         if left.ndim == 2 and mode == "colour":
