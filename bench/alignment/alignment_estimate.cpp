@@ -3,12 +3,11 @@
 // Usage: alignment_estimate SET_DIR RESULTS.tsv
 #include "engine/content_placement.h"
 
-#include <jpeglib.h>
-
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <jpeglib.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,8 +22,7 @@ struct Part {
     PartPixels view() const { return {header, pixels}; }
 };
 
-void setHeader(Part& part, int width, int height, int bits, std::size_t stride)
-{
+void setHeader(Part& part, int width, int height, int bits, std::size_t stride) {
     ImageHeader& h = part.header.header;
     h.size = 40;
     h.width = width;
@@ -35,11 +33,9 @@ void setHeader(Part& part, int width, int height, int bits, std::size_t stride)
     part.pixels.assign(stride * height, 0);
 }
 
-bool readJpeg(const std::string& path, Part& part, int dpi)
-{
+bool readJpeg(const std::string& path, Part& part, int dpi) {
     FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
+    if (!file) return false;
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);
@@ -64,20 +60,19 @@ bool readJpeg(const std::string& path, Part& part, int dpi)
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     std::fclose(file);
-    part.header.header.xPelsPerMeter = part.header.header.yPelsPerMeter = static_cast<std::int32_t>(dpi * 39.37 + 0.5);
+    part.header.header.xPelsPerMeter = part.header.header.yPelsPerMeter =
+        static_cast<std::int32_t>(dpi * 39.37 + 0.5);
     return true;
 }
 
 // P4: 1 = black; stored as a 1-bit picture with palette 0 black, 1 white.
-bool readPbm(const std::string& path, Part& part, int dpi)
-{
+bool readPbm(const std::string& path, Part& part, int dpi) {
     std::ifstream in(path, std::ios::binary);
     std::string magic;
     int width = 0, height = 0;
     in >> magic >> width >> height;
     in.get();
-    if (magic != "P4" || width <= 0 || height <= 0)
-        return false;
+    if (magic != "P4" || width <= 0 || height <= 0) return false;
     const std::size_t packed = (static_cast<std::size_t>(width) + 7) / 8;
     const std::size_t stride = ((static_cast<std::size_t>(width) + 31) / 32) * 4;
     setHeader(part, width, height, 1, stride);
@@ -89,19 +84,18 @@ bool readPbm(const std::string& path, Part& part, int dpi)
         for (std::size_t i = 0; i < packed; ++i)
             out[i] = static_cast<std::uint8_t>(~static_cast<std::uint8_t>(row[i]));
     }
-    part.header.header.xPelsPerMeter = part.header.header.yPelsPerMeter = static_cast<std::int32_t>(dpi * 39.37 + 0.5);
+    part.header.header.xPelsPerMeter = part.header.header.yPelsPerMeter =
+        static_cast<std::int32_t>(dpi * 39.37 + 0.5);
     return static_cast<bool>(in);
 }
 
-bool readPart(const std::string& path, Part& part, int dpi)
-{
+bool readPart(const std::string& path, Part& part, int dpi) {
     return path.ends_with(".pbm") ? readPbm(path, part, dpi) : readJpeg(path, part, dpi);
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 3) {
         std::cerr << "usage: alignment_estimate SET_DIR RESULTS.tsv\n";
         return 1;
@@ -118,8 +112,7 @@ int main(int argc, char** argv)
         std::vector<std::string> f;
         for (std::string s; std::getline(fields, s, '\t');)
             f.push_back(s);
-        if (f.size() < 7)
-            continue;
+        if (f.size() < 7) continue;
         const int dpi = std::stoi(f[3]);
         Part left, right;
         if (!readPart(dir + "/" + f[5], left, dpi) || !readPart(dir + "/" + f[6], right, dpi)) {
@@ -129,11 +122,13 @@ int main(int argc, char** argv)
         std::string why;
         const auto start = std::chrono::steady_clock::now();
         const auto found = estimateContentPlacement(left.view(), right.view(), &why);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         char buffer[256];
         if (found)
-            std::snprintf(buffer, sizeof buffer, "ok\t%d\t%.6f\t%.4f\t%.4f\t%.3f\t%.4f\t", found->flipped ? 1 : 0,
-                          found->angleDeg, found->dx, found->dy, found->confidence, seconds);
+            std::snprintf(buffer, sizeof buffer, "ok\t%d\t%.6f\t%.4f\t%.4f\t%.3f\t%.4f\t",
+                          found->flipped ? 1 : 0, found->angleDeg, found->dx, found->dy, found->confidence,
+                          seconds);
         else
             std::snprintf(buffer, sizeof buffer, "refused\t\t\t\t\t\t%.4f\t", seconds);
         out << f[0] << '\t' << buffer << why << '\n';

@@ -15,25 +15,28 @@ float luminance(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     return 0.299f * red + 0.587f * green + 0.114f * blue;
 }
 
-// One stored row as grey, in the order of picture columns x0 .. x0 + w - 1 after the turn.
+// One stored row as grey, in the order of picture columns x0 .. x0 + w - 1 after the turn. The
+// depth is decided once per row, not per pixel.
 void greyRow(const HeaderBlock& block, const std::uint8_t* row, bool turned, int x0, int w,
              const std::array<float, 256>& paletteGrey, float* out) {
     const int width = block.header.width;
-    for (int i = 0; i < w; ++i) {
-        const int x = turned ? width - 1 - (x0 + i) : x0 + i;
-        switch (block.header.bitCount) {
-        case 24: {
+    const int first = turned ? width - 1 - x0 : x0;
+    const int step = turned ? -1 : 1;
+    switch (block.header.bitCount) {
+    case 24:
+        for (int i = 0, x = first; i < w; ++i, x += step) {
             const std::uint8_t* p = row + 3 * static_cast<std::size_t>(x);
             out[i] = luminance(p[2], p[1], p[0]);
-            break;
         }
-        case 8:
+        break;
+    case 8:
+        for (int i = 0, x = first; i < w; ++i, x += step)
             out[i] = paletteGrey[row[x]];
-            break;
-        default:
+        break;
+    default:
+        for (int i = 0, x = first; i < w; ++i, x += step)
             out[i] = paletteGrey[(row[x >> 3] >> (7 - (x & 7))) & 1];
-            break;
-        }
+        break;
     }
 }
 

@@ -62,37 +62,36 @@ LevelResult alignLevel(const GreyImage& tmpl, const GreyImage& image, Rigid warp
         return q.x >= margin && q.y >= margin && q.x < image.width - 1 - margin &&
                q.y < image.height - 1 - margin;
     };
-    // Strongest gradients of the template, where the start map lands inside the image.
-    std::vector<float> strength;
-    std::vector<std::array<int, 2>> where;
-    for (int y = 1; y + 1 < tmpl.height; ++y) {
-        const float* r = tmpl.row(y);
-        const float* up = tmpl.row(y - 1);
-        const float* down = tmpl.row(y + 1);
+    // Strongest gradients of the template, where the start map lands inside the image: a
+    // histogram of the squared gradient finds the threshold that keeps about maxSamples.
+    auto gradient2 = [&](int x, int y) {
+        const float gx = 0.5f * (tmpl.at(x + 1, y) - tmpl.at(x - 1, y));
+        const float gy = 0.5f * (tmpl.at(x, y + 1) - tmpl.at(x, y - 1));
+        return gx * gx + gy * gy;
+    };
+    constexpr int kBins = 1024;
+    constexpr float kBinScale = 4.0f; // bins of a quarter grey level squared per pixel squared
+    std::vector<std::size_t> histogram(kBins, 0);
+    for (int y = 1; y + 1 < tmpl.height; ++y)
         for (int x = 1; x + 1 < tmpl.width; ++x) {
-            const float gx = 0.5f * (r[x + 1] - r[x - 1]);
-            const float gy = 0.5f * (down[x] - up[x]);
-            const float g2 = gx * gx + gy * gy;
-            if (g2 < 0.25f || !inside(warp.apply({static_cast<double>(x), static_cast<double>(y)}))) continue;
-            strength.push_back(g2);
-            where.push_back({x, y});
+            const float g2 = gradient2(x, y);
+            if (g2 >= 0.25f) ++histogram[std::min(kBins - 1, static_cast<int>(std::sqrt(g2) * kBinScale))];
         }
-    }
-    if (strength.size() < 50) return result;
-    float threshold = 0;
-    if (strength.size() > static_cast<std::size_t>(maxSamples)) {
-        std::vector<float> copy = strength;
-        std::nth_element(copy.begin(), copy.end() - maxSamples, copy.end());
-        threshold = *(copy.end() - maxSamples);
-    }
+    int firstBin = kBins;
+    for (std::size_t kept = 0; firstBin > 0 && kept < static_cast<std::size_t>(maxSamples);)
+        kept += histogram[--firstBin];
+    const float threshold = std::max(0.25f, (firstBin / kBinScale) * (firstBin / kBinScale));
     std::vector<Sample> samples;
     double cx = 0, cy = 0;
-    for (std::size_t i = 0; i < where.size(); ++i)
-        if (strength[i] >= threshold) {
-            const int x = where[i][0], y = where[i][1];
+    for (int y = 1; y + 1 < tmpl.height; ++y)
+        for (int x = 1; x + 1 < tmpl.width; ++x) {
+            if (gradient2(x, y) < threshold ||
+                !inside(warp.apply({static_cast<double>(x), static_cast<double>(y)})))
+                continue;
             samples.push_back({static_cast<float>(x), static_cast<float>(y), tmpl.at(x, y), {0, 0, 0}});
             cx += x, cy += y;
         }
+    if (samples.size() < 50) return result;
     cx /= static_cast<double>(samples.size());
     cy /= static_cast<double>(samples.size());
     for (Sample& s : samples) {
