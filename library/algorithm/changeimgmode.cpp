@@ -270,12 +270,13 @@ int changeMode(ImageInfo& info) {
         result = toColor8(info, planes);
     } else {
         // 8-bit sources: grey images are their own grey values, colour images go through the
-        // mean of their table entry.
+        // mean of their table entry. Only the latter has a table; a 24-bit source may come
+        // without one.
         std::uint8_t tableGrey[256];
-        const std::uint8_t* source = srcPalette(info);
+        const std::uint8_t* source = info.nSrcType == RK_TYPE_COLOR8 ? srcPalette(info) : nullptr;
         for (int i = 0; i < 256; ++i) {
             tableGrey[i] =
-                info.nSrcType == RK_TYPE_GREY
+                source == nullptr
                     ? static_cast<std::uint8_t>(i)
                     : static_cast<std::uint8_t>((source[4 * i] + source[4 * i + 1] + source[4 * i + 2]) / 3);
         }

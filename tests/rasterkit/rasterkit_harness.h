@@ -188,6 +188,8 @@ struct RunOptions {
   int nColors = 0;
   int cancelAtPoll = -1;
   void* extra = nullptr;
+  // No source colour table, and none for a destination of more than 8 bits: legal for those.
+  bool withoutTables = false;
 };
 
 // Query pass, destination allocated from it (pre-filled with kUnwritten), run pass.
@@ -202,6 +204,7 @@ inline Outcome runOperation(int index, Bitmap& src, void* param, const RunOption
   ImageInfo info = makeInfo(src, param, options.mask);
   info.nColors = options.nColors;
   info.lpExtra = options.extra;
+  if (options.withoutTables) info.lpSrcPalette = nullptr;
   char message[128] = {};
   out.query = ImageEntry(index, &info, message);
   out.message = message;
@@ -219,7 +222,7 @@ inline Outcome runOperation(int index, Bitmap& src, void* param, const RunOption
     std::vector<std::uint8_t> buffer(bytes + kGuard, kUnwritten);
     std::vector<std::uint8_t> paletteBuffer(1024 + kGuard, kUnwritten);
     info.lpDstData = buffer.data();
-    info.lpDstPalette = paletteBuffer.data();
+    info.lpDstPalette = options.withoutTables && dst.bits > 8 ? nullptr : paletteBuffer.data();
     info.dwMode = RK_MODE_RUN;
     callbacks.progress.clear();
     out.run = ImageEntry(index, &info, message);

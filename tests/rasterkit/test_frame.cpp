@@ -167,4 +167,112 @@ TEST(Frame, MessagesArePerThread) {
     EXPECT_EQ(other, "Not support operate!");
 }
 
+// A 24-bit (or 16-bit) source needs no colour table and may come without one; no operation may
+// read one for it, nor write one for a destination of more than 8 bits.
+TEST(Frame, SourcesWithoutColourTable) {
+    BlurParam blur{3};
+    GaussianBlurParam gauss{1.5};
+    SharpenParam sharpen{4, 0};
+    BrightnessContrastGammaParam bcg{20, 30, 1.4};
+    HueSaturationLightnessParam hsl{40.0, 20.0, 10.0, 0};
+    EmbossParam emboss{2, 3, 1.0};
+    MosaicParam mosaic{2, 2};
+    RotateParam rotate{30, 1, 2, 3};
+    SlopeParam slope{20};
+    ResizeParam resize{7, 3};
+    DistortAngleParam angle{45};
+    RainParam rain{20, 40, 2, 60, 0xffffff};
+    NoiseParam noise{30, RK_NOISE_UNIFORM};
+    CloudsParam clouds{0x102030, 0xf0e0d0};
+    WindParam wind{1};
+    BlocksParam blocks{2};
+    CustomFilterParam custom{};
+    custom.weights[12] = 2;
+    custom.divisor = 1;
+    LightingParam light{};
+    light.bumpStrength = 50;
+    light.shininess = 4;
+    light.ambientRed = light.ambientGreen = light.ambientBlue = 0.5f;
+    light.lightCount = 1;
+    light.lights[0] = {RK_LIGHT_POINT, 2, 2, 5, 0, 0, -1, 1, 1, 1, 30};
+    WaveParam wave{4, 4, 1, 1};
+    PinchParam pinch{50};
+    DiffuseParam diffuse{2, RK_DIFFUSE_NORMAL};
+    ColorAdjustParam adjust{10, -10, 5};
+    ColorBalanceParam balance{{5, 0, -5}, {0, 10, 0}, {-5, 0, 5}};
+    ChangeModeParam toBlackWhite{RK_MODE_TARGET_BLACK_WHITE, 0, 0};
+    ChangeModeParam toGrey{RK_MODE_TARGET_GREY, 0, 0};
+    ChangeModeParam toColour8{RK_MODE_TARGET_COLOR8, 0, 0};
+    struct Case {
+        int index;
+        void* param;
+    };
+    const Case cases[] = {
+        {RK_OP_BLUR, &blur},
+        {RK_OP_GAUSSIAN_BLUR, &gauss},
+        {RK_OP_SHARPEN, &sharpen},
+        {RK_OP_BRIGHTNESS_CONTRAST_GAMMA, &bcg},
+        {RK_OP_HUE_SATURATION_LIGHTNESS, &hsl},
+        {RK_OP_EMBOSS, &emboss},
+        {RK_OP_MOSAIC, &mosaic},
+        {RK_OP_MIRROR_HORIZONTAL, nullptr},
+        {RK_OP_FLIP_VERTICAL, nullptr},
+        {RK_OP_ROTATE, &rotate},
+        {RK_OP_SLOPE_HORIZONTAL, &slope},
+        {RK_OP_SLOPE_VERTICAL, &slope},
+        {RK_OP_RESIZE, &resize},
+        {RK_OP_SPHERIZE_HORIZONTAL, &angle},
+        {RK_OP_SPHERIZE_VERTICAL, &angle},
+        {RK_OP_SPHERIZE, &angle},
+        {RK_OP_TWIRL, &angle},
+        {RK_OP_RAIN, &rain},
+        {RK_OP_SNOW, reinterpret_cast<void*>(static_cast<std::intptr_t>(40))},
+        {RK_OP_NOISE, &noise},
+        {RK_OP_CLOUDS, &clouds},
+        {RK_OP_WIND, &wind},
+        {RK_OP_BLOCKS, &blocks},
+        {RK_OP_CUSTOM_FILTER, &custom},
+        {RK_OP_CHANGE_MODE, &toBlackWhite},
+        {RK_OP_CHANGE_MODE, &toGrey},
+        {RK_OP_CHANGE_MODE, &toColour8},
+        {RK_OP_INVERT, nullptr},
+        {RK_OP_LIGHTING_EFFECT, &light},
+        {RK_OP_WAVE, &wave},
+        {RK_OP_PINCH, &pinch},
+        {RK_OP_FRAGMENT, nullptr},
+        {RK_OP_FIND_EDGES, nullptr},
+        {RK_OP_DIFFUSE, &diffuse},
+        {RK_OP_COLOR_ADJUST, &adjust},
+        {RK_OP_COLOR_BALANCE, &balance},
+    };
+    struct Layout {
+        int bits;
+        int planes;
+    };
+    for (const Layout layout : {Layout{24, 1}, Layout{24, 3}, Layout{16, 1}}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "operation " << c.index << ", " << layout.bits << " bits in "
+                                            << layout.planes << " planes");
+            Bitmap src = makeBitmap(layout.bits, 9, 7, -1, layout.planes);
+            fillPattern(src, 5);
+            const Outcome out = runOperation(c.index, src, c.param, {.withoutTables = true});
+            // Interleaved 24 bits is what every operation takes; the other layouts may be
+            // refused, never answered with a crash or a read of the missing table.
+            if (layout.bits == 24 && layout.planes == 1) {
+                EXPECT_EQ(out.query, RK_RESULT_SUCCEED);
+                EXPECT_EQ(out.run, RK_RESULT_SUCCEED);
+            }
+        }
+    }
+    // One pixel {blue 10, green 20, red 30}: brightness (3 x 30 + 6 x 20 + 10) / 10 = 22.
+    Bitmap pixel = makeBitmap(24, 1, 1);
+    pixel.setRgb(0, 0, 10, 20, 30);
+    const Outcome grey = runOperation(RK_OP_CHANGE_MODE, pixel, &toGrey, {.withoutTables = true});
+    ASSERT_EQ(grey.run, RK_RESULT_SUCCEED);
+    EXPECT_EQ(grey.dst.row(0)[0], 22);
+    const Outcome blackWhite = runOperation(RK_OP_CHANGE_MODE, pixel, &toBlackWhite, {.withoutTables = true});
+    ASSERT_EQ(blackWhite.run, RK_RESULT_SUCCEED);
+    EXPECT_EQ(blackWhite.dst.row(0)[0], 0x80);
+}
+
 } // namespace
