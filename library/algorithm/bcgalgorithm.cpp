@@ -6,8 +6,13 @@
 namespace rasterkit {
 namespace {
 
+// Beyond +-255 brightness saturates every level and contrast leaves nothing to stretch; the
+// bound also keeps the integer sums below from overflowing.
+constexpr int kToneLimit = 255;
+
 void buildTable(const BrightnessContrastGammaParam& p, ByteTable& table) {
-    const int k = p.contrast;
+    const int k = clampInt(p.contrast, -kToneLimit, kToneLimit);
+    const int brightness = clampInt(p.brightness, -kToneLimit, kToneLimit);
     for (int i = 0; i < 256; ++i) {
         int c;
         if (k >= 0) {
@@ -21,7 +26,7 @@ void buildTable(const BrightnessContrastGammaParam& p, ByteTable& table) {
         } else {
             c = clampByte(i * (255 + 2 * k) / 255 - k);
         }
-        const int b = clampByte(c + p.brightness);
+        const int b = clampByte(c + brightness);
         table[i] = truncToByte(std::pow(b / 255.0, 1.0 / p.gamma) * 255.0 + 0.499);
     }
 }

@@ -51,6 +51,11 @@ TEST(BrightnessContrastGamma, TableValues) {
         {{-100, 0, 1.0}, {{100, 0}, {200, 100}}},
         // Contrast first (100 -> 0), then brightness (-> 10), then gamma.
         {{10, 100, 2.0}, {{100, 50}}},
+        // Far outside the range: taken as +-255, without overflow.
+        {{0, -1279658258, 1.0}, {{0, 255}, {100, 155}, {255, 0}}},
+        {{0, 2147483647, 1.0}, {{0, 0}, {254, 0}, {255, 255}}},
+        {{2000000000, 0, 1.0}, {{0, 255}, {255, 255}}},
+        {{-2147483647 - 1, -2147483647 - 1, 1.0}, {{0, 0}, {255, 0}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message()
