@@ -15,13 +15,13 @@ constexpr double kHurst = 0.9;
 // Spread of the texture around its middle tone, in standard deviations per unit of tone.
 constexpr double kContrast = 0.22;
 
-double uniformDraw() { return (std::rand() % 32768) / 32767.0 - 0.5; }
+double uniformDraw(SeededRandom& random) { return (random.next() % 32768) / 32767.0 - 0.5; }
 
 // Fills the spectrum with random phases under the 1 / f fall-off. Below the corner frequency
 // (a random 1 to 1.9 cycles over the image) the fall-off levels out, so the largest shapes vary
 // from run to run instead of one blob dominating.
-void synthesiseSpectrum(SpectralField& field) {
-  const int count = 10 + std::rand() % 10;
+void synthesiseSpectrum(SpectralField& field, SeededRandom& random) {
+  const int count = 10 + random.next() % 10;
   const double corner = count / 10.0;
   const double longest = std::max(field.width(), field.height());
   const double exponent = (1 + kHurst) / 2;  // applied to the squared frequency
@@ -33,8 +33,8 @@ void synthesiseSpectrum(SpectralField& field) {
       const double amplitude = std::pow(fx * fx + fy * fy + corner * corner, -exponent);
       // The mean (frequency 0) stays 0: the tone is set from the spread alone.
       const double a = kx == 0 && ky == 0 ? 0.0 : amplitude;
-      row[kx] = std::complex<float>(static_cast<float>(uniformDraw() * a),
-                                    static_cast<float>(uniformDraw() * a));
+      row[kx] = std::complex<float>(static_cast<float>(uniformDraw(random) * a),
+                                    static_cast<float>(uniformDraw(random) * a));
     }
   }
 }
@@ -67,9 +67,9 @@ int clouds(ImageInfo& info) {
   copyPixels(info);
   if (info.nSrcBitCount == 8) copyPalette(info);
   const auto now = std::chrono::system_clock::now().time_since_epoch();
-  std::srand(static_cast<unsigned>(
+  SeededRandom random(static_cast<unsigned>(
       std::chrono::duration_cast<std::chrono::milliseconds>(now).count() % 1000));
-  synthesiseSpectrum(*field);
+  synthesiseSpectrum(*field, random);
   progress(info, 1, 3);
   if (canceled(info)) return kCancel;
   field->inverse();

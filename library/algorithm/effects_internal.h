@@ -5,6 +5,7 @@
 #include "rasterkit_internal.h"
 
 #include <cstdint>
+#include <cstdlib>
 
 namespace rasterkit {
 
@@ -57,12 +58,30 @@ struct Area {
 // The bounding rectangle of all mask tiles, or the whole image without a mask.
 Area effectArea(const ImageInfo& info) noexcept;
 
+// The C library's rand() sequence for a seed, from a state of its own: effects that seed from
+// the clock leave the calling program's rand() sequence as it was.
+class SeededRandom {
+public:
+  explicit SeededRandom(unsigned seed) noexcept;
+  SeededRandom(const SeededRandom&) = delete;
+  SeededRandom& operator=(const SeededRandom&) = delete;
+  int next() noexcept;  // 0..RAND_MAX
+
+private:
+  char state_[128] = {};
+  random_data data_{};
+};
+
+// Seconds since the epoch, the seed of Rain and Noise.
+unsigned clockSeed() noexcept;
+
 // A fast generator for operations that draw per pixel. It is seeded from rand(), so srand()
 // still decides the whole sequence, and it yields 0..0x7fffffff like rand() does here.
 class PixelRandom {
 public:
   explicit PixelRandom(std::uint64_t seed) noexcept;
   static PixelRandom fromProcessGenerator() noexcept;
+  static PixelRandom from(SeededRandom& seeds) noexcept;
   int next() noexcept;
 
 private:

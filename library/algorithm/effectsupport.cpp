@@ -5,6 +5,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 
 namespace rasterkit {
 
@@ -55,6 +56,25 @@ PixelRandom PixelRandom::fromProcessGenerator() noexcept {
   const auto low = static_cast<std::uint64_t>(std::rand());
   return PixelRandom((high << 31) ^ low);
 }
+
+PixelRandom PixelRandom::from(SeededRandom& seeds) noexcept {
+  const auto high = static_cast<std::uint64_t>(seeds.next());
+  const auto low = static_cast<std::uint64_t>(seeds.next());
+  return PixelRandom((high << 31) ^ low);
+}
+
+SeededRandom::SeededRandom(unsigned seed) noexcept {
+  // A 128-byte state is the one srand() seeds, so the sequences are the same.
+  initstate_r(seed, state_, sizeof state_, &data_);
+}
+
+int SeededRandom::next() noexcept {
+  std::int32_t value = 0;
+  random_r(&data_, &value);
+  return value;
+}
+
+unsigned clockSeed() noexcept { return static_cast<unsigned>(std::time(nullptr)); }
 
 int PixelRandom::next() noexcept {
   // xorshift64*: good enough for visual noise, and a few nanoseconds per draw.

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <ctime>
 
 namespace rasterkit {
 namespace {
@@ -37,8 +36,8 @@ int noise(ImageInfo& info) {
   if (info.nSrcBitCount == 8) copyPalette(info);
   param->amount = std::clamp(param->amount, 1, 99);
   const std::int64_t amount = param->amount;
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
-  PixelRandom random = PixelRandom::fromProcessGenerator();
+  SeededRandom seeds(clockSeed());
+  PixelRandom random = PixelRandom::from(seeds);
   switch (param->kind) {
     case RK_NOISE_IMPULSE: {
       const std::int64_t count = length * amount / 100;

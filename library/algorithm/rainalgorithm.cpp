@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <ctime>
 
 namespace rasterkit {
 namespace {
@@ -45,8 +44,9 @@ public:
   }
 
   // The streak is brightest in its middle and fades to its ends and its sides (a triangular
-  // profile both ways), so drops look round rather than like ruled lines.
-  void paint(const Streak& s) {
+  // profile both ways), so drops look round rather than like ruled lines. False when the caller
+  // cancelled, which is polled now and then inside long streaks as well.
+  bool paint(const ImageInfo& info, const Streak& s) {
     const int dx = s.x1 - s.x0;
     const int dy = s.y1 - s.y0;
     const int steps = std::max(std::abs(dx), std::abs(dy));
@@ -63,7 +63,13 @@ public:
         const double across = 1 - std::fabs(offset) / (half + 0.5);
         blend(x, cy, along, across);
       }
+      work_ += s.thickness;
+      if (work_ >= kWorkPerPoll) {
+        work_ = 0;
+        if (canceled(info)) return false;
+      }
     }
+    return true;
   }
 
 private:
@@ -84,6 +90,8 @@ private:
   double opacity_;
   double colour_[3] = {0, 0, 0};
   bool white_ = false;
+  static constexpr std::int64_t kWorkPerPoll = 1 << 20;
+  std::int64_t work_ = 0;
 };
 
 int rain(ImageInfo& info) {
@@ -92,14 +100,17 @@ int rain(ImageInfo& info) {
   const RainParam param = *static_cast<const RainParam*>(info.lpParam);
   copyPixels(info);
   if (info.nSrcBitCount == 8) copyPalette(info);
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  SeededRandom random(clockSeed());
   const Area area = rainArea(info);
   const int w = area.width;
   const int h = area.height;
   const double areaRoot = std::sqrt(static_cast<double>(w) * h);
   const double scale = areaRoot / std::sqrt(332504.0);
-  const int maxLength = std::max(1, static_cast<int>(std::max(0, param.length) * scale + 1));
-  const int thickness = std::max(1, static_cast<int>(std::max(0, param.thickness) * scale + 1));
+  // A drop longer than the area's width and height together, or a streak wider than twice its
+  // width, covers nothing more; the limits also keep the sizes within int.
+  const int maxLength =
+      static_cast<int>(std::clamp(std::max(0, param.length) * scale + 1, 1.0, static_cast<double>(w) + h));
+  const int thickness = static_cast<int>(std::clamp(std::max(0, param.thickness) * scale + 1, 1.0, 2.0 * w + 1));
   // Beyond a few drops per pixel more rain changes nothing but the time taken.
   const auto drops = std::min<std::int64_t>(
       static_cast<std::int64_t>(std::max(0, param.density) / areaRoot * h * w),
@@ -111,21 +122,21 @@ int rain(ImageInfo& info) {
     for (std::int64_t n = 0; n < perRound; ++n) {
       if (canceled(info)) return kCancel;
       int length;
-      if (maxLength / 2 >= std::rand() % maxLength) {
-        length = maxLength / 2 + std::rand() % (maxLength / 2 + 1);
+      if (maxLength / 2 >= random.next() % maxLength) {
+        length = maxLength / 2 + random.next() % (maxLength / 2 + 1);
       } else {
-        length = std::rand() % (maxLength / 4 + 1);
+        length = random.next() % (maxLength / 4 + 1);
       }
-      const int y0 = area.top + std::rand() % h;
-      const int x0 = area.left + std::rand() % w;
-      int degrees = std::rand() % 90;
-      if (degrees < 60) degrees = 60 + std::rand() % 30;
+      const int y0 = area.top + random.next() % h;
+      const int x0 = area.left + random.next() % w;
+      int degrees = random.next() % 90;
+      if (degrees < 60) degrees = 60 + random.next() % 30;
       const double alpha = degrees * 3.1415926 / 180;
       const int x1 = std::clamp(static_cast<int>(std::cos(alpha) * length + x0), area.left,
                                 area.left + w - 1);
       const int y1 = std::clamp(static_cast<int>(std::sin(alpha) * length + y0), area.top,
                                 area.top + h - 1);
-      painter.paint({x0, y0, x1, y1, thickness});
+      if (!painter.paint(info, {x0, y0, x1, y1, thickness})) return kCancel;
     }
   }
   progress(info, 100, 100);

@@ -275,6 +275,50 @@ TEST(Rain, StreaksStayInTheFirstTileAndNeutralSettingsCopy) {
   }
 }
 
+// Streaks far larger than the picture are cut to it: no hang, no int overflow, and a long
+// streak still answers the cancel poll.
+TEST(Rain, OversizedStreaksAreBoundedAndCancellable) {
+  struct Case {
+    int width;
+    int height;
+    RainParam param;
+    int cancelAtPoll;
+    int expected;
+  };
+  const Case cases[] = {
+      {118, 1, {97, 37, 2094852917, 3, 0xffffff}, -1, RK_RESULT_SUCCEED},
+      {118, 1, {97, 2147483647, 2147483647, 3, 0xffffff}, -1, RK_RESULT_SUCCEED},
+      {3000, 3000, {5, 2147483647, 2147483647, 100, 0x00ff00}, 3, RK_RESULT_CANCEL},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << " x " << c.height);
+    Bitmap src = pattern(24, c.width, c.height);
+    RainParam param = c.param;
+    RunOptions options;
+    options.cancelAtPoll = c.cancelAtPoll;
+    EXPECT_EQ(runOperation(RK_OP_RAIN, src, &param, options).run, c.expected);
+  }
+}
+
+// Effects seeded from the clock draw from a generator of their own: the calling program's
+// rand() sequence goes on where it was.
+TEST(Effects, CallersRandomSequenceIsLeftAlone) {
+  RainParam rain{200, 20, 2, 80, 0xffffff};
+  NoiseParam noise{40, RK_NOISE_UNIFORM};
+  CloudsParam clouds{0xffffff, 0};
+  const std::pair<int, void*> cases[] = {{RK_OP_RAIN, &rain}, {RK_OP_NOISE, &noise}, {RK_OP_CLOUDS, &clouds}};
+  for (const auto& [op, param] : cases) {
+    std::srand(4321);
+    std::rand();
+    const int next = std::rand();
+    std::srand(4321);
+    std::rand();
+    Bitmap src = pattern(24, 40, 30);
+    ASSERT_EQ(runOperation(op, src, param).run, RK_RESULT_SUCCEED) << op;
+    EXPECT_EQ(std::rand(), next) << op;
+  }
+}
+
 TEST(Clouds, ColoursRunBetweenTheTwo) {
   struct Case {
     int bits;
