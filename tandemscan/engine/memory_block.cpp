@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,6 +19,23 @@ namespace {
 constexpr std::size_t kHugePageWorthwhile = 4u << 20;
 
 } // namespace
+
+bool reserveFileSpace(int fd, std::size_t bytes, FileAllocator allocate) {
+    if (bytes == 0) return true;
+    const auto length = static_cast<off_t>(bytes);
+    if (allocate == nullptr) allocate = ::fallocate;
+    if (allocate(fd, 0, 0, length) == 0) return true;
+    if (errno != EOPNOTSUPP) return false;
+    struct stat status {};
+    if (fstat(fd, &status) != 0) return false;
+    const off_t block = status.st_blksize > 0 ? status.st_blksize : 4096;
+    // The file is zero-filled already; writing a zero into each block only makes it real.
+    const char zero = 0;
+    for (off_t offset = 0; offset < length; offset += block) {
+        if (pwrite(fd, &zero, 1, offset) != 1) return false;
+    }
+    return pwrite(fd, &zero, 1, length - 1) == 1;
+}
 
 MemoryBlock::MemoryBlock(MemoryBlock&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)), kind_(other.kind_) {}
@@ -73,7 +91,7 @@ std::optional<MemoryBlock> MemoryBlock::mapFile(int fd, std::size_t bytes, bool 
     if (ftruncate(fd, 0) != 0 || ftruncate(fd, static_cast<off_t>(bytes)) != 0) return std::nullopt;
     // Reserve the disk space now: a write into a mapping whose file system has run full ends the
     // process with SIGBUS, while a refusal here lets the caller take anonymous memory instead.
-    if (bytes != 0 && fallocate(fd, 0, 0, static_cast<off_t>(bytes)) != 0 && errno != EOPNOTSUPP) {
+    if (!reserveFileSpace(fd, bytes)) {
         ftruncate(fd, 0);
         return std::nullopt;
     }

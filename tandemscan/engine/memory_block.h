@@ -5,11 +5,22 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <sys/types.h>
 
 namespace tandemscan {
 
 // Where a block's bytes live; the numbers are the store kinds of ImageStoreBlock.
 enum class StoreKind : std::uint32_t { heap = 0, fileMapped = 1, virtualMemory = 2 };
+
+// fallocate(2)'s signature; tests pass one that fails the way a file system without it does
+// (null: fallocate itself).
+using FileAllocator = int (*)(int fd, int mode, off_t offset, off_t length);
+
+// Gives the first `bytes` of the open file `fd` real disk blocks, so that a later write through a
+// shared mapping cannot hit a full disk (which ends the process with SIGBUS). Where the file
+// system cannot allocate (ext2, some network and FUSE file systems), one zero byte is written
+// into every block instead. False when the disk cannot hold them.
+bool reserveFileSpace(int fd, std::size_t bytes, FileAllocator allocate = nullptr);
 
 // A move-only owner of zero-filled bytes, released the way they were obtained.
 class MemoryBlock {

@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <cstring>
 
 namespace tandemscan {
@@ -258,6 +264,57 @@ TEST(MemoryBlock, EveryKindStartsZeroAndReleases) {
     }
     std::fclose(file);
     EXPECT_FALSE(MemoryBlock::mapFile(-1, 10));
+}
+
+int allocatorMissing(int, int, off_t, off_t) {
+    errno = EOPNOTSUPP;
+    return -1;
+}
+int diskFull(int, int, off_t, off_t) {
+    errno = ENOSPC;
+    return -1;
+}
+
+// The disk behind a shared mapping is claimed before the first write, by fallocate or, where the
+// file system has none, by writing the blocks; a disk too small is a refusal, never a sparse file.
+TEST(MemoryBlock, FileSpaceIsReservedOrRefused) {
+    struct Case {
+        const char* name;
+        FileAllocator allocate;
+        rlim_t fileSizeLimit; // what the "disk" holds; RLIM_INFINITY: all of it
+        bool reserved;
+    };
+    constexpr std::size_t kBytes = 300000;
+    const Case cases[] = {
+        {"fallocate", nullptr, RLIM_INFINITY, true},
+        {"no fallocate: blocks written", allocatorMissing, RLIM_INFINITY, true},
+        {"no fallocate, disk too small", allocatorMissing, 100000, false},
+        {"disk full", diskFull, RLIM_INFINITY, false},
+    };
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        const int fd = fileno(file);
+        ASSERT_EQ(ftruncate(fd, kBytes), 0);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit limited = saved;
+        limited.rlim_cur = c.fileSizeLimit;
+        setrlimit(RLIMIT_FSIZE, &limited);
+        const bool reserved = reserveFileSpace(fd, kBytes, c.allocate);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_EQ(reserved, c.reserved);
+        struct stat status {};
+        ASSERT_EQ(fstat(fd, &status), 0);
+        EXPECT_EQ(status.st_size, static_cast<off_t>(kBytes));
+        if (c.reserved) {
+            EXPECT_GE(static_cast<std::size_t>(status.st_blocks) * 512, kBytes);
+        }
+        std::fclose(file);
+    }
+    std::signal(SIGXFSZ, oldHandler);
 }
 
 } // namespace
