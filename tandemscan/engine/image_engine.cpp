@@ -74,8 +74,9 @@ bool ImageEngine::loadOriginal(ImageStoreBlock& block, const fs::path& fileName)
         block.release();
         return fail(why.empty() ? "Cannot read " + fileName.string() : why);
     }
-    // The component writes every pixel, so the pages are supplied in one go.
-    if (!block.reserve(size, true)) return fail("Not enough memory");
+    // Not prefaulted: the size is only the header's claim, and a damaged file may fail at its
+    // first rows; the pages come as the decoder writes them.
+    if (!block.reserve(size)) return fail("Not enough memory");
     ImageRecord& view = block.view();
     if (!component_->readImage(fileName, view.headerBlock(), view.pixels().data())) {
         const std::string why = component_->lastErrorMessage();
@@ -104,8 +105,9 @@ bool ImageEngine::makeWorkingCopy(const ImageStoreBlock& block, ImageRecord& wor
         workScaleFixed_ = true;
         const float dpi = static_cast<float>(h.xPelsPerMeter) / kPelsPerMeterPerDpi;
         // Without a resolution there is nothing to reduce to; the copy is the original.
-        const std::int32_t w60 = dpi > 0 ? roundHalfUp(width * 60 / dpi) : width;
-        const std::int32_t h60 = dpi > 0 ? roundHalfUp(height * 60 / dpi) : height;
+        // In 64 bits: a legal 1-bit part may be 40,000,000 pixels wide.
+        const std::int32_t w60 = dpi > 0 ? roundHalfUp(std::int64_t{width} * 60 / dpi) : width;
+        const std::int32_t h60 = dpi > 0 ? roundHalfUp(std::int64_t{height} * 60 / dpi) : height;
         if ((width <= w60 && height <= h60) || w60 < 1 || h60 < 1) {
             workScale_ = 1.0;
             plainCopy = true;

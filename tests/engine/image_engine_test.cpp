@@ -115,6 +115,17 @@ TEST_F(ImageEngineTest, FailedLoadsReleaseTheBlockAndSayWhy) {
     EXPECT_FALSE(bare.loadOriginal(*block, writePart("good.raw", numbered(8, 8, 8, 2362))));
 }
 
+// Width x 60 passes 32 bits for a legal 1-bit part 40,000,000 pixels wide; it is reduced like any.
+TEST_F(ImageEngineTest, WorkingCopyOfAVeryWidePart) {
+    auto block = engine->createStoreBlock(kLeftSide);
+    ASSERT_TRUE(engine->loadOriginal(*block, writePart("wide.raw", TestImage::make(40000000, 10, 1, 11811))));
+    ImageRecord working;
+    ASSERT_TRUE(engine->makeWorkingCopy(*block, working, false));
+    EXPECT_NEAR(engine->workScale(), 5.0, 1e-3);
+    EXPECT_NEAR(working.header().width, 8000000, 1000);
+    EXPECT_EQ(working.header().height, 2);
+}
+
 TEST_F(ImageEngineTest, WorkingCopyAtSixtyDpi) {
     struct Case {
         const char* what;
