@@ -469,11 +469,11 @@ void MainWindow::placeWindow() {
         rect = QRect(QPoint(0, 0), QSize(first.width, first.height));
         rect.moveCenter(desktop.center());
     } else {
-        rect = toQRect(settings_->windowRect());
-        // A place on a screen that is no longer there, or no size at all, starts centred.
-        if (rect.width() < first.width || rect.height() < first.height)
-            rect.setSize(QSize(first.width, first.height));
-        if (!desktop.intersects(rect)) rect.moveCenter(desktop.center());
+        // A place on a screen that is no longer there starts centred; a size beyond the screen
+        // or below the minimum is brought within them.
+        const WindowRect screenRect{desktop.left(), desktop.top(), desktop.left() + desktop.width(),
+                                    desktop.top() + desktop.height()};
+        rect = toQRect(fitOntoScreen(settings_->windowRect(), first, screenRect));
     }
     setGeometry(rect);
     startRect_ = toWindowRect(rect);

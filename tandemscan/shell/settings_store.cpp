@@ -10,6 +10,8 @@ namespace tandemscan {
 namespace {
 
 constexpr std::size_t driverNameLimit = 260;
+// Each try asks the scanner component for its whole list; more than a few never helps.
+constexpr int driverCountLimit = 8;
 constexpr int customResolutionIndex = 7;
 
 // Values outside 32 bits cannot be meant; they read as the default.
@@ -29,9 +31,15 @@ bool SettingsStore::load() {
         return false;
     }
     firstRun_ = readInt32(ini, "first run", "Flag");
-    driverCount_ = readInt32(ini, "scanner driver", "DriverCount");
+    driverCount_ = std::clamp(readInt32(ini, "scanner driver", "DriverCount"), 0, driverCountLimit);
     driverName_ = ini.readString("scanner driver", "DriverName");
-    if (driverName_.size() > driverNameLimit) driverName_.resize(driverNameLimit);
+    if (driverName_.size() > driverNameLimit) {
+        // Cut before a character, never inside one of UTF-8's continuation bytes.
+        std::size_t cut = driverNameLimit;
+        while (cut > 0 && (static_cast<unsigned char>(driverName_[cut]) & 0xC0) == 0x80)
+            --cut;
+        driverName_.resize(cut);
+    }
     driverIndex_ = readInt32(ini, "scanner driver", "DriverSource");
     if (firstRun_ == 1) return true;
     window_ = {readInt32(ini, "main window", "Left"), readInt32(ini, "main window", "Top"),

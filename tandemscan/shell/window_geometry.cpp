@@ -1,6 +1,7 @@
 #include "window_geometry.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace tandemscan {
 
@@ -27,6 +28,25 @@ WindowRect maximisedRect(int screenWidth, int screenHeight, int paletteWidth, fl
         width = scaleRound(height * static_cast<double>(ratio));
     }
     return {paletteWidth, 0, paletteWidth + width, height};
+}
+
+WindowRect fitOntoScreen(const WindowRect& stored, IntSize minimum, const WindowRect& screen) {
+    // A hand-edited file may hold anything; 64 bits keep every difference exact.
+    using Wide = std::int64_t;
+    const Wide roomX = Wide{screen.right} - screen.left;
+    const Wide roomY = Wide{screen.bottom} - screen.top;
+    const Wide width = std::max<Wide>(std::min(Wide{stored.right} - stored.left, roomX), minimum.width);
+    const Wide height = std::max<Wide>(std::min(Wide{stored.bottom} - stored.top, roomY), minimum.height);
+    const bool onScreen = stored.left < screen.right && stored.left + width > screen.left &&
+                          stored.top < screen.bottom && stored.top + height > screen.top;
+    Wide left = screen.left + (roomX - width) / 2;
+    Wide top = screen.top + (roomY - height) / 2;
+    if (onScreen) {
+        left = std::clamp<Wide>(stored.left, screen.left, std::max<Wide>(screen.right - width, screen.left));
+        top = std::clamp<Wide>(stored.top, screen.top, std::max<Wide>(screen.bottom - height, screen.top));
+    }
+    return {static_cast<int>(left), static_cast<int>(top), static_cast<int>(left + width),
+            static_cast<int>(top + height)};
 }
 
 std::optional<SizingEdge> draggedEdge(const WindowRect& before, const WindowRect& after) {

@@ -23,6 +23,11 @@ float aspectRatio(IntSize minimum);
 // The rectangle of the maximised window: as large as fits beside the tool palette.
 WindowRect maximisedRect(int screenWidth, int screenHeight, int paletteWidth, float ratio);
 
+// The stored window rectangle fitted onto the screen: no smaller than the minimum, no larger
+// than the screen (unless the minimum is), and moved to lie on it; a rectangle that misses the
+// screen altogether is centred on it.
+WindowRect fitOntoScreen(const WindowRect& stored, IntSize minimum, const WindowRect& screen);
+
 enum class SizingEdge { Left, Right, Top, Bottom, TopLeft, TopRight, BottomLeft, BottomRight };
 
 // Which edge a resize from before to after dragged; nullopt when the size did not change.

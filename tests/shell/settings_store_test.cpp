@@ -93,6 +93,8 @@ TEST(SettingsStore, OddValuesReadSafely) {
     };
     const std::string longName(300, 'x');
     const std::string withLongName = "[first run]\nFlag=0\n[scanner driver]\nDriverName=" + longName + "\n";
+    const std::string withAccentAtTheCut =
+        "[first run]\nFlag=0\n[scanner driver]\nDriverName=" + std::string(259, 'x') + "\xc3\xa9x\n";
     const Case cases[] = {
         {"[first run]\nFlag=0\n[scanner driver]\nDriverCount=0\n", 0, 0, 0, 0},
         {"[first run]\nFlag=0\n[resolution]\nImgResIndex=3\nImgResValue=450\n", 0, 3, 0,
@@ -101,6 +103,9 @@ TEST(SettingsStore, OddValuesReadSafely) {
         {"[first run]\nFlag=0\n[resolution]\nImgResIndex=99999999999\n", 0, 0, 0, 0},
         {"[first run]\nFlag=0\n[resolution]\nImgResIndex=seven\n", 0, 0, 0, 0},
         {withLongName.c_str(), 0, 0, 0, 260},
+        {withAccentAtTheCut.c_str(), 0, 0, 0, 259}, // "é" is two bytes, 259 and 260
+        {"[first run]\nFlag=0\n[scanner driver]\nDriverCount=2147483647\n", 8, 0, 0, 0},
+        {"[first run]\nFlag=0\n[scanner driver]\nDriverCount=-5\n", 0, 0, 0, 0},
         {"", 0, 0, 0, 0}, // an empty file is not a first run
     };
     for (const auto& c : cases) {

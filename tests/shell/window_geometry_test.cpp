@@ -32,6 +32,29 @@ TEST(WindowGeometry, MaximisedRectFitsBesideThePalette) {
         EXPECT_EQ(maximisedRect(c.sw, c.sh, c.palette, ratio), c.expected) << c.sw;
 }
 
+TEST(WindowGeometry, StoredRectIsFittedOntoTheScreen) {
+    const IntSize minimum{575, 513};
+    const WindowRect screen{0, 0, 1024, 768};
+    struct Case {
+        const char* name;
+        WindowRect stored;
+        WindowRect expected;
+    };
+    const Case cases[] = {
+        {"fits", {10, 20, 610, 560}, {10, 20, 610, 560}},
+        {"larger than the screen", {0, 0, 100000, 100000}, {0, 0, 1024, 768}},
+        {"partly off the right edge", {700, 100, 1300, 640}, {424, 100, 1024, 640}},
+        {"below the minimum", {30, 40, 50, 60}, {30, 40, 605, 553}},
+        {"on a screen no longer there", {3000, 3000, 3600, 3540}, {212, 114, 812, 654}},
+        {"nothing stored", {0, 0, 0, 0}, {0, 0, 575, 513}},
+        {"extreme values", {-2147483647 - 1, -2147483647 - 1, 2147483647, 2147483647}, {0, 0, 1024, 768}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(fitOntoScreen(c.stored, minimum, screen), c.expected) << c.name;
+    // A screen smaller than the minimum keeps the minimum, from its top-left corner.
+    EXPECT_EQ(fitOntoScreen({100, 100, 700, 640}, minimum, {0, 0, 500, 400}), (WindowRect{0, 0, 575, 513}));
+}
+
 TEST(WindowGeometry, DraggedEdgeKeepsProportions) {
     const WindowRect before{10, 20, 610, 520};
     struct Case {
