@@ -37,11 +37,10 @@ MagnifierSettings MagnifierSettings::load(const QString& path) {
     settings.rect.top = static_cast<int>(ini.readInt(kSection, "Top", 0));
     settings.rect.right = static_cast<int>(ini.readInt(kSection, "Right", 0));
     settings.rect.bottom = static_cast<int>(ini.readInt(kSection, "Bottom", 0));
-    settings.zoom = static_cast<int>(ini.readInt(kSection, "Zoom", 0));
-    settings.size = static_cast<int>(ini.readInt(kSection, "Size", 0));
-    // A damaged file must not give a window that cannot be seen or a division by zero.
-    if (settings.zoom <= 0) settings.zoom = 20;
-    if (settings.size <= 0) settings.size = 100;
+    // A damaged file must not give a window that cannot be seen, a division by zero or sizes
+    // beyond int.
+    settings.zoom = boundedMagnifierZoom(ini.readInt(kSection, "Zoom", 0));
+    settings.size = boundedMagnifierSize(ini.readInt(kSection, "Size", 0));
     return settings;
 }
 

@@ -20,9 +20,18 @@ Axis placeAxis(int size, int zoom, int side, int point, int extent) {
 
 }  // namespace
 
+int boundedMagnifierSize(long long stored) {
+    return stored <= 0 ? 100 : static_cast<int>(std::clamp(stored, 100LL, 180LL));
+}
+
+int boundedMagnifierZoom(long long stored) {
+    return stored <= 0 ? 20 : static_cast<int>(std::clamp(stored, 18LL, 30LL));
+}
+
 MagnifierView magnifierView(int size, int zoom, int pointX, int pointY, int bitmapWidth, int bitmapHeight) {
     MagnifierView view;
-    if (zoom <= 0) zoom = 20;
+    size = boundedMagnifierSize(size);
+    zoom = boundedMagnifierZoom(zoom);
     view.side = (size / zoom) * 10;
     const Axis x = placeAxis(size, zoom, view.side, pointX, bitmapWidth);
     const Axis y = placeAxis(size, zoom, view.side, pointY, bitmapHeight);

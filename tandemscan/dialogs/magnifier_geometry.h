@@ -15,6 +15,11 @@ struct MagnifierView {
     int crossX = 0, crossY = 0;    // the pointer's place in the window
 };
 
+// A stored size or zoom brought within the property pages' choices (100..180 pixels, 18..30
+// tenths); 0 and below, a damaged entry, is the default (100, 20).
+int boundedMagnifierSize(long long stored);
+int boundedMagnifierZoom(long long stored);
+
 // size S is the window's square side, zoom Z is tenths (20 = x2). The source square is centred on
 // the point unless that would leave the bitmap; then it is pushed inside along that axis.
 MagnifierView magnifierView(int size, int zoom, int pointX, int pointY, int bitmapWidth, int bitmapHeight);

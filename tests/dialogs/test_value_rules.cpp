@@ -63,6 +63,10 @@ TEST(Magnifier, SourceSquareAndCross) {
         {100, 20, 3, 200, {0, 175, 50, 6, 50}},
         // near the right and bottom edges the square ends at the bitmap's edge
         {100, 20, 395, 298, {350, 250, 50, 90, 96}},
+        // Out of the pages' range (a hand-edited tsMagf.ini): as 180 x 1.8, 100 x 2, 100 x 3.
+        {1073741824, 1, 200, 200, {150, 150, 100, 90, 90}},
+        {0, 0, 200, 200, {175, 175, 50, 50, 50}},
+        {-5, 2147483647, 200, 200, {185, 185, 30, 50, 50}},
     };
     for (const auto& c : cases) {
         const auto v = magnifierView(c.size, c.zoom, c.x, c.y, 400, 300);
