@@ -1,9 +1,13 @@
 #include "program_paths.h"
 #include "temp_dir.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <map>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tandemscan {
 namespace {
@@ -79,6 +83,53 @@ TEST(ProgramPaths, WorkingFolderIsPrivate) {
     const auto fallback = blocked.workingDir();
     EXPECT_NE(fallback, other.path / working.filename());
     EXPECT_TRUE(fs::is_directory(fallback));
+}
+
+// Another running copy is stood in for by a lock the test takes, as that copy would.
+int lockFolder(const fs::path& dir) {
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
+    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    return fd;
+}
+
+fs::path madeFolder(const fs::path& dir, bool old) {
+    fs::create_directory(dir);
+    ::chmod(dir.c_str(), 0700);
+    writeFile(dir / "ImgdataL.DAT", "x");
+    if (old) fs::last_write_time(dir, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    return dir;
+}
+
+TEST(ProgramPaths, EachRunningCopyHasItsOwnFolderAndDeadOnesAreCleared) {
+    TempDir dir;
+    const passwd* account = ::getpwuid(::getuid());
+    const std::string prefix =
+        std::string("tandemscan-") + (account ? account->pw_name : std::to_string(::getuid()));
+    const fs::path shared = madeFolder(dir.path / prefix, false);
+    const int firstCopy = lockFolder(shared);
+    const fs::path dead = madeFolder(dir.path / (prefix + "-dead01"), true);
+    const fs::path running = madeFolder(dir.path / (prefix + "-live01"), true);
+    const int runningCopy = lockFolder(running);
+
+    // While the first copy runs, a second one works elsewhere and leaves its files alone.
+    ProgramPaths second(dir.path, environment({{"TMPDIR", dir.path.string()}}));
+    const fs::path own = second.workingDir();
+    EXPECT_NE(own, shared);
+    EXPECT_EQ(own.parent_path(), dir.path);
+    struct stat info {};
+    ASSERT_EQ(::stat(own.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_TRUE(fs::exists(shared / "ImgdataL.DAT"));
+
+    // Once the first copy has gone, the next one takes the usual folder and clears the folders
+    // of copies that died, but not those of copies still running.
+    ::close(firstCopy);
+    ProgramPaths third(dir.path, environment({{"TMPDIR", dir.path.string()}}));
+    EXPECT_EQ(third.workingDir(), shared);
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(running / "ImgdataL.DAT"));
+    EXPECT_TRUE(fs::exists(own));
+    ::close(runningCopy);
 }
 
 TEST(ProgramPaths, DeletesOnlyThePartFiles) {
