@@ -131,6 +131,27 @@ const char* mergeUsage() {
            "Exit status: 0 success, 1 usage error, 2 input error, 3 write error.\n";
 }
 
+std::string printable(const std::string& text) {
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else {
+            out += "\\x";
+            out += hex[byte >> 4];
+            out += hex[byte & 15];
+        }
+    }
+    return out;
+}
+
 std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& args, std::string& error) {
     MergeOptions options;
     std::vector<std::string> positional;
@@ -143,6 +164,11 @@ std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& 
         return args[++i];
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--") { // what follows are parts, even a name that starts with '-'
+            positional.insert(positional.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                              args.end());
+            break;
+        }
         std::string arg = args[i];
         std::optional<std::string> inlineValue;
         if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
@@ -246,7 +272,7 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     Progress progress(env.err, env.showProgress && !options->quiet);
     auto inputError = [&](const fs::path& file, const std::string& why) {
         progress.finish();
-        err << kProgram << ": " << (file.empty() ? "" : file.string() + ": ") << why << "\n";
+        err << kProgram << ": " << printable((file.empty() ? "" : file.string() + ": ") + why) << "\n";
         return exitInput;
     };
 
@@ -342,7 +368,7 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     if (!saved) {
         if (!writing) return inputError({}, exporter.lastError());
         progress.finish();
-        err << kProgram << ": " << options->output.string() << ": " << exporter.lastError() << "\n";
+        err << kProgram << ": " << printable(options->output.string() + ": " + exporter.lastError()) << "\n";
         return exitWrite;
     }
     progress.finish();

@@ -30,6 +30,10 @@ struct MergeOptions {
 // Parses the command line (without the program name). nullopt with `error` set on a usage error.
 std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& args, std::string& error);
 
+// `text` with control characters written as \n, \t or \xHH, so that a file name holding a
+// newline or a terminal escape keeps a message on one line and the terminal as it was.
+std::string printable(const std::string& text);
+
 // The --help text.
 const char* mergeUsage();
 

@@ -40,6 +40,30 @@ TEST(MergeArguments, ValidCommandLines) {
     }
 }
 
+TEST(MergeArguments, PartsAfterDoubleDash) {
+    std::string error;
+    const auto options = parseMergeArguments({"-o", "out.bmp", "--auto", "--", "-l.jpg", "--cut"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->left, "-l.jpg");
+    EXPECT_EQ(options->right, "--cut");
+    EXPECT_FALSE(parseMergeArguments({"-o", "o", "--auto", "--", "l", "r", "x"}, error));
+    EXPECT_EQ(error, "too many parts: give exactly two");
+}
+
+TEST(MergeArguments, PrintableText) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain name.jpg", "plain name.jpg"},
+        {"two\nlines.jpg", "two\\nlines.jpg"},
+        {"tab\there", "tab\\there"},
+        {"\x1b[2Jclear.jpg", "\\x1b[2Jclear.jpg"},
+        {std::string("nul\0.jpg", 8), "nul\\x00.jpg"},
+        {"del\x7f.jpg", "del\\x7f.jpg"},
+        {"gr\xc3\xbcn.jpg", "gr\xc3\xbcn.jpg"}, // UTF-8 stays as it is
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(printable(text), expected);
+}
+
 TEST(MergeArguments, UsageErrorsSayWhatIsWrong) {
     struct Case {
         std::vector<std::string> args;
@@ -140,6 +164,8 @@ TEST_F(MergeToolTest, ExitStatusAndOneLineMessages) {
          "the parts are 1240 and 1000 pixels wide\n"},
         {{a4, out("missing.raw"), "-o", out("c.raw"), "--auto"}, 2,
          "tandemscan-merge: " + out("missing.raw") + ": damaged test image\n"},
+        {{a4, out("mis\nsing.raw"), "-o", out("c.raw"), "--auto"}, 2,
+         "tandemscan-merge: " + out("mis\\nsing.raw") + ": damaged test image\n"},
         {{a4, a4, "-o", out("c.raw"), "--cut", "0,1240,0,0"}, 2,
          "tandemscan-merge: The cut places the parts so that they do not meet\n"},
         {{a4, a4, "-o", out("no/such/dir.raw"), "--auto"}, 3,
