@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <tiffio.h>
 #include <zlib.h>
 
 #include <cstring>
@@ -12,6 +15,7 @@
 
 #include "byte_order.h"
 #include "component.h"
+#include "file_access.h"
 
 namespace imagefile::test {
 namespace {
@@ -116,18 +120,45 @@ TEST(WriteFailure, DiskFullMidwayLeavesNoPartialFile) {
   EXPECT_EQ(folder.entries().size(), 6u);
 }
 
-TEST(WriteSuccess, ReplacesExistingFileAndKeepsItsMode) {
-  ScratchFolder folder;
-  const std::string target = folder.file("picture.bmp");
-  putFileBytes(target, {'o', 'l', 'd'});
-  std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                                           std::filesystem::perms::group_read);
-  const Image image = makeImage(5, 3, 24);
-  ASSERT_TRUE(writeFile(target, image));
-  EXPECT_EQ(fileBytes(target).size(), 54u + 16 * 3);
-  EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
-            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read);
-  EXPECT_EQ(folder.entries(), std::vector<std::string>{"picture.bmp"});
+// A writer killed halfway (SIGKILL, the out-of-memory killer) leaves no partial file and no
+// hidden temporary, beside a new output or an old one.
+TEST(WriteFailure, KilledWriterLeavesNothing) {
+  for (const bool replacing : {false, true}) {
+    ScratchFolder folder;
+    const std::string target = folder.file("picture.bmp");
+    if (replacing) putFileBytes(target, {'o', 'l', 'd'});
+    const pid_t child = ::fork();
+    if (child == 0) {
+      AtomicOutputFile out(target);
+      out.write("partial", 7);
+      ::kill(::getpid(), SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(folder.entries(), replacing ? std::vector<std::string>{"picture.bmp"} : std::vector<std::string>{});
+    if (replacing) {
+      EXPECT_EQ(fileBytes(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    }
+  }
+}
+
+TEST(WriteSuccess, ReplacesExistingFileAndKeepsItsPermissions) {
+  // The permission bits stay; setuid, setgid and sticky bits are not handed to the picture.
+  const std::pair<mode_t, mode_t> cases[] = {{0640, 0640}, {04755, 0755}, {02750, 0750}, {07777, 0777}};
+  for (const auto& [before, after] : cases) {
+    ScratchFolder folder;
+    const std::string target = folder.file("picture.bmp");
+    putFileBytes(target, {'o', 'l', 'd'});
+    ASSERT_EQ(::chmod(target.c_str(), before), 0);
+    const Image image = makeImage(5, 3, 24);
+    ASSERT_TRUE(writeFile(target, image));
+    EXPECT_EQ(fileBytes(target).size(), 54u + 16 * 3);
+    struct stat status {};
+    ASSERT_EQ(::stat(target.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, after) << std::oct << before;
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"picture.bmp"});
+  }
 }
 
 TEST(WriteSuccess, ExtensionIsCaseInsensitive) {
@@ -222,6 +253,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadRead{"Missing", [](const ScratchFolder& f) { return f.file("none.bmp"); }, "does not exist"},
         BadRead{"Empty", [](const ScratchFolder& f) { return withBytes(f, "empty.bmp", {}); }, "empty"},
         BadRead{"Folder", [](const ScratchFolder& f) { return f.path().string(); }, "not a regular file"},
+        BadRead{"Fifo",  // opened without waiting for a writer
+                [](const ScratchFolder& f) {
+                  ::mkfifo(f.file("pipe.bmp").c_str(), 0600);
+                  return f.file("pipe.bmp");
+                },
+                "not a regular file"},
         BadRead{"Text", [](const ScratchFolder& f) { return withBytes(f, "notes.bmp", {'h', 'e', 'l', 'l', 'o'}); },
                 "not an image file"},
         BadRead{"BmpOverFourGiB",
@@ -278,6 +315,35 @@ INSTANTIATE_TEST_SUITE_P(
                     b[29] = static_cast<uint8_t>(crc >> 24), b[30] = static_cast<uint8_t>(crc >> 16);
                     b[31] = static_cast<uint8_t>(crc >> 8), b[32] = static_cast<uint8_t>(crc);
                   });
+                },
+                "truncated"},
+        BadRead{"JpegTooShortForItsSize",
+                [](const ScratchFolder& f) {
+                  return patched(f, "claim.jpg", makeImage(16, 16, 24), [](std::vector<uint8_t>& b) {
+                    const size_t sof = findMarker(b, 0xC0);
+                    b[sof + 5] = 0x94;  // height 38000
+                    b[sof + 6] = 0x70;
+                    b[sof + 7] = 0x90;  // width 37000
+                    b[sof + 8] = 0x88;
+                  });
+                },
+                "truncated"},
+        BadRead{"TiffTooShortForItsSize",
+                [](const ScratchFolder& f) {
+                  // 37000 x 38000 grey pixels claimed, ten bytes stored.
+                  const std::string path = f.file("claim.tif");
+                  TIFF* t = TIFFOpen(path.c_str(), "w");
+                  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, 37000u);
+                  TIFFSetField(t, TIFFTAG_IMAGELENGTH, 38000u);
+                  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+                  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+                  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+                  TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+                  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 38000u);
+                  uint8_t data[10] = {};
+                  TIFFWriteRawStrip(t, 0, data, sizeof data);
+                  TIFFClose(t);
+                  return path;
                 },
                 "truncated"},
         BadRead{"PcxUnknownLayout",

@@ -64,7 +64,8 @@ size_t skipDone(iovec* parts, size_t count, size_t first, size_t done) {
 }  // namespace
 
 InputFile::InputFile(const std::string& path) : path_(path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever; it is refused below.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) {
     const int error = errno;
     if (error == ENOENT) fail("The file \"" + path + "\" does not exist.");
@@ -76,6 +77,7 @@ InputFile::InputFile(const std::string& path) : path_(path) {
     fd_ = -1;
     fail("\"" + path + "\" is not a regular file.");
   }
+  (void)::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   size_ = static_cast<uint64_t>(info.st_size);
 }
 
@@ -180,22 +182,30 @@ AtomicOutputFile::AtomicOutputFile(const std::string& target) : target_(target) 
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
   if (exists && S_ISDIR(existing.st_mode)) fail("\"" + target + "\" is a folder.");
+  folder_ = folder;
   temporary_ = folder + "/." + base + ".XXXXXX";
-  fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
+  // An unnamed file first: whatever ends the process, even SIGKILL, leaves no partial file
+  // behind. File systems without O_TMPFILE get today's hidden temporary.
+  fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd_ >= 0) {
+    unnamed_ = true;
+  } else {
+    fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
+  }
   if (fd_ < 0) {
     const int error = errno;
     temporary_.clear();
     fail("Cannot write in the folder \"" + folder + "\": " + systemReason(error) + ".");
   }
   // mkstemp makes the file private; give it the mode a plainly created file (or the file it
-  // replaces) would have.
-  const mode_t mode = exists ? (existing.st_mode & 07777) : (0666 & ~currentUmask());
+  // replaces) would have, without setuid, setgid or sticky bits.
+  const mode_t mode = exists ? (existing.st_mode & 0777) : (0666 & ~currentUmask());
   (void)::fchmod(fd_, mode);
 }
 
 AtomicOutputFile::~AtomicOutputFile() {
   if (fd_ >= 0) ::close(fd_);
-  if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+  if (!committed_ && !unnamed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
 }
 
 void AtomicOutputFile::failWrite(int error) {
@@ -254,6 +264,19 @@ void AtomicOutputFile::closeStream(FILE* stream) {
 
 void AtomicOutputFile::commit() {
   if (::fsync(fd_) != 0 && errno != EINVAL) failWrite(errno);
+  if (unnamed_) {
+    // A link cannot replace a file, so the complete file gets a fresh hidden name for the
+    // moment of the rename.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    int attempt = 0;
+    for (;; ++attempt) {
+      temporary_ = folder_ + "/." + baseNameOf(target_) + "." + std::to_string(::getpid()) + "-" +
+                   std::to_string(attempt);
+      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
+      if (errno != EEXIST || attempt == 100) failWrite(errno);
+    }
+    unnamed_ = false;
+  }
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0 && errno != EINTR) failWrite(errno);

@@ -83,8 +83,10 @@ class AtomicOutputFile {
  private:
   [[noreturn]] void failWrite(int error);
   std::string target_;
+  std::string folder_;
   std::string temporary_;
   int fd_ = -1;
+  bool unnamed_ = false;  // an O_TMPFILE file, given a name only by commit()
   bool committed_ = false;
 };
 

@@ -248,6 +248,14 @@ void readJpeg(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progre
   const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
   info.out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_EXT_BGR;
   setImageGeometry(block, info.image_width, info.image_height, grey ? 8 : 24);
+  // Every 8 x 8 block of every component costs at least one bit of Huffman-coded data (its DC
+  // code), so a file this short cannot hold the picture its frame header claims. Arithmetic
+  // coding can go far below that; for it only a much weaker bound holds.
+  uint64_t blocks = 0;
+  for (int c = 0; c < info.num_components; ++c)
+    blocks += uint64_t{info.comp_info[c].width_in_blocks} * info.comp_info[c].height_in_blocks;
+  const uint64_t leastBytes = info.arith_code ? blocks / 4096 : blocks / 8;
+  if (leastBytes > file.size()) fail("The JPEG file is truncated: it is too short for its picture size.");
   if (grey) setGreyPalette(block, 8);
 
   int32_t xPels = 0, yPels = 0;

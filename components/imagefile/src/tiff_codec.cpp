@@ -137,6 +137,40 @@ struct Layout {
   Path path = Path::Rgba;
 };
 
+// The fewest stored bytes that can decode to `raw` bytes in `rows` rows, by what each
+// compression can pack into one byte at best; unknown ones are given a lot of room.
+uint64_t leastStoredBytes(uint16_t compression, uint64_t raw, uint64_t rows, uint16_t samples) {
+  switch (compression) {
+    case COMPRESSION_NONE: return raw;
+    case COMPRESSION_PACKBITS: return raw / 64;  // 128 bytes from 2
+    case COMPRESSION_LZW: return raw / 1400;     // 12-bit codes, strings up to 4096
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE: return raw / 1032;
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4: return rows / 8;  // a bit per row at best
+    case COMPRESSION_JPEG:
+    case COMPRESSION_OJPEG: return raw / (512u * std::max<uint16_t>(samples, 1));  // a bit per 8 x 8 block
+    default: return raw / 65536;
+  }
+}
+
+// A header may claim a picture of gigabytes in a file of a few hundred bytes; that is refused
+// here, before anyone reserves memory for it. The strips' or tiles' byte counts (within the
+// file) must be able to hold the picture.
+void checkStoredBytes(TiffHandle& tiff, const Layout& l, uint16_t compression) {
+  TIFF* t = tiff.get();
+  const uint64_t fileSize = static_cast<uint64_t>(clientSize(TIFFClientdata(t)));
+  const uint64_t raw = (uint64_t{l.width} * l.samples * l.bitsPerSample + 7) / 8 * l.height;
+  const uint64_t least = leastStoredBytes(compression, raw, l.height, l.samples);
+  if (least > fileSize) fail("The TIFF file is truncated: it is too short for its picture size.");
+  uint64_t stored = 0;
+  const uint32_t pieces = TIFFNumberOfStrips(t);
+  for (uint32_t i = 0; i < pieces && stored < least; ++i) stored += TIFFGetStrileByteCount(t, i);
+  if (std::min(stored, fileSize) < least)
+    fail("The TIFF file is truncated: its strips are too short for its picture size.");
+}
+
 Layout describe(TiffHandle& tiff, HeaderBlock& block) {
   TIFF* t = tiff.get();
   Layout l;
@@ -170,6 +204,7 @@ Layout describe(TiffHandle& tiff, HeaderBlock& block) {
     if (l.width > kMaxConvertedWidth) fail("The TIFF file's picture is too wide for its kind of image.");
   }
   setImageGeometry(block, l.width, l.height, l.bits);
+  checkStoredBytes(tiff, l, compression);
 
   if (l.bits <= 8) {
     const unsigned levels = 1u << std::min<unsigned>(bps, 8);
