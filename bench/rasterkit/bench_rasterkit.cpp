@@ -117,6 +117,7 @@ HueSaturationLightnessParam hsl{40, 20, 10, 0};
 ColorAdjustParam adjust{30, -10, 20};
 ColorBalanceParam balance{{10, 0, 5}, {20, 0, -10}, {255, 245, 250}};
 RotateParam turn90{90, 255, 255, 255};
+RotateParam turn180{180, 255, 255, 255};
 RotateParam turn30{30, 255, 255, 255};
 SlopeParam slope{20};
 ResizeParam half{kWidth / 2, kHeight / 2};
@@ -139,6 +140,7 @@ const Case kCases[] = {
     {"MirrorHorizontal", RK_OP_MIRROR_HORIZONTAL, nullptr},
     {"FlipVertical", RK_OP_FLIP_VERTICAL, nullptr},
     {"Rotate90", RK_OP_ROTATE, &turn90},
+    {"Rotate180", RK_OP_ROTATE, &turn180},
     {"Rotate30", RK_OP_ROTATE, &turn30},
     {"SlopeHorizontal", RK_OP_SLOPE_HORIZONTAL, &slope},
     {"SlopeVertical", RK_OP_SLOPE_VERTICAL, &slope},
@@ -180,6 +182,8 @@ void runMagick(benchmark::State& state, const std::string& op) {
             image.flip();
         } else if (op == "Rotate90") {
             image.rotate(90);
+        } else if (op == "Rotate180") {
+            image.rotate(180);
         } else if (op == "Rotate30") {
             image.rotate(30);
         } else if (op == "SlopeHorizontal") {
@@ -252,6 +256,8 @@ void runVips(benchmark::State& state, const std::string& op) {
             failed = vips_flip(base, &out, VIPS_DIRECTION_VERTICAL, nullptr);
         } else if (op == "Rotate90") {
             failed = vips_rot(base, &out, VIPS_ANGLE_D90, nullptr);
+        } else if (op == "Rotate180") {
+            failed = vips_rot(base, &out, VIPS_ANGLE_D180, nullptr);
         } else if (op == "Rotate30") {
             failed = vips_rotate(base, &out, 30, nullptr);
         } else if (op == "SlopeHorizontal") {

@@ -1,6 +1,5 @@
-// Blur, Sharpen (3 x 3 kernels per channel) and GaussianBlur (in the frequency domain).
+// Blur and Sharpen: 3 x 3 kernels per channel.
 #include "effects_internal.h"
-#include "fft.h"
 
 #include <algorithm>
 #include <cmath>
@@ -88,129 +87,9 @@ int blur(ImageInfo& info) { return runFilterPerChannel(info, blurChannel); }
 
 int sharpen(ImageInfo& info) { return runFilterPerChannel(info, sharpenChannel); }
 
-// ---- GaussianBlur ---------------------------------------------------------------------------
-
-// The field is larger than the image by a margin on each side that the Gaussian's tail cannot
-// cross; the margin repeats the nearest edge, so that the transform's wrap-around neither
-// darkens the borders nor bleeds one edge into the opposite one.
-int marginFor(double sigma, int extent) {
-  const double wanted = std::ceil(4 * sigma) + 1;
-  return static_cast<int>(std::min(wanted, static_cast<double>(extent)));
-}
-
-// Source index of padded position p in a field of `size` holding `extent` samples at 0.
-int paddedIndex(int p, int extent, int size) {
-  if (p < extent) return p;
-  return p - (extent - 1) <= size - p ? extent - 1 : 0;
-}
-
-// exp(-2 pi^2 sigma^2 k^2 / n^2) with k the symmetric frequency index, times `scale`.
-std::vector<float> gaussianResponse(int n, int count, double sigma, double scale) {
-  std::vector<float> response(static_cast<std::size_t>(count));
-  const double pi = 3.14159265358979323846;
-  for (int k = 0; k < count; ++k) {
-    const double f = static_cast<double>(signedFrequency(k, n)) / n;
-    response[static_cast<std::size_t>(k)] =
-        static_cast<float>(scale * std::exp(-2 * pi * pi * sigma * sigma * f * f));
-  }
-  return response;
-}
-
-struct GaussianPlan {
-  std::unique_ptr<SpectralField> field;
-  std::vector<float> responseX;
-  std::vector<float> responseY;
-  std::vector<int> columnSource;
-};
-
-void transformChannel(GaussianPlan& plan, const ChannelLayout& layout, int c, int height) {
-  SpectralField& field = *plan.field;
-  const int fieldWidth = field.width();
-  const int fieldHeight = field.height();
-  for (int y = 0; y < fieldHeight; ++y) {
-    const int sy = paddedIndex(y, height, fieldHeight);
-    float* out = field.row(y);
-    for (int x = 0; x < fieldWidth; ++x) {
-      out[x] = *layout.srcAt(c, plan.columnSource[static_cast<std::size_t>(x)], sy);
-    }
-  }
-  field.forward();
-}
-
-void filterChannel(GaussianPlan& plan, const ChannelLayout& layout, int c, int width, int height,
-                   Selection& selection) {
-  SpectralField& field = *plan.field;
-  const int fieldHeight = field.height();
-  for (int ky = 0; ky < fieldHeight; ++ky) {
-    const float gy = plan.responseY[static_cast<std::size_t>(ky)];
-    std::complex<float>* coefficient = field.coefficients(ky);
-    const float* gx = plan.responseX.data();
-    for (int kx = 0; kx < field.band(); ++kx) coefficient[kx] *= gy * gx[kx];
-  }
-  field.inverse();
-  // Rounded rather than truncated: truncation would darken the whole image by half a level on
-  // average, and a blur must keep the image's mean.
-  for (int y = 0; y < height; ++y) {
-    const float* in = field.row(y);
-    const std::uint8_t* selected = selection.row(y);
-    for (int x = 0; x < width; ++x) {
-      *layout.dstAt(c, x, y) = selected != nullptr && !selected[x]
-                                   ? *layout.srcAt(c, x, y)
-                                   : clampTruncate(in[x] + 0.5);
-    }
-  }
-}
-
-int gaussianBlur(ImageInfo& info) {
-  const bool supported = info.lpParam != nullptr && (isGrey8(info) || isColour24(info)) &&
-                         std::isfinite(*static_cast<const double*>(info.lpParam));
-  if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
-  const double sigma = std::fabs(*static_cast<const double*>(info.lpParam));
-  if (info.nSrcBitCount == 8) copyPalette(info);
-  const int width = info.nSrcWidth;
-  const int height = info.nSrcHeight;
-  GaussianPlan plan;
-  const int fieldWidth = fastTransformSize(width + 2 * marginFor(sigma, width));
-  const int fieldHeight = fastTransformSize(height + 2 * marginFor(sigma, height));
-  // The inverse transform's factor of width x height is divided out along with the Gaussian.
-  plan.responseX = gaussianResponse(fieldWidth, fieldWidth / 2 + 1, sigma, 1.0);
-  plan.responseY = gaussianResponse(fieldHeight, fieldHeight, sigma,
-                                    1.0 / (static_cast<double>(fieldWidth) * fieldHeight));
-  // Horizontal frequencies that the Gaussian takes below float precision are left out.
-  int band = 1;
-  while (band < fieldWidth / 2 + 1 && plan.responseX[static_cast<std::size_t>(band)] > 1e-8f) ++band;
-  plan.field = SpectralField::create(fieldWidth, fieldHeight, band);
-  if (plan.field == nullptr) {
-    progress(info, 1, 1);
-    return kNoMemory;
-  }
-  plan.columnSource.resize(static_cast<std::size_t>(fieldWidth));
-  for (int x = 0; x < fieldWidth; ++x) {
-    plan.columnSource[static_cast<std::size_t>(x)] = paddedIndex(x, width, fieldWidth);
-  }
-
-  const ChannelLayout layout = channelLayout(info);
-  Selection selection(info, width);
-  int result = kSucceed;
-  const int phases = 2 * layout.count;
-  for (int c = 0; c < layout.count; ++c) {
-    if (canceled(info)) {
-      result = kCancel;
-      break;
-    }
-    transformChannel(plan, layout, c, height);
-    progress(info, 2 * c + 1, phases);
-    filterChannel(plan, layout, c, width, height, selection);
-    progress(info, 2 * c + 2, phases);
-  }
-  progress(info, 1, 1);
-  return result;
-}
-
 }  // namespace
 
 RASTERKIT_OPERATION(RK_OP_BLUR, blur);
 RASTERKIT_OPERATION(RK_OP_SHARPEN, sharpen);
-RASTERKIT_OPERATION(RK_OP_GAUSSIAN_BLUR, gaussianBlur);
 
 }  // namespace rasterkit

@@ -23,25 +23,7 @@ void mirrorRow(const std::uint8_t* in, std::uint8_t* out, std::ptrdiff_t stride,
                int bytesPerPixel) {
     const std::ptrdiff_t used = static_cast<std::ptrdiff_t>(width) * bytesPerPixel;
     std::memcpy(out + used, in + used, static_cast<std::size_t>(stride - used));
-    switch (bytesPerPixel) {
-    case 1:
-        std::reverse_copy(in, in + width, out);
-        break;
-    case 3:
-        for (int x = 0; x < width; ++x) {
-            const std::uint8_t* p = in + 3 * static_cast<std::ptrdiff_t>(width - 1 - x);
-            out[3 * x] = p[0];
-            out[3 * x + 1] = p[1];
-            out[3 * x + 2] = p[2];
-        }
-        break;
-    default:
-        for (int x = 0; x < width; ++x) {
-            std::memcpy(out + static_cast<std::ptrdiff_t>(x) * bytesPerPixel,
-                        in + static_cast<std::ptrdiff_t>(width - 1 - x) * bytesPerPixel,
-                        static_cast<std::size_t>(bytesPerPixel));
-        }
-    }
+    reversePixels(in, out, width, bytesPerPixel);
 }
 
 int mirrorHorizontal(ImageInfo& info) {
@@ -88,6 +70,31 @@ int flipVertical(ImageInfo& info) {
 }
 
 } // namespace
+
+void reversePixels(const std::uint8_t* in, std::uint8_t* out, int width, int bytesPerPixel) noexcept {
+    switch (bytesPerPixel) {
+    case 1:
+        std::reverse_copy(in, in + width, out);
+        break;
+    case 3: {
+        // Byte by byte from the row's end: the compiler keeps this loop free of calls.
+        const std::uint8_t* p = in + 3 * static_cast<std::ptrdiff_t>(width);
+        for (int x = 0; x < width; ++x) {
+            p -= 3;
+            out[3 * x] = p[0];
+            out[3 * x + 1] = p[1];
+            out[3 * x + 2] = p[2];
+        }
+        break;
+    }
+    default:
+        for (int x = 0; x < width; ++x) {
+            std::memcpy(out + static_cast<std::ptrdiff_t>(x) * bytesPerPixel,
+                        in + static_cast<std::ptrdiff_t>(width - 1 - x) * bytesPerPixel,
+                        static_cast<std::size_t>(bytesPerPixel));
+        }
+    }
+}
 
 RASTERKIT_OPERATION(RK_OP_MIRROR_HORIZONTAL, mirrorHorizontal);
 RASTERKIT_OPERATION(RK_OP_FLIP_VERTICAL, flipVertical);

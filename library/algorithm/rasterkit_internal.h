@@ -104,6 +104,10 @@ inline bool isPlanar24(const ImageInfo& info) noexcept {
   return info.nSrcBitCount == 24 && info.nSrcPlanes == 3;
 }
 
+// Writes the `width` pixels of `in` to `out` in reverse order (mirrored row, half turn); the
+// ranges must not overlap.
+void reversePixels(const std::uint8_t* in, std::uint8_t* out, int width, int bytesPerPixel) noexcept;
+
 // ---- Colour tables --------------------------------------------------------------------------
 
 inline std::uint8_t* srcPalette(const ImageInfo& info) noexcept {

@@ -64,6 +64,17 @@ int runQuarterTurn(const ImageInfo& info, int r) {
     const int bpp = planes.bytesPerPixel;
     const bool clockwise = r == 90 || r == -270;
     const bool halfTurn = r == 180 || r == -180;
+    if (halfTurn && bpp != 0) {
+        // Each destination row is a source row read backwards: a straight pass at memory speed.
+        for (int y = 0; y < h; ++y) {
+            for (int j = 0; j < planes.count; ++j) {
+                reversePixels(planes.srcRow(j, y), planes.dstRow(j, dstH - 1 - y), w, bpp);
+            }
+            progress(info, y + 1, h);
+            if (canceled(info)) return kCancel;
+        }
+        return kSucceed;
+    }
     // Quarter turns write destination rows from source columns; a band of source rows at a time
     // keeps both sides in cache. The rows of a band are reported one by one after it.
     const int band = halfTurn ? 1 : 16;

@@ -1,0 +1,97 @@
+// The two ways GaussianBlur filters one channel: in the frequency domain, and as a separable
+// spatial filter with the very kernel the transform applies (the inverse transform of its
+// spectrum factor over the same padded field). Both give the same values within float rounding;
+// the spatial one is far cheaper while the kernel is short.
+#ifndef RASTERKIT_GAUSSIAN_PATHS_H
+#define RASTERKIT_GAUSSIAN_PATHS_H
+
+#include "fft.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace rasterkit {
+
+// One 8-bit channel: sample (x, y) at base[y * stride + x * step].
+struct ChannelSamples {
+    const std::uint8_t* base;
+    std::ptrdiff_t stride;
+    int step;
+    std::uint8_t at(int x, int y) const noexcept {
+        return base[y * stride + static_cast<std::ptrdiff_t>(x) * step];
+    }
+};
+
+// The padded field both ways work over: larger than the image by a margin the Gaussian's tail
+// cannot cross, the margin repeating the nearest edge so that the wrap-around neither darkens the
+// borders nor bleeds one edge into the opposite one.
+struct GaussianField {
+    int width = 0;
+    int height = 0;
+    double sigma = 0;
+    int fieldWidth = 0;
+    int fieldHeight = 0;
+    int band = 1;                  // horizontal frequencies the Gaussian leaves above float precision
+    std::vector<int> columnSource; // image column of each field column
+    std::vector<int> rowSource;    // image row of each field row
+};
+GaussianField gaussianField(int width, int height, double sigma);
+
+// Receives row y of the filtered channel as `width` values (levels, not yet rounded).
+class BlurredRows {
+  public:
+    virtual void row(int y, const float* values) = 0;
+
+  protected:
+    ~BlurredRows() = default;
+};
+
+// Frequency domain: the field is planned once and serves every channel.
+class GaussianTransform {
+  public:
+    // Null when the field cannot be had.
+    static std::unique_ptr<GaussianTransform> create(const GaussianField& field);
+    void run(const ChannelSamples& samples, BlurredRows& out);
+
+  private:
+    explicit GaussianTransform(const GaussianField& field) : field_(field) {}
+    const GaussianField& field_;
+    std::unique_ptr<SpectralField> spectrum_;
+    std::vector<float> responseX_;
+    std::vector<float> responseY_;
+};
+
+// Taps 0..radius of a symmetric kernel (tap d weighs the samples at -d and +d).
+struct SymmetricKernel {
+    std::vector<float> taps;
+    int radius() const noexcept { return static_cast<int>(taps.size()) - 1; }
+};
+
+// Spatial: the horizontal pass into a float plane of the image's size, then the vertical pass
+// row by row over row pointers.
+class GaussianSeparable {
+  public:
+    // Empty when the kernel does not fit in the field (tiny images, huge sigma) or the plane cannot
+    // be had; the transform is then the way.
+    static std::unique_ptr<GaussianSeparable> create(const GaussianField& field);
+    void run(const ChannelSamples& samples, BlurredRows& out);
+
+    const SymmetricKernel& kernelX() const noexcept { return kernelX_; }
+    const SymmetricKernel& kernelY() const noexcept { return kernelY_; }
+
+  private:
+    explicit GaussianSeparable(const GaussianField& field) : field_(field) {}
+    const GaussianField& field_;
+    SymmetricKernel kernelX_;
+    SymmetricKernel kernelY_;
+    std::unique_ptr<float[]> plane_; // horizontally filtered rows, width floats each
+    std::vector<float> extended_;    // one source row with the field's columns around it
+    std::vector<float> sum_;
+};
+
+} // namespace rasterkit
+
+#endif // RASTERKIT_GAUSSIAN_PATHS_H
