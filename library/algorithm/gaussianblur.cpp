@@ -2,14 +2,26 @@
 // filter while its kernel is short and in the frequency domain beyond.
 #include "effects_internal.h"
 #include "gaussian_paths.h"
+#include "simd_clones.h"
 
 #include <cmath>
+#include <vector>
 
 namespace rasterkit {
 namespace {
 
-// Above this sigma the transform is the cheaper way (measured on an A4 page at 300 dpi).
-constexpr double kSpatialSigmaLimit = 12.0;
+// Above this sigma the transform is the cheaper way on an A4 page at 300 dpi (measured).
+constexpr double kSpatialSigmaLimit = 6.0;
+
+// clampTruncate(value + 0.5) for a whole row, in a loop the compiler can vectorise.
+RK_SIMD_CLONES void roundLevels(const float* values, std::uint8_t* levels, int n) {
+    for (int i = 0; i < n; ++i) {
+        double v = static_cast<double>(values[i]) + 0.5;
+        v = v > 0.0 ? v : 0.0;
+        v = v < 255.0 ? v : 255.0;
+        levels[i] = static_cast<std::uint8_t>(static_cast<int>(v));
+    }
+}
 
 // Rounded rather than truncated: truncation would darken the whole image by half a level on
 // average, and a blur must keep the image's mean.
@@ -18,13 +30,15 @@ class ChannelWriter final : public BlurredRows {
     ChannelWriter(const ChannelLayout& layout, int channel, int width, Selection& selection)
         : layout_(layout), channel_(channel), width_(width), selection_(selection) {}
     void row(int y, const float* values) override {
+        levels_.resize(static_cast<std::size_t>(width_));
+        roundLevels(values, levels_.data(), width_);
         const std::uint8_t* selected = selection_.row(y);
         const std::uint8_t* in = layout_.srcAt(channel_, 0, y);
         std::uint8_t* out = layout_.dstAt(channel_, 0, y);
         const int step = layout_.step;
         for (int x = 0; x < width_; ++x) {
             out[x * step] =
-                selected != nullptr && !selected[x] ? in[x * step] : clampTruncate(values[x] + 0.5);
+                selected != nullptr && !selected[x] ? in[x * step] : levels_[static_cast<std::size_t>(x)];
         }
     }
 
@@ -33,6 +47,7 @@ class ChannelWriter final : public BlurredRows {
     int channel_;
     int width_;
     Selection& selection_;
+    std::vector<std::uint8_t> levels_;
 };
 
 int gaussianBlur(ImageInfo& info) {
