@@ -1,5 +1,6 @@
 #include "cli/merge_tool.h"
 
+#include "engine/content_placement.h"
 #include "engine/image_engine.h"
 #include "engine/merge_export.h"
 #include "engine/pixel_tools.h"
@@ -8,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <iomanip>
 #include <ostream>
 #include <sstream>
 #include <system_error>
@@ -106,6 +108,8 @@ int dpiOf(std::int32_t xPelsPerMeter) { return static_cast<int>(xPelsPerMeter / 
 
 const char* mergeUsage() {
     return "Usage: tandemscan-merge LEFT RIGHT -o OUT [--auto [--paper-width TENTHS_MM]]\n"
+           "       tandemscan-merge LEFT RIGHT [-o OUT] --align content [--print-placement]\n"
+           "                        [--seam cut|feather]\n"
            "                        [--cut LEFTKEEP,RIGHTSTART,TOPDELTA,BOTTOMDELTA] [--dpi N] [--quiet]\n"
            "\n"
            "Joins the left and the right part of a document scanned in two passes into one\n"
@@ -123,12 +127,22 @@ const char* mergeUsage() {
            "  --dpi N                  take both parts to have N dots per inch, for parts that\n"
            "                           state none or a wrong one (a JPEG stating none is read\n"
            "                           as 72)\n"
+           "  --align content          find the right part's placement from what both parts\n"
+           "                           show: a half turn, a fine turn and a sub-pixel shift;\n"
+           "                           the parts may have any width\n"
+           "  --print-placement        print the placement found as one JSON line, or the\n"
+           "                           reason it was refused; -o is then optional\n"
+           "  --seam cut|feather       with --align content: a straight cut at the middle of\n"
+           "                           the overlap, or a band of 4 mm with the brightness of\n"
+           "                           the right part matched (default; 1-bit parts are cut)\n"
            "  -q, --quiet              no progress line\n"
            "  -h, --help               show this help\n"
            "  --version                show the version\n"
            "\n"
-           "Give exactly one of --auto and --cut. 8-bit colour parts are joined in 24 bits.\n"
-           "Exit status: 0 success, 1 usage error, 2 input error, 3 write error.\n";
+           "Give exactly one of --auto, --cut and --align content. 8-bit colour parts are\n"
+           "joined in 24 bits.\n"
+           "Exit status: 0 success, 1 usage error, 2 input error or placement refused\n"
+           "(nothing is written), 3 write error.\n";
 }
 
 std::string printable(const std::string& text) {
@@ -156,6 +170,7 @@ std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& 
     MergeOptions options;
     std::vector<std::string> positional;
     bool paperWidthGiven = false;
+    bool seamGiven = false;
     auto valueOf = [&](std::size_t& i, const std::string& name) -> std::optional<std::string> {
         if (i + 1 >= args.size()) {
             error = name + " needs a value";
@@ -210,6 +225,25 @@ std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& 
                 error = "--dpi takes dots per inch from 1 to 65535, not '" + *v + "'";
                 return std::nullopt;
             }
+        } else if (arg == "--align") {
+            const auto v = value();
+            if (!v) return std::nullopt;
+            if (*v != "content") {
+                error = "--align takes 'content', not '" + *v + "'";
+                return std::nullopt;
+            }
+            options.contentAlign = true;
+        } else if (arg == "--print-placement") {
+            options.printPlacement = true;
+        } else if (arg == "--seam") {
+            const auto v = value();
+            if (!v) return std::nullopt;
+            if (*v != "cut" && *v != "feather") {
+                error = "--seam takes 'cut' or 'feather', not '" + *v + "'";
+                return std::nullopt;
+            }
+            options.seam = *v == "cut" ? SeamMode::cut : SeamMode::feather;
+            seamGiven = true;
         } else if (arg == "--cut") {
             const auto v = value();
             if (!v) return std::nullopt;
@@ -231,12 +265,16 @@ std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& 
     }
     options.left = positional[0];
     options.right = positional[1];
-    if (options.output.empty()) {
+    if (options.output.empty() && !options.printPlacement) {
         error = "give the output file with -o";
         return std::nullopt;
     }
-    if (options.automatic == options.cut.has_value()) {
-        error = "give exactly one of --auto and --cut";
+    if (int(options.automatic) + int(options.cut.has_value()) + int(options.contentAlign) != 1) {
+        error = "give exactly one of --auto, --cut and --align content";
+        return std::nullopt;
+    }
+    if ((options.printPlacement || seamGiven) && !options.contentAlign) {
+        error = std::string(options.printPlacement ? "--print-placement" : "--seam") + " goes with --align content";
         return std::nullopt;
     }
     if (paperWidthGiven && !options.automatic) {
@@ -244,6 +282,28 @@ std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& 
         return std::nullopt;
     }
     return options;
+}
+
+std::string placementJson(const ContentPlacement* map, const std::string& reason) {
+    std::ostringstream line;
+    if (!map) {
+        line << "{\"unalignable\": true, \"reason\": \"";
+        for (const char c : reason) {
+            if (c == '"' || c == '\\')
+                line << '\\' << c;
+            else if (static_cast<unsigned char>(c) < 0x20)
+                line << ' ';
+            else
+                line << c;
+        }
+        line << "\"}";
+        return line.str();
+    }
+    line.setf(std::ios::fixed);
+    line << "{\"flipped\": " << (map->flipped ? "true" : "false") << ", \"angle_deg\": " << std::setprecision(4)
+         << map->angleDeg << ", \"dx\": " << std::setprecision(2) << map->dx << ", \"dy\": " << map->dy
+         << ", \"confidence\": " << map->confidence << "}";
+    return line.str();
 }
 
 const std::vector<std::string>& mergeWorkingFileNames() {
@@ -315,7 +375,7 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
         if (!automatic) return inputError({}, why);
         placement.autoMode = true;
         placement.autoOverlap = automatic->autoOverlap;
-    } else {
+    } else if (options->cut) {
         placement.originalCut = options->cut;
     }
     // The right part is decoded on a second thread with an instance of its own while this thread
@@ -340,6 +400,24 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     if (!leftLoaded) return inputError(options->left, engine.lastError());
     if (!rightLoaded) return inputError(options->right, rightEngine.lastError());
 
+    if (options->contentAlign) {
+        progress.step(3, "Finding the placement");
+        const ImageRecord& l = left->view();
+        const ImageRecord& r = right->view();
+        std::string refusal;
+        const auto map = estimateContentPlacement({l.headerBlock(), l.pixels()}, {r.headerBlock(), r.pixels()},
+                                                  &refusal);
+        if (refusal.empty()) refusal = "the placement could not be found";
+        progress.finish();
+        if (options->printPlacement) *env.out << placementJson(map ? &*map : nullptr, refusal) << std::endl;
+        if (!map) {
+            if (!options->printPlacement) err << kProgram << ": " << refusal << "\n";
+            return exitUnalignable;
+        }
+        if (options->output.empty()) return exitSuccess;
+        placement.content = map;
+        placement.seam = options->seam;
+    }
     ImageRecord leftWorking, rightWorking;
     std::vector<EditEntry> leftEdits, rightEdits;
     std::uint16_t leftTurns = 0, rightTurns = 0;

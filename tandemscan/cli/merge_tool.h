@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/composer.h"
+#include "engine/seam_join.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -12,7 +13,8 @@
 
 namespace tandemscan {
 
-enum MergeExit : int { exitSuccess = 0, exitUsage = 1, exitInput = 2, exitWrite = 3 };
+// A refusal of --align content shares the status of an input error: nothing is written.
+enum MergeExit : int { exitSuccess = 0, exitUsage = 1, exitInput = 2, exitWrite = 3, exitUnalignable = 2 };
 
 struct MergeOptions {
     std::filesystem::path left;
@@ -21,6 +23,9 @@ struct MergeOptions {
     bool automatic = false;
     std::int32_t paperWidthTenths = 4200;
     std::optional<CutRecord> cut;
+    bool contentAlign = false;   // --align content
+    bool printPlacement = false; // the map as one JSON line on stdout
+    SeamMode seam = SeamMode::feather;
     int dpi = 0; // above 0: the resolution both parts are taken to have
     bool quiet = false;
     bool help = false;
@@ -33,6 +38,10 @@ std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& 
 // `text` with control characters written as \n, \t or \xHH, so that a file name holding a
 // newline or a terminal escape keeps a message on one line and the terminal as it was.
 std::string printable(const std::string& text);
+
+struct ContentPlacement;
+// The --print-placement line (without its newline): the map, or the refusal with its reason.
+std::string placementJson(const ContentPlacement* map, const std::string& reason);
 
 // The --help text.
 const char* mergeUsage();

@@ -1,4 +1,5 @@
 #include "cli/merge_tool.h"
+#include "engine/content_placement.h"
 
 #include "engine_fixture.h"
 
@@ -74,8 +75,14 @@ TEST(MergeArguments, UsageErrorsSayWhatIsWrong) {
         {{"l", "r", "x", "-o", "o", "--auto"}, "too many parts: give exactly two"},
         {{"l", "r", "--auto"}, "give the output file with -o"},
         {{"l", "r", "-o"}, "-o needs a value"},
-        {{"l", "r", "-o", "o"}, "give exactly one of --auto and --cut"},
-        {{"l", "r", "-o", "o", "--auto", "--cut", "1,2,3,4"}, "give exactly one of --auto and --cut"},
+        {{"l", "r", "-o", "o"}, "give exactly one of --auto, --cut and --align content"},
+        {{"l", "r", "-o", "o", "--auto", "--cut", "1,2,3,4"}, "give exactly one of --auto, --cut and --align content"},
+        {{"l", "r", "-o", "o", "--auto", "--align", "content"}, "give exactly one of --auto, --cut and --align content"},
+        {{"l", "r", "--align", "content"}, "give the output file with -o"},
+        {{"l", "r", "-o", "o", "--align", "edges"}, "--align takes 'content', not 'edges'"},
+        {{"l", "r", "-o", "o", "--align=content", "--seam", "soft"}, "--seam takes 'cut' or 'feather', not 'soft'"},
+        {{"l", "r", "-o", "o", "--auto", "--print-placement"}, "--print-placement goes with --align content"},
+        {{"l", "r", "-o", "o", "--auto", "--seam", "cut"}, "--seam goes with --align content"},
         {{"l", "r", "-o", "o", "--cut", "1,2,3"}, "--cut takes four whole numbers separated by commas, not '1,2,3'"},
         {{"l", "r", "-o", "o", "--auto", "--dpi", "0"}, "--dpi takes dots per inch from 1 to 65535, not '0'"},
         {{"l", "r", "-o", "o", "--auto", "--dpi=72.5"}, "--dpi takes dots per inch from 1 to 65535, not '72.5'"},
@@ -98,6 +105,42 @@ TEST(MergeArguments, UsageErrorsSayWhatIsWrong) {
     const auto help = parseMergeArguments({"l", "--help"}, error);
     ASSERT_TRUE(help);
     EXPECT_TRUE(help->help);
+}
+
+TEST(MergeArguments, ContentAlignment) {
+    struct Case {
+        std::vector<std::string> args;
+        bool print;
+        SeamMode seam;
+        const char* output;
+    };
+    const Case cases[] = {
+        {{"l", "r", "--align", "content", "--print-placement"}, true, SeamMode::feather, ""},
+        {{"l", "r", "-o", "o.png", "--align=content", "--seam=cut"}, false, SeamMode::cut, "o.png"},
+        {{"--seam", "feather", "l", "--align", "content", "r", "-o", "o.png"}, false, SeamMode::feather, "o.png"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const auto options = parseMergeArguments(c.args, error);
+        ASSERT_TRUE(options) << error;
+        EXPECT_TRUE(options->contentAlign);
+        EXPECT_EQ(options->printPlacement, c.print);
+        EXPECT_EQ(options->seam, c.seam);
+        EXPECT_EQ(options->output, c.output);
+    }
+}
+
+TEST(PlacementJson, MapAndRefusal) {
+    const ContentPlacement map{true, -0.97, 1180.1, -46.7, 0.93};
+    EXPECT_EQ(placementJson(&map, ""),
+              R"({"flipped": true, "angle_deg": -0.9700, "dx": 1180.10, "dy": -46.70, "confidence": 0.93})");
+    const ContentPlacement straight{false, 0.0004, 3, 0, 1};
+    EXPECT_EQ(placementJson(&straight, "ignored"),
+              R"({"flipped": false, "angle_deg": 0.0004, "dx": 3.00, "dy": 0.00, "confidence": 1.00})");
+    // The reason stays one valid JSON string whatever it holds.
+    EXPECT_EQ(placementJson(nullptr, "the overlap is blank paper"),
+              R"({"unalignable": true, "reason": "the overlap is blank paper"})");
+    EXPECT_EQ(placementJson(nullptr, "a \"b\"\\c\nd"), R"({"unalignable": true, "reason": "a \"b\"\\c d"})");
 }
 
 class MergeToolTest : public test::EngineFixture {
@@ -182,6 +225,22 @@ TEST_F(MergeToolTest, ExitStatusAndOneLineMessages) {
     joined.read(reinterpret_cast<char*>(&header), sizeof header);
     EXPECT_EQ(header.header.xPelsPerMeter, 5906) << "the stated 150 dpi";
     EXPECT_FALSE(fs::exists(out("c.raw")));
+}
+
+TEST_F(MergeToolTest, RefusedPlacementWritesNothing) {
+    // Blank paper on both sides: nothing to align by.
+    const std::string blank = writePart("blank.raw", TestImage::make(400, 300, 8, 11811)).string();
+    const Result printed = run({blank, blank, "-o", out("j.raw"), "--align", "content", "--print-placement", "-q"});
+    EXPECT_EQ(printed.status, 2);
+    EXPECT_EQ(printed.out.rfind(R"({"unalignable": true, "reason": ")", 0), 0u) << printed.out;
+    EXPECT_EQ(printed.out.back(), '\n');
+    EXPECT_EQ(printed.out.find('\n'), printed.out.size() - 1) << "one line";
+    EXPECT_TRUE(printed.err.empty());
+    const Result silent = run({blank, blank, "-o", out("j.raw"), "--align", "content", "-q"});
+    EXPECT_EQ(silent.status, 2);
+    EXPECT_TRUE(silent.out.empty());
+    EXPECT_EQ(silent.err.rfind("tandemscan-merge: ", 0), 0u);
+    EXPECT_FALSE(fs::exists(out("j.raw")));
 }
 
 TEST_F(MergeToolTest, HelpUsageAndMissingComponent) {
