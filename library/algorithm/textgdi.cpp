@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace rasterkit {
@@ -150,6 +151,19 @@ bool findFont(const std::string& faceName, bool bold, bool italic, FontFile& fon
     return found;
 }
 
+// One character as measured and rendered: whether it loads (measuring skips it otherwise) and
+// renders (drawing skips it otherwise), its advance and its coverage bitmap.
+struct CachedGlyph {
+    bool loads = false;
+    bool renders = false;
+    int advance = 0;
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int rows = 0;
+    std::vector<std::uint8_t> coverage; // rows x width
+};
+
 // Per thread: the FreeType library, the fonts found for recent requests and the last face
 // opened, so that the passes of one text (and a run of texts in one face) look fonts up once.
 class FontCache {
@@ -176,6 +190,17 @@ class FontCache {
         return face_.face;
     }
 
+    // The glyphs of one face at one size and style, kept between calls: the passes of a text and
+    // the texts after it in the same style load and render each character once. Another style
+    // starts the store afresh.
+    std::unordered_map<char32_t, CachedGlyph>& glyphs(const std::string& style) {
+        if (style != glyphStyle_ || glyphs_.size() > kMaxCachedGlyphs) {
+            glyphs_.clear();
+            glyphStyle_ = style;
+        }
+        return glyphs_;
+    }
+
   private:
     struct Found {
         std::string name;
@@ -197,8 +222,12 @@ class FontCache {
         return true;
     }
 
+    static constexpr std::size_t kMaxCachedGlyphs = 4096;
+
     FtLibrary library_; // declared first: it must outlive the face
     std::vector<Found> found_;
+    std::string glyphStyle_;
+    std::unordered_map<char32_t, CachedGlyph> glyphs_;
     std::string facePath_;
     int faceIndex_ = -1;
     FtFace face_;
@@ -259,7 +288,11 @@ class TextRenderer {
         embolden_ = bold && !font.bold;
         emboldenStrength_ = static_cast<FT_Pos>(em * 64 / 24);
         FT_Matrix shear{0x10000, 0x0366A, 0, 0x10000}; // about 12 degrees
-        FT_Set_Transform(f, italic && !font.italic ? &shear : nullptr, nullptr);
+        const bool slanted = italic && !font.italic;
+        FT_Set_Transform(f, slanted ? &shear : nullptr, nullptr);
+        glyphs_ = &FontCache::forThisThread().glyphs(font.path + '\n' + std::to_string(font.index) + '\n' +
+                                                     std::to_string(std::lround(em * 64)) +
+                                                     (embolden_ ? "b" : "-") + (slanted ? "i" : "-"));
         return true;
     }
 
@@ -268,8 +301,9 @@ class TextRenderer {
     int measure(const std::u32string& line) {
         long width = 0;
         for (char32_t c : line) {
-            if (!loadGlyph(c, false)) continue;
-            width += advanceOf(face_->glyph);
+            const CachedGlyph& g = glyph(c);
+            if (!g.loads) continue;
+            width += g.advance;
             if (width > kMaxDimension) return kMaxDimension + 1;
         }
         return static_cast<int>(width);
@@ -282,23 +316,22 @@ class TextRenderer {
                               0);
         int pen = 0;
         for (char32_t c : line) {
-            if (!loadGlyph(c, true)) continue;
-            const FT_GlyphSlot g = face_->glyph;
-            const FT_Bitmap& bm = g->bitmap;
-            const int left = pen + g->bitmap_left;
-            const int top = ascent_ - g->bitmap_top;
-            for (unsigned r = 0; r < bm.rows; ++r) {
-                const int y = top + static_cast<int>(r);
+            const CachedGlyph& g = glyph(c);
+            if (!g.renders) continue;
+            const int left = pen + g.left;
+            const int top = ascent_ - g.top;
+            for (int r = 0; r < g.rows; ++r) {
+                const int y = top + r;
                 if (y < 0 || y >= cellHeight_) continue;
-                const unsigned char* src = bm.buffer + static_cast<std::ptrdiff_t>(r) * bm.pitch;
-                for (unsigned col = 0; col < bm.width; ++col) {
-                    const int x = left + static_cast<int>(col);
+                const std::uint8_t* src = g.coverage.data() + static_cast<std::ptrdiff_t>(r) * g.width;
+                for (int col = 0; col < g.width; ++col) {
+                    const int x = left + col;
                     if (x < 0 || x >= image.width) continue;
                     std::uint8_t& dst = image.coverage[static_cast<std::size_t>(y) * image.width + x];
-                    dst = std::max(dst, static_cast<std::uint8_t>(src[col]));
+                    dst = std::max(dst, src[col]);
                 }
             }
-            pen += advanceOf(g);
+            pen += g.advance;
         }
         if (underline_) {
             const int from = std::clamp(underlinePosition_ - underlineThickness_ / 2, 0, cellHeight_);
@@ -312,6 +345,32 @@ class TextRenderer {
     }
 
   private:
+    const CachedGlyph& glyph(char32_t c) {
+        const auto found = glyphs_->find(c);
+        if (found != glyphs_->end()) return found->second;
+        CachedGlyph g;
+        if (loadGlyph(c, false)) {
+            g.loads = true;
+            g.advance = advanceOf(face_->glyph);
+            if (FT_Render_Glyph(face_->glyph, FT_RENDER_MODE_NORMAL) == 0) {
+                const FT_GlyphSlot slot = face_->glyph;
+                const FT_Bitmap& bm = slot->bitmap;
+                g.renders = true;
+                g.left = slot->bitmap_left;
+                g.top = slot->bitmap_top;
+                g.width = static_cast<int>(bm.width);
+                g.rows = static_cast<int>(bm.rows);
+                g.coverage.resize(static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.rows));
+                for (int r = 0; r < g.rows; ++r) {
+                    const unsigned char* src = bm.buffer + static_cast<std::ptrdiff_t>(r) * bm.pitch;
+                    std::copy_n(src, g.width, g.coverage.begin() + static_cast<std::ptrdiff_t>(r) * g.width);
+                }
+                g.advance = advanceOf(slot);
+            }
+        }
+        return glyphs_->emplace(c, std::move(g)).first->second;
+    }
+
     bool loadGlyph(char32_t c, bool render) {
         FT_Face f = face_;
         const FT_UInt index = FT_Get_Char_Index(f, c);
@@ -329,7 +388,8 @@ class TextRenderer {
         return static_cast<int>(advance);
     }
 
-    FT_Face face_ = nullptr; // owned by the thread's font cache
+    FT_Face face_ = nullptr;                                      // owned by the thread's font cache
+    std::unordered_map<char32_t, CachedGlyph>* glyphs_ = nullptr; // the thread's, for this style
     int ascent_ = 0;
     int cellHeight_ = 0;
     int underlinePosition_ = 0;
@@ -428,6 +488,21 @@ int text(ImageInfo& info) {
     mask->nTop = 0;
     mask->nWidth = width;
     mask->nHeight = height;
+    // Pixel and mask byte for each coverage level, worked out once instead of per pixel.
+    struct Ink {
+        std::uint8_t pixel[3];
+        std::uint8_t mask;
+    };
+    Ink inks[256];
+    for (int a = 0; a < 256; ++a) {
+        Ink& ink = inks[a];
+        for (int c = 0; c < 3; ++c) {
+            ink.pixel[c] = static_cast<std::uint8_t>((255 * (255 - a) + colour[c] * a + 127) / 255);
+        }
+        const bool inked = ink.pixel[0] != 255 || ink.pixel[1] != 255 || ink.pixel[2] != 255;
+        ink.mask = inked ? 255 : 0;
+        if (white) ink.pixel[0] = ink.pixel[1] = ink.pixel[2] = 255;
+    }
     auto* extra = static_cast<std::uint8_t*>(info.lpExtra);
     const std::ptrdiff_t stride = dstStride(info);
     // Rows in memory run bottom-up, as in every image of the suite.
@@ -437,14 +512,12 @@ int text(ImageInfo& info) {
         std::uint8_t* bits = mask->lpBits + static_cast<std::size_t>(r) * width;
         std::uint8_t* extraRow = extra + static_cast<std::size_t>(r) * width;
         for (int x = 0; x < width; ++x) {
-            const int a = cov[x];
+            const Ink& ink = inks[cov[x]];
             std::uint8_t* px = out + 3 * static_cast<std::ptrdiff_t>(x);
-            for (int c = 0; c < 3; ++c) {
-                px[c] = static_cast<std::uint8_t>((255 * (255 - a) + colour[c] * a + 127) / 255);
-            }
-            const bool ink = px[0] != 255 || px[1] != 255 || px[2] != 255;
-            bits[x] = extraRow[x] = ink ? 255 : 0;
-            if (white) px[0] = px[1] = px[2] = 255;
+            px[0] = ink.pixel[0];
+            px[1] = ink.pixel[1];
+            px[2] = ink.pixel[2];
+            bits[x] = extraRow[x] = ink.mask;
         }
         std::memset(out + 3 * static_cast<std::ptrdiff_t>(width), 0,
                     static_cast<std::size_t>(stride - 3 * static_cast<std::ptrdiff_t>(width)));
