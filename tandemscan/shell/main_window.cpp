@@ -45,6 +45,7 @@
 #include <cstdlib>
 #include <exception>
 #include <new>
+#include <vector>
 
 // The window's own pictures live in a static library, so they are registered by hand.
 static void registerShellResources() {
@@ -321,12 +322,18 @@ void MainWindow::applyListsToWidgets() {
 }
 
 void MainWindow::createPalette() {
-    if (!firstRun_) {
-        const QRect screen =
-            QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
-        palettePosition_ = settings_->palettePosition(screen.width(), screen.height());
-    }
     palette_ = new ToolPalette(this);
+    if (!firstRun_) {
+        // A palette left on a screen that is gone, or mostly off one, comes back whole.
+        std::vector<WindowRect> screens;
+        if (const QScreen* primary = QGuiApplication::primaryScreen())
+            screens.push_back(toWindowRect(primary->availableGeometry()));
+        for (const QScreen* screen : QGuiApplication::screens())
+            if (screen != QGuiApplication::primaryScreen())
+                screens.push_back(toWindowRect(screen->availableGeometry()));
+        palettePosition_ =
+            pulledOntoScreens(settings_->palettePosition(), {palette_->width(), palette_->height()}, screens);
+    }
     palette_->setTranslator([this](const QString& english) { return translate(english); });
     palette_->move(palettePosition_.x, palettePosition_.y);
     palette_->installShortcuts(this);

@@ -55,13 +55,6 @@ bool SettingsStore::load() {
     return true;
 }
 
-IntPoint SettingsStore::palettePosition(int screenWidth, int screenHeight) const {
-    IntPoint p = palette_;
-    if (p.x >= screenWidth) p.x = 180;
-    if (p.y >= screenHeight) p.y = 140;
-    return {std::max(p.x, 0), std::max(p.y, 0)};
-}
-
 bool SettingsStore::save(const ScanSettings& scan, const WindowRect& window, const IntSize& minimumSize,
                          IntPoint palette, int moveExplain) const {
     IniFile ini(path_);

@@ -48,9 +48,8 @@ class SettingsStore {
     bool firstRun() const { return firstRun_ != 0; }
     const WindowRect& windowRect() const { return window_; }
     IntSize minimumSize() const { return minimum_; }
-    // The palette's stored place, pulled back on screen: a left at or beyond the screen width
-    // reads as 180, a top at or beyond the screen height as 140, negative values as 0.
-    IntPoint palettePosition(int screenWidth, int screenHeight) const;
+    // The palette's stored place as written; the caller pulls it onto the screens there are.
+    IntPoint palettePosition() const { return palette_; }
     int moveExplain() const { return moveExplain_; }
     int dataSource() const { return dataSource_; }
     int driverCount() const { return driverCount_; }

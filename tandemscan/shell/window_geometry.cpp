@@ -49,6 +49,26 @@ WindowRect fitOntoScreen(const WindowRect& stored, IntSize minimum, const Window
             static_cast<int>(top + height)};
 }
 
+IntPoint pulledOntoScreens(IntPoint stored, IntSize size, std::span<const WindowRect> screens) {
+    if (screens.empty()) return stored;
+    // The stored place comes from a file and may be near the ends of int; 64 bits keep sums exact.
+    using Wide = std::int64_t;
+    const Wide left = stored.x, top = stored.y, right = left + size.width, bottom = top + size.height;
+    const auto overlap = [&](const WindowRect& s) {
+        const Wide w = std::min<Wide>(right, s.right) - std::max<Wide>(left, s.left);
+        const Wide h = std::min<Wide>(bottom, s.bottom) - std::max<Wide>(top, s.top);
+        return w > 0 && h > 0 ? w * h : Wide{0};
+    };
+    const WindowRect* best = &screens.front();
+    for (const WindowRect& s : screens) {
+        if (left >= s.left && top >= s.top && right <= s.right && bottom <= s.bottom) return stored;
+        if (overlap(s) > overlap(*best)) best = &s;
+    }
+    const auto clampTo = [](Wide value, Wide low, Wide high) { return static_cast<int>(std::max(low, std::min(value, high))); };
+    return {clampTo(left, best->left, Wide{best->right} - size.width),
+            clampTo(top, best->top, Wide{best->bottom} - size.height)};
+}
+
 std::optional<SizingEdge> draggedEdge(const WindowRect& before, const WindowRect& after) {
     const bool left = after.left != before.left && after.right == before.right;
     const bool right = after.right != before.right && after.left == before.left;

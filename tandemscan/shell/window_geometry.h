@@ -5,6 +5,7 @@
 #include "settings_store.h"
 
 #include <optional>
+#include <span>
 
 namespace tandemscan {
 
@@ -27,6 +28,11 @@ WindowRect maximisedRect(int screenWidth, int screenHeight, int paletteWidth, fl
 // than the screen (unless the minimum is), and moved to lie on it; a rectangle that misses the
 // screen altogether is centred on it.
 WindowRect fitOntoScreen(const WindowRect& stored, IntSize minimum, const WindowRect& screen);
+
+// Where a window of `size` stored at `stored` goes: where it was while it lies wholly on one of
+// the screens, else moved the least distance onto the screen it overlaps most (the first screen,
+// the primary one, when it overlaps none). A window larger than the screen keeps its top-left on it.
+IntPoint pulledOntoScreens(IntPoint stored, IntSize size, std::span<const WindowRect> screens);
 
 enum class SizingEdge { Left, Right, Top, Bottom, TopLeft, TopRight, BottomLeft, BottomRight };
 

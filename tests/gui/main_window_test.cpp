@@ -428,6 +428,26 @@ TEST_F(MainWindowTest, PaletteButtonsReachTheWorkspace) {
     EXPECT_NE(readText(folder.config()).find("[float window]\nLeft=33\nTop=44\n"), std::string::npos);
 }
 
+TEST_F(MainWindowTest, PaletteKeepsItsPlaceOverRestarts) {
+    ProgramFolder folder;
+    folder.writeConfig("[first run]\nFlag=0\n[main window]\nLeft=200\nTop=40\nRight=775\nBottom=553\n"
+                       "[float window]\nLeft=130\nTop=90\n");
+    for (int run = 0; run < 3; ++run) {
+        MainWindow window(optionsFor(folder, prompts));
+        ASSERT_TRUE(window.initialise());
+        window.show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(window.palette()->pos(), QPoint(130, 90)) << "run " << run;
+        if (run == 2) {
+            // Once both are shown, moving the window carries the palette along.
+            window.move(window.pos() + QPoint(-30, 20));
+            QTRY_COMPARE(window.palette()->pos(), QPoint(100, 110));
+        }
+        EXPECT_TRUE(window.requestExit());
+    }
+    EXPECT_NE(readText(folder.config()).find("[float window]\nLeft=100\nTop=110\n"), std::string::npos);
+}
+
 TEST_F(MainWindowTest, SendsTheJoinedPictureToAProgram) {
     namespace fs = std::filesystem;
     ProgramFolder folder;

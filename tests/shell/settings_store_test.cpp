@@ -60,7 +60,7 @@ TEST(SettingsStore, LaterRunReadsEverything) {
     EXPECT_EQ(store.resolutionValue(), 450);
     EXPECT_EQ(store.windowRect(), (WindowRect{10, 20, 610, 560}));
     EXPECT_EQ(store.minimumSize(), (IntSize{575, 513}));
-    EXPECT_EQ(store.palettePosition(1024, 768), (IntPoint{0, 30}));
+    EXPECT_EQ(store.palettePosition(), (IntPoint{-4, 30}));
     EXPECT_EQ(store.moveExplain(), 1);
 }
 
@@ -75,7 +75,7 @@ TEST(SettingsStore, FirstRunFlagIgnoresAllButDriverKeys) {
     EXPECT_EQ(store.driverCount(), 3);
     EXPECT_EQ(store.driverName(), "Lumiview test frontend");
     EXPECT_EQ(store.windowRect(), WindowRect{});
-    EXPECT_EQ(store.palettePosition(1024, 768), (IntPoint{0, 0}));
+    EXPECT_EQ(store.palettePosition(), (IntPoint{0, 0}));
     EXPECT_EQ(store.moveExplain(), 0);
     EXPECT_EQ(store.imageType(), 0);
     EXPECT_EQ(store.resolutionIndex(), 0);
@@ -120,26 +120,6 @@ TEST(SettingsStore, OddValuesReadSafely) {
     }
 }
 
-TEST(SettingsStore, PalettePositionIsPulledOnScreen) {
-    struct Case {
-        int left, top;
-        IntPoint expected;
-    };
-    const Case cases[] = {
-        {5000, 5000, {180, 140}}, {1023, 767, {1023, 767}}, {1024, 768, {180, 140}},
-        {-20, -1, {0, 0}},        {300, 5000, {300, 140}},  {5000, 200, {180, 200}},
-    };
-    TempDir dir;
-    for (const auto& c : cases) {
-        writeFile(dir.path / settingsFileName,
-                  "[first run]\nFlag=0\n[float window]\nLeft=" + std::to_string(c.left) +
-                      "\nTop=" + std::to_string(c.top) + "\n");
-        SettingsStore store(dir.path / settingsFileName);
-        store.load();
-        EXPECT_EQ(store.palettePosition(1024, 768), c.expected) << c.left << "," << c.top;
-    }
-}
-
 TEST(SettingsStore, WritesKeysInFixedOrder) {
     TempDir dir;
     SettingsStore store(dir.path / settingsFileName);
@@ -173,7 +153,7 @@ TEST(SettingsStore, SaveThenLoadRoundTrips) {
     ASSERT_TRUE(again.load());
     EXPECT_FALSE(again.firstRun());
     EXPECT_EQ(again.windowRect(), (WindowRect{-8, 5, 700, 620}));
-    EXPECT_EQ(again.palettePosition(1024, 768), (IntPoint{90, 12}));
+    EXPECT_EQ(again.palettePosition(), (IntPoint{90, 12}));
     EXPECT_EQ(again.driverName(), "Lumiview B");
     EXPECT_EQ(again.driverIndex(), 1);
     EXPECT_EQ(again.driverCount(), 1);

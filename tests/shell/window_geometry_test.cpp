@@ -53,6 +53,31 @@ TEST(WindowGeometry, StoredRectIsFittedOntoTheScreen) {
         EXPECT_EQ(fitOntoScreen(c.stored, minimum, screen), c.expected) << c.name;
     // A screen smaller than the minimum keeps the minimum, from its top-left corner.
     EXPECT_EQ(fitOntoScreen({100, 100, 700, 640}, minimum, {0, 0, 500, 400}), (WindowRect{0, 0, 575, 513}));
+
+TEST(WindowGeometry, PaletteIsPulledWhollyOntoAScreen) {
+    const IntSize palette{48, 428};
+    const WindowRect one[] = {{0, 0, 1600, 1200}};
+    const WindowRect two[] = {{0, 0, 1600, 1200}, {1600, 200, 2880, 1224}}; // primary first
+    struct Case {
+        std::span<const WindowRect> screens;
+        IntPoint stored, expected;
+    };
+    const Case cases[] = {
+        {one, {468, 348}, {468, 348}},    // on screen: where it was
+        {one, {1552, 772}, {1552, 772}},  // touching the corner, still whole
+        {one, {1596, 1158}, {1552, 772}}, // 4 pixels showing: pulled fully in
+        {one, {5000, 5000}, {1552, 772}}, // off every screen
+        {one, {-43, 348}, {0, 348}},      // behind the left edge
+        {one, {-7, -9000}, {0, 0}},       {two, {2000, 300}, {2000, 300}}, // wholly on the second screen
+        {two, {2850, 300}, {2832, 300}},  // mostly on the second one: onto that one
+        {two, {1570, 100}, {1552, 100}},  // mostly on the first one
+        {two, {1700, 0}, {1700, 200}},    // above the second screen, overlapping it only
+        {two, {9000, 9000}, {1552, 772}}, // on none: the primary
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(pulledOntoScreens(c.stored, palette, c.screens), c.expected)
+            << c.stored.x << "," << c.stored.y;
+    EXPECT_EQ(pulledOntoScreens({10, 10}, {48, 2000}, one), (IntPoint{10, 0})); // taller than the screen
 }
 
 TEST(WindowGeometry, DraggedEdgeKeepsProportions) {

@@ -128,8 +128,11 @@ void ToolPalette::followWindow(QWidget* window)
 bool ToolPalette::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == followed_ && event->type() == QEvent::Move) {
+        // Only a move the user can see carries the palette along: the window's first placement
+        // (from nowhere to its stored place) must not be added to the palette's own stored place.
         const QPoint now = followed_->pos();
-        move(pos() + (now - followedAt_));
+        if (isVisible() && followed_->isVisible())
+            move(pos() + (now - followedAt_));
         followedAt_ = now;
     }
     return QWidget::eventFilter(watched, event);
