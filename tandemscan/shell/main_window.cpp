@@ -336,7 +336,11 @@ void MainWindow::createPalette() {
     }
     palette_->setTranslator([this](const QString& english) { return translate(english); });
     palette_->move(palettePosition_.x, palettePosition_.y);
-    palette_->installShortcuts(this);
+    // After a click on the palette the keys go to the workspace again.
+    connect(palette_, &ToolPalette::clicked, this, [this] {
+        activateWindow();
+        if (workspace_) workspace_->setFocus(Qt::OtherFocusReason);
+    });
     paletteWidth_ = palette_->width();
     connect(palette_, &ToolPalette::toolCommand, this, &MainWindow::relayToolCommand);
     connect(palette_, &ToolPalette::mainWindowCommand, this, [this](int command) {
@@ -889,8 +893,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             startPuzzle();
             return true;
         }
-        // Arrow and Alt keys steer the workspace tools while the main window is in front.
-        if (workspace_ && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this &&
+        // Arrow and Alt keys steer the workspace tools while the main window or the palette is in front.
+        const QWidget* target = watched->isWidgetType() ? static_cast<QWidget*>(watched)->window() : nullptr;
+        if (workspace_ && target != nullptr && (target == this || target == palette_) &&
             !qobject_cast<QComboBox*>(watched) && workspace_->handleKey(key)) {
             return true;
         }

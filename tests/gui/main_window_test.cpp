@@ -448,6 +448,42 @@ TEST_F(MainWindowTest, PaletteKeepsItsPlaceOverRestarts) {
     EXPECT_NE(readText(folder.config()).find("[float window]\nLeft=100\nTop=110\n"), std::string::npos);
 }
 
+TEST_F(MainWindowTest, AcceleratorsWorkWhereverTheFocusIs) {
+    ProgramFolder folder;
+    folder.writeConfig("[first run]\nFlag=0\n[move explain]\nExplain=0\n");
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    window.show();
+    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
+    ASSERT_TRUE(window.loadPartFile(1, QString::fromStdString(folder.writePart("r.jpg", 200))));
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    MergeWorkspace& model = window.workspace()->model();
+    const std::pair<const char*, QWidget*> targets[] = {
+        {"palette", window.palette()}, {"main window", window.button("help")}, {"workspace", window.workspace()}};
+    for (const auto& [name, target] : targets) {
+        QTest::keyClick(target, Qt::Key_G, Qt::ControlModifier);
+        EXPECT_TRUE(model.modeFlags().grid) << name;
+        QTest::keyClick(target, Qt::Key_G, Qt::ControlModifier);
+        EXPECT_FALSE(model.modeFlags().grid) << name;
+        // With the move tool from its accelerator, an arrow key nudges the part being dragged.
+        QTest::keyClick(target, Qt::Key_H, Qt::ControlModifier);
+        ASSERT_TRUE(model.modeFlags().move) << name;
+        model.mousePress({100, 50}, {});
+        const int before = model.side(0).view.offsetX;
+        QTest::keyClick(target, Qt::Key_Right);
+        EXPECT_EQ(model.side(0).view.offsetX, before - 1) << name;
+        model.mouseRelease({100, 50});
+        QTest::keyClick(target, Qt::Key_H, Qt::ControlModifier);
+        EXPECT_FALSE(model.modeFlags().move) << name;
+    }
+    // A click on a palette button hands the keyboard back to the workspace.
+    window.button("help")->setFocus();
+    window.palette()->action(ButtonGrid)->trigger();
+    EXPECT_EQ(QApplication::focusWidget(), window.workspace());
+    EXPECT_TRUE(model.modeFlags().grid);
+}
+
 TEST_F(MainWindowTest, SendsTheJoinedPictureToAProgram) {
     namespace fs = std::filesystem;
     ProgramFolder folder;

@@ -40,7 +40,9 @@ constexpr int buttonSize = 27;
 
 } // namespace
 
-ToolPalette::ToolPalette(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
+// The palette never takes the keyboard: a click on it leaves the keys with the window behind.
+ToolPalette::ToolPalette(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus)
 {
     setObjectName(QStringLiteral("toolPalette"));
     setFixedSize(48, 455);
@@ -58,12 +60,15 @@ ToolPalette::ToolPalette(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Frame
         a->setObjectName(QStringLiteral("palette_%1").arg(QLatin1String(info.icon)));
         a->setData(info.button);
         actions_[info.button] = a;
-        connect(a, &QAction::triggered, this, [this, b = info.button] { pressButton(b); });
+        connect(a, &QAction::triggered, this, [this, b = info.button] {
+            pressButton(b);
+            emit clicked();
+        });
     }
     for (QAction* a : toolbar_->actions())
         if (QWidget* w = toolbar_->widgetForAction(a))
             w->setFixedSize(buttonSize, buttonSize);
-    installShortcuts(this);
+    installShortcuts();
     retranslate();
     syncButtons();
     if (parent != nullptr)
@@ -97,21 +102,26 @@ void ToolPalette::setMagnifierOn(bool on)
     syncButtons();
 }
 
-void ToolPalette::installShortcuts(QWidget* window)
+void ToolPalette::installShortcuts()
 {
+    // Owned by the palette but live in every window of the program that is not behind a modal
+    // dialog: the tools answer wherever the keyboard is (main window, workspace, palette).
+    const auto add = [this](const QKeySequence& keys) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::ApplicationShortcut);
+        return shortcut;
+    };
     for (const ButtonInfo& info : buttonInfo) {
         if (info.accelerator == nullptr)
             continue;
-        auto* shortcut = new QShortcut(QKeySequence(QLatin1String(info.accelerator)), window);
-        connect(shortcut, &QShortcut::activated, this, [this, b = info.button] { pressButton(b); });
+        connect(add(QKeySequence(QLatin1String(info.accelerator))), &QShortcut::activated, this,
+                [this, b = info.button] { pressButton(b); });
     }
-    auto* undo = new QShortcut(QKeySequence(QStringLiteral("Ctrl+Z")), window);
-    connect(undo, &QShortcut::activated, this, [this] { emit mainWindowCommand(commandUndo); });
-    if (window == this) {
-        // The main window has its own F1; the palette passes its F1 on.
-        auto* help = new QShortcut(QKeySequence(Qt::Key_F1), window);
-        connect(help, &QShortcut::activated, this, [this] { emit mainWindowCommand(commandHelp); });
-    }
+    connect(add(QKeySequence(QStringLiteral("Ctrl+Z"))), &QShortcut::activated, this,
+            [this] { emit mainWindowCommand(commandUndo); });
+    // The main window has its own F1; the palette passes its F1 on.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [this] { emit mainWindowCommand(commandHelp); });
 }
 
 void ToolPalette::followWindow(QWidget* window)

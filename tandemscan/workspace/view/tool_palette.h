@@ -30,8 +30,6 @@ public:
     QAction* action(int button) const;
     // The main window's magnifier flag, for the magnifier button.
     void setMagnifierOn(bool on);
-    // Makes the accelerators work while `window` has the focus as well as the palette.
-    void installShortcuts(QWidget* window);
     // Keeps the palette at the same place relative to `window` when that moves.
     void followWindow(QWidget* window);
 
@@ -46,12 +44,15 @@ signals:
     void toolCommand(int code, bool pressed);
     // Accelerators that are not toolbar buttons: F1 (1012) and Ctrl+Z (32785).
     void mainWindowCommand(int command);
+    // A button was clicked with the mouse (after its command went out).
+    void clicked();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void installShortcuts();
     void syncButtons();
     void retranslate();
 
