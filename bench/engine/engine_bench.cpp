@@ -250,6 +250,39 @@ void BM_Merge600_PeakMemory(benchmark::State& state) {
 }
 BENCHMARK(BM_Merge600_PeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
+// The same for a join by picture content: the person's sample pair brought to 600 dpi (four
+// times the samples' 150 dpi, by ImageMagick), so that the placement is found and the right part
+// is resampled into the joined image. Compare with the --auto join above.
+void BM_ContentJoin600_PeakMemory(benchmark::State& state) {
+    const BenchData& d = BenchData::get();
+    const std::filesystem::path left = d.path("scan-left600.jpg"), right = d.path("scan-right600.jpg");
+    for (const auto& [from, to] : {std::pair{"scan-left.jpg", left}, std::pair{"scan-right.jpg", right}}) {
+        if (std::filesystem::exists(to)) continue;
+        double cpu = 0;
+        Child up = spawn({"/usr/bin/convert", std::string(TS_SOURCE_DIR) + "/samples/" + from, "-filter", "Catrom",
+                          "-resize", "400%", "-density", "600", "-units", "PixelsPerInch", "-quality", "90", to});
+        if (wait(up, cpu) != 0) {
+            state.SkipWithError("convert is missing or failed: run scripts/install-bench-deps");
+            return;
+        }
+    }
+    long peakAnon = 0, peakFile = 0;
+    for (auto _ : state) {
+        Child child = spawn({std::string(TS_PROGRAM_DIR) + "/tandemscan-merge", left, right, "-o",
+                             d.path("content600.jpg"), "--align", "content", "--quiet"});
+        int status = 0;
+        while (waitpid(child.pid, &status, WNOHANG) == 0) {
+            peakAnon = std::max(peakAnon, statusKilobytes(child.pid, "RssAnon:"));
+            peakFile = std::max(peakFile, statusKilobytes(child.pid, "RssFile:"));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("tandemscan-merge failed");
+    }
+    state.counters["anon_peak_MB"] = double(peakAnon) / 1024;
+    state.counters["file_peak_MB"] = double(peakFile) / 1024;
+}
+BENCHMARK(BM_ContentJoin600_PeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
 } // namespace
 } // namespace tandemscan::bench
 
