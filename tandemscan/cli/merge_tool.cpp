@@ -299,10 +299,12 @@ std::string placementJson(const ContentPlacement* map, const std::string& reason
         line << "\"}";
         return line.str();
     }
+    // Rounded first, so that a tiny negative value does not print as -0.00.
+    auto rounded = [](double v, double scale) { return std::round(v * scale) / scale + 0.0; };
     line.setf(std::ios::fixed);
     line << "{\"flipped\": " << (map->flipped ? "true" : "false") << ", \"angle_deg\": " << std::setprecision(4)
-         << map->angleDeg << ", \"dx\": " << std::setprecision(2) << map->dx << ", \"dy\": " << map->dy
-         << ", \"confidence\": " << map->confidence << "}";
+         << rounded(map->angleDeg, 1e4) << ", \"dx\": " << std::setprecision(2) << rounded(map->dx, 100)
+         << ", \"dy\": " << rounded(map->dy, 100) << ", \"confidence\": " << rounded(map->confidence, 100) << "}";
     return line.str();
 }
 

@@ -134,7 +134,7 @@ TEST(PlacementJson, MapAndRefusal) {
     const ContentPlacement map{true, -0.97, 1180.1, -46.7, 0.93};
     EXPECT_EQ(placementJson(&map, ""),
               R"({"flipped": true, "angle_deg": -0.9700, "dx": 1180.10, "dy": -46.70, "confidence": 0.93})");
-    const ContentPlacement straight{false, 0.0004, 3, 0, 1};
+    const ContentPlacement straight{false, 0.0004, 3, -0.001, 1};
     EXPECT_EQ(placementJson(&straight, "ignored"),
               R"({"flipped": false, "angle_deg": 0.0004, "dx": 3.00, "dy": 0.00, "confidence": 1.00})");
     // The reason stays one valid JSON string whatever it holds.
