@@ -85,6 +85,9 @@ def stitcher(left, right, dpi):
     status = s.estimateTransform([lc, rc])
     if status != cv2.Stitcher_OK:
         return None, "status %d" % status
+    if not hasattr(s, "cameras"):
+        # This binding registers but does not hand out its cameras: an answer we cannot read back.
+        return None, "registered; map not exposed"
     cams = s.cameras()
     if len(cams) != 2:
         return None, "one image left"
