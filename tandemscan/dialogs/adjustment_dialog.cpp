@@ -161,7 +161,7 @@ void ImageAdjustmentDialog::editChanged(int index) {
         int* fields[3] = {&values_.brightness, &values_.contrast, &values_.saturation};
         *fields[index] = value;
         sliders_[index]->setValue(value);
-    } else if (ok || !text.isEmpty()) {
+    } else if (!edits_[index]->rules().isNumberStart(text.toStdString())) {
         // Moving the focus on makes the field report its range and fall back to its reset value.
         const int next = index == 0 ? 1 : (index == 1 ? (edits_[2]->isEnabled() ? 2 : 0) : 0);
         if (edits_[index]->hasFocus()) edits_[next]->setFocus(Qt::TabFocusReason);

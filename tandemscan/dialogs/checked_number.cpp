@@ -144,6 +144,12 @@ std::string CheckedNumberRules::clean(const std::string& text) const {
     return out;
 }
 
+bool CheckedNumberRules::isNumberStart(const std::string& text) const {
+    if (text.empty()) return true;
+    if (text == "-") return isSignedKind(kind_);
+    return isFloatKind(kind_) && (text == "." || text == "-.");
+}
+
 double CheckedNumberRules::parse(const std::string& text) const {
     if (isFloatKind(kind_)) return std::strtod(text.c_str(), nullptr);
     return static_cast<double>(std::strtoll(text.c_str(), nullptr, 10));

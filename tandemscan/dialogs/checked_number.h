@@ -66,6 +66,9 @@ public:
     bool acceptsCharacter(const EditState& state, char ch) const;
     // Removes what the kind cannot hold and cuts the fraction to the decimals.
     std::string clean(const std::string& text) const;
+    // Whether the text is only the start of a number ("", a lone "-", ".", "-."): it waits for
+    // more keys and reads as the reset value when the field is left.
+    bool isNumberStart(const std::string& text) const;
     // The text read as this field's kind, without wrapping.
     double parse(const std::string& text) const;
     bool inRange(double value) const { return value >= minimum_ && value <= maximum_; }

@@ -62,6 +62,10 @@ void CheckedNumberEdit::cleanText() {
 }
 
 bool CheckedNumberEdit::checkRange() {
+    if (!text().isEmpty() && rules_.isNumberStart(text().toStdString())) {
+        showValue(rules_.resetValue());
+        return true;
+    }
     if (!rules_.checking() || rules_.inRange(value())) return true;
     const std::string message =
         rules_.rangeMessage(context_.tr(QStringLiteral("The value must be in range: %4d  ~  %4d!")).toStdString(),

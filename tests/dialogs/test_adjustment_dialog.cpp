@@ -77,6 +77,18 @@ TEST(AdjustmentDialog, CancelLeavesEveryByteAsBefore) {
     EXPECT_EQ(h.original, original);
 }
 
+TEST(AdjustmentDialog, ANegativeValueCanBeTyped) {
+    Harness h(24);
+    auto dialog = h.open();
+    dialog->show();
+    dialog->brightnessEdit()->setFocus();
+    dialog->brightnessEdit()->selectAll();
+    QTest::keyClicks(dialog->brightnessEdit(), "-60");
+    EXPECT_EQ(dialog->brightnessEdit()->text(), "-60");
+    EXPECT_EQ(dialog->values().brightness, -60);
+    EXPECT_EQ(dialog->values().contrast, 0);
+}
+
 TEST(AdjustmentDialog, OkKeepsThePreviewOnWorkingCopyAndOriginal) {
     Harness h(24);
     auto dialog = h.open();

@@ -109,6 +109,19 @@ TEST(CheckedNumber, CleaningKeepsOnlyWhatTheKindHolds) {
     for (const auto& c : cases) EXPECT_EQ(field(c.kind, 0, -10, 10, 0).clean(c.in), c.out) << c.in;
 }
 
+TEST(CheckedNumber, ALoneSignIsTheStartOfANumber) {
+    struct Case {
+        NumberKind kind;
+        const char* text;
+        bool start;
+    } cases[] = {
+        {NumberKind::Int32, "-", true},    {NumberKind::Int32, "", true},   {NumberKind::Int32, "-6", false},
+        {NumberKind::UInt32, "-", false},  {NumberKind::Int32, ".", false}, {NumberKind::Float, "-.", true},
+        {NumberKind::Double, ".", true},   {NumberKind::Int16, "--", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(field(c.kind, 0, -10, 10, 0).isNumberStart(c.text), c.start) << c.text;
+}
+
 TEST(CheckedNumber, LeavingOutOfRangeNamesTheRange) {
     const auto rules = field(NumberKind::Int32, 0, -127, 127, 0);
     const double typed = rules.parse("200");
