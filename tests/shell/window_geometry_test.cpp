@@ -53,6 +53,7 @@ TEST(WindowGeometry, StoredRectIsFittedOntoTheScreen) {
         EXPECT_EQ(fitOntoScreen(c.stored, minimum, screen), c.expected) << c.name;
     // A screen smaller than the minimum keeps the minimum, from its top-left corner.
     EXPECT_EQ(fitOntoScreen({100, 100, 700, 640}, minimum, {0, 0, 500, 400}), (WindowRect{0, 0, 575, 513}));
+}
 
 TEST(WindowGeometry, PaletteIsPulledWhollyOntoAScreen) {
     const IntSize palette{48, 428};
