@@ -19,6 +19,8 @@ MergePlacement MergeWorkspace::placement() const
     MergePlacement p;
     p.autoMode = autoMode_;
     p.autoOverlap = autoOverlap_;
+    // While it stands the placement by content decides the join, with the feathered seam.
+    p.content = contentPlacement_;
     const auto seam = [](const PaneSide& side) {
         SeamPane pane;
         pane.paneRect = side.paneRect;
