@@ -44,6 +44,9 @@ int main(int argc, char** argv) {
         std::cerr << "tandemscan-merge: cannot create a working folder in " << temporaryRoot().string() << "\n";
         return exitInput;
     }
+    // What runs that were killed (SIGKILL, the out-of-memory killer) left behind goes now.
+    lockForThisProcess(folder->path());
+    removeStaleFolders(temporaryRoot(), "tandemscan-merge-");
     for (const std::string& name : mergeWorkingFileNames()) cleanupFiles.push_back((folder->path() / name).string());
     cleanupFolder = folder->path().string();
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, removeWorkingFilesAndDie);

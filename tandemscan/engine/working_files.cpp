@@ -1,10 +1,14 @@
 #include "engine/working_files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
+#include <mutex>
+#include <set>
 #include <system_error>
 #include <utility>
 
@@ -65,6 +69,38 @@ fs::path temporaryRoot() {
     const char* dir = std::getenv("TMPDIR");
     if (dir != nullptr && dir[0] == '/') return dir;
     return "/tmp";
+}
+
+bool lockForThisProcess(const fs::path& dir) {
+    static std::mutex mutex;
+    static std::set<std::string> held;
+    const std::lock_guard guard(mutex);
+    if (held.count(dir.string()) != 0) return true;
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    // The descriptor stays open for the life of the process: closing it would drop the lock.
+    held.insert(dir.string());
+    return true;
+}
+
+void removeStaleFolders(const fs::path& tempRoot, std::string_view prefix) {
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(tempRoot, error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(prefix)) continue;
+        struct stat info {};
+        if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
+            continue;
+        if (info.st_mtime > ::time(nullptr) - 5) continue;
+        const int fd = ::open(entry.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0) continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) fs::remove_all(entry.path(), error);
+        ::close(fd);
+    }
 }
 
 std::optional<PrivateFolder> PrivateFolder::create(const fs::path& parent, std::string_view prefix) {

@@ -55,6 +55,15 @@ private:
 // The folder for temporary files: $TMPDIR when it names an absolute path, else /tmp.
 std::filesystem::path temporaryRoot();
 
+// Marks `dir` as the working folder of this running process with a lock that the kernel drops
+// when the process ends, however it ends. False when another running process holds it.
+bool lockForThisProcess(const std::filesystem::path& dir);
+
+// Removes the folders below `root` whose names start with `prefix`, owned by this user and
+// locked by no running process: what killed runs left behind. A folder changed in the last few
+// seconds is kept, as its process may not have locked it yet.
+void removeStaleFolders(const std::filesystem::path& root, std::string_view prefix);
+
 // A freshly made folder below `parent`, accessible to its owner only, removed with its contents
 // on destruction.
 class PrivateFolder {

@@ -1,15 +1,13 @@
 #include "program_paths.h"
 
+#include "engine/working_files.h"
+
 #include "engine/merge_export.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <fcntl.h>
-#include <mutex>
 #include <pwd.h>
-#include <set>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -27,42 +25,6 @@ std::string fromEnvironment(const char* name) {
 
 bool folderWritable(const fs::path& dir) {
     return ::access(dir.c_str(), W_OK | X_OK) == 0;
-}
-
-// A working folder belongs to the running copy that holds the lock on it. The descriptor stays
-// open for the life of the process, so the kernel drops the lock when the copy ends, however it
-// ends; a second copy then finds the folder locked and works in one of its own.
-bool lockForThisProcess(const fs::path& dir) {
-    static std::mutex mutex;
-    static std::set<std::string> held;
-    const std::lock_guard guard(mutex);
-    if (held.count(dir.string()) != 0) return true;
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return false;
-    }
-    held.insert(dir.string());
-    return true;
-}
-
-// Folders of copies that ended without cleaning up (killed, or out of memory): nobody holds
-// their lock. A folder made in the last minute may belong to a copy that has not locked it yet.
-void removeStaleFolders(const fs::path& tempRoot, const std::string& prefix) {
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(tempRoot, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind(prefix, 0) != 0) continue;
-        struct stat info {};
-        if (::lstat(entry.path().c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid())
-            continue;
-        if (info.st_mtime > ::time(nullptr) - 60) continue;
-        const int fd = ::open(entry.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0) continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) fs::remove_all(entry.path(), error);
-        ::close(fd);
-    }
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 
@@ -188,25 +189,36 @@ TEST_F(MergeProgramTest, AnInterruptedRunLeavesNoWorkingFiles) {
     for (std::size_t i = 0; i < big.pixels.size(); ++i) big.pixels[i] = static_cast<std::uint8_t>(i * 2654435761u >> 24);
     write(path("big.jpg"), big);
     const fs::path tmp = folder->path() / "tmp";
-    const std::string command = "TMPDIR='" + tmp.string() + "' exec '" + TS_PROGRAM_DIR + "/tandemscan-merge' " +
-                                path("big.jpg") + " " + path("big.jpg") + " -o " + path("big-out.jpg") + " --cut 4000,0,0,0";
-    FILE* child = popen(("echo $$; " + command + " 2>/dev/null").c_str(), "r");
-    ASSERT_NE(child, nullptr);
-    int pid = 0;
-    ASSERT_EQ(std::fscanf(child, "%d", &pid), 1);
-    // Wait until the first working file exists, then interrupt.
-    bool started = false;
-    for (int i = 0; i < 20000 && !started; ++i) {
-        for (const auto& entry : fs::directory_iterator(tmp))
-            if (fs::exists(entry.path() / "ImgdataL.DAT")) started = true;
-        if (!started) usleep(1000);
+    // SIGINT is handled at once; after SIGKILL, which no handler sees, the next run clears up.
+    for (const int signal : {SIGINT, SIGKILL}) {
+        const std::string command = "TMPDIR='" + tmp.string() + "' exec '" + TS_PROGRAM_DIR + "/tandemscan-merge' " +
+                                    path("big.jpg") + " " + path("big.jpg") + " -o " + path("big-out.jpg") +
+                                    " --cut 4000,0,0,0";
+        FILE* child = popen(("echo $$; " + command + " 2>/dev/null").c_str(), "r");
+        ASSERT_NE(child, nullptr);
+        int pid = 0;
+        ASSERT_EQ(std::fscanf(child, "%d", &pid), 1);
+        // Wait until the first working file exists, then interrupt.
+        bool started = false;
+        for (int i = 0; i < 20000 && !started; ++i) {
+            for (const auto& entry : fs::directory_iterator(tmp))
+                if (fs::exists(entry.path() / "ImgdataL.DAT")) started = true;
+            if (!started) usleep(1000);
+        }
+        ASSERT_TRUE(started);
+        kill(pid, signal);
+        const int status = pclose(child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << "ends as the signal asks";
+        EXPECT_FALSE(fs::exists(path("big-out.jpg")));
+        if (signal == SIGKILL) {
+            for (const auto& entry : fs::directory_iterator(tmp))
+                fs::last_write_time(entry.path(), fs::file_time_type::clock::now() - std::chrono::minutes(5));
+            EXPECT_EQ(run("--help").status, 0);
+        }
+        EXPECT_TRUE(fs::is_empty(tmp)) << "the private folder and its files are gone";
+        for (const auto& entry : fs::directory_iterator(folder->path()))
+            EXPECT_FALSE(entry.path().filename().string().starts_with(".big-out.jpg")) << "a partial output";
     }
-    ASSERT_TRUE(started);
-    kill(pid, SIGINT);
-    const int status = pclose(child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "ends as the signal asks";
-    EXPECT_TRUE(fs::is_empty(tmp)) << "the private folder and its files are gone";
-    EXPECT_FALSE(fs::exists(path("big-out.jpg")));
 }
 
 TEST_F(MergeProgramTest, ExitStatusPerKindOfFailure) {
