@@ -15,10 +15,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <jpeglib.h>
 #include <string>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace {
 
@@ -35,8 +34,9 @@ struct Rgb {
 };
 
 class Canvas {
-public:
-    Canvas(int width, int height) : width_(width), height_(height), pixels_(std::size_t(width) * height * 3, 255) {}
+  public:
+    Canvas(int width, int height)
+        : width_(width), height_(height), pixels_(std::size_t(width) * height * 3, 255) {}
     int width() const { return width_; }
     int height() const { return height_; }
     void set(int x, int y, Rgb c) {
@@ -48,16 +48,19 @@ public:
     }
     void fill(int x0, int y0, int x1, int y1, Rgb c) {
         for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x) set(x, y, c);
+            for (int x = x0; x < x1; ++x)
+                set(x, y, c);
     }
     const std::uint8_t* row(int y) const { return &pixels_[std::size_t(y) * width_ * 3]; }
 
-private:
+  private:
     int width_, height_;
     std::vector<std::uint8_t> pixels_;
 };
 
-int mm(double millimetres) { return static_cast<int>(std::lround(millimetres * kDpi / 25.4)); }
+int mm(double millimetres) {
+    return static_cast<int>(std::lround(millimetres * kDpi / 25.4));
+}
 
 // A 5 x 7 font: each glyph is seven rows of five bits, most significant bit on the left.
 struct Glyph {
@@ -65,20 +68,27 @@ struct Glyph {
     std::array<std::uint8_t, 7> rows;
 };
 constexpr Glyph kFont[] = {
-    {'0', {14, 17, 19, 21, 25, 17, 14}}, {'1', {4, 12, 4, 4, 4, 4, 14}},     {'2', {14, 17, 1, 2, 4, 8, 31}},
-    {'3', {31, 2, 4, 2, 1, 17, 14}},     {'4', {2, 6, 10, 18, 31, 2, 2}},    {'5', {31, 16, 30, 1, 1, 17, 14}},
-    {'6', {6, 8, 16, 30, 17, 17, 14}},   {'7', {31, 1, 2, 4, 8, 8, 8}},      {'8', {14, 17, 17, 14, 17, 17, 14}},
-    {'9', {14, 17, 17, 15, 1, 2, 12}},   {'A', {14, 17, 17, 31, 17, 17, 17}}, {'B', {30, 17, 17, 30, 17, 17, 30}},
-    {'C', {14, 17, 16, 16, 16, 17, 14}}, {'D', {28, 18, 17, 17, 17, 18, 28}}, {'E', {31, 16, 16, 30, 16, 16, 31}},
-    {'F', {31, 16, 16, 30, 16, 16, 16}}, {'G', {14, 17, 16, 23, 17, 17, 15}}, {'H', {17, 17, 17, 31, 17, 17, 17}},
-    {'I', {14, 4, 4, 4, 4, 4, 14}},      {'J', {7, 2, 2, 2, 2, 18, 12}},     {'K', {17, 18, 20, 24, 20, 18, 17}},
-    {'L', {16, 16, 16, 16, 16, 16, 31}}, {'M', {17, 27, 21, 21, 17, 17, 17}}, {'N', {17, 17, 25, 21, 19, 17, 17}},
-    {'O', {14, 17, 17, 17, 17, 17, 14}}, {'P', {30, 17, 17, 30, 16, 16, 16}}, {'Q', {14, 17, 17, 17, 21, 18, 13}},
-    {'R', {30, 17, 17, 30, 20, 18, 17}}, {'S', {15, 16, 16, 14, 1, 1, 30}},  {'T', {31, 4, 4, 4, 4, 4, 4}},
-    {'U', {17, 17, 17, 17, 17, 17, 14}}, {'V', {17, 17, 17, 17, 17, 10, 4}}, {'W', {17, 17, 17, 21, 21, 21, 10}},
-    {'X', {17, 17, 10, 4, 10, 17, 17}},  {'Y', {17, 17, 17, 10, 4, 4, 4}},   {'Z', {31, 1, 2, 4, 8, 16, 31}},
-    {'.', {0, 0, 0, 0, 0, 12, 12}},      {'-', {0, 0, 0, 31, 0, 0, 0}},      {':', {0, 12, 12, 0, 12, 12, 0}},
-    {'/', {1, 1, 2, 4, 8, 16, 16}},      {'%', {24, 25, 2, 4, 8, 19, 3}},
+    {'0', {14, 17, 19, 21, 25, 17, 14}}, {'1', {4, 12, 4, 4, 4, 4, 14}},
+    {'2', {14, 17, 1, 2, 4, 8, 31}},     {'3', {31, 2, 4, 2, 1, 17, 14}},
+    {'4', {2, 6, 10, 18, 31, 2, 2}},     {'5', {31, 16, 30, 1, 1, 17, 14}},
+    {'6', {6, 8, 16, 30, 17, 17, 14}},   {'7', {31, 1, 2, 4, 8, 8, 8}},
+    {'8', {14, 17, 17, 14, 17, 17, 14}}, {'9', {14, 17, 17, 15, 1, 2, 12}},
+    {'A', {14, 17, 17, 31, 17, 17, 17}}, {'B', {30, 17, 17, 30, 17, 17, 30}},
+    {'C', {14, 17, 16, 16, 16, 17, 14}}, {'D', {28, 18, 17, 17, 17, 18, 28}},
+    {'E', {31, 16, 16, 30, 16, 16, 31}}, {'F', {31, 16, 16, 30, 16, 16, 16}},
+    {'G', {14, 17, 16, 23, 17, 17, 15}}, {'H', {17, 17, 17, 31, 17, 17, 17}},
+    {'I', {14, 4, 4, 4, 4, 4, 14}},      {'J', {7, 2, 2, 2, 2, 18, 12}},
+    {'K', {17, 18, 20, 24, 20, 18, 17}}, {'L', {16, 16, 16, 16, 16, 16, 31}},
+    {'M', {17, 27, 21, 21, 17, 17, 17}}, {'N', {17, 17, 25, 21, 19, 17, 17}},
+    {'O', {14, 17, 17, 17, 17, 17, 14}}, {'P', {30, 17, 17, 30, 16, 16, 16}},
+    {'Q', {14, 17, 17, 17, 21, 18, 13}}, {'R', {30, 17, 17, 30, 20, 18, 17}},
+    {'S', {15, 16, 16, 14, 1, 1, 30}},   {'T', {31, 4, 4, 4, 4, 4, 4}},
+    {'U', {17, 17, 17, 17, 17, 17, 14}}, {'V', {17, 17, 17, 17, 17, 10, 4}},
+    {'W', {17, 17, 17, 21, 21, 21, 10}}, {'X', {17, 17, 10, 4, 10, 17, 17}},
+    {'Y', {17, 17, 17, 10, 4, 4, 4}},    {'Z', {31, 1, 2, 4, 8, 16, 31}},
+    {'.', {0, 0, 0, 0, 0, 12, 12}},      {'-', {0, 0, 0, 31, 0, 0, 0}},
+    {':', {0, 12, 12, 0, 12, 12, 0}},    {'/', {1, 1, 2, 4, 8, 16, 16}},
+    {'%', {24, 25, 2, 4, 8, 19, 3}},
 };
 
 void text(Canvas& canvas, int x, int y, const std::string& s, int scale, Rgb colour) {
@@ -87,8 +97,9 @@ void text(Canvas& canvas, int x, int y, const std::string& s, int scale, Rgb col
             if (g.c != c) continue;
             for (int row = 0; row < 7; ++row)
                 for (int col = 0; col < 5; ++col)
-                    if (g.rows[row] & (16 >> col)) canvas.fill(x + col * scale, y + row * scale, x + (col + 1) * scale,
-                                                              y + (row + 1) * scale, colour);
+                    if (g.rows[row] & (16 >> col))
+                        canvas.fill(x + col * scale, y + row * scale, x + (col + 1) * scale,
+                                    y + (row + 1) * scale, colour);
             break;
         }
         x += 6 * scale;
@@ -99,7 +110,8 @@ Rgb hue(double h) { // h in [0, 1)
     const double r = 0.5 + 0.5 * std::cos(2 * kPi * h);
     const double g = 0.5 + 0.5 * std::cos(2 * kPi * (h - 1.0 / 3));
     const double b = 0.5 + 0.5 * std::cos(2 * kPi * (h - 2.0 / 3));
-    return {static_cast<std::uint8_t>(r * 255), static_cast<std::uint8_t>(g * 255), static_cast<std::uint8_t>(b * 255)};
+    return {static_cast<std::uint8_t>(r * 255), static_cast<std::uint8_t>(g * 255),
+            static_cast<std::uint8_t>(b * 255)};
 }
 
 void star(Canvas& canvas, int cx, int cy, int radius, int spokes) {
@@ -123,8 +135,10 @@ void ring(Canvas& canvas, int cx, int cy, int radius, int thickness, Rgb colour)
 void drawSheet(Canvas& c) {
     const Rgb black{0, 0, 0}, grid{170, 200, 235}, red{200, 30, 30}, navy{20, 40, 110};
     // Millimetre grid, every 10 mm, and a frame 8 mm inside the edges.
-    for (int k = 0; k * 10 <= 420; ++k) c.fill(mm(k * 10), 0, mm(k * 10) + 1, c.height(), grid);
-    for (int k = 0; k * 10 <= 297; ++k) c.fill(0, mm(k * 10), c.width(), mm(k * 10) + 1, grid);
+    for (int k = 0; k * 10 <= 420; ++k)
+        c.fill(mm(k * 10), 0, mm(k * 10) + 1, c.height(), grid);
+    for (int k = 0; k * 10 <= 297; ++k)
+        c.fill(0, mm(k * 10), c.width(), mm(k * 10) + 1, grid);
     const int f = mm(8);
     c.fill(f, f, c.width() - f, f + 3, black);
     c.fill(f, c.height() - f - 3, c.width() - f, c.height() - f, black);
@@ -143,7 +157,8 @@ void drawSheet(Canvas& c) {
         }
     }
     text(c, mm(20), mm(26), "TANDEMSCAN A3 TEST SHEET", 7, navy);
-    text(c, mm(20), mm(26) + 64, "420 X 297 MM - 150 DPI - LEFT AND RIGHT PARTS OVERLAP AT THE CENTRE", 3, black);
+    text(c, mm(20), mm(26) + 64, "420 X 297 MM - 150 DPI - LEFT AND RIGHT PARTS OVERLAP AT THE CENTRE", 3,
+         black);
     // Colour patches and a grey wedge.
     for (int k = 0; k < 24; ++k) {
         const int x = mm(20 + k * 15.5);
@@ -157,7 +172,8 @@ void drawSheet(Canvas& c) {
     star(c, mm(70), mm(140), mm(42), 72);
     star(c, c.width() / 2, mm(140), mm(42), 72);
     star(c, c.width() - mm(70), mm(140), mm(42), 72);
-    for (int r = 6; r < 48; r += 6) ring(c, c.width() / 2, mm(140), mm(r), 2, red);
+    for (int r = 6; r < 48; r += 6)
+        ring(c, c.width() / 2, mm(140), mm(r), 2, red);
     // A smooth picture: interfering waves in colour, as a photograph would have gradients.
     const int top = mm(190), bottom = mm(262);
     for (int y = top; y < bottom; ++y)
@@ -165,9 +181,10 @@ void drawSheet(Canvas& c) {
             const double u = double(x) / c.width(), v = double(y - top) / (bottom - top);
             const double s = 0.5 + 0.5 * std::sin(9 * u + 3 * std::sin(5 * v)) * std::cos(4 * v + 2 * u);
             const Rgb h = hue(std::fmod(u * 1.5 + v * 0.3, 1.0));
-            c.set(x, y, {static_cast<std::uint8_t>(h.r * s + 235 * (1 - s)),
-                         static_cast<std::uint8_t>(h.g * s + 235 * (1 - s)),
-                         static_cast<std::uint8_t>(h.b * s + 235 * (1 - s))});
+            c.set(x, y,
+                  {static_cast<std::uint8_t>(h.r * s + 235 * (1 - s)),
+                   static_cast<std::uint8_t>(h.g * s + 235 * (1 - s)),
+                   static_cast<std::uint8_t>(h.b * s + 235 * (1 - s))});
         }
     // Vertical line pairs of falling spacing around the seam: the join must not double or drop any.
     for (int k = 0; k < 40; ++k) {
@@ -190,7 +207,9 @@ struct Noise {
     }
 };
 
-std::uint8_t clampLevel(double v) { return static_cast<std::uint8_t>(std::clamp(v + 0.5, 0.0, 255.0)); }
+std::uint8_t clampLevel(double v) {
+    return static_cast<std::uint8_t>(std::clamp(v + 0.5, 0.0, 255.0));
+}
 
 // One pass of a person's scan: the sheet region starting at column `from` and row `top`, turned
 // by `degrees` about the pass's centre, read with bilinear weights, the lid's white beyond the
@@ -212,10 +231,12 @@ Canvas scanPass(const Canvas& sheet, double from, double top, double degrees, do
                 const int px = ix + (k & 1), py = iy + (k >> 1);
                 const double w = ((k & 1) ? fx : 1 - fx) * ((k >> 1) ? fy : 1 - fy);
                 const bool inside = px >= 0 && py >= 0 && px < sheet.width() && py < sheet.height();
-                for (int c = 0; c < 3; ++c) rgb[c] += w * (inside ? sheet.row(py)[px * 3 + c] : 250);
+                for (int c = 0; c < 3; ++c)
+                    rgb[c] += w * (inside ? sheet.row(py)[px * 3 + c] : 250);
             }
             const int n = noise.next();
-            const Rgb value{clampLevel(rgb[0] * gain + n), clampLevel(rgb[1] * gain + n), clampLevel(rgb[2] * gain + n)};
+            const Rgb value{clampLevel(rgb[0] * gain + n), clampLevel(rgb[1] * gain + n),
+                            clampLevel(rgb[2] * gain + n)};
             if (halfTurn)
                 pass.set(pass.width() - 1 - x, pass.height() - 1 - y, value);
             else
@@ -265,8 +286,10 @@ int main(int argc, char** argv) {
     // pass sits 35 rows lower on the glass.
     const Canvas scanLeft = scanPass(sheet, kLeftFrom, 0, 0, 1.0, false, 1);
     const Canvas scanRight = scanPass(sheet, kRightFrom - 100, -35, 0.7, 0.96, true, 2);
-    if (!writeJpeg(sheet, kLeftFrom, dir + "/left.jpg") || !writeJpeg(sheet, kRightFrom, dir + "/right.jpg") ||
-        !writeJpeg(scanLeft, 0, dir + "/scan-left.jpg") || !writeJpeg(scanRight, 0, dir + "/scan-right.jpg")) {
+    if (!writeJpeg(sheet, kLeftFrom, dir + "/left.jpg") ||
+        !writeJpeg(sheet, kRightFrom, dir + "/right.jpg") ||
+        !writeJpeg(scanLeft, 0, dir + "/scan-left.jpg") ||
+        !writeJpeg(scanRight, 0, dir + "/scan-right.jpg")) {
         std::fprintf(stderr, "generate-samples: cannot write into %s\n", dir.c_str());
         return 1;
     }

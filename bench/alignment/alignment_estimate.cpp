@@ -5,8 +5,8 @@
 // Usage: alignment_estimate SET_DIR RESULTS.tsv
 #include "engine/content_placement.h"
 
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <iostream>
 #include <jpeglib.h>
@@ -91,8 +91,7 @@ bool readPbm(const std::string& path, Part& part, int dpi) {
     return static_cast<bool>(in);
 }
 
-double threadSeconds()
-{
+double threadSeconds() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);

@@ -4,25 +4,22 @@
 // On these virtual machines the first write to a fresh 4 KiB page costs about 10 microseconds, so
 // the fault-in variants of BM_FreshPages show what a buffer costs before any pixel is written.
 #include "bench_images.h"
-
 #include "engine/image_engine.h"
 #include "engine/working_files.h"
 
 #include <benchmark/benchmark.h>
-
+#include <chrono>
+#include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
 #include <spawn.h>
+#include <string>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <string>
 #include <thread>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -47,7 +44,7 @@ struct BenchData {
     }
     fs::path path(const std::string& name) const { return folder.path() / name; }
 
-private:
+  private:
     static BenchData make() {
         auto folder = PrivateFolder::create(temporaryRoot(), "engine-bench-");
         BenchData data{std::move(*folder), {}, {}, {}, {}};
@@ -99,8 +96,9 @@ void BM_LoadPart600(benchmark::State& state) {
         if (!engine.loadOriginal(*block, data.left600) || !engine.makeWorkingCopy(*block, working, false))
             state.SkipWithError(engine.lastError().c_str());
     }
-    state.SetLabel(std::string(block->kind() == StoreKind::fileMapped ? "file-mapped" : "other") + ", working " +
-                   std::to_string(working.header().width) + "x" + std::to_string(working.header().height));
+    state.SetLabel(std::string(block->kind() == StoreKind::fileMapped ? "file-mapped" : "other") +
+                   ", working " + std::to_string(working.header().width) + "x" +
+                   std::to_string(working.header().height));
 }
 BENCHMARK(BM_LoadPart600)->Unit(benchmark::kMillisecond)->MinTime(2);
 
@@ -121,38 +119,46 @@ BENCHMARK(BM_LoadPart600FreshBlock)->Unit(benchmark::kMillisecond)->MinTime(2);
 void BM_FreshPages(benchmark::State& state) {
     const std::size_t bytes = std::size_t{14884} * kA4Height600;
     const BenchData& data = BenchData::get();
-    const char* labels[] = {"anonymous, page by page", "anonymous, populated",  "anonymous, huge pages",
-                            "file, page by page",       "file, populated",       "heap (calloc), page by page"};
+    const char* labels[] = {"anonymous, page by page", "anonymous, populated", "anonymous, huge pages",
+                            "file, page by page",      "file, populated",      "heap (calloc), page by page"};
     const int variant = static_cast<int>(state.range(0));
     for (auto _ : state) {
         std::optional<WorkingFile> file;
         std::optional<MemoryBlock> block;
         std::vector<std::uint8_t> heap;
         switch (variant) {
-        case 0: block = MemoryBlock::virtualMemory(bytes, false); break;
+        case 0:
+            block = MemoryBlock::virtualMemory(bytes, false);
+            break;
         case 1: {
-            void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+            void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE,
+                           -1, 0);
             benchmark::DoNotOptimize(p);
             munmap(p, bytes);
             continue;
         }
-        case 2: block = MemoryBlock::virtualMemory(bytes, true); break;
+        case 2:
+            block = MemoryBlock::virtualMemory(bytes, true);
+            break;
         case 3:
         case 4:
             file = WorkingFile::create(data.path("pages.tmp"));
             block = MemoryBlock::mapFile(file->fd(), bytes, variant == 4);
             break;
-        default: block = MemoryBlock::onHeap(bytes); break;
+        default:
+            block = MemoryBlock::onHeap(bytes);
+            break;
         }
         if (variant == 0 || variant == 3 || variant == 5)
-            for (std::size_t at = 0; at < bytes; at += 4096) block->data()[at] = 1;
+            for (std::size_t at = 0; at < bytes; at += 4096)
+                block->data()[at] = 1;
         benchmark::DoNotOptimize(block->data());
     }
     state.SetLabel(labels[variant]);
     // Seconds per page of the whole run, printed with its SI prefix (u for microseconds).
-    state.counters["per_4k_page"] = benchmark::Counter(
-        static_cast<double>(bytes / 4096) * static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_4k_page"] =
+        benchmark::Counter(static_cast<double>(bytes / 4096) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_FreshPages)->DenseRange(0, 5)->Unit(benchmark::kMillisecond)->Iterations(5);
 
@@ -163,7 +169,8 @@ struct Child {
 
 Child spawn(const std::vector<std::string>& args) {
     std::vector<char*> argv;
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     Child child;
     posix_spawn_file_actions_t actions;
@@ -195,7 +202,8 @@ void runTool(benchmark::State& state, const std::vector<std::string>& args) {
         Child child = spawn(args);
         if (wait(child, cpuSeconds) != 0) state.SkipWithError((args[0] + " failed").c_str());
     }
-    state.counters["child_cpu_ms"] = benchmark::Counter(cpuSeconds * 1000, benchmark::Counter::kAvgIterations);
+    state.counters["child_cpu_ms"] =
+        benchmark::Counter(cpuSeconds * 1000, benchmark::Counter::kAvgIterations);
 }
 
 // Two A4 300 dpi JPEG parts joined into one JPEG, by us and by two peers, all at quality 90 (the
@@ -212,7 +220,8 @@ void BM_Merge300_VipsArrayjoin(benchmark::State& state) {
 }
 void BM_Merge300_ImageMagickAppend(benchmark::State& state) {
     const BenchData& d = BenchData::get();
-    runTool(state, {"/usr/bin/convert", d.left300, d.right300, "+append", "-quality", "90", d.path("merged-im.jpg")});
+    runTool(state, {"/usr/bin/convert", d.left300, d.right300, "+append", "-quality", "90",
+                    d.path("merged-im.jpg")});
 }
 BENCHMARK(BM_Merge300_Tandemscan)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
 BENCHMARK(BM_Merge300_VipsArrayjoin)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
@@ -259,8 +268,9 @@ void BM_ContentJoin600_PeakMemory(benchmark::State& state) {
     for (const auto& [from, to] : {std::pair{"scan-left.jpg", left}, std::pair{"scan-right.jpg", right}}) {
         if (std::filesystem::exists(to)) continue;
         double cpu = 0;
-        Child up = spawn({"/usr/bin/convert", std::string(TS_SOURCE_DIR) + "/samples/" + from, "-filter", "Catrom",
-                          "-resize", "400%", "-density", "600", "-units", "PixelsPerInch", "-quality", "90", to});
+        Child up =
+            spawn({"/usr/bin/convert", std::string(TS_SOURCE_DIR) + "/samples/" + from, "-filter", "Catrom",
+                   "-resize", "400%", "-density", "600", "-units", "PixelsPerInch", "-quality", "90", to});
         if (wait(up, cpu) != 0) {
             state.SkipWithError("convert is missing or failed: run scripts/install-bench-deps");
             return;

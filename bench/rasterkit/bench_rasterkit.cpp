@@ -316,7 +316,7 @@ class TableReporter : public benchmark::ConsoleReporter {
         std::printf("%-24s %12.2f\n", "memory copy", copy);
         for (const Case& c : kCases) {
             const double rk = value(std::string("rasterkit/") + c.name);
-            if (rk < 0) continue;  // filtered out of this run
+            if (rk < 0) continue; // filtered out of this run
             const double magick = value(std::string("magick/") + c.name);
             const double vips = value(std::string("vips/") + c.name);
             std::printf("%-24s %12.2f %9.2f %12s %9s %12s %9s\n", c.name, rk, rk / copy,

@@ -33,11 +33,13 @@ using Operation = int (*)(ImageInfo& info);
 
 // Registers an operation at load time; use through RASTERKIT_OPERATION.
 struct OperationRegistrar {
-  OperationRegistrar(int index, Operation operation) noexcept;
+    OperationRegistrar(int index, Operation operation) noexcept;
 };
 
-#define RASTERKIT_OPERATION(index, function) \
-  static const ::rasterkit::OperationRegistrar rasterkitRegistrar_##function{index, function}
+#define RASTERKIT_OPERATION(index, function)                                                                 \
+    static const ::rasterkit::OperationRegistrar rasterkitRegistrar_##function {                             \
+        index, function                                                                                      \
+    }
 
 constexpr int kSucceed = RK_RESULT_SUCCEED;
 constexpr int kCancel = RK_RESULT_CANCEL;
@@ -61,22 +63,21 @@ std::size_t srcBytes(const ImageInfo& info) noexcept;
 std::size_t dstBytes(const ImageInfo& info) noexcept;
 
 inline std::uint8_t* rowAt(void* data, std::ptrdiff_t stride, std::ptrdiff_t row) noexcept {
-  return static_cast<std::uint8_t*>(data) + stride * row;
+    return static_cast<std::uint8_t*>(data) + stride * row;
 }
-inline const std::uint8_t* rowAt(const void* data, std::ptrdiff_t stride,
-                                 std::ptrdiff_t row) noexcept {
-  return static_cast<const std::uint8_t*>(data) + stride * row;
+inline const std::uint8_t* rowAt(const void* data, std::ptrdiff_t stride, std::ptrdiff_t row) noexcept {
+    return static_cast<const std::uint8_t*>(data) + stride * row;
 }
 inline std::uint8_t* srcRow(const ImageInfo& info, std::ptrdiff_t row) noexcept {
-  return rowAt(info.lpSrcData, srcStride(info), row);
+    return rowAt(info.lpSrcData, srcStride(info), row);
 }
 inline std::uint8_t* dstRow(const ImageInfo& info, std::ptrdiff_t row) noexcept {
-  return rowAt(info.lpDstData, dstStride(info), row);
+    return rowAt(info.lpDstData, dstStride(info), row);
 }
 // Row `row` of plane `plane` of a planar 24-bit buffer.
 inline std::uint8_t* planeRow(void* data, std::ptrdiff_t stride, int height, int plane,
                               std::ptrdiff_t row) noexcept {
-  return rowAt(data, stride, static_cast<std::ptrdiff_t>(plane) * height + row);
+    return rowAt(data, stride, static_cast<std::ptrdiff_t>(plane) * height + row);
 }
 
 // Largest width or height the frame lets through; every row offset, pixel count and sum of sizes
@@ -86,22 +87,20 @@ constexpr int kMaxDimension = 1 << 20;
 // The planes of a source and destination of the same pixel format: one plane for packed,
 // 8-bit, 16-bit and interleaved 24-bit images, three 8-bit planes for planar 24-bit images.
 struct Planes {
-  int count;
-  int bytesPerPixel;  // 0 for 1, 2 and 4 bits per pixel
-  std::ptrdiff_t srcStride;
-  std::ptrdiff_t dstStride;
-  const std::uint8_t* src[3];
-  std::uint8_t* dst[3];
+    int count;
+    int bytesPerPixel; // 0 for 1, 2 and 4 bits per pixel
+    std::ptrdiff_t srcStride;
+    std::ptrdiff_t dstStride;
+    const std::uint8_t* src[3];
+    std::uint8_t* dst[3];
 
-  const std::uint8_t* srcRow(int plane, int row) const noexcept {
-    return src[plane] + srcStride * row;
-  }
-  std::uint8_t* dstRow(int plane, int row) const noexcept { return dst[plane] + dstStride * row; }
+    const std::uint8_t* srcRow(int plane, int row) const noexcept { return src[plane] + srcStride * row; }
+    std::uint8_t* dstRow(int plane, int row) const noexcept { return dst[plane] + dstStride * row; }
 };
 Planes planesOf(const ImageInfo& info) noexcept;
 
 inline bool isPlanar24(const ImageInfo& info) noexcept {
-  return info.nSrcBitCount == 24 && info.nSrcPlanes == 3;
+    return info.nSrcBitCount == 24 && info.nSrcPlanes == 3;
 }
 
 // Writes the `width` pixels of `in` to `out` in reverse order (mirrored row, half turn); the
@@ -111,10 +110,10 @@ void reversePixels(const std::uint8_t* in, std::uint8_t* out, int width, int byt
 // ---- Colour tables --------------------------------------------------------------------------
 
 inline std::uint8_t* srcPalette(const ImageInfo& info) noexcept {
-  return static_cast<std::uint8_t*>(info.lpSrcPalette);
+    return static_cast<std::uint8_t*>(info.lpSrcPalette);
 }
 inline std::uint8_t* dstPalette(const ImageInfo& info) noexcept {
-  return static_cast<std::uint8_t*>(info.lpDstPalette);
+    return static_cast<std::uint8_t*>(info.lpDstPalette);
 }
 // nColors, or 2^bitCount when 0, never more than the 256 entries a table holds.
 int paletteCount(const ImageInfo& info) noexcept;
@@ -147,9 +146,9 @@ void lookupPixels(const std::uint8_t* in, std::uint8_t* out, std::size_t pixels,
 
 // A double turned into a byte: truncated and clamped (NaN gives 0).
 inline std::uint8_t truncToByte(double value) noexcept {
-  if (!(value >= 0.0)) return 0;
-  if (value >= 255.0) return 255;
-  return static_cast<std::uint8_t>(value);
+    if (!(value >= 0.0)) return 0;
+    if (value >= 255.0) return 255;
+    return static_cast<std::uint8_t>(value);
 }
 
 // ---- Query pass -----------------------------------------------------------------------------
@@ -159,9 +158,11 @@ void describeSameAsSource(ImageInfo& info, bool copyType) noexcept;
 
 // ---- Callbacks ------------------------------------------------------------------------------
 
-inline bool canceled(const ImageInfo& info) { return info.lpfnIsCanceled() != 0; }
+inline bool canceled(const ImageInfo& info) {
+    return info.lpfnIsCanceled() != 0;
+}
 inline void progress(const ImageInfo& info, int done, int total) {
-  info.lpfnProgress(done, total);
+    info.lpfnProgress(done, total);
 }
 
 // ---- Selection mask -------------------------------------------------------------------------
@@ -169,18 +170,18 @@ inline void progress(const ImageInfo& info, int done, int total) {
 // The mask resolved row by row: row(y) gives one byte per pixel (1 selected, 0 not), or null
 // when there is no mask and every pixel is selected.
 class Selection {
-public:
-  Selection(const ImageInfo& info, int width);
-  bool active() const noexcept { return !tiles_.empty() || hasMask_; }
-  const std::uint8_t* row(int y);
-  bool selected(int x, int y) const noexcept;
+  public:
+    Selection(const ImageInfo& info, int width);
+    bool active() const noexcept { return !tiles_.empty() || hasMask_; }
+    const std::uint8_t* row(int y);
+    bool selected(int x, int y) const noexcept;
 
-private:
-  std::vector<const MaskTile*> tiles_;  // in list order
-  std::vector<std::uint8_t> row_;
-  int width_;
-  int cachedRow_ = -1;
-  bool hasMask_;
+  private:
+    std::vector<const MaskTile*> tiles_; // in list order
+    std::vector<std::uint8_t> row_;
+    int width_;
+    int cachedRow_ = -1;
+    bool hasMask_;
 };
 
 // ---- Per-channel driver ---------------------------------------------------------------------
@@ -197,64 +198,66 @@ void channelProgress(const ImageInfo& info, int channel, int row);
 // ---- Sampling -------------------------------------------------------------------------------
 
 inline std::uint8_t clampByte(int value) noexcept {
-  return static_cast<std::uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
+    return static_cast<std::uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
 }
 inline int clampInt(int value, int low, int high) noexcept {
-  return value < low ? low : (value > high ? high : value);
+    return value < low ? low : (value > high ? high : value);
 }
 
-constexpr double kPi = 3.14159;  // the angle conversion of every geometric parameter
-inline double toRadians(double degrees) noexcept { return degrees * kPi / 180.0; }
+constexpr double kPi = 3.14159; // the angle conversion of every geometric parameter
+inline double toRadians(double degrees) noexcept {
+    return degrees * kPi / 180.0;
+}
 
 // Bilinear position inside a w x h image: neighbours (x0, y0) and (x1, y1) and the fractions,
 // the position clamped to 0..w - 1.00001 and 0..h - 1.00001.
 struct BilinearPoint {
-  int x0;
-  int y0;
-  int x1;
-  int y1;
-  double fx;
-  double fy;
+    int x0;
+    int y0;
+    int x1;
+    int y1;
+    double fx;
+    double fy;
 };
 inline BilinearPoint bilinearPoint(double sx, double sy, int width, int height) noexcept {
-  const double xMax = width > 1 ? width - 1.00001 : 0.0;
-  const double yMax = height > 1 ? height - 1.00001 : 0.0;
-  sx = sx < 0.0 ? 0.0 : (sx > xMax ? xMax : sx);
-  sy = sy < 0.0 ? 0.0 : (sy > yMax ? yMax : sy);
-  BilinearPoint p;
-  p.x0 = static_cast<int>(sx);
-  p.y0 = static_cast<int>(sy);
-  // A one-pixel-wide (or high) image has no second neighbour; its weight is then zero anyway.
-  p.x1 = p.x0 + 1 < width ? p.x0 + 1 : p.x0;
-  p.y1 = p.y0 + 1 < height ? p.y0 + 1 : p.y0;
-  p.fx = sx - p.x0;
-  p.fy = sy - p.y0;
-  return p;
+    const double xMax = width > 1 ? width - 1.00001 : 0.0;
+    const double yMax = height > 1 ? height - 1.00001 : 0.0;
+    sx = sx < 0.0 ? 0.0 : (sx > xMax ? xMax : sx);
+    sy = sy < 0.0 ? 0.0 : (sy > yMax ? yMax : sy);
+    BilinearPoint p;
+    p.x0 = static_cast<int>(sx);
+    p.y0 = static_cast<int>(sy);
+    // A one-pixel-wide (or high) image has no second neighbour; its weight is then zero anyway.
+    p.x1 = p.x0 + 1 < width ? p.x0 + 1 : p.x0;
+    p.y1 = p.y0 + 1 < height ? p.y0 + 1 : p.y0;
+    p.fx = sx - p.x0;
+    p.fy = sy - p.y0;
+    return p;
 }
 
 // Reads a pixel of a 1-bit row (most significant bit first) and writes one.
 inline int getBit(const std::uint8_t* row, int x) noexcept {
-  return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    return (row[x >> 3] >> (7 - (x & 7))) & 1;
 }
 inline void setBit(std::uint8_t* row, int x, int bit) noexcept {
-  const auto mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
-  row[x >> 3] = static_cast<std::uint8_t>(bit ? (row[x >> 3] | mask) : (row[x >> 3] & ~mask));
+    const auto mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
+    row[x >> 3] = static_cast<std::uint8_t>(bit ? (row[x >> 3] | mask) : (row[x >> 3] & ~mask));
 }
 
 // The same for 1, 2 or 4 bits per pixel (leftmost pixel in the most significant bits).
 inline int getPacked(const std::uint8_t* row, int x, int bits) noexcept {
-  const int perByte = 8 / bits;
-  const int shift = 8 - bits * (x % perByte + 1);
-  return (row[x / perByte] >> shift) & ((1 << bits) - 1);
+    const int perByte = 8 / bits;
+    const int shift = 8 - bits * (x % perByte + 1);
+    return (row[x / perByte] >> shift) & ((1 << bits) - 1);
 }
 inline void setPacked(std::uint8_t* row, int x, int bits, int value) noexcept {
-  const int perByte = 8 / bits;
-  const int shift = 8 - bits * (x % perByte + 1);
-  const int mask = ((1 << bits) - 1) << shift;
-  std::uint8_t& byte = row[x / perByte];
-  byte = static_cast<std::uint8_t>((byte & ~mask) | ((value << shift) & mask));
+    const int perByte = 8 / bits;
+    const int shift = 8 - bits * (x % perByte + 1);
+    const int mask = ((1 << bits) - 1) << shift;
+    std::uint8_t& byte = row[x / perByte];
+    byte = static_cast<std::uint8_t>((byte & ~mask) | ((value << shift) & mask));
 }
 
-}  // namespace rasterkit
+} // namespace rasterkit
 
-#endif  // RASTERKIT_INTERNAL_H
+#endif // RASTERKIT_INTERNAL_H

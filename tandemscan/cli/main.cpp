@@ -1,15 +1,13 @@
 // tandemscan-merge: the engine without windows. See merge_tool.h.
 #include "cli/merge_tool.h"
-
 #include "engine/working_files.h"
-
-#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <string>
 #include <system_error>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -21,7 +19,8 @@ std::vector<std::string> cleanupFiles;
 std::string cleanupFolder;
 
 extern "C" void removeWorkingFilesAndDie(int signal) {
-    for (const std::string& file : cleanupFiles) ::unlink(file.c_str());
+    for (const std::string& file : cleanupFiles)
+        ::unlink(file.c_str());
     ::rmdir(cleanupFolder.c_str());
     std::signal(signal, SIG_DFL);
     std::raise(signal);
@@ -41,15 +40,18 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     auto folder = PrivateFolder::create(temporaryRoot(), "tandemscan-merge-");
     if (!folder) {
-        std::cerr << "tandemscan-merge: cannot create a working folder in " << temporaryRoot().string() << "\n";
+        std::cerr << "tandemscan-merge: cannot create a working folder in " << temporaryRoot().string()
+                  << "\n";
         return exitInput;
     }
     // What runs that were killed (SIGKILL, the out-of-memory killer) left behind goes now.
     lockForThisProcess(folder->path());
     removeStaleFolders(temporaryRoot(), "tandemscan-merge-");
-    for (const std::string& name : mergeWorkingFileNames()) cleanupFiles.push_back((folder->path() / name).string());
+    for (const std::string& name : mergeWorkingFileNames())
+        cleanupFiles.push_back((folder->path() / name).string());
     cleanupFolder = folder->path().string();
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, removeWorkingFilesAndDie);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        std::signal(signal, removeWorkingFilesAndDie);
 
     MergeEnvironment env;
     env.programDir = programDirectory(argv[0]);

@@ -46,7 +46,7 @@ std::optional<CutRecord> parseCut(const std::string& text) {
 
 // One progress line on a terminal, rewritten in place.
 class Progress {
-public:
+  public:
     Progress(std::ostream* err, bool show) : err_(err), show_(show) {}
     ~Progress() { finish(); }
     void step(int number, const std::string& what) {
@@ -60,7 +60,7 @@ public:
         active_ = false;
     }
 
-private:
+  private:
     std::ostream* err_;
     bool show_;
     bool active_ = false;
@@ -81,7 +81,8 @@ std::uint32_t colourKindOf(const HeaderBlock& block) {
 const char* checkPart(const HeaderBlock& block, const std::optional<PartReference>& reference) {
     const ImageHeader& h = block.header;
     if (h.bitCount != 1 && h.bitCount != 8 && h.bitCount != 24) return "Image type not supported!";
-    if (h.xPelsPerMeter == 0) return "Image type not supported! (the file states no resolution; give it with --dpi N)";
+    if (h.xPelsPerMeter == 0)
+        return "Image type not supported! (the file states no resolution; give it with --dpi N)";
     if (!reference) return nullptr;
     const bool gray = h.bitCount == 8 && PixelTools::isGrayPalette(block);
     if (h.clrUsed != reference->colourKind && h.bitCount != reference->colourKind &&
@@ -102,7 +103,9 @@ PartReference referenceOf(const HeaderBlock& block) {
     return reference;
 }
 
-int dpiOf(std::int32_t xPelsPerMeter) { return static_cast<int>(xPelsPerMeter / kPelsPerMeterPerDpi + 0.5f); }
+int dpiOf(std::int32_t xPelsPerMeter) {
+    return static_cast<int>(xPelsPerMeter / kPelsPerMeterPerDpi + 0.5f);
+}
 
 } // namespace
 
@@ -214,7 +217,8 @@ std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& 
             if (!v) return std::nullopt;
             if (!parseInt(*v, options.paperWidthTenths) || options.paperWidthTenths <= 2300 ||
                 options.paperWidthTenths >= 4220) {
-                error = "--paper-width takes tenths of a millimetre above 2300 and below 4220, not '" + *v + "'";
+                error =
+                    "--paper-width takes tenths of a millimetre above 2300 and below 4220, not '" + *v + "'";
                 return std::nullopt;
             }
             paperWidthGiven = true;
@@ -260,7 +264,8 @@ std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& 
         }
     }
     if (positional.size() != 2) {
-        error = positional.size() < 2 ? "give the left and the right part" : "too many parts: give exactly two";
+        error =
+            positional.size() < 2 ? "give the left and the right part" : "too many parts: give exactly two";
         return std::nullopt;
     }
     options.left = positional[0];
@@ -274,7 +279,8 @@ std::optional<MergeOptions> parseMergeArguments(const std::vector<std::string>& 
         return std::nullopt;
     }
     if ((options.printPlacement || seamGiven) && !options.contentAlign) {
-        error = std::string(options.printPlacement ? "--print-placement" : "--seam") + " goes with --align content";
+        error = std::string(options.printPlacement ? "--print-placement" : "--seam") +
+                " goes with --align content";
         return std::nullopt;
     }
     if (paperWidthGiven && !options.automatic) {
@@ -302,16 +308,22 @@ std::string placementJson(const ContentPlacement* map, const std::string& reason
     // Rounded first, so that a tiny negative value does not print as -0.00.
     auto rounded = [](double v, double scale) { return std::round(v * scale) / scale + 0.0; };
     line.setf(std::ios::fixed);
-    line << "{\"flipped\": " << (map->flipped ? "true" : "false") << ", \"angle_deg\": " << std::setprecision(4)
-         << rounded(map->angleDeg, 1e4) << ", \"dx\": " << std::setprecision(2) << rounded(map->dx, 100)
-         << ", \"dy\": " << rounded(map->dy, 100) << ", \"confidence\": " << rounded(map->confidence, 100) << "}";
+    line << "{\"flipped\": " << (map->flipped ? "true" : "false")
+         << ", \"angle_deg\": " << std::setprecision(4) << rounded(map->angleDeg, 1e4)
+         << ", \"dx\": " << std::setprecision(2) << rounded(map->dx, 100)
+         << ", \"dy\": " << rounded(map->dy, 100) << ", \"confidence\": " << rounded(map->confidence, 100)
+         << "}";
     return line.str();
 }
 
 const std::vector<std::string>& mergeWorkingFileNames() {
-    static const std::vector<std::string> names = {
-        kLeftBackingFile,  kRightBackingFile, std::string(kLeftBackingFile) + ".new",
-        std::string(kRightBackingFile) + ".new", kMergeTemporaryFile, "MergeImgL.Tmp", "MergeImgR.Tmp"};
+    static const std::vector<std::string> names = {kLeftBackingFile,
+                                                   kRightBackingFile,
+                                                   std::string(kLeftBackingFile) + ".new",
+                                                   std::string(kRightBackingFile) + ".new",
+                                                   kMergeTemporaryFile,
+                                                   "MergeImgL.Tmp",
+                                                   "MergeImgR.Tmp"};
     return names;
 }
 
@@ -341,7 +353,8 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     std::string why;
     const char* component = env.componentName ? env.componentName : kImageFileComponent;
     auto library = ImageFileLibrary::load(env.programDir, &why, component);
-    if (!library) return inputError({}, why.substr(0, why.find('\n')) + " (looked in " + env.programDir.string() + ")");
+    if (!library)
+        return inputError({}, why.substr(0, why.find('\n')) + " (looked in " + env.programDir.string() + ")");
     ImageEngine engine(library, env.workingDir);
     if (!engine.hasComponent()) return inputError({}, std::string(component) + " gave no instance");
     const std::int32_t statedResolution =
@@ -356,8 +369,10 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     HeaderBlock headers[2];
     const fs::path* files[2] = {&options->left, &options->right};
     for (int side : {kLeftSide, kRightSide}) {
-        if (!engine.readHeader(*files[side], headers[side])) return inputError(*files[side], engine.lastError());
-        if (const char* refusal = checkPart(headers[side], reference)) return inputError(*files[side], refusal);
+        if (!engine.readHeader(*files[side], headers[side]))
+            return inputError(*files[side], engine.lastError());
+        if (const char* refusal = checkPart(headers[side], reference))
+            return inputError(*files[side], refusal);
         if (!reference) reference = referenceOf(headers[side]);
     }
     MergePlacement placement;
@@ -367,13 +382,14 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
         if (!automaticMergeWidthRule(l, r)) {
             const WidthBounds bounds = automaticMergeBounds(l.xPelsPerMeter);
             std::ostringstream text;
-            text << "--auto needs each part between A4 and Letter width (" << bounds.low << " to " << bounds.high
-                 << " pixels at " << dpiOf(l.xPelsPerMeter) << " dpi); the parts are " << l.width << " and "
-                 << r.width << " pixels wide";
+            text << "--auto needs each part between A4 and Letter width (" << bounds.low << " to "
+                 << bounds.high << " pixels at " << dpiOf(l.xPelsPerMeter) << " dpi); the parts are "
+                 << l.width << " and " << r.width << " pixels wide";
             return inputError({}, text.str());
         }
         PaperWidth paper;
-        const auto automatic = computeAutoPlacement(l, r, paper.refresh(options->paperWidthTenths), 1.0, 1.0, &why);
+        const auto automatic =
+            computeAutoPlacement(l, r, paper.refresh(options->paperWidthTenths), 1.0, 1.0, &why);
         if (!automatic) return inputError({}, why);
         placement.autoMode = true;
         placement.autoOverlap = automatic->autoOverlap;
@@ -407,8 +423,8 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
         const ImageRecord& l = left->view();
         const ImageRecord& r = right->view();
         std::string refusal;
-        const auto map = estimateContentPlacement({l.headerBlock(), l.pixels()}, {r.headerBlock(), r.pixels()},
-                                                  &refusal);
+        const auto map =
+            estimateContentPlacement({l.headerBlock(), l.pixels()}, {r.headerBlock(), r.pixels()}, &refusal);
         if (refusal.empty()) refusal = "the placement could not be found";
         progress.finish();
         if (options->printPlacement) *env.out << placementJson(map ? &*map : nullptr, refusal) << std::endl;
@@ -426,24 +442,25 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     MergeExport exporter(engine);
     bool writing = false;
     std::thread releaser;
-    const bool saved = exporter.saveMerged(
-        {*left, leftWorking, leftEdits, leftTurns}, {*right, rightWorking, rightEdits, rightTurns}, placement,
-        options->output, [&](MergeStage stage) {
-            if (stage == MergeStage::compose) progress.step(3, "Joining");
-            if (stage == MergeStage::write) {
-                writing = true;
-                progress.step(4, "Writing " + options->output.string());
-                // The originals are done with: their pages go back while the writer encodes.
-                try {
-                    releaser = std::thread([&] {
-                        left->discard();
-                        right->discard();
-                    });
-                } catch (const std::system_error&) {
-                    // They go at the end instead.
-                }
-            }
-        });
+    const bool saved = exporter.saveMerged({*left, leftWorking, leftEdits, leftTurns},
+                                           {*right, rightWorking, rightEdits, rightTurns}, placement,
+                                           options->output, [&](MergeStage stage) {
+                                               if (stage == MergeStage::compose) progress.step(3, "Joining");
+                                               if (stage == MergeStage::write) {
+                                                   writing = true;
+                                                   progress.step(4, "Writing " + options->output.string());
+                                                   // The originals are done with: their pages go back while
+                                                   // the writer encodes.
+                                                   try {
+                                                       releaser = std::thread([&] {
+                                                           left->discard();
+                                                           right->discard();
+                                                       });
+                                                   } catch (const std::system_error&) {
+                                                       // They go at the end instead.
+                                                   }
+                                               }
+                                           });
     if (releaser.joinable()) releaser.join();
     if (!saved) {
         if (!writing) return inputError({}, exporter.lastError());

@@ -48,12 +48,12 @@ const char* mergeUsage();
 
 // Where the tool finds its parts and keeps its working files, and where it reports.
 struct MergeEnvironment {
-    std::filesystem::path programDir;     // holds the image file component
-    std::filesystem::path workingDir;     // private, owned by the caller
-    std::ostream* out = nullptr;          // --help
-    std::ostream* err = nullptr;          // errors and the progress line
-    bool showProgress = false;            // stderr is a terminal
-    const char* componentName = nullptr;  // the image file component; null for the usual one
+    std::filesystem::path programDir;    // holds the image file component
+    std::filesystem::path workingDir;    // private, owned by the caller
+    std::ostream* out = nullptr;         // --help
+    std::ostream* err = nullptr;         // errors and the progress line
+    bool showProgress = false;           // stderr is a terminal
+    const char* componentName = nullptr; // the image file component; null for the usual one
 };
 
 // Runs the tool; returns the exit status.

@@ -17,7 +17,7 @@ constexpr int kTrackLeft = 20;
 constexpr int kTrackTop = 8;
 constexpr int kRanges[3][2] = {{-127, 127}, {-127, 127}, {-100, 100}};
 
-}  // namespace
+} // namespace
 
 AdjustmentSlider::AdjustmentSlider(int minimum, int maximum, bool saturation, QWidget* parent)
     : QWidget(parent), minimum_(minimum), maximum_(maximum), saturation_(saturation) {
@@ -25,7 +25,9 @@ AdjustmentSlider::AdjustmentSlider(int minimum, int maximum, bool saturation, QW
     setFixedHeight(44);
 }
 
-QRect AdjustmentSlider::track() const { return {kTrackLeft, kTrackTop, width() - 2 * kTrackLeft, 2}; }
+QRect AdjustmentSlider::track() const {
+    return {kTrackLeft, kTrackTop, width() - 2 * kTrackLeft, 2};
+}
 
 QRect AdjustmentSlider::hitRect() const {
     const QRect t = track();
@@ -46,7 +48,8 @@ void AdjustmentSlider::paintEvent(QPaintEvent*) {
     painter.setPen(palette().color(QPalette::Light));
     painter.drawLine(t.left(), t.top() + 1, t.right(), t.top() + 1);
     painter.setPen(palette().color(QPalette::WindowText));
-    for (int x : {t.left(), t.left() + t.width() / 2, t.right()}) painter.drawLine(x, t.top() - 4, x, t.top() - 1);
+    for (int x : {t.left(), t.left() + t.width() / 2, t.right()})
+        painter.drawLine(x, t.top() - 4, x, t.top() - 1);
     const QString low = QString::number(minimum_), high = QString::number(maximum_);
     const QFontMetrics metrics(font());
     const int labelY = t.top() + 14 + metrics.ascent();
@@ -71,7 +74,8 @@ void AdjustmentSlider::pick(int x) {
 }
 
 void AdjustmentSlider::mousePressEvent(QMouseEvent* event) {
-    if (!mouseEnabled_ || event->button() != Qt::LeftButton || !hitRect().contains(event->position().toPoint()))
+    if (!mouseEnabled_ || event->button() != Qt::LeftButton ||
+        !hitRect().contains(event->position().toPoint()))
         return;
     dragging_ = true;
     setCursor(Qt::ArrowCursor);
@@ -96,12 +100,8 @@ QString ImageAdjustmentDialog::refusal(const ImageHeader& header) {
 ImageAdjustmentDialog::ImageAdjustmentDialog(ImageRecord& workingCopy, OperationRunner& runner,
                                              const DialogContext& context, ShowPreview showPreview,
                                              OriginalBlock originalBlock, QWidget* parent)
-    : QDialog(parent),
-      working_(workingCopy),
-      context_(context),
-      adjustment_(workingCopy, runner),
-      showPreview_(std::move(showPreview)),
-      originalBlock_(std::move(originalBlock)) {
+    : QDialog(parent), working_(workingCopy), context_(context), adjustment_(workingCopy, runner),
+      showPreview_(std::move(showPreview)), originalBlock_(std::move(originalBlock)) {
     setObjectName(QStringLiteral("ImageAdjustment"));
     setWindowTitle(QStringLiteral("Image Adjustment"));
     const char* titles[3] = {"Brightness", "Contrast", "Saturation"};
@@ -116,7 +116,8 @@ ImageAdjustmentDialog::ImageAdjustmentDialog(ImageRecord& workingCopy, Operation
         edits_[i]->setObjectName(QStringLiteral("%1Edit").arg(names[i]));
         edits_[i]->setContext(context_);
         edits_[i]->setMaximumWidth(60);
-        edits_[i]->setUp(NumberKind::Int32, {NumberKind::Int32, 0}, {NumberKind::Int32, double(kRanges[i][0])},
+        edits_[i]->setUp(NumberKind::Int32, {NumberKind::Int32, 0},
+                         {NumberKind::Int32, double(kRanges[i][0])},
                          {NumberKind::Int32, double(kRanges[i][1])}, {NumberKind::Int32, 0});
         grid->addWidget(title, i * 2, 0, 1, 2);
         grid->addWidget(sliders_[i], i * 2 + 1, 0);
@@ -182,7 +183,8 @@ void ImageAdjustmentDialog::runPreview() {
 
 void ImageAdjustmentDialog::reset() {
     if (values_ == AdjustmentValues{}) return;
-    for (CheckedNumberEdit* edit : edits_) edit->setText(QStringLiteral("0"));
+    for (CheckedNumberEdit* edit : edits_)
+        edit->setText(QStringLiteral("0"));
 }
 
 void ImageAdjustmentDialog::reject() {
@@ -208,4 +210,4 @@ void ImageAdjustmentDialog::accept() {
     QDialog::accept();
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -9,7 +9,9 @@
 
 namespace tandemscan {
 
-bool isFloatKind(NumberKind kind) { return kind == NumberKind::Float || kind == NumberKind::Double; }
+bool isFloatKind(NumberKind kind) {
+    return kind == NumberKind::Float || kind == NumberKind::Double;
+}
 
 bool isSignedKind(NumberKind kind) {
     return kind == NumberKind::Int32 || kind == NumberKind::Int16 || isFloatKind(kind);
@@ -24,26 +26,40 @@ double convertToKind(TaggedNumber number, NumberKind kind) {
         return static_cast<long long>(v);
     };
     switch (kind) {
-    case NumberKind::Int32: return static_cast<int32_t>(static_cast<uint32_t>(truncated()));
-    case NumberKind::Int16: return static_cast<int16_t>(static_cast<uint16_t>(truncated()));
-    case NumberKind::UInt32: return static_cast<uint32_t>(truncated());
-    case NumberKind::UInt16: return static_cast<uint16_t>(truncated());
-    case NumberKind::UInt8: return static_cast<uint8_t>(truncated());
-    case NumberKind::Float: return static_cast<float>(v);
-    case NumberKind::Double: return v;
+    case NumberKind::Int32:
+        return static_cast<int32_t>(static_cast<uint32_t>(truncated()));
+    case NumberKind::Int16:
+        return static_cast<int16_t>(static_cast<uint16_t>(truncated()));
+    case NumberKind::UInt32:
+        return static_cast<uint32_t>(truncated());
+    case NumberKind::UInt16:
+        return static_cast<uint16_t>(truncated());
+    case NumberKind::UInt8:
+        return static_cast<uint8_t>(truncated());
+    case NumberKind::Float:
+        return static_cast<float>(v);
+    case NumberKind::Double:
+        return v;
     }
     return v;
 }
 
 DigitLimits defaultDigitLimits(NumberKind kind) {
     switch (kind) {
-    case NumberKind::Int32: return {6, 0};
-    case NumberKind::Int16: return {5, 0};
-    case NumberKind::Float: return {6, 3};
-    case NumberKind::Double: return {6, 3};
-    case NumberKind::UInt32: return {7, 0};
-    case NumberKind::UInt16: return {5, 0};
-    case NumberKind::UInt8: return {3, 0};
+    case NumberKind::Int32:
+        return {6, 0};
+    case NumberKind::Int16:
+        return {5, 0};
+    case NumberKind::Float:
+        return {6, 3};
+    case NumberKind::Double:
+        return {6, 3};
+    case NumberKind::UInt32:
+        return {7, 0};
+    case NumberKind::UInt16:
+        return {5, 0};
+    case NumberKind::UInt8:
+        return {3, 0};
     }
     return {};
 }
@@ -63,8 +79,10 @@ void CheckedNumberRules::setUp(NumberKind kind, TaggedNumber value, TaggedNumber
 
 static std::string trim(const std::string& s) {
     size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
+        ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -178,7 +196,8 @@ std::string fillNumbers(const std::string& pattern, std::initializer_list<double
         }
         size_t j = i + 1;
         std::string format = "%";
-        while (j < pattern.size() && std::strchr("-+ 0#", pattern[j])) format += pattern[j++];
+        while (j < pattern.size() && std::strchr("-+ 0#", pattern[j]))
+            format += pattern[j++];
         int digits = 0;
         while (j < pattern.size() && std::isdigit(static_cast<unsigned char>(pattern[j])) && digits < 3) {
             format += pattern[j++];
@@ -210,4 +229,4 @@ std::string fillNumbers(const std::string& pattern, std::initializer_list<double
     return out;
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -24,7 +24,7 @@ bool isSignedKind(NumberKind kind);
 // A number tagged with its own kind; converted to the field's kind when set.
 struct TaggedNumber {
     NumberKind kind = NumberKind::Int32;
-    double value = 0;  // every supported kind fits a double exactly
+    double value = 0; // every supported kind fits a double exactly
 };
 
 // Converts to the field's kind: integer kinds truncate toward zero and wrap as the C type would.
@@ -44,7 +44,7 @@ struct EditState {
 };
 
 class CheckedNumberRules {
-public:
+  public:
     // Set-up: a value outside [minimum, maximum] pulls both limits onto it; a reset value outside
     // becomes the value.
     void setUp(NumberKind kind, TaggedNumber value, TaggedNumber minimum, TaggedNumber maximum,
@@ -75,7 +75,7 @@ public:
     // The message shown on leaving with a value out of range ("" when in range).
     std::string rangeMessage(const std::string& integerTemplate, const std::string& floatTemplate) const;
 
-private:
+  private:
     bool acceptsDigit(const EditState& state, char ch) const;
 
     NumberKind kind_ = NumberKind::Int32;
@@ -88,4 +88,4 @@ private:
 // conversion is copied literally, so a damaged translation cannot crash the program.
 std::string fillNumbers(const std::string& pattern, std::initializer_list<double> values);
 
-}  // namespace tandemscan
+} // namespace tandemscan

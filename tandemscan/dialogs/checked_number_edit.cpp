@@ -67,9 +67,9 @@ bool CheckedNumberEdit::checkRange() {
         return true;
     }
     if (!rules_.checking() || rules_.inRange(value())) return true;
-    const std::string message =
-        rules_.rangeMessage(context_.tr(QStringLiteral("The value must be in range: %4d  ~  %4d!")).toStdString(),
-                            context_.tr(QStringLiteral("A value between %.3f and %.3f is required!")).toStdString());
+    const std::string message = rules_.rangeMessage(
+        context_.tr(QStringLiteral("The value must be in range: %4d  ~  %4d!")).toStdString(),
+        context_.tr(QStringLiteral("A value between %.3f and %.3f is required!")).toStdString());
     context_.messageTranslated(this, QString::fromStdString(message), QString::fromLatin1(kProgramCaption),
                                QMessageBox::Warning);
     showValue(rules_.resetValue());
@@ -79,11 +79,12 @@ bool CheckedNumberEdit::checkRange() {
 
 void CheckedNumberEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
-    if (checking_ || event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason)
+    if (checking_ || event->reason() == Qt::PopupFocusReason ||
+        event->reason() == Qt::ActiveWindowFocusReason)
         return;
     checking_ = true;
     if (!checkRange()) QTimer::singleShot(0, this, [this] { setFocus(Qt::OtherFocusReason); });
     checking_ = false;
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -32,10 +32,14 @@ DesktopEntry readEntry(const QString& path) {
         if (eq <= 0) continue;
         const QString key = line.left(eq).trimmed();
         const QString value = line.mid(eq + 1).trimmed();
-        if (key == QLatin1String("Exec")) entry.exec = value;
-        else if (key == QLatin1String("TryExec")) entry.tryExec = value;
-        else if (key == QLatin1String("Icon")) entry.icon = value;
-        else if (key == QLatin1String("Type")) entry.type = value;
+        if (key == QLatin1String("Exec"))
+            entry.exec = value;
+        else if (key == QLatin1String("TryExec"))
+            entry.tryExec = value;
+        else if (key == QLatin1String("Icon"))
+            entry.icon = value;
+        else if (key == QLatin1String("Type"))
+            entry.type = value;
         else if (key == QLatin1String("Hidden") || key == QLatin1String("NoDisplay"))
             entry.hidden = entry.hidden || (key == QLatin1String("Hidden") && value == QLatin1String("true"));
     }
@@ -51,8 +55,7 @@ QString resolveProgram(const QString& program) {
     return QStandardPaths::findExecutable(program);
 }
 
-template <typename Visit>
-bool forEachEntry(Visit visit) {
+template <typename Visit> bool forEachEntry(Visit visit) {
     for (const QString& dir : xdgApplicationDirs()) {
         QDir folder(dir);
         if (!folder.exists()) continue;
@@ -65,7 +68,7 @@ bool forEachEntry(Visit visit) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 QStringList xdgApplicationDirs() {
     QStringList dirs;
@@ -74,7 +77,8 @@ QStringList xdgApplicationDirs() {
     dirs << home + QStringLiteral("/applications");
     QString system = qEnvironmentVariable("XDG_DATA_DIRS");
     if (system.isEmpty()) system = QStringLiteral("/usr/local/share:/usr/share");
-    for (const QString& dir : system.split(':', Qt::SkipEmptyParts)) dirs << dir + QStringLiteral("/applications");
+    for (const QString& dir : system.split(':', Qt::SkipEmptyParts))
+        dirs << dir + QStringLiteral("/applications");
     dirs.removeDuplicates();
     return dirs;
 }
@@ -95,7 +99,8 @@ QString execProgram(const QString& execLine) {
 std::optional<DesktopApp> findDesktopApp(const QString& executableName) {
     std::optional<DesktopApp> found;
     forEachEntry([&](const QString& path, const DesktopEntry& entry) {
-        if (entry.hidden || (!entry.type.isEmpty() && entry.type != QLatin1String("Application"))) return false;
+        if (entry.hidden || (!entry.type.isEmpty() && entry.type != QLatin1String("Application")))
+            return false;
         for (const QString& candidate : {execProgram(entry.exec), entry.tryExec}) {
             if (candidate.isEmpty() || QFileInfo(candidate).fileName() != executableName) continue;
             const QString program = resolveProgram(candidate);
@@ -128,4 +133,4 @@ bool canRunProgram(const QString& program) {
     return !found.isEmpty() && info.isFile() && info.isExecutable();
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

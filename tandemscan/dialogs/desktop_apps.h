@@ -9,9 +9,9 @@
 namespace tandemscan {
 
 struct DesktopApp {
-    QString executablePath;  // absolute path of the program
-    QString icon;            // the entry's Icon key: a theme name or an absolute path
-    QString desktopFile;     // the entry it came from
+    QString executablePath; // absolute path of the program
+    QString icon;           // the entry's Icon key: a theme name or an absolute path
+    QString desktopFile;    // the entry it came from
 };
 
 // The applications folders in the order of precedence: the user's data folder first.
@@ -34,4 +34,4 @@ bool canRunProgram(const QString& program);
 // The icon of a program path: from the desktop entry that starts it, else empty.
 QString iconForProgram(const QString& programPath);
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -23,7 +23,7 @@ int captionHeight(const QWidget* widget) {
     return widget->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, widget);
 }
 
-}  // namespace
+} // namespace
 
 MagnifierSettings MagnifierSettings::load(const QString& path) {
     MagnifierSettings settings;
@@ -56,7 +56,8 @@ bool MagnifierSettings::save(const QString& path) const {
     return ini.save();
 }
 
-MagnifierWindow::MagnifierWindow(const QString& settingsPath, const DialogContext& context, QWidget* mainWindow)
+MagnifierWindow::MagnifierWindow(const QString& settingsPath, const DialogContext& context,
+                                 QWidget* mainWindow)
     : QWidget(mainWindow, Qt::Tool), settingsPath_(settingsPath), context_(context), mainWindow_(mainWindow) {
     setObjectName(QStringLiteral("Magnifier"));
     setWindowTitle(context_.tr(QStringLiteral("R-Click Setup")));
@@ -177,10 +178,15 @@ MagnifierProperties::MagnifierProperties(int size, int zoom, const DialogContext
     layout->addWidget(tabs);
     layout->addWidget(buttons);
     context.translate(this);
-    for (int i = 0; i < tabs->count(); ++i) tabs->setTabText(i, context.tr(tabs->tabText(i)));
+    for (int i = 0; i < tabs->count(); ++i)
+        tabs->setTabText(i, context.tr(tabs->tabText(i)));
 }
 
-int MagnifierProperties::size() const { return sizeForChoice(sizes_->checkedId()); }
-int MagnifierProperties::zoom() const { return zoomForChoice(zooms_->checkedId()); }
+int MagnifierProperties::size() const {
+    return sizeForChoice(sizes_->checkedId());
+}
+int MagnifierProperties::zoom() const {
+    return zoomForChoice(zooms_->checkedId());
+}
 
-}  // namespace tandemscan
+} // namespace tandemscan

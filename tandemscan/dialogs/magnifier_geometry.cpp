@@ -18,7 +18,7 @@ Axis placeAxis(int size, int zoom, int side, int point, int extent) {
     return {start, (point - start) * zoom / 10};
 }
 
-}  // namespace
+} // namespace
 
 int boundedMagnifierSize(long long stored) {
     return stored <= 0 ? 100 : static_cast<int>(std::clamp(stored, 100LL, 180LL));
@@ -54,19 +54,27 @@ MagnifierRect rectToStore(const MagnifierRect& window, const MagnifierRect& stor
 
 int sizeChoiceIndex(int size) {
     switch (size) {
-    case 120: return 1;
-    case 150: return 2;
-    case 180: return 3;
-    default: return 0;
+    case 120:
+        return 1;
+    case 150:
+        return 2;
+    case 180:
+        return 3;
+    default:
+        return 0;
     }
 }
 
 int zoomChoiceIndex(int zoom) {
     switch (zoom) {
-    case 18: return 0;
-    case 25: return 2;
-    case 30: return 3;
-    default: return 1;
+    case 18:
+        return 0;
+    case 25:
+        return 2;
+    case 30:
+        return 3;
+    default:
+        return 1;
     }
 }
 
@@ -80,4 +88,4 @@ int zoomForChoice(int index) {
     return zooms[std::clamp(index, 0, 3)];
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

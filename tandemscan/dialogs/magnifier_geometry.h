@@ -10,9 +10,9 @@ struct MagnifierRect {
 };
 
 struct MagnifierView {
-    int sourceX = 0, sourceY = 0;  // top-left of the source square in the snapshot
-    int side = 0;                  // side of the source square
-    int crossX = 0, crossY = 0;    // the pointer's place in the window
+    int sourceX = 0, sourceY = 0; // top-left of the source square in the snapshot
+    int side = 0;                 // side of the source square
+    int crossX = 0, crossY = 0;   // the pointer's place in the window
 };
 
 // A stored size or zoom brought within the property pages' choices (100..180 pixels, 18..30
@@ -36,4 +36,4 @@ int zoomChoiceIndex(int zoom);
 int sizeForChoice(int index);
 int zoomForChoice(int index);
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -83,7 +83,8 @@ class CPicShowDlg : public QFileDialog {
 // The filter of the part dialog: name, then patterns, pairs separated by "|".
 inline constexpr const char* partFileFilter =
     "Supported Files(*.bmp,*.jpg,*.jpeg,*.png,*.tif,*.tiff)|*.bmp;*.jpg;*.jpeg;*.png;*.tif;*.tiff|"
-    "Bitmap (*.bmp)|*.bmp|Jpeg (*.jpg,*.jpeg)|*.jpg;*.jpeg|PNG (*.png)|*.png|TIFF (*.tif,*.tiff)|*.tif;*.tiff||";
+    "Bitmap (*.bmp)|*.bmp|Jpeg (*.jpg,*.jpeg)|*.jpg;*.jpeg|PNG (*.png)|*.png|TIFF "
+    "(*.tif,*.tiff)|*.tif;*.tiff||";
 // Qt name filters for a "name|patterns|..." filter, matching the extensions in any case; each
 // name passes through translateName.
 QStringList nameFiltersFromPairs(const QString& pairs,

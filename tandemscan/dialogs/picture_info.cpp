@@ -68,9 +68,9 @@ PictureInfoLines describePicture(const PictureFacts& f, const TranslateText& tra
         lines.resolution = tr("Resolution: Unknown");
         lines.warning = tr(notSupported);
     } else {
-        lines.resolution =
-            fillNumbers(tr(f.resolutionAssumed ? "Resolution: %ld DPI (not stated in the file)" : "Resolution: %ld DPI"),
-                        {dotsPerInch(f.xPelsPerMeter)});
+        lines.resolution = fillNumbers(
+            tr(f.resolutionAssumed ? "Resolution: %ld DPI (not stated in the file)" : "Resolution: %ld DPI"),
+            {dotsPerInch(f.xPelsPerMeter)});
     }
     return lines;
 }

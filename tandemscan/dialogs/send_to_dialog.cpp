@@ -36,11 +36,11 @@ QIcon programIcon(const QString& path, const QWidget* widget) {
     return generic.isNull() ? widget->style()->standardIcon(QStyle::SP_FileIcon) : generic;
 }
 
-}  // namespace
+} // namespace
 
 QStringList defaultImagePrograms() {
-    return {QStringLiteral("gimp"),    QStringLiteral("krita"),   QStringLiteral("inkscape"),
-            QStringLiteral("eog"),     QStringLiteral("gthumb"),  QStringLiteral("shotwell"),
+    return {QStringLiteral("gimp"),        QStringLiteral("krita"),   QStringLiteral("inkscape"),
+            QStringLiteral("eog"),         QStringLiteral("gthumb"),  QStringLiteral("shotwell"),
             QStringLiteral("kolourpaint"), QStringLiteral("gwenview")};
 }
 
@@ -53,9 +53,10 @@ SendToDialog::SendToDialog(const QString& dataFilePath, const DialogContext& con
         return QProcess::startDetached(program, {argument});
     };
 
-    auto* note = new QLabel(QStringLiteral("Please select or add programs which are used for browsing, managing "
-                                           "or editing image. If not, transformation of data would fail."),
-                            this);
+    auto* note =
+        new QLabel(QStringLiteral("Please select or add programs which are used for browsing, managing "
+                                  "or editing image. If not, transformation of data would fail."),
+                   this);
     note->setObjectName(QStringLiteral("note"));
     note->setWordWrap(true);
     list_ = new QListWidget(this);
@@ -84,7 +85,8 @@ SendToDialog::SendToDialog(const QString& dataFilePath, const DialogContext& con
     sendButton_->setEnabled(false);
 
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {addButton_, deleteButton_, sendButton_, ok, cancel}) buttons->addWidget(b);
+    for (QPushButton* b : {addButton_, deleteButton_, sendButton_, ok, cancel})
+        buttons->addWidget(b);
     buttons->addStretch();
     auto* row = new QHBoxLayout;
     row->addWidget(list_, 1);
@@ -123,7 +125,8 @@ void SendToDialog::fillList() {
     if (ini.readInt(kFirstRun, "flag", 0) == 0) {
         const long long count = ini.readInt(kDefaultApp, "AppCount", 0);
         for (long long n = 1; n <= count && n <= 64; ++n) {
-            const QString name = QString::fromStdString(ini.readString(kDefaultApp, "ExeName" + std::to_string(n)));
+            const QString name =
+                QString::fromStdString(ini.readString(kDefaultApp, "ExeName" + std::to_string(n)));
             if (name.isEmpty()) continue;
             if (const auto app = findDesktopApp(stripSurroundingQuotes(name)))
                 appendItem(stripSurroundingQuotes(app->executablePath));
@@ -171,8 +174,8 @@ bool SendToDialog::addProgram(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     if (name.compare(QStringLiteral("Tandemscan"), Qt::CaseInsensitive) == 0 ||
         name.compare(QStringLiteral("tandemscan"), Qt::CaseInsensitive) == 0) {
-        context_.message(this, QStringLiteral("Please don't add Tandemscan!"), QString::fromLatin1(kProgramCaption),
-                         QMessageBox::Warning);
+        context_.message(this, QStringLiteral("Please don't add Tandemscan!"),
+                         QString::fromLatin1(kProgramCaption), QMessageBox::Warning);
         return false;
     }
     appendItem(path);
@@ -228,4 +231,4 @@ void SendToDialog::accept() {
     QDialog::accept();
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

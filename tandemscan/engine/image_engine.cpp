@@ -36,7 +36,9 @@ double ImageEngine::setZoom(std::uint16_t percent) {
     return previous;
 }
 
-void ImageEngine::setPaneFactor(std::uint16_t percent) { paneFactor_ = percent / 100.0; }
+void ImageEngine::setPaneFactor(std::uint16_t percent) {
+    paneFactor_ = percent / 100.0;
+}
 
 fs::path ImageEngine::backingPath(int side) const {
     return workingDir_ / (side == kLeftSide ? kLeftBackingFile : kRightBackingFile);
@@ -84,7 +86,8 @@ bool ImageEngine::loadOriginal(ImageStoreBlock& block, const fs::path& fileName)
         return fail(why.empty() ? "Cannot read " + fileName.string() : why);
     }
     // Never trust a header that describes more pixels than were read.
-    if (PixelTools::imageDataSize(view.header()) > size || view.header().width < 1 || view.header().height < 1) {
+    if (PixelTools::imageDataSize(view.header()) > size || view.header().width < 1 ||
+        view.header().height < 1) {
         block.release();
         return fail("The image in " + fileName.string() + " is damaged");
     }
@@ -152,7 +155,8 @@ bool ImageEngine::makeWorkingCopy(const ImageStoreBlock& block, ImageRecord& wor
 
 ScreenSize ImageEngine::shownSize(const ImageRecord& working) const {
     if (working.empty()) return {};
-    return {roundHalfUp(working.header().width / viewScale_), roundHalfUp(working.header().height / viewScale_)};
+    return {roundHalfUp(working.header().width / viewScale_),
+            roundHalfUp(working.header().height / viewScale_)};
 }
 
 ScreenSize ImageEngine::fitToPane(const ImageRecord& working, bool reuseScale) {
@@ -170,7 +174,8 @@ ScreenSize ImageEngine::fitToPane(const ImageRecord& working, bool reuseScale) {
     return shownSize(working);
 }
 
-void ImageEngine::anchorPart(int side, PaneGeometry& pane, const ImageRecord& working, const PartView& view) const {
+void ImageEngine::anchorPart(int side, PaneGeometry& pane, const ImageRecord& working,
+                             const PartView& view) const {
     const ScreenSize shown = shownSize(working);
     pane.shownWidth = shown.width;
     pane.shownHeight = shown.height;
@@ -183,7 +188,8 @@ void ImageEngine::anchorPart(int side, PaneGeometry& pane, const ImageRecord& wo
     }
 }
 
-void ImageEngine::attachPart(int side, PaneGeometry& pane, const ImageRecord& working, const PartView& view) const {
+void ImageEngine::attachPart(int side, PaneGeometry& pane, const ImageRecord& working,
+                             const PartView& view) const {
     const ScreenSize shown = shownSize(working);
     pane.shownWidth = shown.width;
     pane.shownHeight = shown.height;
@@ -200,8 +206,8 @@ bool ImageEngine::cropOriginal(ImageStoreBlock& block, const EditEntry& entry) {
     auto scaled = [&](std::int32_t v) { return static_cast<std::int32_t>(v * workScale_ + 0.5); };
     const std::int32_t left = scaled(entry.left), top = scaled(entry.top);
     const std::int32_t right = scaled(entry.right), bottom = scaled(entry.bottom);
-    const std::uint32_t size =
-        PixelTools::cropImage(original.headerBlock(), original.pixels(), left, top, right, bottom, nullptr, {});
+    const std::uint32_t size = PixelTools::cropImage(original.headerBlock(), original.pixels(), left, top,
+                                                     right, bottom, nullptr, {});
     auto replacement = block.prepareReplacement(size);
     if (!replacement) return fail("Not enough memory");
     ImageRecord& record = replacement->record;
@@ -225,9 +231,9 @@ bool ImageEngine::rotateOriginalDegrees(ImageStoreBlock& block, double degrees) 
     // Quarter turns need exactly the turned image; other angles the frame rotatedSize gives.
     const bool quarter = std::fmod(degrees, 90.0) == 0.0;
     const bool swaps = quarter && static_cast<int>(degrees / 90) % 2 != 0;
-    const std::uint32_t size = quarter ? PixelTools::imageDataSizeFor(&h, swaps ? h.height : h.width,
-                                                                      swaps ? h.width : h.height)
-                                       : PixelTools::rotatedSize(h, degrees);
+    const std::uint32_t size =
+        quarter ? PixelTools::imageDataSizeFor(&h, swaps ? h.height : h.width, swaps ? h.width : h.height)
+                : PixelTools::rotatedSize(h, degrees);
     if (size == 0) return fail("Image type not supported!");
     auto replacement = block.prepareReplacement(size);
     if (!replacement) return fail("Not enough memory");

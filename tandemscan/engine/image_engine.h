@@ -27,7 +27,7 @@ struct ScreenSize {
 };
 
 class ImageEngine {
-public:
+  public:
     // `library` may be null: then nothing can be loaded or written. Working files (backing files,
     // save buffers, exports) go to `workingDir`, which the caller keeps private.
     ImageEngine(std::shared_ptr<ImageFileLibrary> library, std::filesystem::path workingDir);
@@ -96,7 +96,7 @@ public:
     // Why the last failing call failed, in words for the user.
     const std::string& lastError() const { return lastError_; }
 
-private:
+  private:
     bool fail(std::string why);
     void settleResolution(const std::filesystem::path& fileName, HeaderBlock& header) const;
 
@@ -113,6 +113,8 @@ private:
 };
 
 // Add 0.5 and truncate: how sizes and scales are rounded.
-inline std::int32_t roundHalfUp(double value) { return static_cast<std::int32_t>(value + 0.5); }
+inline std::int32_t roundHalfUp(double value) {
+    return static_cast<std::int32_t>(value + 0.5);
+}
 
 } // namespace tandemscan

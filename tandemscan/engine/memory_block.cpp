@@ -1,13 +1,11 @@
 #include "engine/memory_block.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
-
-#include <cstdlib>
 #include <utility>
 
 namespace tandemscan {
@@ -50,7 +48,9 @@ MemoryBlock& MemoryBlock::operator=(MemoryBlock&& other) noexcept {
     return *this;
 }
 
-MemoryBlock::~MemoryBlock() { reset(); }
+MemoryBlock::~MemoryBlock() {
+    reset();
+}
 
 void MemoryBlock::reset() {
     if (data_ != nullptr) {

@@ -24,7 +24,7 @@ bool reserveFileSpace(int fd, std::size_t bytes, FileAllocator allocate = nullpt
 
 // A move-only owner of zero-filled bytes, released the way they were obtained.
 class MemoryBlock {
-public:
+  public:
     MemoryBlock() = default;
     MemoryBlock(MemoryBlock&& other) noexcept;
     MemoryBlock& operator=(MemoryBlock&& other) noexcept;
@@ -50,8 +50,9 @@ public:
     bool empty() const { return data_ == nullptr; }
     void reset();
 
-private:
-    MemoryBlock(std::uint8_t* data, std::size_t size, StoreKind kind) : data_(data), size_(size), kind_(kind) {}
+  private:
+    MemoryBlock(std::uint8_t* data, std::size_t size, StoreKind kind)
+        : data_(data), size_(size), kind_(kind) {}
 
     std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;

@@ -40,9 +40,11 @@ struct ComposeInput {
 
     bool expandFrom(ImageRecord& record, const fs::path& scratchPath) {
         const ImageHeader& h = record.header();
-        const std::uint64_t bytes = std::uint64_t{PixelTools::rowStride(h.width, 24)} * static_cast<std::uint32_t>(h.height);
+        const std::uint64_t bytes =
+            std::uint64_t{PixelTools::rowStride(h.width, 24)} * static_cast<std::uint32_t>(h.height);
         if (!expanded.open(scratchPath, bytes, true)) return false;
-        if (!PixelTools::expandToTrueColor(record.headerBlock(), record.pixels(), expandedHeader, expanded.block.bytes()))
+        if (!PixelTools::expandToTrueColor(record.headerBlock(), record.pixels(), expandedHeader,
+                                           expanded.block.bytes()))
             return false;
         header = &expandedHeader;
         pixels = expanded.block.bytes();
@@ -55,7 +57,8 @@ struct ComposeInput {
 };
 
 bool eightBitColour(const ImageRecord& record) {
-    return !record.empty() && record.header().bitCount == 8 && !PixelTools::isGrayPalette(record.headerBlock());
+    return !record.empty() && record.header().bitCount == 8 &&
+           !PixelTools::isGrayPalette(record.headerBlock());
 }
 
 // The two ways of joining behind one header pass and one pixel pass: the cut record, or the map
@@ -70,9 +73,10 @@ struct JoinPlan {
         return composeHeader(out, left, right, cut, why);
     }
     bool pixels(HeaderBlock& out, std::span<std::uint8_t> outPixels, const HeaderBlock& left,
-                std::span<const std::uint8_t> leftPixels, HeaderBlock& right, std::span<std::uint8_t> rightPixels,
-                std::string* why) const {
-        if (content) return seamJoinImages(out, outPixels, left, leftPixels, right, rightPixels, *content, seam, why);
+                std::span<const std::uint8_t> leftPixels, HeaderBlock& right,
+                std::span<std::uint8_t> rightPixels, std::string* why) const {
+        if (content)
+            return seamJoinImages(out, outPixels, left, leftPixels, right, rightPixels, *content, seam, why);
         return composeImages(out, outPixels, left, leftPixels, right, rightPixels, cut, why);
     }
 };
@@ -96,7 +100,8 @@ CutRecord MergeExport::originalCut(const MergeSide& left, const MergePlacement& 
     const ImageHeader& h = left.original.view().header();
     const bool mono = h.bitCount == 1;
     if (placement.autoMode) return cutFromOverlap(placement.autoOverlap, 1.0, h.width, mono);
-    return cutFromPanes(placement.leftPane, placement.rightPane, engine_.workScale() * engine_.viewScale(), mono);
+    return cutFromPanes(placement.leftPane, placement.rightPane, engine_.workScale() * engine_.viewScale(),
+                        mono);
 }
 
 bool MergeExport::composePreview(MergeSide left, MergeSide right, const MergePlacement& placement,
@@ -119,11 +124,13 @@ bool MergeExport::composePreview(MergeSide left, MergeSide right, const MergePla
     }
     HeaderBlock header;
     std::string why;
-    if (!plan.header(header, left.workingCopy.headerBlock(), right.workingCopy.headerBlock(), &why)) return fail(why);
+    if (!plan.header(header, left.workingCopy.headerBlock(), right.workingCopy.headerBlock(), &why))
+        return fail(why);
     auto record = ImageRecord::allocate(header, header.header.sizeImage);
     if (!record) return fail("Not enough memory");
-    if (!plan.pixels(record->headerBlock(), record->pixels(), left.workingCopy.headerBlock(), left.workingCopy.pixels(),
-                     right.workingCopy.headerBlock(), right.workingCopy.pixels(), &why))
+    if (!plan.pixels(record->headerBlock(), record->pixels(), left.workingCopy.headerBlock(),
+                     left.workingCopy.pixels(), right.workingCopy.headerBlock(), right.workingCopy.pixels(),
+                     &why))
         return fail(why);
     if (fileName.empty()) {
         joined = std::move(*record);
@@ -136,13 +143,14 @@ bool MergeExport::applyPendingEdits(MergeSide side) {
     auto& edits = side.pendingEdits;
     while (!edits.empty()) {
         const EditEntry entry = edits.front();
-        const bool done = entry.kind == kEditHalfTurn
-                              ? engine_.rotateOriginalDegrees(side.original, 180)
-                              : engine_.rotateOriginal(side.original, entry) && engine_.cropOriginal(side.original, entry);
+        const bool done = entry.kind == kEditHalfTurn ? engine_.rotateOriginalDegrees(side.original, 180)
+                                                      : engine_.rotateOriginal(side.original, entry) &&
+                                                            engine_.cropOriginal(side.original, entry);
         if (!done) return fail(engine_.lastError());
         edits.erase(edits.begin());
     }
-    if (side.rotations % 2 != 0 && !engine_.rotateOriginalDegrees(side.original, 180)) return fail(engine_.lastError());
+    if (side.rotations % 2 != 0 && !engine_.rotateOriginalDegrees(side.original, 180))
+        return fail(engine_.lastError());
     side.rotations = 0;
     return true;
 }
@@ -171,8 +179,10 @@ bool MergeExport::saveMerged(MergeSide left, MergeSide right, const MergePlaceme
     // 8-bit colour originals are joined as 24-bit copies; the store blocks keep their images.
     if (eightBitColour(leftOriginal) || eightBitColour(rightOriginal)) {
         const fs::path dir = engine_.workingDir();
-        if ((leftOriginal.header().bitCount == 8 && !leftInput.expandFrom(leftOriginal, dir / "MergeImgL.Tmp")) ||
-            (rightOriginal.header().bitCount == 8 && !rightInput.expandFrom(rightOriginal, dir / "MergeImgR.Tmp")))
+        if ((leftOriginal.header().bitCount == 8 &&
+             !leftInput.expandFrom(leftOriginal, dir / "MergeImgL.Tmp")) ||
+            (rightOriginal.header().bitCount == 8 &&
+             !rightInput.expandFrom(rightOriginal, dir / "MergeImgR.Tmp")))
             return fail("Not enough memory");
     }
     if (leftInput.header == nullptr) leftInput.useAsIs(leftOriginal);
@@ -218,7 +228,8 @@ std::optional<fs::path> MergeExport::exportForApplication(MergeSide left, MergeS
     return path;
 }
 
-bool MergeExport::writeImageFile(const HeaderBlock& header, const std::uint8_t* pixels, const fs::path& fileName) {
+bool MergeExport::writeImageFile(const HeaderBlock& header, const std::uint8_t* pixels,
+                                 const fs::path& fileName) {
     ImageFileInstance* component = engine_.component();
     if (component == nullptr) return fail("No image file component");
     if (!component->writeImage(fileName, header, pixels)) {

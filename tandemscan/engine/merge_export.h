@@ -38,8 +38,8 @@ struct MergeSide {
 // Where the cut comes from.
 struct MergePlacement {
     bool autoMode = false;
-    double autoOverlap = 0;  // original pixels, with autoMode
-    SeamPane leftPane;       // otherwise: the panes, in screen pixels
+    double autoOverlap = 0; // original pixels, with autoMode
+    SeamPane leftPane;      // otherwise: the panes, in screen pixels
     SeamPane rightPane;
     // A cut for the originals given directly (scripts); takes precedence over the above for
     // full-resolution saves.
@@ -55,7 +55,7 @@ struct MergePlacement {
 enum class MergeStage { applyEdits, compose, write };
 
 class MergeExport {
-public:
+  public:
     explicit MergeExport(ImageEngine& engine) : engine_(engine) {}
 
     // The joined picture of the working copies into `joined` (heap). With a file name it is
@@ -74,7 +74,8 @@ public:
     std::optional<std::filesystem::path> exportForApplication(MergeSide left, MergeSide right,
                                                               const MergePlacement& placement);
     // Writes one record through the image file component in the format the extension names.
-    bool writeImageFile(const HeaderBlock& header, const std::uint8_t* pixels, const std::filesystem::path& fileName);
+    bool writeImageFile(const HeaderBlock& header, const std::uint8_t* pixels,
+                        const std::filesystem::path& fileName);
     // Applies a side's pending edits and half turns to its original and clears them.
     bool applyPendingEdits(MergeSide side);
 
@@ -86,7 +87,7 @@ public:
     const std::string& lastError() const { return lastError_; }
     unsigned exportCount() const { return exportCounter_; }
 
-private:
+  private:
     bool fail(std::string why);
 
     ImageEngine& engine_;

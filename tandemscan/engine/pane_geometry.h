@@ -65,8 +65,7 @@ struct EditEntry {
 // The turn a crop frame's angle (radians) asks for, in degrees to a hundredth, positive
 // clockwise as the picture is seen; the working copy and the original are both turned by it, and
 // 0 means the frame stands upright. Scan skews are fractions of a degree, so no coarser step.
-inline double frameTurnDegrees(double radians)
-{
+inline double frameTurnDegrees(double radians) {
     return std::round(radians * 180.0 / std::numbers::pi * 100.0) / 100.0;
 }
 

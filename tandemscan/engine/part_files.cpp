@@ -26,9 +26,10 @@ std::string extensionList() {
 
 std::string partExtensionRefusal(const std::filesystem::path& file) {
     const std::string extension = lowerCase(file.extension().string());
-    if (std::find(kPartExtensions.begin(), kPartExtensions.end(), extension) != kPartExtensions.end()) return {};
-    const std::string what = extension.empty() ? std::string("a name without an extension")
-                                               : "a " + extension + " file";
+    if (std::find(kPartExtensions.begin(), kPartExtensions.end(), extension) != kPartExtensions.end())
+        return {};
+    const std::string what =
+        extension.empty() ? std::string("a name without an extension") : "a " + extension + " file";
     return aboutFile(file, what + " cannot be loaded as a part; use " + extensionList() + ".");
 }
 

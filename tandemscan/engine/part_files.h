@@ -12,7 +12,8 @@
 
 namespace tandemscan {
 
-inline constexpr std::array<std::string_view, 6> kPartExtensions{".bmp", ".jpg", ".jpeg", ".png", ".tif", ".tiff"};
+inline constexpr std::array<std::string_view, 6> kPartExtensions{".bmp", ".jpg", ".jpeg",
+                                                                 ".png", ".tif", ".tiff"};
 
 // Empty when the file's extension is one of kPartExtensions, in any case; otherwise the reason,
 // naming the file, for the second line of the refusal.

@@ -13,7 +13,9 @@ namespace {
 
 constexpr double kPi = 3.14159; // the value the rotations have always used
 
-inline bool bitAt(const std::uint8_t* row, std::int32_t x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
+inline bool bitAt(const std::uint8_t* row, std::int32_t x) {
+    return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
 inline void setBit(std::uint8_t* row, std::int32_t x, bool on) {
     const std::uint8_t mask = static_cast<std::uint8_t>(0x80u >> (x & 7));
     if (on)
@@ -26,7 +28,8 @@ inline std::uint8_t nibbleAt(const std::uint8_t* row, std::int32_t x) {
 }
 inline void setNibble(std::uint8_t* row, std::int32_t x, std::uint8_t v) {
     std::uint8_t& b = row[x >> 1];
-    b = (x & 1) ? static_cast<std::uint8_t>((b & 0xF0) | v) : static_cast<std::uint8_t>((b & 0x0F) | (v << 4));
+    b = (x & 1) ? static_cast<std::uint8_t>((b & 0xF0) | v)
+                : static_cast<std::uint8_t>((b & 0x0F) | (v << 4));
 }
 
 // One destination position of the separable resampler: the two source positions it blends and
@@ -76,7 +79,9 @@ inline std::uint16_t blend555(std::uint16_t a, std::uint16_t b, double w0, doubl
     return out;
 }
 
-inline std::uint16_t load16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+inline std::uint16_t load16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 inline void store16(std::uint8_t* p, std::uint16_t v) {
     p[0] = static_cast<std::uint8_t>(v);
     p[1] = static_cast<std::uint8_t>(v >> 8);
@@ -125,7 +130,8 @@ void resampleRow(const std::uint8_t* src, std::uint8_t* dest, const std::vector<
             const std::uint8_t* a = src + std::size_t(bytes) * t.i0;
             const std::uint8_t* b = src + std::size_t(bytes) * t.i1;
             std::uint8_t* d = dest + std::size_t(bytes) * x;
-            for (int k = 0; k < bytes; ++k) d[k] = blend(a[k], b[k], t.w0, t.w1);
+            for (int k = 0; k < bytes; ++k)
+                d[k] = blend(a[k], b[k], t.w0, t.w1);
         }
         break;
     }
@@ -137,10 +143,13 @@ void resampleColumn(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* 
                     std::int32_t width, const Tap& t, std::uint16_t bitCount, bool gray) {
     switch (bitCount) {
     case 1:
-    case 4: std::memcpy(dest, t.w0 >= 0.5 ? a : b, stride); break;
+    case 4:
+        std::memcpy(dest, t.w0 >= 0.5 ? a : b, stride);
+        break;
     case 8:
         if (gray)
-            for (std::int32_t x = 0; x < width; ++x) dest[x] = blend(a[x], b[x], t.w0, t.w1);
+            for (std::int32_t x = 0; x < width; ++x)
+                dest[x] = blend(a[x], b[x], t.w0, t.w1);
         else
             std::memcpy(dest, t.w0 >= 0.5 ? a : b, stride);
         break;
@@ -150,7 +159,8 @@ void resampleColumn(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* 
         break;
     default: {
         const std::size_t bytes = std::size_t(width) * (bitCount / 8);
-        for (std::size_t k = 0; k < bytes; ++k) dest[k] = blend(a[k], b[k], t.w0, t.w1);
+        for (std::size_t k = 0; k < bytes; ++k)
+            dest[k] = blend(a[k], b[k], t.w0, t.w1);
         break;
     }
     }
@@ -158,7 +168,8 @@ void resampleColumn(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* 
 
 // Depths that resampling and cropping handle: every stored layout up to 32 bits.
 bool resampledDepth(std::uint16_t bitCount) {
-    return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
+    return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 ||
+           bitCount == 32;
 }
 
 bool movableDepth(const ImageHeader& h) {
@@ -175,7 +186,8 @@ bool PixelTools::resampleImage(const HeaderBlock& srcHeader, std::span<const std
     if (src.width < 1 || src.height < 1 || newWidth < 1 || newHeight < 1) return false;
     const std::uint32_t srcSize = imageDataSizeFor(&src, src.width, src.height);
     const std::uint32_t destSize = imageDataSizeFor(&src, newWidth, newHeight);
-    if (srcSize == 0 || destSize == 0 || srcPixels.size() < srcSize || destPixels.size() < destSize) return false;
+    if (srcSize == 0 || destSize == 0 || srcPixels.size() < srcSize || destPixels.size() < destSize)
+        return false;
 
     const bool gray = src.bitCount == 8 && isGrayPalette(srcHeader, DepthCheck::ignored);
     const std::uint32_t srcStride = rowStride(src.width, src.bitCount);
@@ -252,10 +264,13 @@ bool PixelTools::rotateQuarter(HeaderBlock& destHeader, std::span<std::uint8_t> 
     auto sourceOf = [&](std::int32_t r, std::int32_t c) -> std::pair<std::int32_t, std::int32_t> {
         switch (a) {
         case 90:
-        case -270: return {c, W - 1 - r};
+        case -270:
+            return {c, W - 1 - r};
         case 180:
-        case -180: return {H - 1 - r, W - 1 - c};
-        default: return {H - 1 - c, r}; // 270, -90
+        case -180:
+            return {H - 1 - r, W - 1 - c};
+        default:
+            return {H - 1 - c, r}; // 270, -90
         }
     };
     const int bytes = src.bitCount / 8;
@@ -298,8 +313,8 @@ bool PixelTools::rotateImage(HeaderBlock& destHeader, std::span<std::uint8_t> de
                              const HeaderBlock& srcHeader, std::span<const std::uint8_t> srcPixels,
                              RasterType srcType) {
     if (std::fmod(degrees, 90.0) == 0.0)
-        return rotateQuarter(destHeader, destPixels, static_cast<int>(std::fmod(degrees, 360.0)), srcHeader, srcPixels,
-                             srcType);
+        return rotateQuarter(destHeader, destPixels, static_cast<int>(std::fmod(degrees, 360.0)), srcHeader,
+                             srcPixels, srcType);
 
     const HeaderBlock src = srcHeader;
     const std::int32_t W = src.header.width, H = src.header.height;
@@ -363,13 +378,15 @@ bool PixelTools::rotateImage(HeaderBlock& destHeader, std::span<std::uint8_t> de
                 // Rounded once at the end: truncating each term would darken even plain paper.
                 for (int k = 0; k < 3; ++k) {
                     double sum = 0;
-                    for (int q = 0; q < 4; ++q) sum += n[q][k] * w[q];
+                    for (int q = 0; q < 4; ++q)
+                        sum += n[q][k] * w[q];
                     row[3 * c + k] = static_cast<std::uint8_t>(std::clamp(std::lround(sum), 0L, 255L));
                 }
             } else if (grayBlend) {
                 const std::array<std::uint8_t, 4> n{rowY0[x0], rowY1[x0], rowY0[x1], rowY1[x1]};
                 double sum = 0;
-                for (int q = 0; q < 4; ++q) sum += n[q] * w[q];
+                for (int q = 0; q < 4; ++q)
+                    sum += n[q] * w[q];
                 row[c] = static_cast<std::uint8_t>(std::clamp(std::lround(sum), 0L, 255L));
             } else {
                 const int best = static_cast<int>(std::max_element(w.begin(), w.end()) - w.begin());
@@ -386,8 +403,9 @@ bool PixelTools::rotateImage(HeaderBlock& destHeader, std::span<std::uint8_t> de
 }
 
 std::uint32_t PixelTools::cropImage(const HeaderBlock& srcHeader, std::span<const std::uint8_t> srcPixels,
-                                    std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
-                                    HeaderBlock* destHeader, std::span<std::uint8_t> destPixels) {
+                                    std::int32_t left, std::int32_t top, std::int32_t right,
+                                    std::int32_t bottom, HeaderBlock* destHeader,
+                                    std::span<std::uint8_t> destPixels) {
     const HeaderBlock src = srcHeader;
     const std::int32_t W = std::max(src.header.width, 0), H = std::max(src.header.height, 0);
     left = std::clamp(left, 0, W);
@@ -404,7 +422,8 @@ std::uint32_t PixelTools::cropImage(const HeaderBlock& srcHeader, std::span<cons
 
     if (!resampledDepth(bitCount)) return 0;
     const std::uint32_t srcStride = rowStride(W, bitCount);
-    if (destPixels.size() < size || srcPixels.size() < std::uint64_t{srcStride} * static_cast<std::uint32_t>(H))
+    if (destPixels.size() < size ||
+        srcPixels.size() < std::uint64_t{srcStride} * static_cast<std::uint32_t>(H))
         return 0;
 
     HeaderBlock& d = *destHeader;

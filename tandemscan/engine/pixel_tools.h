@@ -18,7 +18,7 @@ namespace tandemscan {
 enum class RasterType : int { monochrome = 1, palette16 = 3, gray = 4, palette256 = 5, trueColor = 6 };
 
 class PixelTools {
-public:
+  public:
     // Bytes per stored row: padded to 4 bytes; 0 for a depth without a layout or a width below 1.
     static std::uint32_t rowStride(std::int32_t width, std::uint16_t bitCount);
     // Pixel block size for depths 1, 4, 8, 16 and 24 (24 only with one plane); 0 otherwise,
@@ -80,8 +80,9 @@ public:
     // image). Without `destHeader` returns the cropped pixel block size; with it, crops and returns
     // 1, or 0 for an unsupported depth or a destination that is too small.
     static std::uint32_t cropImage(const HeaderBlock& srcHeader, std::span<const std::uint8_t> srcPixels,
-                                   std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
-                                   HeaderBlock* destHeader, std::span<std::uint8_t> destPixels);
+                                   std::int32_t left, std::int32_t top, std::int32_t right,
+                                   std::int32_t bottom, HeaderBlock* destHeader,
+                                   std::span<std::uint8_t> destPixels);
 
     // The palette index nearest to white among the used entries (lowest index on a tie).
     static std::uint8_t nearestWhiteIndex(const HeaderBlock& block);

@@ -1,15 +1,14 @@
 #include "engine/working_files.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <mutex>
 #include <set>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 #include <utility>
 
 namespace tandemscan {
@@ -26,7 +25,9 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     return *this;
 }
 
-FileHandle::~FileHandle() { close(); }
+FileHandle::~FileHandle() {
+    close();
+}
 
 void FileHandle::close() {
     if (fd_ >= 0) ::close(fd_);
@@ -57,7 +58,9 @@ WorkingFile& WorkingFile::operator=(WorkingFile&& other) noexcept {
     return *this;
 }
 
-WorkingFile::~WorkingFile() { remove(); }
+WorkingFile::~WorkingFile() {
+    remove();
+}
 
 void WorkingFile::remove() {
     handle_.close();

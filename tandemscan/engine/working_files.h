@@ -11,7 +11,7 @@ namespace tandemscan {
 
 // An open file descriptor, closed on destruction.
 class FileHandle {
-public:
+  public:
     FileHandle() = default;
     explicit FileHandle(int fd) : fd_(fd) {}
     FileHandle(FileHandle&& other) noexcept;
@@ -24,7 +24,7 @@ public:
     bool valid() const { return fd_ >= 0; }
     void close();
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -34,7 +34,7 @@ FileHandle openWorkingFile(const std::filesystem::path& path);
 
 // A working file that is deleted, and its descriptor closed, when the owner goes away.
 class WorkingFile {
-public:
+  public:
     WorkingFile() = default;
     static std::optional<WorkingFile> create(std::filesystem::path path);
     WorkingFile(WorkingFile&& other) noexcept;
@@ -47,7 +47,7 @@ public:
     // Closes the descriptor and deletes the file now.
     void remove();
 
-private:
+  private:
     FileHandle handle_;
     std::filesystem::path path_;
 };
@@ -67,7 +67,7 @@ void removeStaleFolders(const std::filesystem::path& root, std::string_view pref
 // A freshly made folder below `parent`, accessible to its owner only, removed with its contents
 // on destruction.
 class PrivateFolder {
-public:
+  public:
     static std::optional<PrivateFolder> create(const std::filesystem::path& parent, std::string_view prefix);
     PrivateFolder(PrivateFolder&& other) noexcept;
     PrivateFolder& operator=(PrivateFolder&& other) noexcept;
@@ -75,7 +75,7 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     PrivateFolder() = default;
     std::filesystem::path path_;
 };

@@ -21,10 +21,10 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
@@ -32,13 +32,13 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
-#include <QTranslator>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QSizeGrip>
 #include <QStyle>
 #include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
@@ -190,7 +190,8 @@ bool MainWindow::initialise() {
     if (!imageComponent_) {
         // The loader's own words follow on a second line: they name a missing library, say.
         const auto newline = why.find('\n');
-        const QString detail = newline == std::string::npos ? QString() : QString::fromStdString(why.substr(newline));
+        const QString detail =
+            newline == std::string::npos ? QString() : QString::fromStdString(why.substr(newline));
         showMessage(QMessageBox::Critical, QString::fromLatin1(programCaption),
                     translate(QStringLiteral("ZedOROV.so not found!")) + detail);
         return false;
@@ -648,7 +649,7 @@ bool MainWindow::loadPartFile(int side, const QString& path) {
     const QFileInfo info(path);
     if (!info.isFile())
         return refuse(IdsFileMissing, aboutFile(file, info.isDir() ? "this is a folder, not a file"
-                                                                     : "No such file or directory"));
+                                                                   : "No such file or directory"));
     // Only the extension's letters decide; the path keeps its case, as Linux names are exact.
     if (const std::string refusal = partExtensionRefusal(file); !refusal.empty())
         return refuse(IdsFormatNotSupported, refusal);
@@ -660,7 +661,8 @@ bool MainWindow::loadPartFile(int side, const QString& path) {
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (workspace_ && isEnabled() && !droppedFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    if (workspace_ && isEnabled() && !droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {

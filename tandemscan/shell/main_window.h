@@ -13,8 +13,8 @@
 #include "window_geometry.h"
 
 #include <QMessageBox>
-#include <QTranslator>
 #include <QString>
+#include <QTranslator>
 #include <QWidget>
 #include <array>
 #include <filesystem>
@@ -149,9 +149,9 @@ class MainWindow : public QWidget {
     ProgramPaths paths_;
     std::shared_ptr<UserPrompts> prompts_;
     std::unique_ptr<CMutiLang> language_;
-    std::unique_ptr<QTranslator> buttonTexts_;  // Yes/No/Cancel of standard boxes, from language_
+    std::unique_ptr<QTranslator> buttonTexts_; // Yes/No/Cancel of standard boxes, from language_
     std::unique_ptr<SettingsStore> settings_;
-    std::unique_ptr<OperationRunner> adjustmentRunner_;  // keeps Rasterkit's result block between previews
+    std::unique_ptr<OperationRunner> adjustmentRunner_; // keeps Rasterkit's result block between previews
     ScanSettings scan_;
     std::shared_ptr<ImageFileLibrary> imageComponent_;
     ScannerLink scanner_;
@@ -194,7 +194,7 @@ class MainWindow : public QWidget {
     MainLayout layout_;
     WindowRect lastRect_;
     bool adjusting_ = false;
-    bool answerPending_ = false;  // a proportional size was asked for; its resize is ours
+    bool answerPending_ = false; // a proportional size was asked for; its resize is ours
     bool initialised_ = false;
     bool closing_ = false;
 };

@@ -25,8 +25,9 @@ PictureReader makePartPreviewReader(std::shared_ptr<ImageFileLibrary> component)
         if (!instance->readHeader(file, header)) return std::nullopt;
         const bool assumed = assumeUnstatedResolution(file, header);
         PreviewPicture picture;
-        picture.facts = {header.header.width, std::abs(header.header.height), header.header.bitCount,
-                         PixelTools::isGrayPalette(header), header.header.xPelsPerMeter, assumed};
+        picture.facts = {header.header.width,         std::abs(header.header.height),
+                         header.header.bitCount,      PixelTools::isGrayPalette(header),
+                         header.header.xPelsPerMeter, assumed};
         // Compressed pixel layouts cannot be drawn from the block as it is.
         if (!withPixels || header.header.compression >= 3) return picture;
         const std::uint32_t bytes = instance->imageSize(file);

@@ -1,8 +1,7 @@
 #include "program_paths.h"
 
-#include "engine/working_files.h"
-
 #include "engine/merge_export.h"
+#include "engine/working_files.h"
 
 #include <algorithm>
 #include <cctype>
@@ -95,7 +94,8 @@ int deleteEarlierExports(const fs::path& dir, fs::file_time_type before) {
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
         const std::string name = entry.path().filename().string();
-        if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        if (name.size() <= suffix.size() ||
+            name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
             continue;
         const std::string number = name.substr(0, name.size() - suffix.size());
         if (!std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c) != 0; }))

@@ -64,7 +64,9 @@ IntPoint pulledOntoScreens(IntPoint stored, IntSize size, std::span<const Window
         if (left >= s.left && top >= s.top && right <= s.right && bottom <= s.bottom) return stored;
         if (overlap(s) > overlap(*best)) best = &s;
     }
-    const auto clampTo = [](Wide value, Wide low, Wide high) { return static_cast<int>(std::max(low, std::min(value, high))); };
+    const auto clampTo = [](Wide value, Wide low, Wide high) {
+        return static_cast<int>(std::max(low, std::min(value, high)));
+    };
     return {clampTo(left, best->left, Wide{best->right} - size.width),
             clampTo(top, best->top, Wide{best->bottom} - size.height)};
 }

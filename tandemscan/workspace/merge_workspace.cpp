@@ -15,12 +15,10 @@ namespace {
 constexpr int minimumVisible = 10;
 constexpr int referenceTolerance = 20;
 
-
 } // namespace
 
 MergeWorkspace::MergeWorkspace(WorkspaceHost& host, ImageEngine& engine, int paneWidth, int paneHeight)
-    : host_(host), engine_(engine), export_(engine)
-{
+    : host_(host), engine_(engine), export_(engine) {
     blocks_[leftSide] = engine_.createStoreBlock(leftSide);
     blocks_[rightSide] = engine_.createStoreBlock(rightSide);
     layoutPanes(paneWidth, paneHeight);
@@ -28,28 +26,26 @@ MergeWorkspace::MergeWorkspace(WorkspaceHost& host, ImageEngine& engine, int pan
     host_.toolState(ToolState::NoUnlockedPart, 0);
 }
 
-MergeWorkspace::~MergeWorkspace()
-{
+MergeWorkspace::~MergeWorkspace() {
     for (int s = 0; s < 2; ++s)
         host_.cropTimer(s, false);
 }
 
-const ImageRecord* MergeWorkspace::original(int s) const
-{
+const ImageRecord* MergeWorkspace::original(int s) const {
     const ImageStoreBlock* block = blocks_[s == rightSide ? rightSide : leftSide].get();
     return block != nullptr && block->holdsImage() ? &block->view() : nullptr;
 }
 
-ImageRecord* MergeWorkspace::mutableOriginal(int s)
-{
+ImageRecord* MergeWorkspace::mutableOriginal(int s) {
     ImageStoreBlock* block = blocks_[s == rightSide ? rightSide : leftSide].get();
     return block != nullptr && block->holdsImage() ? &block->view() : nullptr;
 }
 
-void MergeWorkspace::applyZoomScale() { engine_.setZoom(zoomTable[static_cast<std::size_t>(zoomIndex_)]); }
+void MergeWorkspace::applyZoomScale() {
+    engine_.setZoom(zoomTable[static_cast<std::size_t>(zoomIndex_)]);
+}
 
-void MergeWorkspace::layoutPanes(int paneWidth, int paneHeight)
-{
+void MergeWorkspace::layoutPanes(int paneWidth, int paneHeight) {
     paneWidth_ = std::max(paneWidth, 1);
     paneHeight_ = std::max(paneHeight, 1);
     sides_[leftSide].paneRect = Rect{0, 0, paneWidth_, paneHeight_};
@@ -61,20 +57,17 @@ void MergeWorkspace::layoutPanes(int paneWidth, int paneHeight)
     }
 }
 
-void MergeWorkspace::setPaneFactor(int percent)
-{
+void MergeWorkspace::setPaneFactor(int percent) {
     engine_.setPaneFactor(static_cast<std::uint16_t>(percent));
 }
 
-void MergeWorkspace::resize(int paneWidth, int paneHeight)
-{
+void MergeWorkspace::resize(int paneWidth, int paneHeight) {
     layoutPanes(paneWidth, paneHeight);
     // The panes changed size: the part fitted at 100 % follows them, and the zoom in force is
     // applied again on top. The edit history is left alone; a resize is not an edit.
     bool first = true;
     for (int s = 0; s < 2; ++s) {
-        if (!sides_[s].holdsPart)
-            continue;
+        if (!sides_[s].holdsPart) continue;
         fitToPane(s, !first);
         first = false;
     }
@@ -85,22 +78,17 @@ void MergeWorkspace::resize(int paneWidth, int paneHeight)
             rerender(s);
         }
     }
-    if (contentPlacement_)
-        layoutContentPlacement();
+    if (contentPlacement_) layoutContentPlacement();
     host_.invalidate(clientRect(), true);
 }
 
-int MergeWorkspace::sideAt(Point p) const
-{
-    if (rectContains(sides_[leftSide].paneRect, p))
-        return leftSide;
-    if (rectContains(sides_[rightSide].paneRect, p))
-        return rightSide;
+int MergeWorkspace::sideAt(Point p) const {
+    if (rectContains(sides_[leftSide].paneRect, p)) return leftSide;
+    if (rectContains(sides_[rightSide].paneRect, p)) return rightSide;
     return -1;
 }
 
-void MergeWorkspace::clampOffsets(int s)
-{
+void MergeWorkspace::clampOffsets(int s) {
     PaneSide& side = sides_[s];
     PartView& v = side.view;
     const int shownW = side.geometry.shownWidth;
@@ -117,16 +105,14 @@ void MergeWorkspace::clampOffsets(int s)
     v.offsetY = std::max(v.offsetY, minimumVisible - side.geometry.paneHeight);
 }
 
-void MergeWorkspace::anchor(int s)
-{
+void MergeWorkspace::anchor(int s) {
     PaneSide& side = sides_[s];
     const ScreenSize shown = engine_.shownSize(side.workingCopy);
     side.geometry.shownWidth = shown.width;
     side.geometry.shownHeight = shown.height;
 }
 
-void MergeWorkspace::rerender(int s)
-{
+void MergeWorkspace::rerender(int s) {
     PaneSide& side = sides_[s];
     anchor(s);
     clampOffsets(s);
@@ -134,14 +120,14 @@ void MergeWorkspace::rerender(int s)
     invalidatePane(s);
 }
 
-void MergeWorkspace::invalidatePane(int s, bool erase) { host_.invalidate(sides_[s].paneRect, erase); }
+void MergeWorkspace::invalidatePane(int s, bool erase) {
+    host_.invalidate(sides_[s].paneRect, erase);
+}
 
-bool MergeWorkspace::makeWorkingCopy(int s, bool reuseScale)
-{
+bool MergeWorkspace::makeWorkingCopy(int s, bool reuseScale) {
     PaneSide& side = sides_[s];
     side.workingCopy.reset();
-    if (!blocks_[s] || !blocks_[s]->holdsImage())
-        return false;
+    if (!blocks_[s] || !blocks_[s]->holdsImage()) return false;
     if (!engine_.makeWorkingCopy(*blocks_[s], side.workingCopy, reuseScale)) {
         host_.showMessage(MessageIcon::Error, "Error", engine_.lastError());
         return false;
@@ -154,14 +140,12 @@ bool MergeWorkspace::makeWorkingCopy(int s, bool reuseScale)
     return true;
 }
 
-void MergeWorkspace::fitToPane(int s, bool reuseScale)
-{
+void MergeWorkspace::fitToPane(int s, bool reuseScale) {
     ++sides_[s].renderCount;
     engine_.fitToPane(sides_[s].workingCopy, reuseScale);
 }
 
-PartCheck MergeWorkspace::checkPart(const HeaderBlock& block, bool otherHoldsPart)
-{
+PartCheck MergeWorkspace::checkPart(const HeaderBlock& block, bool otherHoldsPart) {
     const ImageHeader& h = block.header;
     if ((h.bitCount != 1 && h.bitCount != 8 && h.bitCount != 24) || h.xPelsPerMeter == 0)
         return PartCheck::NotSupported;
@@ -176,35 +160,32 @@ PartCheck MergeWorkspace::checkPart(const HeaderBlock& block, bool otherHoldsPar
     }
     if (h.clrUsed != reference_.colourKind && h.bitCount != reference_.colourKind)
         return PartCheck::TypeDiffers;
-    if (h.bitCount == 8 && h.clrUsed == 0 && gray != reference_.gray)
-        return PartCheck::TypeDiffers;
-    if (std::abs(h.xPelsPerMeter - reference_.xPelsPerMeter) < referenceTolerance)
-        return PartCheck::Accepted;
+    if (h.bitCount == 8 && h.clrUsed == 0 && gray != reference_.gray) return PartCheck::TypeDiffers;
+    if (std::abs(h.xPelsPerMeter - reference_.xPelsPerMeter) < referenceTolerance) return PartCheck::Accepted;
     return PartCheck::ResolutionDiffers;
 }
 
 namespace {
 
-std::string imageKind(std::uint32_t bits, bool gray)
-{
-    if (bits == 1)
-        return "line art";
-    if (bits == 8)
-        return gray ? "gray" : "index colour";
+std::string imageKind(std::uint32_t bits, bool gray) {
+    if (bits == 1) return "line art";
+    if (bits == 8) return gray ? "gray" : "index colour";
     return "colour";
 }
 
-long dpiOf(std::int32_t pelsPerMeter) { return std::lround(pelsPerMeter * 0.0254); }
+long dpiOf(std::int32_t pelsPerMeter) {
+    return std::lround(pelsPerMeter * 0.0254);
+}
 
 } // namespace
 
-std::string MergeWorkspace::refusalReason(PartCheck check, const HeaderBlock& block) const
-{
+std::string MergeWorkspace::refusalReason(PartCheck check, const HeaderBlock& block) const {
     const ImageHeader& h = block.header;
     switch (check) {
     case PartCheck::NotSupported:
         if (h.bitCount != 1 && h.bitCount != 8 && h.bitCount != 24)
-            return "a " + std::to_string(h.bitCount) + "-bit picture cannot be a part; parts have 1, 8 or 24 bits";
+            return "a " + std::to_string(h.bitCount) +
+                   "-bit picture cannot be a part; parts have 1, 8 or 24 bits";
         return "the file states no resolution";
     case PartCheck::ResolutionDiffers:
         return std::to_string(dpiOf(h.xPelsPerMeter)) + " dpi, while the part already loaded has " +
@@ -212,8 +193,8 @@ std::string MergeWorkspace::refusalReason(PartCheck check, const HeaderBlock& bl
     case PartCheck::TypeDiffers: {
         const std::uint32_t kind = reference_.colourKind;
         const std::uint32_t referenceBits = kind == 24 ? 24 : (kind == 1 || kind == 2 ? 1 : 8);
-        return imageKind(h.bitCount, PixelTools::isGrayPalette(block)) + ", while the part already loaded is " +
-               imageKind(referenceBits, reference_.gray);
+        return imageKind(h.bitCount, PixelTools::isGrayPalette(block)) +
+               ", while the part already loaded is " + imageKind(referenceBits, reference_.gray);
     }
     case PartCheck::Accepted:
         break;
@@ -221,10 +202,8 @@ std::string MergeWorkspace::refusalReason(PartCheck check, const HeaderBlock& bl
     return {};
 }
 
-bool MergeWorkspace::loadPart(const std::string& path, int s)
-{
-    if (path.empty() || s < 0 || s > 1 || !engine_.hasComponent())
-        return false;
+bool MergeWorkspace::loadPart(const std::string& path, int s) {
+    if (path.empty() || s < 0 || s > 1 || !engine_.hasComponent()) return false;
     modified_ = true;
     usePaneGeometry();
     const int other = 1 - s;
@@ -261,8 +240,7 @@ bool MergeWorkspace::loadPart(const std::string& path, int s)
     side.holdsPart = true;
     fitToPane(s, otherHolds);
     side.sourcePath = path;
-    if (!otherHolds)
-        zoomIndex_ = 0;
+    if (!otherHolds) zoomIndex_ = 0;
     rerender(s);
     reportParts();
     host_.enableOutput(sides_[0].holdsPart && sides_[1].holdsPart);
@@ -272,8 +250,7 @@ bool MergeWorkspace::loadPart(const std::string& path, int s)
     return true;
 }
 
-void MergeWorkspace::reportParts()
-{
+void MergeWorkspace::reportParts() {
     if (sides_[0].holdsPart && sides_[1].holdsPart) {
         if (eitherLocked())
             host_.toolState(ToolState::OneLocked, 1);
@@ -285,29 +262,25 @@ void MergeWorkspace::reportParts()
     }
 }
 
-void MergeWorkspace::sendWidthRule()
-{
+void MergeWorkspace::sendWidthRule() {
     const ImageRecord* left = original(leftSide);
     const ImageRecord* right = original(rightSide);
-    const bool holds = left != nullptr && right != nullptr && automaticMergeWidthRule(left->header(), right->header());
+    const bool holds =
+        left != nullptr && right != nullptr && automaticMergeWidthRule(left->header(), right->header());
     host_.toolState(ToolState::AutoMergeWidth, holds && !eitherLocked() ? 1 : 0);
 }
 
 // After a crop, or its undo, the rule is judged on the working copies.
-void MergeWorkspace::sendWorkingWidthRule()
-{
-    if (!sides_[0].holdsPart || !sides_[1].holdsPart)
-        return;
+void MergeWorkspace::sendWorkingWidthRule() {
+    if (!sides_[0].holdsPart || !sides_[1].holdsPart) return;
     const ImageRecord& l = sides_[leftSide].workingCopy;
     const ImageRecord& r = sides_[rightSide].workingCopy;
     const bool holds = !l.empty() && !r.empty() && automaticMergeWidthRule(l.header(), r.header());
     host_.toolState(ToolState::AutoMergeWidth, holds ? 1 : 0);
 }
 
-void MergeWorkspace::clearSide(int s)
-{
-    if (s < 0 || s > 1)
-        return;
+void MergeWorkspace::clearSide(int s) {
+    if (s < 0 || s > 1) return;
     lastEdit_ = EditKind::ClearSide;
     lastEditSide_ = s;
     undoToggled_ = false;
@@ -315,8 +288,7 @@ void MergeWorkspace::clearSide(int s)
     PaneSide& side = sides_[s];
     eraseCrosshair(s);
     removeFlag(s);
-    if (side.crop.active)
-        closeCropFrame(s);
+    if (side.crop.active) closeCropFrame(s);
     side.workingCopy.reset();
     side.holdsPart = false;
     side.geometry.shownWidth = side.geometry.shownHeight = 0;
@@ -343,44 +315,34 @@ void MergeWorkspace::clearSide(int s)
     }
 }
 
-PartReference MergeWorkspace::copyPartReference() const
-{
+PartReference MergeWorkspace::copyPartReference() const {
     PartReference r = reference_;
-    if (referenceIsPaletteColour_)
-        r.colourKind = 24;
+    if (referenceIsPaletteColour_) r.colourKind = 24;
     return r;
 }
 
-std::span<std::uint8_t> MergeWorkspace::originalBlock(int s)
-{
+std::span<std::uint8_t> MergeWorkspace::originalBlock(int s) {
     ImageStoreBlock* block = blocks_[s == rightSide ? rightSide : leftSide].get();
-    if (block == nullptr || !block->holdsImage())
-        return {};
+    if (block == nullptr || !block->holdsImage()) return {};
     return block->view().singleBlock();
 }
 
-bool MergeWorkspace::isModified(bool reset)
-{
-    if (reset)
-        modified_ = false;
+bool MergeWorkspace::isModified(bool reset) {
+    if (reset) modified_ = false;
     return sides_[0].holdsPart && sides_[1].holdsPart && modified_;
 }
 
-int MergeWorkspace::workingBitsPerPixel() const
-{
+int MergeWorkspace::workingBitsPerPixel() const {
     for (const PaneSide& side : sides_)
-        if (side.holdsPart && !side.workingCopy.empty())
-            return side.workingCopy.header().bitCount;
+        if (side.holdsPart && !side.workingCopy.empty()) return side.workingCopy.header().bitCount;
     return 0;
 }
 
-void MergeWorkspace::showLockMessage()
-{
+void MergeWorkspace::showLockMessage() {
     host_.showMessage(MessageIcon::Warning, "Lock!", "This image has been locked!");
 }
 
-bool MergeWorkspace::lockRefused(int s)
-{
+bool MergeWorkspace::lockRefused(int s) {
     if (s >= 0 && sides_[s].locked) {
         showLockMessage();
         return true;
@@ -388,10 +350,8 @@ bool MergeWorkspace::lockRefused(int s)
     return false;
 }
 
-void MergeWorkspace::workingCopyChanged(int s)
-{
-    if (s < 0 || s > 1 || !sides_[s].holdsPart)
-        return;
+void MergeWorkspace::workingCopyChanged(int s) {
+    if (s < 0 || s > 1 || !sides_[s].holdsPart) return;
     modified_ = true;
     ++sides_[s].renderCount;
     rerender(s);

@@ -59,8 +59,8 @@ struct ContentScreenMap {
 };
 
 // Finds the placement by content of two originals (tests put their own in).
-using ContentEstimator =
-    std::function<std::optional<ContentPlacement>(const PartPixels& left, const PartPixels& right, std::string* why)>;
+using ContentEstimator = std::function<std::optional<ContentPlacement>(
+    const PartPixels& left, const PartPixels& right, std::string* why)>;
 
 // What the first part loaded into an empty workspace was; later parts must match it.
 struct PartReference {
@@ -87,7 +87,7 @@ struct PopupMenuState {
 };
 
 class MergeWorkspace {
-public:
+  public:
     // paneWidth and paneHeight are the size of each pane; the workspace is two panes and a
     // one-pixel divider wide. The engine reads the parts and keeps the originals' store blocks.
     MergeWorkspace(WorkspaceHost& host, ImageEngine& engine, int paneWidth = basePaneWidth,
@@ -213,12 +213,14 @@ public:
 
     // For the image adjustment dialog: the side's working copy to change in place, and its
     // original as one block (header block, then pixels; empty when the side holds none).
-    ImageRecord& workingCopyForAdjustment(int side) { return sides_[side == rightSide ? rightSide : leftSide].workingCopy; }
+    ImageRecord& workingCopyForAdjustment(int side) {
+        return sides_[side == rightSide ? rightSide : leftSide].workingCopy;
+    }
     std::span<std::uint8_t> originalBlock(int side);
     // Called after the adjustment dialog changed a side's working copy.
     void workingCopyChanged(int side);
 
-private:
+  private:
     friend class WorkspaceTestAccess;
 
     void layoutPanes(int paneWidth, int paneHeight);

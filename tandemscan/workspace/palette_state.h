@@ -25,9 +25,9 @@ enum PaletteButton : int {
     ButtonMagnifier = 32930,
     ButtonContentJoin = 32781, // shown after automatic merge
 };
-inline constexpr std::array<int, 12> paletteButtons{ButtonAutoMerge, ButtonMove,  ButtonExchange, ButtonRotate,
-                                                   ButtonZoom,      ButtonCrop,  ButtonGrid,     ButtonFlags,
-                                                   ButtonUnite,     ButtonAdjust, ButtonMagnifier, ButtonContentJoin};
+inline constexpr std::array<int, 12> paletteButtons{
+    ButtonAutoMerge, ButtonMove,  ButtonExchange, ButtonRotate, ButtonZoom,      ButtonCrop,
+    ButtonGrid,      ButtonFlags, ButtonUnite,    ButtonAdjust, ButtonMagnifier, ButtonContentJoin};
 // Commands the palette's accelerators pass to the main window.
 inline constexpr int commandHelp = 1012;
 inline constexpr int commandUndo = 32785;
@@ -35,7 +35,7 @@ inline constexpr int commandUndo = 32785;
 inline constexpr std::uint8_t pressedGridAndFlags = 13;
 
 class PaletteState {
-public:
+  public:
     PaletteState();
 
     std::uint8_t pressed() const { return pressed_; }
@@ -52,7 +52,7 @@ public:
     // A ToolStateMessage from the workspace; false when the code means nothing to the palette.
     bool applyToolState(int code, int argument);
 
-private:
+  private:
     static std::size_t index(int button);
     void setChecked(int button, bool on) { checked_[index(button)] = on; }
     void setEnabled(int button, bool on) { enabled_[index(button)] = on; }

@@ -84,9 +84,10 @@ enum CropHit : std::uint32_t {
     CropRotateLowerRight = 0x400000,
 };
 
-inline bool isResizeHit(std::uint32_t hit) { return hit >= CropLeft && hit <= CropBottomRight; }
-inline bool isRotateHit(std::uint32_t hit)
-{
+inline bool isResizeHit(std::uint32_t hit) {
+    return hit >= CropLeft && hit <= CropBottomRight;
+}
+inline bool isRotateHit(std::uint32_t hit) {
     return hit == CropRotateUpperLeft || hit == CropRotateUpperRight || hit == CropRotateLowerLeft ||
            hit == CropRotateLowerRight;
 }

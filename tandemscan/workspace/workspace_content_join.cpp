@@ -15,8 +15,7 @@ struct Turn {
     double sine;
 };
 
-Turn turnOf(const ContentPlacement& c)
-{
+Turn turnOf(const ContentPlacement& c) {
     const double a = c.angleDeg * std::numbers::pi / 180.0;
     return Turn{std::cos(a), std::sin(a)};
 }
@@ -30,8 +29,7 @@ struct SeamPoint {
     double rightY;
 };
 
-SeamPoint seamPoint(const ContentPlacement& c, int leftWidth, int rightHeight)
-{
+SeamPoint seamPoint(const ContentPlacement& c, int leftWidth, int rightHeight) {
     const Turn t = turnOf(c);
     const double middleRow = (rightHeight - 1) / 2.0;
     const double edgeX = -t.sine * middleRow + c.dx; // the right part's left edge, in the left part
@@ -47,40 +45,32 @@ SeamPoint seamPoint(const ContentPlacement& c, int leftWidth, int rightHeight)
 }
 
 // The estimator's reasons are phrases; a message box shows them as a sentence.
-std::string asSentence(std::string phrase)
-{
-    if (phrase.empty())
-        return "The parts cannot be joined by their content.";
+std::string asSentence(std::string phrase) {
+    if (phrase.empty()) return "The parts cannot be joined by their content.";
     phrase[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(phrase[0])));
-    if (phrase.back() != '.')
-        phrase += '.';
+    if (phrase.back() != '.') phrase += '.';
     return phrase;
 }
 
 } // namespace
 
-void MergeWorkspace::usePaneGeometry()
-{
+void MergeWorkspace::usePaneGeometry() {
     autoMode_ = false;
     contentPlacement_.reset();
 }
 
 // The originals take on the crops and turns recorded so far, as a save would do, so that the
 // estimate relates the parts as they are shown and will be joined.
-bool MergeWorkspace::applyRecordedEdits()
-{
-    if (sides_[leftSide].cropHistory.empty() && sides_[rightSide].cropHistory.empty())
-        return true;
+bool MergeWorkspace::applyRecordedEdits() {
+    if (sides_[leftSide].cropHistory.empty() && sides_[rightSide].cropHistory.empty()) return true;
     const bool applied =
         export_.applyPendingEdits(mergeSide(leftSide)) && export_.applyPendingEdits(mergeSide(rightSide));
     savedOriginals();
-    if (!applied)
-        host_.showMessage(MessageIcon::Error, "Error", export_.lastError());
+    if (!applied) host_.showMessage(MessageIcon::Error, "Error", export_.lastError());
     return applied;
 }
 
-bool MergeWorkspace::joinByContent()
-{
+bool MergeWorkspace::joinByContent() {
     if (eitherLocked()) {
         showLockMessage();
         return false;
@@ -89,8 +79,7 @@ bool MergeWorkspace::joinByContent()
         original(rightSide) == nullptr || !contentEstimator_)
         return false;
     WaitCursor wait(host_);
-    if (!applyRecordedEdits())
-        return false;
+    if (!applyRecordedEdits()) return false;
     const ImageRecord& left = *original(leftSide);
     const ImageRecord& right = *original(rightSide);
     std::string why;
@@ -102,16 +91,15 @@ bool MergeWorkspace::joinByContent()
     }
     ContentJoinEdit edit;
     edit.turned = found->flipped;
-    edit.offsets = {sides_[leftSide].view.offsetX, sides_[leftSide].view.offsetY, sides_[rightSide].view.offsetX,
-                    sides_[rightSide].view.offsetY};
+    edit.offsets = {sides_[leftSide].view.offsetX, sides_[leftSide].view.offsetY,
+                    sides_[rightSide].view.offsetX, sides_[rightSide].view.offsetY};
     edit.autoMode = autoMode_;
     edit.autoOverlap = autoOverlap_;
     edit.before = contentPlacement_;
     edit.after = *found;
     // The turn becomes an edit of the right part; the map then needs no flip of its own.
     edit.after.flipped = false;
-    if (edit.turned && !rotateSide(rightSide))
-        return false;
+    if (edit.turned && !rotateSide(rightSide)) return false;
     contentJoin_ = edit;
     lastEdit_ = EditKind::ContentJoin;
     lastEditSide_ = rightSide;
@@ -126,11 +114,9 @@ bool MergeWorkspace::joinByContent()
     return composed;
 }
 
-void MergeWorkspace::toggleContentJoin()
-{
+void MergeWorkspace::toggleContentJoin() {
     ContentJoinEdit& edit = contentJoin_;
-    if (edit.turned && !rotateSide(rightSide))
-        return;
+    if (edit.turned && !rotateSide(rightSide)) return;
     if (edit.undone) {
         autoMode_ = false;
         contentPlacement_ = edit.after;
@@ -148,20 +134,18 @@ void MergeWorkspace::toggleContentJoin()
         rerender(s);
         invalidatePane(s, true);
     }
-    if (contentPlacement_)
-        layoutContentPlacement();
+    if (contentPlacement_) layoutContentPlacement();
 }
 
 // The left part is shifted so that the seam lies at its pane's right edge and the right part so
 // that the same point of the sheet starts its pane; the turn itself is left to the drawing.
-void MergeWorkspace::layoutContentPlacement()
-{
+void MergeWorkspace::layoutContentPlacement() {
     const ImageRecord* left = original(leftSide);
     const ImageRecord* right = original(rightSide);
-    if (!contentPlacement_ || left == nullptr || right == nullptr)
-        return;
+    if (!contentPlacement_ || left == nullptr || right == nullptr) return;
     const double s = engine_.workScale() * engine_.viewScale();
-    const SeamPoint seam = seamPoint(*contentPlacement_, left->header().width, std::abs(right->header().height));
+    const SeamPoint seam =
+        seamPoint(*contentPlacement_, left->header().width, std::abs(right->header().height));
     PaneSide& l = sides_[leftSide];
     anchor(leftSide);
     l.view.offsetX = static_cast<int>(std::lround(seam.leftX / s)) - l.geometry.shownWidth;
@@ -175,10 +159,8 @@ void MergeWorkspace::layoutContentPlacement()
     rerender(rightSide);
 }
 
-std::optional<ContentScreenMap> MergeWorkspace::contentScreenMap() const
-{
-    if (!contentPlacement_ || !sides_[0].holdsPart || !sides_[1].holdsPart)
-        return std::nullopt;
+std::optional<ContentScreenMap> MergeWorkspace::contentScreenMap() const {
+    if (!contentPlacement_ || !sides_[0].holdsPart || !sides_[1].holdsPart) return std::nullopt;
     const double s = engine_.workScale() * engine_.viewScale();
     const PaneSide& l = sides_[leftSide];
     const Rect lp = l.partRect();

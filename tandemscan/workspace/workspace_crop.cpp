@@ -1,16 +1,14 @@
 // The crop frame on each side: creating and closing it, its crawling dots, and applying it to the
 // working copy (turning the part upright first when the frame is turned).
-#include "workspace/merge_workspace.h"
-
 #include "engine/pixel_tools.h"
+#include "workspace/merge_workspace.h"
 
 #include <cmath>
 #include <cstdlib>
 
 namespace tandemscan {
 
-void MergeWorkspace::createCropFrame(int s)
-{
+void MergeWorkspace::createCropFrame(int s) {
     CropFrame& c = sides_[s].crop;
     c.active = true;
     c.frame = newCropFrame(sides_[s].paneRect);
@@ -21,37 +19,30 @@ void MergeWorkspace::createCropFrame(int s)
     host_.repaintNow();
 }
 
-void MergeWorkspace::closeCropFrame(int s)
-{
+void MergeWorkspace::closeCropFrame(int s) {
     CropFrame& c = sides_[s].crop;
-    if (!c.active)
-        return;
+    if (!c.active) return;
     c.active = false;
     host_.cropTimer(s, false);
     invalidatePane(s);
 }
 
-void MergeWorkspace::closeAllCropFrames()
-{
+void MergeWorkspace::closeAllCropFrames() {
     for (int s = 0; s < 2; ++s)
         closeCropFrame(s);
 }
 
-void MergeWorkspace::cropTick(int s)
-{
+void MergeWorkspace::cropTick(int s) {
     CropFrame& c = sides_[s].crop;
-    if (!c.active)
-        return;
+    if (!c.active) return;
     const int cycle = 2 * cropDotSpacing(c.frame.angle);
     c.phase = (c.phase + 1) % cycle;
     invalidatePane(s);
 }
 
-void MergeWorkspace::applyCrop(int s)
-{
+void MergeWorkspace::applyCrop(int s) {
     PaneSide& side = sides_[s];
-    if (!side.crop.active || side.locked || side.workingCopy.empty())
-        return;
+    if (!side.crop.active || side.locked || side.workingCopy.empty()) return;
     host_.beginWait();
     CropGeometry g = normalised(side.crop.frame);
     // A frame beside the part cuts nothing; it is no edit either, so the history keeps the last
@@ -140,11 +131,9 @@ void MergeWorkspace::applyCrop(int s)
     host_.endWait();
 }
 
-void MergeWorkspace::doubleClick(Point p)
-{
+void MergeWorkspace::doubleClick(Point p) {
     const int s = sideAt(p);
-    if (s < 0 || sides_[s].locked || !sides_[s].crop.active)
-        return;
+    if (s < 0 || sides_[s].locked || !sides_[s].crop.active) return;
     applyCrop(s);
 }
 

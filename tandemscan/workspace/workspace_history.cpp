@@ -7,21 +7,19 @@
 
 namespace tandemscan {
 
-PopupMenuState MergeWorkspace::prepareMenu(Point p)
-{
+PopupMenuState MergeWorkspace::prepareMenu(Point p) {
     PopupMenuState m;
     const int s = sideAt(p);
     if (s >= 0) {
         const PaneSide& side = sides_[s];
         m.saveSolelyEnabled = side.holdsPart;
-        if (side.holdsPart)
-            popupLeft_ = s == leftSide;
+        if (side.holdsPart) popupLeft_ = s == leftSide;
         m.lockChecked = side.locked;
         m.lockEnabled = side.holdsPart;
-        if (side.holdsPart)
-            lockLeft_ = s == leftSide;
+        if (side.holdsPart) lockLeft_ = s == leftSide;
         const ImageRecord* original = this->original(s);
-        m.reloadEnabled = original != nullptr && !original->empty() && !side.locked && !side.sourcePath.empty();
+        m.reloadEnabled =
+            original != nullptr && !original->empty() && !side.locked && !side.sourcePath.empty();
     }
     if (lastEdit_ != EditKind::None) {
         bool grayed = false;
@@ -51,17 +49,14 @@ PopupMenuState MergeWorkspace::prepareMenu(Point p)
     return m;
 }
 
-void MergeWorkspace::suspendModes()
-{
-    if (modesSuspended_)
-        return;
+void MergeWorkspace::suspendModes() {
+    if (modesSuspended_) return;
     savedFlags_ = flags_;
     modesSuspended_ = true;
     flags_ = ModeFlags{};
 }
 
-void MergeWorkspace::menuCommand(int command, Point cursor)
-{
+void MergeWorkspace::menuCommand(int command, Point cursor) {
     if (modesSuspended_) {
         flags_ = savedFlags_;
         modesSuspended_ = false;
@@ -72,10 +67,8 @@ void MergeWorkspace::menuCommand(int command, Point cursor)
         redo();
     } else if (command == MenuReload) {
         const int s = sideAt(cursor);
-        if (sides_[0].sourcePath.empty() && sides_[1].sourcePath.empty())
-            return;
-        if (s >= 0)
-            reload(s);
+        if (sides_[0].sourcePath.empty() && sides_[1].sourcePath.empty()) return;
+        if (s >= 0) reload(s);
     } else if (command >= MenuZoomFirst && command < MenuZoomFirst + static_cast<int>(zoomTable.size())) {
         const int k = command - MenuZoomFirst;
         if (k != zoomIndex_) {
@@ -88,8 +81,7 @@ void MergeWorkspace::menuCommand(int command, Point cursor)
     // Save Image Solely needs a file name first: the window asks for it and calls saveSingle.
 }
 
-void MergeWorkspace::swapPlacement(int s, int slot)
-{
+void MergeWorkspace::swapPlacement(int s, int slot) {
     PaneSide& side = sides_[s];
     std::swap(side.geometry.viewOrigin.x, undoPlacement_[slot]);
     std::swap(side.geometry.viewOrigin.y, undoPlacement_[slot + 1]);
@@ -99,13 +91,11 @@ void MergeWorkspace::swapPlacement(int s, int slot)
     invalidatePane(s, true);
 }
 
-void MergeWorkspace::restorePart(int s)
-{
+void MergeWorkspace::restorePart(int s) {
     PaneSide& side = sides_[s];
     const int other = 1 - s;
     const bool otherHolds = sides_[other].holdsPart;
-    if (!makeWorkingCopy(s, otherHolds))
-        return;
+    if (!makeWorkingCopy(s, otherHolds)) return;
     side.holdsPart = true;
     fitToPane(s, otherHolds);
     rerender(s);
@@ -116,17 +106,21 @@ void MergeWorkspace::restorePart(int s)
     }
     host_.toolState(otherHolds ? ToolState::TwoParts : ToolState::OnePart, 0);
     host_.enableClear(s, true);
-    if (otherHolds)
-        host_.enableOutput(true);
+    if (otherHolds) host_.enableOutput(true);
 }
 
-void MergeWorkspace::toggleEdit()
-{
+void MergeWorkspace::toggleEdit() {
     const int s = lastEditSide_;
     switch (lastEdit_) {
-    case EditKind::Move: swapPlacement(s, 0); break;
-    case EditKind::Exchange: swapSides(); break;
-    case EditKind::Rotate: rotateSide(s); break;
+    case EditKind::Move:
+        swapPlacement(s, 0);
+        break;
+    case EditKind::Exchange:
+        swapSides();
+        break;
+    case EditKind::Rotate:
+        rotateSide(s);
+        break;
     case EditKind::Zoom: {
         const int old = zoomIndex_;
         std::swap(zoomIndex_, previousZoomIndex_);
@@ -166,7 +160,9 @@ void MergeWorkspace::toggleEdit()
         swapPlacement(rightSide, 0);
         swapPlacement(leftSide, 4);
         break;
-    case EditKind::ContentJoin: toggleContentJoin(); break;
+    case EditKind::ContentJoin:
+        toggleContentJoin();
+        break;
     case EditKind::ClearSide:
         if (!sides_[s].holdsPart) {
             restorePart(s);
@@ -175,16 +171,15 @@ void MergeWorkspace::toggleEdit()
             lastEdit_ = EditKind::ClearSide;
         }
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
 // Undo and Redo run the same operation, which toggles the last edit; they differ only in
 // which of the two the menu offers next.
-void MergeWorkspace::historyStep(int menuState)
-{
-    if (lastEdit_ == EditKind::None)
-        return;
+void MergeWorkspace::historyStep(int menuState) {
+    if (lastEdit_ == EditKind::None) return;
     // Ctrl+Z reaches here without the menu's checks: a locked part is not changed.
     const bool bothSides = lastEdit_ == EditKind::Exchange || lastEdit_ == EditKind::Zoom ||
                            lastEdit_ == EditKind::FlagUnion || lastEdit_ == EditKind::ContentJoin;
@@ -201,14 +196,16 @@ void MergeWorkspace::historyStep(int menuState)
     undoToggled_ = true;
 }
 
-void MergeWorkspace::undo() { historyStep(2); }
+void MergeWorkspace::undo() {
+    historyStep(2);
+}
 
-void MergeWorkspace::redo() { historyStep(4); }
+void MergeWorkspace::redo() {
+    historyStep(4);
+}
 
-void MergeWorkspace::reload(int s)
-{
-    if (s < 0 || s > 1)
-        return;
+void MergeWorkspace::reload(int s) {
+    if (s < 0 || s > 1) return;
     const std::string path = sides_[s].sourcePath;
     std::error_code ec;
     if (path.empty() || !std::filesystem::exists(path, ec)) {
@@ -221,10 +218,8 @@ void MergeWorkspace::reload(int s)
     host_.endWait();
 }
 
-void MergeWorkspace::toggleLock(int s)
-{
-    if (s < 0 || s > 1 || !sides_[s].holdsPart)
-        return;
+void MergeWorkspace::toggleLock(int s) {
+    if (s < 0 || s > 1 || !sides_[s].holdsPart) return;
     PaneSide& side = sides_[s];
     side.locked = !side.locked;
     host_.enableClear(s, !side.locked);
@@ -247,8 +242,7 @@ void MergeWorkspace::toggleLock(int s)
     }
 }
 
-void MergeWorkspace::resetHistory()
-{
+void MergeWorkspace::resetHistory() {
     lastEdit_ = EditKind::None;
     undoToggled_ = false;
     undoImage_.reset();

@@ -1,21 +1,18 @@
 // The joined image: the preview from the working copies, and saving from the originals after the
 // recorded crops and turns have been replayed on them.
-#include "workspace/merge_workspace.h"
-
 #include "engine/part_files.h"
+#include "workspace/merge_workspace.h"
 
 namespace tandemscan {
 
-MergeSide MergeWorkspace::mergeSide(int s)
-{
+MergeSide MergeWorkspace::mergeSide(int s) {
     // Half turns are kept in the edit list in order with the crops, so no separate count is
     // handed over.
     pendingTurns_[s] = 0;
     return MergeSide{*blocks_[s], sides_[s].workingCopy, sides_[s].cropHistory, pendingTurns_[s]};
 }
 
-MergePlacement MergeWorkspace::placement() const
-{
+MergePlacement MergeWorkspace::placement() const {
     MergePlacement p;
     p.autoMode = autoMode_;
     p.autoOverlap = autoOverlap_;
@@ -34,11 +31,9 @@ MergePlacement MergeWorkspace::placement() const
     return p;
 }
 
-bool MergeWorkspace::composePreview()
-{
+bool MergeWorkspace::composePreview() {
     joined_.reset();
-    if (!sides_[0].holdsPart || !sides_[1].holdsPart)
-        return false;
+    if (!sides_[0].holdsPart || !sides_[1].holdsPart) return false;
     if (!export_.composePreview(mergeSide(leftSide), mergeSide(rightSide), placement(), joined_)) {
         host_.showMessage(MessageIcon::Error, "Error", "Not enough memory");
         joined_.reset();
@@ -49,22 +44,20 @@ bool MergeWorkspace::composePreview()
     return true;
 }
 
-void MergeWorkspace::endPreview() { joined_.reset(); }
+void MergeWorkspace::endPreview() {
+    joined_.reset();
+}
 
-void MergeWorkspace::savedOriginals()
-{
+void MergeWorkspace::savedOriginals() {
     for (PaneSide& side : sides_)
         side.rotations = 0;
     // The originals now carry the crops; taking one back would leave them apart from the
     // working copies.
-    if (lastEdit_ == EditKind::Crop)
-        resetHistory();
+    if (lastEdit_ == EditKind::Crop) resetHistory();
 }
 
-bool MergeWorkspace::saveMerged(const std::string& path)
-{
-    if (!sides_[0].holdsPart || !sides_[1].holdsPart || path.empty())
-        return false;
+bool MergeWorkspace::saveMerged(const std::string& path) {
+    if (!sides_[0].holdsPart || !sides_[1].holdsPart || path.empty()) return false;
     WaitCursor wait(host_);
     const bool saved = export_.saveMerged(mergeSide(leftSide), mergeSide(rightSide), placement(), path);
     savedOriginals();
@@ -75,10 +68,8 @@ bool MergeWorkspace::saveMerged(const std::string& path)
     return saved;
 }
 
-bool MergeWorkspace::saveSingle(int s, const std::string& path)
-{
-    if (s < 0 || s > 1 || !sides_[s].holdsPart || path.empty())
-        return false;
+bool MergeWorkspace::saveSingle(int s, const std::string& path) {
+    if (s < 0 || s > 1 || !sides_[s].holdsPart || path.empty()) return false;
     WaitCursor wait(host_);
     const bool saved = export_.saveSingle(mergeSide(s), path);
     savedOriginals();
@@ -88,17 +79,16 @@ bool MergeWorkspace::saveSingle(int s, const std::string& path)
     return saved;
 }
 
-std::optional<std::string> MergeWorkspace::exportForApplication()
-{
-    if (!sides_[0].holdsPart || !sides_[1].holdsPart)
-        return std::nullopt;
+std::optional<std::string> MergeWorkspace::exportForApplication() {
+    if (!sides_[0].holdsPart || !sides_[1].holdsPart) return std::nullopt;
     WaitCursor wait(host_);
     const std::optional<std::filesystem::path> path =
         export_.exportForApplication(mergeSide(leftSide), mergeSide(rightSide), placement());
     savedOriginals();
     joined_.reset();
     if (!path) {
-        host_.showMessage(MessageIcon::Error, "Error", withSecondLine("Fail to save file", export_.lastError()));
+        host_.showMessage(MessageIcon::Error, "Error",
+                          withSecondLine("Fail to save file", export_.lastError()));
         return std::nullopt;
     }
     return path->string();

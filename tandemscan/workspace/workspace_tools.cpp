@@ -1,8 +1,7 @@
 // The tools of the workspace: choosing a tool, move, exchange, rotate, zoom, the grid crosshair,
 // the flags and their union, and automatic placement.
-#include "workspace/merge_workspace.h"
-
 #include "engine/pixel_tools.h"
+#include "workspace/merge_workspace.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,28 +10,30 @@
 
 namespace tandemscan {
 
-
 // --- choosing a tool --------------------------------------------------------------------------
 
-void MergeWorkspace::selectTool(ToolMode code, bool pressed)
-{
+void MergeWorkspace::selectTool(ToolMode code, bool pressed) {
     leaveMode(code);
     enterMode(code, pressed);
     mode_ = code;
     modeArgument_ = pressed;
 }
 
-void MergeWorkspace::leaveMode(ToolMode newCode)
-{
+void MergeWorkspace::leaveMode(ToolMode newCode) {
     switch (mode_) {
-    case ToolMode::Move: flags_.move = false; break;
-    case ToolMode::Rotate: flags_.rotate = false; break;
-    case ToolMode::Zoom: flags_.zoom = false; break;
+    case ToolMode::Move:
+        flags_.move = false;
+        break;
+    case ToolMode::Rotate:
+        flags_.rotate = false;
+        break;
+    case ToolMode::Zoom:
+        flags_.zoom = false;
+        break;
     case ToolMode::Crop:
         if (newCode != ToolMode::Crop) {
             for (int s = 0; s < 2; ++s)
-                if (sides_[s].crop.active)
-                    closeCropFrame(s);
+                if (sides_[s].crop.active) closeCropFrame(s);
             host_.repaintNow();
             flags_.crop = false;
         }
@@ -59,23 +60,27 @@ void MergeWorkspace::leaveMode(ToolMode newCode)
             }
         }
         break;
-    case ToolMode::Adjust: flags_.adjust = false; break;
-    default: break;
+    case ToolMode::Adjust:
+        flags_.adjust = false;
+        break;
+    default:
+        break;
     }
 }
 
-void MergeWorkspace::enterMode(ToolMode code, bool pressed)
-{
-    if (code != ToolMode::UniteFlags)
-        modesSuspended_ = false;
+void MergeWorkspace::enterMode(ToolMode code, bool pressed) {
+    if (code != ToolMode::UniteFlags) modesSuspended_ = false;
     switch (code) {
     case ToolMode::Move:
         flags_.move = pressed;
-        if (pressed)
-            host_.moveToolEntered();
+        if (pressed) host_.moveToolEntered();
         break;
-    case ToolMode::Rotate: flags_.rotate = pressed; break;
-    case ToolMode::Zoom: flags_.zoom = pressed; break;
+    case ToolMode::Rotate:
+        flags_.rotate = pressed;
+        break;
+    case ToolMode::Zoom:
+        flags_.zoom = pressed;
+        break;
     case ToolMode::Crop:
         flags_.crop = pressed;
         for (int s = 0; s < 2; ++s) {
@@ -89,8 +94,7 @@ void MergeWorkspace::enterMode(ToolMode code, bool pressed)
         flags_.grid = pressed;
         showCrosshairs(pressed);
         for (int s = 0; s < 2; ++s)
-            if (sides_[s].flag.placed)
-                host_.invalidate(sides_[s].flag.rect(), false);
+            if (sides_[s].flag.placed) host_.invalidate(sides_[s].flag.rect(), false);
         host_.snapshotChanged();
         break;
     case ToolMode::Flags:
@@ -102,39 +106,62 @@ void MergeWorkspace::enterMode(ToolMode code, bool pressed)
         lastEdit_ = EditKind::FlagUnion;
         lastEditSide_ = rightSide;
         undoToggled_ = false;
-        undoPlacement_ = {sides_[1].geometry.viewOrigin.x, sides_[1].geometry.viewOrigin.y, sides_[1].view.offsetX,
-                          sides_[1].view.offsetY, sides_[0].geometry.viewOrigin.x, sides_[0].geometry.viewOrigin.y,
-                          sides_[0].view.offsetX, sides_[0].view.offsetY};
+        undoPlacement_ = {sides_[1].geometry.viewOrigin.x, sides_[1].geometry.viewOrigin.y,
+                          sides_[1].view.offsetX,          sides_[1].view.offsetY,
+                          sides_[0].geometry.viewOrigin.x, sides_[0].geometry.viewOrigin.y,
+                          sides_[0].view.offsetX,          sides_[0].view.offsetY};
         uniteFlags();
         break;
-    case ToolMode::Adjust: flags_.adjust = pressed; break;
-    default: break;
+    case ToolMode::Adjust:
+        flags_.adjust = pressed;
+        break;
+    default:
+        break;
     }
 }
 
-bool MergeWorkspace::toolCommand(ToolCommand code, bool pressed)
-{
+bool MergeWorkspace::toolCommand(ToolCommand code, bool pressed) {
     switch (code) {
-    case ToolCommand::AutoMerge: return placeAutomatically();
-    case ToolCommand::ContentJoin: return joinByContent();
-    case ToolCommand::Move: selectTool(ToolMode::Move, pressed); break;
-    case ToolCommand::Exchange: exchange(); break;
-    case ToolCommand::Rotate: selectTool(ToolMode::Rotate, pressed); break;
-    case ToolCommand::Zoom: selectTool(ToolMode::Zoom, pressed); break;
-    case ToolCommand::Crop: selectTool(ToolMode::Crop, pressed); break;
-    case ToolCommand::Grid: selectTool(ToolMode::Grid, pressed); break;
-    case ToolCommand::Flags: selectTool(ToolMode::Flags, pressed); break;
-    case ToolCommand::UniteFlags: selectTool(ToolMode::UniteFlags, false); break;
-    case ToolCommand::Adjust: selectTool(ToolMode::Adjust, pressed); break;
-    default: break;
+    case ToolCommand::AutoMerge:
+        return placeAutomatically();
+    case ToolCommand::ContentJoin:
+        return joinByContent();
+    case ToolCommand::Move:
+        selectTool(ToolMode::Move, pressed);
+        break;
+    case ToolCommand::Exchange:
+        exchange();
+        break;
+    case ToolCommand::Rotate:
+        selectTool(ToolMode::Rotate, pressed);
+        break;
+    case ToolCommand::Zoom:
+        selectTool(ToolMode::Zoom, pressed);
+        break;
+    case ToolCommand::Crop:
+        selectTool(ToolMode::Crop, pressed);
+        break;
+    case ToolCommand::Grid:
+        selectTool(ToolMode::Grid, pressed);
+        break;
+    case ToolCommand::Flags:
+        selectTool(ToolMode::Flags, pressed);
+        break;
+    case ToolCommand::UniteFlags:
+        selectTool(ToolMode::UniteFlags, false);
+        break;
+    case ToolCommand::Adjust:
+        selectTool(ToolMode::Adjust, pressed);
+        break;
+    default:
+        break;
     }
     return false;
 }
 
 // --- the grid crosshair and the flags ----------------------------------------------------------
 
-void MergeWorkspace::showCrosshairs(bool on)
-{
+void MergeWorkspace::showCrosshairs(bool on) {
     for (int s = 0; s < 2; ++s) {
         PaneSide& side = sides_[s];
         if (!on) {
@@ -159,32 +186,26 @@ void MergeWorkspace::showCrosshairs(bool on)
     }
 }
 
-void MergeWorkspace::eraseCrosshair(int s)
-{
+void MergeWorkspace::eraseCrosshair(int s) {
     GridCross& g = sides_[s].grid;
-    if (!g.shown)
-        return;
+    if (!g.shown) return;
     g.shown = false;
     g.grab = 0;
     invalidatePane(s);
 }
 
-void MergeWorkspace::removeFlag(int s)
-{
+void MergeWorkspace::removeFlag(int s) {
     FlagMarker& f = sides_[s].flag;
-    if (f.placed)
-        host_.invalidate(f.rect(), true);
+    if (f.placed) host_.invalidate(f.rect(), true);
     f.placed = false;
     f.onGrid = false;
 }
 
-void MergeWorkspace::reportFlags()
-{
+void MergeWorkspace::reportFlags() {
     host_.toolState(ToolState::FlagsPlaced, sides_[0].flag.placed && sides_[1].flag.placed ? 1 : 0);
 }
 
-void MergeWorkspace::placeFlagsFromGrid(bool on)
-{
+void MergeWorkspace::placeFlagsFromGrid(bool on) {
     for (int s = 0; s < 2; ++s) {
         PaneSide& side = sides_[s];
         if (!on) {
@@ -203,15 +224,22 @@ void MergeWorkspace::placeFlagsFromGrid(bool on)
     reportFlags();
 }
 
-bool MergeWorkspace::dragCrosshair(int s, Point p)
-{
+bool MergeWorkspace::dragCrosshair(int s, Point p) {
     PaneSide& side = sides_[s];
     GridCross& g = side.grid;
     switch (g.grab) {
-    case 16: g.x = p.x; g.y = p.y; break;
-    case 2: g.x = p.x; break;
-    case 1: g.y = p.y; break;
-    default: return false;
+    case 16:
+        g.x = p.x;
+        g.y = p.y;
+        break;
+    case 2:
+        g.x = p.x;
+        break;
+    case 1:
+        g.y = p.y;
+        break;
+    default:
+        return false;
     }
     invalidatePane(s);
     g.drawnX = g.x;
@@ -219,19 +247,16 @@ bool MergeWorkspace::dragCrosshair(int s, Point p)
     if (side.flag.onGrid && rectContains(side.partRect(), p)) {
         host_.invalidate(side.flag.rect(), true);
         side.flag.x = s == leftSide ? g.x - flagWidth : g.x;
-        if (g.grab == 16 || g.grab == 1)
-            side.flag.y = g.y;
+        if (g.grab == 16 || g.grab == 1) side.flag.y = g.y;
     }
     host_.snapshotChanged();
     return true;
 }
 
-void MergeWorkspace::uniteFlags()
-{
+void MergeWorkspace::uniteFlags() {
     PaneSide& left = sides_[leftSide];
     PaneSide& right = sides_[rightSide];
-    if (!left.flag.placed || !right.flag.placed)
-        return;
+    if (!left.flag.placed || !right.flag.placed) return;
     modified_ = true;
     usePaneGeometry();
     left.view.offsetX -= left.paneRect.right - (left.flag.x + flagWidth);
@@ -249,10 +274,8 @@ void MergeWorkspace::uniteFlags()
 
 // --- placement edits -------------------------------------------------------------------------
 
-void MergeWorkspace::moveSide(int s, int dx, int dy)
-{
-    if (dx == 0 && dy == 0)
-        return;
+void MergeWorkspace::moveSide(int s, int dx, int dy) {
+    if (dx == 0 && dy == 0) return;
     modified_ = true;
     usePaneGeometry();
     PaneSide& side = sides_[s];
@@ -263,8 +286,7 @@ void MergeWorkspace::moveSide(int s, int dx, int dy)
     host_.repaintNow();
 }
 
-void MergeWorkspace::swapSides()
-{
+void MergeWorkspace::swapSides() {
     std::swap(sides_[0].sourcePath, sides_[1].sourcePath);
     blocks_[0]->swap(*blocks_[1]);
     std::swap(sides_[0].holdsPart, sides_[1].holdsPart);
@@ -288,8 +310,7 @@ void MergeWorkspace::swapSides()
     host_.enableClear(rightSide, sides_[1].holdsPart);
 }
 
-void MergeWorkspace::exchange()
-{
+void MergeWorkspace::exchange() {
     if (eitherLocked()) {
         showLockMessage();
         return;
@@ -297,25 +318,21 @@ void MergeWorkspace::exchange()
     lastEdit_ = EditKind::Exchange;
     undoToggled_ = false;
     undoImage_.reset();
-    if (!sides_[0].holdsPart && !sides_[1].holdsPart)
-        return;
+    if (!sides_[0].holdsPart && !sides_[1].holdsPart) return;
     modified_ = true;
     usePaneGeometry();
     swapSides();
 }
 
-bool MergeWorkspace::rotateSide(int s)
-{
+bool MergeWorkspace::rotateSide(int s) {
     PaneSide& side = sides_[s];
-    if (side.workingCopy.empty())
-        return false;
+    if (side.workingCopy.empty()) return false;
     WaitCursor wait(host_);
     modified_ = true;
     usePaneGeometry();
     ++side.rotations;
     const HeaderBlock& src = side.workingCopy.headerBlock();
-    std::optional<ImageRecord> turned =
-        ImageRecord::allocate(src, PixelTools::imageDataSize(src.header));
+    std::optional<ImageRecord> turned = ImageRecord::allocate(src, PixelTools::imageDataSize(src.header));
     if (!turned || !PixelTools::rotateQuarter(turned->headerBlock(), turned->pixels(), 180, src,
                                               side.workingCopy.pixels(), PixelTools::rasterType(src))) {
         host_.showMessage(MessageIcon::Error, "Error", "Not enough memory");
@@ -333,40 +350,33 @@ bool MergeWorkspace::rotateSide(int s)
     return true;
 }
 
-void MergeWorkspace::zoomTo(int index)
-{
+void MergeWorkspace::zoomTo(int index) {
     const int old = zoomIndex_;
     zoomIndex_ = std::clamp(index, 0, static_cast<int>(zoomTable.size()) - 1);
     applyZoom(old);
 }
 
 // Shows the parts at zoomIndex_, which was oldIndex before.
-void MergeWorkspace::applyZoom(int oldIndex)
-{
+void MergeWorkspace::applyZoom(int oldIndex) {
     WaitCursor wait(host_);
     applyZoomScale();
     for (int s = 0; s < 2; ++s) {
-        if (!sides_[s].holdsPart)
-            continue;
-        if (adjustOneSide_ && (s == leftSide) != adjustLeft_)
-            continue;
+        if (!sides_[s].holdsPart) continue;
+        if (adjustOneSide_ && (s == leftSide) != adjustLeft_) continue;
         lastEdit_ = EditKind::Zoom;
         previousZoomIndex_ = oldIndex;
         ++sides_[s].renderCount;
         rerender(s);
     }
-    if (contentPlacement_)
-        layoutContentPlacement();
+    if (contentPlacement_) layoutContentPlacement();
 }
 
-void MergeWorkspace::clearMoveTargets()
-{
+void MergeWorkspace::clearMoveTargets() {
     sides_[0].view.dragging = false;
     sides_[1].view.dragging = false;
 }
 
-bool MergeWorkspace::placeAutomatically(int originalWidthTenthsMm)
-{
+bool MergeWorkspace::placeAutomatically(int originalWidthTenthsMm) {
     if (eitherLocked()) {
         showLockMessage();
         return false;
@@ -374,12 +384,12 @@ bool MergeWorkspace::placeAutomatically(int originalWidthTenthsMm)
     const ImageRecord* left = original(leftSide);
     const ImageRecord* right = original(rightSide);
     // Without both originals there is nothing to place (the command is offered only then).
-    if (!sides_[0].holdsPart || !sides_[1].holdsPart || left == nullptr || right == nullptr)
-        return false;
+    if (!sides_[0].holdsPart || !sides_[1].holdsPart || left == nullptr || right == nullptr) return false;
     paperWidth_.refresh(originalWidthTenthsMm);
     std::string why;
-    const std::optional<AutoPlacement> placed = computeAutoPlacement(
-        left->header(), right->header(), paperWidth_.inches(), engine_.workScale(), engine_.viewScale(), &why);
+    const std::optional<AutoPlacement> placed =
+        computeAutoPlacement(left->header(), right->header(), paperWidth_.inches(), engine_.workScale(),
+                             engine_.viewScale(), &why);
     if (!placed) {
         host_.showMessage(MessageIcon::Warning, "Zunt--Tandemscan", why);
         return false;

@@ -3,19 +3,16 @@
 #include "engine/pixel_tools.h"
 #include "engine/working_files.h"
 
-#include <gtest/gtest.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace tandemscan {
 namespace {
@@ -28,7 +25,7 @@ struct Image {
 };
 
 class MergeProgramTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder = PrivateFolder::create(temporaryRoot(), "merge-program-test-");
         ASSERT_TRUE(folder);
@@ -64,14 +61,15 @@ protected:
         return image;
     }
     void write(const fs::path& file, const Image& image) {
-        ASSERT_TRUE(instance->writeImage(file, image.header, image.pixels.data())) << instance->lastErrorMessage();
+        ASSERT_TRUE(instance->writeImage(file, image.header, image.pixels.data()))
+            << instance->lastErrorMessage();
     }
     Image columns(const Image& source, std::int32_t from, std::int32_t to) {
         Image part;
         part.pixels.resize(PixelTools::cropImage(source.header, source.pixels, from, 0, to,
                                                  source.header.header.height, nullptr, {}));
-        EXPECT_EQ(PixelTools::cropImage(source.header, source.pixels, from, 0, to, source.header.header.height,
-                                        &part.header, part.pixels),
+        EXPECT_EQ(PixelTools::cropImage(source.header, source.pixels, from, 0, to,
+                                        source.header.header.height, &part.header, part.pixels),
                   1u);
         return part;
     }
@@ -136,9 +134,9 @@ TEST_F(MergeProgramTest, EveryFormatShowsTheJoinedColours) {
         bool whiteFirst;
         const char* extension;
     };
-    const Case cases[] = {{1, true, ".tif"}, {1, false, ".tif"}, {1, true, ".pcx"}, {1, true, ".bmp"},
-                          {1, false, ".png"}, {8, false, ".png"}, {8, true, ".tif"}, {8, false, ".pcx"},
-                          {8, false, ".tga"}};
+    const Case cases[] = {{1, true, ".tif"}, {1, false, ".tif"}, {1, true, ".pcx"},
+                          {1, true, ".bmp"}, {1, false, ".png"}, {8, false, ".png"},
+                          {8, true, ".tif"}, {8, false, ".pcx"}, {8, false, ".tga"}};
     for (const Case& c : cases) {
         const Image original = pattern(c.bitCount, 320, 60, c.whiteFirst);
         write(path("l.bmp"), columns(original, 0, 200));
@@ -148,8 +146,8 @@ TEST_F(MergeProgramTest, EveryFormatShowsTheJoinedColours) {
         ASSERT_EQ(r.status, 0) << c.extension << ": " << r.err;
         const Image joined = read(out);
         EXPECT_EQ(joined.header.header.width, 320) << c.extension;
-        EXPECT_TRUE(colours(joined) == colours(original)) << c.bitCount << " bits to " << c.extension
-                                                          << (c.whiteFirst ? ", white first" : "");
+        EXPECT_TRUE(colours(joined) == colours(original))
+            << c.bitCount << " bits to " << c.extension << (c.whiteFirst ? ", white first" : "");
     }
 }
 
@@ -158,8 +156,8 @@ TEST_F(MergeProgramTest, HalvesOfARealImageJoinBackIntoIt) {
     ASSERT_EQ(original.header.header.width, 1260);
     write(path("left.bmp"), columns(original, 0, 800));
     write(path("right.bmp"), columns(original, 600, 1260));
-    const Result r = run(path("left.bmp") + " " + path("right.bmp") + " -o " + path("joined.bmp") +
-                         " --cut 700,100,0,0");
+    const Result r =
+        run(path("left.bmp") + " " + path("right.bmp") + " -o " + path("joined.bmp") + " --cut 700,100,0,0");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(r.err.empty()) << "no progress line when stderr is not a terminal";
     const Image joined = read(path("joined.bmp"));
@@ -186,14 +184,15 @@ TEST_F(MergeProgramTest, AnInterruptedRunLeavesNoWorkingFiles) {
     big.header.header = ImageHeader{40, 4000, 6000, 1, 24, 0, 0, 11811, 11811, 0, 0};
     big.header.header.sizeImage = PixelTools::imageDataSize(big.header.header);
     big.pixels.resize(big.header.header.sizeImage);
-    for (std::size_t i = 0; i < big.pixels.size(); ++i) big.pixels[i] = static_cast<std::uint8_t>(i * 2654435761u >> 24);
+    for (std::size_t i = 0; i < big.pixels.size(); ++i)
+        big.pixels[i] = static_cast<std::uint8_t>(i * 2654435761u >> 24);
     write(path("big.jpg"), big);
     const fs::path tmp = folder->path() / "tmp";
     // SIGINT is handled at once; after SIGKILL, which no handler sees, the next run clears up.
     for (const int signal : {SIGINT, SIGKILL}) {
-        const std::string command = "TMPDIR='" + tmp.string() + "' exec '" + TS_PROGRAM_DIR + "/tandemscan-merge' " +
-                                    path("big.jpg") + " " + path("big.jpg") + " -o " + path("big-out.jpg") +
-                                    " --cut 4000,0,0,0";
+        const std::string command = "TMPDIR='" + tmp.string() + "' exec '" + TS_PROGRAM_DIR +
+                                    "/tandemscan-merge' " + path("big.jpg") + " " + path("big.jpg") + " -o " +
+                                    path("big-out.jpg") + " --cut 4000,0,0,0";
         FILE* child = popen(("echo $$; " + command + " 2>/dev/null").c_str(), "r");
         ASSERT_NE(child, nullptr);
         int pid = 0;
@@ -230,13 +229,15 @@ TEST_F(MergeProgramTest, ExitStatusPerKindOfFailure) {
     };
     const Case cases[] = {
         {parts, 1, "tandemscan-merge: give the output file with -o\nUsage:"},
-        {parts + " -o " + path("x.jpg") + " --cut 1,2", 1, "tandemscan-merge: --cut takes four whole numbers"},
+        {parts + " -o " + path("x.jpg") + " --cut 1,2", 1,
+         "tandemscan-merge: --cut takes four whole numbers"},
         {path("missing.jpg") + " " + kSamples + "right.jpg -o " + path("x.jpg") + " --auto", 2,
          "tandemscan-merge: " + path("missing.jpg") + ": "},
         {kSamples + "left.jpg " + kSamples + "generate_samples.cpp -o " + path("x.jpg") + " --auto", 2,
          "tandemscan-merge: " + kSamples + "generate_samples.cpp: "},
         {parts + " -o " + path("x.unknown") + " --auto", 3, "tandemscan-merge: " + path("x.unknown") + ": "},
-        {parts + " -o " + path("no/folder/x.jpg") + " --auto", 3, "tandemscan-merge: " + path("no/folder/x.jpg") + ": "},
+        {parts + " -o " + path("no/folder/x.jpg") + " --auto", 3,
+         "tandemscan-merge: " + path("no/folder/x.jpg") + ": "},
     };
     for (const Case& c : cases) {
         const Result r = run(c.args);

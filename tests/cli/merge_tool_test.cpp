@@ -1,11 +1,9 @@
 #include "cli/merge_tool.h"
 #include "engine/content_placement.h"
-
 #include "engine_fixture.h"
 
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 
 namespace tandemscan {
@@ -24,9 +22,21 @@ TEST(MergeArguments, ValidCommandLines) {
     };
     const Case cases[] = {
         {{"l.jpg", "r.jpg", "-o", "out.bmp", "--auto"}, true, 4200, std::nullopt, false},
-        {{"--auto", "--paper-width", "2970", "l.jpg", "r.jpg", "--output=out.bmp", "-q"}, true, 2970, std::nullopt, true},
-        {{"l.jpg", "r.jpg", "-o", "out.bmp", "--cut", "1200,30,-4,+5"}, false, 4200, CutRecord{1200, 30, -4, 5}, false},
-        {{"l.jpg", "--cut=0,0,0,0", "r.jpg", "--quiet", "-o", "o.tif"}, false, 4200, CutRecord{0, 0, 0, 0}, true},
+        {{"--auto", "--paper-width", "2970", "l.jpg", "r.jpg", "--output=out.bmp", "-q"},
+         true,
+         2970,
+         std::nullopt,
+         true},
+        {{"l.jpg", "r.jpg", "-o", "out.bmp", "--cut", "1200,30,-4,+5"},
+         false,
+         4200,
+         CutRecord{1200, 30, -4, 5},
+         false},
+        {{"l.jpg", "--cut=0,0,0,0", "r.jpg", "--quiet", "-o", "o.tif"},
+         false,
+         4200,
+         CutRecord{0, 0, 0, 0},
+         true},
     };
     for (const Case& c : cases) {
         std::string error;
@@ -76,23 +86,31 @@ TEST(MergeArguments, UsageErrorsSayWhatIsWrong) {
         {{"l", "r", "--auto"}, "give the output file with -o"},
         {{"l", "r", "-o"}, "-o needs a value"},
         {{"l", "r", "-o", "o"}, "give exactly one of --auto, --cut and --align content"},
-        {{"l", "r", "-o", "o", "--auto", "--cut", "1,2,3,4"}, "give exactly one of --auto, --cut and --align content"},
-        {{"l", "r", "-o", "o", "--auto", "--align", "content"}, "give exactly one of --auto, --cut and --align content"},
+        {{"l", "r", "-o", "o", "--auto", "--cut", "1,2,3,4"},
+         "give exactly one of --auto, --cut and --align content"},
+        {{"l", "r", "-o", "o", "--auto", "--align", "content"},
+         "give exactly one of --auto, --cut and --align content"},
         {{"l", "r", "--align", "content"}, "give the output file with -o"},
         {{"l", "r", "-o", "o", "--align", "edges"}, "--align takes 'content', not 'edges'"},
-        {{"l", "r", "-o", "o", "--align=content", "--seam", "soft"}, "--seam takes 'cut' or 'feather', not 'soft'"},
+        {{"l", "r", "-o", "o", "--align=content", "--seam", "soft"},
+         "--seam takes 'cut' or 'feather', not 'soft'"},
         {{"l", "r", "-o", "o", "--auto", "--print-placement"}, "--print-placement goes with --align content"},
         {{"l", "r", "-o", "o", "--auto", "--seam", "cut"}, "--seam goes with --align content"},
-        {{"l", "r", "-o", "o", "--cut", "1,2,3"}, "--cut takes four whole numbers separated by commas, not '1,2,3'"},
+        {{"l", "r", "-o", "o", "--cut", "1,2,3"},
+         "--cut takes four whole numbers separated by commas, not '1,2,3'"},
         {{"l", "r", "-o", "o", "--auto", "--dpi", "0"}, "--dpi takes dots per inch from 1 to 65535, not '0'"},
-        {{"l", "r", "-o", "o", "--auto", "--dpi=72.5"}, "--dpi takes dots per inch from 1 to 65535, not '72.5'"},
-        {{"l", "r", "-o", "o", "--cut", "1,2,3,4,"}, "--cut takes four whole numbers separated by commas, not '1,2,3,4,'"},
-        {{"l", "r", "-o", "o", "--cut", "1,x,3,4"}, "--cut takes four whole numbers separated by commas, not '1,x,3,4'"},
+        {{"l", "r", "-o", "o", "--auto", "--dpi=72.5"},
+         "--dpi takes dots per inch from 1 to 65535, not '72.5'"},
+        {{"l", "r", "-o", "o", "--cut", "1,2,3,4,"},
+         "--cut takes four whole numbers separated by commas, not '1,2,3,4,'"},
+        {{"l", "r", "-o", "o", "--cut", "1,x,3,4"},
+         "--cut takes four whole numbers separated by commas, not '1,x,3,4'"},
         {{"l", "r", "-o", "o", "--auto", "--paper-width", "2300"},
          "--paper-width takes tenths of a millimetre above 2300 and below 4220, not '2300'"},
         {{"l", "r", "-o", "o", "--auto", "--paper-width", "4220"},
          "--paper-width takes tenths of a millimetre above 2300 and below 4220, not '4220'"},
-        {{"l", "r", "-o", "o", "--cut", "1,2,3,4", "--paper-width", "3000"}, "--paper-width goes with --auto"},
+        {{"l", "r", "-o", "o", "--cut", "1,2,3,4", "--paper-width", "3000"},
+         "--paper-width goes with --auto"},
         {{"l", "r", "-o", "o", "--auto", "--fast"}, "unknown option '--fast'"},
         {{"l", "r", "-o", "a", "-o", "b", "--auto"}, "the output is given twice"},
     };
@@ -117,7 +135,10 @@ TEST(MergeArguments, ContentAlignment) {
     const Case cases[] = {
         {{"l", "r", "--align", "content", "--print-placement"}, true, SeamMode::feather, ""},
         {{"l", "r", "-o", "o.png", "--align=content", "--seam=cut"}, false, SeamMode::cut, "o.png"},
-        {{"--seam", "feather", "l", "--align", "content", "r", "-o", "o.png"}, false, SeamMode::feather, "o.png"},
+        {{"--seam", "feather", "l", "--align", "content", "r", "-o", "o.png"},
+         false,
+         SeamMode::feather,
+         "o.png"},
     };
     for (const Case& c : cases) {
         std::string error;
@@ -144,7 +165,7 @@ TEST(PlacementJson, MapAndRefusal) {
 }
 
 class MergeToolTest : public test::EngineFixture {
-protected:
+  protected:
     struct Result {
         int status;
         std::string out;
@@ -164,9 +185,11 @@ protected:
         EXPECT_TRUE(fs::is_empty(work->path()));
         return {status, out.str(), err.str()};
     }
-    std::string part(const std::string& name, std::int32_t width, std::uint16_t bitCount, std::int32_t pelsPerMeter) {
+    std::string part(const std::string& name, std::int32_t width, std::uint16_t bitCount,
+                     std::int32_t pelsPerMeter) {
         TestImage image = TestImage::make(width, 20, bitCount, pelsPerMeter);
-        for (std::int32_t x = 0; x < width; ++x) image.set(x, 3, bitCount == 24 ? 0x102030u * (x % 5) : x % 2);
+        for (std::int32_t x = 0; x < width; ++x)
+            image.set(x, 3, bitCount == 24 ? 0x102030u * (x % 5) : x % 2);
         return writePart(name, image).string();
     }
     std::string out(const std::string& name) { return (folder->path() / name).string(); }
@@ -189,30 +212,45 @@ TEST_F(MergeToolTest, ExitStatusAndOneLineMessages) {
     const Case cases[] = {
         {{a4, a4b, "-o", out("a.raw"), "--auto"}, 0, ""},
         {{a4, close, "-o", out("b.raw"), "--cut", "1240,0,0,0"}, 0, ""},
-        {{a4, four, "-o", out("c.raw"), "--auto"}, 2, "tandemscan-merge: " + four + ": Image type not supported!\n"},
-        {{noDpi, a4, "-o", out("c.raw"), "--auto"}, 2,
-         "tandemscan-merge: " + noDpi + ": Image type not supported! (the file states no resolution; give it with "
-         "--dpi N)\n"},
+        {{a4, four, "-o", out("c.raw"), "--auto"},
+         2,
+         "tandemscan-merge: " + four + ": Image type not supported!\n"},
+        {{noDpi, a4, "-o", out("c.raw"), "--auto"},
+         2,
+         "tandemscan-merge: " + noDpi +
+             ": Image type not supported! (the file states no resolution; give it with "
+             "--dpi N)\n"},
         {{noDpi, a4, "-o", out("d.raw"), "--auto", "--dpi", "150"}, 0, ""},
         // A stated resolution that differs gives way too; the width rule then judges at 300 dpi.
-        {{a4, sharp, "-o", out("c.raw"), "--auto", "--dpi", "300"}, 2,
-         "tandemscan-merge: --auto needs each part between A4 and Letter width (2480 to 2550 pixels at 300 dpi); "
+        {{a4, sharp, "-o", out("c.raw"), "--auto", "--dpi", "300"},
+         2,
+         "tandemscan-merge: --auto needs each part between A4 and Letter width (2480 to 2550 pixels at 300 "
+         "dpi); "
          "the parts are 1240 and 1240 pixels wide\n"},
-        {{a4, sharp, "-o", out("c.raw"), "--auto"}, 2,
+        {{a4, sharp, "-o", out("c.raw"), "--auto"},
+         2,
          "tandemscan-merge: " + sharp + ": Resolution is different from the previous image!\n"},
-        {{a4, gray, "-o", out("c.raw"), "--auto"}, 2,
+        {{a4, gray, "-o", out("c.raw"), "--auto"},
+         2,
          "tandemscan-merge: " + gray + ": Image type is different from the previous image!\n"},
-        {{a4, narrow, "-o", out("c.raw"), "--auto"}, 2,
-         "tandemscan-merge: --auto needs each part between A4 and Letter width (1240 to 1275 pixels at 150 dpi); "
+        {{a4, narrow, "-o", out("c.raw"), "--auto"},
+         2,
+         "tandemscan-merge: --auto needs each part between A4 and Letter width (1240 to 1275 pixels at 150 "
+         "dpi); "
          "the parts are 1240 and 1000 pixels wide\n"},
-        {{a4, out("missing.raw"), "-o", out("c.raw"), "--auto"}, 2,
+        {{a4, out("missing.raw"), "-o", out("c.raw"), "--auto"},
+         2,
          "tandemscan-merge: " + out("missing.raw") + ": damaged test image\n"},
-        {{a4, out("mis\nsing.raw"), "-o", out("c.raw"), "--auto"}, 2,
+        {{a4, out("mis\nsing.raw"), "-o", out("c.raw"), "--auto"},
+         2,
          "tandemscan-merge: " + out("mis\\nsing.raw") + ": damaged test image\n"},
-        {{a4, a4, "-o", out("c.raw"), "--cut", "0,1240,0,0"}, 2,
+        {{a4, a4, "-o", out("c.raw"), "--cut", "0,1240,0,0"},
+         2,
          "tandemscan-merge: The cut places the parts so that they do not meet\n"},
-        {{a4, a4, "-o", out("no/such/dir.raw"), "--auto"}, 3,
-         "tandemscan-merge: " + out("no/such/dir.raw") + ": cannot create the file: No such file or directory\n"},
+        {{a4, a4, "-o", out("no/such/dir.raw"), "--auto"},
+         3,
+         "tandemscan-merge: " + out("no/such/dir.raw") +
+             ": cannot create the file: No such file or directory\n"},
     };
     for (const Case& c : cases) {
         const Result r = run(c.args);
@@ -230,7 +268,8 @@ TEST_F(MergeToolTest, ExitStatusAndOneLineMessages) {
 TEST_F(MergeToolTest, RefusedPlacementWritesNothing) {
     // Blank paper on both sides: nothing to align by.
     const std::string blank = writePart("blank.raw", TestImage::make(400, 300, 8, 11811)).string();
-    const Result printed = run({blank, blank, "-o", out("j.raw"), "--align", "content", "--print-placement", "-q"});
+    const Result printed =
+        run({blank, blank, "-o", out("j.raw"), "--align", "content", "--print-placement", "-q"});
     EXPECT_EQ(printed.status, 2);
     EXPECT_EQ(printed.out.rfind(R"({"unalignable": true, "reason": ")", 0), 0u) << printed.out;
     EXPECT_EQ(printed.out.back(), '\n');
@@ -270,8 +309,10 @@ TEST_F(MergeToolTest, HelpUsageAndMissingComponent) {
 TEST_F(MergeToolTest, GivenCutJoinsExactly) {
     TestImage left = TestImage::make(30, 4, 8, 2362);
     TestImage right = TestImage::make(20, 6, 8, 2362);
-    for (std::int32_t x = 0; x < 30; ++x) left.set(x, 0, 100 + x);
-    for (std::int32_t x = 0; x < 20; ++x) right.set(x, 5, 200 + x);
+    for (std::int32_t x = 0; x < 30; ++x)
+        left.set(x, 0, 100 + x);
+    for (std::int32_t x = 0; x < 20; ++x)
+        right.set(x, 5, 200 + x);
     const auto l = writePart("l.raw", left).string(), r = writePart("r.raw", right).string();
     ASSERT_EQ(run({l, r, "-o", out("joined.raw"), "--cut", "25,5,1,-1", "--quiet"}).status, 0);
     std::ifstream in(out("joined.raw"), std::ios::binary);

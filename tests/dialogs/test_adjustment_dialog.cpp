@@ -1,6 +1,5 @@
 // The adjustment dialog driven by keys and clicks, with the workspace replaced by recorders.
 #include "adjustment_dialog.h"
-
 #include "engine/pixel_tools.h"
 
 #include <QApplication>
@@ -24,7 +23,8 @@ std::vector<std::uint8_t> makeBlock(int width, int height, int bitCount) {
     const std::size_t size = PixelTools::imageDataSize(header.header);
     std::vector<std::uint8_t> block(kHeaderBlockSize + size);
     std::memcpy(block.data(), &header, kHeaderBlockSize);
-    for (std::size_t i = 0; i < size; ++i) block[kHeaderBlockSize + i] = static_cast<std::uint8_t>(i * 13 + 40);
+    for (std::size_t i = 0; i < size; ++i)
+        block[kHeaderBlockSize + i] = static_cast<std::uint8_t>(i * 13 + 40);
     return block;
 }
 
@@ -55,10 +55,12 @@ struct Harness {
             },
             [this] { return std::span<std::uint8_t>(original); });
     }
-    std::vector<std::uint8_t> workingBytes() const { return {working.pixels().begin(), working.pixels().end()}; }
+    std::vector<std::uint8_t> workingBytes() const {
+        return {working.pixels().begin(), working.pixels().end()};
+    }
 };
 
-}  // namespace
+} // namespace
 
 TEST(AdjustmentDialog, CancelLeavesEveryByteAsBefore) {
     Harness h(24);
@@ -72,7 +74,7 @@ TEST(AdjustmentDialog, CancelLeavesEveryByteAsBefore) {
     EXPECT_NE(h.lastPreview, working);
     dialog->reject();
     EXPECT_EQ(dialog->values(), AdjustmentValues{});
-    EXPECT_EQ(h.lastPreview, working);  // the last preview shows the part as it was
+    EXPECT_EQ(h.lastPreview, working); // the last preview shows the part as it was
     EXPECT_EQ(h.workingBytes(), working);
     EXPECT_EQ(h.original, original);
 }
@@ -125,7 +127,8 @@ TEST(AdjustmentDialog, SliderClicksAtBothEnds) {
         const QPoint at(c.leftEnd ? hit.left() + 7 : hit.right(), hit.top() + 2);
         QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, at);
         QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, at);
-        const int values[3] = {dialog->values().brightness, dialog->values().contrast, dialog->values().saturation};
+        const int values[3] = {dialog->values().brightness, dialog->values().contrast,
+                               dialog->values().saturation};
         EXPECT_EQ(values[c.slider], c.value) << c.slider << " " << c.leftEnd;
         EXPECT_EQ(slider->value(), c.value);
     }

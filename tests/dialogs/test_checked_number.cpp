@@ -12,7 +12,7 @@ CheckedNumberRules field(NumberKind kind, double value, double minimum, double m
     return rules;
 }
 
-}  // namespace
+} // namespace
 
 TEST(CheckedNumber, SetUpPullsLimitsAndResetOntoAnOutsideValue) {
     const auto inside = field(NumberKind::Int32, 5, -127, 127, 0);
@@ -35,10 +35,11 @@ TEST(CheckedNumber, ValuesConvertToTheFieldKindAsTheCTypeWould) {
         double in;
         double out;
     } cases[] = {
-        {NumberKind::Int16, 40000, -25536}, {NumberKind::UInt8, 300, 44},   {NumberKind::UInt8, 7.9, 7},
+        {NumberKind::Int16, 40000, -25536}, {NumberKind::UInt8, 300, 44},    {NumberKind::UInt8, 7.9, 7},
         {NumberKind::Int32, -3.7, -3},      {NumberKind::UInt16, -1, 65535}, {NumberKind::Float, 0.1, 0.1f},
     };
-    for (const auto& c : cases) EXPECT_EQ(convertToKind({NumberKind::Double, c.in}, c.kind), c.out) << c.in;
+    for (const auto& c : cases)
+        EXPECT_EQ(convertToKind({NumberKind::Double, c.in}, c.kind), c.out) << c.in;
 }
 
 TEST(CheckedNumber, DisplayByKind) {
@@ -90,8 +91,10 @@ TEST(CheckedNumber, KeyRules) {
         {"integer part full on a float", NumberKind::Float, 0, 1000, "123456.1", 3, 3, '2', false},
     };
     for (const auto& c : cases) {
-        const auto rules = field(c.kind, 0 >= c.minimum && 0 <= c.maximum ? 0 : c.minimum, c.minimum, c.maximum, c.minimum);
-        EXPECT_EQ(rules.acceptsCharacter({c.text, c.selectionStart, c.selectionEnd}, c.key), c.accepted) << c.what;
+        const auto rules =
+            field(c.kind, 0 >= c.minimum && 0 <= c.maximum ? 0 : c.minimum, c.minimum, c.maximum, c.minimum);
+        EXPECT_EQ(rules.acceptsCharacter({c.text, c.selectionStart, c.selectionEnd}, c.key), c.accepted)
+            << c.what;
     }
 }
 
@@ -101,12 +104,13 @@ TEST(CheckedNumber, CleaningKeepsOnlyWhatTheKindHolds) {
         const char* in;
         const char* out;
     } cases[] = {
-        {NumberKind::Int32, "-12a3", "-123"}, {NumberKind::UInt32, "-12", "12"},
-        {NumberKind::Int32, "1-2", "12"},     {NumberKind::Float, "1.2345", "1.234"},
-        {NumberKind::Float, "1.2.3", "1.23"}, {NumberKind::Int16, "1.5", "15"},
+        {NumberKind::Int32, "-12a3", "-123"},  {NumberKind::UInt32, "-12", "12"},
+        {NumberKind::Int32, "1-2", "12"},      {NumberKind::Float, "1.2345", "1.234"},
+        {NumberKind::Float, "1.2.3", "1.23"},  {NumberKind::Int16, "1.5", "15"},
         {NumberKind::Double, "-0.5x", "-0.5"},
     };
-    for (const auto& c : cases) EXPECT_EQ(field(c.kind, 0, -10, 10, 0).clean(c.in), c.out) << c.in;
+    for (const auto& c : cases)
+        EXPECT_EQ(field(c.kind, 0, -10, 10, 0).clean(c.in), c.out) << c.in;
 }
 
 TEST(CheckedNumber, ALoneSignIsTheStartOfANumber) {
@@ -115,11 +119,12 @@ TEST(CheckedNumber, ALoneSignIsTheStartOfANumber) {
         const char* text;
         bool start;
     } cases[] = {
-        {NumberKind::Int32, "-", true},    {NumberKind::Int32, "", true},   {NumberKind::Int32, "-6", false},
-        {NumberKind::UInt32, "-", false},  {NumberKind::Int32, ".", false}, {NumberKind::Float, "-.", true},
-        {NumberKind::Double, ".", true},   {NumberKind::Int16, "--", false},
+        {NumberKind::Int32, "-", true},   {NumberKind::Int32, "", true},    {NumberKind::Int32, "-6", false},
+        {NumberKind::UInt32, "-", false}, {NumberKind::Int32, ".", false},  {NumberKind::Float, "-.", true},
+        {NumberKind::Double, ".", true},  {NumberKind::Int16, "--", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(field(c.kind, 0, -10, 10, 0).isNumberStart(c.text), c.start) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(field(c.kind, 0, -10, 10, 0).isNumberStart(c.text), c.start) << c.text;
 }
 
 TEST(CheckedNumber, LeavingOutOfRangeNamesTheRange) {
@@ -134,7 +139,8 @@ TEST(CheckedNumber, LeavingOutOfRangeNamesTheRange) {
     EXPECT_EQ(floats.rangeMessage("unused", "A value between %.3f and %.3f is required!"),
               "A value between 0.500 and 2.000 is required!");
     // A 16-bit field reads "99999" as it is, not wrapped into range.
-    EXPECT_FALSE(field(NumberKind::Int16, 0, -100, 100, 0).inRange(field(NumberKind::Int16, 0, -100, 100, 0).parse("99999")));
+    EXPECT_FALSE(field(NumberKind::Int16, 0, -100, 100, 0)
+                     .inRange(field(NumberKind::Int16, 0, -100, 100, 0).parse("99999")));
 }
 
 TEST(CheckedNumber, TemplatesFillOnlyNumbers) {
@@ -148,5 +154,6 @@ TEST(CheckedNumber, TemplatesFillOnlyNumbers) {
         {"only one %d %d %d", "only one 75 1200 %d"},
         {"trailing %", "trailing %"},
     };
-    for (const auto& c : cases) EXPECT_EQ(fillNumbers(c.pattern, {75, 1200}), c.out) << c.pattern;
+    for (const auto& c : cases)
+        EXPECT_EQ(fillNumbers(c.pattern, {75, 1200}), c.out) << c.pattern;
 }

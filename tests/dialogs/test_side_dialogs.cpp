@@ -1,5 +1,6 @@
 // The side dialogs driven as a user would: keys, clicks and OK, with message boxes recorded.
 #include "checked_number_edit.h"
+#include "ini_file.h"
 #include "magnifier.h"
 #include "send_to_dialog.h"
 #include "value_dialogs.h"
@@ -15,8 +16,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "ini_file.h"
-
 using namespace tandemscan;
 
 namespace {
@@ -30,7 +29,8 @@ struct Recorder {
     std::vector<Recorded> messages;
     DialogContext context() {
         DialogContext c;
-        c.showMessage = [this](QWidget*, const QString& text, const QString& caption, QMessageBox::Icon icon) {
+        c.showMessage = [this](QWidget*, const QString& text, const QString& caption,
+                               QMessageBox::Icon icon) {
             messages.push_back({text, caption, icon});
         };
         return c;
@@ -38,10 +38,11 @@ struct Recorder {
 };
 
 void typeText(QWidget* widget, const QString& text) {
-    for (QChar c : text) QTest::keyClick(widget, c.toLatin1());
+    for (QChar c : text)
+        QTest::keyClick(widget, c.toLatin1());
 }
 
-}  // namespace
+} // namespace
 
 TEST(ValueDialogs, CustomResolutionRefusesOutOfRangeAndStartsOver) {
     Recorder recorder;
@@ -53,7 +54,7 @@ TEST(ValueDialogs, CustomResolutionRefusesOutOfRangeAndStartsOver) {
     EXPECT_EQ(recorder.messages[0].caption, "Error");
     EXPECT_EQ(recorder.messages[0].icon, QMessageBox::Critical);
     EXPECT_EQ(dialog.edit()->text(), "100");
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);  // still open
+    EXPECT_EQ(dialog.result(), QDialog::Rejected); // still open
 
     dialog.scrollBar()->setSliderPosition(1195);
     dialog.scrollBar()->triggerAction(QAbstractSlider::SliderMove);
@@ -81,7 +82,7 @@ TEST(ValueDialogs, OriginalTypeChecksWidthThenHeight) {
         const char* width;
         const char* height;
         bool accepted;
-        int widthSignalled;  // -1: none
+        int widthSignalled; // -1: none
         const char* message;
     } cases[] = {
         {"4220", "2970", true, 4220, nullptr},
@@ -125,12 +126,12 @@ TEST(CheckedNumberEditTest, TypingAndLeaving) {
     auto* edit = new CheckedNumberEdit(&window);
     auto* other = new QLineEdit(&window);
     edit->setContext(recorder.context());
-    edit->setUp(NumberKind::Int32, {NumberKind::Int32, 0}, {NumberKind::Int32, -127}, {NumberKind::Int32, 127},
-                {NumberKind::Int32, 0});
+    edit->setUp(NumberKind::Int32, {NumberKind::Int32, 0}, {NumberKind::Int32, -127},
+                {NumberKind::Int32, 127}, {NumberKind::Int32, 0});
     EXPECT_EQ(edit->text(), "0");
     edit->selectAll();
     typeText(edit, "-");
-    typeText(edit, "-");  // a second minus is refused
+    typeText(edit, "-"); // a second minus is refused
     typeText(edit, "x5");
     EXPECT_EQ(edit->text(), "-5");
 
@@ -190,7 +191,7 @@ TEST(MagnifierTest, PaintsTheEnlargedSquareAndTakesNoEscape) {
     const QImage shown = glass.grab().toImage();
     // zoom x2: the blue pixel at the centre covers the 2x2 block at (50, 50) under the cross
     EXPECT_EQ(shown.pixel(51, 51), qRgb(0, 0, 255));
-    EXPECT_EQ(shown.pixel(50, 60), qRgb(255, 0, 0));  // the cross
+    EXPECT_EQ(shown.pixel(50, 60), qRgb(255, 0, 0)); // the cross
     EXPECT_EQ(shown.pixel(30, 30), qRgb(255, 255, 255));
     QTest::keyClick(&glass, Qt::Key_Escape);
     EXPECT_TRUE(glass.isVisible());
@@ -240,7 +241,7 @@ struct SendToFixture : ::testing::Test {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SendToFixture, FirstOpeningWithoutDefaultsThenOk) {
     Recorder recorder;
@@ -248,7 +249,7 @@ TEST_F(SendToFixture, FirstOpeningWithoutDefaultsThenOk) {
         SendToDialog dialog(dataFile(), recorder.context(), [] { return QString(); });
         EXPECT_EQ(dialog.list()->count(), 0);
         EXPECT_FALSE(dialog.sendButton()->isEnabled());
-        dialog.reject();  // Cancel writes nothing: the defaults are asked for again next time
+        dialog.reject(); // Cancel writes nothing: the defaults are asked for again next time
     }
     IniFile after(dataFile().toStdString());
     after.load();
@@ -266,7 +267,8 @@ TEST_F(SendToFixture, FirstOpeningWithoutDefaultsThenOk) {
     saved.load();
     EXPECT_EQ(saved.readInt("first run", "flag"), 1);
     EXPECT_EQ(saved.readInt("current app", "AppCount"), 1);
-    EXPECT_EQ(QString::fromStdString(saved.readString("current app", "ExePathName1")), home.filePath("bin/gimp"));
+    EXPECT_EQ(QString::fromStdString(saved.readString("current app", "ExePathName1")),
+              home.filePath("bin/gimp"));
 }
 
 TEST_F(SendToFixture, AddRefusalsDeleteAndDroppedPrograms) {
@@ -307,7 +309,8 @@ TEST_F(SendToFixture, SendStartsTheProgramWithTheExportedPicture) {
     dialog.list()->setCurrentRow(0);
     ASSERT_TRUE(dialog.sendToSelected());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    for (int waited = 0; waited < 5000 && QFileInfo(received).size() == 0; waited += 20) QTest::qWait(20);
+    for (int waited = 0; waited < 5000 && QFileInfo(received).size() == 0; waited += 20)
+        QTest::qWait(20);
     QFile file(received);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(file.readAll()), image);

@@ -9,7 +9,7 @@ TEST(SliderValue, ScrollingClampsAndShowsTheValue) {
     auto resolution = SliderValue::customResolution();
     EXPECT_EQ(resolution.textLimit(), 4);
     EXPECT_EQ(resolution.moveTo(1195), "1195");
-    EXPECT_EQ(resolution.pageBy(1), "1200");  // page right at 1195 stops at the maximum
+    EXPECT_EQ(resolution.pageBy(1), "1200"); // page right at 1195 stops at the maximum
     EXPECT_EQ(resolution.lineBy(1), "1200");
     EXPECT_EQ(resolution.moveTo(10), "75");
     EXPECT_EQ(resolution.pageBy(-1), "75");
@@ -27,11 +27,11 @@ TEST(SliderValue, TypedValuesAndOk) {
     EXPECT_EQ(resolution.position(), 600);
     EXPECT_EQ(resolution.accept("600"), std::optional<uint16_t>(600));
 
-    resolution.editChanged("1300");  // out of range: the bar stays, the value turns invalid
+    resolution.editChanged("1300"); // out of range: the bar stays, the value turns invalid
     EXPECT_FALSE(resolution.valid());
     EXPECT_EQ(resolution.position(), 600);
     EXPECT_EQ(resolution.accept("1300"), std::nullopt);
-    EXPECT_TRUE(resolution.valid());  // back to the start value, ready again
+    EXPECT_TRUE(resolution.valid()); // back to the start value, ready again
     EXPECT_EQ(resolution.position(), 100);
 
     resolution.editChanged("");

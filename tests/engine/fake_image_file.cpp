@@ -24,7 +24,8 @@ std::vector<unsigned char> slurp(const char* name) {
     if (FILE* f = std::fopen(name, "rb")) {
         unsigned char buffer[65536];
         std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            bytes.insert(bytes.end(), buffer, buffer + n);
         std::fclose(f);
     }
     return bytes;
@@ -51,7 +52,8 @@ __attribute__((visibility("default"))) uint32_t GetImageSize(RaduvHandle h, cons
     return static_cast<uint32_t>(bytes.size() - kHeaderBlock);
 }
 
-__attribute__((visibility("default"))) int ReadImage(RaduvHandle h, const char* fileName, void* header, void* pixels) {
+__attribute__((visibility("default"))) int ReadImage(RaduvHandle h, const char* fileName, void* header,
+                                                     void* pixels) {
     const auto bytes = slurp(fileName);
     if (bytes.size() < kHeaderBlock || std::strstr(fileName, "broken") != nullptr) {
         static_cast<Instance*>(h)->lastError = "damaged test image";
@@ -82,9 +84,15 @@ __attribute__((visibility("default"))) int WriteImage(RaduvHandle h, const char*
     return 1;
 }
 
-__attribute__((visibility("default"))) int GetNextImage(RaduvHandle, void*, void*) { return 0; }
-__attribute__((visibility("default"))) uint32_t GetNextImageSize(RaduvHandle) { return 0; }
-__attribute__((visibility("default"))) int CanGetNextImage(RaduvHandle) { return 0; }
+__attribute__((visibility("default"))) int GetNextImage(RaduvHandle, void*, void*) {
+    return 0;
+}
+__attribute__((visibility("default"))) uint32_t GetNextImageSize(RaduvHandle) {
+    return 0;
+}
+__attribute__((visibility("default"))) int CanGetNextImage(RaduvHandle) {
+    return 0;
+}
 __attribute__((visibility("default"))) void SetProgressCallBackFn(RaduvHandle, void (*)(int, int)) {}
 __attribute__((visibility("default"))) const char* GetLastErrorMessage(RaduvHandle h) {
     return static_cast<Instance*>(h)->lastError.c_str();

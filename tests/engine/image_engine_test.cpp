@@ -2,12 +2,11 @@
 #include "engine/pixel_tools.h"
 #include "engine_fixture.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <numbers>
 
 namespace tandemscan {
@@ -19,10 +18,12 @@ using test::TestImage;
 
 class ImageEngineTest : public test::EngineFixture {};
 
-TestImage numbered(std::int32_t width, std::int32_t height, std::uint16_t bitCount, std::int32_t pelsPerMeter) {
+TestImage numbered(std::int32_t width, std::int32_t height, std::uint16_t bitCount,
+                   std::int32_t pelsPerMeter) {
     TestImage image = TestImage::make(width, height, bitCount, pelsPerMeter);
     for (std::int32_t y = 0; y < height; ++y)
-        for (std::int32_t x = 0; x < width; ++x) image.set(x, y, static_cast<std::uint32_t>((x + 3 * y) & 0xFF));
+        for (std::int32_t x = 0; x < width; ++x)
+            image.set(x, y, static_cast<std::uint32_t>((x + 3 * y) & 0xFF));
     return image;
 }
 
@@ -83,7 +84,8 @@ TEST_F(ImageEngineTest, BackingFilesAreNamedPerSideAndGoWithTheirBlock) {
         EXPECT_TRUE(left->backingFileOpen());
         leftPath = left->path();
         EXPECT_TRUE(fs::exists(leftPath));
-        EXPECT_EQ(fs::status(leftPath).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_EQ(fs::status(leftPath).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write);
 
         left->view(); // untouched blocks hold nothing
         EXPECT_FALSE(left->holdsImage());
@@ -191,8 +193,9 @@ TEST_F(ImageEngineTest, FitToPaneAndScreenSize) {
         ScreenSize shown;
     };
     const Case cases[] = {
-        {255, 351, 100, 1.0, {255, 351}}, {510, 351, 100, 2.0, {255, 176}}, {510, 351, 200, 1.0, {510, 351}},
-        {100, 702, 100, 2.0, {50, 351}},  {256, 10, 100, 256.0 / 255, {255, 10}},
+        {255, 351, 100, 1.0, {255, 351}},       {510, 351, 100, 2.0, {255, 176}},
+        {510, 351, 200, 1.0, {510, 351}},       {100, 702, 100, 2.0, {50, 351}},
+        {256, 10, 100, 256.0 / 255, {255, 10}},
     };
     for (const Case& c : cases) {
         engine->setPaneFactor(c.panePercent);
@@ -232,9 +235,9 @@ TEST_F(ImageEngineTest, AnchorAndAttachAtTheSeam) {
         Point viewOrigin;
     };
     const Case cases[] = {
-        {kLeftSide, {false, 0, 0, 5, 0}, false, {0, 5}},     {kLeftSide, {false, 0, 0, 5, -7}, false, {-7, 5}},
-        {kRightSide, {false, 0, 0, -3, 9}, false, {9, -3}},  {kLeftSide, {false, 0, 0, 0, 0}, true, {0, 0}},
-        {kLeftSide, {false, 0, 0, 0, -7}, true, {-7, 0}},    {kRightSide, {false, 0, 0, 2, 4}, true, {4, 2}},
+        {kLeftSide, {false, 0, 0, 5, 0}, false, {0, 5}},    {kLeftSide, {false, 0, 0, 5, -7}, false, {-7, 5}},
+        {kRightSide, {false, 0, 0, -3, 9}, false, {9, -3}}, {kLeftSide, {false, 0, 0, 0, 0}, true, {0, 0}},
+        {kLeftSide, {false, 0, 0, 0, -7}, true, {-7, 0}},   {kRightSide, {false, 0, 0, 2, 4}, true, {4, 2}},
     };
     for (const Case& c : cases) {
         PaneGeometry pane;
@@ -272,7 +275,8 @@ TEST_F(ImageEngineTest, CropOriginalScalesTheRectangle) {
     Picture expected;
     for (std::int32_t y = 2; y < 4; ++y) {
         expected.emplace_back();
-        for (std::int32_t x = 2; x < 6; ++x) expected.back().push_back(image.get(x, y));
+        for (std::int32_t x = 2; x < 6; ++x)
+            expected.back().push_back(image.get(x, y));
     }
     EXPECT_EQ(test::pictureOf(block->view().headerBlock(), block->view().pixels()), expected);
     EXPECT_EQ(block->view().layout(), RecordLayout::single);
@@ -293,7 +297,8 @@ TEST_F(ImageEngineTest, RotateOriginalByTheRecordedAngle) {
     EditEntry half;
     half.angle = std::numbers::pi;
     ASSERT_TRUE(engine->rotateOriginal(*block, half));
-    EXPECT_EQ(test::pictureOf(block->view().headerBlock(), block->view().pixels()), (Picture{{6, 5, 4}, {3, 2, 1}}));
+    EXPECT_EQ(test::pictureOf(block->view().headerBlock(), block->view().pixels()),
+              (Picture{{6, 5, 4}, {3, 2, 1}}));
     EXPECT_EQ(block->view().header().sizeImage, 24u);
     EXPECT_EQ(block->view().header().size, 40u);
 
@@ -374,7 +379,8 @@ TEST_F(ImageEngineTest, LargeEditedOriginalsStayInTheBackingFile) {
     EXPECT_EQ(block->kind(), StoreKind::fileMapped);
     EXPECT_EQ(fs::file_size(block->path()), 1064 + 700 * 3 * 400u);
     EXPECT_FALSE(fs::exists(fs::path(block->path()) += ".new"));
-    EXPECT_EQ(test::pictureOf(block->view().headerBlock(), block->view().pixels())[0][0], image.get(699, 399));
+    EXPECT_EQ(test::pictureOf(block->view().headerBlock(), block->view().pixels())[0][0],
+              image.get(699, 399));
 
     // A small crop of it moves to the heap and the backing file goes.
     EditEntry entry;
@@ -406,7 +412,8 @@ std::vector<unsigned char> bmpStart(std::uint32_t infoSize) {
     std::vector<unsigned char> bytes(14 + infoSize, 0);
     bytes[0] = 'B';
     bytes[1] = 'M';
-    for (int k = 0; k < 4; ++k) bytes[14 + k] = static_cast<unsigned char>(infoSize >> (8 * k));
+    for (int k = 0; k < 4; ++k)
+        bytes[14 + k] = static_cast<unsigned char>(infoSize >> (8 * k));
     return bytes;
 }
 
@@ -441,7 +448,8 @@ TEST(BmpPalette, ClrUsedEntriesOnlyAndBadFilesLeaveThePalette) {
     ASSERT_TRUE(folder);
     const fs::path file = folder->path() / "part.bmp";
     std::vector<unsigned char> bytes = bmpStart(40);
-    for (unsigned char v : {1, 2, 3, 0, 4, 5, 6, 0}) bytes.push_back(v);
+    for (unsigned char v : {1, 2, 3, 0, 4, 5, 6, 0})
+        bytes.push_back(v);
     writeBytes(file, bytes);
 
     HeaderBlock header{};

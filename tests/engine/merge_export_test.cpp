@@ -2,10 +2,9 @@
 #include "engine/pixel_tools.h"
 #include "engine_fixture.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 
 namespace tandemscan {
@@ -31,7 +30,8 @@ TestImage columns(const TestImage& image, std::int32_t from, std::int32_t to) {
                                      image.block.header.xPelsPerMeter);
     part.block.palette = image.block.palette;
     for (std::int32_t y = 0; y < image.height(); ++y)
-        for (std::int32_t x = from; x < to; ++x) part.set(x - from, y, image.get(x, y));
+        for (std::int32_t x = from; x < to; ++x)
+            part.set(x - from, y, image.get(x, y));
     return part;
 }
 
@@ -55,7 +55,7 @@ struct Side {
 };
 
 class MergeExportTest : public test::EngineFixture {
-protected:
+  protected:
     void SetUp() override {
         EngineFixture::SetUp();
         left.store = engine->createStoreBlock(kLeftSide);
@@ -89,7 +89,8 @@ TEST_F(MergeExportTest, HalvesOfOneImageJoinBackIntoIt) {
         load(right, columns(original, 500, 1200), "right.raw");
         const fs::path out = folder->path() / "joined.raw";
         MergeExport exporter(*engine);
-        ASSERT_TRUE(exporter.saveMerged(left.merge(), right.merge(), c.placement, out)) << exporter.lastError();
+        ASSERT_TRUE(exporter.saveMerged(left.merge(), right.merge(), c.placement, out))
+            << exporter.lastError();
         const TestImage joined = readBack(out);
         EXPECT_EQ(joined.block.header.width, 1200) << c.what;
         EXPECT_EQ(joined.picture(), original.picture()) << c.what;
@@ -111,7 +112,8 @@ TEST_F(MergeExportTest, SavingReplaysEditsInOrderAndConsumesThem) {
     std::vector<MergeStage> stages;
     ASSERT_TRUE(exporter.saveMerged(left.merge(), right.merge(), placement, folder->path() / "joined.raw",
                                     [&](MergeStage s) { stages.push_back(s); }));
-    EXPECT_EQ(stages, (std::vector<MergeStage>{MergeStage::applyEdits, MergeStage::compose, MergeStage::write}));
+    EXPECT_EQ(stages,
+              (std::vector<MergeStage>{MergeStage::applyEdits, MergeStage::compose, MergeStage::write}));
     EXPECT_TRUE(left.edits.empty());
     EXPECT_EQ(right.rotations, 0);
     const TestImage joined = readBack(folder->path() / "joined.raw");
@@ -156,7 +158,8 @@ TEST_F(MergeExportTest, PreviewFromTheWorkingCopies) {
     placement.autoOverlap = 49.7;
     MergeExport exporter(*engine);
     ImageRecord joined;
-    ASSERT_TRUE(exporter.composePreview(left.merge(), right.merge(), placement, joined)) << exporter.lastError();
+    ASSERT_TRUE(exporter.composePreview(left.merge(), right.merge(), placement, joined))
+        << exporter.lastError();
     EXPECT_EQ(left.working.header().bitCount, 24) << "colour copies are expanded for good";
     EXPECT_EQ(right.working.header().bitCount, 24);
     ASSERT_FALSE(joined.empty());
@@ -192,7 +195,8 @@ TEST_F(MergeExportTest, FailuresSayWhyAndLeaveNoWorkingFile) {
     MergePlacement placement;
     placement.originalCut = CutRecord{700, 0, 0, 0};
     MergeExport exporter(*engine);
-    EXPECT_FALSE(exporter.saveMerged(left.merge(), right.merge(), placement, folder->path() / "no" / "such.raw"));
+    EXPECT_FALSE(
+        exporter.saveMerged(left.merge(), right.merge(), placement, folder->path() / "no" / "such.raw"));
     EXPECT_EQ(exporter.lastError(), "cannot create the file: No such file or directory");
     EXPECT_FALSE(fs::exists(folder->path() / "MergeImg.Tmp"));
     EXPECT_FALSE(exporter.saveMerged(left.merge(), right.merge(), placement, ""));

@@ -1,12 +1,10 @@
 // Which files load as parts, the resolution assumed for a JPEG that states none, and the second
 // line of a message.
 #include "engine/part_files.h"
-
 #include "engine/working_files.h"
 
-#include <gtest/gtest.h>
-
 #include <fstream>
+#include <gtest/gtest.h>
 
 namespace tandemscan {
 namespace {
@@ -24,16 +22,22 @@ TEST(PartFiles, AcceptedExtensionsInAnyCase) {
         {"scan.Png", ""},
         {"scan.tif", ""},
         {"/home/u/scans/left.TIFF", ""},
-        {"scan.gif", "\"scan.gif\": a .gif file cannot be loaded as a part; use .bmp, .jpg, .jpeg, .png, .tif or .tiff."},
-        {"scan.pcx", "\"scan.pcx\": a .pcx file cannot be loaded as a part; use .bmp, .jpg, .jpeg, .png, .tif or .tiff."},
-        {"scan.jpg.txt", "\"scan.jpg.txt\": a .txt file cannot be loaded as a part; use .bmp, .jpg, .jpeg, .png, .tif "
-                         "or .tiff."},
-        {"scan", "\"scan\": a name without an extension cannot be loaded as a part; use .bmp, .jpg, .jpeg, .png, "
-                 ".tif or .tiff."},
-        {"folder.bmp/scan", "\"folder.bmp/scan\": a name without an extension cannot be loaded as a part; use .bmp, "
-                            ".jpg, .jpeg, .png, .tif or .tiff."},
+        {"scan.gif",
+         "\"scan.gif\": a .gif file cannot be loaded as a part; use .bmp, .jpg, .jpeg, .png, .tif or .tiff."},
+        {"scan.pcx",
+         "\"scan.pcx\": a .pcx file cannot be loaded as a part; use .bmp, .jpg, .jpeg, .png, .tif or .tiff."},
+        {"scan.jpg.txt",
+         "\"scan.jpg.txt\": a .txt file cannot be loaded as a part; use .bmp, .jpg, .jpeg, .png, .tif "
+         "or .tiff."},
+        {"scan",
+         "\"scan\": a name without an extension cannot be loaded as a part; use .bmp, .jpg, .jpeg, .png, "
+         ".tif or .tiff."},
+        {"folder.bmp/scan",
+         "\"folder.bmp/scan\": a name without an extension cannot be loaded as a part; use .bmp, "
+         ".jpg, .jpeg, .png, .tif or .tiff."},
     };
-    for (const auto& c : cases) EXPECT_EQ(partExtensionRefusal(c.name), c.refusal) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(partExtensionRefusal(c.name), c.refusal) << c.name;
 }
 
 TEST(PartFiles, AJpegStatingNoResolutionIsReadAs72Dpi) {

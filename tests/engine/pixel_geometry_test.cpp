@@ -38,9 +38,11 @@ TEST(ResampleImage, HalfwayWeightsPerDepth) {
         {"4 bits pick i + 1 on equal weights", TestImage::fromRows(4, {{1, 2, 3}}), {{1, 2, 2, 3, 3}}},
         {"8 bits gray blend and truncate", TestImage::fromRows(8, {{10, 21, 40}}), {{10, 15, 21, 30, 40}}},
         {"8 bits colour pick i when w0 >= 0.5", colour, {{1, 1, 2, 2, 3}}},
-        {"16 bits per 5-bit channel", TestImage::fromRows(16, {{0x7C00, 0x001F, 0x03E0}}),
+        {"16 bits per 5-bit channel",
+         TestImage::fromRows(16, {{0x7C00, 0x001F, 0x03E0}}),
          {{0x7C00, 0x3C0F, 0x001F, 0x01EF, 0x03E0}}},
-        {"24 bits per byte", TestImage::fromRows(24, {{0x0A0B0C, 0x151617, 0xFFFFFF}}),
+        {"24 bits per byte",
+         TestImage::fromRows(24, {{0x0A0B0C, 0x151617, 0xFFFFFF}}),
          {{0x0A0B0C, 0x0F1011, 0x151617, 0x8A8A8B, 0xFFFFFF}}},
     };
     for (const Case& c : cases) {
@@ -62,7 +64,8 @@ TEST(ResampleImage, VerticalPassBlendsAndPicksRows) {
         {"8 bits gray", TestImage::fromRows(8, {{10}, {21}, {40}}), {{10}, {15}, {21}, {30}, {40}}},
         {"8 bits colour", colour, {{1}, {2}, {2}, {3}, {3}}},
         {"1 bit rows", TestImage::fromRows(1, {{1}, {0}, {1}}), {{1}, {0}, {0}, {1}, {1}}},
-        {"24 bits", TestImage::fromRows(24, {{0x000000}, {0x000000}, {0x646464}}),
+        {"24 bits",
+         TestImage::fromRows(24, {{0x000000}, {0x000000}, {0x646464}}),
          {{0x000000}, {0x000000}, {0x000000}, {0x323232}, {0x646464}}},
     };
     for (const Case& c : cases) {
@@ -74,7 +77,8 @@ TEST(ResampleImage, VerticalPassBlendsAndPicksRows) {
 
 TEST(ResampleImage, HundredToFiftyTakesBothEndsWhole) {
     TestImage src = TestImage::make(100, 1, 8);
-    for (std::int32_t x = 0; x < 100; ++x) src.set(x, 0, static_cast<std::uint32_t>(x * 2 + 50));
+    for (std::int32_t x = 0; x < 100; ++x)
+        src.set(x, 0, static_cast<std::uint32_t>(x * 2 + 50));
     const Resampled out = resample(src, 50, 1);
     ASSERT_TRUE(out.ok);
     EXPECT_EQ(out.picture()[0][0], 50u);
@@ -85,18 +89,21 @@ TEST(ResampleImage, ColourPaletteKeepsOnlyIndexesThatOccur) {
     TestImage src = TestImage::make(37, 23, 8);
     src.block.palette[200] = {0, 0, 255, 0};
     for (std::int32_t y = 0; y < 23; ++y)
-        for (std::int32_t x = 0; x < 37; ++x) src.set(x, y, (x + y) % 2 ? 17 : 200);
+        for (std::int32_t x = 0; x < 37; ++x)
+            src.set(x, y, (x + y) % 2 ? 17 : 200);
     const Resampled out = resample(src, 11, 7);
     ASSERT_TRUE(out.ok);
     for (const auto& row : out.picture())
-        for (std::uint32_t v : row) EXPECT_TRUE(v == 17 || v == 200) << v;
+        for (std::uint32_t v : row)
+            EXPECT_TRUE(v == 17 || v == 200) << v;
 }
 
 TEST(ResampleImage, SizeOneAndSingleSourcePixel) {
     const TestImage src = TestImage::fromRows(8, {{9, 50, 70}, {1, 2, 3}});
     EXPECT_EQ(resample(src, 1, 1).picture(), (Picture{{1}})) << "first stored pixel: bottom left";
     const TestImage dot = TestImage::fromRows(24, {{0x123456}});
-    EXPECT_EQ(resample(dot, 3, 2).picture(), (Picture{{0x123456, 0x123456, 0x123456}, {0x123456, 0x123456, 0x123456}}));
+    EXPECT_EQ(resample(dot, 3, 2).picture(),
+              (Picture{{0x123456, 0x123456, 0x123456}, {0x123456, 0x123456, 0x123456}}));
 }
 
 TEST(ResampleImage, HeaderTakesSourceFieldsAndNewSize) {
@@ -165,9 +172,9 @@ TEST(RotateQuarter, TurnsThePictureClockwiseForPositiveDegrees) {
         int degrees;
         const Picture& expected;
     };
-    const Case cases[] = {{90, clockwise},  {-270, clockwise}, {450, clockwise}, {180, half}, {-180, half},
-                          {540, half},      {270, counter},    {-90, counter},   {0, upright}, {360, upright},
-                          {-720, upright}};
+    const Case cases[] = {{90, clockwise}, {-270, clockwise}, {450, clockwise}, {180, half},
+                          {-180, half},    {540, half},       {270, counter},   {-90, counter},
+                          {0, upright},    {360, upright},    {-720, upright}};
     for (std::uint16_t depth : {8, 24}) {
         for (const Case& c : cases) {
             const Rotated out = rotate(letters(depth), c.degrees);
@@ -179,17 +186,20 @@ TEST(RotateQuarter, TurnsThePictureClockwiseForPositiveDegrees) {
 
 TEST(RotateQuarter, MonochromeRowsAreRebuiltWithCleanTails) {
     TestImage src = TestImage::make(9, 2, 1);
-    for (std::int32_t x = 0; x < 9; ++x) src.set(x, 0, 1); // top row black... index 1
+    for (std::int32_t x = 0; x < 9; ++x)
+        src.set(x, 0, 1); // top row black... index 1
     src.set(0, 1, 1);
     Rotated out;
     out.pixels.assign(64, 0xCD);
-    ASSERT_TRUE(PixelTools::rotateQuarter(out.block, out.pixels, 180, src.block, src.pixels, RasterType::monochrome));
+    ASSERT_TRUE(
+        PixelTools::rotateQuarter(out.block, out.pixels, 180, src.block, src.pixels, RasterType::monochrome));
     EXPECT_EQ(out.picture(), (Picture{{0, 0, 0, 0, 0, 0, 0, 0, 1}, {1, 1, 1, 1, 1, 1, 1, 1, 1}}));
     // Stored row 0 is the bottom row: nine set bits, then zero bits and zero padding.
     EXPECT_EQ(std::vector<std::uint8_t>(out.pixels.begin(), out.pixels.begin() + 4),
               (std::vector<std::uint8_t>{0xFF, 0x80, 0, 0}));
 
-    ASSERT_TRUE(PixelTools::rotateQuarter(out.block, out.pixels, 90, src.block, src.pixels, RasterType::monochrome));
+    ASSERT_TRUE(
+        PixelTools::rotateQuarter(out.block, out.pixels, 90, src.block, src.pixels, RasterType::monochrome));
     EXPECT_EQ(out.block.header.width, 2);
     EXPECT_EQ(out.block.header.height, 9);
     EXPECT_EQ(out.picture()[0], (std::vector<std::uint32_t>{1, 1}));
@@ -201,7 +211,8 @@ TEST(RotateQuarter, OtherAnglesAndDepthsAreLeftAlone) {
     const TestImage src = letters(24);
     Rotated out;
     out.pixels.assign(64, 0xCD);
-    EXPECT_FALSE(PixelTools::rotateQuarter(out.block, out.pixels, 45, src.block, src.pixels, RasterType::trueColor));
+    EXPECT_FALSE(
+        PixelTools::rotateQuarter(out.block, out.pixels, 45, src.block, src.pixels, RasterType::trueColor));
     EXPECT_EQ(out.block.header.width, 0);
     EXPECT_EQ(out.pixels[0], 0xCD);
 
@@ -213,7 +224,8 @@ TEST(RotateQuarter, OtherAnglesAndDepthsAreLeftAlone) {
     EXPECT_EQ(out.pixels[0], 0xCD) << "only the header is written";
 
     std::vector<std::uint8_t> small(8);
-    EXPECT_FALSE(PixelTools::rotateQuarter(out.block, small, 90, src.block, src.pixels, RasterType::trueColor));
+    EXPECT_FALSE(
+        PixelTools::rotateQuarter(out.block, small, 90, src.block, src.pixels, RasterType::trueColor));
 }
 
 TEST(RotateQuarter, PaletteCopiedExceptForTrueColour) {
@@ -221,11 +233,13 @@ TEST(RotateQuarter, PaletteCopiedExceptForTrueColour) {
     src.block.palette[3] = {9, 8, 7, 0};
     Rotated out;
     out.pixels.assign(64, 0);
-    ASSERT_TRUE(PixelTools::rotateQuarter(out.block, out.pixels, 90, src.block, src.pixels, RasterType::gray));
+    ASSERT_TRUE(
+        PixelTools::rotateQuarter(out.block, out.pixels, 90, src.block, src.pixels, RasterType::gray));
     EXPECT_EQ(out.block.palette[3], (PaletteEntry{9, 8, 7, 0}));
     Rotated plain;
     plain.pixels.assign(64, 0);
-    ASSERT_TRUE(PixelTools::rotateQuarter(plain.block, plain.pixels, 90, src.block, src.pixels, RasterType::trueColor));
+    ASSERT_TRUE(PixelTools::rotateQuarter(plain.block, plain.pixels, 90, src.block, src.pixels,
+                                          RasterType::trueColor));
     EXPECT_EQ(plain.block.palette[3], (PaletteEntry{0, 0, 0, 0}));
 }
 
@@ -238,9 +252,12 @@ TEST(RotatedSize, ReservesTheTurnedFrame) {
         std::uint32_t size;
     };
     const Case cases[] = {
-        {100, 100, 24, 45, 144, 144, 432 * 144}, {100, 100, 24, -45, 144, 144, 432 * 144},
-        {2, 2, 8, 45, 5, 5, 8 * 5},             {10, 20, 8, 180, 13, 23, 16 * 23},
-        {10, 20, 1, 90, 23, 13, 4 * 13},        {10, 20, 4, 30, 0, 0, 0},
+        {100, 100, 24, 45, 144, 144, 432 * 144},
+        {100, 100, 24, -45, 144, 144, 432 * 144},
+        {2, 2, 8, 45, 5, 5, 8 * 5},
+        {10, 20, 8, 180, 13, 23, 16 * 23},
+        {10, 20, 1, 90, 23, 13, 4 * 13},
+        {10, 20, 4, 30, 0, 0, 0},
     };
     for (const Case& c : cases) {
         TestImage image = TestImage::make(c.width, c.height, c.bitCount);
@@ -293,7 +310,8 @@ TEST(RotateImage, MonochromeOutsideIsThePaperIndex) {
         if (whiteFirst) std::swap(mono.block.palette[0], mono.block.palette[1]);
         const std::uint32_t ink = whiteFirst ? 1 : 0;
         for (std::int32_t y = 0; y < 2; ++y)
-            for (std::int32_t x = 0; x < 2; ++x) mono.set(x, y, ink);
+            for (std::int32_t x = 0; x < 2; ++x)
+                mono.set(x, y, ink);
         const Rotated out = rotate(mono, 45);
         ASSERT_TRUE(out.ok);
         EXPECT_EQ(out.picture()[2][2], ink);
@@ -315,11 +333,13 @@ struct Cropped {
     Picture picture() const { return test::pictureOf(block, pixels); }
 };
 
-Cropped crop(const TestImage& src, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
+Cropped crop(const TestImage& src, std::int32_t left, std::int32_t top, std::int32_t right,
+             std::int32_t bottom) {
     Cropped out;
-    out.pixels.assign(
-        PixelTools::cropImage(src.block, src.pixels, left, top, right, bottom, nullptr, {}), 0xCD);
-    out.result = PixelTools::cropImage(src.block, src.pixels, left, top, right, bottom, &out.block, out.pixels);
+    out.pixels.assign(PixelTools::cropImage(src.block, src.pixels, left, top, right, bottom, nullptr, {}),
+                      0xCD);
+    out.result =
+        PixelTools::cropImage(src.block, src.pixels, left, top, right, bottom, &out.block, out.pixels);
     return out;
 }
 
@@ -327,7 +347,8 @@ TestImage ramp(std::int32_t width, std::int32_t height, std::uint16_t bitCount) 
     TestImage image = TestImage::make(width, height, bitCount);
     const std::uint32_t mask = bitCount >= 24 ? 0xFFFFFF : (1u << bitCount) - 1;
     for (std::int32_t y = 0; y < height; ++y)
-        for (std::int32_t x = 0; x < width; ++x) image.set(x, y, (x * 5 + y * 3 + (x * y) % 7) & mask);
+        for (std::int32_t x = 0; x < width; ++x)
+            image.set(x, y, (x * 5 + y * 3 + (x * y) % 7) & mask);
     return image;
 }
 
@@ -338,9 +359,9 @@ TEST(CropImage, CutsTheRectangleAtEveryDepth) {
         std::int32_t left, top, right, bottom;
     };
     const Case cases[] = {
-        {20, 1, 3, 1, 17, 4},  {20, 1, 0, 0, 20, 5},  {20, 1, 8, 2, 9, 3},  {33, 1, 7, 0, 33, 5},
-        {9, 4, 1, 1, 8, 4},    {9, 4, 2, 0, 7, 5},    {9, 4, 3, 0, 4, 1},   {7, 8, 2, 1, 5, 4},
-        {7, 16, 1, 0, 6, 2},   {7, 24, 2, 2, 7, 5},   {7, 32, 0, 1, 3, 3},
+        {20, 1, 3, 1, 17, 4}, {20, 1, 0, 0, 20, 5}, {20, 1, 8, 2, 9, 3}, {33, 1, 7, 0, 33, 5},
+        {9, 4, 1, 1, 8, 4},   {9, 4, 2, 0, 7, 5},   {9, 4, 3, 0, 4, 1},  {7, 8, 2, 1, 5, 4},
+        {7, 16, 1, 0, 6, 2},  {7, 24, 2, 2, 7, 5},  {7, 32, 0, 1, 3, 3},
     };
     for (const Case& c : cases) {
         const TestImage src = ramp(c.width, 5, c.bitCount);
@@ -349,7 +370,8 @@ TEST(CropImage, CutsTheRectangleAtEveryDepth) {
         Picture expected;
         for (std::int32_t y = c.top; y < c.bottom; ++y) {
             expected.emplace_back();
-            for (std::int32_t x = c.left; x < c.right; ++x) expected.back().push_back(src.get(x, y));
+            for (std::int32_t x = c.left; x < c.right; ++x)
+                expected.back().push_back(src.get(x, y));
         }
         EXPECT_EQ(out.picture(), expected) << c.width << " px at " << c.bitCount << " from " << c.left;
         EXPECT_EQ(out.block.header.sizeImage, out.pixels.size());
@@ -359,7 +381,8 @@ TEST(CropImage, CutsTheRectangleAtEveryDepth) {
 
 TEST(CropImage, BitsAfterTheLastPixelAreClear) {
     TestImage src = TestImage::make(16, 1, 1);
-    for (std::int32_t x = 0; x < 16; ++x) src.set(x, 0, 1);
+    for (std::int32_t x = 0; x < 16; ++x)
+        src.set(x, 0, 1);
     const Cropped out = crop(src, 3, 0, 8, 1);
     EXPECT_EQ(out.pixels, (std::vector<std::uint8_t>{0xF8, 0, 0, 0}));
     TestImage nibbles = TestImage::fromRows(4, {{1, 2, 3, 4, 5}});
@@ -374,11 +397,12 @@ TEST(CropImage, ClampsAndMeasures) {
         std::int32_t width, height;
     };
     const Case cases[] = {
-        {2, 1, 50, 4, 8, 3}, {-5, -5, 3, 2, 3, 2}, {4, 3, 8, 3, 4, 0}, {6, 0, 2, 6, 0, 6}, {0, 0, 10, 6, 10, 6},
+        {2, 1, 50, 4, 8, 3}, {-5, -5, 3, 2, 3, 2}, {4, 3, 8, 3, 4, 0},
+        {6, 0, 2, 6, 0, 6},  {0, 0, 10, 6, 10, 6},
     };
     for (const Case& c : cases) {
-        const std::uint32_t size = PixelTools::cropImage(src.block, src.pixels, c.left, c.top, c.right, c.bottom,
-                                                         nullptr, {});
+        const std::uint32_t size =
+            PixelTools::cropImage(src.block, src.pixels, c.left, c.top, c.right, c.bottom, nullptr, {});
         EXPECT_EQ(size, PixelTools::rowStride(c.width, 24) * static_cast<std::uint32_t>(c.height))
             << c.left << "," << c.top << "," << c.right << "," << c.bottom;
         const Cropped out = crop(src, c.left, c.top, c.right, c.bottom);
@@ -407,7 +431,9 @@ TEST(CropImage, RefusesUnsupportedDepthAndShortBuffers) {
     out.pixels.assign(4, 0);
     EXPECT_EQ(PixelTools::cropImage(src.block, src.pixels, 0, 0, 4, 4, &out.block, out.pixels), 0u);
     out.pixels.assign(48, 0);
-    EXPECT_EQ(PixelTools::cropImage(src.block, std::span(src.pixels).first(8), 0, 0, 4, 4, &out.block, out.pixels), 0u);
+    EXPECT_EQ(
+        PixelTools::cropImage(src.block, std::span(src.pixels).first(8), 0, 0, 4, 4, &out.block, out.pixels),
+        0u);
     src.block.header.bitCount = 48;
     EXPECT_EQ(PixelTools::cropImage(src.block, src.pixels, 0, 0, 1, 1, &out.block, out.pixels), 0u);
 }

@@ -1,15 +1,13 @@
 #include "engine/pixel_tools.h"
 #include "test_images.h"
 
-#include <gtest/gtest.h>
-
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tandemscan {
 namespace {
@@ -17,7 +15,8 @@ namespace {
 using test::Picture;
 using test::TestImage;
 
-ImageHeader headerOf(std::int32_t width, std::int32_t height, std::uint16_t bitCount, std::uint16_t planes = 1) {
+ImageHeader headerOf(std::int32_t width, std::int32_t height, std::uint16_t bitCount,
+                     std::uint16_t planes = 1) {
     ImageHeader h{};
     h.size = 40;
     h.width = width;
@@ -34,10 +33,9 @@ TEST(RowStride, PaddedToFourBytesPerDepth) {
         std::uint32_t stride;
     };
     const Case cases[] = {
-        {1, 1, 4},   {32, 1, 4},  {33, 1, 8},  {1, 4, 4},   {8, 4, 4},   {9, 4, 8},  {1, 8, 4},
-        {4, 8, 4},   {5, 8, 8},   {1, 16, 4},  {3, 16, 8},  {2, 16, 4},  {1, 24, 4}, {3, 24, 12},
-        {5, 24, 16}, {1, 32, 4},  {3, 32, 12}, {1, 48, 8},  {2, 48, 12}, {7, 2, 0},  {7, 12, 0},
-        {0, 8, 0},   {-4, 24, 0},
+        {1, 1, 4},   {32, 1, 4}, {33, 1, 8},  {1, 4, 4},  {8, 4, 4},  {9, 4, 8},   {1, 8, 4},   {4, 8, 4},
+        {5, 8, 8},   {1, 16, 4}, {3, 16, 8},  {2, 16, 4}, {1, 24, 4}, {3, 24, 12}, {5, 24, 16}, {1, 32, 4},
+        {3, 32, 12}, {1, 48, 8}, {2, 48, 12}, {7, 2, 0},  {7, 12, 0}, {0, 8, 0},   {-4, 24, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(PixelTools::rowStride(c.width, c.bitCount), c.stride) << c.width << " px at " << c.bitCount;
@@ -49,9 +47,9 @@ TEST(ImageDataSize, CoversTheStoredDepthsOnly) {
         std::uint32_t size;
     };
     const Case cases[] = {
-        {headerOf(3, 2, 24), 24},        {headerOf(3, 2, 24, 3), 0},    {headerOf(3, 2, 16), 16},
-        {headerOf(33, 10, 1), 80},       {headerOf(3, 2, 32), 0},       {headerOf(3, 2, 48), 0},
-        {headerOf(3, 0, 8), 0},          {headerOf(3, -2, 8), 0},       {headerOf(2480, 3508, 24), 7440 * 3508},
+        {headerOf(3, 2, 24), 24},        {headerOf(3, 2, 24, 3), 0}, {headerOf(3, 2, 16), 16},
+        {headerOf(33, 10, 1), 80},       {headerOf(3, 2, 32), 0},    {headerOf(3, 2, 48), 0},
+        {headerOf(3, 0, 8), 0},          {headerOf(3, -2, 8), 0},    {headerOf(2480, 3508, 24), 7440 * 3508},
         {headerOf(70000, 70000, 24), 0}, // larger than 32 bits can say
     };
     for (const Case& c : cases)
@@ -170,7 +168,8 @@ TEST(InvertMonochrome, TwiceGivesBackTheOriginal) {
     for (std::int32_t width : {1, 7, 8, 9, 33}) {
         TestImage image = TestImage::make(width, 3, 1);
         for (std::int32_t y = 0; y < 3; ++y)
-            for (std::int32_t x = 0; x < width; ++x) image.set(x, y, (x * 7 + y * 3) % 5 < 2);
+            for (std::int32_t x = 0; x < width; ++x)
+                image.set(x, y, (x * 7 + y * 3) % 5 < 2);
         const std::vector<std::uint8_t> original = image.pixels;
         ASSERT_TRUE(PixelTools::invertMonochrome(image.block.header, image.pixels));
         EXPECT_NE(image.pixels, original);

@@ -22,8 +22,9 @@ TEST(PaperWidth, OnlyWidthsInsideTheWindowReplaceIt) {
         float inches;
     };
     // Applied in order: each row starts from the previous row's result.
-    const Case cases[] = {{2300, 16.5354f}, {4220, 16.5354f}, {2301, 2301 / 254.0f}, {5000, 2301 / 254.0f},
-                          {4219, 4219 / 254.0f}, {0, 4219 / 254.0f}, {4200, 4200 / 254.0f}};
+    const Case cases[] = {{2300, 16.5354f},      {4220, 16.5354f},      {2301, 2301 / 254.0f},
+                          {5000, 2301 / 254.0f}, {4219, 4219 / 254.0f}, {0, 4219 / 254.0f},
+                          {4200, 4200 / 254.0f}};
     PaperWidth paper;
     EXPECT_FLOAT_EQ(paper.inches(), 16.5354f);
     for (const Case& c : cases) {
@@ -43,7 +44,7 @@ TEST(AutoPlacement, OverlapPerWidthWindow) {
         // Two 300 dpi A4 parts: W100 = 1653.3, the general rule, T = 16.2944 x 300.
         {"worked example", 2480, 2480, 11811, 35.84},
         // At 100 dpi the joined width in hundredths of an inch is the pixel count.
-        {"second window", 850, 850, 3937, 29.28},  // W100 1700: margin 0.121 in
+        {"second window", 850, 850, 3937, 29.28},   // W100 1700: margin 0.121 in
         {"between windows", 849, 849, 3937, 34.28}, // W100 1698: margin 0.241 in
         {"first window", 848, 848, 3937, 33.28},    // W100 1696: margin 0.241 in
         {"window edge 1699", 849, 850, 3937, 28.78},
@@ -66,8 +67,8 @@ TEST(AutoPlacement, ScreenOffsetsAreAsymmetricByRounding) {
     // autoOverlap 35.84: s = 7.17 at scale 5, 7.9 at scale 4.5367, 35.84 at scale 1.
     const Case cases[] = {{5.0, 1.0, -7, 7}, {4.5367, 1.0, -7, 8}, {1.0, 1.0, -35, 36}, {2.5, 2.0, -7, 7}};
     for (const Case& c : cases) {
-        const auto placement = computeAutoPlacement(part(2480, 11811), part(2480, 11811), kDefaultPaperWidthInches,
-                                                    c.workScale, c.viewScale);
+        const auto placement = computeAutoPlacement(part(2480, 11811), part(2480, 11811),
+                                                    kDefaultPaperWidthInches, c.workScale, c.viewScale);
         ASSERT_TRUE(placement);
         EXPECT_EQ(placement->leftOffsetX, c.left) << c.workScale;
         EXPECT_EQ(placement->rightOffsetX, c.right) << c.workScale;
@@ -76,13 +77,16 @@ TEST(AutoPlacement, ScreenOffsetsAreAsymmetricByRounding) {
 
 TEST(AutoPlacement, NegativeOverlapAndMissingResolutionAreRefused) {
     std::string why;
-    EXPECT_FALSE(computeAutoPlacement(part(1000, 11811), part(1000, 11811), kDefaultPaperWidthInches, 1, 1, &why));
+    EXPECT_FALSE(
+        computeAutoPlacement(part(1000, 11811), part(1000, 11811), kDefaultPaperWidthInches, 1, 1, &why));
     EXPECT_NE(why.find("cannot overlap"), std::string::npos) << why;
-    EXPECT_FALSE(computeAutoPlacement(part(2480, 0), part(2480, 11811), kDefaultPaperWidthInches, 1, 1, &why));
+    EXPECT_FALSE(
+        computeAutoPlacement(part(2480, 0), part(2480, 11811), kDefaultPaperWidthInches, 1, 1, &why));
     EXPECT_NE(why.find("resolution"), std::string::npos) << why;
     // A narrower original makes the same parts overlap more.
     PaperWidth a4Landscape;
-    const auto narrower = computeAutoPlacement(part(2480, 11811), part(2480, 11811), a4Landscape.refresh(2970), 1, 1);
+    const auto narrower =
+        computeAutoPlacement(part(2480, 11811), part(2480, 11811), a4Landscape.refresh(2970), 1, 1);
     ASSERT_TRUE(narrower);
     EXPECT_NEAR(narrower->autoOverlap, (4960 - (2970 / 254.0 - 0.241) * 300) / 2, 0.01);
 }
@@ -99,7 +103,7 @@ TEST(WidthRule, BetweenA4AndLetterWidth) {
     };
     const Case cases[] = {{2480, 2480, 11811, true},  {2479, 2480, 11811, false}, {2480, 2550, 11811, true},
                           {2551, 2500, 11811, false}, {2500, 2479, 11811, false}, {1240, 1275, 5906, true},
-                          {2480, 2480, 5906, false}, {4960, 4960, 23622, true},  {4959, 4960, 23622, false},
+                          {2480, 2480, 5906, false},  {4960, 4960, 23622, true},  {4959, 4960, 23622, false},
                           {4960, 5100, 23622, true},  {4960, 5101, 23622, false}};
     for (const Case& c : cases)
         EXPECT_EQ(automaticMergeWidthRule(part(c.left, c.pelsPerMeter), part(c.right, 1)), c.holds)

@@ -2,29 +2,29 @@
 // parts, automatic merge, saving in every format, the exit question, the puzzle key and a
 // translated run.
 #include "adjustment_dialog.h"
-#include "send_to_dialog.h"
-#include <QListWidget>
 #include "engine/image_file.h"
 #include "file_save_as_dlg.h"
 #include "help_window.h"
 #include "magnifier.h"
 #include "mutilang.h"
 #include "pic_show_dlg.h"
+#include "send_to_dialog.h"
 #include "shell_test_support.h"
 #include "workspace/view/tool_palette.h"
 #include "workspace/view/workspace_view.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
-#include <QUrl>
-#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
+#include <QUrl>
 #include <chrono>
 #include <thread>
 
@@ -163,8 +163,8 @@ TEST_F(MainWindowTest, RefusesFilesBeforeLoading) {
         if (c.message) {
             ASSERT_EQ(prompts->messages.size(), 1u) << c.file;
             EXPECT_EQ(prompts->messages[0].caption, "Error");
-            EXPECT_EQ(prompts->messages[0].text,
-                      QString::fromStdString(std::string(c.message) + "\n\"" + c.file.string() + "\": " + c.reason));
+            EXPECT_EQ(prompts->messages[0].text, QString::fromStdString(std::string(c.message) + "\n\"" +
+                                                                        c.file.string() + "\": " + c.reason));
             EXPECT_EQ(prompts->messages[0].icon, QMessageBox::Critical);
         } else {
             EXPECT_TRUE(prompts->messages.empty());
@@ -216,8 +216,9 @@ TEST_F(MainWindowTest, SecondPartMustMatchTheFirst) {
         const char* message;
     };
     const Case cases[] = {
-        {2362 + 40, false, "Resolution is different from the previous image!\n\"%1\": 61 dpi, while the part "
-                           "already loaded has 60 dpi"},
+        {2362 + 40, false,
+         "Resolution is different from the previous image!\n\"%1\": 61 dpi, while the part "
+         "already loaded has 60 dpi"},
         {2362 + 19, true, nullptr}, // less than 20 pixels per metre apart counts as the same
     };
     for (const auto& c : cases) {
@@ -229,7 +230,8 @@ TEST_F(MainWindowTest, SecondPartMustMatchTheFirst) {
         if (c.message) {
             ASSERT_EQ(prompts->messages.size(), 1u);
             EXPECT_EQ(prompts->messages[0].caption, "Error");
-            EXPECT_EQ(prompts->messages[0].text, QString::fromUtf8(c.message).arg(QString::fromStdString(right)));
+            EXPECT_EQ(prompts->messages[0].text,
+                      QString::fromUtf8(c.message).arg(QString::fromStdString(right)));
         } else {
             EXPECT_TRUE(prompts->messages.empty());
         }
@@ -459,8 +461,9 @@ TEST_F(MainWindowTest, AcceleratorsWorkWhereverTheFocusIs) {
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     MergeWorkspace& model = window.workspace()->model();
-    const std::pair<const char*, QWidget*> targets[] = {
-        {"palette", window.palette()}, {"main window", window.button("help")}, {"workspace", window.workspace()}};
+    const std::pair<const char*, QWidget*> targets[] = {{"palette", window.palette()},
+                                                        {"main window", window.button("help")},
+                                                        {"workspace", window.workspace()}};
     for (const auto& [name, target] : targets) {
         QTest::keyClick(target, Qt::Key_G, Qt::ControlModifier);
         EXPECT_TRUE(model.modeFlags().grid) << name;
@@ -511,7 +514,8 @@ TEST_F(MainWindowTest, SendsTheJoinedPictureToAProgram) {
     };
     window.button("sendTo")->click();
     ASSERT_EQ(prompts->dialogs.back(), "SendTo");
-    for (int waited = 0; waited < 10000 && !fs::exists(received); waited += 20) QTest::qWait(20);
+    for (int waited = 0; waited < 10000 && !fs::exists(received); waited += 20)
+        QTest::qWait(20);
     ASSERT_TRUE(fs::exists(received));
 
     // The file reads back as the two parts side by side at their full height.
@@ -526,7 +530,8 @@ TEST_F(MainWindowTest, SendsTheJoinedPictureToAProgram) {
     EXPECT_NEAR(right.red(), 200, 6);
     EXPECT_NEAR(right.blue(), 55, 6);
     // The list is kept for the next time.
-    EXPECT_NE(readText(folder.dir / "tsApinfo.dat").find("ExePathName1=" + program.string()), std::string::npos);
+    EXPECT_NE(readText(folder.dir / "tsApinfo.dat").find("ExePathName1=" + program.string()),
+              std::string::npos);
 }
 
 TEST_F(MainWindowTest, AdjustsAPartOnlyWhenAccepted) {
@@ -535,7 +540,9 @@ TEST_F(MainWindowTest, AdjustsAPartOnlyWhenAccepted) {
     ASSERT_TRUE(window.initialise());
     ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
     MergeWorkspace& model = window.workspace()->model();
-    const auto bytes = [](std::span<const std::uint8_t> s) { return std::vector<std::uint8_t>(s.begin(), s.end()); };
+    const auto bytes = [](std::span<const std::uint8_t> s) {
+        return std::vector<std::uint8_t>(s.begin(), s.end());
+    };
     const auto working = bytes(model.workingCopyForAdjustment(0).pixels());
     const auto original = bytes(model.originalBlock(0));
     ASSERT_FALSE(working.empty());
@@ -550,8 +557,10 @@ TEST_F(MainWindowTest, AdjustsAPartOnlyWhenAccepted) {
             auto& adjust = dynamic_cast<ImageAdjustmentDialog&>(dialog);
             adjust.brightnessEdit()->setText("100");
             adjust.saturationEdit()->setText("-60");
-            if (c.accept) adjust.accept();
-            else adjust.reject();
+            if (c.accept)
+                adjust.accept();
+            else
+                adjust.reject();
             return adjust.result();
         };
         window.workspace()->runImageAdjustment(0);
@@ -648,8 +657,9 @@ TEST_F(MainWindowTest, TranslatedRun) {
     EXPECT_EQ(prompts->messages[0].caption, "Fehler");
     // The known first line is translated; the file and the reason follow as the system gives them.
     EXPECT_EQ(prompts->messages[0].text.section(QLatin1Char('\n'), 0, 0), "Die Datei existiert nicht!");
-    EXPECT_EQ(prompts->messages[0].text.section(QLatin1Char('\n'), 1),
-              QString::fromStdString("\"" + (folder.root / "none.jpg").string() + "\": No such file or directory"));
+    EXPECT_EQ(
+        prompts->messages[0].text.section(QLatin1Char('\n'), 1),
+        QString::fromStdString("\"" + (folder.root / "none.jpg").string() + "\": No such file or directory"));
 
     // A dialog: the open dialog's preview panel.
     CPicShowDlg open(&window, window.language(), {});
@@ -662,7 +672,9 @@ TEST_F(MainWindowTest, TranslatedRun) {
 // stays as Qt writes it.
 TEST_F(MainWindowTest, QtOwnTextsFollowTheLanguage) {
     const std::vector<std::pair<QMessageBox::StandardButton, QString>> german = {
-        {QMessageBox::Yes, "&Ja"}, {QMessageBox::No, "&Nein"}, {QMessageBox::Cancel, "Abbrechen"},
+        {QMessageBox::Yes, "&Ja"},
+        {QMessageBox::No, "&Nein"},
+        {QMessageBox::Cancel, "Abbrechen"},
         {QMessageBox::Ok, "OK"}};
     const auto buttonText = [](QMessageBox::StandardButton which) {
         QMessageBox box(QMessageBox::Question, "", "", which);
@@ -670,10 +682,10 @@ TEST_F(MainWindowTest, QtOwnTextsFollowTheLanguage) {
     };
     {
         ProgramFolder folder;
-        MainWindow window(
-            optionsFor(folder, prompts, folder.dir / "translations" / "de" / "ZidureTS.msg"));
+        MainWindow window(optionsFor(folder, prompts, folder.dir / "translations" / "de" / "ZidureTS.msg"));
         ASSERT_TRUE(window.initialise());
-        for (const auto& [which, text] : german) EXPECT_EQ(buttonText(which), text) << text.toStdString();
+        for (const auto& [which, text] : german)
+            EXPECT_EQ(buttonText(which), text) << text.toStdString();
 
         // The save dialog is Qt's own: its default title and labels too.
         CFileSaveAsDlg save(&window, window.language(), QString(), "BMP file (*.bmp)", "*.bmp");

@@ -74,8 +74,9 @@ TEST_F(FileDialogsTest, PreviewPanelDescribesTheFile) {
 TEST_F(FileDialogsTest, PartFilterMatchesAnyCase) {
     const QStringList filters = nameFiltersFromPairs(QString::fromLatin1(partFileFilter));
     ASSERT_EQ(filters.size(), 5);
-    EXPECT_EQ(filters[0], "Supported Files(*.bmp,*.jpg,*.jpeg,*.png,*.tif,*.tiff) (*.[bB][mM][pP] *.[jJ][pP][gG] "
-                          "*.[jJ][pP][eE][gG] *.[pP][nN][gG] *.[tT][iI][fF] *.[tT][iI][fF][fF])");
+    EXPECT_EQ(filters[0],
+              "Supported Files(*.bmp,*.jpg,*.jpeg,*.png,*.tif,*.tiff) (*.[bB][mM][pP] *.[jJ][pP][gG] "
+              "*.[jJ][pP][eE][gG] *.[pP][nN][gG] *.[tT][iI][fF] *.[tT][iI][fF][fF])");
     EXPECT_EQ(filters[1], "Bitmap (*.bmp) (*.[bB][mM][pP])");
     EXPECT_EQ(filters[2], "Jpeg (*.jpg,*.jpeg) (*.[jJ][pP][gG] *.[jJ][pP][eE][gG])");
     EXPECT_EQ(filters[4], "TIFF (*.tif,*.tiff) (*.[tT][iI][fF] *.[tT][iI][fF][fF])");

@@ -9,12 +9,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
-#include <QTimer>
 #include <QSignalSpy>
 #include <QTest>
-
+#include <QTimer>
 #include <gtest/gtest.h>
-
 #include <map>
 #include <vector>
 
@@ -26,19 +24,16 @@ using testing::ppm60;
 using testing::TestEngine;
 
 class WorkspaceViewTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
+  protected:
+    static void SetUpTestSuite() {
         static int argc = 1;
         static char name[] = "workspace_view_tests";
         static char* argv[] = {name, nullptr};
-        if (QApplication::instance() == nullptr)
-            new QApplication(argc, argv);
+        if (QApplication::instance() == nullptr) new QApplication(argc, argv);
     }
 
     // A view holding a 200 x 100 part on the left whose pixel (x, y) is (red 7, green y, blue x).
-    std::unique_ptr<WorkspaceView> viewWithPart(int width = 200, int height = 100)
-    {
+    std::unique_ptr<WorkspaceView> viewWithPart(int width = 200, int height = 100) {
         const std::string left = files.write("left.img", makeImage(width, height, 24, ppm60));
         auto view = std::make_unique<WorkspaceView>(nullptr, files.release());
         EXPECT_TRUE(view->model().loadPart(left, 0));
@@ -48,8 +43,7 @@ protected:
     TestEngine files;
 };
 
-TEST_F(WorkspaceViewTest, DrawsALoadedPartAtItsPlace)
-{
+TEST_F(WorkspaceViewTest, DrawsALoadedPartAtItsPlace) {
     const std::string left = files.write("left.img", makeImage(200, 100, 24, ppm60));
     WorkspaceView view(nullptr, files.release());
     QSignalSpy states(&view, &WorkspaceView::toolStateChanged);
@@ -69,8 +63,7 @@ TEST_F(WorkspaceViewTest, DrawsALoadedPartAtItsPlace)
     EXPECT_EQ(frame.pixel(300, 20), view.palette().color(QPalette::Base).rgb());
 }
 
-TEST_F(WorkspaceViewTest, MessagesAreTranslatedAndGoToTheHandler)
-{
+TEST_F(WorkspaceViewTest, MessagesAreTranslatedAndGoToTheHandler) {
     auto view = viewWithPart();
     view->setTranslator([](const QString& english) {
         return english == QStringLiteral("Lock!") ? QStringLiteral("Gesperrt!") : english.toUpper();
@@ -87,8 +80,7 @@ TEST_F(WorkspaceViewTest, MessagesAreTranslatedAndGoToTheHandler)
     EXPECT_EQ(shown[0].second, QStringLiteral("THIS IMAGE HAS BEEN LOCKED!"));
 }
 
-TEST_F(WorkspaceViewTest, ZoomedPartIsDrawnEnlarged)
-{
+TEST_F(WorkspaceViewTest, ZoomedPartIsDrawnEnlarged) {
     auto view = viewWithPart();
     view->model().zoomTo(4); // 200 %
     const QImage& frame = view->renderAll();
@@ -97,8 +89,7 @@ TEST_F(WorkspaceViewTest, ZoomedPartIsDrawnEnlarged)
     EXPECT_EQ(frame.pixel(252, 3), qRgb(7, 1, 198));
 }
 
-TEST_F(WorkspaceViewTest, CrosshairInvertsThePicture)
-{
+TEST_F(WorkspaceViewTest, CrosshairInvertsThePicture) {
     auto view = viewWithPart(255, 351);
     view->model().selectTool(ToolMode::Grid, true);
     const QImage& frame = view->renderAll();
@@ -111,8 +102,7 @@ TEST_F(WorkspaceViewTest, CrosshairInvertsThePicture)
     EXPECT_EQ(frame.pixel(10, 10), qRgb(7, 10, 10));
 }
 
-TEST_F(WorkspaceViewTest, SnapshotFollowsTheGrid)
-{
+TEST_F(WorkspaceViewTest, SnapshotFollowsTheGrid) {
     auto view = viewWithPart(255, 351);
     view->show();
     QApplication::processEvents();
@@ -123,8 +113,7 @@ TEST_F(WorkspaceViewTest, SnapshotFollowsTheGrid)
     EXPECT_EQ(view->snapshot().pixel(127, 100), qRgb(255 - 7, 255 - 100, 255 - 127));
 }
 
-TEST_F(WorkspaceViewTest, FlagIsDrawnWithItsTipAtTheClick)
-{
+TEST_F(WorkspaceViewTest, FlagIsDrawnWithItsTipAtTheClick) {
     auto view = viewWithPart(255, 351);
     view->model().selectTool(ToolMode::Flags, true);
     QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(200, 120));
@@ -139,8 +128,7 @@ TEST_F(WorkspaceViewTest, FlagIsDrawnWithItsTipAtTheClick)
     EXPECT_EQ(frame.pixel(190, 140), qRgb(7, 140, 190)); // nothing below the flag's rectangle
 }
 
-TEST_F(WorkspaceViewTest, CropFrameShadesWhatIsCutAway)
-{
+TEST_F(WorkspaceViewTest, CropFrameShadesWhatIsCutAway) {
     auto view = viewWithPart(255, 351);
     view->model().selectTool(ToolMode::Crop, true);
     const QImage& frame = view->renderAll();
@@ -152,8 +140,7 @@ TEST_F(WorkspaceViewTest, CropFrameShadesWhatIsCutAway)
     EXPECT_EQ(frame.pixel(61, 60), qRgb(7, 60, 61));
 }
 
-TEST_F(WorkspaceViewTest, MouseDragMovesThePart)
-{
+TEST_F(WorkspaceViewTest, MouseDragMovesThePart) {
     auto view = viewWithPart();
     view->show();
     view->model().selectTool(ToolMode::Move, true);
@@ -169,8 +156,7 @@ TEST_F(WorkspaceViewTest, MouseDragMovesThePart)
     EXPECT_EQ(view->model().side(0).view.offsetX, -19);
 }
 
-TEST_F(WorkspaceViewTest, PreviewWindowCentresTheImageAndClosesOnAKey)
-{
+TEST_F(WorkspaceViewTest, PreviewWindowCentresTheImageAndClosesOnAKey) {
     std::optional<ImageRecord> joined = ImageRecord::allocate(makeImage(1000, 500, 24, 11811).headerBlock(),
                                                               PixelTools::rowStride(1000, 24) * 500);
     PreviewWindow window(*joined, 1.0, QStringLiteral("Image Size : 1000 * 500 pixel"));
@@ -184,8 +170,7 @@ TEST_F(WorkspaceViewTest, PreviewWindowCentresTheImageAndClosesOnAKey)
     EXPECT_FALSE(window.isVisible());
 }
 
-TEST_F(WorkspaceViewTest, EveryCursorSlotHasACursor)
-{
+TEST_F(WorkspaceViewTest, EveryCursorSlotHasACursor) {
     const CursorSet cursors;
     const int programSlots[] = {1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 16, 17, 18, 19, 20, 21, 22, 23};
     for (int slot : programSlots) {
@@ -217,13 +202,13 @@ using testing::TestEngine;
 
 // A palette wired to a workspace the way the main window wires them.
 struct PaletteAndWorkspace {
-    explicit PaletteAndWorkspace(TestEngine& files)
-    {
+    explicit PaletteAndWorkspace(TestEngine& files) {
         const std::string left = files.write("left.img", makeImage(255, 351, 24, ppm60));
         const std::string right = files.write("right.img", makeImage(255, 351, 24, ppm60));
         view = std::make_unique<WorkspaceView>(nullptr, files.release());
         QObject::connect(&palette, &ToolPalette::toolCommand, view.get(), &WorkspaceView::toolCommand);
-        QObject::connect(view.get(), &WorkspaceView::toolStateChanged, &palette, &ToolPalette::applyToolState);
+        QObject::connect(view.get(), &WorkspaceView::toolStateChanged, &palette,
+                         &ToolPalette::applyToolState);
         EXPECT_TRUE(view->model().loadPart(left, 0));
         EXPECT_TRUE(view->model().loadPart(right, 1));
     }
@@ -231,8 +216,7 @@ struct PaletteAndWorkspace {
     std::unique_ptr<WorkspaceView> view;
 };
 
-TEST_F(WorkspaceViewTest, PaletteButtonsReachTheWorkspace)
-{
+TEST_F(WorkspaceViewTest, PaletteButtonsReachTheWorkspace) {
     PaletteAndWorkspace w(files);
     EXPECT_TRUE(w.palette.action(ButtonMove)->isEnabled());
     EXPECT_FALSE(w.palette.action(ButtonAutoMerge)->isEnabled()); // too narrow for automatic merge
@@ -256,8 +240,7 @@ TEST_F(WorkspaceViewTest, PaletteButtonsReachTheWorkspace)
     EXPECT_EQ(w.palette.state().pressed(), 16);
 }
 
-TEST_F(WorkspaceViewTest, PaletteAcceleratorsSkipDisabledButtons)
-{
+TEST_F(WorkspaceViewTest, PaletteAcceleratorsSkipDisabledButtons) {
     PaletteAndWorkspace w(files);
     w.palette.show();
     QApplication::setActiveWindow(&w.palette);
@@ -277,8 +260,7 @@ TEST_F(WorkspaceViewTest, PaletteAcceleratorsSkipDisabledButtons)
     EXPECT_EQ(mainCommands.last().at(0).toInt(), 1012);
 }
 
-TEST_F(WorkspaceViewTest, PaletteFollowsItsWindow)
-{
+TEST_F(WorkspaceViewTest, PaletteFollowsItsWindow) {
     QWidget window;
     window.move(100, 100);
     window.show();
@@ -293,16 +275,13 @@ TEST_F(WorkspaceViewTest, PaletteFollowsItsWindow)
 }
 
 // Opens the workspace's pop-up menu at p and reads its items' enabled states.
-std::map<QString, bool> popupItems(WorkspaceView& view, QPoint p)
-{
+std::map<QString, bool> popupItems(WorkspaceView& view, QPoint p) {
     std::map<QString, bool> items;
     QTimer::singleShot(0, [&items] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu == nullptr)
-            return;
+        if (menu == nullptr) return;
         for (QAction* a : menu->actions())
-            if (!a->isSeparator())
-                items[a->text()] = a->isEnabled();
+            if (!a->isSeparator()) items[a->text()] = a->isEnabled();
         menu->close();
     });
     QTest::mousePress(&view, Qt::RightButton, Qt::NoModifier, p);
@@ -310,8 +289,7 @@ std::map<QString, bool> popupItems(WorkspaceView& view, QPoint p)
     return items;
 }
 
-TEST_F(WorkspaceViewTest, PopupMenuItemsFollowThePaneAndTheHistory)
-{
+TEST_F(WorkspaceViewTest, PopupMenuItemsFollowThePaneAndTheHistory) {
     const std::string left = files.write("left.img", makeImage(200, 100, 24, ppm60));
     WorkspaceView view(nullptr, files.release());
     ASSERT_TRUE(view.model().loadPart(left, 0));

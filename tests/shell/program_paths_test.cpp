@@ -151,9 +151,9 @@ TEST(ProgramPaths, StartUpRemovesExportsOfEarlierRuns) {
         bool old;
         bool removed;
     } cases[] = {
-        {"1_MergeImg.bmp", true, true},      {"12_MergeImg.bmp", true, true},
+        {"1_MergeImg.bmp", true, true},       {"12_MergeImg.bmp", true, true},
         {"3_MergeImg.bmp", false, false}, // just written, perhaps by a second window
-        {"_MergeImg.bmp", true, false},      {"x1_MergeImg.bmp", true, false},
+        {"_MergeImg.bmp", true, false},       {"x1_MergeImg.bmp", true, false},
         {"1_MergeImg.bmp.part", true, false}, {"ImgdataL.DAT", true, false},
     };
     for (const auto& c : cases) {
@@ -161,7 +161,8 @@ TEST(ProgramPaths, StartUpRemovesExportsOfEarlierRuns) {
         if (c.old) fs::last_write_time(dir.path / c.name, now - std::chrono::minutes(5));
     }
     EXPECT_EQ(deleteEarlierExports(dir.path, now - std::chrono::minutes(1)), 2);
-    for (const auto& c : cases) EXPECT_EQ(fs::exists(dir.path / c.name), !c.removed) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(fs::exists(dir.path / c.name), !c.removed) << c.name;
     EXPECT_EQ(deleteEarlierExports(dir.path / "missing", now), 0);
 }
 

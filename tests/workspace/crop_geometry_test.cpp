@@ -2,9 +2,8 @@
 // numbers its drawing uses.
 #include "workspace/crop_geometry.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace tandemscan {
 namespace {
@@ -12,10 +11,11 @@ namespace {
 constexpr double pi = 3.14159265358979323846;
 
 // An upright frame 10 pixels inside a 255 x 351 pane, pivot at its centre.
-CropGeometry paneFrame() { return CropGeometry{10, 10, 245, 341, 127, 175, 0.0}; }
+CropGeometry paneFrame() {
+    return CropGeometry{10, 10, 245, 341, 127, 175, 0.0};
+}
 
-TEST(CropGeometry, NewFrameLeavesARingForTurningItInsideThePane)
-{
+TEST(CropGeometry, NewFrameLeavesARingForTurningItInsideThePane) {
     const CropGeometry g = newCropFrame(Rect{0, 0, 255, 351});
     EXPECT_EQ(g.rect(), (Rect{20, 20, 235, 331}));
     EXPECT_EQ(g.pivot(), (Point{127, 175}));
@@ -32,8 +32,7 @@ TEST(CropGeometry, NewFrameLeavesARingForTurningItInsideThePane)
     EXPECT_EQ(cropHitTest(g, Point{12, 100}), CropLeft);
 }
 
-TEST(CropGeometry, RotateAboutTurnsCounterClockwiseOnTheScreen)
-{
+TEST(CropGeometry, RotateAboutTurnsCounterClockwiseOnTheScreen) {
     const struct {
         Point pt;
         Point ctr;
@@ -42,24 +41,21 @@ TEST(CropGeometry, RotateAboutTurnsCounterClockwiseOnTheScreen)
     } cases[] = {
         {{20, 10}, {10, 10}, pi / 2, {10, 0}},   // right of the centre goes up
         {{20, 10}, {10, 10}, -pi / 2, {10, 20}}, // and down the other way
-        {{20, 10}, {10, 10}, pi, {0, 10}},
-        {{13, 14}, {10, 10}, 0.0, {13, 14}},
+        {{20, 10}, {10, 10}, pi, {0, 10}},           {{13, 14}, {10, 10}, 0.0, {13, 14}},
         {{110, 100}, {100, 100}, pi / 6, {109, 95}}, // (8.66, 5) rounded
     };
     for (const auto& c : cases)
         EXPECT_EQ(rotateAbout(c.pt, c.ctr, c.phi), c.expected) << c.pt.x << "," << c.pt.y << " " << c.phi;
 }
 
-TEST(CropGeometry, AngleAboutIsUpwardPositive)
-{
+TEST(CropGeometry, AngleAboutIsUpwardPositive) {
     EXPECT_DOUBLE_EQ(angleAbout({20, 10}, {10, 10}), 0.0);
     EXPECT_DOUBLE_EQ(angleAbout({10, 0}, {10, 10}), pi / 2 + (std::atan2(1.0, 0.0) - pi / 2));
     EXPECT_DOUBLE_EQ(angleAbout({0, 10}, {10, 10}), std::atan2(0.0, -10.0));
     EXPECT_DOUBLE_EQ(angleAbout({10, 10}, {10, 10}), 0.0); // at the centre: fixed value
 }
 
-TEST(CropGeometry, HitTestOfAnUprightFrame)
-{
+TEST(CropGeometry, HitTestOfAnUprightFrame) {
     const CropGeometry g = paneFrame(); // (10, 10, 245, 341), pivot (127, 175)
     const struct {
         Point p;
@@ -78,7 +74,7 @@ TEST(CropGeometry, HitTestOfAnUprightFrame)
         {{244, 5}, CropTopRight},
         {{5, 340}, CropBottomLeft},
         {{250, 350}, CropBottomRight},
-        {{0, 175}, CropLeft},           // the outer band reaches 10 pixels beyond the edge
+        {{0, 175}, CropLeft},             // the outer band reaches 10 pixels beyond the edge
         {{-1, 100}, CropLeft},            // turning rounds -1.5 toward zero, onto column 0
         {{-2, 100}, CropRotateUpperLeft}, // and outside the band the frame turns
         {{300, 100}, CropRotateUpperRight},
@@ -90,8 +86,7 @@ TEST(CropGeometry, HitTestOfAnUprightFrame)
         EXPECT_EQ(cropHitTest(g, c.p), c.hit) << c.p.x << "," << c.p.y;
 }
 
-TEST(CropGeometry, HitTestFollowsATurnedFrame)
-{
+TEST(CropGeometry, HitTestFollowsATurnedFrame) {
     CropGeometry g;
     g.left = 100;
     g.top = 100;
@@ -107,8 +102,7 @@ TEST(CropGeometry, HitTestFollowsATurnedFrame)
     EXPECT_EQ(cropHitTest(g, {150, 120}), CropPivot);
 }
 
-TEST(CropGeometry, NormalisingSwapsCrossedEdges)
-{
+TEST(CropGeometry, NormalisingSwapsCrossedEdges) {
     CropGeometry g;
     g.left = 50;
     g.right = 20;
@@ -120,8 +114,7 @@ TEST(CropGeometry, NormalisingSwapsCrossedEdges)
     EXPECT_EQ(n.angle, 0.2);
 }
 
-TEST(CropGeometry, DragsActOnlyForTheirOwnCodes)
-{
+TEST(CropGeometry, DragsActOnlyForTheirOwnCodes) {
     const Point last{100, 100};
     const Point now{104, 97};
     const struct {
@@ -149,16 +142,14 @@ TEST(CropGeometry, DragsActOnlyForTheirOwnCodes)
     }
 }
 
-TEST(CropGeometry, RotationDragAddsTheAngleSweptAboutThePivot)
-{
+TEST(CropGeometry, RotationDragAddsTheAngleSweptAboutThePivot) {
     CropGeometry g = paneFrame();
     // From straight right of the pivot to straight above it: a quarter turn counter-clockwise.
     ASSERT_TRUE(cropDragRotate(g, CropRotateUpperRight, {127, 75}, {227, 175}));
     EXPECT_NEAR(g.angle, pi / 2, 1e-12);
 }
 
-TEST(CropGeometry, ResizeOfAFrameTurnedBelowTheThresholdUsesScreenDirections)
-{
+TEST(CropGeometry, ResizeOfAFrameTurnedBelowTheThresholdUsesScreenDirections) {
     CropGeometry g = paneFrame();
     g.angle = 0.00008; // 0.0046 degrees: upright to a hundredth of a degree
     EXPECT_FALSE(g.isTurned());
@@ -173,8 +164,7 @@ TEST(CropGeometry, ResizeOfAFrameTurnedBelowTheThresholdUsesScreenDirections)
     EXPECT_EQ(turned.rect(), (Rect{10, 10, 255, 341}));
 }
 
-TEST(CropGeometry, FinishingAPivotMoveKeepsATurnedFrameInPlace)
-{
+TEST(CropGeometry, FinishingAPivotMoveKeepsATurnedFrameInPlace) {
     CropGeometry g = paneFrame();
     g.angle = pi / 2;
     const auto before = turnedCorners(g);
@@ -196,13 +186,13 @@ TEST(CropGeometry, FinishingAPivotMoveKeepsATurnedFrameInPlace)
     EXPECT_EQ(upright.rect(), (Rect{10, 10, 245, 341}));
 }
 
-TEST(CropGeometry, DotSpacingIsPositiveAtEveryAngle)
-{
+TEST(CropGeometry, DotSpacingIsPositiveAtEveryAngle) {
     const struct {
         double degrees;
         int spacing;
     } cases[] = {
-        {0, 8}, {90, 8}, {45, 5}, {30, 5}, {-30, 21}, {130, 64}, {135, 5}, {180, 8}, {225, 5}, {270, 8}, {-90, 8},
+        {0, 8},   {90, 8},  {45, 5},  {30, 5},  {-30, 21}, {130, 64},
+        {135, 5}, {180, 8}, {225, 5}, {270, 8}, {-90, 8},
     };
     for (const auto& c : cases)
         EXPECT_EQ(cropDotSpacing(c.degrees * pi / 180), c.spacing) << c.degrees;
@@ -210,8 +200,7 @@ TEST(CropGeometry, DotSpacingIsPositiveAtEveryAngle)
         EXPECT_GE(cropDotSpacing(d * pi / 180), 1) << d;
 }
 
-TEST(CropGeometry, CrawlingDotsAlternateStartAndColour)
-{
+TEST(CropGeometry, CrawlingDotsAlternateStartAndColour) {
     const struct {
         int phase;
         int start;
@@ -225,8 +214,7 @@ TEST(CropGeometry, CrawlingDotsAlternateStartAndColour)
     }
 }
 
-TEST(CropGeometry, OutlineRunsClockwiseFromTheTopLeft)
-{
+TEST(CropGeometry, OutlineRunsClockwiseFromTheTopLeft) {
     CropGeometry g;
     g.left = 10;
     g.top = 20;
@@ -236,21 +224,21 @@ TEST(CropGeometry, OutlineRunsClockwiseFromTheTopLeft)
     const struct {
         int index;
         Point p;
-    } cases[] = {{0, {10, 20}}, {3, {13, 20}}, {4, {14, 20}}, {7, {14, 23}}, {8, {13, 23}}, {11, {10, 23}}, {13, {10, 21}}};
+    } cases[] = {{0, {10, 20}}, {3, {13, 20}},  {4, {14, 20}}, {7, {14, 23}},
+                 {8, {13, 23}}, {11, {10, 23}}, {13, {10, 21}}};
     for (const auto& c : cases)
         EXPECT_EQ(cropOutlinePoint(g, c.index), c.p) << c.index;
 }
 
-TEST(CropGeometry, ResizeAndRotateCursorsFollowTheFrame)
-{
+TEST(CropGeometry, ResizeAndRotateCursorsFollowTheFrame) {
     const struct {
         std::uint32_t hit;
         double degrees;
         int slot;
     } resize[] = {
-        {CropLeft, 0, 12},        {CropRight, 0, 12},      {CropTop, 0, 14},          {CropBottom, 0, 14},
-        {CropTopLeft, 0, 15},     {CropBottomRight, 0, 15}, {CropTopRight, 0, 13},    {CropBottomLeft, 0, 13},
-        {CropLeft, 45, 13},       {CropLeft, 90, 14},      {CropTop, 90, 12},         {CropLeft, -45, 15},
+        {CropLeft, 0, 12},    {CropRight, 0, 12},       {CropTop, 0, 14},      {CropBottom, 0, 14},
+        {CropTopLeft, 0, 15}, {CropBottomRight, 0, 15}, {CropTopRight, 0, 13}, {CropBottomLeft, 0, 13},
+        {CropLeft, 45, 13},   {CropLeft, 90, 14},       {CropTop, 90, 12},     {CropLeft, -45, 15},
     };
     for (const auto& c : resize)
         EXPECT_EQ(cropResizeCursor(c.hit, c.degrees * 3.1415926 / 180), c.slot) << c.hit << " " << c.degrees;
@@ -259,7 +247,7 @@ TEST(CropGeometry, ResizeAndRotateCursorsFollowTheFrame)
     const struct {
         Point p;
         int slot;
-    } rotate[] = {{{300, 175}, 16}, {{300, 0}, 17}, {{127, 0}, 18}, {{0, 0}, 19},
+    } rotate[] = {{{300, 175}, 16}, {{300, 0}, 17}, {{127, 0}, 18},   {{0, 0}, 19},
                   {{0, 175}, 20},   {{0, 340}, 21}, {{127, 400}, 22}, {{300, 350}, 23}};
     for (const auto& c : rotate)
         EXPECT_EQ(cropRotateCursor(g, c.p), c.slot) << c.p.x << "," << c.p.y;

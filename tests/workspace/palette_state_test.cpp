@@ -2,15 +2,13 @@
 #include "workspace/palette_state.h"
 
 #include <gtest/gtest.h>
-
 #include <string>
 
 namespace tandemscan {
 namespace {
 
 // All buttons on offer, as after two parts are loaded and automatic merge is possible.
-PaletteState readyPalette()
-{
+PaletteState readyPalette() {
     PaletteState p;
     p.applyToolState(768, 0);
     p.applyToolState(1024, 1);
@@ -20,24 +18,21 @@ PaletteState readyPalette()
 }
 
 // Enabled buttons as a string of 0 and 1 (32771 ... 32780, 32930, then the join by content).
-std::string enabledSet(const PaletteState& p)
-{
+std::string enabledSet(const PaletteState& p) {
     std::string s;
     for (int b : paletteButtons)
         s += p.enabled(b) ? '1' : '0';
     return s;
 }
 
-std::string checkedSet(const PaletteState& p)
-{
+std::string checkedSet(const PaletteState& p) {
     std::string s;
     for (int b : paletteButtons)
         s += p.checked(b) ? '1' : '0';
     return s;
 }
 
-TEST(PaletteState, StartsWithNothingOnOffer)
-{
+TEST(PaletteState, StartsWithNothingOnOffer) {
     const PaletteState p;
     EXPECT_EQ(p.pressed(), 16);
     EXPECT_EQ(enabledSet(p), "000000000000");
@@ -45,8 +40,7 @@ TEST(PaletteState, StartsWithNothingOnOffer)
     EXPECT_EQ(enabledSet(readyPalette()), "111111111111");
 }
 
-TEST(PaletteState, PressingMoveTwiceReleasesIt)
-{
+TEST(PaletteState, PressingMoveTwiceReleasesIt) {
     PaletteState p = readyPalette();
     EXPECT_EQ(p.press(ButtonMove), ToolCommand::Move);
     EXPECT_TRUE(p.pressedFor(ToolCommand::Move));
@@ -57,8 +51,7 @@ TEST(PaletteState, PressingMoveTwiceReleasesIt)
     EXPECT_EQ(checkedSet(p), "000000000000");
 }
 
-TEST(PaletteState, GridAndFlagsCombine)
-{
+TEST(PaletteState, GridAndFlagsCombine) {
     PaletteState p = readyPalette();
     const struct {
         int button;
@@ -86,8 +79,7 @@ TEST(PaletteState, GridAndFlagsCombine)
     }
 }
 
-TEST(PaletteState, ModeButtonsReplaceEachOther)
-{
+TEST(PaletteState, ModeButtonsReplaceEachOther) {
     PaletteState p = readyPalette();
     p.press(ButtonCrop);
     p.press(ButtonAdjust);
@@ -105,8 +97,7 @@ TEST(PaletteState, ModeButtonsReplaceEachOther)
     EXPECT_EQ(checkedSet(p), "010000000000");
 }
 
-TEST(PaletteState, DisabledButtonsDoNothing)
-{
+TEST(PaletteState, DisabledButtonsDoNothing) {
     PaletteState p = readyPalette();
     p.applyToolState(32, 0); // the flags are no longer both placed
     EXPECT_FALSE(p.enabled(ButtonUnite));
@@ -117,8 +108,7 @@ TEST(PaletteState, DisabledButtonsDoNothing)
     EXPECT_EQ(p.pressed(), 16);
 }
 
-TEST(PaletteState, MagnifierTogglesOnAndOff)
-{
+TEST(PaletteState, MagnifierTogglesOnAndOff) {
     PaletteState p = readyPalette();
     EXPECT_EQ(p.press(ButtonMagnifier), ToolCommand::MagnifierOn);
     EXPECT_TRUE(p.checked(ButtonMagnifier));
@@ -128,16 +118,16 @@ TEST(PaletteState, MagnifierTogglesOnAndOff)
     EXPECT_EQ(p.press(ButtonMagnifier), ToolCommand::MagnifierOff);
 }
 
-TEST(PaletteState, StateCodesEnableButtons)
-{
+TEST(PaletteState, StateCodesEnableButtons) {
     const struct {
         int code;
         int argument;
         const char* enabled;
     } cases[] = {
-        {16, 0, "111111110111"},  {32, 0, "111111110111"},  {32, 1, "111111111111"}, {48, 0, "111111111111"},
-        {64, 0, "111111111111"},  {80, 1, "010101000110"},  {96, 0, "111111111111"}, {96, 1, "000000000010"},
-        {256, 0, "000000000000"}, {512, 0, "011111000110"}, {768, 0, "111111111111"}, {1024, 0, "011111111111"},
+        {16, 0, "111111110111"},   {32, 0, "111111110111"},   {32, 1, "111111111111"},
+        {48, 0, "111111111111"},   {64, 0, "111111111111"},   {80, 1, "010101000110"},
+        {96, 0, "111111111111"},   {96, 1, "000000000010"},   {256, 0, "000000000000"},
+        {512, 0, "011111000110"},  {768, 0, "111111111111"},  {1024, 0, "011111111111"},
         {1024, 1, "111111111111"}, {1536, 0, "111111111111"}, {999, 0, "111111111111"},
     };
     for (const auto& c : cases) {
@@ -149,8 +139,7 @@ TEST(PaletteState, StateCodesEnableButtons)
 
 // The join by content is offered while both sides hold parts and neither is locked, whatever
 // the width rule of automatic merge says.
-TEST(PaletteState, JoinByContentNeedsTwoUnlockedParts)
-{
+TEST(PaletteState, JoinByContentNeedsTwoUnlockedParts) {
     const struct {
         int code;
         int argument;
@@ -163,21 +152,21 @@ TEST(PaletteState, JoinByContentNeedsTwoUnlockedParts)
     for (const auto& s : steps) {
         p.applyToolState(s.code, s.argument);
         EXPECT_EQ(p.enabled(ButtonContentJoin), s.offered) << s.code << "," << s.argument;
-        EXPECT_EQ(p.press(ButtonContentJoin), s.offered ? std::optional(ToolCommand::ContentJoin) : std::nullopt);
+        EXPECT_EQ(p.press(ButtonContentJoin),
+                  s.offered ? std::optional(ToolCommand::ContentJoin) : std::nullopt);
         EXPECT_FALSE(p.checked(ButtonContentJoin));
     }
 }
 
-TEST(PaletteState, StateCodesReleaseButtons)
-{
+TEST(PaletteState, StateCodesReleaseButtons) {
     const struct {
         int code;
         int pressBefore;
         int pressed;
         const char* checked;
     } cases[] = {
-        {16, ButtonGrid, 16, "000000000000"},  {48, ButtonCrop, 16, "000000000000"},
-        {64, ButtonFlags, 16, "000000000000"}, {256, ButtonZoom, 16, "000000000000"},
+        {16, ButtonGrid, 16, "000000000000"},   {48, ButtonCrop, 16, "000000000000"},
+        {64, ButtonFlags, 16, "000000000000"},  {256, ButtonZoom, 16, "000000000000"},
         {1536, ButtonMove, 16, "000000000000"}, {768, ButtonMove, 1, "010000000000"},
     };
     for (const auto& c : cases) {

@@ -2,10 +2,9 @@
 // out from the placement, undo and redo, refusals, and what ends the placement.
 #include "recording_host.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace tandemscan {
 namespace {
@@ -19,27 +18,24 @@ using testing::TwoPartsFixture;
 constexpr ContentPlacement turnedMatch{true, 0.5, 150.4, -6.2, 0.9};
 
 struct JoinFixture : TwoPartsFixture {
-    JoinFixture() : TwoPartsFixture(200, 300)
-    {
+    JoinFixture() : TwoPartsFixture(200, 300) {
         ws.setContentEstimator([this](const PartPixels& left, const PartPixels& right, std::string* why) {
             ++estimates;
             seenWidths = {left.header.header.width, right.header.header.width};
-            if (!answer && why != nullptr)
-                *why = reason;
+            if (!answer && why != nullptr) *why = reason;
             return answer;
         });
     }
     // The right part's top-left pixel as shown: (x % 256, y % 256) of the original pixel there.
-    std::array<int, 2> rightTopLeft() const
-    {
+    std::array<int, 2> rightTopLeft() const {
         const ImageRecord& w = ws.side(1).workingCopy;
         const std::uint8_t* top = w.pixels().data() + static_cast<std::size_t>(w.header().height - 1) *
                                                           PixelTools::rowStride(w.header().width, 24);
         return {top[0], top[1]};
     }
-    std::array<int, 4> offsets() const
-    {
-        return {ws.side(0).view.offsetX, ws.side(0).view.offsetY, ws.side(1).view.offsetX, ws.side(1).view.offsetY};
+    std::array<int, 4> offsets() const {
+        return {ws.side(0).view.offsetX, ws.side(0).view.offsetY, ws.side(1).view.offsetX,
+                ws.side(1).view.offsetY};
     }
     std::size_t halfTurns() const { return ws.side(0).cropHistory.size() + ws.side(1).cropHistory.size(); }
     bool join() { return ws.toolCommand(ToolCommand::ContentJoin, false); }
@@ -53,8 +49,7 @@ struct JoinFixture : TwoPartsFixture {
 constexpr std::array<int, 2> upright{0, 0};
 constexpr std::array<int, 2> turned{199, 299 % 256};
 
-TEST(WorkspaceContentJoin, TurnsTheRightPartAndShowsItPlaced)
-{
+TEST(WorkspaceContentJoin, TurnsTheRightPartAndShowsItPlaced) {
     JoinFixture f;
     ASSERT_TRUE(f.join());
     EXPECT_EQ(f.estimates, 1);
@@ -83,8 +78,7 @@ TEST(WorkspaceContentJoin, TurnsTheRightPartAndShowsItPlaced)
     EXPECT_NEAR(f.ws.contentScreenMap()->originX, 255 - 348 + 1 + 300.8, 1e-9);
 }
 
-TEST(WorkspaceContentJoin, UndoRestoresThePlacementBeforeAndRedoJoinsAgain)
-{
+TEST(WorkspaceContentJoin, UndoRestoresThePlacementBeforeAndRedoJoinsAgain) {
     JoinFixture f;
     f.drag(1, -30, 10);
     const std::array<int, 4> before = f.offsets();
@@ -113,8 +107,7 @@ TEST(WorkspaceContentJoin, UndoRestoresThePlacementBeforeAndRedoJoinsAgain)
     EXPECT_EQ(f.estimates, 1); // redo does not estimate again
 }
 
-TEST(WorkspaceContentJoin, SavingReplaysTheTurnAsAManualOne)
-{
+TEST(WorkspaceContentJoin, SavingReplaysTheTurnAsAManualOne) {
     JoinFixture f;
     ASSERT_TRUE(f.join());
     const std::string path = (f.files.folder() / "right.img").string();
@@ -130,19 +123,19 @@ TEST(WorkspaceContentJoin, SavingReplaysTheTurnAsAManualOne)
     EXPECT_EQ(f.ws.contentPlacement(), std::nullopt);
 }
 
-TEST(WorkspaceContentJoin, RefusalsChangeNothing)
-{
+TEST(WorkspaceContentJoin, RefusalsChangeNothing) {
     const struct {
         const char* name;
         std::function<void(JoinFixture&)> arrange;
         int estimates;
         const char* message; // nullptr: none
     } cases[] = {
-        {"reason as a sentence", [](JoinFixture& f) {
+        {"reason as a sentence",
+         [](JoinFixture& f) {
              f.answer.reset();
              f.reason = "the overlap is blank paper";
-         }, 1,
-         "The overlap is blank paper."},
+         },
+         1, "The overlap is blank paper."},
         {"no reason given", [](JoinFixture& f) { f.answer.reset(); }, 1,
          "The parts cannot be joined by their content."},
         {"left part locked", [](JoinFixture& f) { f.ws.toggleLock(0); }, 0, "This image has been locked!"},
@@ -167,8 +160,7 @@ TEST(WorkspaceContentJoin, RefusalsChangeNothing)
     }
 }
 
-TEST(WorkspaceContentJoin, ManualPlacementEndsItAndKeepsTheTurn)
-{
+TEST(WorkspaceContentJoin, ManualPlacementEndsItAndKeepsTheTurn) {
     const struct {
         const char* name;
         std::function<void(JoinFixture&)> act;
@@ -193,10 +185,12 @@ TEST(WorkspaceContentJoin, ManualPlacementEndsItAndKeepsTheTurn)
          false},
         {"exchange", [](JoinFixture& f) { f.ws.exchange(); }, false},
         {"choosing the move tool", [](JoinFixture& f) { f.ws.selectTool(ToolMode::Move, true); }, true},
-        {"click without moving", [](JoinFixture& f) {
+        {"click without moving",
+         [](JoinFixture& f) {
              f.ws.selectTool(ToolMode::Move, true);
              f.click({300, 100});
-         }, true},
+         },
+         true},
         {"zoom", [](JoinFixture& f) { f.ws.zoomTo(2); }, true},
         {"lock", [](JoinFixture& f) { f.ws.toggleLock(1); }, true},
         {"preview", [](JoinFixture& f) { f.ws.composePreview(); }, true},

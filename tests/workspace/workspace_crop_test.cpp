@@ -2,9 +2,8 @@
 // applying upright and turned frames to the working copy, and undoing a crop.
 #include "recording_host.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace tandemscan {
 namespace {
@@ -14,27 +13,23 @@ using testing::WorkspaceFixture;
 
 // Parts that fill their panes at one screen pixel per working pixel.
 struct CropParts : testing::TwoPartsFixture {
-    CropParts()
-    {
+    CropParts() {
         ws.selectTool(ToolMode::Crop, true);
         host.clear();
     }
-    void dragFrom(Point from, Point to)
-    {
+    void dragFrom(Point from, Point to) {
         ws.mousePress(from, {});
         ws.mouseMove(to, true, {});
         ws.mouseRelease(to);
     }
     // Pulls the new frame's top-left corner in by 10, to (30, 30) within the pane.
-    void shrinkFrame(int side)
-    {
+    void shrinkFrame(int side) {
         const int left = ws.side(side).paneRect.left;
         dragFrom({left + 25, 25}, {left + 35, 35});
     }
     // Turns a side's (shrunk) frame counter-clockwise by about `radians`, grabbing it outside its
     // upper-left corner and sweeping along a circle about the pivot.
-    void turnFrame(int side, double radians)
-    {
+    void turnFrame(int side, double radians) {
         const Point from{ws.side(side).paneRect.left + 15, 15};
         ws.mousePress(from, {});
         ASSERT_EQ(ws.cropHit(), CropRotateUpperLeft);
@@ -48,8 +43,7 @@ struct CropParts : testing::TwoPartsFixture {
     }
 };
 
-TEST(WorkspaceCrop, EnteringTheToolPutsAFrameOnEachPart)
-{
+TEST(WorkspaceCrop, EnteringTheToolPutsAFrameOnEachPart) {
     CropParts f;
     EXPECT_TRUE(f.ws.side(0).crop.active);
     EXPECT_EQ(f.ws.side(0).crop.frame.rect(), (Rect{20, 20, 235, 331}));
@@ -60,8 +54,7 @@ TEST(WorkspaceCrop, EnteringTheToolPutsAFrameOnEachPart)
     EXPECT_FALSE(f.host.timerRunning[0]);
 }
 
-TEST(WorkspaceCrop, FrameIsNormalisedOnRelease)
-{
+TEST(WorkspaceCrop, FrameIsNormalisedOnRelease) {
     CropParts f;
     f.ws.mousePress({240, 100}, {}); // the right edge band
     ASSERT_EQ(f.ws.cropHit(), CropRight);
@@ -72,8 +65,7 @@ TEST(WorkspaceCrop, FrameIsNormalisedOnRelease)
     EXPECT_EQ(f.ws.side(0).crop.frame.rect(), (Rect{-3, 20, 20, 331}));
 }
 
-TEST(WorkspaceCrop, PivotDraggedOutOfThePaneSpringsBack)
-{
+TEST(WorkspaceCrop, PivotDraggedOutOfThePaneSpringsBack) {
     CropParts f;
     f.ws.mousePress({137, 175}, {}); // 10 pixels right of the pivot still grabs it
     ASSERT_EQ(f.ws.cropHit(), CropPivot);
@@ -83,8 +75,7 @@ TEST(WorkspaceCrop, PivotDraggedOutOfThePaneSpringsBack)
     EXPECT_EQ(f.ws.side(0).crop.frame.pivot(), (Point{90, 180}));
 }
 
-TEST(WorkspaceCrop, UprightFrameCutsTheWorkingCopy)
-{
+TEST(WorkspaceCrop, UprightFrameCutsTheWorkingCopy) {
     CropParts f;
     f.dragFrom({60, 60}, {90, 80}); // move the frame by (30, 20): (50, 40, 265, 351)
     const Rect frame = f.ws.side(0).crop.frame.rect();
@@ -101,7 +92,8 @@ TEST(WorkspaceCrop, UprightFrameCutsTheWorkingCopy)
     EXPECT_EQ(e.left, frame.left);
     EXPECT_EQ(e.top, frame.top);
     // The cut keeps the part's own pixels: the top-left is what was at (left, top).
-    EXPECT_EQ(f.ws.side(0).workingCopy.pixels()[(h.height - 1) * PixelTools::rowStride(h.width, 24)], frame.left % 256);
+    EXPECT_EQ(f.ws.side(0).workingCopy.pixels()[(h.height - 1) * PixelTools::rowStride(h.width, 24)],
+              frame.left % 256);
     EXPECT_EQ(f.ws.lastEdit(), EditKind::Crop);
     // The right frame is still open, so the crop tool stays on.
     EXPECT_TRUE(f.ws.modeFlags().crop);
@@ -111,8 +103,7 @@ TEST(WorkspaceCrop, UprightFrameCutsTheWorkingCopy)
     EXPECT_FALSE(f.ws.modeFlags().crop);
 }
 
-TEST(WorkspaceCrop, UndoingACropBringsThePartBackAndRedoCutsAgain)
-{
+TEST(WorkspaceCrop, UndoingACropBringsThePartBackAndRedoCutsAgain) {
     CropParts f;
     f.ws.doubleClick({150, 150});
     ASSERT_EQ(f.ws.side(0).workingCopy.header().width, 215);
@@ -125,8 +116,7 @@ TEST(WorkspaceCrop, UndoingACropBringsThePartBackAndRedoCutsAgain)
     EXPECT_EQ(f.ws.side(0).cropHistory.size(), 1u);
 }
 
-TEST(WorkspaceCrop, FrameOutsideThePartCutsNothing)
-{
+TEST(WorkspaceCrop, FrameOutsideThePartCutsNothing) {
     WorkspaceFixture f;
     ASSERT_TRUE(f.load(0, 100, 100)); // shown at x 155..255, y 0..100
     f.ws.selectTool(ToolMode::Crop, true);
@@ -148,8 +138,7 @@ TEST(WorkspaceCrop, FrameOutsideThePartCutsNothing)
     EXPECT_EQ(f.ws.lastEdit(), EditKind::None); // a rotation by hand is not an undoable tool edit
 }
 
-TEST(WorkspaceCrop, SmallTurnsStraightenTheWorkingCopyByTheFramesAngle)
-{
+TEST(WorkspaceCrop, SmallTurnsStraightenTheWorkingCopyByTheFramesAngle) {
     // The parts' blue channel is their column number, so turning clockwise by the angle a brings
     // lower columns to the top: (rows - 1) * sin(a) less at the top of a column of the cut than at
     // its bottom. Whole degrees, or ignoring turns below a few degrees, would give 0 or about 5.
@@ -174,8 +163,7 @@ TEST(WorkspaceCrop, SmallTurnsStraightenTheWorkingCopyByTheFramesAngle)
     }
 }
 
-TEST(WorkspaceCrop, TurnedFrameTurnsThePartFirst)
-{
+TEST(WorkspaceCrop, TurnedFrameTurnsThePartFirst) {
     CropParts f;
     f.shrinkFrame(1);
     f.turnFrame(1, -0.12); // clockwise, so that the mouse stays in the pane

@@ -3,15 +3,13 @@
 // skewed by 5 degrees, as a careless second pass on a flatbed scanner would give. They are
 // placed with the workspace's tools alone (the crop frame turned by the skew and applied, the
 // move tool by the offset), saved, and the saved file is compared with the picture.
-#include "recording_host.h"
-
 #include "engine/image_file.h"
-
-#include <gtest/gtest.h>
+#include "recording_host.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <gtest/gtest.h>
 
 namespace tandemscan {
 namespace {
@@ -26,16 +24,14 @@ constexpr int rightDown = 6;   // and this many rows further down the sheet
 constexpr int skewDegrees = 5;
 
 // Pixel (x, y), top-down, of a 24-bit record.
-const std::uint8_t* pixelAt(const ImageRecord& r, int x, int y)
-{
+const std::uint8_t* pixelAt(const ImageRecord& r, int x, int y) {
     const std::uint32_t stride = PixelTools::rowStride(r.header().width, 24);
     return r.pixels().data() + static_cast<std::size_t>(r.header().height - 1 - y) * stride + 3 * x;
 }
 
 // A region of a 24-bit record as a new record, at 60 dpi so that the workspace shows it pixel
 // for pixel.
-ImageRecord region(const ImageRecord& src, int left, int top, int width, int height)
-{
+ImageRecord region(const ImageRecord& src, int left, int top, int width, int height) {
     HeaderBlock h = src.headerBlock();
     h.header.width = width;
     h.header.height = height;
@@ -49,20 +45,17 @@ ImageRecord region(const ImageRecord& src, int left, int top, int width, int hei
 }
 
 class WorkspaceEndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         folder = PrivateFolder::create(temporaryRoot(), "workspace-e2e-");
         std::string why;
         library = ImageFileLibrary::load(TS_PROGRAM_DIR, &why);
-        if (!library)
-            GTEST_SKIP() << why;
+        if (!library) GTEST_SKIP() << why;
         component = library->newInstance();
         ASSERT_TRUE(component);
     }
 
-    ImageRecord read(const std::filesystem::path& path)
-    {
+    ImageRecord read(const std::filesystem::path& path) {
         HeaderBlock h{};
         const std::uint32_t size = component->imageSize(path);
         EXPECT_GT(size, 0u) << path;
@@ -70,8 +63,7 @@ protected:
         EXPECT_TRUE(component->readImage(path, r->headerBlock(), r->pixels().data()));
         return std::move(*r);
     }
-    std::string write(const std::string& name, const ImageRecord& r)
-    {
+    std::string write(const std::string& name, const ImageRecord& r) {
         const std::filesystem::path path = folder->path() / name;
         EXPECT_TRUE(component->writeImage(path, r.headerBlock(), r.pixels().data()));
         return path.string();
@@ -83,15 +75,13 @@ protected:
 };
 
 // Drags with the left button from one point to another in one stroke.
-void drag(MergeWorkspace& ws, Point from, Point to)
-{
+void drag(MergeWorkspace& ws, Point from, Point to) {
     ws.mousePress(from, {});
     ws.mouseMove(to, true, {});
     ws.mouseRelease(to);
 }
 
-TEST_F(WorkspaceEndToEnd, SkewedHalvesPlacedWithTheToolsGiveThePictureBack)
-{
+TEST_F(WorkspaceEndToEnd, SkewedHalvesPlacedWithTheToolsGiveThePictureBack) {
     // The picture: the middle of the sample sheet.
     const ImageRecord sheet = read(std::filesystem::path(TS_SOURCE_DIR) / "samples" / "left.jpg");
     ASSERT_EQ(sheet.header().bitCount, 24);
@@ -99,10 +89,10 @@ TEST_F(WorkspaceEndToEnd, SkewedHalvesPlacedWithTheToolsGiveThePictureBack)
     const ImageRecord leftHalf = region(picture, 0, 0, halfWidth, pictureHeight);
     const ImageRecord straight = region(picture, rightFrom, rightDown, halfWidth, pictureHeight - rightDown);
     // Skewed counter-clockwise, with white where the glass saw no paper.
-    std::optional<ImageRecord> skewed =
-        ImageRecord::allocate(straight.headerBlock(), PixelTools::rotatedSize(straight.header(), -skewDegrees));
-    ASSERT_TRUE(PixelTools::rotateImage(skewed->headerBlock(), skewed->pixels(), -skewDegrees, straight.headerBlock(),
-                                        straight.pixels(), RasterType::trueColor));
+    std::optional<ImageRecord> skewed = ImageRecord::allocate(
+        straight.headerBlock(), PixelTools::rotatedSize(straight.header(), -skewDegrees));
+    ASSERT_TRUE(PixelTools::rotateImage(skewed->headerBlock(), skewed->pixels(), -skewDegrees,
+                                        straight.headerBlock(), straight.pixels(), RasterType::trueColor));
     skewed->header().sizeImage = PixelTools::imageDataSize(skewed->header());
     const int skewedWidth = skewed->header().width;
     const int skewedHeight = skewed->header().height;
@@ -180,8 +170,7 @@ TEST_F(WorkspaceEndToEnd, SkewedHalvesPlacedWithTheToolsGiveThePictureBack)
             ASSERT_EQ(std::memcmp(pixelAt(joined, x, y), pixelAt(picture, x, y), 3), 0) << x << "," << y;
 }
 
-TEST_F(WorkspaceEndToEnd, AJpegStatingNoResolutionLoadsAt72Dpi)
-{
+TEST_F(WorkspaceEndToEnd, AJpegStatingNoResolutionLoadsAt72Dpi) {
     // Written with JFIF density units 0 and no Exif, as cameras and stripping tools leave it.
     const ImageRecord sheet = read(std::filesystem::path(TS_SOURCE_DIR) / "samples" / "left.jpg");
     ImageRecord part = region(sheet, 0, 0, 120, 80);

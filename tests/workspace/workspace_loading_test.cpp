@@ -2,9 +2,8 @@
 // for automatic merge, the state codes and the buttons that follow.
 #include "recording_host.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 namespace tandemscan {
 namespace {
@@ -14,14 +13,12 @@ using testing::ppm300;
 using testing::ppm60;
 using testing::WorkspaceFixture;
 
-ImageRecord withResolution(ImageRecord image, std::int32_t ppm)
-{
+ImageRecord withResolution(ImageRecord image, std::int32_t ppm) {
     image.header().xPelsPerMeter = ppm;
     return image;
 }
 
-TEST(WorkspaceLoading, SecondPartMustMatchTheFirst)
-{
+TEST(WorkspaceLoading, SecondPartMustMatchTheFirst) {
     // A refusal keeps its known first line and says on a second which file and why.
     const struct {
         const char* name;
@@ -32,17 +29,22 @@ TEST(WorkspaceLoading, SecondPartMustMatchTheFirst)
     } cases[] = {
         {"resolution 19 apart", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 24, 11830), "", ""},
         {"resolution 20 apart", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 24, 11831),
-         "Resolution is different from the previous image!", "301 dpi, while the part already loaded has 300 dpi"},
+         "Resolution is different from the previous image!",
+         "301 dpi, while the part already loaded has 300 dpi"},
         {"resolution 19 below", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 24, 11792), "", ""},
-        {"gray then palette colour", makeImage(300, 100, 8, ppm300, true), makeImage(300, 100, 8, ppm300, false),
-         "Image type is different from the previous image!", "index colour, while the part already loaded is gray"},
-        {"gray then gray", makeImage(300, 100, 8, ppm300, true), makeImage(300, 100, 8, ppm300, true), "", ""},
+        {"gray then palette colour", makeImage(300, 100, 8, ppm300, true),
+         makeImage(300, 100, 8, ppm300, false), "Image type is different from the previous image!",
+         "index colour, while the part already loaded is gray"},
+        {"gray then gray", makeImage(300, 100, 8, ppm300, true), makeImage(300, 100, 8, ppm300, true), "",
+         ""},
         {"line art then colour", makeImage(300, 100, 1, ppm300), makeImage(300, 100, 24, ppm300),
-         "Image type is different from the previous image!", "colour, while the part already loaded is line art"},
+         "Image type is different from the previous image!",
+         "colour, while the part already loaded is line art"},
         {"colour then line art", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 1, ppm300),
-         "Image type is different from the previous image!", "line art, while the part already loaded is colour"},
-        {"four bits", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 4, ppm300), "Image type not supported!",
-         "a 4-bit picture cannot be a part; parts have 1, 8 or 24 bits"},
+         "Image type is different from the previous image!",
+         "line art, while the part already loaded is colour"},
+        {"four bits", makeImage(300, 100, 24, ppm300), makeImage(300, 100, 4, ppm300),
+         "Image type not supported!", "a 4-bit picture cannot be a part; parts have 1, 8 or 24 bits"},
         {"no resolution", makeImage(300, 100, 24, ppm300), withResolution(makeImage(300, 100, 24, ppm300), 0),
          "Image type not supported!", "the file states no resolution"},
     };
@@ -56,21 +58,19 @@ TEST(WorkspaceLoading, SecondPartMustMatchTheFirst)
             ASSERT_EQ(f.host.messages.size(), 1u) << c.name;
             EXPECT_EQ(f.host.messages[0].caption, "Error");
             const std::string file = (f.files.folder() / "part1.img").string();
-            EXPECT_EQ(f.host.messages[0].text, std::string(c.message) + "\n\"" + file + "\": " + c.reason) << c.name;
+            EXPECT_EQ(f.host.messages[0].text, std::string(c.message) + "\n\"" + file + "\": " + c.reason)
+                << c.name;
         }
     }
 }
 
-TEST(WorkspaceLoading, FirstPartAloneIsCheckedOnlyForItsType)
-{
+TEST(WorkspaceLoading, FirstPartAloneIsCheckedOnlyForItsType) {
     const struct {
         ImageRecord image;
         bool accepted;
     } cases[] = {
-        {makeImage(50, 40, 1, ppm300), true},
-        {makeImage(50, 40, 8, ppm300, false), true},
-        {makeImage(50, 40, 24, 1), true},
-        {makeImage(50, 40, 4, ppm300), false},
+        {makeImage(50, 40, 1, ppm300), true},   {makeImage(50, 40, 8, ppm300, false), true},
+        {makeImage(50, 40, 24, 1), true},       {makeImage(50, 40, 4, ppm300), false},
         {makeImage(50, 40, 16, ppm300), false},
     };
     for (const auto& c : cases) {
@@ -85,8 +85,7 @@ TEST(WorkspaceLoading, FirstPartAloneIsCheckedOnlyForItsType)
     EXPECT_EQ(f.host.messages.size(), 1u); // an empty name is not even tried
 }
 
-TEST(WorkspaceLoading, RefusedFileLeavesTheSideAsItWas)
-{
+TEST(WorkspaceLoading, RefusedFileLeavesTheSideAsItWas) {
     WorkspaceFixture f;
     ASSERT_TRUE(f.load(0, 200, 100, 24, ppm60));
     ASSERT_TRUE(f.load(1, 180, 90, 24, ppm60));
@@ -99,8 +98,7 @@ TEST(WorkspaceLoading, RefusedFileLeavesTheSideAsItWas)
     EXPECT_EQ(f.ws.side(1).workingCopy.header().width, 180);
 }
 
-TEST(WorkspaceLoading, PartReferenceComesFromTheFirstPartAndClearsWithTheWorkspace)
-{
+TEST(WorkspaceLoading, PartReferenceComesFromTheFirstPartAndClearsWithTheWorkspace) {
     WorkspaceFixture f;
     ASSERT_TRUE(f.load(0, makeImage(120, 100, 8, 11811, true)));
     EXPECT_EQ(f.ws.copyPartReference(), (PartReference{true, 8, 11811, 11811}));
@@ -112,8 +110,7 @@ TEST(WorkspaceLoading, PartReferenceComesFromTheFirstPartAndClearsWithTheWorkspa
     EXPECT_EQ(f.ws.copyPartReference(), PartReference{});
 }
 
-TEST(WorkspaceLoading, PaletteColourCountsAsTrueColourForTheScanner)
-{
+TEST(WorkspaceLoading, PaletteColourCountsAsTrueColourForTheScanner) {
     const struct {
         ImageRecord image;
         PartReference reference;
@@ -132,8 +129,7 @@ TEST(WorkspaceLoading, PaletteColourCountsAsTrueColourForTheScanner)
     }
 }
 
-TEST(WorkspaceLoading, WithoutTheImageFileComponentNothingHappens)
-{
+TEST(WorkspaceLoading, WithoutTheImageFileComponentNothingHappens) {
     testing::RecordingHost host;
     const std::optional<PrivateFolder> folder = PrivateFolder::create(temporaryRoot(), "workspace-test-");
     ImageEngine engine(nullptr, folder->path());
@@ -144,8 +140,7 @@ TEST(WorkspaceLoading, WithoutTheImageFileComponentNothingHappens)
     EXPECT_TRUE(ws.originalBlock(0).empty());
 }
 
-TEST(WorkspaceLoading, OriginalIsOneBlockForTheAdjustmentDialog)
-{
+TEST(WorkspaceLoading, OriginalIsOneBlockForTheAdjustmentDialog) {
     WorkspaceFixture f;
     ASSERT_TRUE(f.load(0, 100, 80));
     const std::span<std::uint8_t> block = f.ws.originalBlock(0);
@@ -157,8 +152,7 @@ TEST(WorkspaceLoading, OriginalIsOneBlockForTheAdjustmentDialog)
     EXPECT_EQ(&f.ws.workingCopyForAdjustment(0), &f.ws.side(0).workingCopy);
 }
 
-TEST(WorkspaceLoading, StateCodesAndButtonsFollowTheParts)
-{
+TEST(WorkspaceLoading, StateCodesAndButtonsFollowTheParts) {
     WorkspaceFixture f;
     f.host.clear();
     ASSERT_TRUE(f.load(0, 2480, 40, 24, ppm300));
@@ -181,8 +175,7 @@ TEST(WorkspaceLoading, StateCodesAndButtonsFollowTheParts)
     EXPECT_EQ(f.host.states, (std::vector<std::pair<int, int>>{{80, 1}, {1024, 0}}));
 }
 
-TEST(WorkspaceLoading, ClearingTellsWhatIsLeft)
-{
+TEST(WorkspaceLoading, ClearingTellsWhatIsLeft) {
     const struct {
         bool otherHolds;
         bool otherLocked;
@@ -194,8 +187,7 @@ TEST(WorkspaceLoading, ClearingTellsWhatIsLeft)
         if (c.otherHolds) {
             ASSERT_TRUE(f.load(0, 200, 100));
         }
-        if (c.otherLocked)
-            f.ws.toggleLock(0);
+        if (c.otherLocked) f.ws.toggleLock(0);
         f.ws.selectTool(ToolMode::Zoom, true);
         f.ws.zoomTo(3);
         f.host.clear();
@@ -211,8 +203,7 @@ TEST(WorkspaceLoading, ClearingTellsWhatIsLeft)
     }
 }
 
-TEST(WorkspaceLoading, ZoomResetsOnlyWhenTheWorkspaceWasEmpty)
-{
+TEST(WorkspaceLoading, ZoomResetsOnlyWhenTheWorkspaceWasEmpty) {
     WorkspaceFixture f;
     ASSERT_TRUE(f.load(0, 200, 100));
     f.ws.zoomTo(4);
@@ -226,8 +217,7 @@ TEST(WorkspaceLoading, ZoomResetsOnlyWhenTheWorkspaceWasEmpty)
     EXPECT_EQ(f.ws.side(1).geometry.shownWidth, 200);
 }
 
-TEST(WorkspaceLoading, WorkingCopyDepthAndEightBitFlag)
-{
+TEST(WorkspaceLoading, WorkingCopyDepthAndEightBitFlag) {
     const struct {
         ImageRecord image;
         int workingBits;
@@ -246,8 +236,7 @@ TEST(WorkspaceLoading, WorkingCopyDepthAndEightBitFlag)
     }
 }
 
-TEST(WorkspaceLoading, WorkingCopyIsReducedToSixtyDpiAndFitsThePane)
-{
+TEST(WorkspaceLoading, WorkingCopyIsReducedToSixtyDpiAndFitsThePane) {
     WorkspaceFixture f;
     ASSERT_TRUE(f.load(0, 2480, 3508, 8, ppm300)); // A4 at 300 dpi
     const ImageHeader& w = f.ws.side(0).workingCopy.header();

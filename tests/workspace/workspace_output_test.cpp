@@ -15,21 +15,18 @@ using testing::WorkspaceFixture;
 // Panes twice the base size, so that a 300 dpi A4-wide part (496 working pixels) is shown at one
 // screen pixel per working pixel.
 struct WidePanes : WorkspaceFixture {
-    WidePanes()
-    {
+    WidePanes() {
         ws.setPaneFactor(200);
         ws.resize(510, 702);
     }
-    bool loadA4Parts(int height = 100)
-    {
+    bool loadA4Parts(int height = 100) {
         return load(0, makeImage(2480, height, 24, ppm300), "left.img") &&
                load(1, makeImage(2480, height, 24, ppm300), "right.img");
     }
     std::string outPath(const char* name) const { return (files.folder() / name).string(); }
 };
 
-TEST(WorkspaceOutput, AutomaticPlacementSplitsTheOverlap)
-{
+TEST(WorkspaceOutput, AutomaticPlacementSplitsTheOverlap) {
     WidePanes f;
     ASSERT_TRUE(f.loadA4Parts());
     ASSERT_DOUBLE_EQ(f.ws.engine().workScale(), 5.0);
@@ -55,8 +52,7 @@ TEST(WorkspaceOutput, AutomaticPlacementSplitsTheOverlap)
     EXPECT_FALSE(f.ws.autoMode());
 }
 
-TEST(WorkspaceOutput, AutomaticPlacementTakesTheOriginalWidth)
-{
+TEST(WorkspaceOutput, AutomaticPlacementTakesTheOriginalWidth) {
     WidePanes f;
     ASSERT_TRUE(f.loadA4Parts());
     ASSERT_TRUE(f.ws.placeAutomatically(4219)); // 16.61 inches: less overlap
@@ -65,8 +61,7 @@ TEST(WorkspaceOutput, AutomaticPlacementTakesTheOriginalWidth)
     EXPECT_NEAR(f.ws.autoOverlap(), (4960 - (4219 / 254.0f - 0.241) * 300.0) / 2, 0.05);
 }
 
-TEST(WorkspaceOutput, NarrowPartsAreNotPlacedAutomatically)
-{
+TEST(WorkspaceOutput, NarrowPartsAreNotPlacedAutomatically) {
     WidePanes f;
     ASSERT_TRUE(f.load(0, makeImage(1000, 50, 24, ppm300)));
     ASSERT_TRUE(f.load(1, makeImage(1000, 50, 24, ppm300)));
@@ -76,8 +71,7 @@ TEST(WorkspaceOutput, NarrowPartsAreNotPlacedAutomatically)
     EXPECT_EQ(f.ws.side(0).view.offsetX, 0);
 }
 
-TEST(WorkspaceOutput, PreviewFollowsManualPlacement)
-{
+TEST(WorkspaceOutput, PreviewFollowsManualPlacement) {
     WidePanes f;
     ASSERT_TRUE(f.loadA4Parts());
     ASSERT_TRUE(f.ws.composePreview());
@@ -89,8 +83,7 @@ TEST(WorkspaceOutput, PreviewFollowsManualPlacement)
     f.ws.endPreview();
 }
 
-TEST(WorkspaceOutput, SavingJoinsTheOriginals)
-{
+TEST(WorkspaceOutput, SavingJoinsTheOriginals) {
     WidePanes f;
     ASSERT_TRUE(f.loadA4Parts());
     ASSERT_TRUE(f.ws.placeAutomatically());
@@ -108,8 +101,7 @@ TEST(WorkspaceOutput, SavingJoinsTheOriginals)
     EXPECT_EQ(joined.pixels()[stride + 3 * 2444], 36);
 }
 
-TEST(WorkspaceOutput, SavingReplaysTurnsOnTheOriginal)
-{
+TEST(WorkspaceOutput, SavingReplaysTurnsOnTheOriginal) {
     WidePanes f;
     ASSERT_TRUE(f.loadA4Parts());
     f.ws.rotateSide(1);
@@ -128,8 +120,7 @@ TEST(WorkspaceOutput, SavingReplaysTurnsOnTheOriginal)
     EXPECT_EQ(turned.pixels()[3 * 5], (2480 - 1 - 5) % 256); // one half turn: mirrored both ways
 }
 
-TEST(WorkspaceOutput, SavingReplaysCropsScaledToTheOriginal)
-{
+TEST(WorkspaceOutput, SavingReplaysCropsScaledToTheOriginal) {
     WidePanes f;
     ASSERT_TRUE(f.loadA4Parts());
     // The right part shows at (511, 0)-(1007, 20); the new frame (531, 20)-(1001, 682), its
@@ -154,8 +145,7 @@ TEST(WorkspaceOutput, SavingReplaysCropsScaledToTheOriginal)
     EXPECT_TRUE(f.ws.side(1).cropHistory.empty());
 }
 
-TEST(WorkspaceOutput, SaveNeedsBothPartsAndAName)
-{
+TEST(WorkspaceOutput, SaveNeedsBothPartsAndAName) {
     WidePanes f;
     ASSERT_TRUE(f.load(0, makeImage(2480, 50, 24, ppm300)));
     EXPECT_FALSE(f.ws.saveMerged(f.outPath("x.img")));
@@ -167,7 +157,8 @@ TEST(WorkspaceOutput, SaveNeedsBothPartsAndAName)
         std::string path;
         std::string reason;
     } failures[] = {
-        {(f.files.folder() / "no" / "such" / "folder.img").string(), "cannot create the file: No such file or directory"},
+        {(f.files.folder() / "no" / "such" / "folder.img").string(),
+         "cannot create the file: No such file or directory"},
         {"/dev/full", "cannot write the file: No space left on device"},
     };
     for (const auto& c : failures) {

@@ -14,8 +14,7 @@ using testing::WorkspaceFixture;
 // Two parts that fill their panes (255 x 351 at 60 dpi: one screen pixel per pixel).
 using TwoParts = testing::TwoPartsFixture;
 
-TEST(WorkspaceTools, CursorFollowsTheActiveTool)
-{
+TEST(WorkspaceTools, CursorFollowsTheActiveTool) {
     TwoParts f;
     const Point left{100, 100};
     EXPECT_EQ(f.ws.chooseCursor(left, false), CursorSlot::Arrow);
@@ -34,16 +33,16 @@ TEST(WorkspaceTools, CursorFollowsTheActiveTool)
     }
 }
 
-TEST(WorkspaceTools, ZoomCursorShowsTheLimits)
-{
+TEST(WorkspaceTools, ZoomCursorShowsTheLimits) {
     TwoParts f;
     f.ws.selectTool(ToolMode::Zoom, true);
     const struct {
         int index;
         bool alt;
         CursorSlot slot;
-    } cases[] = {{0, false, CursorSlot::ZoomIn},   {0, true, CursorSlot::ZoomLimit}, {5, false, CursorSlot::ZoomIn},
-                 {5, true, CursorSlot::ZoomOut},   {13, false, CursorSlot::ZoomLimit}, {13, true, CursorSlot::ZoomOut}};
+    } cases[] = {{0, false, CursorSlot::ZoomIn},     {0, true, CursorSlot::ZoomLimit},
+                 {5, false, CursorSlot::ZoomIn},     {5, true, CursorSlot::ZoomOut},
+                 {13, false, CursorSlot::ZoomLimit}, {13, true, CursorSlot::ZoomOut}};
     for (const auto& c : cases) {
         f.ws.zoomTo(c.index);
         EXPECT_EQ(f.ws.chooseCursor({10, 10}, c.alt), c.slot) << c.index << c.alt;
@@ -52,8 +51,7 @@ TEST(WorkspaceTools, ZoomCursorShowsTheLimits)
     }
 }
 
-TEST(WorkspaceTools, GridAndFlagsCursor)
-{
+TEST(WorkspaceTools, GridAndFlagsCursor) {
     TwoParts f;
     f.ws.selectTool(ToolMode::Grid, true);
     f.ws.selectTool(ToolMode::Flags, true);
@@ -64,8 +62,9 @@ TEST(WorkspaceTools, GridAndFlagsCursor)
         Point p;
         CursorSlot slot;
     } cases[] = {
-        {{127, 175}, CursorSlot::SizeAll}, {{131, 171}, CursorSlot::SizeAll}, {{132, 175}, CursorSlot::GridHorizontal},
-        {{127, 300}, CursorSlot::GridVertical}, {{20, 20}, CursorSlot::FlagLeft}, {{300, 20}, CursorSlot::FlagRight},
+        {{127, 175}, CursorSlot::SizeAll},        {{131, 171}, CursorSlot::SizeAll},
+        {{132, 175}, CursorSlot::GridHorizontal}, {{127, 300}, CursorSlot::GridVertical},
+        {{20, 20}, CursorSlot::FlagLeft},         {{300, 20}, CursorSlot::FlagRight},
         {{383, 175}, CursorSlot::SizeAll}, // the right crosshair's crossing point
         {{255, 20}, CursorSlot::Arrow},    // between the panes
     };
@@ -73,21 +72,19 @@ TEST(WorkspaceTools, GridAndFlagsCursor)
         EXPECT_EQ(f.ws.chooseCursor(c.p, false), c.slot) << c.p.x << "," << c.p.y;
 }
 
-TEST(WorkspaceTools, CropCursorFollowsTheFrame)
-{
+TEST(WorkspaceTools, CropCursorFollowsTheFrame) {
     TwoParts f;
     f.ws.selectTool(ToolMode::Crop, true);
     const struct {
         Point p;
         int slot;
-    } cases[] = {{{60, 60}, 8},  {{15, 100}, 12}, {{100, 15}, 14}, {{15, 15}, 15},
+    } cases[] = {{{60, 60}, 8},   {{15, 100}, 12}, {{100, 15}, 14}, {{15, 15}, 15},
                  {{240, 15}, 13}, {{5, 5}, 19},    {{250, 5}, 17},  {{127, 175}, 0}}; // a fresh frame turns
     for (const auto& c : cases)
         EXPECT_EQ(static_cast<int>(f.ws.chooseCursor(c.p, false)), c.slot) << c.p.x << "," << c.p.y;
 }
 
-TEST(WorkspaceTools, FlagIsPlacedLeftOfTheClick)
-{
+TEST(WorkspaceTools, FlagIsPlacedLeftOfTheClick) {
     TwoParts f;
     f.ws.selectTool(ToolMode::Flags, true);
     EXPECT_EQ(f.host.states.back(), std::make_pair(32, 0));
@@ -103,8 +100,7 @@ TEST(WorkspaceTools, FlagIsPlacedLeftOfTheClick)
     EXPECT_TRUE(f.sent(32, 1));
 }
 
-TEST(WorkspaceTools, UnitingFlagsBringsThemOntoTheSeam)
-{
+TEST(WorkspaceTools, UnitingFlagsBringsThemOntoTheSeam) {
     TwoParts f;
     f.ws.selectTool(ToolMode::Flags, true);
     f.click({225, 120}); // tip 30 pixels left of the seam (x = 255)
@@ -128,8 +124,7 @@ TEST(WorkspaceTools, UnitingFlagsBringsThemOntoTheSeam)
     EXPECT_EQ(f.ws.side(1).view.offsetY, -20);
 }
 
-TEST(WorkspaceTools, UnitingOneFlagDoesNothing)
-{
+TEST(WorkspaceTools, UnitingOneFlagDoesNothing) {
     TwoParts f;
     f.ws.selectTool(ToolMode::Flags, true);
     f.click({225, 120});
@@ -139,8 +134,7 @@ TEST(WorkspaceTools, UnitingOneFlagDoesNothing)
     EXPECT_FALSE(f.sent(16, 0));
 }
 
-TEST(WorkspaceTools, FlagsFollowTheGridCrosshair)
-{
+TEST(WorkspaceTools, FlagsFollowTheGridCrosshair) {
     TwoParts f;
     f.ws.selectTool(ToolMode::Grid, true);
     f.ws.selectTool(ToolMode::Flags, true);
@@ -168,8 +162,7 @@ TEST(WorkspaceTools, FlagsFollowTheGridCrosshair)
     EXPECT_FALSE(f.ws.modeFlags().flags);
 }
 
-TEST(WorkspaceTools, ArrowKeyWithoutTargetDoesNothing)
-{
+TEST(WorkspaceTools, ArrowKeyWithoutTargetDoesNothing) {
     TwoParts f;
     f.ws.mouseMove({100, 100}, false, {});
     f.ws.arrowKey(ArrowKey::Left);
@@ -178,17 +171,16 @@ TEST(WorkspaceTools, ArrowKeyWithoutTargetDoesNothing)
     EXPECT_FALSE(f.ws.isModified(false) && f.ws.autoMode());
 }
 
-TEST(WorkspaceTools, MoveConstraintsAndArrowKeys)
-{
+TEST(WorkspaceTools, MoveConstraintsAndArrowKeys) {
     const struct {
         Modifiers m;
         int offsetX;
         int offsetY;
     } cases[] = {
         {{}, -20, -10},
-        {{true, false, false}, 0, -10},  // Shift: up and down only
-        {{false, true, false}, -20, 0},  // Ctrl: left and right only
-        {{true, true, false}, 0, -10},   // both: Shift wins
+        {{true, false, false}, 0, -10}, // Shift: up and down only
+        {{false, true, false}, -20, 0}, // Ctrl: left and right only
+        {{true, true, false}, 0, -10},  // both: Shift wins
     };
     for (const auto& c : cases) {
         TwoParts f;
@@ -207,8 +199,7 @@ TEST(WorkspaceTools, MoveConstraintsAndArrowKeys)
     EXPECT_EQ(f.ws.side(0).view.offsetX, -10);
 }
 
-TEST(WorkspaceTools, ZoomClicksStopAtTheEnds)
-{
+TEST(WorkspaceTools, ZoomClicksStopAtTheEnds) {
     TwoParts f;
     f.ws.selectTool(ToolMode::Zoom, true);
     f.click({100, 100}, {false, false, true});
@@ -225,8 +216,7 @@ TEST(WorkspaceTools, ZoomClicksStopAtTheEnds)
     EXPECT_EQ(f.ws.zoomIndex(), 12);
 }
 
-TEST(WorkspaceTools, TwoRotationsLeaveThePartAsItWas)
-{
+TEST(WorkspaceTools, TwoRotationsLeaveThePartAsItWas) {
     TwoParts f;
     const std::vector<std::uint8_t> before(f.ws.side(1).workingCopy.pixels().begin(),
                                            f.ws.side(1).workingCopy.pixels().end());
@@ -246,8 +236,7 @@ TEST(WorkspaceTools, TwoRotationsLeaveThePartAsItWas)
               before);
 }
 
-TEST(WorkspaceTools, ExchangeSwapsThePartsAndTheirHeights)
-{
+TEST(WorkspaceTools, ExchangeSwapsThePartsAndTheirHeights) {
     WorkspaceFixture f;
     ASSERT_TRUE(f.load(0, 200, 100));
     ASSERT_TRUE(f.load(1, 150, 80));
@@ -266,8 +255,7 @@ TEST(WorkspaceTools, ExchangeSwapsThePartsAndTheirHeights)
     EXPECT_EQ(f.ws.side(0).workingCopy.header().width, 200);
 }
 
-TEST(WorkspaceTools, LockedPartsRefuseEdits)
-{
+TEST(WorkspaceTools, LockedPartsRefuseEdits) {
     TwoParts f;
     f.ws.toggleLock(0);
     f.host.clear();
@@ -292,8 +280,7 @@ TEST(WorkspaceTools, LockedPartsRefuseEdits)
     EXPECT_EQ(f.ws.side(1).view.offsetX, 10);
 }
 
-TEST(WorkspaceTools, LockReportsToThePalette)
-{
+TEST(WorkspaceTools, LockReportsToThePalette) {
     const struct {
         bool otherHolds;
         bool otherLocked;
@@ -310,8 +297,7 @@ TEST(WorkspaceTools, LockReportsToThePalette)
         if (c.otherHolds) {
             ASSERT_TRUE(f.load(1, 100, 100));
         }
-        if (c.otherLocked)
-            f.ws.toggleLock(1);
+        if (c.otherLocked) f.ws.toggleLock(1);
         f.host.clear();
         f.ws.toggleLock(0);
         EXPECT_EQ(f.host.states.back(), c.onLock);
@@ -324,8 +310,7 @@ TEST(WorkspaceTools, LockReportsToThePalette)
     }
 }
 
-TEST(WorkspaceTools, ClearingTheOnlyPartEndsEveryTool)
-{
+TEST(WorkspaceTools, ClearingTheOnlyPartEndsEveryTool) {
     WorkspaceFixture f;
     ASSERT_TRUE(f.load(0, 200, 100));
     f.ws.selectTool(ToolMode::Grid, true);
@@ -338,8 +323,7 @@ TEST(WorkspaceTools, ClearingTheOnlyPartEndsEveryTool)
     EXPECT_FALSE(f.ws.side(0).grid.shown);
 }
 
-TEST(WorkspaceTools, ChoosingAToolLeavesThePreviousOne)
-{
+TEST(WorkspaceTools, ChoosingAToolLeavesThePreviousOne) {
     TwoParts f;
     const struct {
         ToolMode tool;
@@ -370,8 +354,7 @@ TEST(WorkspaceTools, ChoosingAToolLeavesThePreviousOne)
 namespace tandemscan {
 namespace {
 
-TEST(WorkspaceTools, AdjustmentRunsForColourAndGrayButNotLineArt)
-{
+TEST(WorkspaceTools, AdjustmentRunsForColourAndGrayButNotLineArt) {
     testing::WorkspaceFixture f;
     ASSERT_TRUE(f.load(0, 200, 100, 1));
     ASSERT_TRUE(f.load(1, 200, 100, 1));

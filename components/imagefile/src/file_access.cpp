@@ -1,287 +1,290 @@
 #include "file_access.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "image_block.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
-
-#include "image_block.h"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace imagefile {
 
 namespace {
 
-std::string systemReason(int error) { return std::strerror(error); }
+std::string systemReason(int error) {
+    return std::strerror(error);
+}
 
 std::string folderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
 }
 
 std::string baseNameOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The process's file creation mask, read without changing it (umask() would, for a moment).
 mode_t currentUmask() {
-  FILE* status = std::fopen("/proc/self/status", "re");
-  mode_t mask = 022;
-  if (!status) return mask;
-  char line[256];
-  while (std::fgets(line, sizeof line, status)) {
-    unsigned value = 0;
-    if (std::sscanf(line, "Umask: %o", &value) == 1) {
-      mask = static_cast<mode_t>(value);
-      break;
+    FILE* status = std::fopen("/proc/self/status", "re");
+    mode_t mask = 022;
+    if (!status) return mask;
+    char line[256];
+    while (std::fgets(line, sizeof line, status)) {
+        unsigned value = 0;
+        if (std::sscanf(line, "Umask: %o", &value) == 1) {
+            mask = static_cast<mode_t>(value);
+            break;
+        }
     }
-  }
-  std::fclose(status);
-  return mask;
+    std::fclose(status);
+    return mask;
 }
 
 // After a scattered read or write moved `done` bytes from parts[first] on: shortens the parts
 // and returns the first one with bytes left.
 size_t skipDone(iovec* parts, size_t count, size_t first, size_t done) {
-  while (done > 0 && first < count) {
-    iovec& part = parts[first];
-    const size_t used = std::min(done, part.iov_len);
-    part.iov_base = static_cast<uint8_t*>(part.iov_base) + used;
-    part.iov_len -= used;
-    done -= used;
-    if (part.iov_len == 0) ++first;
-  }
-  while (first < count && parts[first].iov_len == 0) ++first;
-  return first;
+    while (done > 0 && first < count) {
+        iovec& part = parts[first];
+        const size_t used = std::min(done, part.iov_len);
+        part.iov_base = static_cast<uint8_t*>(part.iov_base) + used;
+        part.iov_len -= used;
+        done -= used;
+        if (part.iov_len == 0) ++first;
+    }
+    while (first < count && parts[first].iov_len == 0)
+        ++first;
+    return first;
 }
 
-}  // namespace
+} // namespace
 
 InputFile::InputFile(const std::string& path) : path_(path) {
-  // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever; it is refused below.
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd_ < 0) {
-    const int error = errno;
-    if (error == ENOENT) fail("The file \"" + path + "\" does not exist.");
-    fail("Cannot open \"" + path + "\": " + systemReason(error) + ".");
-  }
-  struct stat info {};
-  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd_);
-    fd_ = -1;
-    fail("\"" + path + "\" is not a regular file.");
-  }
-  (void)::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-  size_ = static_cast<uint64_t>(info.st_size);
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever; it is refused below.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) {
+        const int error = errno;
+        if (error == ENOENT) fail("The file \"" + path + "\" does not exist.");
+        fail("Cannot open \"" + path + "\": " + systemReason(error) + ".");
+    }
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        fail("\"" + path + "\" is not a regular file.");
+    }
+    (void)::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    size_ = static_cast<uint64_t>(info.st_size);
 }
 
 InputFile::InputFile(const uint8_t* data, size_t size) : path_("(memory)"), memory_(data), size_(size) {}
 
 InputFile::~InputFile() {
-  if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) ::close(fd_);
 }
 
 size_t InputFile::readAt(uint64_t offset, void* buffer, size_t length) const {
-  if (offset >= size_ || length == 0) return 0;
-  length = static_cast<size_t>(std::min<uint64_t>(length, size_ - offset));
-  if (memory_) {
-    std::memcpy(buffer, memory_ + offset, length);
-    return length;
-  }
-  size_t done = 0;
-  auto* out = static_cast<uint8_t*>(buffer);
-  while (done < length) {
-    const size_t chunk = std::min<size_t>(length - done, size_t{1} << 30);
-    const ssize_t n = ::pread(fd_, out + done, chunk, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail("Cannot read \"" + path_ + "\": " + systemReason(errno) + ".");
+    if (offset >= size_ || length == 0) return 0;
+    length = static_cast<size_t>(std::min<uint64_t>(length, size_ - offset));
+    if (memory_) {
+        std::memcpy(buffer, memory_ + offset, length);
+        return length;
     }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
+    size_t done = 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (done < length) {
+        const size_t chunk = std::min<size_t>(length - done, size_t{1} << 30);
+        const ssize_t n = ::pread(fd_, out + done, chunk, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail("Cannot read \"" + path_ + "\": " + systemReason(errno) + ".");
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
 }
 
 void InputFile::readExact(uint64_t offset, void* buffer, size_t length) const {
-  if (readAt(offset, buffer, length) != length) fail("The file is truncated.");
+    if (readAt(offset, buffer, length) != length) fail("The file is truncated.");
 }
 
 void InputFile::readScattered(uint64_t offset, const iovec* parts, size_t count) const {
-  uint64_t total = 0;
-  for (size_t i = 0; i < count; ++i) total += parts[i].iov_len;
-  if (offset > size_ || total > size_ - offset) fail("The file is truncated.");
-  if (memory_) {
-    for (size_t i = 0; i < count; ++i) {
-      std::memcpy(parts[i].iov_base, memory_ + offset, parts[i].iov_len);
-      offset += parts[i].iov_len;
+    uint64_t total = 0;
+    for (size_t i = 0; i < count; ++i)
+        total += parts[i].iov_len;
+    if (offset > size_ || total > size_ - offset) fail("The file is truncated.");
+    if (memory_) {
+        for (size_t i = 0; i < count; ++i) {
+            std::memcpy(parts[i].iov_base, memory_ + offset, parts[i].iov_len);
+            offset += parts[i].iov_len;
+        }
+        return;
     }
-    return;
-  }
-  // preadv takes at most IOV_MAX buffers per call and may stop early; continue where it stopped.
-  std::vector<iovec> pending(parts, parts + count);
-  size_t first = 0;
-  while (first < pending.size()) {
-    const int batch = static_cast<int>(std::min<size_t>(pending.size() - first, IOV_MAX));
-    const ssize_t n = ::preadv(fd_, pending.data() + first, batch, static_cast<off_t>(offset));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail("Cannot read \"" + path_ + "\": " + systemReason(errno) + ".");
+    // preadv takes at most IOV_MAX buffers per call and may stop early; continue where it stopped.
+    std::vector<iovec> pending(parts, parts + count);
+    size_t first = 0;
+    while (first < pending.size()) {
+        const int batch = static_cast<int>(std::min<size_t>(pending.size() - first, IOV_MAX));
+        const ssize_t n = ::preadv(fd_, pending.data() + first, batch, static_cast<off_t>(offset));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail("Cannot read \"" + path_ + "\": " + systemReason(errno) + ".");
+        }
+        if (n == 0) fail("The file is truncated.");
+        offset += static_cast<uint64_t>(n);
+        first = skipDone(pending.data(), pending.size(), first, static_cast<size_t>(n));
     }
-    if (n == 0) fail("The file is truncated.");
-    offset += static_cast<uint64_t>(n);
-    first = skipDone(pending.data(), pending.size(), first, static_cast<size_t>(n));
-  }
 }
 
 std::vector<uint8_t> InputFile::readAll() const {
-  if (size_ > (uint64_t{1} << 32)) fail("The file is too large to read.");
-  std::vector<uint8_t> data(static_cast<size_t>(size_));
-  readExact(0, data.data(), data.size());
-  return data;
+    if (size_ > (uint64_t{1} << 32)) fail("The file is too large to read.");
+    std::vector<uint8_t> data(static_cast<size_t>(size_));
+    readExact(0, data.data(), data.size());
+    return data;
 }
 
 BufferedReader::BufferedReader(const InputFile& file, uint64_t start)
     : file_(file), fileOffset_(start), buffer_(64 * 1024) {}
 
 size_t BufferedReader::fill(const uint8_t** data) {
-  if (begin_ == end_) {
-    begin_ = 0;
-    end_ = file_.readAt(fileOffset_, buffer_.data(), buffer_.size());
-    fileOffset_ += end_;
-  }
-  *data = buffer_.data() + begin_;
-  return end_ - begin_;
+    if (begin_ == end_) {
+        begin_ = 0;
+        end_ = file_.readAt(fileOffset_, buffer_.data(), buffer_.size());
+        fileOffset_ += end_;
+    }
+    *data = buffer_.data() + begin_;
+    return end_ - begin_;
 }
 
 size_t BufferedReader::read(void* out, size_t length) {
-  auto* dest = static_cast<uint8_t*>(out);
-  size_t done = 0;
-  while (done < length) {
-    const uint8_t* data = nullptr;
-    const size_t available = fill(&data);
-    if (available == 0) break;
-    const size_t n = std::min(available, length - done);
-    std::memcpy(dest + done, data, n);
-    consume(n);
-    done += n;
-  }
-  return done;
+    auto* dest = static_cast<uint8_t*>(out);
+    size_t done = 0;
+    while (done < length) {
+        const uint8_t* data = nullptr;
+        const size_t available = fill(&data);
+        if (available == 0) break;
+        const size_t n = std::min(available, length - done);
+        std::memcpy(dest + done, data, n);
+        consume(n);
+        done += n;
+    }
+    return done;
 }
 
 AtomicOutputFile::AtomicOutputFile(const std::string& target) : target_(target) {
-  const std::string folder = folderOf(target);
-  const std::string base = baseNameOf(target);
-  if (base.empty()) fail("\"" + target + "\" names a folder, not a file.");
-  struct stat existing {};
-  const bool exists = ::stat(target.c_str(), &existing) == 0;
-  if (exists && S_ISDIR(existing.st_mode)) fail("\"" + target + "\" is a folder.");
-  folder_ = folder;
-  temporary_ = folder + "/." + base + ".XXXXXX";
-  // An unnamed file first: whatever ends the process, even SIGKILL, leaves no partial file
-  // behind. File systems without O_TMPFILE get today's hidden temporary.
-  fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd_ >= 0) {
-    unnamed_ = true;
-  } else {
-    fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
-  }
-  if (fd_ < 0) {
-    const int error = errno;
-    temporary_.clear();
-    fail("Cannot write in the folder \"" + folder + "\": " + systemReason(error) + ".");
-  }
-  // mkstemp makes the file private; give it the mode a plainly created file (or the file it
-  // replaces) would have, without setuid, setgid or sticky bits.
-  const mode_t mode = exists ? (existing.st_mode & 0777) : (0666 & ~currentUmask());
-  (void)::fchmod(fd_, mode);
+    const std::string folder = folderOf(target);
+    const std::string base = baseNameOf(target);
+    if (base.empty()) fail("\"" + target + "\" names a folder, not a file.");
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode)) fail("\"" + target + "\" is a folder.");
+    folder_ = folder;
+    temporary_ = folder + "/." + base + ".XXXXXX";
+    // An unnamed file first: whatever ends the process, even SIGKILL, leaves no partial file
+    // behind. File systems without O_TMPFILE get today's hidden temporary.
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ >= 0) {
+        unnamed_ = true;
+    } else {
+        fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
+    }
+    if (fd_ < 0) {
+        const int error = errno;
+        temporary_.clear();
+        fail("Cannot write in the folder \"" + folder + "\": " + systemReason(error) + ".");
+    }
+    // mkstemp makes the file private; give it the mode a plainly created file (or the file it
+    // replaces) would have, without setuid, setgid or sticky bits.
+    const mode_t mode = exists ? (existing.st_mode & 0777) : (0666 & ~currentUmask());
+    (void)::fchmod(fd_, mode);
 }
 
 AtomicOutputFile::~AtomicOutputFile() {
-  if (fd_ >= 0) ::close(fd_);
-  if (!committed_ && !unnamed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_ && !unnamed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
 }
 
 void AtomicOutputFile::failWrite(int error) {
-  fail("Cannot write \"" + target_ + "\": " + systemReason(error) + ".");
+    fail("Cannot write \"" + target_ + "\": " + systemReason(error) + ".");
 }
 
 void AtomicOutputFile::write(const void* data, size_t length) {
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  while (length > 0) {
-    const ssize_t n = ::write(fd_, bytes, std::min<size_t>(length, size_t{1} << 30));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      failWrite(errno);
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    while (length > 0) {
+        const ssize_t n = ::write(fd_, bytes, std::min<size_t>(length, size_t{1} << 30));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            failWrite(errno);
+        }
+        bytes += n;
+        length -= static_cast<size_t>(n);
     }
-    bytes += n;
-    length -= static_cast<size_t>(n);
-  }
 }
 
 void AtomicOutputFile::writeScattered(iovec* parts, size_t count) {
-  size_t first = 0;
-  while (first < count) {
-    if (parts[first].iov_len == 0) {
-      ++first;
-      continue;
+    size_t first = 0;
+    while (first < count) {
+        if (parts[first].iov_len == 0) {
+            ++first;
+            continue;
+        }
+        const int batch = static_cast<int>(std::min<size_t>(count - first, IOV_MAX));
+        const ssize_t n = ::writev(fd_, parts + first, batch);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            failWrite(errno);
+        }
+        first = skipDone(parts, count, first, static_cast<size_t>(n));
     }
-    const int batch = static_cast<int>(std::min<size_t>(count - first, IOV_MAX));
-    const ssize_t n = ::writev(fd_, parts + first, batch);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      failWrite(errno);
-    }
-    first = skipDone(parts, count, first, static_cast<size_t>(n));
-  }
 }
 
 FILE* AtomicOutputFile::openStream() {
-  const int copy = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-  if (copy < 0) failWrite(errno);
-  FILE* stream = ::fdopen(copy, "wb");
-  if (!stream) {
-    const int error = errno;
-    ::close(copy);
-    failWrite(error);
-  }
-  return stream;
+    const int copy = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) failWrite(errno);
+    FILE* stream = ::fdopen(copy, "wb");
+    if (!stream) {
+        const int error = errno;
+        ::close(copy);
+        failWrite(error);
+    }
+    return stream;
 }
 
 void AtomicOutputFile::closeStream(FILE* stream) {
-  errno = 0;
-  const bool failed = std::fflush(stream) != 0 || std::ferror(stream);
-  const int error = errno ? errno : EIO;
-  const bool closeFailed = std::fclose(stream) != 0;
-  if (failed || closeFailed) failWrite(error);
+    errno = 0;
+    const bool failed = std::fflush(stream) != 0 || std::ferror(stream);
+    const int error = errno ? errno : EIO;
+    const bool closeFailed = std::fclose(stream) != 0;
+    if (failed || closeFailed) failWrite(error);
 }
 
 void AtomicOutputFile::commit() {
-  if (::fsync(fd_) != 0 && errno != EINVAL) failWrite(errno);
-  if (unnamed_) {
-    // A link cannot replace a file, so the complete file gets a fresh hidden name for the
-    // moment of the rename.
-    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-    int attempt = 0;
-    for (;; ++attempt) {
-      temporary_ = folder_ + "/." + baseNameOf(target_) + "." + std::to_string(::getpid()) + "-" +
-                   std::to_string(attempt);
-      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
-      if (errno != EEXIST || attempt == 100) failWrite(errno);
+    if (::fsync(fd_) != 0 && errno != EINVAL) failWrite(errno);
+    if (unnamed_) {
+        // A link cannot replace a file, so the complete file gets a fresh hidden name for the
+        // moment of the rename.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+        int attempt = 0;
+        for (;; ++attempt) {
+            temporary_ = folder_ + "/." + baseNameOf(target_) + "." + std::to_string(::getpid()) + "-" +
+                         std::to_string(attempt);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
+            if (errno != EEXIST || attempt == 100) failWrite(errno);
+        }
+        unnamed_ = false;
     }
-    unnamed_ = false;
-  }
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0 && errno != EINTR) failWrite(errno);
-  if (::rename(temporary_.c_str(), target_.c_str()) != 0) failWrite(errno);
-  committed_ = true;
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0 && errno != EINTR) failWrite(errno);
+    if (::rename(temporary_.c_str(), target_.c_str()) != 0) failWrite(errno);
+    committed_ = true;
 }
 
-}  // namespace imagefile
+} // namespace imagefile

@@ -2,116 +2,117 @@
 // file that replaces its target only once it is complete.
 #pragma once
 
-#include <sys/uio.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <sys/uio.h>
 #include <vector>
 
 namespace imagefile {
 
 // An input file, either on disk or (for the fuzz targets) a byte range held in memory.
 class InputFile {
- public:
-  explicit InputFile(const std::string& path);
-  InputFile(const uint8_t* data, size_t size);
-  ~InputFile();
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
+  public:
+    explicit InputFile(const std::string& path);
+    InputFile(const uint8_t* data, size_t size);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
 
-  uint64_t size() const { return size_; }
-  const std::string& path() const { return path_; }
-  // Reads up to `length` bytes at `offset`; returns how many were read (less only at the end).
-  size_t readAt(uint64_t offset, void* buffer, size_t length) const;
-  // Reads exactly `length` bytes or fails with "the file is truncated".
-  void readExact(uint64_t offset, void* buffer, size_t length) const;
-  // Scatters the bytes from `offset` on into the given buffers, in order; fails when short.
-  void readScattered(uint64_t offset, const iovec* parts, size_t count) const;
-  // The whole file in memory (its size is the file's own, so the allocation is justified).
-  std::vector<uint8_t> readAll() const;
-  // For libraries that want a descriptor; -1 for a file held in memory.
-  int descriptor() const { return fd_; }
-  const uint8_t* memory() const { return memory_; }
+    uint64_t size() const { return size_; }
+    const std::string& path() const { return path_; }
+    // Reads up to `length` bytes at `offset`; returns how many were read (less only at the end).
+    size_t readAt(uint64_t offset, void* buffer, size_t length) const;
+    // Reads exactly `length` bytes or fails with "the file is truncated".
+    void readExact(uint64_t offset, void* buffer, size_t length) const;
+    // Scatters the bytes from `offset` on into the given buffers, in order; fails when short.
+    void readScattered(uint64_t offset, const iovec* parts, size_t count) const;
+    // The whole file in memory (its size is the file's own, so the allocation is justified).
+    std::vector<uint8_t> readAll() const;
+    // For libraries that want a descriptor; -1 for a file held in memory.
+    int descriptor() const { return fd_; }
+    const uint8_t* memory() const { return memory_; }
 
- private:
-  std::string path_;
-  int fd_ = -1;
-  const uint8_t* memory_ = nullptr;
-  uint64_t size_ = 0;
+  private:
+    std::string path_;
+    int fd_ = -1;
+    const uint8_t* memory_ = nullptr;
+    uint64_t size_ = 0;
 };
 
 // Sequential reads through a small buffer, for decoders that pull bytes as they go.
 class BufferedReader {
- public:
-  explicit BufferedReader(const InputFile& file, uint64_t start = 0);
-  // Up to `length` bytes; fewer only at the end of the file.
-  size_t read(void* out, size_t length);
-  // Points to at least one buffered byte and how many there are; 0 at the end.
-  size_t fill(const uint8_t** data);
-  void consume(size_t count) { begin_ += count; }
-  uint64_t position() const { return fileOffset_ - (end_ - begin_); }
+  public:
+    explicit BufferedReader(const InputFile& file, uint64_t start = 0);
+    // Up to `length` bytes; fewer only at the end of the file.
+    size_t read(void* out, size_t length);
+    // Points to at least one buffered byte and how many there are; 0 at the end.
+    size_t fill(const uint8_t** data);
+    void consume(size_t count) { begin_ += count; }
+    uint64_t position() const { return fileOffset_ - (end_ - begin_); }
 
- private:
-  const InputFile& file_;
-  uint64_t fileOffset_;
-  std::vector<uint8_t> buffer_;
-  size_t begin_ = 0;
-  size_t end_ = 0;
+  private:
+    const InputFile& file_;
+    uint64_t fileOffset_;
+    std::vector<uint8_t> buffer_;
+    size_t begin_ = 0;
+    size_t end_ = 0;
 };
 
 // A file written beside its target under a temporary name and renamed over the target by
 // commit(); destroyed without commit() it removes the temporary file and leaves the target as
 // it was.
 class AtomicOutputFile {
- public:
-  explicit AtomicOutputFile(const std::string& target);
-  ~AtomicOutputFile();
-  AtomicOutputFile(const AtomicOutputFile&) = delete;
-  AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
+  public:
+    explicit AtomicOutputFile(const std::string& target);
+    ~AtomicOutputFile();
+    AtomicOutputFile(const AtomicOutputFile&) = delete;
+    AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
 
-  int descriptor() const { return fd_; }
-  // Writes all bytes or fails with the system's reason.
-  void write(const void* data, size_t length);
-  void writeScattered(iovec* parts, size_t count);
-  // A stdio stream over its own duplicate of the descriptor, for libraries that want one.
-  FILE* openStream();
-  // Closes a stream from openStream(), failing if any of its writes failed.
-  void closeStream(FILE* stream);
-  void commit();
+    int descriptor() const { return fd_; }
+    // Writes all bytes or fails with the system's reason.
+    void write(const void* data, size_t length);
+    void writeScattered(iovec* parts, size_t count);
+    // A stdio stream over its own duplicate of the descriptor, for libraries that want one.
+    FILE* openStream();
+    // Closes a stream from openStream(), failing if any of its writes failed.
+    void closeStream(FILE* stream);
+    void commit();
 
- private:
-  [[noreturn]] void failWrite(int error);
-  std::string target_;
-  std::string folder_;
-  std::string temporary_;
-  int fd_ = -1;
-  bool unnamed_ = false;  // an O_TMPFILE file, given a name only by commit()
-  bool committed_ = false;
+  private:
+    [[noreturn]] void failWrite(int error);
+    std::string target_;
+    std::string folder_;
+    std::string temporary_;
+    int fd_ = -1;
+    bool unnamed_ = false; // an O_TMPFILE file, given a name only by commit()
+    bool committed_ = false;
 };
 
 // Collects small writes into large ones.
 class BufferedWriter {
- public:
-  explicit BufferedWriter(AtomicOutputFile& out) : out_(out) { buffer_.reserve(kSize); }
-  void put(uint8_t byte) {
-    if (buffer_.size() == kSize) flush();
-    buffer_.push_back(byte);
-  }
-  void append(const uint8_t* data, size_t length) {
-    if (buffer_.size() + length > kSize) flush();
-    if (length >= kSize) out_.write(data, length);
-    else buffer_.insert(buffer_.end(), data, data + length);
-  }
-  void flush() {
-    out_.write(buffer_.data(), buffer_.size());
-    buffer_.clear();
-  }
+  public:
+    explicit BufferedWriter(AtomicOutputFile& out) : out_(out) { buffer_.reserve(kSize); }
+    void put(uint8_t byte) {
+        if (buffer_.size() == kSize) flush();
+        buffer_.push_back(byte);
+    }
+    void append(const uint8_t* data, size_t length) {
+        if (buffer_.size() + length > kSize) flush();
+        if (length >= kSize)
+            out_.write(data, length);
+        else
+            buffer_.insert(buffer_.end(), data, data + length);
+    }
+    void flush() {
+        out_.write(buffer_.data(), buffer_.size());
+        buffer_.clear();
+    }
 
- private:
-  static constexpr size_t kSize = 1 << 20;
-  AtomicOutputFile& out_;
-  std::vector<uint8_t> buffer_;
+  private:
+    static constexpr size_t kSize = 1 << 20;
+    AtomicOutputFile& out_;
+    std::vector<uint8_t> buffer_;
 };
 
-}  // namespace imagefile
+} // namespace imagefile

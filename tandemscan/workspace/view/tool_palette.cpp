@@ -42,8 +42,7 @@ constexpr int buttonSize = 27;
 
 // The palette never takes the keyboard: a click on it leaves the keys with the window behind.
 ToolPalette::ToolPalette(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus)
-{
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus) {
     setObjectName(QStringLiteral("toolPalette"));
     setFixedSize(48, 455);
     toolbar_ = new QToolBar(this);
@@ -52,10 +51,10 @@ ToolPalette::ToolPalette(QWidget* parent)
     toolbar_->setIconSize(QSize(buttonSize - 6, buttonSize - 6));
     toolbar_->setGeometry(4, 4, 36, 419);
     for (const ButtonInfo& info : buttonInfo) {
-        if (info.button == ButtonExchange || info.button == ButtonGrid)
-            toolbar_->addSeparator();
+        if (info.button == ButtonExchange || info.button == ButtonGrid) toolbar_->addSeparator();
         QAction* a = toolbar_->addAction(
-            QIcon(renderArtwork(QStringLiteral(":/workspace/palette_%1.svg").arg(QLatin1String(info.icon)), buttonSize)),
+            QIcon(renderArtwork(QStringLiteral(":/workspace/palette_%1.svg").arg(QLatin1String(info.icon)),
+                                buttonSize)),
             QString());
         a->setObjectName(QStringLiteral("palette_%1").arg(QLatin1String(info.icon)));
         a->setData(info.button);
@@ -66,23 +65,19 @@ ToolPalette::ToolPalette(QWidget* parent)
         });
     }
     for (QAction* a : toolbar_->actions())
-        if (QWidget* w = toolbar_->widgetForAction(a))
-            w->setFixedSize(buttonSize, buttonSize);
+        if (QWidget* w = toolbar_->widgetForAction(a)) w->setFixedSize(buttonSize, buttonSize);
     installShortcuts();
     retranslate();
     syncButtons();
-    if (parent != nullptr)
-        followWindow(parent->window());
+    if (parent != nullptr) followWindow(parent->window());
 }
 
-void ToolPalette::setTranslator(Translator translate)
-{
+void ToolPalette::setTranslator(Translator translate) {
     translate_ = std::move(translate);
     retranslate();
 }
 
-void ToolPalette::retranslate()
-{
+void ToolPalette::retranslate() {
     for (const ButtonInfo& info : buttonInfo) {
         const QString text = QString::fromLatin1(info.tooltip);
         actions_[info.button]->setToolTip(translate_ ? translate_(text) : text);
@@ -90,20 +85,17 @@ void ToolPalette::retranslate()
     }
 }
 
-QAction* ToolPalette::action(int button) const
-{
+QAction* ToolPalette::action(int button) const {
     const auto it = actions_.find(button);
     return it == actions_.end() ? nullptr : it->second;
 }
 
-void ToolPalette::setMagnifierOn(bool on)
-{
+void ToolPalette::setMagnifierOn(bool on) {
     state_.setMagnifierOn(on);
     syncButtons();
 }
 
-void ToolPalette::installShortcuts()
-{
+void ToolPalette::installShortcuts() {
     // Owned by the palette but live in every window of the program that is not behind a modal
     // dialog: the tools answer wherever the keyboard is (main window, workspace, palette).
     const auto add = [this](const QKeySequence& keys) {
@@ -112,8 +104,7 @@ void ToolPalette::installShortcuts()
         return shortcut;
     };
     for (const ButtonInfo& info : buttonInfo) {
-        if (info.accelerator == nullptr)
-            continue;
+        if (info.accelerator == nullptr) continue;
         connect(add(QKeySequence(QLatin1String(info.accelerator))), &QShortcut::activated, this,
                 [this, b = info.button] { pressButton(b); });
     }
@@ -124,10 +115,8 @@ void ToolPalette::installShortcuts()
     connect(help, &QShortcut::activated, this, [this] { emit mainWindowCommand(commandHelp); });
 }
 
-void ToolPalette::followWindow(QWidget* window)
-{
-    if (followed_ != nullptr)
-        followed_->removeEventFilter(this);
+void ToolPalette::followWindow(QWidget* window) {
+    if (followed_ != nullptr) followed_->removeEventFilter(this);
     followed_ = window;
     if (followed_ != nullptr) {
         followedAt_ = followed_->pos();
@@ -135,35 +124,28 @@ void ToolPalette::followWindow(QWidget* window)
     }
 }
 
-bool ToolPalette::eventFilter(QObject* watched, QEvent* event)
-{
+bool ToolPalette::eventFilter(QObject* watched, QEvent* event) {
     if (watched == followed_ && event->type() == QEvent::Move) {
         // Only a move the user can see carries the palette along: the window's first placement
         // (from nowhere to its stored place) must not be added to the palette's own stored place.
         const QPoint now = followed_->pos();
-        if (isVisible() && followed_->isVisible())
-            move(pos() + (now - followedAt_));
+        if (isVisible() && followed_->isVisible()) move(pos() + (now - followedAt_));
         followedAt_ = now;
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void ToolPalette::pressButton(int button)
-{
+void ToolPalette::pressButton(int button) {
     const std::optional<ToolCommand> command = state_.press(button);
     syncButtons();
-    if (command)
-        emit toolCommand(static_cast<int>(*command), state_.pressedFor(*command));
+    if (command) emit toolCommand(static_cast<int>(*command), state_.pressedFor(*command));
 }
 
-void ToolPalette::applyToolState(int code, int argument)
-{
-    if (state_.applyToolState(code, argument))
-        syncButtons();
+void ToolPalette::applyToolState(int code, int argument) {
+    if (state_.applyToolState(code, argument)) syncButtons();
 }
 
-void ToolPalette::syncButtons()
-{
+void ToolPalette::syncButtons() {
     for (int b : paletteButtons) {
         QAction* a = actions_[b];
         const bool checkable =
@@ -174,8 +156,7 @@ void ToolPalette::syncButtons()
     }
 }
 
-void ToolPalette::paintEvent(QPaintEvent*)
-{
+void ToolPalette::paintEvent(QPaintEvent*) {
     // Two etched lines along the top and left edges.
     QPainter p(this);
     p.setPen(palette().color(QPalette::Dark));

@@ -7,7 +7,6 @@
 
 #include <QPoint>
 #include <QWidget>
-
 #include <functional>
 #include <map>
 
@@ -18,7 +17,7 @@ namespace tandemscan {
 
 class ToolPalette : public QWidget {
     Q_OBJECT
-public:
+  public:
     using Translator = std::function<QString(const QString&)>;
 
     // With a parent the palette follows the parent's window when that moves.
@@ -33,13 +32,13 @@ public:
     // Keeps the palette at the same place relative to `window` when that moves.
     void followWindow(QWidget* window);
 
-public slots:
+  public slots:
     // A ToolStateMessage from the workspace, relayed by the main window.
     void applyToolState(int code, int argument);
     // A button press or its accelerator (ignored while the button is disabled).
     void pressButton(int button);
 
-signals:
+  signals:
     // ToolCommandMessage to the main window, with the palette's pressed state for that tool.
     void toolCommand(int code, bool pressed);
     // Accelerators that are not toolbar buttons: F1 (1012) and Ctrl+Z (32785).
@@ -47,11 +46,11 @@ signals:
     // A button was clicked with the mouse (after its command went out).
     void clicked();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void installShortcuts();
     void syncButtons();
     void retranslate();

@@ -8,10 +8,10 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QFileDialog>
-#include <QMetaMethod>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -20,13 +20,19 @@ namespace tandemscan {
 
 namespace {
 
-QPoint toQt(Point p) { return QPoint(p.x, p.y); }
-QRect toQt(const Rect& r) { return QRect(r.left, r.top, rectWidth(r), rectHeight(r)); }
-Point fromQt(QPoint p) { return Point{p.x(), p.y()}; }
+QPoint toQt(Point p) {
+    return QPoint(p.x, p.y);
+}
+QRect toQt(const Rect& r) {
+    return QRect(r.left, r.top, rectWidth(r), rectHeight(r));
+}
+Point fromQt(QPoint p) {
+    return Point{p.x(), p.y()};
+}
 
-Modifiers modifiersOf(Qt::KeyboardModifiers m)
-{
-    return Modifiers{m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::ControlModifier), m.testFlag(Qt::AltModifier)};
+Modifiers modifiersOf(Qt::KeyboardModifiers m) {
+    return Modifiers{m.testFlag(Qt::ShiftModifier), m.testFlag(Qt::ControlModifier),
+                     m.testFlag(Qt::AltModifier)};
 }
 
 constexpr int handleHalf = 3;
@@ -35,8 +41,7 @@ constexpr int pivotRadius = 4;
 } // namespace
 
 WorkspaceView::WorkspaceView(QWidget* parent, std::unique_ptr<ImageEngine> engine)
-    : QWidget(parent), engine_(std::move(engine))
-{
+    : QWidget(parent), engine_(std::move(engine)) {
     if (!engine_) {
         workingFolder_ = PrivateFolder::create(temporaryRoot(), "tandemscan-");
         const std::filesystem::path programDir = QCoreApplication::applicationDirPath().toStdString();
@@ -50,33 +55,35 @@ WorkspaceView::WorkspaceView(QWidget* parent, std::unique_ptr<ImageEngine> engin
     setAttribute(Qt::WA_OpaquePaintEvent);
     for (int s = 0; s < 2; ++s) {
         cropTimers_[static_cast<std::size_t>(s)].setInterval(200);
-        connect(&cropTimers_[static_cast<std::size_t>(s)], &QTimer::timeout, this, [this, s] { model_->cropTick(s); });
+        connect(&cropTimers_[static_cast<std::size_t>(s)], &QTimer::timeout, this,
+                [this, s] { model_->cropTick(s); });
     }
     model_ = std::make_unique<MergeWorkspace>(*this, *engine_);
     const Rect client = model_->clientRect();
     resize(rectWidth(client), rectHeight(client));
 }
 
-WorkspaceView::~WorkspaceView()
-{
+WorkspaceView::~WorkspaceView() {
     model_.reset();
     engine_.reset();
 }
 
-void WorkspaceView::setTranslator(Translator translate) { translate_ = std::move(translate); }
+void WorkspaceView::setTranslator(Translator translate) {
+    translate_ = std::move(translate);
+}
 
-QString WorkspaceView::translate(const QString& text) const { return translate_ ? translate_(text) : text; }
+QString WorkspaceView::translate(const QString& text) const {
+    return translate_ ? translate_(text) : text;
+}
 
-void WorkspaceView::resizePanes(int paneWidth, int paneHeight)
-{
+void WorkspaceView::resizePanes(int paneWidth, int paneHeight) {
     model_->resize(paneWidth, paneHeight);
     const Rect client = model_->clientRect();
     resize(rectWidth(client), rectHeight(client));
     update();
 }
 
-bool WorkspaceView::handleKey(QKeyEvent* event)
-{
+bool WorkspaceView::handleKey(QKeyEvent* event) {
     const bool press = event->type() == QEvent::KeyPress;
     switch (event->key()) {
     case Qt::Key_Alt:
@@ -86,41 +93,35 @@ bool WorkspaceView::handleKey(QKeyEvent* event)
     case Qt::Key_Down:
     case Qt::Key_Left:
     case Qt::Key_Right:
-        if (!press)
-            return false;
+        if (!press) return false;
         model_->arrowKey(event->key() == Qt::Key_Up     ? ArrowKey::Up
                          : event->key() == Qt::Key_Down ? ArrowKey::Down
                          : event->key() == Qt::Key_Left ? ArrowKey::Left
                                                         : ArrowKey::Right);
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
-void WorkspaceView::runToolCommand(ToolCommand code, bool pressed)
-{
+void WorkspaceView::runToolCommand(ToolCommand code, bool pressed) {
     if (code == ToolCommand::AutoMerge || code == ToolCommand::ContentJoin) {
-        if (model_->toolCommand(code, pressed))
-            showJoinedImage();
+        if (model_->toolCommand(code, pressed)) showJoinedImage();
         return;
     }
     model_->toolCommand(code, pressed);
 }
 
-bool WorkspaceView::showPreview()
-{
-    if (!model_->composePreview())
-        return false;
+bool WorkspaceView::showPreview() {
+    if (!model_->composePreview()) return false;
     model_->clearMoveTargets();
     showJoinedImage();
     return true;
 }
 
-void WorkspaceView::showJoinedImage()
-{
+void WorkspaceView::showJoinedImage() {
     const ImageRecord& joined = model_->joinedImage();
-    if (joined.empty())
-        return;
+    if (joined.empty()) return;
     const PreviewFacts facts = previewFacts(joined.header(), model_->engine().workScale());
     PreviewTexts texts;
     texts.imageSize = translate(QString::fromStdString(texts.imageSize)).toStdString();
@@ -132,8 +133,8 @@ void WorkspaceView::showJoinedImage()
     model_->endPreview();
 }
 
-void WorkspaceView::previewWorkingPixels(int side, const HeaderBlock& header, std::span<const std::uint8_t> pixels)
-{
+void WorkspaceView::previewWorkingPixels(int side, const HeaderBlock& header,
+                                         std::span<const std::uint8_t> pixels) {
     const std::size_t s = side == 0 ? 0 : 1;
     screen_[s] = toQImage(header, pixels).convertToFormat(QImage::Format_RGB32);
     // Shown until the model renders the side again.
@@ -141,13 +142,11 @@ void WorkspaceView::previewWorkingPixels(int side, const HeaderBlock& header, st
     update(toQt(model_->side(static_cast<int>(s)).paneRect));
 }
 
-void WorkspaceView::saveSideAlone(int side)
-{
-    if (!model_->holdsPart(side))
-        return;
+void WorkspaceView::saveSideAlone(int side) {
+    if (!model_->holdsPart(side)) return;
     // "Name (*.ext)|Name (*.ext)" becomes the dialog's filter list.
-    const QString formats = translate(QString::fromStdString(
-        singleSaveFilter(model_->side(side).workingCopy.header().bitCount)));
+    const QString formats =
+        translate(QString::fromStdString(singleSaveFilter(model_->side(side).workingCopy.header().bitCount)));
     QFileDialog dialog(this);
     dialog.setObjectName(QStringLiteral("saveSolelyDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -159,29 +158,26 @@ void WorkspaceView::saveSideAlone(int side)
             dialog.setDefaultSuffix(filter.mid(dot + 2, filter.indexOf(QLatin1Char(')'), dot) - dot - 2));
     });
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     model_->saveSingle(side, dialog.selectedFiles().constFirst().toStdString());
 }
 
 // --- host ------------------------------------------------------------------------------------
 
-void WorkspaceView::invalidate(const Rect& area, bool) { update(toQt(area)); }
-
-void WorkspaceView::repaintNow()
-{
-    if (!painting_ && isVisible())
-        repaint();
+void WorkspaceView::invalidate(const Rect& area, bool) {
+    update(toQt(area));
 }
 
-void WorkspaceView::showMessage(MessageIcon icon, const std::string& caption, const std::string& message)
-{
+void WorkspaceView::repaintNow() {
+    if (!painting_ && isVisible()) repaint();
+}
+
+void WorkspaceView::showMessage(MessageIcon icon, const std::string& caption, const std::string& message) {
     // The first line is the known message and is translated; a second line with the file and
     // the reason comes as the component or the system gave it.
     const std::size_t lineEnd = message.find('\n');
     QString text = translate(QString::fromStdString(message.substr(0, lineEnd)));
-    if (lineEnd != std::string::npos)
-        text += QString::fromStdString(message.substr(lineEnd));
+    if (lineEnd != std::string::npos) text += QString::fromStdString(message.substr(lineEnd));
     if (messageHandler_) {
         messageHandler_(icon, translate(QString::fromStdString(caption)), text);
         return;
@@ -194,27 +190,32 @@ void WorkspaceView::showMessage(MessageIcon icon, const std::string& caption, co
     box.exec();
 }
 
-void WorkspaceView::setCursor(CursorSlot slot) { QWidget::setCursor(cursors_.cursor(slot)); }
-
-void WorkspaceView::beginWait()
-{
-    if (waitDepth_++ == 0)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+void WorkspaceView::setCursor(CursorSlot slot) {
+    QWidget::setCursor(cursors_.cursor(slot));
 }
 
-void WorkspaceView::endWait()
-{
-    if (waitDepth_ > 0 && --waitDepth_ == 0)
-        QApplication::restoreOverrideCursor();
+void WorkspaceView::beginWait() {
+    if (waitDepth_++ == 0) QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
-void WorkspaceView::toolState(ToolState code, int argument) { emit toolStateChanged(static_cast<int>(code), argument); }
-void WorkspaceView::enableClear(int side, bool enabled) { emit clearEnabledChanged(side, enabled); }
-void WorkspaceView::enableInput(int side, bool enabled) { emit inputEnabledChanged(side, enabled); }
-void WorkspaceView::enableOutput(bool enabled) { emit outputEnabledChanged(enabled); }
+void WorkspaceView::endWait() {
+    if (waitDepth_ > 0 && --waitDepth_ == 0) QApplication::restoreOverrideCursor();
+}
 
-void WorkspaceView::cropTimer(int side, bool running)
-{
+void WorkspaceView::toolState(ToolState code, int argument) {
+    emit toolStateChanged(static_cast<int>(code), argument);
+}
+void WorkspaceView::enableClear(int side, bool enabled) {
+    emit clearEnabledChanged(side, enabled);
+}
+void WorkspaceView::enableInput(int side, bool enabled) {
+    emit inputEnabledChanged(side, enabled);
+}
+void WorkspaceView::enableOutput(bool enabled) {
+    emit outputEnabledChanged(enabled);
+}
+
+void WorkspaceView::cropTimer(int side, bool running) {
     QTimer& t = cropTimers_[side == 0 ? 0 : 1];
     if (running)
         t.start();
@@ -222,13 +223,13 @@ void WorkspaceView::cropTimer(int side, bool running)
         t.stop();
 }
 
-void WorkspaceView::snapshotChanged() { update(); }
+void WorkspaceView::snapshotChanged() {
+    update();
+}
 
-void WorkspaceView::moveToolEntered()
-{
+void WorkspaceView::moveToolEntered() {
     emit moveToolSelected();
-    if (!moveExplanationWanted_)
-        return;
+    if (!moveExplanationWanted_) return;
     MoveExplanationDialog dialog(translate_, this);
     dialog.exec();
     if (!dialog.showAgain()) {
@@ -236,27 +237,30 @@ void WorkspaceView::moveToolEntered()
         emit moveExplanationWantedChanged(false);
     }
 }
-void WorkspaceView::runImageAdjustment(int side) { emit imageAdjustmentRequested(side); }
-void WorkspaceView::magnifierTrack(Point p) { emit magnifierMoved(toQt(p)); }
-void WorkspaceView::magnifierRepaint() { emit magnifierRepaintRequested(); }
+void WorkspaceView::runImageAdjustment(int side) {
+    emit imageAdjustmentRequested(side);
+}
+void WorkspaceView::magnifierTrack(Point p) {
+    emit magnifierMoved(toQt(p));
+}
+void WorkspaceView::magnifierRepaint() {
+    emit magnifierRepaintRequested();
+}
 
 // --- drawing ---------------------------------------------------------------------------------
 
-void WorkspaceView::refreshScreenImage(int s)
-{
+void WorkspaceView::refreshScreenImage(int s) {
     const PaneSide& side = model_->side(s);
     auto& screen = screen_[static_cast<std::size_t>(s)];
     auto& count = screenCount_[static_cast<std::size_t>(s)];
-    if (count == side.renderCount)
-        return;
+    if (count == side.renderCount) return;
     count = side.renderCount;
     // The working copy in a form the painter blits fastest; the zoom is applied while painting,
     // to the visible part of the pane only, so that 800 % costs no more memory than 100 %.
     screen = side.holdsPart ? toQImage(side.workingCopy).convertToFormat(QImage::Format_RGB32) : QImage();
 }
 
-void WorkspaceView::renderFrame(const QRect& dirty)
-{
+void WorkspaceView::renderFrame(const QRect& dirty) {
     const QSize size = this->size();
     QRect area = dirty;
     if (frame_.size() != size) {
@@ -280,7 +284,8 @@ void WorkspaceView::renderFrame(const QRect& dirty)
         if (!screen.isNull()) {
             p.save();
             p.setClipRect(pane, Qt::IntersectClip);
-            const std::optional<ContentScreenMap> placed = s == rightSide ? model_->contentScreenMap() : std::nullopt;
+            const std::optional<ContentScreenMap> placed =
+                s == rightSide ? model_->contentScreenMap() : std::nullopt;
             if (placed) {
                 // Placed by content: the part is drawn where the map puts it, finely turned.
                 p.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -298,8 +303,7 @@ void WorkspaceView::renderFrame(const QRect& dirty)
     p.setPen(QPen(Qt::white, 1));
     for (int s = 0; s < 2; ++s) {
         const PaneSide& side = model_->side(s);
-        if (!side.grid.shown)
-            continue;
+        if (!side.grid.shown) continue;
         const Rect& r = side.paneRect;
         p.save();
         p.setClipRect(toQt(r), Qt::IntersectClip);
@@ -310,13 +314,11 @@ void WorkspaceView::renderFrame(const QRect& dirty)
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     for (int s = 0; s < 2; ++s) {
         const FlagMarker& f = model_->side(s).flag;
-        if (f.placed)
-            p.drawPixmap(f.x, f.y, cursors_.flagIcon(s)); // the tip is a top corner of the icon
+        if (f.placed) p.drawPixmap(f.x, f.y, cursors_.flagIcon(s)); // the tip is a top corner of the icon
     }
     for (int s = 0; s < 2; ++s) {
         const PaneSide& side = model_->side(s);
-        if (!side.crop.active)
-            continue;
+        if (!side.crop.active) continue;
         const CropGeometry& g = side.crop.frame;
         const auto corners = turnedCorners(g);
         QPolygon polygon;
@@ -352,14 +354,12 @@ void WorkspaceView::renderFrame(const QRect& dirty)
     }
 }
 
-const QImage& WorkspaceView::renderAll()
-{
+const QImage& WorkspaceView::renderAll() {
     renderFrame(rect());
     return frame_;
 }
 
-void WorkspaceView::paintEvent(QPaintEvent* event)
-{
+void WorkspaceView::paintEvent(QPaintEvent* event) {
     painting_ = true;
     renderFrame(event->rect());
     QPainter painter(this);
@@ -371,8 +371,7 @@ void WorkspaceView::paintEvent(QPaintEvent* event)
 
 // --- input -----------------------------------------------------------------------------------
 
-void WorkspaceView::mousePressEvent(QMouseEvent* event)
-{
+void WorkspaceView::mousePressEvent(QMouseEvent* event) {
     const Point p = fromQt(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
         setFocus(Qt::MouseFocusReason);
@@ -383,17 +382,14 @@ void WorkspaceView::mousePressEvent(QMouseEvent* event)
     }
 }
 
-void WorkspaceView::mouseMoveEvent(QMouseEvent* event)
-{
+void WorkspaceView::mouseMoveEvent(QMouseEvent* event) {
     const Point p = fromQt(event->position().toPoint());
     const bool leftDown = event->buttons().testFlag(Qt::LeftButton);
     model_->mouseMove(p, leftDown, modifiersOf(event->modifiers()));
-    if (!leftDown)
-        setCursor(model_->chooseCursor(p, event->modifiers().testFlag(Qt::AltModifier)));
+    if (!leftDown) setCursor(model_->chooseCursor(p, event->modifiers().testFlag(Qt::AltModifier)));
 }
 
-void WorkspaceView::mouseReleaseEvent(QMouseEvent* event)
-{
+void WorkspaceView::mouseReleaseEvent(QMouseEvent* event) {
     const Point p = fromQt(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
         model_->mouseRelease(p);
@@ -403,26 +399,19 @@ void WorkspaceView::mouseReleaseEvent(QMouseEvent* event)
     }
 }
 
-void WorkspaceView::mouseDoubleClickEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton)
-        model_->doubleClick(fromQt(event->position().toPoint()));
+void WorkspaceView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) model_->doubleClick(fromQt(event->position().toPoint()));
 }
 
-void WorkspaceView::keyPressEvent(QKeyEvent* event)
-{
-    if (!handleKey(event))
-        QWidget::keyPressEvent(event);
+void WorkspaceView::keyPressEvent(QKeyEvent* event) {
+    if (!handleKey(event)) QWidget::keyPressEvent(event);
 }
 
-void WorkspaceView::keyReleaseEvent(QKeyEvent* event)
-{
-    if (!handleKey(event))
-        QWidget::keyReleaseEvent(event);
+void WorkspaceView::keyReleaseEvent(QKeyEvent* event) {
+    if (!handleKey(event)) QWidget::keyReleaseEvent(event);
 }
 
-void WorkspaceView::showPopupMenu(QPoint at)
-{
+void WorkspaceView::showPopupMenu(QPoint at) {
     const PopupMenuState state = model_->prepareMenu(fromQt(at));
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("workspaceMenu"));
@@ -448,8 +437,7 @@ void WorkspaceView::showPopupMenu(QPoint at)
     lock->setCheckable(true);
     lock->setChecked(state.lockChecked);
     QAction* chosen = menu.exec(mapToGlobal(at));
-    if (chosen == nullptr)
-        return;
+    if (chosen == nullptr) return;
     const int command = chosen->data().toInt();
     if (command == MenuSaveSolely) {
         model_->menuCommand(MenuSaveSolely, fromQt(at)); // gives the tools back; the save is ours
