@@ -1,8 +1,8 @@
 #include "image_component.h"
 
+#include "module_handle.h"
 #include "raduvor.h"
 #include "regular_file.h"
-#include "shared_module.h"
 
 namespace tilex {
 
@@ -14,30 +14,26 @@ struct ImageComponent::Api {
     decltype(&WriteImage) writeImage = nullptr;
 };
 
-ImageComponent::ImageComponent(void* module, std::unique_ptr<Api> api)
-    : module_(module), api_(std::move(api)) {}
+ImageComponent::ImageComponent(components::ModuleHandle module, std::unique_ptr<Api> api)
+    : module_(std::move(module)), api_(std::move(api)) {}
 
-ImageComponent::~ImageComponent() {
-    closeModule(module_);
-}
+ImageComponent::~ImageComponent() = default;
 
 std::unique_ptr<ImageComponent> ImageComponent::load(const std::string& path, std::string* problem) {
-    ModuleHandle module(openModule(path, problem));
+    auto module = components::ModuleHandle::open(path, problem);
     if (!module) return nullptr;
     auto api = std::make_unique<Api>();
     const bool complete =
-        bindSymbol(module.get(), "NewRaduvOR", api->create) &&
-        bindSymbol(module.get(), "FreeRaduvOR", api->release) &&
-        bindSymbol(module.get(), "GetImageSize", api->imageSize) &&
-        bindSymbol(module.get(), "ReadImage", api->readImage) &&
-        bindSymbol(module.get(), "WriteImage", api->writeImage) && hasSymbol(module.get(), "GetNextImage") &&
-        hasSymbol(module.get(), "GetNextImageSize") && hasSymbol(module.get(), "CanGetNextImage") &&
-        hasSymbol(module.get(), "SetProgressCallBackFn") && hasSymbol(module.get(), "GetLastErrorMessage");
+        module.bind("NewRaduvOR", api->create) && module.bind("FreeRaduvOR", api->release) &&
+        module.bind("GetImageSize", api->imageSize) && module.bind("ReadImage", api->readImage) &&
+        module.bind("WriteImage", api->writeImage) && module.symbol("GetNextImage") &&
+        module.symbol("GetNextImageSize") && module.symbol("CanGetNextImage") &&
+        module.symbol("SetProgressCallBackFn") && module.symbol("GetLastErrorMessage");
     if (!complete) {
         if (problem) *problem = "the component lacks an entry point";
         return nullptr;
     }
-    return std::unique_ptr<ImageComponent>(new ImageComponent(module.release(), std::move(api)));
+    return std::unique_ptr<ImageComponent>(new ImageComponent(std::move(module), std::move(api)));
 }
 
 std::optional<Picture> ImageComponent::read(const std::string& file) const {

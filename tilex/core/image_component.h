@@ -2,6 +2,7 @@
 // entry points resolve.
 #pragma once
 
+#include "module_handle.h"
 #include "picture.h"
 
 #include <memory>
@@ -25,8 +26,8 @@ class ImageComponent {
 
   private:
     struct Api;
-    ImageComponent(void* module, std::unique_ptr<Api> api);
-    void* module_;
+    ImageComponent(components::ModuleHandle module, std::unique_ptr<Api> api);
+    components::ModuleHandle module_;
     std::unique_ptr<Api> api_;
 };
 

@@ -1,7 +1,6 @@
 #include "music_link.h"
 
 #include "regular_file.h"
-#include "shared_module.h"
 
 namespace tilex {
 
@@ -9,27 +8,24 @@ MusicLink::MusicLink(std::function<void(unsigned, int)> finished) : finished_(st
 
 MusicLink::~MusicLink() {
     stop();
-    closeModule(module_);
 }
 
 MusicStart MusicLink::start(const std::string& componentPath, const std::string& file) {
-    if (module_ == nullptr) {
-        ModuleHandle module(openModule(componentPath, nullptr));
+    if (!module_) {
+        auto module = components::ModuleHandle::open(componentPath);
         if (!module) return MusicStart::NoComponent;
         Api api;
-        if (!bindSymbol(module.get(), "player_init", api.init) ||
-            !bindSymbol(module.get(), "player_run", api.run) ||
-            !bindSymbol(module.get(), "player_stop", api.stop) ||
-            !bindSymbol(module.get(), "player_finish", api.finish))
+        if (!module.bind("player_init", api.init) || !module.bind("player_run", api.run) ||
+            !module.bind("player_stop", api.stop) || !module.bind("player_finish", api.finish))
             return MusicStart::MissingEntry;
         api_ = api;
-        module_ = module.release();
+        module_ = std::move(module);
     }
     return play(file) ? MusicStart::Playing : MusicStart::NoFile;
 }
 
 bool MusicLink::play(const std::string& file) {
-    if (module_ == nullptr || !isRegularFile(file)) return false;
+    if (!module_ || !isRegularFile(file)) return false;
     stop();
     state_ = PlayerState{};
     api_.init(&state_);

@@ -1,6 +1,7 @@
 // The game's music: the music component (mp3play.so) played on one worker thread per file.
 #pragma once
 
+#include "module_handle.h"
 #include "mp3play.h"
 
 #include <atomic>
@@ -29,7 +30,7 @@ class MusicLink {
     // Stops the playing file and ends its worker; nothing happens when none plays.
     void stop();
     bool playing() const { return worker_.joinable(); }
-    bool loaded() const { return module_ != nullptr; }
+    bool loaded() const { return static_cast<bool>(module_); }
     // Counts the files played so far; the run number of the latest play().
     unsigned currentRun() const { return run_; }
 
@@ -42,7 +43,7 @@ class MusicLink {
     };
     std::function<void(unsigned, int)> finished_;
     unsigned run_ = 0;
-    void* module_ = nullptr;
+    components::ModuleHandle module_;
     Api api_;
     PlayerState state_{};
     std::thread worker_;
