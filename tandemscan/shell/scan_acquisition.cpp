@@ -102,42 +102,29 @@ void ScanAcquisition::wakeFromWorker(void* context) {
 }
 
 std::string ScanAcquisition::componentError() const {
-    return api_ && api_->GetTwainErrorMessage ? api_->GetTwainErrorMessage(handle_) : std::string();
+    return api_ && api_->GetTwainErrorMessage ? api_->GetTwainErrorMessage(connection_.handle()) : std::string();
 }
 
 bool ScanAcquisition::connect() {
-    if (handle_ != 0) return true;
+    if (connection_.connected()) return true;
     std::string why;
     api_ = module_ ? module_->load(why) : nullptr;
     if (!api_) {
         detail_ = why;
         return false;
     }
-    TwainHandle h = 0;
-    if (!api_->NewTwain(&h) || h == 0) {
-        detail_ = "no connection to the scanner component";
-    } else if (!api_->LoadSM(h)) {
-        detail_ = "the source manager could not be loaded";
-        api_->FreeTwain(h);
-    } else if (!api_->OpenSM(h, window_)) {
-        detail_ = "the source manager could not be opened";
-        api_->UnloadSM(h);
-        api_->FreeTwain(h);
-    } else {
-        handle_ = h;
-        return true;
+    if (connection_.start(*api_, window_)) return true;
+    switch (connection_.failedStep()) {
+    case tsscan::ScannerConnection::Step::LoadSM: detail_ = "the source manager could not be loaded"; break;
+    case tsscan::ScannerConnection::Step::OpenSM: detail_ = "the source manager could not be opened"; break;
+    default: detail_ = "no connection to the scanner component"; break;
     }
     release();
     return false;
 }
 
 void ScanAcquisition::release() {
-    if (handle_ != 0) {
-        api_->CloseSM(handle_, window_);
-        api_->UnloadSM(handle_);
-        api_->FreeTwain(handle_);
-        handle_ = 0;
-    }
+    connection_.close();
     api_ = nullptr;
     if (module_) module_->unload();
 }
@@ -151,7 +138,7 @@ bool ScanAcquisition::start(const ScanRequest& request) {
         report(ScanResult::NothingToLoad, ScanFailure::NoComponent, detail_);
         return false;
     }
-    const TwainHandle h = handle_;
+    const TwainHandle h = connection_.handle();
     // The component reads at most one name slot; never hand it more.
     char name[TWAIN_NAME_SIZE] = {};
     request.driverName.copy(name, TWAIN_NAME_SIZE - 1);
@@ -202,7 +189,7 @@ bool ScanAcquisition::filterEvent(const TwainMessage* message) {
     } else {
         packed.window = static_cast<std::uint32_t>(window_);
     }
-    switch (api_->TwainFilter(handle_, &packed)) {
+    switch (api_->TwainFilter(connection_.handle(), &packed)) {
     case TWAIN_XFER_READY: transfer(); return true;
     case TWAIN_CLOSE_REQUEST: closeRequest(); return true;
     default: return false;
@@ -210,7 +197,7 @@ bool ScanAcquisition::filterEvent(const TwainMessage* message) {
 }
 
 void ScanAcquisition::transfer() {
-    const TwainHandle h = handle_;
+    const TwainHandle h = connection_.handle();
     HeaderBlock header{};
     TwainXferResult result{};
     if (!api_->DoMemXfer(h, &header, nullptr, &result)) {
@@ -263,13 +250,13 @@ void ScanAcquisition::closeRequest() {
 
 void ScanAcquisition::cancel() {
     if (!scanning_) return;
-    api_->CancelXfer(handle_);
+    api_->CancelXfer(connection_.handle());
     finish(ScanResult::NothingToLoad, ScanFailure::Cancelled, {}, 1);
 }
 
 void ScanAcquisition::endScan(int abandon) {
     if (!scanning_) return;
-    const TwainHandle h = handle_;
+    const TwainHandle h = connection_.handle();
     if (data_.valid()) {
         data_.close();
         ::unlink(dataFile().c_str());
@@ -293,7 +280,7 @@ void ScanAcquisition::finish(ScanResult result, ScanFailure failure, std::string
 
 void ScanAcquisition::close() {
     if (scanning_) {
-        api_->CancelXfer(handle_);
+        api_->CancelXfer(connection_.handle());
         endScan(1);
     }
     release();
@@ -302,7 +289,7 @@ void ScanAcquisition::close() {
 ScanAcquisition::Progress ScanAcquisition::progress() const {
     Progress progress;
     if (scanning_ && api_->GetXferProgress) {
-        api_->GetXferProgress(handle_, &progress.rowsRead, &progress.rowsExpected);
+        api_->GetXferProgress(connection_.handle(), &progress.rowsRead, &progress.rowsExpected);
     }
     return progress;
 }

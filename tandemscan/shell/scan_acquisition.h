@@ -117,7 +117,7 @@ public:
 
     bool scanning() const { return scanning_; }
     int side() const { return side_; }
-    bool connected() const { return handle_ != 0; }
+    bool connected() const { return connection_.connected(); }
     Progress progress() const;
     ScanFailure failure() const { return failure_; }
     // The component's or the system's own words about the failure; may be empty.
@@ -140,7 +140,7 @@ private:
 
     std::unique_ptr<ScannerModule> module_;
     const tsscan::ScannerApi* api_ = nullptr;
-    TwainHandle handle_ = 0;
+    tsscan::ScannerConnection connection_; // closed by release(), before the module unloads
     std::filesystem::path workingDir_;
     PartWriter writer_;
     TwainWindow window_;

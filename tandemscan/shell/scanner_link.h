@@ -4,12 +4,11 @@
 // offers no scanner.
 #pragma once
 
-#include "rezuzid.h"
 #include "scan_lists.h"
+#include "scanner_component.h"
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <string>
 
 namespace tandemscan {
@@ -32,21 +31,13 @@ class ScannerLink {
     // Closes the source manager and the connection and unloads the component.
     void close();
 
-    bool loaded() const { return module_ != nullptr; }
-    bool connected() const { return handle_ != 0; }
+    bool loaded() const { return component_.loaded(); }
+    bool connected() const { return connection_.connected(); }
     const std::string& why() const { return why_; }
 
-    struct Entries;
-
   private:
-    void unload();
-
-    void* module_ = nullptr;
-    std::unique_ptr<Entries> entries_;
-    TwainHandle handle_ = 0;
-    std::uintptr_t window_ = 0;
-    bool managerOpen_ = false;
-    bool managerLoaded_ = false;
+    tsscan::ScannerComponent component_;
+    tsscan::ScannerConnection connection_; // after the component: closed before it goes
     std::string why_;
 };
 

@@ -1,9 +1,9 @@
 // The game's scanner component (TwainTX.so): loaded by path, counted as missing unless every
-// entry point the game binds resolves; one connection at a time, closed in the right order.
+// entry point the game needs resolves; one connection at a time, closed in the right order.
 #pragma once
 
 #include "picture.h"
-#include "rezuzid.h"
+#include "scanner_component.h"
 
 #include <memory>
 #include <optional>
@@ -34,19 +34,16 @@ class ScannerLink {
     // Asks the component to call notify(context) on its worker when a scan ends, if it can.
     void setNotify(void (*notify)(void*), void* context);
 
-    bool connected() const { return handle_ != 0; }
+    bool connected() const { return connection_.connected(); }
 
   private:
-    struct Api;
-    ScannerLink(void* module, std::unique_ptr<Api> api);
-    void closeManager(TwainWindow window);
-    void* module_;
-    std::unique_ptr<Api> api_;
-    TwainHandle handle_ = 0;
-    bool managerOpen_ = false;
+    explicit ScannerLink(tsscan::ScannerComponent component);
+    const tsscan::ScannerApi& api() const { return component_.api(); }
+
+    tsscan::ScannerComponent component_;
+    tsscan::ScannerConnection connection_; // after the component: closed before it goes
     bool sourceOpen_ = false;
     bool sourceEnabled_ = false;
-    TwainWindow window_ = 0;
 };
 
 } // namespace tilex
