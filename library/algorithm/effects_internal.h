@@ -49,6 +49,28 @@ struct ChannelLayout {
 // Layout of an 8-bit (count 1) or 24-bit image in one or three planes (count 3).
 ChannelLayout channelLayout(const ImageInfo& info) noexcept;
 
+// The samples of a grey or 24-bit image as planes of byte rows, for filters whose row loop treats
+// every channel alike: a grey or planar image has one plane per channel, an interleaved image one
+// plane whose rows hold all three channels, horizontal neighbours `step` bytes apart.
+struct RowPlanes {
+    ChannelLayout layout;
+    int count = 1;
+    int step = 1;
+    int rowBytes = 0;
+    int height = 0;
+
+    const std::uint8_t* src(int plane, int y) const noexcept { return layout.srcAt(plane, 0, y); }
+    std::uint8_t* dst(int plane, int y) const noexcept { return layout.dstAt(plane, 0, y); }
+};
+RowPlanes rowPlanes(const ImageInfo& info) noexcept;
+
+// Puts back the source samples of the pixels the selection leaves out (null: all selected).
+void keepUnselected(const RowPlanes& planes, const std::uint8_t* selected, int plane, int y) noexcept;
+
+// Progress after row y of a plane, in the per-channel driver's convention (channels together run
+// once from 1 to channels x height).
+void planeProgress(const ImageInfo& info, const RowPlanes& planes, int plane, int y);
+
 // Rectangle in image pixels.
 struct Area {
     int left = 0;
@@ -140,6 +162,10 @@ inline int answerQuery(ImageInfo& info, bool supported) noexcept {
 // The per-channel driver for grey and 24-bit images, refusing indexed images (their indices are
 // no levels to filter) and a missing parameter block (unless the operation takes none).
 int runFilterPerChannel(ImageInfo& info, ChannelWorker worker, bool takesParam = true);
+
+// The same refusals and query for filters that take a parameter block and handle every layout
+// themselves (through RowPlanes); run does the run pass.
+int runRowFilter(ImageInfo& info, int (*run)(ImageInfo& info));
 
 } // namespace rasterkit
 

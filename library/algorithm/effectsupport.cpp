@@ -29,6 +29,33 @@ ChannelLayout channelLayout(const ImageInfo& info) noexcept {
     return layout;
 }
 
+RowPlanes rowPlanes(const ImageInfo& info) noexcept {
+    RowPlanes planes;
+    planes.layout = channelLayout(info);
+    planes.step = planes.layout.step;
+    planes.count = planes.step == 1 ? planes.layout.count : 1;
+    planes.rowBytes = info.nSrcWidth * planes.step;
+    planes.height = info.nSrcHeight;
+    return planes;
+}
+
+void keepUnselected(const RowPlanes& planes, const std::uint8_t* selected, int plane, int y) noexcept {
+    if (selected == nullptr) return;
+    const std::uint8_t* in = planes.src(plane, y);
+    std::uint8_t* out = planes.dst(plane, y);
+    const int step = planes.step;
+    for (int x = 0, i = 0; i < planes.rowBytes; ++x, i += step) {
+        if (selected[x]) continue;
+        for (int k = 0; k < step; ++k)
+            out[i + k] = in[i + k];
+    }
+}
+
+void planeProgress(const ImageInfo& info, const RowPlanes& planes, int plane, int y) {
+    const int perPlane = planes.layout.count / planes.count;
+    progress(info, (plane * planes.height + y + 1) * perPlane, planes.layout.count * planes.height);
+}
+
 Area effectArea(const ImageInfo& info) noexcept {
     if (info.lpMask == nullptr) return {0, 0, info.nSrcWidth, info.nSrcHeight};
     int left = INT_MAX;
@@ -140,16 +167,30 @@ void samplePixel(const ChannelLayout& layout, const Area& area, bool nearest, do
     }
 }
 
-int runFilterPerChannel(ImageInfo& info, ChannelWorker worker, bool takesParam) {
-    const bool supported =
-        (info.nSrcBitCount == 8 && info.nSrcType == RK_TYPE_GREY) || info.nSrcBitCount == 24;
-    if ((info.lpParam != nullptr) != takesParam || !supported) {
+namespace {
+
+// Refuses indexed images (their indices are no levels to filter) and a missing or unexpected
+// parameter block; otherwise a grey image's colour table travels along unchanged.
+bool acceptFilter(ImageInfo& info, bool takesParam) {
+    if ((info.lpParam != nullptr) != takesParam || !(isGrey8(info) || isColour24(info))) {
         if (info.dwMode == RK_MODE_RUN) progress(info, 1, 1);
-        return kNotSupported;
+        return false;
     }
-    // The driver filters samples; a grey image's colour table travels along unchanged.
     if (info.dwMode == RK_MODE_RUN && info.nSrcBitCount == 8) copyPalette(info);
+    return true;
+}
+
+} // namespace
+
+int runFilterPerChannel(ImageInfo& info, ChannelWorker worker, bool takesParam) {
+    if (!acceptFilter(info, takesParam)) return kNotSupported;
     return runPerChannel(info, worker);
+}
+
+int runRowFilter(ImageInfo& info, int (*run)(ImageInfo& info)) {
+    if (!acceptFilter(info, true)) return kNotSupported;
+    if (info.dwMode == RK_MODE_QUERY) return answerQuery(info, true);
+    return run(info);
 }
 
 } // namespace rasterkit

@@ -1,7 +1,9 @@
 // Emboss: relief from the difference of two samples on either side of each pixel.
 #include "effects_internal.h"
+#include "simd_clones.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace rasterkit {
 namespace {
@@ -9,60 +11,77 @@ namespace {
 // Offsets of sample A (B is its mirror through the pixel) in units of the reach r, and the sign
 // the strength takes, per direction.
 struct EmbossDirection {
-  int ax;
-  int ay;
-  int sign;
+    int ax;
+    int ay;
+    int sign;
 };
-constexpr EmbossDirection kDirections[8] = {
-    {1, 0, 1}, {1, 0, -1}, {0, 1, 1}, {0, 1, -1}, {1, 1, 1}, {-1, 1, -1}, {-1, 1, 1}, {1, 1, -1}};
+constexpr EmbossDirection kDirections[8] = {{1, 0, 1}, {1, 0, -1},  {0, 1, 1},  {0, 1, -1},
+                                            {1, 1, 1}, {-1, 1, -1}, {-1, 1, 1}, {1, 1, -1}};
 
-int emboss(ImageInfo& info) {
-  const bool supported = info.lpParam != nullptr && (isGrey8(info) || isColour24(info));
-  if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
-  const auto* param = static_cast<const EmbossParam*>(info.lpParam);
-  if (info.nSrcBitCount == 8) copyPalette(info);
-  const EmbossDirection d = kDirections[std::clamp(param->direction, 0, 7)];
-  const int reach = (std::clamp(param->size, 3, 9) - 1) / 2;
-  const double strength = d.sign * param->strength;
-  const int width = info.nSrcWidth;
-  const int height = info.nSrcHeight;
-  const ChannelLayout layout = channelLayout(info);
-  Selection selection(info, width);
-  const int dx = d.ax * reach;
-  const int dy = d.ay * reach;
-  // Planar images run their planes one after the other, single-plane images all channels per row.
-  const int passes = isPlanar24(info) ? 3 : 1;
-  const int channelsPerPass = layout.count / passes;
-  for (int pass = 0; pass < passes; ++pass) {
-    for (int y = 0; y < height; ++y) {
-      if (canceled(info)) return kCancel;
-      const std::uint8_t* selected = selection.row(y);
-      const bool rowA = y + dy >= 0 && y + dy < height;
-      const bool rowB = y - dy >= 0 && y - dy < height;
-      for (int x = 0; x < width; ++x) {
-        const bool useA = rowA && x + dx >= 0 && x + dx < width;
-        const bool useB = rowB && x - dx >= 0 && x - dx < width;
-        const bool keep = selected != nullptr && !selected[x];
-        for (int k = 0; k < channelsPerPass; ++k) {
-          const int c = pass * channelsPerPass + k;
-          const std::uint8_t own = *layout.srcAt(c, x, y);
-          if (keep) {
-            *layout.dstAt(c, x, y) = own;
-            continue;
-          }
-          const int a = useA ? *layout.srcAt(c, x + dx, y + dy) : own;
-          const int b = useB ? *layout.srcAt(c, x - dx, y - dy) : own;
-          *layout.dstAt(c, x, y) = clampTruncate(strength * (a - b) + 128);
-        }
-      }
-      progress(info, pass * height + y + 1, passes * height);
+// Bytes i0 .. i1 of one row where both samples lie inside the image: a at +offset, b at -offset.
+RK_SIMD_CLONES void embossRow(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
+                              std::uint8_t* __restrict out, int i0, int i1, int offset, double strength) {
+    for (int i = i0; i < i1; ++i) {
+        const double v = strength * (a[i + offset] - b[i - offset]) + 128;
+        // The clamp before the conversion also sends NaN to 0.
+        const double level = v > 0.0 ? (v < 255.0 ? v : 255.0) : 0.0;
+        out[i] = static_cast<std::uint8_t>(static_cast<int>(level));
     }
-  }
-  return kSucceed;
 }
 
-}  // namespace
+int emboss(ImageInfo& info) {
+    const bool supported = info.lpParam != nullptr && (isGrey8(info) || isColour24(info));
+    if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
+    const auto* param = static_cast<const EmbossParam*>(info.lpParam);
+    if (info.nSrcBitCount == 8) copyPalette(info);
+    const EmbossDirection d = kDirections[std::clamp(param->direction, 0, 7)];
+    const int reach = (std::clamp(param->size, 3, 9) - 1) / 2;
+    const double strength = d.sign * param->strength;
+    const int width = info.nSrcWidth;
+    const int height = info.nSrcHeight;
+    const RowPlanes planes = rowPlanes(info);
+    const int step = planes.step;
+    Selection selection(info, width);
+    const int dx = d.ax * reach;
+    const int dy = d.ay * reach;
+    // Pixels whose samples both lie inside the row; outside them a missing sample is the pixel's own.
+    const int inner0 = std::min(std::abs(dx), width);
+    const int inner1 = std::max(width - std::abs(dx), inner0);
+    for (int p = 0; p < planes.count; ++p) {
+        for (int y = 0; y < height; ++y) {
+            if (canceled(info)) return kCancel;
+            const bool rowA = y + dy >= 0 && y + dy < height;
+            const bool rowB = y - dy >= 0 && y - dy < height;
+            const std::uint8_t* own = planes.src(p, y);
+            std::uint8_t* out = planes.dst(p, y);
+            const auto sample = [&](int x, int k) {
+                const bool useA = rowA && x + dx >= 0 && x + dx < width;
+                const bool useB = rowB && x - dx >= 0 && x - dx < width;
+                const int i = x * step + k;
+                const int a = useA ? planes.src(p, y + dy)[i + dx * step] : own[i];
+                const int b = useB ? planes.src(p, y - dy)[i - dx * step] : own[i];
+                out[i] = clampTruncate(strength * (a - b) + 128);
+            };
+            const bool inner = rowA && rowB;
+            for (int x = 0; x < width; ++x) {
+                if (inner && x == inner0) x = inner1;
+                if (x >= width) break;
+                for (int k = 0; k < step; ++k)
+                    sample(x, k);
+            }
+            if (inner && inner0 < inner1) {
+                embossRow(planes.src(p, y + dy), planes.src(p, y - dy), out, inner0 * step, inner1 * step,
+                          dx * step, strength);
+            }
+            keepUnselected(planes, selection.row(y), p, y);
+            progress(info, p * height + y + 1, planes.count * height);
+        }
+    }
+    return kSucceed;
+}
+
+} // namespace
 
 RASTERKIT_OPERATION(RK_OP_EMBOSS, emboss);
 
-}  // namespace rasterkit
+} // namespace rasterkit

@@ -1,58 +1,53 @@
 // FindEdges: 8 x centre minus the eight neighbours, lifted by 255.
 #include "effects_internal.h"
+#include "simd_clones.h"
 
 #include <algorithm>
 
 namespace rasterkit {
 namespace {
 
-int findEdges(ImageInfo& info) {
-  const bool supported = isGrey8(info) || isColour24(info);
-  if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
-  const int width = info.nSrcWidth;
-  if (info.nSrcBitCount == 8) copyPalette(info);
-  const int height = info.nSrcHeight;
-  // The border rows and columns are copies of their inner neighbours, which need a 3 x 3 image.
-  if (width < 3 || height < 3) return kTooSmall;
-  const ChannelLayout layout = channelLayout(info);
-  Selection selection(info, width);
-  const int passes = isPlanar24(info) ? 3 : 1;
-  const int channelsPerPass = layout.count / passes;
-  const std::ptrdiff_t s = layout.stride;
-  const std::ptrdiff_t step = layout.step;
-  for (int pass = 0; pass < passes; ++pass) {
-    for (int y = 1; y < height - 1; ++y) {
-      const std::uint8_t* selected = selection.row(y);
-      for (int k = 0; k < channelsPerPass; ++k) {
-        const int c = pass * channelsPerPass + k;
-        for (int x = 1; x < width - 1; ++x) {
-          const std::uint8_t* p = layout.srcAt(c, x, y);
-          if (selected != nullptr && !selected[x]) {
-            *layout.dstAt(c, x, y) = *p;
-            continue;
-          }
-          const int ring = p[-s - step] + p[-s] + p[-s + step] + p[-step] + p[step] +
-                           p[s - step] + p[s] + p[s + step];
-          *layout.dstAt(c, x, y) = clampByte(8 * *p - ring + 255);
-        }
-        *layout.dstAt(c, 0, y) = *layout.dstAt(c, 1, y);
-        *layout.dstAt(c, width - 1, y) = *layout.dstAt(c, width - 2, y);
-      }
-      progress(info, pass * (height - 2) + y, passes * (height - 2));
-      if (canceled(info)) return kCancel;
+// One row of samples, neighbours `step` bytes apart, from i = step to n - step.
+RK_SIMD_CLONES void findEdgesRow(const std::uint8_t* __restrict up, const std::uint8_t* __restrict mid,
+                                 const std::uint8_t* __restrict down, std::uint8_t* __restrict out, int n,
+                                 int step) {
+    for (int i = step; i < n - step; ++i) {
+        const int ring = up[i - step] + up[i] + up[i + step] + mid[i - step] + mid[i + step] +
+                         down[i - step] + down[i] + down[i + step];
+        out[i] = clampByte(8 * mid[i] - ring + 255);
     }
-  }
-  for (int c = 0; c < layout.count; ++c) {
-    for (int x = 0; x < width; ++x) {
-      *layout.dstAt(c, x, 0) = *layout.dstAt(c, x, 1);
-      *layout.dstAt(c, x, height - 1) = *layout.dstAt(c, x, height - 2);
-    }
-  }
-  return kSucceed;
 }
 
-}  // namespace
+int findEdges(ImageInfo& info) {
+    const bool supported = isGrey8(info) || isColour24(info);
+    if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
+    const int width = info.nSrcWidth;
+    if (info.nSrcBitCount == 8) copyPalette(info);
+    const int height = info.nSrcHeight;
+    // The border rows and columns are copies of their inner neighbours, which need a 3 x 3 image.
+    if (width < 3 || height < 3) return kTooSmall;
+    const RowPlanes planes = rowPlanes(info);
+    const int n = planes.rowBytes;
+    const int step = planes.step;
+    Selection selection(info, width);
+    for (int p = 0; p < planes.count; ++p) {
+        for (int y = 1; y < height - 1; ++y) {
+            std::uint8_t* out = planes.dst(p, y);
+            findEdgesRow(planes.src(p, y - 1), planes.src(p, y), planes.src(p, y + 1), out, n, step);
+            keepUnselected(planes, selection.row(y), p, y);
+            std::copy_n(out + step, step, out);
+            std::copy_n(out + n - 2 * step, step, out + n - step);
+            progress(info, p * (height - 2) + y, planes.count * (height - 2));
+            if (canceled(info)) return kCancel;
+        }
+        std::copy_n(planes.dst(p, 1), n, planes.dst(p, 0));
+        std::copy_n(planes.dst(p, height - 2), n, planes.dst(p, height - 1));
+    }
+    return kSucceed;
+}
+
+} // namespace
 
 RASTERKIT_OPERATION(RK_OP_FIND_EDGES, findEdges);
 
-}  // namespace rasterkit
+} // namespace rasterkit

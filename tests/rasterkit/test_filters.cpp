@@ -104,6 +104,31 @@ TEST(ThreeByThree, FiveByFourImageAgainstTheKernel) {
                                       {255, 255, 0, 0, 9}}));
 }
 
+TEST(ThreeByThree, BlurSumsExactlyAtTheClampStay254) {
+  // The blur weights are 648ths: (level + 71) for each neighbour, (80 - 8 level) for the centre.
+  // Every centre and neighbour sum whose weighted sum is exactly 254 must give 254, not the 255
+  // that sums above 254 take, however the fractions round.
+  int cases = 0;
+  for (int level = 1; level <= 10; ++level) {
+    for (int centre = 0; centre < 256; ++centre) {
+      const int rest = 254 * 648 - (80 - 8 * level) * centre;
+      if (rest < 0 || rest % (level + 71) != 0 || rest / (level + 71) > 8 * 255) continue;
+      const int ring = rest / (level + 71);
+      std::vector<std::vector<int>> rows(3, std::vector<int>(3));
+      for (int k = 0; k < 8; ++k) rows[(k + (k >= 4)) / 3][(k + (k >= 4)) % 3] = ring / 8 + (k < ring % 8);
+      rows[1][1] = centre;
+      SCOPED_TRACE(testing::Message() << "level " << level << " centre " << centre << " ring " << ring);
+      Bitmap src = greyImage(rows);
+      int param = level;
+      Outcome out = runOperation(RK_OP_BLUR, src, &param);
+      ASSERT_EQ(out.run, RK_RESULT_SUCCEED);
+      EXPECT_EQ(samplesOf(out.dst)[1][1], 254);
+      ++cases;
+    }
+  }
+  EXPECT_EQ(cases, 284);  // 256 of them at level 10, where the centre weighs nothing
+}
+
 TEST(ThreeByThree, SharpenEdgesOnlyNeedsAStrongEdge) {
   struct Case {
     int corner;  // bottom-right neighbour; the edge response is twice it
