@@ -166,10 +166,14 @@ ScreenSize ImageEngine::fitToPane(const ImageRecord& working, bool reuseScale) {
         const std::int32_t paneWidth = roundHalfUp(kPaneBaseWidth * paneFactor_);
         const std::int32_t paneHeight = roundHalfUp(kPaneBaseHeight * paneFactor_);
         const std::int32_t width = working.header().width, height = working.header().height;
-        if ((width <= paneWidth && height <= paneHeight) || paneWidth < 1 || paneHeight < 1)
+        if (paneWidth < 1 || paneHeight < 1) {
             viewScale_ = fitScale_ = 1.0;
-        else
-            viewScale_ = fitScale_ = std::max(double(width) / paneWidth, double(height) / paneHeight);
+        } else {
+            // A copy that fits is shown 1:1 in panes of the base size; larger panes (a larger or
+            // maximised window) enlarge it with them, so the parts keep filling the panes.
+            const double fit = std::max(double(width) / paneWidth, double(height) / paneHeight);
+            viewScale_ = fitScale_ = std::max(fit, std::min(1.0, 1.0 / paneFactor_));
+        }
     }
     return shownSize(working);
 }

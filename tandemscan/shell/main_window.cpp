@@ -356,6 +356,34 @@ void MainWindow::placePaletteBesideWindow() {
     palette_->move(frame.left() - palette_->width(), frame.top() + 25);
 }
 
+// Window managers maximise to the whole work area, over the palette. The window is therefore
+// given back to its normal state and sized by hand beside the palette, which goes to the area's
+// left edge; the next maximise (the window manager now sees a normal window) restores both.
+void MainWindow::maximiseBesidePalette() {
+    if (!isMaximized() || !palette_) return;
+    const std::optional<NormalPlace> before = besidePalette_;
+    const QRect normal = normalGeometry().isValid() ? normalGeometry() : toQRect(lastRect_);
+    const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                         frameGeometry().right() - geometry().right(),
+                         frameGeometry().bottom() - geometry().bottom());
+    adjusting_ = true;
+    showNormal();
+    if (before) {
+        besidePalette_.reset();
+        setGeometry(before->window);
+        palette_->move(before->palette);
+    } else {
+        besidePalette_ = NormalPlace{normal, palette_->pos()};
+        const QScreen* area = screen() ? screen() : QGuiApplication::primaryScreen();
+        const WindowRect available = toWindowRect(area ? area->availableGeometry() : QRect(0, 0, 1024, 768));
+        const QRect outer = toQRect(maximisedOnScreen(available, paletteWidth_, ratio_));
+        setGeometry(outer.marginsRemoved(frame));
+        palette_->move(available.left, outer.top() + 25);
+    }
+    adjusting_ = false;
+    layoutControls(width(), height());
+}
+
 void MainWindow::relayToolCommand(int code, bool pressed) {
     if (!workspace_) return;
     switch (static_cast<ToolCommand>(code)) {
@@ -765,13 +793,15 @@ void MainWindow::startPuzzle() {
 }
 
 WindowRect MainWindow::currentRect() const {
+    if (besidePalette_) return toWindowRect(besidePalette_->window);
     return toWindowRect(isMaximized() ? normalGeometry() : geometry());
 }
 
 void MainWindow::writeSettings() {
     WindowRect rect = currentRect();
     if (rect.right < 1 || rect.bottom < 1 || rect.left > 2499 || rect.top > 2499) rect = startRect_;
-    const IntPoint palette = palette_ ? IntPoint{palette_->x(), palette_->y()} : palettePosition_;
+    IntPoint palette = palette_ ? IntPoint{palette_->x(), palette_->y()} : palettePosition_;
+    if (besidePalette_) palette = {besidePalette_->palette.x(), besidePalette_->palette.y()};
     settings_->save(scan_, rect, minimum_, palette, moveExplain_);
 }
 
@@ -827,7 +857,7 @@ void MainWindow::layoutControls(int cx, int cy) {
     workspace_->move(layout_.workspace.x, layout_.workspace.y);
     workspace_->resizePanes(layout_.paneWidth, layout_.paneHeight);
     grip_->move(cx - grip_->width(), cy - grip_->height());
-    grip_->setVisible(!isMaximized());
+    grip_->setVisible(!maximised());
     grip_->raise();
     update();
 }
@@ -853,7 +883,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
     lastRect_ = toWindowRect(geometry());
     if (answerPending_) {
         answerPending_ = false;
-    } else if (!adjusting_ && !isMaximized() && !isFullScreen()) {
+    } else if (!adjusting_ && !maximised() && !isFullScreen()) {
         // Follow the dragged edge once the window system has finished this step.
         QTimer::singleShot(0, this, [this, before] {
             keepProportions(before);
@@ -879,7 +909,9 @@ void MainWindow::showEvent(QShowEvent* event) {
 
 void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && initialised_) layoutControls(width(), height());
+    if (event->type() != QEvent::WindowStateChange || !initialised_) return;
+    layoutControls(width(), height());
+    if (isMaximized() && !adjusting_) QTimer::singleShot(0, this, &MainWindow::maximiseBesidePalette);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -13,12 +13,14 @@
 #include "window_geometry.h"
 
 #include <QMessageBox>
+#include <QRect>
 #include <QString>
 #include <QTranslator>
 #include <QWidget>
 #include <array>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 class CMutiLang;
 class QComboBox;
@@ -127,6 +129,8 @@ class MainWindow : public QWidget {
     void createPalette();
     void createWorkspace();
     void placePaletteBesideWindow();
+    void maximiseBesidePalette();
+    bool maximised() const { return isMaximized() || besidePalette_.has_value(); }
     void relayToolCommand(int code, bool pressed);
     void setMagnifier(bool on);
     void sendTo();
@@ -195,6 +199,12 @@ class MainWindow : public QWidget {
     WindowRect lastRect_;
     bool adjusting_ = false;
     bool answerPending_ = false; // a proportional size was asked for; its resize is ours
+    // While the window is maximised beside the palette: where window and palette were before.
+    struct NormalPlace {
+        QRect window;
+        QPoint palette;
+    };
+    std::optional<NormalPlace> besidePalette_;
     bool initialised_ = false;
     bool closing_ = false;
 };

@@ -30,6 +30,12 @@ WindowRect maximisedRect(int screenWidth, int screenHeight, int paletteWidth, fl
     return {paletteWidth, 0, paletteWidth + width, height};
 }
 
+WindowRect maximisedOnScreen(const WindowRect& available, int paletteWidth, float ratio) {
+    const WindowRect r = maximisedRect(available.width(), available.height(), paletteWidth, ratio);
+    return {available.left + r.left, available.top + r.top, available.left + r.right,
+            available.top + r.bottom};
+}
+
 WindowRect fitOntoScreen(const WindowRect& stored, IntSize minimum, const WindowRect& screen) {
     // A hand-edited file may hold anything; 64 bits keep every difference exact.
     using Wide = std::int64_t;

@@ -23,6 +23,9 @@ IntSize minimumWindowSize(double scale);
 float aspectRatio(IntSize minimum);
 // The rectangle of the maximised window: as large as fits beside the tool palette.
 WindowRect maximisedRect(int screenWidth, int screenHeight, int paletteWidth, float ratio);
+// maximisedRect on a screen's available area (below or beside the desktop's panels, on any
+// screen): the window's outer frame, its left edge the palette's width in from the area's left.
+WindowRect maximisedOnScreen(const WindowRect& available, int paletteWidth, float ratio);
 
 // The stored window rectangle fitted onto the screen: no smaller than the minimum, no larger
 // than the screen (unless the minimum is), and moved to lie on it; a rectangle that misses the

@@ -450,6 +450,35 @@ TEST_F(MainWindowTest, PaletteKeepsItsPlaceOverRestarts) {
     EXPECT_NE(readText(folder.config()).find("[float window]\nLeft=100\nTop=110\n"), std::string::npos);
 }
 
+TEST_F(MainWindowTest, MaximisedWindowLeavesRoomForThePalette) {
+    ProgramFolder folder;
+    folder.writeConfig("[first run]\nFlag=0\n[main window]\nLeft=200\nTop=40\nRight=775\nBottom=553\n"
+                       "[float window]\nLeft=130\nTop=90\n");
+    MainWindow window(optionsFor(folder, prompts));
+    ASSERT_TRUE(window.initialise());
+    window.show();
+    QCoreApplication::processEvents();
+    const QRect normal = window.geometry();
+    const QRect area = window.screen()->availableGeometry();
+    window.showMaximized();
+    QTRY_VERIFY(!window.isMaximized());
+    const int paletteWidth = window.palette()->width();
+    EXPECT_EQ(window.frameGeometry().left(), area.left() + paletteWidth);
+    EXPECT_EQ(window.frameGeometry().top(), area.top());
+    EXPECT_GT(window.geometry().width(), normal.width());
+    EXPECT_EQ(window.palette()->pos(), QPoint(area.left(), area.top() + 25));
+    EXPECT_FALSE(window.palette()->geometry().intersects(window.frameGeometry()));
+    // The next maximise gives both their places back; the stored places are the normal ones.
+    window.showMaximized();
+    QTRY_COMPARE(window.geometry(), normal);
+    EXPECT_EQ(window.palette()->pos(), QPoint(130, 90));
+    window.showMaximized();
+    QTRY_VERIFY(!window.isMaximized());
+    EXPECT_TRUE(window.requestExit());
+    EXPECT_NE(readText(folder.config()).find("Left=200\nTop=40\nRight=775\nBottom=553\n"), std::string::npos);
+    EXPECT_NE(readText(folder.config()).find("[float window]\nLeft=130\nTop=90\n"), std::string::npos);
+}
+
 TEST_F(MainWindowTest, AcceleratorsWorkWhereverTheFocusIs) {
     ProgramFolder folder;
     folder.writeConfig("[first run]\nFlag=0\n[move explain]\nExplain=0\n");

@@ -30,6 +30,17 @@ TEST(WindowGeometry, MaximisedRectFitsBesideThePalette) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(maximisedRect(c.sw, c.sh, c.palette, ratio), c.expected) << c.sw;
+    // On the available area of a screen: below a top panel, on a second screen to the right.
+    const struct {
+        WindowRect available;
+        WindowRect expected;
+    } areas[] = {
+        {{0, 0, 1024, 768}, {80, 0, 959, 738}},
+        {{0, 30, 1024, 798}, {80, 30, 959, 768}},
+        {{1600, 0, 2624, 768}, {1680, 0, 2559, 738}},
+    };
+    for (const auto& a : areas)
+        EXPECT_EQ(maximisedOnScreen(a.available, 80, ratio), a.expected) << a.available.left;
 }
 
 TEST(WindowGeometry, StoredRectIsFittedOntoTheScreen) {

@@ -30,12 +30,14 @@ TEST(WorkspaceOutput, AutomaticPlacementSplitsTheOverlap) {
     WidePanes f;
     ASSERT_TRUE(f.loadA4Parts());
     ASSERT_DOUBLE_EQ(f.ws.engine().workScale(), 5.0);
-    ASSERT_DOUBLE_EQ(f.ws.engine().viewScale(), 1.0);
+    // The 496-pixel copies are enlarged with the double-size panes to fill their 510 pixels.
+    ASSERT_DOUBLE_EQ(f.ws.engine().viewScale(), 496.0 / 510);
     f.ws.selectTool(ToolMode::Move, true);
     f.ws.mousePress({100, 50}, {});
     ASSERT_TRUE(f.ws.side(0).view.dragging);
     ASSERT_TRUE(f.ws.placeAutomatically());
-    // (4960 - (16.5354 - 0.241) x 300) / 2 = 35.84 original pixels; 7.17 screen pixels.
+    // (4960 - (16.5354 - 0.241) x 300) / 2 = 35.84 original pixels; 35.84 / (5 x 496 / 510) = 7.37
+    // screen pixels.
     EXPECT_NEAR(f.ws.autoOverlap(), 35.84, 0.01);
     EXPECT_EQ(f.ws.side(0).view.offsetX, -7);
     EXPECT_EQ(f.ws.side(1).view.offsetX, 7);
@@ -123,8 +125,9 @@ TEST(WorkspaceOutput, SavingReplaysTurnsOnTheOriginal) {
 TEST(WorkspaceOutput, SavingReplaysCropsScaledToTheOriginal) {
     WidePanes f;
     ASSERT_TRUE(f.loadA4Parts());
-    // The right part shows at (511, 0)-(1007, 20); the new frame (531, 20)-(1001, 682), its
-    // top-left corner pulled out to (521, 10), keeps working columns 10..490 and rows 10..20.
+    // The right part shows at (511, 0)-(1021, 21), 496 / 510 working pixels per screen pixel; the
+    // new frame (531, 20)-(1001, 682), its top-left corner pulled out to (521, 10), keeps working
+    // columns 10..477 and rows 10..20.
     f.ws.selectTool(ToolMode::Crop, true);
     f.ws.mousePress({531, 20}, {});
     f.ws.mouseMove({521, 10}, true, {});
@@ -132,13 +135,13 @@ TEST(WorkspaceOutput, SavingReplaysCropsScaledToTheOriginal) {
     f.ws.doubleClick({700, 15});
     ASSERT_EQ(f.ws.side(1).cropHistory.size(), 1u);
     const EditEntry& e = f.ws.side(1).cropHistory[0];
-    EXPECT_EQ((Rect{e.left, e.top, e.right, e.bottom}), (Rect{10, 10, 490, 20}));
+    EXPECT_EQ((Rect{e.left, e.top, e.right, e.bottom}), (Rect{10, 10, 477, 20}));
     const std::string out = f.outPath("cropped.img");
     ASSERT_TRUE(f.ws.saveSingle(1, out));
     const ImageRecord cropped = readImageFile(out);
-    EXPECT_EQ(cropped.header().width, 2400); // columns 50 .. 2450 of the original
+    EXPECT_EQ(cropped.header().width, 2335); // columns 50 .. 2385 of the original
     EXPECT_EQ(cropped.header().height, 50);  // rows 50 .. 100
-    const std::uint32_t stride = PixelTools::rowStride(2400, 24);
+    const std::uint32_t stride = PixelTools::rowStride(2335, 24);
     const std::uint8_t* top = cropped.pixels().data() + static_cast<std::size_t>(49) * stride;
     EXPECT_EQ(top[0], 50); // blue is the original's column
     EXPECT_EQ(top[1], 50); // green its row

@@ -8,6 +8,7 @@
 #include <QMoveEvent>
 #include <QPainter>
 #include <QShortcut>
+#include <QTimer>
 #include <QToolBar>
 
 namespace tandemscan {
@@ -120,6 +121,7 @@ void ToolPalette::followWindow(QWidget* window) {
     followed_ = window;
     if (followed_ != nullptr) {
         followedAt_ = followed_->pos();
+        followedSize_ = followed_->size();
         followed_->installEventFilter(this);
     }
 }
@@ -128,9 +130,20 @@ bool ToolPalette::eventFilter(QObject* watched, QEvent* event) {
     if (watched == followed_ && event->type() == QEvent::Move) {
         // Only a move the user can see carries the palette along: the window's first placement
         // (from nowhere to its stored place) must not be added to the palette's own stored place.
+        // A move that comes with a new size (maximise, restore, a dragged edge) leaves it too:
+        // the palette would be pushed off the screen's left edge by a maximise.
         const QPoint now = followed_->pos();
-        if (isVisible() && followed_->isVisible()) move(pos() + (now - followedAt_));
+        const QSize size = followed_->size();
+        if (isVisible() && followed_->isVisible() && size == followedSize_) move(pos() + (now - followedAt_));
         followedAt_ = now;
+        followedSize_ = size;
+    }
+    if (watched == followed_ && event->type() == QEvent::Resize) {
+        // The move of the same change, if any, is delivered right after the resize; a resize
+        // alone (the right or bottom edge dragged) must not hold back the next plain move.
+        QTimer::singleShot(0, this, [this] {
+            if (followed_ != nullptr) followedSize_ = followed_->size();
+        });
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -61,6 +61,7 @@ class ToolPalette : public QWidget {
     Translator translate_;
     QWidget* followed_ = nullptr;
     QPoint followedAt_;
+    QSize followedSize_;
 };
 
 } // namespace tandemscan
