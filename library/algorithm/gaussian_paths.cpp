@@ -168,66 +168,118 @@ std::unique_ptr<GaussianSeparable> GaussianSeparable::create(const GaussianField
     separable->kernelX_ = transformKernel(field.fieldWidth, field.band, field.sigma);
     separable->kernelY_ = transformKernel(field.fieldHeight, field.fieldHeight / 2 + 1, field.sigma);
     if (separable->kernelX_.taps.empty() || separable->kernelY_.taps.empty()) return nullptr;
-    const std::size_t samples =
-        static_cast<std::size_t>(field.width) * static_cast<std::size_t>(field.height);
-    separable->plane_.reset(new (std::nothrow) float[samples]);
-    if (separable->plane_ == nullptr) return nullptr;
-    separable->extended_.resize(static_cast<std::size_t>(field.width + 2 * separable->kernelX_.radius()));
+    // A window of filtered rows where it serves every output row, else a plane of all of them.
+    separable->window_ = separable->windowServes();
+    const int rows = separable->window_ ? 2 * separable->kernelY_.radius() + 1 + kOutsideSlots : field.height;
+    separable->rows_.reset(
+        new (std::nothrow) float[static_cast<std::size_t>(field.width) * static_cast<std::size_t>(rows)]);
+    if (separable->rows_ == nullptr) return nullptr;
+    const int rx = separable->kernelX_.radius();
+    separable->extended_.resize(static_cast<std::size_t>(field.width + 2 * rx));
+    // The columns around a row as the circular field sees them, found once for all rows.
+    separable->columns_.resize(separable->extended_.size());
+    for (std::size_t i = 0; i < separable->columns_.size(); ++i) {
+        separable->columns_[i] =
+            field.columnSource[static_cast<std::size_t>(wrap(static_cast<int>(i) - rx, field.fieldWidth))];
+    }
     separable->sum_.resize(static_cast<std::size_t>(field.width));
     return separable;
+}
+
+void GaussianSeparable::filterRow(const ChannelSamples& samples, int y, float* filtered) {
+    const int width = field_.width;
+    const int rx = kernelX_.radius();
+    const float* tx = kernelX_.taps.data();
+    float* ext = extended_.data();
+    const std::uint8_t* row = samples.base + y * samples.stride;
+    // The row itself straight, only the columns around it through the table.
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        if (i == static_cast<std::size_t>(rx)) {
+            if (samples.step == 1) {
+                gatherRow(row, ext + rx, width);
+            } else {
+                gatherRow3(row, ext + rx, width);
+            }
+            i += static_cast<std::size_t>(width) - 1;
+            continue;
+        }
+        ext[i] = row[static_cast<std::ptrdiff_t>(columns_[i]) * samples.step];
+    }
+    scaleRow(filtered, ext + rx, tx[0], width);
+    int d = 1;
+    for (; d + 1 <= rx; d += 2) {
+        addTwoTapPairs(filtered, ext + rx - d, ext + rx + d, tx[d], ext + rx - d - 1, ext + rx + d + 1,
+                       tx[d + 1], width);
+    }
+    if (d <= rx) addTapPair(filtered, ext + rx - d, ext + rx + d, tx[d], width);
+}
+
+int GaussianSeparable::sourceRow(int p) const {
+    return field_.rowSource[static_cast<std::size_t>(wrap(p, field_.fieldHeight))];
+}
+
+bool GaussianSeparable::windowServes() const {
+    const int ry = kernelY_.radius();
+    for (int y = 0; y < field_.height; ++y) {
+        int outside[kOutsideSlots + 1];
+        int count = 0;
+        for (int d = -ry; d <= ry; ++d) {
+            const int source = sourceRow(y + d);
+            if (source >= y - ry && source <= y + ry) continue;
+            if (std::find(outside, outside + count, source) != outside + count) continue;
+            if (count == kOutsideSlots) return false;
+            outside[count++] = source;
+        }
+    }
+    return true;
 }
 
 void GaussianSeparable::run(const ChannelSamples& samples, BlurredRows& out) {
     const int width = field_.width;
     const int height = field_.height;
-    const int rx = kernelX_.radius();
     const int ry = kernelY_.radius();
-    const float* tx = kernelX_.taps.data();
     const float* ty = kernelY_.taps.data();
-    // The columns around a row as the circular field sees them, found once for all rows.
-    std::vector<int> columns(extended_.size());
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        columns[i] =
-            field_.columnSource[static_cast<std::size_t>(wrap(static_cast<int>(i) - rx, field_.fieldWidth))];
+    const auto rowAtSlot = [&](int slot) { return rows_.get() + static_cast<std::ptrdiff_t>(slot) * width; };
+    if (!window_) {
+        for (int y = 0; y < height; ++y)
+            filterRow(samples, y, rowAtSlot(y));
     }
-    float* ext = extended_.data();
-    for (int y = 0; y < height; ++y) {
-        const std::uint8_t* row = samples.base + y * samples.stride;
-        // The row itself straight, only the columns around it through the table.
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            if (i == static_cast<std::size_t>(rx)) {
-                if (samples.step == 1) {
-                    gatherRow(row, ext + rx, width);
-                } else {
-                    gatherRow3(row, ext + rx, width);
+    // Window slots: image row s in slot s mod (2 ry + 1) while it lies within ry of the output row;
+    // the few rows the field's edges repeat from farther away (the first and last) in slots of
+    // their own after those.
+    const int ring = 2 * ry + 1;
+    std::vector<int> tag(static_cast<std::size_t>(ring + kOutsideSlots), -1);
+    std::vector<int> used(static_cast<std::size_t>(ring + kOutsideSlots), -1);
+    const auto planeRow = [&](int y, int p) -> const float* {
+        const int source = sourceRow(p);
+        if (!window_) return rowAtSlot(source);
+        int slot = source % ring;
+        if (source < y - ry || source > y + ry) {
+            slot = ring;
+            for (int k = ring; k < ring + kOutsideSlots; ++k) {
+                if (tag[static_cast<std::size_t>(k)] == source) {
+                    slot = k;
+                    break;
                 }
-                i += static_cast<std::size_t>(width) - 1;
-                continue;
+                if (used[static_cast<std::size_t>(k)] < used[static_cast<std::size_t>(slot)]) slot = k;
             }
-            ext[i] = row[static_cast<std::ptrdiff_t>(columns[i]) * samples.step];
         }
-        float* filtered = plane_.get() + static_cast<std::ptrdiff_t>(y) * width;
-        scaleRow(filtered, ext + rx, tx[0], width);
-        int d = 1;
-        for (; d + 1 <= rx; d += 2) {
-            addTwoTapPairs(filtered, ext + rx - d, ext + rx + d, tx[d], ext + rx - d - 1, ext + rx + d + 1,
-                           tx[d + 1], width);
+        used[static_cast<std::size_t>(slot)] = y;
+        if (tag[static_cast<std::size_t>(slot)] != source) {
+            filterRow(samples, source, rowAtSlot(slot));
+            tag[static_cast<std::size_t>(slot)] = source;
         }
-        if (d <= rx) addTapPair(filtered, ext + rx - d, ext + rx + d, tx[d], width);
-    }
-    const auto planeRow = [&](int p) {
-        const int source = field_.rowSource[static_cast<std::size_t>(wrap(p, field_.fieldHeight))];
-        return plane_.get() + static_cast<std::ptrdiff_t>(source) * width;
+        return rowAtSlot(slot);
     };
     float* sum = sum_.data();
     for (int y = 0; y < height; ++y) {
-        scaleRow(sum, planeRow(y), ty[0], width);
+        scaleRow(sum, planeRow(y, y), ty[0], width);
         int d = 1;
         for (; d + 1 <= ry; d += 2) {
-            addTwoTapPairs(sum, planeRow(y - d), planeRow(y + d), ty[d], planeRow(y - d - 1),
-                           planeRow(y + d + 1), ty[d + 1], width);
+            addTwoTapPairs(sum, planeRow(y, y - d), planeRow(y, y + d), ty[d], planeRow(y, y - d - 1),
+                           planeRow(y, y + d + 1), ty[d + 1], width);
         }
-        if (d <= ry) addTapPair(sum, planeRow(y - d), planeRow(y + d), ty[d], width);
+        if (d <= ry) addTapPair(sum, planeRow(y, y - d), planeRow(y, y + d), ty[d], width);
         out.row(y, sum);
     }
 }

@@ -70,8 +70,9 @@ struct SymmetricKernel {
     int radius() const noexcept { return static_cast<int>(taps.size()) - 1; }
 };
 
-// Spatial: the horizontal pass into a float plane of the image's size, then the vertical pass
-// row by row over row pointers.
+// Spatial: the vertical pass row by row over row pointers into a window of horizontally filtered
+// rows, each filtered once as the window reaches it (a plane of all of them for fields whose edges
+// repeat rows from too many places).
 class GaussianSeparable {
   public:
     // Empty when the kernel does not fit in the field (tiny images, huge sigma) or the plane cannot
@@ -87,8 +88,14 @@ class GaussianSeparable {
     const GaussianField& field_;
     SymmetricKernel kernelX_;
     SymmetricKernel kernelY_;
-    std::unique_ptr<float[]> plane_; // horizontally filtered rows, width floats each
-    std::vector<float> extended_;    // one source row with the field's columns around it
+    static constexpr int kOutsideSlots = 4;
+    void filterRow(const ChannelSamples& samples, int y, float* filtered);
+    int sourceRow(int p) const; // image row of field row p (any integer, circular)
+    bool windowServes() const;  // whether no output row needs more than kOutsideSlots far rows
+    bool window_ = false;
+    std::unique_ptr<float[]> rows_; // horizontally filtered rows, width floats each
+    std::vector<float> extended_;   // one source row with the field's columns around it
+    std::vector<int> columns_;      // image column of each entry of extended_
     std::vector<float> sum_;
 };
 

@@ -13,13 +13,16 @@ namespace {
 // Above this sigma the transform is the cheaper way on an A4 page at 300 dpi (measured).
 constexpr double kSpatialSigmaLimit = 6.0;
 
-// clampTruncate(value + 0.5) for a whole row, in a loop the compiler can vectorise.
+// clampTruncate(value + 0.5) for a whole row, in float lanes: value + 0.5 is exact in double, so
+// its truncation is the whole part of the value plus one where the fraction reaches a half (both
+// exact in float). NaN becomes 0 like negative values.
 RK_SIMD_CLONES void roundLevels(const float* values, std::uint8_t* levels, int n) {
     for (int i = 0; i < n; ++i) {
-        double v = static_cast<double>(values[i]) + 0.5;
-        v = v > 0.0 ? v : 0.0;
-        v = v < 255.0 ? v : 255.0;
-        levels[i] = static_cast<std::uint8_t>(static_cast<int>(v));
+        float v = values[i] > 0.0f ? values[i] : 0.0f;
+        v = v < 255.0f ? v : 255.0f;
+        const int whole = static_cast<int>(v);
+        const int level = whole + (v - static_cast<float>(whole) >= 0.5f ? 1 : 0);
+        levels[i] = static_cast<std::uint8_t>(level < 255 ? level : 255);
     }
 }
 
@@ -36,6 +39,11 @@ class ChannelWriter final : public BlurredRows {
         const std::uint8_t* in = layout_.srcAt(channel_, 0, y);
         std::uint8_t* out = layout_.dstAt(channel_, 0, y);
         const int step = layout_.step;
+        if (selected == nullptr) {
+            for (int x = 0; x < width_; ++x)
+                out[x * step] = levels_[static_cast<std::size_t>(x)];
+            return;
+        }
         for (int x = 0; x < width_; ++x) {
             out[x * step] =
                 selected != nullptr && !selected[x] ? in[x * step] : levels_[static_cast<std::size_t>(x)];
