@@ -927,10 +927,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             startPuzzle();
             return true;
         }
-        // Arrow and Alt keys steer the workspace tools while the main window or the palette is in front.
+        // Arrow and Alt keys steer the workspace tools while the main window or the palette is in
+        // front; a list keeps its arrows, but not + and - (the zoom tool's), which it has no use for.
         const QWidget* target = watched->isWidgetType() ? static_cast<QWidget*>(watched)->window() : nullptr;
+        const bool zoomKey =
+            key->key() == Qt::Key_Plus || key->key() == Qt::Key_Equal || key->key() == Qt::Key_Minus;
         if (workspace_ && target != nullptr && (target == this || target == palette_) &&
-            !qobject_cast<QComboBox*>(watched) && workspace_->handleKey(key)) {
+            (zoomKey || !qobject_cast<QComboBox*>(watched)) && workspace_->handleKey(key)) {
             return true;
         }
     }

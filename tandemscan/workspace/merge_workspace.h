@@ -149,6 +149,14 @@ class MergeWorkspace {
     void mouseRelease(Point p);
     void doubleClick(Point p);
     void arrowKey(ArrowKey key);
+    // One step along the zoom table, in (+1) or out (-1), as a click of the zoom tool (Alt for
+    // out) gives; refused with the lock message while a side is locked.
+    void zoomStep(int direction);
+    // The mouse wheel: with the zoom tool, or with Ctrl whatever the tool, each notch (up is
+    // positive) is one step. False when the wheel is not the workspace's (no part, no zoom).
+    bool wheel(int notches, Modifiers m);
+    // + (direction 1) and - (-1): a zoom step while the zoom tool is active; false otherwise.
+    bool zoomKey(int direction);
     // Alt pressed or released: the zoom cursor follows at once.
     void altChanged(bool altDown);
     // The cursor for the mouse at p with the buttons up.

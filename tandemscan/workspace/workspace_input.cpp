@@ -25,6 +25,40 @@ std::uint8_t gridGrabAt(const GridCross& g, Point p)
 
 } // namespace
 
+void MergeWorkspace::zoomStep(int direction)
+{
+    if (eitherLocked()) {
+        showLockMessage();
+        return;
+    }
+    const int index = zoomIndex_ + (direction > 0 ? 1 : -1);
+    if (index >= 0 && index < static_cast<int>(zoomTable.size()))
+        zoomTo(index);
+}
+
+// Alt+click is taken by many window managers (it moves the window), so the wheel and the keys
+// reach the zoom too.
+bool MergeWorkspace::wheel(int notches, Modifiers m)
+{
+    if (notches == 0 || !(flags_.zoom || m.ctrl) || !(sides_[0].holdsPart || sides_[1].holdsPart))
+        return false;
+    if (eitherLocked()) {
+        showLockMessage();
+        return true;
+    }
+    for (int n = std::abs(notches); n > 0; --n)
+        zoomStep(notches);
+    return true;
+}
+
+bool MergeWorkspace::zoomKey(int direction)
+{
+    if (!flags_.zoom)
+        return false;
+    zoomStep(direction);
+    return true;
+}
+
 void MergeWorkspace::mousePress(Point p, Modifiers m)
 {
     const int s = sideAt(p);
@@ -37,12 +71,7 @@ void MergeWorkspace::mousePress(Point p, Modifiers m)
             showLockMessage();
             return;
         }
-        if (m.alt) {
-            if (zoomIndex_ > 0)
-                zoomTo(zoomIndex_ - 1);
-        } else if (zoomIndex_ < static_cast<int>(zoomTable.size()) - 1) {
-            zoomTo(zoomIndex_ + 1);
-        }
+        zoomStep(m.alt ? -1 : 1);
     }
     bool grabbed = false;
     for (PaneSide& side : sides_) {

@@ -216,6 +216,51 @@ TEST(WorkspaceTools, ZoomClicksStopAtTheEnds) {
     EXPECT_EQ(f.ws.zoomIndex(), 12);
 }
 
+TEST(WorkspaceTools, WheelAndKeysZoomWhereAltClickIsTaken) {
+    // From zoom index 2: the wheel zooms with the zoom tool, or with Ctrl under any tool; + and -
+    // only with the zoom tool; several notches are several steps, stopping at the ends.
+    struct Case {
+        const char* name;
+        ToolMode tool; // ToolMode::Zoom or another
+        int notches;   // 0: a key
+        int key;       // +1 / -1
+        bool ctrl;
+        bool taken;
+        int index;
+    };
+    const Case cases[] = {
+        {"wheel up, zoom tool", ToolMode::Zoom, 1, 0, false, true, 3},
+        {"wheel down, zoom tool", ToolMode::Zoom, -1, 0, false, true, 1},
+        {"three notches", ToolMode::Zoom, 3, 0, false, true, 5},
+        {"past the low end", ToolMode::Zoom, -5, 0, false, true, 0},
+        {"past the high end", ToolMode::Zoom, 40, 0, false, true, 13},
+        {"wheel, move tool", ToolMode::Move, 1, 0, false, false, 2},
+        {"Ctrl+wheel, move tool", ToolMode::Move, 1, 0, true, true, 3},
+        {"Ctrl+wheel down, no tool", ToolMode::Grid, -2, 0, true, true, 0},
+        {"+, zoom tool", ToolMode::Zoom, 0, 1, false, true, 3},
+        {"-, zoom tool", ToolMode::Zoom, 0, -1, false, true, 1},
+        {"+, move tool", ToolMode::Move, 0, 1, false, false, 2},
+    };
+    for (const Case& c : cases) {
+        TwoParts f;
+        f.ws.zoomTo(2);
+        f.ws.selectTool(c.tool, true);
+        const bool taken =
+            c.notches != 0 ? f.ws.wheel(c.notches, {false, c.ctrl, false}) : f.ws.zoomKey(c.key);
+        EXPECT_EQ(taken, c.taken) << c.name;
+        EXPECT_EQ(f.ws.zoomIndex(), c.index) << c.name;
+    }
+    // Without a part the wheel is not the workspace's; on a locked part it is refused once.
+    WorkspaceFixture empty;
+    EXPECT_FALSE(empty.ws.wheel(1, {false, true, false}));
+    TwoParts locked;
+    locked.ws.toggleLock(0);
+    locked.host.clear();
+    EXPECT_TRUE(locked.ws.wheel(3, {false, true, false}));
+    EXPECT_EQ(locked.ws.zoomIndex(), 0);
+    EXPECT_EQ(locked.host.messages.size(), 1u);
+}
+
 TEST(WorkspaceTools, TwoRotationsLeaveThePartAsItWas) {
     TwoParts f;
     const std::vector<std::uint8_t> before(f.ws.side(1).workingCopy.pixels().begin(),

@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QWheelEvent>
 
 namespace tandemscan {
 
@@ -99,9 +100,24 @@ bool WorkspaceView::handleKey(QKeyEvent* event) {
                          : event->key() == Qt::Key_Left ? ArrowKey::Left
                                                         : ArrowKey::Right);
         return true;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: // + without Shift on many layouts
+    case Qt::Key_Minus:
+        return press && model_->zoomKey(event->key() == Qt::Key_Minus ? -1 : 1);
     default:
         return false;
     }
+}
+
+void WorkspaceView::wheelEvent(QWheelEvent* event) {
+    // Fine-grained wheels and touchpads send parts of a notch; they add up to whole steps.
+    wheelRemainder_ += event->angleDelta().y();
+    const int notches = wheelRemainder_ / QWheelEvent::DefaultDeltasPerStep;
+    wheelRemainder_ -= notches * QWheelEvent::DefaultDeltasPerStep;
+    if (model_->wheel(notches, modifiersOf(event->modifiers())))
+        event->accept();
+    else
+        event->ignore();
 }
 
 void WorkspaceView::runToolCommand(ToolCommand code, bool pressed) {

@@ -110,6 +110,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
 
@@ -129,6 +130,7 @@ private:
     std::array<unsigned, 2> screenCount_{~0u, ~0u};
     std::array<QTimer, 2> cropTimers_;
     bool magnifierOn_ = false;
+    int wheelRemainder_ = 0; // eighths of a degree of wheel turn not yet a whole notch
     bool moveExplanationWanted_ = false;
     bool painting_ = false;
     int waitDepth_ = 0;
