@@ -235,7 +235,11 @@ bool MainWindow::initialise() {
     qApp->installEventFilter(this);
     initialised_ = true;
     layoutControls(width(), height());
-    if (firstRun_ && options_.showHelpOnFirstRun) showHelp(QString::fromLatin1(firstRunTopic));
+    // The first run's help opens once the window is up, so that it comes in front of it.
+    if (firstRun_ && options_.showHelpOnFirstRun) {
+        helpAt(QString::fromLatin1(firstRunTopic));
+        helpOnShow_ = true;
+    }
     return true;
 }
 
@@ -777,11 +781,17 @@ void MainWindow::buy() {
     }
 }
 
-void MainWindow::showHelp(const QString& topic) {
+HelpWindow* MainWindow::helpAt(const QString& topic) {
     if (!help_) help_ = new HelpWindow(this, language_.get(), fromPath(paths_.programDir() / "TShelp"));
     help_->showTopic(topic);
-    help_->show();
-    help_->raise();
+    return help_;
+}
+
+void MainWindow::showHelp(const QString& topic) {
+    HelpWindow* help = helpAt(topic);
+    help->show();
+    help->raise();
+    help->activateWindow();
 }
 
 void MainWindow::startPuzzle() {
@@ -905,6 +915,17 @@ void MainWindow::showEvent(QShowEvent* event) {
     if (firstRun_) placePaletteBesideWindow();
     palette_->show();
     palette_->followWindow(this);
+    if (helpOnShow_) {
+        helpOnShow_ = false;
+        // Queued: the window system maps the main window first, then the help over it.
+        QTimer::singleShot(0, this, [this] {
+            if (help_) {
+                help_->show();
+                help_->raise();
+                help_->activateWindow();
+            }
+        });
+    }
 }
 
 void MainWindow::changeEvent(QEvent* event) {

@@ -129,6 +129,8 @@ class MainWindow : public QWidget {
     void createPalette();
     void createWorkspace();
     void placePaletteBesideWindow();
+    // The help window (made on first use) at a topic, not yet shown.
+    HelpWindow* helpAt(const QString& topic);
     void maximiseBesidePalette();
     bool maximised() const { return isMaximized() || besidePalette_.has_value(); }
     void relayToolCommand(int code, bool pressed);
@@ -207,6 +209,7 @@ class MainWindow : public QWidget {
     std::optional<NormalPlace> besidePalette_;
     bool initialised_ = false;
     bool closing_ = false;
+    bool helpOnShow_ = false; // the first run's help waits for the window to be shown
 };
 
 } // namespace tandemscan

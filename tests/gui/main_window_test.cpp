@@ -67,6 +67,11 @@ TEST_F(MainWindowTest, FirstRunWithoutSettings) {
     ASSERT_NE(window.helpWindow(), nullptr);
     EXPECT_EQ(window.helpWindow()->currentTopic(), "html/Quick.htm");
     EXPECT_TRUE(window.helpWindow()->browser()->toPlainText().contains("Quick start"));
+    // It opens in front of the main window, once that is shown.
+    EXPECT_FALSE(window.helpWindow()->isVisible());
+    window.show();
+    QTRY_VERIFY(window.helpWindow()->isVisible());
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window.helpWindow()));
     // The stand-in scanner reports no driver.
     ASSERT_EQ(window.list(0)->count(), 2);
     EXPECT_EQ(window.list(0)->itemText(1), "No driver available");
