@@ -163,55 +163,60 @@ void GaussianTransform::run(const ChannelSamples& samples, BlurredRows& out) {
         out.row(y, spectrum.row(y));
 }
 
-std::unique_ptr<GaussianSeparable> GaussianSeparable::create(const GaussianField& field) {
-    std::unique_ptr<GaussianSeparable> separable(new GaussianSeparable(field));
+std::unique_ptr<GaussianSeparable> GaussianSeparable::create(const GaussianField& field, int channels) {
+    std::unique_ptr<GaussianSeparable> separable(new GaussianSeparable(field, channels));
     separable->kernelX_ = transformKernel(field.fieldWidth, field.band, field.sigma);
     separable->kernelY_ = transformKernel(field.fieldHeight, field.fieldHeight / 2 + 1, field.sigma);
     if (separable->kernelX_.taps.empty() || separable->kernelY_.taps.empty()) return nullptr;
     // A window of filtered rows where it serves every output row, else a plane of all of them.
     separable->window_ = separable->windowServes();
     const int rows = separable->window_ ? 2 * separable->kernelY_.radius() + 1 + kOutsideSlots : field.height;
-    separable->rows_.reset(
-        new (std::nothrow) float[static_cast<std::size_t>(field.width) * static_cast<std::size_t>(rows)]);
+    const auto samplesPerRow = static_cast<std::size_t>(field.width) * static_cast<std::size_t>(channels);
+    separable->rows_.reset(new (std::nothrow) float[samplesPerRow * static_cast<std::size_t>(rows)]);
     if (separable->rows_ == nullptr) return nullptr;
     const int rx = separable->kernelX_.radius();
-    separable->extended_.resize(static_cast<std::size_t>(field.width + 2 * rx));
+    separable->extended_.resize(static_cast<std::size_t>(field.width + 2 * rx) *
+                                static_cast<std::size_t>(channels));
     // The columns around a row as the circular field sees them, found once for all rows.
-    separable->columns_.resize(separable->extended_.size());
+    separable->columns_.resize(static_cast<std::size_t>(field.width + 2 * rx));
     for (std::size_t i = 0; i < separable->columns_.size(); ++i) {
         separable->columns_[i] =
             field.columnSource[static_cast<std::size_t>(wrap(static_cast<int>(i) - rx, field.fieldWidth))];
     }
-    separable->sum_.resize(static_cast<std::size_t>(field.width));
+    separable->sum_.resize(samplesPerRow);
     return separable;
 }
 
 void GaussianSeparable::filterRow(const ChannelSamples& samples, int y, float* filtered) {
-    const int width = field_.width;
+    const int channels = channels_;
+    const int n = field_.width * channels;
     const int rx = kernelX_.radius();
     const float* tx = kernelX_.taps.data();
     float* ext = extended_.data();
+    float* centre = ext + rx * channels;
     const std::uint8_t* row = samples.base + y * samples.stride;
     // The row itself straight, only the columns around it through the table.
-    for (std::size_t i = 0; i < columns_.size(); ++i) {
-        if (i == static_cast<std::size_t>(rx)) {
-            if (samples.step == 1) {
-                gatherRow(row, ext + rx, width);
-            } else {
-                gatherRow3(row, ext + rx, width);
-            }
-            i += static_cast<std::size_t>(width) - 1;
-            continue;
-        }
-        ext[i] = row[static_cast<std::ptrdiff_t>(columns_[i]) * samples.step];
+    if (samples.step == channels) {
+        gatherRow(row, centre, n);
+    } else {
+        gatherRow3(row, centre, n);
     }
-    scaleRow(filtered, ext + rx, tx[0], width);
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        if (i == static_cast<std::size_t>(rx)) i += static_cast<std::size_t>(field_.width);
+        if (i >= columns_.size()) break;
+        const std::uint8_t* pixel = row + static_cast<std::ptrdiff_t>(columns_[i]) * samples.step;
+        for (int k = 0; k < channels; ++k)
+            ext[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(k)] = pixel[k];
+    }
+    scaleRow(filtered, centre, tx[0], n);
     int d = 1;
     for (; d + 1 <= rx; d += 2) {
-        addTwoTapPairs(filtered, ext + rx - d, ext + rx + d, tx[d], ext + rx - d - 1, ext + rx + d + 1,
-                       tx[d + 1], width);
+        const int near = d * channels;
+        const int far = near + channels;
+        addTwoTapPairs(filtered, centre - near, centre + near, tx[d], centre - far, centre + far, tx[d + 1],
+                       n);
     }
-    if (d <= rx) addTapPair(filtered, ext + rx - d, ext + rx + d, tx[d], width);
+    if (d <= rx) addTapPair(filtered, centre - d * channels, centre + d * channels, tx[d], n);
 }
 
 int GaussianSeparable::sourceRow(int p) const {
@@ -235,7 +240,7 @@ bool GaussianSeparable::windowServes() const {
 }
 
 void GaussianSeparable::run(const ChannelSamples& samples, BlurredRows& out) {
-    const int width = field_.width;
+    const int width = field_.width * channels_;
     const int height = field_.height;
     const int ry = kernelY_.radius();
     const float* ty = kernelY_.taps.data();

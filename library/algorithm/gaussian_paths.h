@@ -77,15 +77,18 @@ class GaussianSeparable {
   public:
     // Empty when the kernel does not fit in the field (tiny images, huge sigma) or the plane cannot
     // be had; the transform is then the way.
-    static std::unique_ptr<GaussianSeparable> create(const GaussianField& field);
+    // channels > 1: each run filters that many interleaved channels together (samples.step equal to
+    // it), and the rows given out hold width x channels values.
+    static std::unique_ptr<GaussianSeparable> create(const GaussianField& field, int channels = 1);
     void run(const ChannelSamples& samples, BlurredRows& out);
 
     const SymmetricKernel& kernelX() const noexcept { return kernelX_; }
     const SymmetricKernel& kernelY() const noexcept { return kernelY_; }
 
   private:
-    explicit GaussianSeparable(const GaussianField& field) : field_(field) {}
+    GaussianSeparable(const GaussianField& field, int channels) : field_(field), channels_(channels) {}
     const GaussianField& field_;
+    int channels_;
     SymmetricKernel kernelX_;
     SymmetricKernel kernelY_;
     static constexpr int kOutsideSlots = 4;

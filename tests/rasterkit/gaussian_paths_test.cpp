@@ -56,6 +56,14 @@ TEST(GaussianPaths, SpatialEqualsTransformOnRandomImages) {
         // the exact value sits within that distance of a half.
         EXPECT_LT(worst, 2e-3);
         EXPECT_LE(differentLevels, static_cast<int>(a.values.size() / 500));
+        if (c.step != 3) continue;
+        // All three interleaved channels in one run: the same sums, lane by lane.
+        auto together = GaussianSeparable::create(field, 3);
+        ASSERT_NE(together, nullptr);
+        Collected all(3 * c.width, c.height);
+        together->run(ChannelSamples{pixels.data(), stride, 3}, all);
+        for (std::size_t i = 0; i < a.values.size(); ++i)
+            ASSERT_EQ(all.values[3 * i + 1], a.values[i]) << i;
     }
 }
 
