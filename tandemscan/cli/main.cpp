@@ -26,11 +26,11 @@ extern "C" void removeWorkingFilesAndDie(int signal) {
     std::raise(signal);
 }
 
-fs::path programDirectory(const char* argv0) {
+fs::path programFile(const char* argv0) {
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    if (!error) return self.parent_path();
-    return fs::absolute(argv0, error).parent_path();
+    if (!error) return self;
+    return fs::absolute(argv0, error);
 }
 
 } // namespace
@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
         std::signal(signal, removeWorkingFilesAndDie);
 
     MergeEnvironment env;
-    env.programDir = programDirectory(argv[0]);
+    env.programFile = programFile(argv[0]);
+    env.programDir = env.programFile.parent_path();
     env.workingDir = folder->path();
     env.out = &std::cout;
     env.err = &std::cerr;

@@ -1,5 +1,8 @@
 #include "cli/merge_tool.h"
 
+#include "cli/batch_options.h"
+#include "cli/batch_run.h"
+
 #include "engine/content_placement.h"
 #include "engine/image_engine.h"
 #include "engine/merge_export.h"
@@ -328,6 +331,7 @@ const std::vector<std::string>& mergeWorkingFileNames() {
 }
 
 int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) {
+    if (isBatchCommand(args)) return runBatch(args, env);
     std::ostream& err = *env.err;
     std::string problem;
     const auto options = parseMergeArguments(args, problem);
@@ -393,6 +397,11 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
         if (!automatic) return inputError({}, why);
         placement.autoMode = true;
         placement.autoOverlap = automatic->autoOverlap;
+        if (env.outcome) {
+            std::ostringstream overlap;
+            overlap << std::fixed << std::setprecision(2) << automatic->autoOverlap;
+            env.outcome->placement = "{\"auto_overlap\": " + overlap.str() + "}";
+        }
     } else if (options->cut) {
         placement.originalCut = options->cut;
     }
@@ -427,6 +436,10 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
             estimateContentPlacement({l.headerBlock(), l.pixels()}, {r.headerBlock(), r.pixels()}, &refusal);
         if (refusal.empty()) refusal = "the placement could not be found";
         progress.finish();
+        if (env.outcome) {
+            env.outcome->refused = !map;
+            if (map) env.outcome->placement = placementJson(&*map, "");
+        }
         if (options->printPlacement) *env.out << placementJson(map ? &*map : nullptr, refusal) << std::endl;
         if (!map) {
             if (!options->printPlacement) err << kProgram << ": " << refusal << "\n";

@@ -13,8 +13,16 @@
 
 namespace tandemscan {
 
-// A refusal of --align content shares the status of an input error: nothing is written.
-enum MergeExit : int { exitSuccess = 0, exitUsage = 1, exitInput = 2, exitWrite = 3, exitUnalignable = 2 };
+// A refusal of --align content shares the status of an input error: nothing is written. A batch
+// with pairs refused or failed ends with exitNotAllJoined.
+enum MergeExit : int {
+    exitSuccess = 0,
+    exitUsage = 1,
+    exitInput = 2,
+    exitWrite = 3,
+    exitUnalignable = 2,
+    exitNotAllJoined = 4
+};
 
 struct MergeOptions {
     std::filesystem::path left;
@@ -46,6 +54,12 @@ std::string placementJson(const ContentPlacement* map, const std::string& reason
 // The --help text.
 const char* mergeUsage();
 
+// What a join found, for the batch report.
+struct MergeOutcome {
+    std::string placement; // the placement as a JSON object; empty when none was found
+    bool refused = false;  // --align content found no placement it trusts
+};
+
 // Where the tool finds its parts and keeps its working files, and where it reports.
 struct MergeEnvironment {
     std::filesystem::path programDir;    // holds the image file component
@@ -54,6 +68,8 @@ struct MergeEnvironment {
     std::ostream* err = nullptr;         // errors and the progress line
     bool showProgress = false;           // stderr is a terminal
     const char* componentName = nullptr; // the image file component; null for the usual one
+    std::filesystem::path programFile;   // this program, which a batch runs for each pair
+    MergeOutcome* outcome = nullptr;     // filled in when set
 };
 
 // Runs the tool; returns the exit status.
