@@ -1,10 +1,9 @@
 #include "cli/batch_report.h"
 
-#include "engine/working_files.h"
-
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <iomanip>
@@ -156,6 +155,31 @@ bool appendReportLine(const std::filesystem::path& report, const std::string& li
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+std::optional<PairLock> PairLock::acquire(const std::filesystem::path& outputDir, std::string_view name,
+                                          std::string& why) {
+    FileHandle file(
+        ::open((outputDir / kPairLockFileName).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
+    if (!file.valid()) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    // The byte's offset is a hash of the name; two names sharing one only wait for each other.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : name)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    struct flock byte {};
+    byte.l_type = F_WRLCK;
+    byte.l_whence = SEEK_SET;
+    byte.l_start = static_cast<off_t>(hash >> 2);
+    byte.l_len = 1;
+    while (::fcntl(file.get(), F_OFD_SETLKW, &byte) != 0) {
+        if (errno == EINTR) continue;
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    return PairLock(std::move(file));
 }
 
 bool isUpToDate(const std::filesystem::path& output, const std::filesystem::path& left,

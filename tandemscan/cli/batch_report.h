@@ -2,6 +2,8 @@
 // that an interrupted batch keeps what it did and jobs on several machines share one file.
 #pragma once
 
+#include "engine/working_files.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -10,6 +12,7 @@
 namespace tandemscan {
 
 inline constexpr const char* kReportFileName = "tandemscan-report.jsonl";
+inline constexpr const char* kPairLockFileName = ".tandemscan-batch.lock";
 
 enum class PairStatus { joined, refused, failed };
 
@@ -34,6 +37,21 @@ std::optional<PairResult> parseReportLine(std::string_view line);
 
 // Appends `line` and a newline in one write, under a lock, to the report file. False with `why`.
 bool appendReportLine(const std::filesystem::path& report, const std::string& line, std::string& why);
+
+// A claim on one pair of the output folder, for as long as it lives: two runs over the same
+// folder (a batch continued while its killed jobs still end, overlapping tasks of a scheduler)
+// join a pair one after the other, so the second finds it done. One byte of one lock file a
+// pair, so that no lock file is ever removed while another run waits on it.
+class PairLock {
+  public:
+    // Waits for the pair `name`; nullopt with `why` when the lock file cannot be had.
+    static std::optional<PairLock> acquire(const std::filesystem::path& outputDir, std::string_view name,
+                                           std::string& why);
+
+  private:
+    explicit PairLock(FileHandle file) : file_(std::move(file)) {}
+    FileHandle file_; // closing it drops the lock
+};
 
 // True when `output` exists and was written after both parts were last changed.
 bool isUpToDate(const std::filesystem::path& output, const std::filesystem::path& left,

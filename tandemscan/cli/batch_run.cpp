@@ -13,6 +13,7 @@
 #include <map>
 #include <ostream>
 #include <poll.h>
+#include <pthread.h>
 #include <sstream>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -131,14 +132,32 @@ int runOne(const Batch& batch, const std::string& name, const MergeEnvironment& 
                  << "\n";
         return exitInput;
     }
+    std::string why;
+    const auto lock = PairLock::acquire(batch.options.outputDir, pair->name, why);
+    if (!lock) {
+        *env.err << kProgram << ": "
+                 << printable((batch.options.outputDir / kPairLockFileName).string() + ": " + why) << "\n";
+        return exitWrite;
+    }
     if (pair->problem.empty() &&
         isUpToDate(batch.outputOf(*pair), batch.partPath(pair->left), batch.partPath(pair->right))) {
         if (!batch.options.quiet) *env.err << kProgram << ": " << printable(pair->name) << ": already done\n";
         return exitSuccess;
     }
-    const PairResult result = joinPair(batch, *pair, env);
-    if (!record(batch, result, *env.err)) return exitWrite;
-    *env.out << reportLine(result) << std::endl;
+    // From the moment the output is written until its line is in the report, a stop waits: a
+    // pair joined but missing from the report would be skipped by the next run unreported. The
+    // lock keeps a run that follows at once from joining the pair meanwhile.
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&stops, signal);
+    MergeEnvironment job = env;
+    job.beforeWrite = [&] { pthread_sigmask(SIG_BLOCK, &stops, nullptr); };
+    const PairResult result = joinPair(batch, *pair, job);
+    const bool recorded = record(batch, result, *env.err);
+    if (recorded) *env.out << reportLine(result) << std::endl;
+    pthread_sigmask(SIG_UNBLOCK, &stops, nullptr);
+    if (!recorded) return exitWrite;
     if (!batch.options.quiet) *env.err << kProgram << ": " << pairLine(result) << "\n";
     return result.status == PairStatus::joined ? exitSuccess : exitNotAllJoined;
 }

@@ -117,6 +117,9 @@ const char* mergeUsage() {
            "       tandemscan-merge LEFT RIGHT [-o OUT] --align content [--print-placement]\n"
            "                        [--seam cut|feather]\n"
            "                        [--cut LEFTKEEP,RIGHTSTART,TOPDELTA,BOTTOMDELTA] [--dpi N] [--quiet]\n"
+           "       tandemscan-merge --batch IN_DIR -o OUT_DIR [--align content|auto] [--jobs N]\n"
+           "                        [--pairs consecutive | --pattern LEFT,RIGHT] [--format EXT]\n"
+           "                        [--list | --only NAME] [--seam ...] [--dpi N] [--quiet]\n"
            "\n"
            "Joins the left and the right part of a document scanned in two passes into one\n"
            "image at full resolution. The parts must agree in colour kind and resolution.\n"
@@ -147,8 +150,22 @@ const char* mergeUsage() {
            "\n"
            "Give exactly one of --auto, --cut and --align content. 8-bit colour parts are\n"
            "joined in 24 bits.\n"
+           "\n"
+           "Batch: joins NAME-left.EXT with NAME-right.EXT (or NAME_L with NAME_R) of IN_DIR\n"
+           "into OUT_DIR/NAME.EXT, by content unless --align auto, and appends a line a pair\n"
+           "to OUT_DIR/tandemscan-report.jsonl. A pair whose output is newer than both parts\n"
+           "is skipped, so the same command continues an interrupted batch.\n"
+           "  --jobs N                 N pairs at a time (default: one a core)\n"
+           "  --pairs consecutive      pair the files in name order: 1+2, 3+4, ...\n"
+           "  --pattern LEFT,RIGHT     name patterns of the parts, '*' standing for NAME\n"
+           "                           (default '*-left,*-right' and '*_L,*_R')\n"
+           "  --format EXT             write the joined images as EXT (png, tif, ...)\n"
+           "  --list                   print the names of the pairs, one a line\n"
+           "  --only NAME              join that pair alone (for GNU parallel, job arrays)\n"
+           "\n"
            "Exit status: 0 success, 1 usage error, 2 input error or placement refused\n"
-           "(nothing is written), 3 write error.\n";
+           "(nothing is written), 3 write error; a batch: 4 when a pair was refused or\n"
+           "failed, 128 + the signal's number when interrupted (130 for Ctrl+C).\n";
 }
 
 std::string printable(const std::string& text) {
@@ -460,6 +477,7 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
                                            options->output, [&](MergeStage stage) {
                                                if (stage == MergeStage::compose) progress.step(3, "Joining");
                                                if (stage == MergeStage::write) {
+                                                   if (env.beforeWrite) env.beforeWrite();
                                                    writing = true;
                                                    progress.step(4, "Writing " + options->output.string());
                                                    // The originals are done with: their pages go back while

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -70,6 +71,7 @@ struct MergeEnvironment {
     const char* componentName = nullptr; // the image file component; null for the usual one
     std::filesystem::path programFile;   // this program, which a batch runs for each pair
     MergeOutcome* outcome = nullptr;     // filled in when set
+    std::function<void()> beforeWrite;   // called as the output starts being written
 };
 
 // Runs the tool; returns the exit status.
