@@ -463,6 +463,20 @@ int text(ImageInfo& info) {
         const int offset = layout.align == 0 ? 0 : layout.align == 1 ? line.width / 2 : line.width;
         const int along = anchor - offset;             // where the line starts in its direction
         const int across = static_cast<int>(i) * cell; // distance of the line's top from the anchor
+        if (!layout.vertical) {
+            // Whole rows at a time; the columns outside the picture cut off once per row.
+            const int from = std::max(0, -along);
+            const int to = std::min(line.width, width - along);
+            for (int v = 0; v < cell && from < to; ++v) {
+                const int y = across + v;
+                if (y < 0 || y >= height) continue;
+                const std::uint8_t* a = line.coverage.data() + static_cast<std::size_t>(v) * line.width;
+                std::uint8_t* c = coverage.data() + static_cast<std::size_t>(y) * width;
+                for (int u = from; u < to; ++u)
+                    c[along + u] = std::max(c[along + u], a[u]);
+            }
+            continue;
+        }
         for (int v = 0; v < cell; ++v) {
             for (int u = 0; u < line.width; ++u) {
                 const std::uint8_t a = line.coverage[static_cast<std::size_t>(v) * line.width + u];
@@ -511,14 +525,19 @@ int text(ImageInfo& info) {
         std::uint8_t* out = dstRow(info, r);
         std::uint8_t* bits = mask->lpBits + static_cast<std::size_t>(r) * width;
         std::uint8_t* extraRow = extra + static_cast<std::size_t>(r) * width;
+        // The background (coverage 0: all three levels 255, unmasked) in bulk, then the inked pixels.
+        std::memset(out, inks[0].pixel[0], 3 * static_cast<std::size_t>(width));
+        std::memset(bits, inks[0].mask, static_cast<std::size_t>(width));
         for (int x = 0; x < width; ++x) {
+            if (cov[x] == 0) continue;
             const Ink& ink = inks[cov[x]];
             std::uint8_t* px = out + 3 * static_cast<std::ptrdiff_t>(x);
             px[0] = ink.pixel[0];
             px[1] = ink.pixel[1];
             px[2] = ink.pixel[2];
-            bits[x] = extraRow[x] = ink.mask;
+            bits[x] = ink.mask;
         }
+        std::memcpy(extraRow, bits, static_cast<std::size_t>(width));
         std::memset(out + 3 * static_cast<std::ptrdiff_t>(width), 0,
                     static_cast<std::size_t>(stride - 3 * static_cast<std::ptrdiff_t>(width)));
     }
