@@ -15,13 +15,18 @@ namespace {
 namespace fs = std::filesystem;
 
 // Paths removed when a signal ends the run, prepared beforehand: a handler may only unlink.
-std::vector<std::string> cleanupFiles;
-std::string cleanupFolder;
+// They are never destroyed, so a signal that lands while the process exits (a batch stopping its
+// jobs) still finds them alive rather than reading strings the exit has already freed.
+struct CleanupPaths {
+    std::vector<std::string> files;
+    std::string folder;
+};
+CleanupPaths* const cleanup = new CleanupPaths;
 
 extern "C" void removeWorkingFilesAndDie(int signal) {
-    for (const std::string& file : cleanupFiles)
+    for (const std::string& file : cleanup->files)
         ::unlink(file.c_str());
-    ::rmdir(cleanupFolder.c_str());
+    ::rmdir(cleanup->folder.c_str());
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
@@ -48,8 +53,8 @@ int main(int argc, char** argv) {
     lockForThisProcess(folder->path());
     removeStaleFolders(temporaryRoot(), "tandemscan-merge-");
     for (const std::string& name : mergeWorkingFileNames())
-        cleanupFiles.push_back((folder->path() / name).string());
-    cleanupFolder = folder->path().string();
+        cleanup->files.push_back((folder->path() / name).string());
+    cleanup->folder = folder->path().string();
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
         std::signal(signal, removeWorkingFilesAndDie);
 
