@@ -2,7 +2,6 @@
 
 #include "cli/batch_options.h"
 #include "cli/batch_run.h"
-
 #include "engine/content_placement.h"
 #include "engine/image_engine.h"
 #include "engine/merge_export.h"
