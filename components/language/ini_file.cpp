@@ -32,6 +32,35 @@ bool isComment(std::string_view line) {
     return !line.empty() && (line.front() == ';' || line.front() == '#');
 }
 
+// The text after the first '=', blanks trimmed and one pair of surrounding quotes removed.
+std::string_view entryValue(std::string_view line) {
+    auto text = trimBlanks(line.substr(line.find('=') + 1));
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front()) {
+        text = text.substr(1, text.size() - 2);
+    }
+    return text;
+}
+
+// A decimal integer with optional sign; trailing text after the digits is ignored, as
+// hand-edited files often carry comments.
+long long parseInt(const std::optional<std::string>& found, long long fallback) {
+    if (!found || found->empty()) return fallback;
+    const char* first = found->data();
+    const char* last = first + found->size();
+    if (*first == '+') ++first;
+    long long result = 0;
+    const auto [end, error] = std::from_chars(first, last, result);
+    if (error != std::errc() || end == first) return fallback;
+    return result;
+}
+
+std::string lowerKey(std::string_view key) {
+    std::string lowered(trimBlanks(key));
+    for (char& c : lowered)
+        c = lowerAscii(c);
+    return lowered;
+}
+
 bool fitsOneLine(std::string_view text) {
     return text.find('\n') == std::string_view::npos && text.find('\r') == std::string_view::npos;
 }
@@ -107,12 +136,7 @@ std::optional<std::string> IniFile::value(std::string_view section, std::string_
     if (!span) return std::nullopt;
     const auto index = findKey(*span, key);
     if (!index) return std::nullopt;
-    const std::string_view line = lines_[*index].raw;
-    auto text = trimBlanks(line.substr(line.find('=') + 1));
-    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front()) {
-        text = text.substr(1, text.size() - 2);
-    }
-    return std::string(text);
+    return std::string(entryValue(lines_[*index].raw));
 }
 
 std::string IniFile::readString(std::string_view section, std::string_view key,
@@ -122,16 +146,35 @@ std::string IniFile::readString(std::string_view section, std::string_view key,
 }
 
 long long IniFile::readInt(std::string_view section, std::string_view key, long long fallback) const {
-    const auto found = value(section, key);
-    if (!found || found->empty()) return fallback;
-    const char* first = found->data();
-    const char* last = first + found->size();
-    if (*first == '+') ++first;
-    long long result = 0;
-    const auto [end, error] = std::from_chars(first, last, result);
-    // Trailing text after the digits is ignored, as hand-edited files often carry comments.
-    if (error != std::errc() || end == first) return fallback;
-    return result;
+    return parseInt(value(section, key), fallback);
+}
+
+IniSection IniFile::section(std::string_view name) const {
+    IniSection found;
+    const auto span = findSection(name);
+    if (!span) return found;
+    for (std::size_t i = span->begin; i < span->end; ++i) {
+        const std::string_view line = lines_[i].raw;
+        const auto eq = line.find('=');
+        if (isComment(line) || eq == std::string_view::npos) continue;
+        found.values_.try_emplace(lowerKey(line.substr(0, eq)), entryValue(line));
+    }
+    return found;
+}
+
+std::optional<std::string> IniSection::value(std::string_view key) const {
+    const auto found = values_.find(lowerKey(key));
+    if (found == values_.end()) return std::nullopt;
+    return found->second;
+}
+
+std::string IniSection::readString(std::string_view key, std::string_view fallback) const {
+    auto found = value(key);
+    return found ? std::move(*found) : std::string(fallback);
+}
+
+long long IniSection::readInt(std::string_view key, long long fallback) const {
+    return parseInt(value(key), fallback);
 }
 
 bool IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {

@@ -122,20 +122,21 @@ void SendToDialog::createDataFileIfMissing() {
 void SendToDialog::fillList() {
     IniFile ini(dataFilePath_.toStdString());
     ini.load();
+    // Each section is gathered once: the file may be large and the list asks for thousands of keys.
     if (ini.readInt(kFirstRun, "flag", 0) == 0) {
-        const long long count = ini.readInt(kDefaultApp, "AppCount", 0);
+        const IniSection apps = ini.section(kDefaultApp);
+        const long long count = apps.readInt("AppCount", 0);
         for (long long n = 1; n <= count && n <= 64; ++n) {
-            const QString name =
-                QString::fromStdString(ini.readString(kDefaultApp, "ExeName" + std::to_string(n)));
+            const QString name = QString::fromStdString(apps.readString("ExeName" + std::to_string(n)));
             if (name.isEmpty()) continue;
             if (const auto app = findDesktopApp(stripSurroundingQuotes(name)))
                 appendItem(stripSurroundingQuotes(app->executablePath));
         }
     } else {
-        const long long count = ini.readInt(kCurrentApp, "AppCount", 0);
+        const IniSection apps = ini.section(kCurrentApp);
+        const long long count = apps.readInt("AppCount", 0);
         for (long long n = 1; n <= count && n <= 4096; ++n) {
-            const QString path =
-                QString::fromStdString(ini.readString(kCurrentApp, "ExePathName" + std::to_string(n)));
+            const QString path = QString::fromStdString(apps.readString("ExePathName" + std::to_string(n)));
             if (!path.isEmpty() && QFileInfo(path).isFile()) appendItem(path);
         }
     }

@@ -298,6 +298,52 @@ TEST_F(SendToFixture, AddRefusalsDeleteAndDroppedPrograms) {
     EXPECT_FALSE(dialog.sendButton()->isEnabled());
 }
 
+TEST_F(SendToFixture, LargeHandEditedListReadsAsBefore) {
+    const QString viewer = makeProgram("viewer");
+    const QString paint = makeProgram("paint");
+    const QString editor = makeProgram("editor");
+    QByteArray text = "[first run]\r\nflag=1\r\n";
+    // Several megabytes before the list, as a file that grew by hand or by a faulty writer.
+    text += "[padding]\n";
+    for (int i = 0; i < 150000; ++i)
+        text += "Key" + QByteArray::number(i) + "=some value that is long enough\r\n";
+    text += "[Current App]\r\n"
+            "AppCount = 2147483647 ; far more than are read\r\n"
+            "ExePathName1=" +
+            viewer.toUtf8() +
+            "\r\n"
+            "exepathname1=" +
+            paint.toUtf8() +
+            "\r\n" // a repeated key: the first counts
+            "; ExePathName2=" +
+            editor.toUtf8() +
+            "\r\n"
+            " ExePathName2 = \"" +
+            paint.toUtf8() +
+            "\"\n"
+            "ExePathName3=" +
+            home.filePath("bin/missing").toUtf8() +
+            "\n"
+            "ExePathName4096=" +
+            editor.toUtf8() +
+            "\r\r\n"
+            "ExePathName4097=" +
+            viewer.toUtf8() +
+            "\n"
+            "[current app]\nExePathName4=" +
+            editor.toUtf8() + "\n"; // a repeated section is not read
+    QFile f(dataFile());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+    f.close();
+    Recorder recorder;
+    SendToDialog dialog(dataFile(), recorder.context(), [] { return QString(); });
+    EXPECT_EQ(dialog.programs(), (QStringList{viewer, paint, editor}));
+    ASSERT_EQ(dialog.list()->count(), 3);
+    EXPECT_EQ(dialog.list()->item(2)->text(), "editor");
+    EXPECT_EQ(dialog.list()->item(2)->toolTip(), editor);
+}
+
 TEST_F(SendToFixture, SendStartsTheProgramWithTheExportedPicture) {
     Recorder recorder;
     const QString received = data.filePath("received.txt");

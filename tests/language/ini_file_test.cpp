@@ -47,8 +47,11 @@ TEST(IniFile, ReadsValuesLikeHandEditedFiles) {
                  "Tail=42 dpi\r\n"
                  "Huge=99999999999999999999999\r\n"
                  ";Hidden=1\r\n"
+                 "Mac=1\rNext=2\r\r\n"
                  "[other]\r\n"
-                 "Left=5\r\n");
+                 "Left=5\r\n"
+                 "[main window]\n"
+                 "Late=1\n");
     struct Case {
         const char* section;
         const char* key;
@@ -68,6 +71,9 @@ TEST(IniFile, ReadsValuesLikeHandEditedFiles) {
         {"Main Window", "Huge", -1, "99999999999999999999999"},
         {"Main Window", "Hidden", -1, "<none>"},
         {"Main Window", "Missing", -1, "<none>"},
+        {"Main Window", "Mac", 1, "1\rNext=2"}, // a lone CR does not end a line
+        {"Main Window", "Next", -1, "<none>"},
+        {"Main Window", "Late", -1, "<none>"}, // only the first of a repeated section counts
         {"other", "Left", 5, "5"},
         {"nowhere", "Left", -1, "<none>"},
     };
@@ -75,6 +81,9 @@ TEST(IniFile, ReadsValuesLikeHandEditedFiles) {
         SCOPED_TRACE(std::string(c.section) + "/" + c.key);
         EXPECT_EQ(ini.readInt(c.section, c.key, -1), c.number);
         EXPECT_EQ(ini.readString(c.section, c.key, "<none>"), c.text);
+        // A section read at once answers the same.
+        EXPECT_EQ(ini.section(c.section).readInt(c.key, -1), c.number);
+        EXPECT_EQ(ini.section(c.section).readString(c.key, "<none>"), c.text);
     }
 }
 

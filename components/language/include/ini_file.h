@@ -8,9 +8,24 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tandemscan {
+
+// The keys and values of one section, gathered in one pass over the file: for readers that look
+// up many keys of a large file. Lookups answer exactly as IniFile's own do.
+class IniSection {
+  public:
+    std::optional<std::string> value(std::string_view key) const;
+    std::string readString(std::string_view key, std::string_view fallback = {}) const;
+    long long readInt(std::string_view key, long long fallback = 0) const;
+
+  private:
+    friend class IniFile;
+    // Key with ASCII letters lowered and blanks trimmed -> value; the first entry of a key wins.
+    std::unordered_map<std::string, std::string> values_;
+};
 
 class IniFile {
   public:
@@ -32,6 +47,8 @@ class IniFile {
                            std::string_view fallback = {}) const;
     // A decimal integer with optional sign; fallback when missing, not a number or out of range.
     long long readInt(std::string_view section, std::string_view key, long long fallback = 0) const;
+    // The first matching section's keys at once; empty when the section is missing.
+    IniSection section(std::string_view name) const;
 
     // Replaces the key's line in place, or adds it at the end of its section, or adds the
     // section at the end of the file. False when section or key cannot be written as one line.
