@@ -307,31 +307,21 @@ TEST_F(SendToFixture, LargeHandEditedListReadsAsBefore) {
     text += "[padding]\n";
     for (int i = 0; i < 150000; ++i)
         text += "Key" + QByteArray::number(i) + "=some value that is long enough\r\n";
-    text += "[Current App]\r\n"
-            "AppCount = 2147483647 ; far more than are read\r\n"
-            "ExePathName1=" +
-            viewer.toUtf8() +
-            "\r\n"
-            "exepathname1=" +
-            paint.toUtf8() +
-            "\r\n" // a repeated key: the first counts
-            "; ExePathName2=" +
-            editor.toUtf8() +
-            "\r\n"
-            " ExePathName2 = \"" +
-            paint.toUtf8() +
-            "\"\n"
-            "ExePathName3=" +
-            home.filePath("bin/missing").toUtf8() +
-            "\n"
-            "ExePathName4096=" +
-            editor.toUtf8() +
-            "\r\r\n"
-            "ExePathName4097=" +
-            viewer.toUtf8() +
-            "\n"
-            "[current app]\nExePathName4=" +
-            editor.toUtf8() + "\n"; // a repeated section is not read
+    const QByteArray missing = home.filePath("bin/missing").toUtf8();
+    const QByteArray lines[] = {
+        "[Current App]\r\n",
+        "AppCount = 2147483647 ; far more than are read\r\n",
+        "ExePathName1=" + viewer.toUtf8() + "\r\n",
+        "exepathname1=" + paint.toUtf8() + "\r\n", // a repeated key: the first counts
+        "; ExePathName2=" + editor.toUtf8() + "\r\n",
+        " ExePathName2 = \"" + paint.toUtf8() + "\"\n",
+        "ExePathName3=" + missing + "\n",
+        "ExePathName4096=" + editor.toUtf8() + "\r\r\n",
+        "ExePathName4097=" + viewer.toUtf8() + "\n",
+        "[current app]\nExePathName4=" + editor.toUtf8() + "\n", // a repeated section is not read
+    };
+    for (const QByteArray& line : lines)
+        text += line;
     QFile f(dataFile());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(text);
