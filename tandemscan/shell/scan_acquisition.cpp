@@ -1,15 +1,13 @@
 #include "scan_acquisition.h"
 
-#include "scan_lists.h"
-
 #include "engine/image_file.h"
 #include "engine/pixel_tools.h"
-
-#include <sys/file.h>
-#include <unistd.h>
+#include "scan_lists.h"
 
 #include <cerrno>
 #include <cstring>
+#include <sys/file.h>
+#include <unistd.h>
 #include <utility>
 
 namespace tandemscan {
@@ -18,16 +16,25 @@ namespace fs = std::filesystem;
 
 const char* scanFailureText(ScanFailure failure) {
     switch (failure) {
-    case ScanFailure::NoComponent: return "The scanner component could not be started.";
-    case ScanFailure::OpenFailed: return "The scanner could not be opened.";
-    case ScanFailure::StartFailed: return "The scanner could not start scanning.";
-    case ScanFailure::WorkingFile: return "The working file for the scan could not be prepared.";
-    case ScanFailure::TransferFailed: return "The scan failed; nothing was loaded.";
-    case ScanFailure::UnusableImage: return "The scanner delivered an image this program cannot use.";
-    case ScanFailure::WriteFailed: return "The scanned part could not be written.";
-    case ScanFailure::EndedByScanner: return "The scanner ended the scan; nothing was loaded.";
+    case ScanFailure::NoComponent:
+        return "The scanner component could not be started.";
+    case ScanFailure::OpenFailed:
+        return "The scanner could not be opened.";
+    case ScanFailure::StartFailed:
+        return "The scanner could not start scanning.";
+    case ScanFailure::WorkingFile:
+        return "The working file for the scan could not be prepared.";
+    case ScanFailure::TransferFailed:
+        return "The scan failed; nothing was loaded.";
+    case ScanFailure::UnusableImage:
+        return "The scanner delivered an image this program cannot use.";
+    case ScanFailure::WriteFailed:
+        return "The scanned part could not be written.";
+    case ScanFailure::EndedByScanner:
+        return "The scanner ended the scan; nothing was loaded.";
     case ScanFailure::None:
-    case ScanFailure::Cancelled: break;
+    case ScanFailure::Cancelled:
+        break;
     }
     return "";
 }
@@ -52,11 +59,12 @@ ScanRequest makeScanRequest(const ScanSettings& settings, int originalHeight, in
 namespace {
 
 class ScannerModuleFile final : public ScannerModule {
-public:
+  public:
     explicit ScannerModuleFile(fs::path path) : path_(std::move(path)) {}
 
     const tsscan::ScannerApi* load(std::string& why) override {
-        if (!component_.loaded() && !component_.load(path_.string(), tsscan::ScannerComponent::Kind::Tandemscan)) {
+        if (!component_.loaded() &&
+            !component_.load(path_.string(), tsscan::ScannerComponent::Kind::Tandemscan)) {
             why = component_.error();
             return nullptr;
         }
@@ -64,22 +72,25 @@ public:
     }
     void unload() override { component_.unload(); }
 
-private:
+  private:
     fs::path path_;
     tsscan::ScannerComponent component_;
 };
 
 // Only one scan at a time may own the transfer file, even across two copies of the program.
-bool lockExclusively(int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0; }
+bool lockExclusively(int fd) {
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+}
 
-}  // namespace
+} // namespace
 
 ScanAcquisition::PartWriter imageFileWriter(const std::shared_ptr<ImageFileLibrary>& library) {
     if (!library) return {};
     std::optional<ImageFileInstance> instance = library->newInstance();
     if (!instance) return {};
     auto shared = std::make_shared<ImageFileInstance>(std::move(*instance));
-    return [shared](const fs::path& file, const HeaderBlock& header, const std::uint8_t* pixels, std::string& why) {
+    return [shared](const fs::path& file, const HeaderBlock& header, const std::uint8_t* pixels,
+                    std::string& why) {
         if (shared->writeImage(file, header, pixels)) return true;
         why = shared->lastErrorMessage();
         return false;
@@ -90,11 +101,14 @@ std::unique_ptr<ScannerModule> scannerModuleFile(fs::path path) {
     return std::make_unique<ScannerModuleFile>(std::move(path));
 }
 
-ScanAcquisition::ScanAcquisition(std::unique_ptr<ScannerModule> module, fs::path workingDir, PartWriter writer,
-                                 TwainWindow window)
-    : module_(std::move(module)), workingDir_(std::move(workingDir)), writer_(std::move(writer)), window_(window) {}
+ScanAcquisition::ScanAcquisition(std::unique_ptr<ScannerModule> module, fs::path workingDir,
+                                 PartWriter writer, TwainWindow window)
+    : module_(std::move(module)), workingDir_(std::move(workingDir)), writer_(std::move(writer)),
+      window_(window) {}
 
-ScanAcquisition::~ScanAcquisition() { close(); }
+ScanAcquisition::~ScanAcquisition() {
+    close();
+}
 
 void ScanAcquisition::wakeFromWorker(void* context) {
     auto* self = static_cast<ScanAcquisition*>(context);
@@ -102,7 +116,8 @@ void ScanAcquisition::wakeFromWorker(void* context) {
 }
 
 std::string ScanAcquisition::componentError() const {
-    return api_ && api_->GetTwainErrorMessage ? api_->GetTwainErrorMessage(connection_.handle()) : std::string();
+    return api_ && api_->GetTwainErrorMessage ? api_->GetTwainErrorMessage(connection_.handle())
+                                              : std::string();
 }
 
 bool ScanAcquisition::connect() {
@@ -115,9 +130,15 @@ bool ScanAcquisition::connect() {
     }
     if (connection_.start(*api_, window_)) return true;
     switch (connection_.failedStep()) {
-    case tsscan::ScannerConnection::Step::LoadSM: detail_ = "the source manager could not be loaded"; break;
-    case tsscan::ScannerConnection::Step::OpenSM: detail_ = "the source manager could not be opened"; break;
-    default: detail_ = "no connection to the scanner component"; break;
+    case tsscan::ScannerConnection::Step::LoadSM:
+        detail_ = "the source manager could not be loaded";
+        break;
+    case tsscan::ScannerConnection::Step::OpenSM:
+        detail_ = "the source manager could not be opened";
+        break;
+    default:
+        detail_ = "no connection to the scanner component";
+        break;
     }
     release();
     return false;
@@ -172,7 +193,7 @@ bool ScanAcquisition::start(const ScanRequest& request) {
         return false;
     }
     if (!lockExclusively(data_.get())) {
-        data_.close();  // the other copy's file: closed, not deleted
+        data_.close(); // the other copy's file: closed, not deleted
         endScan(1);
         report(ScanResult::NothingToLoad, ScanFailure::WorkingFile,
                dataFile().string() + ": another copy of the program is scanning");
@@ -190,9 +211,14 @@ bool ScanAcquisition::filterEvent(const TwainMessage* message) {
         packed.window = static_cast<std::uint32_t>(window_);
     }
     switch (api_->TwainFilter(connection_.handle(), &packed)) {
-    case TWAIN_XFER_READY: transfer(); return true;
-    case TWAIN_CLOSE_REQUEST: closeRequest(); return true;
-    default: return false;
+    case TWAIN_XFER_READY:
+        transfer();
+        return true;
+    case TWAIN_CLOSE_REQUEST:
+        closeRequest();
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -208,16 +234,16 @@ void ScanAcquisition::transfer() {
     const std::uint32_t expected = PixelTools::imageDataSize(header.header);
     if (expected == 0 || expected != result.byteCount) {
         finish(ScanResult::NothingToLoad, ScanFailure::UnusableImage,
-               std::to_string(header.header.width) + " x " + std::to_string(header.header.height) + " pixels, " +
-                   std::to_string(header.header.bitCount) + " bits per pixel, " + std::to_string(result.byteCount) +
-                   " bytes",
+               std::to_string(header.header.width) + " x " + std::to_string(header.header.height) +
+                   " pixels, " + std::to_string(header.header.bitCount) + " bits per pixel, " +
+                   std::to_string(result.byteCount) + " bytes",
                1);
         return;
     }
     std::optional<MemoryBlock> view = MemoryBlock::mapFile(data_.get(), result.byteCount);
     if (!view) {
-        finish(ScanResult::NothingToLoad, ScanFailure::WorkingFile, dataFile().string() + ": " + std::strerror(errno),
-               1);
+        finish(ScanResult::NothingToLoad, ScanFailure::WorkingFile,
+               dataFile().string() + ": " + std::strerror(errno), 1);
         return;
     }
     const ImageHeader asked = header.header;
@@ -226,8 +252,8 @@ void ScanAcquisition::transfer() {
         return;
     }
     if (std::memcmp(&asked, &header.header, sizeof asked) != 0 || result.byteCount != expected) {
-        finish(ScanResult::NothingToLoad, ScanFailure::UnusableImage, "the image changed between the two transfers",
-               1);
+        finish(ScanResult::NothingToLoad, ScanFailure::UnusableImage,
+               "the image changed between the two transfers", 1);
         return;
     }
     std::string why;
@@ -294,4 +320,4 @@ ScanAcquisition::Progress ScanAcquisition::progress() const {
     return progress;
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -7,12 +7,11 @@
 // released, and the next scan loads them again.
 #pragma once
 
-#include "scan_settings.h"
-#include "scanner_component.h"
-
 #include "engine/image_record.h"
 #include "engine/memory_block.h"
 #include "engine/working_files.h"
+#include "scan_settings.h"
+#include "scanner_component.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -38,15 +37,15 @@ enum class ScanResult : int { PartReady = 0, NothingToLoad = 1 };
 // Why a scan produced no part.
 enum class ScanFailure {
     None,
-    NoComponent,      // the component could not be loaded or its source manager opened
-    OpenFailed,       // OpenDS refused the driver
-    StartFailed,      // EnableDS refused the settings or the device would not start
-    WorkingFile,      // ScanImg.DAT could not be created, locked or mapped
-    TransferFailed,   // DoMemXfer failed (the scan itself failed)
-    UnusableImage,    // the image's header does not describe pixels this program handles
-    WriteFailed,      // the part file could not be written
-    EndedByScanner,   // the device ended the scan by itself
-    Cancelled,        // the user's Cancel
+    NoComponent,    // the component could not be loaded or its source manager opened
+    OpenFailed,     // OpenDS refused the driver
+    StartFailed,    // EnableDS refused the settings or the device would not start
+    WorkingFile,    // ScanImg.DAT could not be created, locked or mapped
+    TransferFailed, // DoMemXfer failed (the scan itself failed)
+    UnusableImage,  // the image's header does not describe pixels this program handles
+    WriteFailed,    // the part file could not be written
+    EndedByScanner, // the device ended the scan by itself
+    Cancelled,      // the user's Cancel
 };
 
 // The English sentence for a failure, to be translated before it is shown ("" for None and
@@ -69,7 +68,7 @@ ScanRequest makeScanRequest(const ScanSettings& settings, int originalHeight, in
 
 // Where the component's entry points come from: the component file, or a stand-in in tests.
 class ScannerModule {
-public:
+  public:
     virtual ~ScannerModule() = default;
     // The bound entry points, loading the component when needed; null (with why) on failure.
     virtual const tsscan::ScannerApi* load(std::string& why) = 0;
@@ -80,7 +79,7 @@ public:
 std::unique_ptr<ScannerModule> scannerModuleFile(std::filesystem::path path);
 
 class ScanAcquisition {
-public:
+  public:
     // Writes the side's part file from the transferred image; false with why on failure.
     using PartWriter = std::function<bool(const std::filesystem::path& file, const HeaderBlock& header,
                                           const std::uint8_t* pixels, std::string& why)>;
@@ -91,8 +90,8 @@ public:
         std::uint32_t rowsExpected = 0; // 0 while the device does not know the height
     };
 
-    ScanAcquisition(std::unique_ptr<ScannerModule> module, std::filesystem::path workingDir, PartWriter writer,
-                    TwainWindow window = 0);
+    ScanAcquisition(std::unique_ptr<ScannerModule> module, std::filesystem::path workingDir,
+                    PartWriter writer, TwainWindow window = 0);
     // Stops a running scan without a notice and releases the component.
     ~ScanAcquisition();
     ScanAcquisition(const ScanAcquisition&) = delete;
@@ -125,7 +124,7 @@ public:
     std::filesystem::path partFile(int side) const { return workingDir_ / scanPartFileNames[side & 1]; }
     std::filesystem::path dataFile() const { return workingDir_ / scanDataFileName; }
 
-private:
+  private:
     bool connect();
     void release();
     std::string componentError() const;
@@ -149,7 +148,7 @@ private:
 
     bool scanning_ = false;
     int side_ = 0;
-    FileHandle data_;  // ScanImg.DAT while scanning
+    FileHandle data_; // ScanImg.DAT while scanning
     ScanFailure failure_ = ScanFailure::None;
     std::string detail_;
 };
@@ -159,4 +158,4 @@ class ImageFileLibrary;
 // component refuses an instance.
 ScanAcquisition::PartWriter imageFileWriter(const std::shared_ptr<ImageFileLibrary>& library);
 
-}  // namespace tandemscan
+} // namespace tandemscan

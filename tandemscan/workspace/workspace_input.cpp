@@ -10,36 +10,29 @@ namespace {
 constexpr int gridReach = 4;
 
 // The crossing point of a crosshair as a grab code for p: 16, 2, 1 or 0.
-std::uint8_t gridGrabAt(const GridCross& g, Point p)
-{
+std::uint8_t gridGrabAt(const GridCross& g, Point p) {
     const bool nearX = std::abs(p.x - g.x) <= gridReach;
     const bool nearY = std::abs(p.y - g.y) <= gridReach;
-    if (nearX && nearY)
-        return 16;
-    if (nearX)
-        return 2;
-    if (nearY)
-        return 1;
+    if (nearX && nearY) return 16;
+    if (nearX) return 2;
+    if (nearY) return 1;
     return 0;
 }
 
 } // namespace
 
-void MergeWorkspace::zoomStep(int direction)
-{
+void MergeWorkspace::zoomStep(int direction) {
     if (eitherLocked()) {
         showLockMessage();
         return;
     }
     const int index = zoomIndex_ + (direction > 0 ? 1 : -1);
-    if (index >= 0 && index < static_cast<int>(zoomTable.size()))
-        zoomTo(index);
+    if (index >= 0 && index < static_cast<int>(zoomTable.size())) zoomTo(index);
 }
 
 // Alt+click is taken by many window managers (it moves the window), so the wheel and the keys
 // reach the zoom too.
-bool MergeWorkspace::wheel(int notches, Modifiers m)
-{
+bool MergeWorkspace::wheel(int notches, Modifiers m) {
     if (notches == 0 || !(flags_.zoom || m.ctrl) || !(sides_[0].holdsPart || sides_[1].holdsPart))
         return false;
     if (eitherLocked()) {
@@ -51,21 +44,16 @@ bool MergeWorkspace::wheel(int notches, Modifiers m)
     return true;
 }
 
-bool MergeWorkspace::zoomKey(int direction)
-{
-    if (!flags_.zoom)
-        return false;
+bool MergeWorkspace::zoomKey(int direction) {
+    if (!flags_.zoom) return false;
     zoomStep(direction);
     return true;
 }
 
-void MergeWorkspace::mousePress(Point p, Modifiers m)
-{
+void MergeWorkspace::mousePress(Point p, Modifiers m) {
     const int s = sideAt(p);
-    if (s >= 0 && lockRefused(s))
-        return;
-    if (s >= 0)
-        pressedSide_[s] = true;
+    if (s >= 0 && lockRefused(s)) return;
+    if (s >= 0) pressedSide_[s] = true;
     if (flags_.zoom) {
         if (eitherLocked()) {
             showLockMessage();
@@ -75,24 +63,21 @@ void MergeWorkspace::mousePress(Point p, Modifiers m)
     }
     bool grabbed = false;
     for (PaneSide& side : sides_) {
-        if (!side.grid.shown)
-            continue;
+        if (!side.grid.shown) continue;
         side.grid.grab = gridGrabAt(side.grid, p);
         grabbed = grabbed || (s >= 0 && &side == &sides_[s] && side.grid.grab != 0);
     }
     if (flags_.flags && s >= 0) {
         PaneSide& side = sides_[s];
         if (side.holdsPart && rectContains(side.partRect(), p) && !grabbed) {
-            if (side.flag.placed)
-                host_.invalidate(side.flag.rect(), true);
+            if (side.flag.placed) host_.invalidate(side.flag.rect(), true);
             side.flag.x = s == leftSide ? p.x - flagWidth : p.x;
             side.flag.y = p.y;
             side.flag.placed = true;
             side.flag.onGrid = false;
             host_.invalidate(side.flag.rect(), false);
         }
-        if (sides_[0].flag.placed && sides_[1].flag.placed)
-            host_.toolState(ToolState::FlagsPlaced, 1);
+        if (sides_[0].flag.placed && sides_[1].flag.placed) host_.toolState(ToolState::FlagsPlaced, 1);
     }
     if (flags_.rotate && s >= 0 && sides_[s].holdsPart) {
         lastEdit_ = EditKind::Rotate;
@@ -102,7 +87,8 @@ void MergeWorkspace::mousePress(Point p, Modifiers m)
     }
     if (flags_.adjust && s >= 0 && sides_[s].holdsPart) {
         if (sides_[s].workingCopy.header().bitCount == 1) {
-            host_.showMessage(MessageIcon::Warning, "Zunt--Tandemscan", "Image adjust can't support monochroic image!");
+            host_.showMessage(MessageIcon::Warning, "Zunt--Tandemscan",
+                              "Image adjust can't support monochroic image!");
         } else {
             adjustOneSide_ = true;
             adjustLeft_ = s == leftSide;
@@ -117,7 +103,14 @@ void MergeWorkspace::mousePress(Point p, Modifiers m)
         lastEdit_ = EditKind::Move;
         lastEditSide_ = s;
         undoToggled_ = false;
-        undoPlacement_ = {side.geometry.viewOrigin.x, side.geometry.viewOrigin.y, side.view.offsetX, side.view.offsetY, 0, 0, 0, 0};
+        undoPlacement_ = {side.geometry.viewOrigin.x,
+                          side.geometry.viewOrigin.y,
+                          side.view.offsetX,
+                          side.view.offsetY,
+                          0,
+                          0,
+                          0,
+                          0};
         side.view.dragStartX = p.x;
         side.view.dragStartY = p.y;
     } else {
@@ -129,8 +122,7 @@ void MergeWorkspace::mousePress(Point p, Modifiers m)
             PaneSide& side = sides_[s];
             if (side.crop.active) {
                 cropHit_ = cropHitTest(side.crop.frame, p);
-                if (cropHit_ == CropPivot)
-                    pressPivot_ = side.crop.frame.pivot();
+                if (cropHit_ == CropPivot) pressPivot_ = side.crop.frame.pivot();
             } else if (side.holdsPart) {
                 createCropFrame(s);
             }
@@ -143,15 +135,13 @@ void MergeWorkspace::mousePress(Point p, Modifiers m)
     lastMouse_ = p;
 }
 
-void MergeWorkspace::mouseMove(Point p, bool leftDown, Modifiers m)
-{
+void MergeWorkspace::mouseMove(Point p, bool leftDown, Modifiers m) {
     if (host_.magnifierActive() && rectContains(clientRect(), p)) {
         host_.magnifierTrack(p);
         host_.magnifierRepaint();
     }
     const int s = sideAt(p);
-    if (s >= 0 && sides_[s].locked)
-        return;
+    if (s >= 0 && sides_[s].locked) return;
     if (!leftDown) {
         lastMouse_ = p;
         return;
@@ -164,8 +154,7 @@ void MergeWorkspace::mouseMove(Point p, bool leftDown, Modifiers m)
     }
     for (int c = 0; c < 2; ++c) {
         PaneSide& side = sides_[c];
-        if (!side.crop.active || !pressedSide_[c] || s != c)
-            continue;
+        if (!side.crop.active || !pressedSide_[c] || s != c) continue;
         CropGeometry& g = side.crop.frame;
         bool acted = cropDragMove(g, cropHit_, p, lastMouse_) || cropDragResize(g, cropHit_, p, lastMouse_) ||
                      cropDragRotate(g, cropHit_, p, lastMouse_);
@@ -204,94 +193,83 @@ void MergeWorkspace::mouseMove(Point p, bool leftDown, Modifiers m)
     lastMouse_ = p;
 }
 
-void MergeWorkspace::mouseRelease(Point p)
-{
+void MergeWorkspace::mouseRelease(Point p) {
     for (int s = 0; s < 2; ++s) {
         PaneSide& side = sides_[s];
-        if (!side.crop.active || !pressedSide_[s])
-            continue;
+        if (!side.crop.active || !pressedSide_[s]) continue;
         side.crop.frame = normalised(side.crop.frame);
-        if (cropHit_ == CropPivot)
-            cropFinishPivot(side.crop.frame, pressPivot_);
+        if (cropHit_ == CropPivot) cropFinishPivot(side.crop.frame, pressPivot_);
         side.crop.saved = side.crop.frame;
         invalidatePane(s);
         host_.repaintNow();
     }
     (void)p;
-    if (host_.magnifierActive())
-        host_.magnifierRepaint();
+    if (host_.magnifierActive()) host_.magnifierRepaint();
 }
 
-void MergeWorkspace::arrowKey(ArrowKey key)
-{
+void MergeWorkspace::arrowKey(ArrowKey key) {
     int dx = 0;
     int dy = 0;
     switch (key) {
-    case ArrowKey::Up: dy = -1; break;
-    case ArrowKey::Down: dy = 1; break;
-    case ArrowKey::Left: dx = -1; break;
-    case ArrowKey::Right: dx = 1; break;
-    default: return;
+    case ArrowKey::Up:
+        dy = -1;
+        break;
+    case ArrowKey::Down:
+        dy = 1;
+        break;
+    case ArrowKey::Left:
+        dx = -1;
+        break;
+    case ArrowKey::Right:
+        dx = 1;
+        break;
+    default:
+        return;
     }
     for (int s = 0; s < 2; ++s) {
         if (sides_[s].view.dragging) {
-            if (!sides_[s].locked)
-                moveSide(s, dx, dy);
+            if (!sides_[s].locked) moveSide(s, dx, dy);
             return;
         }
     }
     const int s = sideAt(lastMouse_);
-    if (s < 0 || !(pressedSide_[0] || pressedSide_[1]) || sides_[s].locked)
-        return;
+    if (s < 0 || !(pressedSide_[0] || pressedSide_[1]) || sides_[s].locked) return;
     GridCross& g = sides_[s].grid;
-    if (!g.shown || g.grab == 0)
-        return;
+    if (!g.shown || g.grab == 0) return;
     dragCrosshair(s, Point{g.drawnX + dx, g.drawnY + dy});
-    if (host_.magnifierActive())
-        host_.magnifierRepaint();
+    if (host_.magnifierActive()) host_.magnifierRepaint();
 }
 
-void MergeWorkspace::altChanged(bool altDown)
-{
+void MergeWorkspace::altChanged(bool altDown) {
     if (altDown)
         host_.setCursor(zoomIndex_ >= 1 ? CursorSlot::ZoomOut : CursorSlot::ZoomLimit);
     else
         host_.setCursor(zoomIndex_ < 13 ? CursorSlot::ZoomIn : CursorSlot::ZoomLimit);
 }
 
-CursorSlot MergeWorkspace::chooseCursor(Point p, bool altDown) const
-{
-    if (flags_.move)
-        return CursorSlot::Move;
-    if (flags_.rotate)
-        return CursorSlot::Rotate;
+CursorSlot MergeWorkspace::chooseCursor(Point p, bool altDown) const {
+    if (flags_.move) return CursorSlot::Move;
+    if (flags_.rotate) return CursorSlot::Rotate;
     if (flags_.zoom) {
-        if (altDown)
-            return zoomIndex_ >= 1 ? CursorSlot::ZoomOut : CursorSlot::ZoomLimit;
+        if (altDown) return zoomIndex_ >= 1 ? CursorSlot::ZoomOut : CursorSlot::ZoomLimit;
         return zoomIndex_ < 13 ? CursorSlot::ZoomIn : CursorSlot::ZoomLimit;
     }
     const int s = sideAt(p);
     if (flags_.crop) {
-        if (s < 0 || !sides_[s].crop.active)
-            return CursorSlot::Arrow;
+        if (s < 0 || !sides_[s].crop.active) return CursorSlot::Arrow;
         const CropGeometry& g = sides_[s].crop.frame;
         const std::uint32_t hit = cropHitTest(g, p);
-        if (hit == CropInside)
-            return CursorSlot::SizeAll;
-        if (isResizeHit(hit))
-            return static_cast<CursorSlot>(cropResizeCursor(hit, g.angle));
-        if (isRotateHit(hit))
-            return static_cast<CursorSlot>(cropRotateCursor(g, p));
+        if (hit == CropInside) return CursorSlot::SizeAll;
+        if (isResizeHit(hit)) return static_cast<CursorSlot>(cropResizeCursor(hit, g.angle));
+        if (isRotateHit(hit)) return static_cast<CursorSlot>(cropRotateCursor(g, p));
         return CursorSlot::Arrow;
     }
-    if (flags_.adjust)
-        return CursorSlot::Adjust;
+    if (flags_.adjust) return CursorSlot::Adjust;
     CursorSlot slot = CursorSlot::Arrow;
     if (flags_.grid) {
         // A crosshair's lines end at its pane's edges, so only the pane under the mouse counts.
         for (const PaneSide& side : sides_) {
-            if (!side.grid.shown || !rectContains(side.paneRect, p))
-                continue;
+            if (!side.grid.shown || !rectContains(side.paneRect, p)) continue;
             const std::uint8_t grab = gridGrabAt(side.grid, p);
             if (grab == 16)
                 slot = CursorSlot::SizeAll;
@@ -299,8 +277,7 @@ CursorSlot MergeWorkspace::chooseCursor(Point p, bool altDown) const
                 slot = CursorSlot::GridVertical;
             else if (grab == 1)
                 slot = CursorSlot::GridHorizontal;
-            if (slot != CursorSlot::Arrow)
-                break;
+            if (slot != CursorSlot::Arrow) break;
         }
     }
     if (flags_.flags && slot != CursorSlot::GridHorizontal && slot != CursorSlot::GridVertical &&

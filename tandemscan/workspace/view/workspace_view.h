@@ -10,7 +10,6 @@
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
-
 #include <array>
 #include <functional>
 #include <memory>
@@ -23,7 +22,7 @@ namespace tandemscan {
 
 class WorkspaceView : public QWidget, public WorkspaceHost {
     Q_OBJECT
-public:
+  public:
     using Translator = std::function<QString(const QString&)>;
 
     // Without an engine the view makes its own: the image file component from the program folder
@@ -86,11 +85,11 @@ public:
     void magnifierTrack(Point p) override;
     void magnifierRepaint() override;
 
-public slots:
+  public slots:
     // ToolCommandMessage codes as the palette sends them (see ToolCommand).
     void toolCommand(int code, bool pressed) { runToolCommand(static_cast<ToolCommand>(code), pressed); }
 
-signals:
+  signals:
     void moveExplanationWantedChanged(bool wanted);
     void toolStateChanged(int code, int argument);
     void clearEnabledChanged(int side, bool enabled);
@@ -104,7 +103,7 @@ signals:
     void magnifierMoved(QPoint p);
     void magnifierRepaintRequested();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -114,7 +113,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void renderFrame(const QRect& dirty);
     void refreshScreenImage(int side);
     void showPopupMenu(QPoint at);
