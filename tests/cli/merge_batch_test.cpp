@@ -4,6 +4,7 @@
 #include "engine/pixel_tools.h"
 #include "engine/working_files.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <map>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -203,7 +205,10 @@ TEST_F(MergeBatchTest, ExitStatuses) {
 }
 
 // Runs a batch in the background and ends it with `signal` once `pairs` report lines are written.
+// Returns once the batch and every job of it have ended: the test takes the jobs over when the
+// batch dies (child subreaper), so a job still removing its files cannot race what follows.
 int interrupt(const std::string& command, const fs::path& reportFile, std::size_t pairs, int signal) {
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     FILE* child = popen(("echo $$; " + command + " 2>/dev/null").c_str(), "r");
     if (!child) return -1;
     int pid = 0;
@@ -215,7 +220,10 @@ int interrupt(const std::string& command, const fs::path& reportFile, std::size_
         usleep(1000);
     }
     kill(pid, signal);
-    return pclose(child);
+    const int status = pclose(child);
+    while (::waitpid(-1, nullptr, 0) > 0 || errno == EINTR) {
+    }
+    return status;
 }
 
 TEST_F(MergeBatchTest, AnInterruptedBatchIsContinuedByTheSameCommand) {
