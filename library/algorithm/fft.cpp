@@ -11,8 +11,16 @@
 namespace rasterkit {
 namespace {
 
-// The planner keeps global state and is not thread-safe; executing a plan is.
+// The planner keeps global state and is not thread-safe; executing a plan is. The engine plans
+// too, from the window's worker thread, so a lock of our own is not enough: FFTW's process-wide
+// planner lock (taken by every plan and destroy, whoever makes them) is switched on before our
+// first plan. This lock only orders our own plan sets.
 std::mutex plannerMutex;
+
+void makePlannerThreadSafe() {
+  static std::once_flag once;
+  std::call_once(once, [] { fftwf_make_planner_thread_safe(); });
+}
 
 bool onlySmallFactors(int n) {
   for (int p : {2, 3, 5, 7}) {
@@ -44,6 +52,7 @@ std::unique_ptr<SpectralField> SpectralField::create(int width, int height, int 
   const int m[1] = {height};
   const int realEmbed[1] = {static_cast<int>(rowFloats)};
   const int complexEmbed[1] = {columns};
+  makePlannerThreadSafe();
   std::lock_guard<std::mutex> lock(plannerMutex);
   // Estimated plans: measuring would cost more than the transforms of one call.
   field->plans_[0] = fftwf_plan_many_dft_r2c(1, n, height, data, realEmbed, 1,

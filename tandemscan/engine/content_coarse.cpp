@@ -9,10 +9,12 @@
 namespace tandemscan::content {
 namespace {
 
-// FFTW's planner is not thread-safe; plans are made and freed under this lock.
-std::mutex& plannerLock() {
-    static std::mutex lock;
-    return lock;
+// FFTW's planner is not thread-safe and Rasterkit plans too (blur, clouds) from whichever thread
+// runs it, so a lock of our own would not order our plans against its. FFTW's own process-wide
+// planner lock does: once switched on, every plan and destroy in the process takes it.
+void makePlannerThreadSafe() {
+    static std::once_flag once;
+    std::call_once(once, [] { fftwf_make_planner_thread_safe(); });
 }
 
 int fftSize(int n) {
@@ -47,13 +49,12 @@ class Correlator {
     Correlator(int nx, int ny)
         : nx_(nx), ny_(ny), f_(static_cast<std::size_t>(nx) * ny), g_(static_cast<std::size_t>(nx) * ny),
           fs_(static_cast<std::size_t>(nx / 2 + 1) * ny), gs_(static_cast<std::size_t>(nx / 2 + 1) * ny) {
-        std::lock_guard guard(plannerLock());
+        makePlannerThreadSafe();
         forwardF_ = fftwf_plan_dft_r2c_2d(ny, nx, f_.data, fs_.data, FFTW_ESTIMATE);
         forwardG_ = fftwf_plan_dft_r2c_2d(ny, nx, g_.data, gs_.data, FFTW_ESTIMATE);
         backward_ = fftwf_plan_dft_c2r_2d(ny, nx, fs_.data, f_.data, FFTW_ESTIMATE);
     }
     ~Correlator() {
-        std::lock_guard guard(plannerLock());
         fftwf_destroy_plan(forwardF_);
         fftwf_destroy_plan(forwardG_);
         fftwf_destroy_plan(backward_);
