@@ -1,8 +1,6 @@
 #include "engine/image_file.h"
 
-#include "raduvor.h"
-
-#include <dlfcn.h>
+#include "image_file_component.h"
 
 #include <algorithm>
 #include <array>
@@ -14,25 +12,16 @@ namespace tandemscan {
 
 namespace fs = std::filesystem;
 
-struct ImageFileLibrary::Entries {
-    decltype(&NewRaduvOR) newInstance;
-    decltype(&FreeRaduvOR) freeInstance;
-    decltype(&GetImageSize) imageSize;
-    decltype(&ReadImage) readImage;
-    decltype(&WriteImage) writeImage;
-    decltype(&GetNextImage) nextImage;
-    decltype(&GetNextImageSize) nextImageSize;
-    decltype(&CanGetNextImage) canGetNextImage;
-    decltype(&SetProgressCallBackFn) setProgress;
-    decltype(&GetLastErrorMessage) lastError;
+struct ImageFileLibrary::Component {
+    imagefile::ImageFileComponent binding;
+};
+
+struct ImageFileInstance::Handle {
+    imagefile::ImageFileHandle instance;
+    const imagefile::ImageFileApi& api() const { return instance.api(); }
 };
 
 namespace {
-
-template <typename F> bool bind(void* module, const char* name, F& entry) {
-    entry = reinterpret_cast<F>(dlsym(module, name));
-    return entry != nullptr;
-}
 
 std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -45,75 +34,58 @@ std::uint32_t readLe32(const unsigned char* p) {
 
 } // namespace
 
-ImageFileLibrary::ImageFileLibrary(Key, void* module, std::unique_ptr<Entries> entries)
-    : module_(module), entries_(std::move(entries)) {}
+ImageFileLibrary::ImageFileLibrary(Key, std::unique_ptr<Component> component)
+    : component_(std::move(component)) {}
 
-ImageFileLibrary::~ImageFileLibrary() {
-    if (module_ != nullptr) dlclose(module_);
-}
+ImageFileLibrary::~ImageFileLibrary() = default;
 
 std::shared_ptr<ImageFileLibrary> ImageFileLibrary::load(const fs::path& programDir, std::string* why,
                                                          const char* name) {
     const fs::path file = programDir / name;
-    void* module = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    auto entries = std::make_unique<Entries>();
+    auto component = std::make_unique<Component>();
     std::string reason;
-    if (module == nullptr) {
-        const char* error = dlerror();
-        reason = error ? error : file.string();
-    } else {
-        Entries& e = *entries;
-        const bool complete = bind(module, "NewRaduvOR", e.newInstance) && bind(module, "FreeRaduvOR", e.freeInstance) &&
-                              bind(module, "GetImageSize", e.imageSize) && bind(module, "ReadImage", e.readImage) &&
-                              bind(module, "WriteImage", e.writeImage) && bind(module, "GetNextImage", e.nextImage) &&
-                              bind(module, "GetNextImageSize", e.nextImageSize) &&
-                              bind(module, "CanGetNextImage", e.canGetNextImage) &&
-                              bind(module, "SetProgressCallBackFn", e.setProgress) &&
-                              bind(module, "GetLastErrorMessage", e.lastError);
-        if (!complete) {
+    if (!component->binding.load(file.string(), &reason, file.string())) {
+        if (component->binding.lacksEntry())
             reason = file.string() + " lacks an entry point of the image file interface";
-            dlclose(module);
-            module = nullptr;
-        }
-    }
-    if (module == nullptr) {
         if (why != nullptr) *why = std::string(name) + " not found!\n" + reason;
         return nullptr;
     }
-    return std::make_shared<ImageFileLibrary>(Key{}, module, std::move(entries));
+    return std::make_shared<ImageFileLibrary>(Key{}, std::move(component));
 }
 
 std::optional<ImageFileInstance> ImageFileLibrary::newInstance() const {
-    RaduvHandle handle = nullptr;
-    if (entries_->newInstance(&handle) == 0 || handle == nullptr) return std::nullopt;
-    return ImageFileInstance(shared_from_this(), handle);
+    std::optional<imagefile::ImageFileHandle> instance =
+        imagefile::ImageFileHandle::create(component_->binding.api());
+    if (!instance) return std::nullopt;
+    return ImageFileInstance(shared_from_this(),
+                             std::make_unique<ImageFileInstance::Handle>(std::move(*instance)));
 }
 
-ImageFileInstance::ImageFileInstance(std::shared_ptr<const ImageFileLibrary> library, void* handle)
-    : library_(std::move(library)), handle_(handle) {}
+ImageFileInstance::ImageFileInstance(std::shared_ptr<const ImageFileLibrary> library,
+                                     std::unique_ptr<Handle> handle)
+    : library_(std::move(library)), handle_(std::move(handle)) {}
 
-ImageFileInstance::ImageFileInstance(ImageFileInstance&& other) noexcept
-    : library_(std::move(other.library_)), handle_(std::exchange(other.handle_, nullptr)) {}
+ImageFileInstance::ImageFileInstance(ImageFileInstance&& other) noexcept = default;
 
 ImageFileInstance& ImageFileInstance::operator=(ImageFileInstance&& other) noexcept {
     if (this != &other) {
-        if (handle_ != nullptr) library_->entries_->freeInstance(handle_);
+        // The old instance is freed while its library is still held.
+        handle_ = std::move(other.handle_);
         library_ = std::move(other.library_);
-        handle_ = std::exchange(other.handle_, nullptr);
     }
     return *this;
 }
 
 ImageFileInstance::~ImageFileInstance() {
-    if (handle_ != nullptr) library_->entries_->freeInstance(handle_);
+    handle_.reset();
 }
 
 std::uint32_t ImageFileInstance::imageSize(const fs::path& file) {
-    return library_->entries_->imageSize(handle_, file.c_str());
+    return handle_->api().GetImageSize(handle_->instance.get(), file.c_str());
 }
 
 bool ImageFileInstance::readImage(const fs::path& file, HeaderBlock& header, std::uint8_t* pixels) {
-    return library_->entries_->readImage(handle_, file.c_str(), &header, pixels) != 0;
+    return handle_->api().ReadImage(handle_->instance.get(), file.c_str(), &header, pixels) != 0;
 }
 
 bool ImageFileInstance::readHeader(const fs::path& file, HeaderBlock& header) {
@@ -125,12 +97,13 @@ bool ImageFileInstance::readHeader(const fs::path& file, HeaderBlock& header) {
     return true;
 }
 
-bool ImageFileInstance::writeImage(const fs::path& file, const HeaderBlock& header, const std::uint8_t* pixels) {
-    return library_->entries_->writeImage(handle_, file.c_str(), &header, pixels) != 0;
+bool ImageFileInstance::writeImage(const fs::path& file, const HeaderBlock& header,
+                                   const std::uint8_t* pixels) {
+    return handle_->api().WriteImage(handle_->instance.get(), file.c_str(), &header, pixels) != 0;
 }
 
 std::string ImageFileInstance::lastErrorMessage() const {
-    const char* text = library_->entries_->lastError(handle_);
+    const char* text = handle_->api().GetLastErrorMessage(handle_->instance.get());
     return text ? text : "";
 }
 
@@ -148,7 +121,8 @@ bool rereadBmpPalette(const fs::path& file, HeaderBlock& header) {
     count = std::min<std::uint32_t>(count, 256);
     std::array<unsigned char, 256 * 4> raw{};
     in.seekg(14 + infoSize);
-    if (!in.read(reinterpret_cast<char*>(raw.data()), static_cast<std::streamsize>(count * entrySize))) return false;
+    if (!in.read(reinterpret_cast<char*>(raw.data()), static_cast<std::streamsize>(count * entrySize)))
+        return false;
     for (std::uint32_t i = 0; i < count; ++i) {
         const unsigned char* e = raw.data() + i * entrySize;
         header.palette[i] = {e[0], e[1], e[2], 0};

@@ -19,7 +19,7 @@ class ImageFileLibrary;
 
 // One instance of the component (NewRaduvOR ... FreeRaduvOR). Keeps its library loaded.
 class ImageFileInstance {
-public:
+  public:
     ImageFileInstance(ImageFileInstance&&) noexcept;
     ImageFileInstance& operator=(ImageFileInstance&&) noexcept;
     ~ImageFileInstance();
@@ -37,17 +37,18 @@ public:
     // Why the last call failed, in the component's words ("" when it gave none).
     std::string lastErrorMessage() const;
 
-private:
+  private:
     friend class ImageFileLibrary;
-    ImageFileInstance(std::shared_ptr<const ImageFileLibrary> library, void* handle);
+    struct Handle; // the component's own instance, freed before the library can go
+    ImageFileInstance(std::shared_ptr<const ImageFileLibrary> library, std::unique_ptr<Handle> handle);
 
     std::shared_ptr<const ImageFileLibrary> library_;
-    void* handle_ = nullptr;
+    std::unique_ptr<Handle> handle_;
 };
 
 // The loaded component. Shared by its instances; unloaded when the last one goes.
 class ImageFileLibrary : public std::enable_shared_from_this<ImageFileLibrary> {
-public:
+  public:
     // Loads `name` from `programDir`. On failure `why` says so in the program's words
     // ("ZedOROV.so not found!"), followed by the loader's reason on a second line.
     static std::shared_ptr<ImageFileLibrary> load(const std::filesystem::path& programDir, std::string* why,
@@ -59,19 +60,16 @@ public:
     // A new instance, or nullopt when the component refuses one.
     std::optional<ImageFileInstance> newInstance() const;
 
-    struct Entries;
+    struct Component; // the loaded module and its entry points
     class Key {
         friend class ImageFileLibrary;
         Key() = default;
     };
     // Only load() can make the key.
-    ImageFileLibrary(Key, void* module, std::unique_ptr<Entries> entries);
+    ImageFileLibrary(Key, std::unique_ptr<Component> component);
 
-private:
-    friend class ImageFileInstance;
-
-    void* module_;
-    std::unique_ptr<Entries> entries_;
+  private:
+    std::unique_ptr<Component> component_;
 };
 
 // Replaces the palette in `header` by the one stored in the BMP file `file` (8-bit images only).

@@ -1,182 +1,202 @@
 #include "component.h"
 
-#include <dlfcn.h>
-#include <png.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <dlfcn.h>
 #include <fstream>
 #include <iterator>
+#include <png.h>
 #include <random>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace imagefile::test {
 
 Component Component::load(const std::string& path) {
-  Component c;
-  c.library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!c.library) return c;
-  auto bind = [&](auto& slot, const char* name) {
-    slot = reinterpret_cast<std::remove_reference_t<decltype(slot)>>(dlsym(c.library, name));
-    return slot != nullptr;
-  };
-  const int found = bind(c.newInstance, "NewRaduvOR") + bind(c.freeInstance, "FreeRaduvOR") +
-                   bind(c.getImageSize, "GetImageSize") + bind(c.readImage, "ReadImage") +
-                   bind(c.writeImage, "WriteImage") + bind(c.getNextImage, "GetNextImage") +
-                   bind(c.getNextImageSize, "GetNextImageSize") + bind(c.canGetNextImage, "CanGetNextImage") +
-                   bind(c.setProgress, "SetProgressCallBackFn") + bind(c.lastError, "GetLastErrorMessage");
-  const bool all = found == 10;
-  if (!all) {
-    void* library = c.library;
-    c = Component{};
-    c.library = library;
-  }
-  return c;
+    Component c;
+    auto binding = std::make_shared<ImageFileComponent>();
+    if (!binding->load(path)) {
+        if (binding->lacksEntry()) c.binding = std::move(binding); // loadable, but incomplete
+        return c;
+    }
+    const ImageFileApi& api = binding->api();
+    c.binding = std::move(binding);
+    c.newInstance = api.NewRaduvOR;
+    c.freeInstance = api.FreeRaduvOR;
+    c.getImageSize = api.GetImageSize;
+    c.readImage = api.ReadImage;
+    c.writeImage = api.WriteImage;
+    c.getNextImage = api.GetNextImage;
+    c.getNextImageSize = api.GetNextImageSize;
+    c.canGetNextImage = api.CanGetNextImage;
+    c.setProgress = api.SetProgressCallBackFn;
+    c.lastError = api.GetLastErrorMessage;
+    return c;
 }
 
 const Component& Component::main() {
-  static const Component component = load(std::string(TS_PROGRAM_DIR) + "/ZedOROV.so");
-  if (!component.readImage) throw std::runtime_error("ZedOROV.so cannot be loaded: " + std::string(dlerror() ? dlerror() : ""));
-  return component;
+    static const Component component = load(std::string(TS_PROGRAM_DIR) + "/ZedOROV.so");
+    if (!component.readImage)
+        throw std::runtime_error("ZedOROV.so cannot be loaded: " + std::string(dlerror() ? dlerror() : ""));
+    return component;
 }
 
 uint32_t Image::rgb(int x, int y) const {
-  const uint8_t* row = pixels.data() + static_cast<size_t>(height() - 1 - y) * stride();
-  switch (bits()) {
-    case 24: return (uint32_t{row[3 * x + 2]} << 16) | (row[3 * x + 1] << 8) | row[3 * x];
+    const uint8_t* row = pixels.data() + static_cast<size_t>(height() - 1 - y) * stride();
+    switch (bits()) {
+    case 24:
+        return (uint32_t{row[3 * x + 2]} << 16) | (row[3 * x + 1] << 8) | row[3 * x];
     case 16: {
-      const unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-      return (uint32_t{expand5((v >> 10) & 31)} << 16) | (expand5((v >> 5) & 31) << 8) | expand5(v & 31);
+        const unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
+        return (uint32_t{expand5((v >> 10) & 31)} << 16) | (expand5((v >> 5) & 31) << 8) | expand5(v & 31);
     }
     default: {
-      const PaletteEntry& e = block.palette[index(x, y)];
-      return (uint32_t{e.red} << 16) | (e.green << 8) | e.blue;
+        const PaletteEntry& e = block.palette[index(x, y)];
+        return (uint32_t{e.red} << 16) | (e.green << 8) | e.blue;
     }
-  }
+    }
 }
 
 unsigned Image::index(int x, int y) const {
-  const uint8_t* row = pixels.data() + static_cast<size_t>(height() - 1 - y) * stride();
-  switch (bits()) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (x & 1) ? row[x >> 1] & 15 : row[x >> 1] >> 4;
-    default: return row[x];
-  }
+    const uint8_t* row = pixels.data() + static_cast<size_t>(height() - 1 - y) * stride();
+    switch (bits()) {
+    case 1:
+        return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+        return (x & 1) ? row[x >> 1] & 15 : row[x >> 1] >> 4;
+    default:
+        return row[x];
+    }
 }
 
 Image makeImage(int width, int height, int bits, bool grey, int32_t pelsPerMeter) {
-  Image image;
-  BitmapHeader& h = image.block.header;
-  h.width = width;
-  h.height = height;
-  h.bitCount = static_cast<uint16_t>(bits);
-  h.xPelsPerMeter = pelsPerMeter;
-  h.yPelsPerMeter = pelsPerMeter;
-  h.sizeImage = static_cast<uint32_t>(pixelBlockSize(h));
-  image.pixels.assign(h.sizeImage, 0);
-  if (bits <= 8) {
-    const unsigned count = 1u << bits;
-    h.clrUsed = count;
-    for (unsigned i = 0; i < count; ++i) {
-      if (grey) {
-        const auto v = static_cast<uint8_t>(i * 255 / (count - 1));
-        image.block.palette[i] = {v, v, v, 0};
-      } else {
-        image.block.palette[i] = {static_cast<uint8_t>(i * 7 + 3), static_cast<uint8_t>(255 - i),
-                                  static_cast<uint8_t>(i * 29 + 100), 0};
-      }
+    Image image;
+    BitmapHeader& h = image.block.header;
+    h.width = width;
+    h.height = height;
+    h.bitCount = static_cast<uint16_t>(bits);
+    h.xPelsPerMeter = pelsPerMeter;
+    h.yPelsPerMeter = pelsPerMeter;
+    h.sizeImage = static_cast<uint32_t>(pixelBlockSize(h));
+    image.pixels.assign(h.sizeImage, 0);
+    if (bits <= 8) {
+        const unsigned count = 1u << bits;
+        h.clrUsed = count;
+        for (unsigned i = 0; i < count; ++i) {
+            if (grey) {
+                const auto v = static_cast<uint8_t>(i * 255 / (count - 1));
+                image.block.palette[i] = {v, v, v, 0};
+            } else {
+                image.block.palette[i] = {static_cast<uint8_t>(i * 7 + 3), static_cast<uint8_t>(255 - i),
+                                          static_cast<uint8_t>(i * 29 + 100), 0};
+            }
+        }
     }
-  }
-  std::mt19937 random(static_cast<unsigned>(width * 131 + height * 7 + bits));
-  const uint64_t stride = image.stride();
-  for (int y = 0; y < height; ++y) {
-    uint8_t* row = image.pixels.data() + static_cast<size_t>(y) * stride;
-    for (int x = 0; x < width; ++x) {
-      const unsigned r = random();
-      switch (bits) {
-        case 1: row[x >> 3] |= static_cast<uint8_t>((r & 1) << (7 - (x & 7))); break;
-        case 4: row[x >> 1] |= static_cast<uint8_t>((x & 1) ? (r & 15) : (r & 15) << 4); break;
-        case 8: row[x] = static_cast<uint8_t>(r); break;
-        case 16: row[2 * x] = static_cast<uint8_t>(r); row[2 * x + 1] = static_cast<uint8_t>((r >> 8) & 0x7F); break;
-        case 24: row[3 * x] = static_cast<uint8_t>(r); row[3 * x + 1] = static_cast<uint8_t>(r >> 8);
-                 row[3 * x + 2] = static_cast<uint8_t>(r >> 16); break;
-      }
+    std::mt19937 random(static_cast<unsigned>(width * 131 + height * 7 + bits));
+    const uint64_t stride = image.stride();
+    for (int y = 0; y < height; ++y) {
+        uint8_t* row = image.pixels.data() + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            const unsigned r = random();
+            switch (bits) {
+            case 1:
+                row[x >> 3] |= static_cast<uint8_t>((r & 1) << (7 - (x & 7)));
+                break;
+            case 4:
+                row[x >> 1] |= static_cast<uint8_t>((x & 1) ? (r & 15) : (r & 15) << 4);
+                break;
+            case 8:
+                row[x] = static_cast<uint8_t>(r);
+                break;
+            case 16:
+                row[2 * x] = static_cast<uint8_t>(r);
+                row[2 * x + 1] = static_cast<uint8_t>((r >> 8) & 0x7F);
+                break;
+            case 24:
+                row[3 * x] = static_cast<uint8_t>(r);
+                row[3 * x + 1] = static_cast<uint8_t>(r >> 8);
+                row[3 * x + 2] = static_cast<uint8_t>(r >> 16);
+                break;
+            }
+        }
     }
-  }
-  return image;
+    return image;
 }
 
 bool readFile(const std::string& path, Image& image, std::string* error) {
-  const Component& c = Component::main();
-  RaduvHandle h = nullptr;
-  if (!c.newInstance(&h)) return false;
-  bool ok = false;
-  const uint32_t size = c.getImageSize(h, path.c_str());
-  if (size > 0) {
-    image.pixels.assign(size, 0xCD);
-    ok = c.readImage(h, path.c_str(), &image.block, image.pixels.data()) != 0;
-  }
-  if (!ok && error) *error = c.lastError(h);
-  c.freeInstance(h);
-  return ok;
+    const Component& c = Component::main();
+    RaduvHandle h = nullptr;
+    if (!c.newInstance(&h)) return false;
+    bool ok = false;
+    const uint32_t size = c.getImageSize(h, path.c_str());
+    if (size > 0) {
+        image.pixels.assign(size, 0xCD);
+        ok = c.readImage(h, path.c_str(), &image.block, image.pixels.data()) != 0;
+    }
+    if (!ok && error) *error = c.lastError(h);
+    c.freeInstance(h);
+    return ok;
 }
 
 bool writeFile(const std::string& path, const Image& image, std::string* error) {
-  const Component& c = Component::main();
-  RaduvHandle h = nullptr;
-  if (!c.newInstance(&h)) return false;
-  const bool ok = c.writeImage(h, path.c_str(), &image.block, image.pixels.data()) != 0;
-  if (!ok && error) *error = c.lastError(h);
-  c.freeInstance(h);
-  return ok;
+    const Component& c = Component::main();
+    RaduvHandle h = nullptr;
+    if (!c.newInstance(&h)) return false;
+    const bool ok = c.writeImage(h, path.c_str(), &image.block, image.pixels.data()) != 0;
+    if (!ok && error) *error = c.lastError(h);
+    c.freeInstance(h);
+    return ok;
 }
 
 bool decodePngReference(const std::string& path, int& width, int& height, std::vector<uint32_t>& rgb) {
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_RGB;
-  std::vector<uint8_t> buffer(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, buffer.data(), 0, nullptr)) return false;
-  width = static_cast<int>(image.width);
-  height = static_cast<int>(image.height);
-  rgb.resize(static_cast<size_t>(width) * height);
-  for (size_t i = 0; i < rgb.size(); ++i)
-    rgb[i] = (uint32_t{buffer[3 * i]} << 16) | (buffer[3 * i + 1] << 8) | buffer[3 * i + 2];
-  return true;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> buffer(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, buffer.data(), 0, nullptr)) return false;
+    width = static_cast<int>(image.width);
+    height = static_cast<int>(image.height);
+    rgb.resize(static_cast<size_t>(width) * height);
+    for (size_t i = 0; i < rgb.size(); ++i)
+        rgb[i] = (uint32_t{buffer[3 * i]} << 16) | (buffer[3 * i + 1] << 8) | buffer[3 * i + 2];
+    return true;
 }
 
 std::vector<uint8_t> fileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void putFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 ScratchFolder::ScratchFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "imagefile-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a scratch folder");
-  path_ = pattern;
+    std::string pattern = (std::filesystem::temp_directory_path() / "imagefile-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a scratch folder");
+    path_ = pattern;
 }
 
 ScratchFolder::~ScratchFolder() {
-  std::error_code ignored;
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
-  std::filesystem::remove_all(path_, ignored);
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
+    std::filesystem::remove_all(path_, ignored);
 }
 
 std::vector<std::string> ScratchFolder::entries() const {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
-std::string corpusDir() { return std::string(TS_CORPUS_DIR) + "/bmpsuite"; }
+std::string corpusDir() {
+    return std::string(TS_CORPUS_DIR) + "/bmpsuite";
+}
 
-}  // namespace imagefile::test
+} // namespace imagefile::test

@@ -2,49 +2,50 @@
 // for making, comparing and decoding images.
 #pragma once
 
+#include "image_block.h"
+#include "image_file_component.h"
+
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "image_block.h"
-#include "raduvor.h"
-
 namespace imagefile::test {
 
-// The ten entry points of a loaded component file.
+// The ten entry points of a loaded component file, bound by the programs' own binding.
 struct Component {
-  void* library = nullptr;
-  decltype(&NewRaduvOR) newInstance = nullptr;
-  decltype(&FreeRaduvOR) freeInstance = nullptr;
-  decltype(&GetImageSize) getImageSize = nullptr;
-  decltype(&ReadImage) readImage = nullptr;
-  decltype(&WriteImage) writeImage = nullptr;
-  decltype(&GetNextImage) getNextImage = nullptr;
-  decltype(&GetNextImageSize) getNextImageSize = nullptr;
-  decltype(&CanGetNextImage) canGetNextImage = nullptr;
-  decltype(&SetProgressCallBackFn) setProgress = nullptr;
-  decltype(&GetLastErrorMessage) lastError = nullptr;
+    std::shared_ptr<const ImageFileComponent> binding; // null when the file cannot be loaded
+    decltype(&NewRaduvOR) newInstance = nullptr;
+    decltype(&FreeRaduvOR) freeInstance = nullptr;
+    decltype(&GetImageSize) getImageSize = nullptr;
+    decltype(&ReadImage) readImage = nullptr;
+    decltype(&WriteImage) writeImage = nullptr;
+    decltype(&GetNextImage) getNextImage = nullptr;
+    decltype(&GetNextImageSize) getNextImageSize = nullptr;
+    decltype(&CanGetNextImage) canGetNextImage = nullptr;
+    decltype(&SetProgressCallBackFn) setProgress = nullptr;
+    decltype(&GetLastErrorMessage) lastError = nullptr;
 
-  // ZedOROV.so from the program folder, loaded once for the whole test run.
-  static const Component& main();
-  // Loads a component file; every entry point is null when one of them is missing.
-  static Component load(const std::string& path);
+    // ZedOROV.so from the program folder, loaded once for the whole test run.
+    static const Component& main();
+    // Loads a component file; every entry point is null when one of them is missing.
+    static Component load(const std::string& path);
 };
 
 // An image in the record's layout: header block and bottom-up pixel block.
 struct Image {
-  HeaderBlock block{};
-  std::vector<uint8_t> pixels;
+    HeaderBlock block{};
+    std::vector<uint8_t> pixels;
 
-  int width() const { return block.header.width; }
-  int height() const { return block.header.height; }
-  int bits() const { return block.header.bitCount; }
-  uint64_t stride() const { return rowStride(width(), bits()); }
-  // The colour of pixel (x, y), y counted from the top, as 0xRRGGBB.
-  uint32_t rgb(int x, int y) const;
-  // Palette index of pixel (x, y) (1, 4 or 8 bits), y counted from the top.
-  unsigned index(int x, int y) const;
+    int width() const { return block.header.width; }
+    int height() const { return block.header.height; }
+    int bits() const { return block.header.bitCount; }
+    uint64_t stride() const { return rowStride(width(), bits()); }
+    // The colour of pixel (x, y), y counted from the top, as 0xRRGGBB.
+    uint32_t rgb(int x, int y) const;
+    // Palette index of pixel (x, y) (1, 4 or 8 bits), y counted from the top.
+    unsigned index(int x, int y) const;
 };
 
 // A test picture of the given size and depth with a pattern that differs in every pixel's
@@ -63,18 +64,18 @@ void putFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // A fresh folder below the system's temporary folder, removed at destruction.
 class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  const std::filesystem::path& path() const { return path_; }
-  // Names of the files in the folder.
-  std::vector<std::string> entries() const;
+  public:
+    ScratchFolder();
+    ~ScratchFolder();
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    const std::filesystem::path& path() const { return path_; }
+    // Names of the files in the folder.
+    std::vector<std::string> entries() const;
 
- private:
-  std::filesystem::path path_;
+  private:
+    std::filesystem::path path_;
 };
 
 std::string corpusDir();
 
-}  // namespace imagefile::test
+} // namespace imagefile::test

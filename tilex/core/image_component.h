@@ -2,7 +2,7 @@
 // entry points resolve.
 #pragma once
 
-#include "module_handle.h"
+#include "image_file_component.h"
 #include "picture.h"
 
 #include <memory>
@@ -14,7 +14,6 @@ namespace tilex {
 class ImageComponent {
   public:
     static std::unique_ptr<ImageComponent> load(const std::string& path, std::string* problem = nullptr);
-    ~ImageComponent();
     ImageComponent(const ImageComponent&) = delete;
     ImageComponent& operator=(const ImageComponent&) = delete;
 
@@ -25,10 +24,8 @@ class ImageComponent {
     bool write(const std::string& file, const Picture& picture) const;
 
   private:
-    struct Api;
-    ImageComponent(components::ModuleHandle module, std::unique_ptr<Api> api);
-    components::ModuleHandle module_;
-    std::unique_ptr<Api> api_;
+    explicit ImageComponent(imagefile::ImageFileComponent binding) : binding_(std::move(binding)) {}
+    imagefile::ImageFileComponent binding_;
 };
 
 } // namespace tilex
