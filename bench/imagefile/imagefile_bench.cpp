@@ -7,18 +7,18 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
 // jpeglib.h needs FILE and size_t declared first.
-#include "raduvor.h"
+#include "image_file_component.h"
 
 #include <jpeglib.h>
 #include <png.h>
@@ -29,28 +29,27 @@ constexpr int kWidth = 4960, kHeight = 7016;
 constexpr size_t kStride = (kWidth * 3 + 3) / 4 * 4;
 constexpr size_t kPixelBytes = kStride * kHeight;
 
-struct Api {
-    decltype(&NewRaduvOR) create;
-    decltype(&FreeRaduvOR) release;
-    decltype(&ReadImage) read;
-    decltype(&WriteImage) write;
-    decltype(&GetLastErrorMessage) error;
-};
-
-const Api& api() {
-    static const Api a = [] {
-        void* library = dlopen(TS_PROGRAM_DIR "/ZedOROV.so", RTLD_NOW);
-        if (!library) {
-            std::fprintf(stderr, "cannot load ZedOROV.so: %s\n", dlerror());
+// The component as the programs bind it; the benchmark cannot run without it.
+const imagefile::ImageFileApi& api() {
+    static const imagefile::ImageFileComponent component = [] {
+        imagefile::ImageFileComponent loaded;
+        std::string problem = "it lacks an entry point";
+        if (!loaded.load(TS_PROGRAM_DIR "/ZedOROV.so", &problem)) {
+            std::fprintf(stderr, "cannot load ZedOROV.so: %s\n", problem.c_str());
             std::exit(1);
         }
-        return Api{reinterpret_cast<decltype(&NewRaduvOR)>(dlsym(library, "NewRaduvOR")),
-                   reinterpret_cast<decltype(&FreeRaduvOR)>(dlsym(library, "FreeRaduvOR")),
-                   reinterpret_cast<decltype(&ReadImage)>(dlsym(library, "ReadImage")),
-                   reinterpret_cast<decltype(&WriteImage)>(dlsym(library, "WriteImage")),
-                   reinterpret_cast<decltype(&GetLastErrorMessage)>(dlsym(library, "GetLastErrorMessage"))};
+        return loaded;
     }();
-    return a;
+    return component.api();
+}
+
+imagefile::ImageFileHandle instance() {
+    std::optional<imagefile::ImageFileHandle> made = imagefile::ImageFileHandle::create(api());
+    if (!made) {
+        std::fprintf(stderr, "the image file component made no instance\n");
+        std::exit(1);
+    }
+    return std::move(*made);
 }
 
 // A page with the look of a scanned document: paper tone, soft shading, lines of dark "text".
@@ -91,13 +90,11 @@ struct Page {
     ~Page() { std::filesystem::remove_all(folder); }
 
     void writeWith(const std::string& path) const {
-        RaduvHandle h = nullptr;
-        api().create(&h);
-        if (!api().write(h, path.c_str(), header.data(), pixels.data())) {
-            std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(), api().error(h));
+        const imagefile::ImageFileHandle h = instance();
+        if (!api().WriteImage(h.get(), path.c_str(), header.data(), pixels.data())) {
+            std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(), api().GetLastErrorMessage(h.get()));
             std::exit(1);
         }
-        api().release(h);
     }
 };
 
@@ -115,13 +112,12 @@ std::vector<uint8_t>& touchedBuffer() {
 void readThroughComponent(benchmark::State& state, const std::string& path) {
     std::vector<uint8_t>& pixels = touchedBuffer();
     std::vector<uint8_t> header(1064);
-    RaduvHandle h = nullptr;
-    api().create(&h);
+    const imagefile::ImageFileHandle h = instance();
     for (auto _ : state) {
-        if (!api().read(h, path.c_str(), header.data(), pixels.data())) state.SkipWithError(api().error(h));
+        if (!api().ReadImage(h.get(), path.c_str(), header.data(), pixels.data()))
+            state.SkipWithError(api().GetLastErrorMessage(h.get()));
         benchmark::DoNotOptimize(pixels.data());
     }
-    api().release(h);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kPixelBytes));
 }
 
@@ -191,12 +187,10 @@ void BM_FreshPages(benchmark::State& state) {
 
 void writeThroughComponent(benchmark::State& state, const char* name) {
     const std::string path = (page().folder / name).string();
-    RaduvHandle h = nullptr;
-    api().create(&h);
+    const imagefile::ImageFileHandle h = instance();
     for (auto _ : state)
-        if (!api().write(h, path.c_str(), page().header.data(), page().pixels.data()))
-            state.SkipWithError(api().error(h));
-    api().release(h);
+        if (!api().WriteImage(h.get(), path.c_str(), page().header.data(), page().pixels.data()))
+            state.SkipWithError(api().GetLastErrorMessage(h.get()));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kPixelBytes));
 }
 
@@ -251,12 +245,10 @@ const Sheet& sheet() {
 
 void BM_WritePngSheet(benchmark::State& state) {
     const std::string path = (page().folder / "sheet.png").string();
-    RaduvHandle h = nullptr;
-    api().create(&h);
+    const imagefile::ImageFileHandle h = instance();
     for (auto _ : state)
-        if (!api().write(h, path.c_str(), sheet().header.data(), sheet().pixels.data()))
-            state.SkipWithError(api().error(h));
-    api().release(h);
+        if (!api().WriteImage(h.get(), path.c_str(), sheet().header.data(), sheet().pixels.data()))
+            state.SkipWithError(api().GetLastErrorMessage(h.get()));
     state.counters["MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
 }
 
