@@ -1,11 +1,10 @@
 // The music component over SDL2_mixer, run with the dummy audio driver, and the game's link to it.
-#include "mp3play.h"
+#include "music_component.h"
 #include "music_link.h"
 
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -66,17 +65,16 @@ std::string smallMidi() {
            be(static_cast<uint32_t>(track.size()), 4) + track;
 }
 
-struct Component {
-    void* module = dlopen(componentPath.c_str(), RTLD_NOW);
-    decltype(&player_init) init = reinterpret_cast<decltype(&player_init)>(dlsym(module, "player_init"));
-    decltype(&player_run) run = reinterpret_cast<decltype(&player_run)>(dlsym(module, "player_run"));
-    decltype(&player_stop) stop = reinterpret_cast<decltype(&player_stop)>(dlsym(module, "player_stop"));
-    decltype(&player_finish) finish =
-        reinterpret_cast<decltype(&player_finish)>(dlsym(module, "player_finish"));
-    ~Component() {
-        if (module) dlclose(module);
-    }
-};
+// The component as the game binds it, loaded once for the tests that call it directly.
+const music::MusicApi& component() {
+    static const music::MusicComponent loaded = [] {
+        music::MusicComponent c;
+        std::string problem;
+        EXPECT_TRUE(c.load(componentPath, &problem)) << problem;
+        return c;
+    }();
+    return loaded.api();
+}
 
 // Runs a file on a worker and reports whether it reached the playing state before it is stopped
 // through the original state.
@@ -85,15 +83,15 @@ struct RunOutcome {
     int result = -1;
 };
 
-RunOutcome playAndStop(Component& c, const std::string& file) {
+RunOutcome playAndStop(const music::MusicApi& c, const std::string& file) {
     PlayerState state{};
-    EXPECT_EQ(c.init(&state), PLAYER_OK);
+    EXPECT_EQ(c.player_init(&state), PLAYER_OK);
     PlayerState shared = state; // the worker plays on this copy, visible here for the status word
     std::promise<int> done;
     auto finished = done.get_future();
     std::thread worker([&] {
         const char* argv[] = {file.c_str()};
-        done.set_value(c.run(&shared, 1, argv));
+        done.set_value(c.player_run(&shared, 1, argv));
     });
     RunOutcome outcome;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -105,19 +103,18 @@ RunOutcome playAndStop(Component& c, const std::string& file) {
         }
     }
     state.words[3] = PLAYER_STOP;
-    EXPECT_EQ(c.stop(&state), PLAYER_OK);
+    EXPECT_EQ(c.player_stop(&state), PLAYER_OK);
     worker.join();
     outcome.result = finished.get();
-    EXPECT_EQ(c.finish(&state), PLAYER_OK);
+    EXPECT_EQ(c.player_finish(&state), PLAYER_OK);
     return outcome;
 }
 
 } // namespace
 
 TEST(MusicComponent, PlaysEachKindUntilStoppedThroughTheOriginalState) {
-    Component c;
-    ASSERT_NE(c.module, nullptr) << dlerror();
-    ASSERT_TRUE(c.init && c.run && c.stop && c.finish);
+    const music::MusicApi& c = component();
+    ASSERT_NE(c.player_run, nullptr);
     const auto wav = scratch("tone.wav");
     writeFile(wav, sineWav());
     const auto midi = scratch("tune.mid");
@@ -133,8 +130,8 @@ TEST(MusicComponent, PlaysEachKindUntilStoppedThroughTheOriginalState) {
 }
 
 TEST(MusicComponent, RefusesBadFilesAndStates) {
-    Component c;
-    ASSERT_NE(c.module, nullptr);
+    const music::MusicApi& c = component();
+    ASSERT_NE(c.player_run, nullptr);
     const auto broken = scratch("broken.mp3");
     writeFile(broken, std::string(4000, '\x5a'));
     const struct {
@@ -143,18 +140,18 @@ TEST(MusicComponent, RefusesBadFilesAndStates) {
     } cases[] = {{broken.string(), PLAYER_BAD_FILE}, {scratch("absent.wav").string(), PLAYER_BAD_FILE}};
     for (const auto& k : cases) {
         PlayerState state{};
-        c.init(&state);
+        c.player_init(&state);
         const char* argv[] = {k.file.c_str()};
-        EXPECT_EQ(c.run(&state, 1, argv), k.result) << k.file;
-        EXPECT_EQ(c.run(&state, 0, argv), PLAYER_BAD_ARGUMENTS);
-        EXPECT_EQ(c.finish(&state), PLAYER_OK);
-        EXPECT_EQ(c.finish(&state), PLAYER_BAD_STATE);
+        EXPECT_EQ(c.player_run(&state, 1, argv), k.result) << k.file;
+        EXPECT_EQ(c.player_run(&state, 0, argv), PLAYER_BAD_ARGUMENTS);
+        EXPECT_EQ(c.player_finish(&state), PLAYER_OK);
+        EXPECT_EQ(c.player_finish(&state), PLAYER_BAD_STATE);
     }
     PlayerState zero{};
     const char* argv[] = {"x.wav"};
-    EXPECT_EQ(c.run(&zero, 1, argv), PLAYER_BAD_STATE);
-    EXPECT_EQ(c.stop(&zero), PLAYER_BAD_STATE);
-    EXPECT_EQ(c.init(nullptr), PLAYER_BAD_ARGUMENTS);
+    EXPECT_EQ(c.player_run(&zero, 1, argv), PLAYER_BAD_STATE);
+    EXPECT_EQ(c.player_stop(&zero), PLAYER_BAD_STATE);
+    EXPECT_EQ(c.player_init(nullptr), PLAYER_BAD_ARGUMENTS);
 }
 
 TEST(MusicLink, ReportsWhyMusicDidNotStart) {
@@ -203,15 +200,15 @@ TEST(MusicLink, ABrokenFileReportsItsEnd) {
 }
 
 TEST(MusicComponent, ARunWaitingForTheDeviceStillStops) {
-    Component c;
-    ASSERT_NE(c.module, nullptr);
+    const music::MusicApi& c = component();
+    ASSERT_NE(c.player_run, nullptr);
     const auto wav = scratch("turns.wav");
     writeFile(wav, sineWav());
     const std::string file = wav.string();
     PlayerState first{};
     PlayerState second{};
-    c.init(&first);
-    c.init(&second);
+    c.player_init(&first);
+    c.player_init(&second);
     PlayerState firstCopy = first;
     PlayerState secondCopy = second;
     std::promise<int> firstDone;
@@ -220,22 +217,22 @@ TEST(MusicComponent, ARunWaitingForTheDeviceStillStops) {
     auto secondResult = secondDone.get_future();
     std::thread one([&] {
         const char* argv[] = {file.c_str()};
-        firstDone.set_value(c.run(&firstCopy, 1, argv));
+        firstDone.set_value(c.player_run(&firstCopy, 1, argv));
     });
     while (__atomic_load_n(&firstCopy.words[3], __ATOMIC_ACQUIRE) != PLAYER_PLAYING)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::thread two([&] {
         const char* argv[] = {file.c_str()};
-        secondDone.set_value(c.run(&secondCopy, 1, argv));
+        secondDone.set_value(c.player_run(&secondCopy, 1, argv));
     });
     // The second waits for the device; stopping it must not wait for the first.
-    c.stop(&second);
+    c.player_stop(&second);
     ASSERT_EQ(secondResult.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(secondResult.get(), PLAYER_OK);
     two.join();
-    c.stop(&first);
+    c.player_stop(&first);
     one.join();
     EXPECT_EQ(firstResult.get(), PLAYER_OK);
-    c.finish(&first);
-    c.finish(&second);
+    c.player_finish(&first);
+    c.player_finish(&second);
 }

@@ -11,35 +11,27 @@ MusicLink::~MusicLink() {
 }
 
 MusicStart MusicLink::start(const std::string& componentPath, const std::string& file) {
-    if (!module_) {
-        auto module = components::ModuleHandle::open(componentPath);
-        if (!module) return MusicStart::NoComponent;
-        Api api;
-        if (!module.bind("player_init", api.init) || !module.bind("player_run", api.run) ||
-            !module.bind("player_stop", api.stop) || !module.bind("player_finish", api.finish))
-            return MusicStart::MissingEntry;
-        api_ = api;
-        module_ = std::move(module);
-    }
+    if (!component_.loaded() && !component_.load(componentPath))
+        return component_.lacksEntry() ? MusicStart::MissingEntry : MusicStart::NoComponent;
     return play(file) ? MusicStart::Playing : MusicStart::NoFile;
 }
 
 bool MusicLink::play(const std::string& file) {
-    if (!module_ || !isRegularFile(file)) return false;
+    if (!component_.loaded() || !isRegularFile(file)) return false;
     stop();
     state_ = PlayerState{};
-    api_.init(&state_);
+    component_.api().player_init(&state_);
     auto stopped = std::make_shared<std::atomic<bool>>(false);
     stopped_ = stopped;
     // The worker owns copies of the state and the path; stopping through the original is the
     // only contact with it.
     const unsigned runNumber = ++run_;
-    worker_ = std::thread(
-        [run = api_.run, state = state_, path = file, stopped, report = finished_, runNumber]() mutable {
-            const char* argv[] = {path.c_str()};
-            const int result = run(&state, 1, argv);
-            if (!*stopped && report) report(runNumber, result);
-        });
+    worker_ = std::thread([run = component_.api().player_run, state = state_, path = file, stopped,
+                           report = finished_, runNumber]() mutable {
+        const char* argv[] = {path.c_str()};
+        const int result = run(&state, 1, argv);
+        if (!*stopped && report) report(runNumber, result);
+    });
     return true;
 }
 
@@ -47,9 +39,9 @@ void MusicLink::stop() {
     if (!worker_.joinable()) return;
     *stopped_ = true;
     state_.words[3] = PLAYER_STOP;
-    api_.stop(&state_);
+    component_.api().player_stop(&state_);
     worker_.join();
-    api_.finish(&state_);
+    component_.api().player_finish(&state_);
 }
 
 } // namespace tilex

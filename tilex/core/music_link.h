@@ -1,8 +1,7 @@
 // The game's music: the music component (mp3play.so) played on one worker thread per file.
 #pragma once
 
-#include "module_handle.h"
-#include "mp3play.h"
+#include "music_component.h"
 
 #include <atomic>
 #include <functional>
@@ -30,21 +29,14 @@ class MusicLink {
     // Stops the playing file and ends its worker; nothing happens when none plays.
     void stop();
     bool playing() const { return worker_.joinable(); }
-    bool loaded() const { return static_cast<bool>(module_); }
+    bool loaded() const { return component_.loaded(); }
     // Counts the files played so far; the run number of the latest play().
     unsigned currentRun() const { return run_; }
 
   private:
-    struct Api {
-        decltype(&player_init) init = nullptr;
-        decltype(&player_run) run = nullptr;
-        decltype(&player_stop) stop = nullptr;
-        decltype(&player_finish) finish = nullptr;
-    };
     std::function<void(unsigned, int)> finished_;
     unsigned run_ = 0;
-    components::ModuleHandle module_;
-    Api api_;
+    music::MusicComponent component_;
     PlayerState state_{};
     std::thread worker_;
     std::shared_ptr<std::atomic<bool>> stopped_;

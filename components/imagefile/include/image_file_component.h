@@ -4,12 +4,10 @@
 // from NewRaduvOR to FreeRaduvOR.
 #pragma once
 
-#include "module_handle.h"
+#include "bound_component.h"
 #include "raduvor.h"
 
 #include <optional>
-#include <string>
-#include <string_view>
 #include <utility>
 
 namespace imagefile {
@@ -26,59 +24,9 @@ namespace imagefile {
     X(SetProgressCallBackFn)                                                                                 \
     X(GetLastErrorMessage)
 
-struct ImageFileApi {
-#define IMAGEFILE_FIELD(name) decltype(&::name) name = nullptr;
-    IMAGEFILE_ENTRY_POINTS(IMAGEFILE_FIELD)
-#undef IMAGEFILE_FIELD
-};
+COMPONENT_ENTRY_TABLE(ImageFileApi, IMAGEFILE_ENTRY_POINTS)
 
-class ImageFileComponent {
-  public:
-    ImageFileComponent() = default;
-    ImageFileComponent(ImageFileComponent&& other) noexcept
-        : module_(std::move(other.module_)), api_(std::exchange(other.api_, {})) {}
-    ImageFileComponent& operator=(ImageFileComponent&& other) noexcept {
-        if (this != &other) {
-            module_ = std::move(other.module_);
-            api_ = std::exchange(other.api_, {});
-        }
-        return *this;
-    }
-    ImageFileComponent(const ImageFileComponent&) = delete;
-    ImageFileComponent& operator=(const ImageFileComponent&) = delete;
-
-    // Loads and binds. False when the file cannot be loaded (`problem` gets the loader's reason,
-    // or `whenSilent`) or lacks an entry point (lacksEntry(); `problem` is left alone).
-    bool load(const std::string& path, std::string* problem = nullptr,
-              std::string_view whenSilent = "cannot be loaded") {
-        api_ = {};
-        lacksEntry_ = false;
-        module_ = components::ModuleHandle::open(path, problem, whenSilent);
-        if (!module_) return false;
-#define IMAGEFILE_BIND(name) lacksEntry_ = !module_.bind(#name, api_.name) || lacksEntry_;
-        IMAGEFILE_ENTRY_POINTS(IMAGEFILE_BIND)
-#undef IMAGEFILE_BIND
-        if (!lacksEntry_) return true;
-        module_.reset();
-        api_ = {};
-        return false;
-    }
-
-    bool loaded() const {
-        return static_cast<bool>(module_);
-    }
-    bool lacksEntry() const {
-        return lacksEntry_;
-    }
-    const ImageFileApi& api() const {
-        return api_;
-    }
-
-  private:
-    components::ModuleHandle module_;
-    ImageFileApi api_;
-    bool lacksEntry_ = false;
-};
+using ImageFileComponent = components::BoundComponent<ImageFileApi>;
 
 // One instance of the component; the component must outlive it.
 class ImageFileHandle {
