@@ -74,6 +74,7 @@ void ThumbnailView::paintEvent(QPaintEvent*) {
 CPicShowDlg::CPicShowDlg(QWidget* parent, CMutiLang* language, PictureReader reader)
     : QFileDialog(parent), language_(language), reader_(std::move(reader)) {
     setObjectName(QStringLiteral("PicShowDlg"));
+    setWindowTitle(translate("Open"));
     setOption(QFileDialog::DontUseNativeDialog);
     setOption(QFileDialog::HideNameFilterDetails);
     setAcceptMode(QFileDialog::AcceptOpen);

@@ -49,7 +49,14 @@ HelpWindow::HelpWindow(QWidget* parent, CMutiLang* language, const QString& help
 }
 
 bool HelpWindow::showTopic(const QString& topic) {
-    const QString path = QDir(folder_).filePath(topic);
+    QString path = QDir(folder_).filePath(topic);
+    // A language names the folder of its own pages; a page it lacks is shown in English.
+    const QString pages = QStringLiteral("html");
+    const QString translated = language_ ? language_->translate(pages, "HelpWindow") : pages;
+    if (translated != pages && topic.startsWith(pages + QLatin1Char('/'))) {
+        const QString local = QDir(folder_).filePath(translated + topic.mid(pages.size()));
+        if (QFileInfo::exists(local)) path = local;
+    }
     if (!QFileInfo::exists(path)) {
         const QString missing =
             language_ ? language_->translate(QStringLiteral("The help page is missing:"), "HelpWindow")

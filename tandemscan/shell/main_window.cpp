@@ -225,6 +225,7 @@ bool MainWindow::initialise() {
     setTooltips();
     language_->InitMultiLangDlg(this);
     fillLists();
+    fitButtonsToTexts();
     createPalette();
     createWorkspace();
     placeWindow();
@@ -278,6 +279,17 @@ void MainWindow::buildControls() {
         b->setEnabled(false);
     grip_ = new QSizeGrip(this);
     grip_->setObjectName(QStringLiteral("sizeGrip"));
+}
+
+void MainWindow::fitButtonsToTexts() {
+    // The buttons keep one width; a translation's longer text widens them all rather than being cut.
+    // (The original type button is never shown.)
+    for (const QPushButton* b : {inputButtons_[0], clearButtons_[0], inputButtons_[1], clearButtons_[1],
+                                 preview_, sendTo_, saveAs_, buy_, exit_, help_button_})
+        base_.buttonWidth =
+            std::max(base_.buttonWidth,
+                     b->fontMetrics().horizontalAdvance(QString(b->text()).remove(QLatin1Char('&'))) +
+                         2 * style()->pixelMetric(QStyle::PM_ButtonMargin));
 }
 
 void MainWindow::setTooltips() {
@@ -505,7 +517,7 @@ void MainWindow::createWorkspace() {
 }
 
 void MainWindow::placeWindow() {
-    const IntSize first = minimumWindowSize(dpiScale_);
+    const IntSize first = windowMinimum();
     QRect rect;
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect desktop = screen ? screen->availableVirtualGeometry() : QRect(0, 0, 1024, 768);
@@ -524,9 +536,17 @@ void MainWindow::placeWindow() {
     lastRect_ = startRect_;
 }
 
+IntSize MainWindow::windowMinimum() const {
+    // A translation may need wider lists than the base size gives them: none is cut off.
+    int widest = 0;
+    for (const QComboBox* list : lists_ui_)
+        widest = std::max(widest, list->sizeHint().width());
+    return minimumWindowSizeForLists(dpiScale_, widest);
+}
+
 void MainWindow::computeSizeLimits() {
-    minimum_ = minimumWindowSize(dpiScale_);
-    ratio_ = aspectRatio(minimum_);
+    minimum_ = windowMinimum();
+    ratio_ = aspectRatio(minimumWindowSize(dpiScale_));
     const QRect screen =
         QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
     const WindowRect maximised = maximisedRect(screen.width(), screen.height(), paletteWidth_, ratio_);

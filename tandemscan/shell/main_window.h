@@ -139,6 +139,8 @@ class MainWindow : public QWidget {
     // Ctrl+I on a pane: brightness, contrast and saturation of that side's part.
     void adjustImage(int side);
     void placeWindow();
+    IntSize windowMinimum() const;
+    void fitButtonsToTexts();
     void computeSizeLimits();
     void connectButtons();
     void sourceChosen(int index);

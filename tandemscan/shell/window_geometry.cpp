@@ -1,6 +1,7 @@
 #include "window_geometry.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace tandemscan {
@@ -177,6 +178,18 @@ MainLayout layoutFor(int cx, int cy, const LayoutBase& b) {
     l.zoomPercent = scaleRound(l.paneWidth / W * 100.0);
     l.workspace = {left, top, 2 * l.paneWidth + 1, l.paneHeight};
     return l;
+}
+
+int windowWidthForLists(int listWidth, const LayoutBase& base) {
+    return 4 * listWidth + 3 * base.spacing + 2 * base.listLeft;
+}
+
+IntSize minimumWindowSizeForLists(double scale, int listWidth) {
+    const IntSize base = minimumWindowSize(scale);
+    const int width = windowWidthForLists(listWidth, LayoutBase(scale));
+    if (width <= base.width) return base;
+    const double ratio = aspectRatio(base);
+    return {width, captionAllowance + static_cast<int>(std::ceil(width / ratio))};
 }
 
 } // namespace tandemscan

@@ -79,5 +79,10 @@ struct LayoutBase {
 };
 
 MainLayout layoutFor(int clientWidth, int clientHeight, const LayoutBase& base);
+// The narrowest client width at which layoutFor gives each of the four lists listWidth.
+int windowWidthForLists(int listWidth, const LayoutBase& base);
+// The window's minimum when its lists need listWidth each: the base size, or wider with the base
+// size's aspect ratio when a longer text (a translation, a long device name) needs more room.
+IntSize minimumWindowSizeForLists(double scale, int listWidth);
 
 } // namespace tandemscan

@@ -22,6 +22,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTextBrowser>
 #include <QUrl>
@@ -62,8 +63,10 @@ TEST_F(MainWindowTest, FirstRunWithoutSettings) {
     ASSERT_TRUE(window.initialise());
     EXPECT_TRUE(window.firstRun());
     EXPECT_EQ(window.moveExplain(), 1);
-    EXPECT_EQ(window.size(), QSize(575, 513));
-    EXPECT_EQ(window.minimumSize(), QSize(575, 513));
+    // The base size, widened with its proportions kept where a list text needs more room.
+    EXPECT_EQ(window.size(), window.minimumSize());
+    EXPECT_GE(window.minimumWidth(), 575);
+    EXPECT_NEAR((window.minimumHeight() - 30) * 575.0 / 483, window.minimumWidth(), 1.2);
     ASSERT_NE(window.helpWindow(), nullptr);
     EXPECT_EQ(window.helpWindow()->currentTopic(), "html/Quick.htm");
     EXPECT_TRUE(window.helpWindow()->browser()->toPlainText().contains("Quick start"));
@@ -112,7 +115,8 @@ TEST_F(MainWindowTest, LaterRunRestoresWindowAndLists) {
     EXPECT_EQ(window.scanSettings().resolution, 100);
     EXPECT_TRUE(window.requestExit());
     EXPECT_NE(readText(folder.config())
-                  .find("[main window]\nLeft=20\nTop=30\nRight=720\nBottom=618\nMinWidth=575\n"),
+                  .find("[main window]\nLeft=20\nTop=30\nRight=720\nBottom=618\nMinWidth=" +
+                        std::to_string(window.minimumWidth()) + "\n"),
               std::string::npos);
 }
 
@@ -457,7 +461,7 @@ TEST_F(MainWindowTest, PaletteKeepsItsPlaceOverRestarts) {
 
 TEST_F(MainWindowTest, MaximisedWindowLeavesRoomForThePalette) {
     ProgramFolder folder;
-    folder.writeConfig("[first run]\nFlag=0\n[main window]\nLeft=200\nTop=40\nRight=775\nBottom=553\n"
+    folder.writeConfig("[first run]\nFlag=0\n[main window]\nLeft=150\nTop=40\nRight=770\nBottom=592\n"
                        "[float window]\nLeft=130\nTop=90\n");
     MainWindow window(optionsFor(folder, prompts));
     ASSERT_TRUE(window.initialise());
@@ -480,7 +484,7 @@ TEST_F(MainWindowTest, MaximisedWindowLeavesRoomForThePalette) {
     window.showMaximized();
     QTRY_VERIFY(!window.isMaximized());
     EXPECT_TRUE(window.requestExit());
-    EXPECT_NE(readText(folder.config()).find("Left=200\nTop=40\nRight=775\nBottom=553\n"), std::string::npos);
+    EXPECT_NE(readText(folder.config()).find("Left=150\nTop=40\nRight=770\nBottom=592\n"), std::string::npos);
     EXPECT_NE(readText(folder.config()).find("[float window]\nLeft=130\nTop=90\n"), std::string::npos);
 }
 
@@ -699,6 +703,58 @@ TEST_F(MainWindowTest, TranslatedRun) {
     CPicShowDlg open(&window, window.language(), {});
     EXPECT_EQ(open.previewBox()->text(), "Vorschau anzeigen");
     EXPECT_TRUE(open.nameFilters().first().startsWith(QString::fromUtf8("Unterstützte Dateien")));
+    EXPECT_EQ(open.windowTitle(), QString::fromUtf8("Bild öffnen"));
+    SendToDialog sendTo(QString::fromStdString((folder.dir / "tsApinfo.dat").string()),
+                        DialogContext{window.language(), {}}, [] { return QString(); });
+    EXPECT_EQ(sendTo.windowTitle(), "Anwendungen");
+    EXPECT_TRUE(sendTo.findChild<QLabel*>("note")->text().startsWith(QString::fromUtf8("Wählen Sie")));
+}
+
+// A German run has a help page for every English one; in either language no list entry or button
+// text is cut off at the window's minimum size ("No driver available" and "Keine Entrasterung" were).
+TEST_F(MainWindowTest, EveryLanguageIsWholeAndUncut) {
+    ProgramFolder folder;
+    for (const bool german : {false, true}) {
+        MainWindow window(
+            german ? optionsFor(folder, prompts, folder.dir / "translations" / "de" / "ZidureTS.msg")
+                   : optionsFor(folder, prompts));
+        ASSERT_TRUE(window.initialise());
+        window.show();
+        window.resize(window.minimumSize());
+        QApplication::processEvents();
+        ASSERT_EQ(window.size(), window.minimumSize());
+        for (int i = 0; i < 4; ++i) {
+            QComboBox* list = window.list(i);
+            QStyleOptionComboBox option;
+            option.initFrom(list);
+            const int room =
+                list->style()
+                    ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
+                    .width();
+            for (int item = 0; item < list->count(); ++item)
+                EXPECT_LE(list->fontMetrics().horizontalAdvance(list->itemText(item)), room)
+                    << german << " " << list->itemText(item).toStdString();
+        }
+        for (const QPushButton* button : window.findChildren<QPushButton*>()) {
+            if (!button->isVisibleTo(&window) || button->window() != &window) continue;
+            const QString text = QString(button->text()).remove(QLatin1Char('&'));
+            const int margins = 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin);
+            EXPECT_LE(button->fontMetrics().horizontalAdvance(text) + margins, button->width())
+                << german << " " << text.toStdString();
+        }
+        if (!german) continue;
+        const QDir english(QString::fromStdString((folder.dir / "TShelp" / "html").string()));
+        const QStringList pages = english.entryList({QStringLiteral("*.htm")}, QDir::Files);
+        ASSERT_GE(pages.size(), 6);
+        for (const QString& page : pages) {
+            ASSERT_TRUE(window.helpWindow()->showTopic(QStringLiteral("html/") + page)) << page.toStdString();
+            EXPECT_EQ(window.helpWindow()->currentTopic(), QStringLiteral("html/de/") + page)
+                << page.toStdString();
+        }
+        ASSERT_TRUE(window.helpWindow()->showTopic(QStringLiteral("html/Quick.htm")));
+        EXPECT_TRUE(
+            window.helpWindow()->browser()->toPlainText().contains(QString::fromUtf8("Schnellstart")));
+    }
 }
 
 // Qt's own texts -- the buttons of the standard boxes (the exit question), the save dialog's title

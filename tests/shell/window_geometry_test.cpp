@@ -43,6 +43,30 @@ TEST(WindowGeometry, MaximisedRectFitsBesideThePalette) {
         EXPECT_EQ(maximisedOnScreen(a.available, 80, ratio), a.expected) << a.available.left;
 }
 
+TEST(WindowGeometry, WindowWidthForListsIsTheLayoutsInverse) {
+    for (const double scale : {1.0, 1.5}) {
+        const LayoutBase base(scale);
+        for (const int width : {132, 150, 233}) {
+            const int client = windowWidthForLists(width, base);
+            EXPECT_EQ(layoutFor(client, 600, base).lists[3].width, width) << scale;
+            EXPECT_EQ(layoutFor(client - 1, 600, base).lists[3].width, width - 1) << scale;
+        }
+    }
+    // The minimum stays the base size while the lists fit, then widens in its proportions.
+    struct Case {
+        double scale;
+        int listWidth;
+        IntSize minimum;
+    };
+    const Case cases[] = {{1.0, 100, {575, 513}}, {1.0, 132, {575, 513}}, {1.0, 133, {579, 517}},
+                          {1.0, 142, {615, 547}}, {1.5, 200, {863, 770}}, {1.5, 201, {867, 774}}};
+    for (const Case& c : cases) {
+        const IntSize minimum = minimumWindowSizeForLists(c.scale, c.listWidth);
+        EXPECT_EQ(minimum.width, c.minimum.width) << c.listWidth;
+        EXPECT_EQ(minimum.height, c.minimum.height) << c.listWidth;
+    }
+}
+
 TEST(WindowGeometry, StoredRectIsFittedOntoTheScreen) {
     const IntSize minimum{575, 513};
     const WindowRect screen{0, 0, 1024, 768};
