@@ -5,7 +5,7 @@
 #include "engine/content_placement.h"
 #include "engine/image_engine.h"
 #include "engine/merge_export.h"
-#include "engine/pixel_tools.h"
+#include "engine/part_check.h"
 #include "engine/placement.h"
 
 #include <charconv>
@@ -68,41 +68,20 @@ class Progress {
     bool active_ = false;
 };
 
-// The load checks: depth and resolution, then agreement with the left part.
-struct PartReference {
-    bool gray = false;
-    std::uint32_t colourKind = 0;
-    std::int32_t xPelsPerMeter = 0;
-};
-
-std::uint32_t colourKindOf(const HeaderBlock& block) {
-    if (block.header.bitCount == 8 && !PixelTools::isGrayPalette(block)) return 24;
-    return block.header.clrUsed != 0 ? block.header.clrUsed : block.header.bitCount;
-}
-
-const char* checkPart(const HeaderBlock& block, const std::optional<PartReference>& reference) {
-    const ImageHeader& h = block.header;
-    if (h.bitCount != 1 && h.bitCount != 8 && h.bitCount != 24) return "Image type not supported!";
-    if (h.xPelsPerMeter == 0)
+// The load checks' refusals, in the window's words; a missing resolution can be given here.
+const char* refusalOf(const HeaderBlock& block, const PartReference* reference) {
+    switch (checkPart(block, reference)) {
+    case PartCheck::Accepted:
+        return nullptr;
+    case PartCheck::NotSupported:
+        if (!partDepthSupported(block.header.bitCount)) return "Image type not supported!";
         return "Image type not supported! (the file states no resolution; give it with --dpi N)";
-    if (!reference) return nullptr;
-    const bool gray = h.bitCount == 8 && PixelTools::isGrayPalette(block);
-    if (h.clrUsed != reference->colourKind && h.bitCount != reference->colourKind &&
-        colourKindOf(block) != reference->colourKind)
-        return "Image type is different from the previous image!";
-    if (h.bitCount == 8 && h.clrUsed == 0 && gray != reference->gray)
-        return "Image type is different from the previous image!";
-    if (std::abs(static_cast<std::int64_t>(h.xPelsPerMeter) - reference->xPelsPerMeter) >= 20)
+    case PartCheck::ResolutionDiffers:
         return "Resolution is different from the previous image!";
-    return nullptr;
-}
-
-PartReference referenceOf(const HeaderBlock& block) {
-    PartReference reference;
-    reference.gray = block.header.bitCount == 8 && PixelTools::isGrayPalette(block);
-    reference.colourKind = colourKindOf(block);
-    reference.xPelsPerMeter = block.header.xPelsPerMeter;
-    return reference;
+    case PartCheck::TypeDiffers:
+        break;
+    }
+    return "Image type is different from the previous image!";
 }
 
 int dpiOf(std::int32_t xPelsPerMeter) {
@@ -391,9 +370,9 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     for (int side : {kLeftSide, kRightSide}) {
         if (!engine.readHeader(*files[side], headers[side]))
             return inputError(*files[side], engine.lastError());
-        if (const char* refusal = checkPart(headers[side], reference))
+        if (const char* refusal = refusalOf(headers[side], reference ? &*reference : nullptr))
             return inputError(*files[side], refusal);
-        if (!reference) reference = referenceOf(headers[side]);
+        if (!reference) reference = partReferenceOf(headers[side]);
     }
     MergePlacement placement;
     if (options->automatic) {

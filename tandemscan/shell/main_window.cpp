@@ -3,6 +3,7 @@
 #include "adjustment_dialog.h"
 #include "engine/image_engine.h"
 #include "engine/image_file.h"
+#include "engine/part_check.h"
 #include "engine/part_files.h"
 #include "file_save_as_dlg.h"
 #include "help_window.h"
@@ -94,12 +95,6 @@ QRect toQRect(const WindowRect& r) {
 
 QRect toQRect(const ControlRect& r) {
     return {r.x, r.y, r.width, r.height};
-}
-
-// Bits per pixel behind a part's colour kind (a colour-table count, or the depth itself).
-std::uint32_t bitsOfColourKind(std::uint32_t kind) {
-    if (kind == 24) return 24;
-    return kind == 1 || kind == 2 ? 1 : 8;
 }
 
 // The local files among dropped URLs, in order.
@@ -645,26 +640,17 @@ void MainWindow::clearLock(int side) {
 bool MainWindow::validateScanInput(int side, int* code) const {
     const MergeWorkspace& model = workspace_->model();
     if (!model.holdsPart(1 - side)) return true;
-    const PartReference existing = model.copyPartReference();
-    const int bits = scan_.imageType == ColourType::LineArt ? 1
-                     : scan_.imageType == ColourType::Gray  ? 8
-                                                            : 24;
+    const std::uint32_t bits = scan_.imageType == ColourType::LineArt ? 1
+                               : scan_.imageType == ColourType::Gray  ? 8
+                                                                      : 24;
     const bool gray = scan_.imageType == ColourType::Gray;
     const int dpi = scan_.resolutionIndex == customResolutionEntry
                         ? scan_.resolution
                         : resolutionForIndex(scan_.resolutionIndex);
     const auto pelsPerMeter = static_cast<std::int32_t>(dpi * 39.37 + 0.5);
-    const std::uint32_t existingBits = bitsOfColourKind(existing.colourKind);
-    if (existingBits != static_cast<std::uint32_t>(bits)) {
-        *code = 3;
-    } else if (existing.gray != gray) {
-        *code = 1;
-    } else if (std::abs(existing.xPelsPerMeter - pelsPerMeter) >= 20) {
-        *code = 2;
-    } else {
-        return true;
-    }
-    return false;
+    const PartCheck check = checkScanRequest(bits, gray, pelsPerMeter, model.copyPartReference());
+    *code = static_cast<int>(check);
+    return check == PartCheck::Accepted;
 }
 
 void MainWindow::inputPart(int side) {

@@ -13,7 +13,6 @@ namespace tandemscan {
 namespace {
 
 constexpr int minimumVisible = 10;
-constexpr int referenceTolerance = 20;
 
 } // namespace
 
@@ -146,23 +145,12 @@ void MergeWorkspace::fitToPane(int s, bool reuseScale) {
 }
 
 PartCheck MergeWorkspace::checkPart(const HeaderBlock& block, bool otherHoldsPart) {
-    const ImageHeader& h = block.header;
-    if ((h.bitCount != 1 && h.bitCount != 8 && h.bitCount != 24) || h.xPelsPerMeter == 0)
-        return PartCheck::NotSupported;
-    const bool gray = PixelTools::isGrayPalette(block);
-    if (!otherHoldsPart) {
-        referenceIsPaletteColour_ = h.bitCount == 8 && !gray;
-        reference_.gray = h.bitCount == 8 && gray;
-        reference_.colourKind = h.clrUsed != 0 ? h.clrUsed : h.bitCount;
-        reference_.xPelsPerMeter = h.xPelsPerMeter;
-        reference_.yPelsPerMeter = h.yPelsPerMeter;
-        return PartCheck::Accepted;
+    const PartCheck check = tandemscan::checkPart(block, otherHoldsPart ? &reference_ : nullptr);
+    if (check == PartCheck::Accepted && !otherHoldsPart) {
+        reference_ = partReferenceOf(block);
+        referenceIsPaletteColour_ = block.header.bitCount == 8 && !PixelTools::isGrayPalette(block);
     }
-    if (h.clrUsed != reference_.colourKind && h.bitCount != reference_.colourKind)
-        return PartCheck::TypeDiffers;
-    if (h.bitCount == 8 && h.clrUsed == 0 && gray != reference_.gray) return PartCheck::TypeDiffers;
-    if (std::abs(h.xPelsPerMeter - reference_.xPelsPerMeter) < referenceTolerance) return PartCheck::Accepted;
-    return PartCheck::ResolutionDiffers;
+    return check;
 }
 
 namespace {
@@ -183,7 +171,7 @@ std::string MergeWorkspace::refusalReason(PartCheck check, const HeaderBlock& bl
     const ImageHeader& h = block.header;
     switch (check) {
     case PartCheck::NotSupported:
-        if (h.bitCount != 1 && h.bitCount != 8 && h.bitCount != 24)
+        if (!partDepthSupported(h.bitCount))
             return "a " + std::to_string(h.bitCount) +
                    "-bit picture cannot be a part; parts have 1, 8 or 24 bits";
         return "the file states no resolution";
@@ -191,10 +179,8 @@ std::string MergeWorkspace::refusalReason(PartCheck check, const HeaderBlock& bl
         return std::to_string(dpiOf(h.xPelsPerMeter)) + " dpi, while the part already loaded has " +
                std::to_string(dpiOf(reference_.xPelsPerMeter)) + " dpi";
     case PartCheck::TypeDiffers: {
-        const std::uint32_t kind = reference_.colourKind;
-        const std::uint32_t referenceBits = kind == 24 ? 24 : (kind == 1 || kind == 2 ? 1 : 8);
-        return imageKind(h.bitCount, PixelTools::isGrayPalette(block)) +
-               ", while the part already loaded is " + imageKind(referenceBits, reference_.gray);
+        return imageKind(h.bitCount, PixelTools::isGrayPalette(block)) + ", while the part already loaded is " +
+               imageKind(bitsOfColourKind(reference_.colourKind), reference_.gray);
     }
     case PartCheck::Accepted:
         break;

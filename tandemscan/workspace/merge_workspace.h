@@ -8,6 +8,7 @@
 #include "engine/image_record.h"
 #include "engine/image_store.h"
 #include "engine/merge_export.h"
+#include "engine/part_check.h"
 #include "engine/placement.h"
 #include "workspace/geometry.h"
 #include "workspace/pane_side.h"
@@ -61,18 +62,6 @@ struct ContentScreenMap {
 // Finds the placement by content of two originals (tests put their own in).
 using ContentEstimator = std::function<std::optional<ContentPlacement>(
     const PartPixels& left, const PartPixels& right, std::string* why)>;
-
-// What the first part loaded into an empty workspace was; later parts must match it.
-struct PartReference {
-    bool gray = false;
-    std::uint32_t colourKind = 0;
-    std::int32_t xPelsPerMeter = 0;
-    std::int32_t yPelsPerMeter = 0;
-    friend bool operator==(const PartReference&, const PartReference&) = default;
-};
-
-// Outcome of the checks made on a file before it is loaded.
-enum class PartCheck { Accepted = 0, NotSupported = 1, ResolutionDiffers = 2, TypeDiffers = 3 };
 
 // How the pop-up menu looks for a right-click at a point.
 struct PopupMenuState {
