@@ -17,6 +17,7 @@ struct ImageFileLibrary::Component {
 };
 
 struct ImageFileInstance::Handle {
+    explicit Handle(imagefile::ImageFileHandle owned) : instance(std::move(owned)) {}
     imagefile::ImageFileHandle instance;
     const imagefile::ImageFileApi& api() const { return instance.api(); }
 };
