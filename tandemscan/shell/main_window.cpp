@@ -691,9 +691,11 @@ bool MainWindow::loadPartFile(int side, const QString& path) {
     // Only the extension's letters decide; the path keeps its case, as Linux names are exact.
     if (const std::string refusal = partExtensionRefusal(file); !refusal.empty())
         return refuse(IdsFormatNotSupported, refusal);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool loaded = workspace_->model().loadPart(path.toStdString(), side);
-    QApplication::restoreOverrideCursor();
+    bool loaded = false;
+    {
+        const WaitCursor wait(*workspace_);
+        loaded = workspace_->model().loadPart(path.toStdString(), side);
+    }
     clearLock(side);
     return loaded;
 }
@@ -759,15 +761,14 @@ bool MainWindow::saveAs() {
     }
     const QString path = dialog.chosenPath();
     bool written = false;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
+        const WaitCursor wait(*workspace_);
         written = model.saveMerged(path.toStdString());
     } catch (const std::bad_alloc&) {
         written = false;
     } catch (const std::exception&) {
         written = false;
     }
-    QApplication::restoreOverrideCursor();
     // Only a file that was really written counts as saved work.
     if (written) model.isModified(true);
     saved_ = written;

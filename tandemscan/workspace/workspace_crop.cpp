@@ -43,13 +43,12 @@ void MergeWorkspace::cropTick(int s) {
 void MergeWorkspace::applyCrop(int s) {
     PaneSide& side = sides_[s];
     if (!side.crop.active || side.locked || side.workingCopy.empty()) return;
-    host_.beginWait();
+    const WaitCursor wait(host_);
     CropGeometry g = normalised(side.crop.frame);
     // A frame beside the part cuts nothing; it is no edit either, so the history keeps the last
     // real one (taking back a crop that never happened would drop an earlier one).
     if (rectIsEmpty(rectIntersected(g.rect(), side.partRect()))) {
         closeCropFrame(s);
-        host_.endWait();
         return;
     }
     modified_ = true;
@@ -73,7 +72,6 @@ void MergeWorkspace::applyCrop(int s) {
                                                 side.workingCopy.pixels(), PixelTools::rasterType(src))) {
             host_.showMessage(MessageIcon::Error, "Error", "Not enough memory");
             closeCropFrame(s);
-            host_.endWait();
             return;
         }
         turned->header().sizeImage = PixelTools::imageDataSize(turned->header());
@@ -115,7 +113,6 @@ void MergeWorkspace::applyCrop(int s) {
     if (!cut || PixelTools::cropImage(src, side.workingCopy.pixels(), record.left, record.top, record.right,
                                       record.bottom, &cut->headerBlock(), cut->pixels()) != 1) {
         closeCropFrame(s);
-        host_.endWait();
         return;
     }
     side.cropHistory.push_back(record);
@@ -128,7 +125,6 @@ void MergeWorkspace::applyCrop(int s) {
         host_.toolState(ToolState::CropClosed, 0);
         flags_.crop = false;
     }
-    host_.endWait();
 }
 
 void MergeWorkspace::doubleClick(Point p) {

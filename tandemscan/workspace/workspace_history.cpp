@@ -212,10 +212,9 @@ void MergeWorkspace::reload(int s) {
         host_.showMessage(MessageIcon::Error, "Error", "Cannot load file, file may be lost");
         return;
     }
-    host_.beginWait();
+    const WaitCursor wait(host_);
     sides_[s].locked = false;
     loadPart(path, s);
-    host_.endWait();
 }
 
 void MergeWorkspace::toggleLock(int s) {

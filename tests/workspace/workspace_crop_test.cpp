@@ -95,6 +95,7 @@ TEST(WorkspaceCrop, UprightFrameCutsTheWorkingCopy) {
     EXPECT_EQ(f.ws.side(0).workingCopy.pixels()[(h.height - 1) * PixelTools::rowStride(h.width, 24)],
               frame.left % 256);
     EXPECT_EQ(f.ws.lastEdit(), EditKind::Crop);
+    EXPECT_EQ(f.host.waitDepth, 0);
     // The right frame is still open, so the crop tool stays on.
     EXPECT_TRUE(f.ws.modeFlags().crop);
     EXPECT_FALSE(f.sent(48, 0));
@@ -136,6 +137,7 @@ TEST(WorkspaceCrop, FrameOutsideThePartCutsNothing) {
     ASSERT_EQ(f.ws.side(0).cropHistory.size(), 1u); // the half turn only
     EXPECT_EQ(f.ws.side(0).cropHistory[0].kind, 4);
     EXPECT_EQ(f.ws.lastEdit(), EditKind::None); // a rotation by hand is not an undoable tool edit
+    EXPECT_EQ(f.host.waitDepth, 0);             // a crop that cuts nothing ends its wait too
 }
 
 TEST(WorkspaceCrop, SmallTurnsStraightenTheWorkingCopyByTheFramesAngle) {
