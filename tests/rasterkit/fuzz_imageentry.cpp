@@ -101,7 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> srcPalette(1024);
     in.fill(srcPalette.data(), 64);
     info.lpSrcData = src.empty() ? nullptr : src.data();
-    info.lpSrcPalette = srcPalette.data();
+    // A table is required only for indexed sources; deeper ones may come without any.
+    info.lpSrcPalette = info.nSrcBitCount > 8 && in.byte() % 2 ? nullptr : srcPalette.data();
 
     // Parameter block: random bytes, with valid strings for Text and the value itself for Snow.
     alignas(8) std::uint8_t block[4096] = {};
@@ -154,7 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> dst(dstSize);
     std::vector<std::uint8_t> dstPalette(1024);
     info.lpDstData = dst.empty() ? nullptr : dst.data();
-    info.lpDstPalette = dstPalette.data();
+    info.lpDstPalette = info.nDstBitCount > 8 && in.byte() % 2 ? nullptr : dstPalette.data();
     // Text writes a mask tile and a byte per pixel into lpExtra, both as large as the image.
     std::vector<std::uint8_t> textMask;
     std::vector<std::uint8_t> textExtra;
