@@ -267,9 +267,7 @@ void MergeWorkspace::sendWorkingWidthRule() {
 
 void MergeWorkspace::clearSide(int s) {
     if (s < 0 || s > 1) return;
-    lastEdit_ = EditKind::ClearSide;
-    lastEditSide_ = s;
-    undoToggled_ = false;
+    lastEdit_.record(EditKind::ClearSide, s);
     contentPlacement_.reset();
     PaneSide& side = sides_[s];
     eraseCrosshair(s);

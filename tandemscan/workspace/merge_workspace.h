@@ -11,6 +11,7 @@
 #include "engine/part_check.h"
 #include "engine/placement.h"
 #include "workspace/geometry.h"
+#include "workspace/last_edit.h"
 #include "workspace/pane_side.h"
 #include "workspace/tool_codes.h"
 #include "workspace/workspace_host.h"
@@ -184,7 +185,7 @@ class MergeWorkspace {
     ToolMode mode() const { return mode_; }
     ModeFlags modeFlags() const { return flags_; }
     bool modesSuspended() const { return modesSuspended_; }
-    EditKind lastEdit() const { return lastEdit_; }
+    EditKind lastEdit() const { return lastEdit_.kind; }
     const ImageEngine& engine() const { return engine_; }
     // The side's full-resolution original, or null while its store block is empty.
     const ImageRecord* original(int side) const;
@@ -245,8 +246,8 @@ class MergeWorkspace {
     void moveSide(int side, int dx, int dy);
     void restorePart(int side);
     void toggleEdit();
-    void historyStep(int menuState);
-    void swapPlacement(int side, int slot);
+    void historyStep(HistoryOffer offer);
+    void swapPlacement(int side, Placement& saved);
     void swapSides();
     void closeAllCropFrames();
     void resetHistory();
@@ -274,20 +275,13 @@ class MergeWorkspace {
     bool modesSuspended_ = false;
     ModeFlags savedFlags_;
     int zoomIndex_ = 0;
-    int previousZoomIndex_ = 0;
     Point lastMouse_;
     std::array<bool, 2> pressedSide_{false, false};
     std::uint32_t cropHit_ = CropNothing;
     Point pressPivot_;
     bool adjustOneSide_ = false;
     bool adjustLeft_ = false;
-    EditKind lastEdit_ = EditKind::None;
-    int lastEditSide_ = 0;
-    bool undoToggled_ = false;
-    int undoMenuState_ = 2;
-    std::array<int, 8> undoPlacement_{};
-    ImageRecord undoImage_;
-    std::optional<EditEntry> undoneCrop_;
+    LastEdit lastEdit_;
     bool modified_ = false;
     bool loadedEightBit_ = false;
     bool autoMode_ = false;

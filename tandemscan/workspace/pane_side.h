@@ -45,6 +45,14 @@ struct CropFrame {
     int phase = 0; // crawling dots
 };
 
+// Where a part stands in its pane: the pane's view origin and the part's placement offsets.
+struct Placement {
+    Point viewOrigin;
+    std::int32_t offsetX = 0;
+    std::int32_t offsetY = 0;
+    friend bool operator==(const Placement&, const Placement&) = default;
+};
+
 struct PaneSide {
     bool holdsPart = false;
     ImageRecord workingCopy;
@@ -63,6 +71,13 @@ struct PaneSide {
     // Goes up whenever the working copy or the scale it is shown at changes, so that a view can
     // tell when its screen image is stale.
     unsigned renderCount = 0;
+
+    Placement placement() const { return {geometry.viewOrigin, view.offsetX, view.offsetY}; }
+    void place(const Placement& p) {
+        geometry.viewOrigin = p.viewOrigin;
+        view.offsetX = p.offsetX;
+        view.offsetY = p.offsetY;
+    }
 
     // Where the displayed part lies on the screen.
     Rect partRect() const

@@ -101,9 +101,7 @@ bool MergeWorkspace::joinByContent() {
     edit.after.flipped = false;
     if (edit.turned && !rotateSide(rightSide)) return false;
     contentJoin_ = edit;
-    lastEdit_ = EditKind::ContentJoin;
-    lastEditSide_ = rightSide;
-    undoToggled_ = false;
+    lastEdit_.record(EditKind::ContentJoin, rightSide);
     modified_ = true;
     autoMode_ = false;
     contentPlacement_ = edit.after;

@@ -53,12 +53,10 @@ void MergeWorkspace::applyCrop(int s) {
     }
     modified_ = true;
     usePaneGeometry();
-    lastEdit_ = EditKind::Crop;
-    lastEditSide_ = s;
-    undoToggled_ = false;
-    undoneCrop_.reset();
-    undoImage_ = side.workingCopy.clone();
-    previousZoomIndex_ = zoomIndex_;
+    lastEdit_.record(EditKind::Crop, s);
+    lastEdit_.undoneCrop.reset();
+    lastEdit_.image = side.workingCopy.clone();
+    lastEdit_.zoomIndex = zoomIndex_;
     if (g.isTurned()) {
         const Rect before = side.partRect();
         const Point oldCentre{(before.left + before.right) / 2, (before.top + before.bottom) / 2};

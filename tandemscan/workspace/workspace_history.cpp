@@ -21,20 +21,21 @@ PopupMenuState MergeWorkspace::prepareMenu(Point p) {
         m.reloadEnabled =
             original != nullptr && !original->empty() && !side.locked && !side.sourcePath.empty();
     }
-    if (lastEdit_ != EditKind::None) {
+    if (lastEdit_.kind != EditKind::None) {
+        const EditKind last = lastEdit_.kind;
         bool grayed = false;
         if (s >= 0 && sides_[s].locked) {
             grayed = true;
         } else if (s >= 0 && sides_[1 - s].locked) {
             const int locked = 1 - s;
-            grayed = lastEdit_ == EditKind::Exchange || lastEdit_ == EditKind::Zoom ||
-                     lastEdit_ == EditKind::ContentJoin || lastEditSide_ == locked;
+            grayed = last == EditKind::Exchange || last == EditKind::Zoom || last == EditKind::ContentJoin ||
+                     lastEdit_.side == locked;
         }
         if (!grayed) {
-            if (!undoToggled_) {
+            if (!lastEdit_.toggled) {
                 m.undoEnabled = true;
-                undoMenuState_ = 2;
-            } else if (undoMenuState_ == 4) {
+                lastEdit_.offer = HistoryOffer::Undo;
+            } else if (lastEdit_.offer == HistoryOffer::Redo) {
                 m.undoEnabled = true;
             } else {
                 m.redoEnabled = true;
@@ -81,12 +82,11 @@ void MergeWorkspace::menuCommand(int command, Point cursor) {
     // Save Image Solely needs a file name first: the window asks for it and calls saveSingle.
 }
 
-void MergeWorkspace::swapPlacement(int s, int slot) {
+void MergeWorkspace::swapPlacement(int s, Placement& saved) {
     PaneSide& side = sides_[s];
-    std::swap(side.geometry.viewOrigin.x, undoPlacement_[slot]);
-    std::swap(side.geometry.viewOrigin.y, undoPlacement_[slot + 1]);
-    std::swap(side.view.offsetX, undoPlacement_[slot + 2]);
-    std::swap(side.view.offsetY, undoPlacement_[slot + 3]);
+    const Placement now = side.placement();
+    side.place(saved);
+    saved = now;
     rerender(s);
     invalidatePane(s, true);
 }
@@ -110,10 +110,10 @@ void MergeWorkspace::restorePart(int s) {
 }
 
 void MergeWorkspace::toggleEdit() {
-    const int s = lastEditSide_;
-    switch (lastEdit_) {
+    const int s = lastEdit_.side;
+    switch (lastEdit_.kind) {
     case EditKind::Move:
-        swapPlacement(s, 0);
+        swapPlacement(s, lastEdit_.placements[0]);
         break;
     case EditKind::Exchange:
         swapSides();
@@ -123,23 +123,23 @@ void MergeWorkspace::toggleEdit() {
         break;
     case EditKind::Zoom: {
         const int old = zoomIndex_;
-        std::swap(zoomIndex_, previousZoomIndex_);
+        std::swap(zoomIndex_, lastEdit_.zoomIndex);
         applyZoom(old);
         break;
     }
     case EditKind::Crop: {
         PaneSide& side = sides_[s];
-        std::swap(side.workingCopy, undoImage_);
+        std::swap(side.workingCopy, lastEdit_.image);
         ++side.renderCount;
-        if (undoneCrop_) {
-            side.cropHistory.push_back(*undoneCrop_);
-            undoneCrop_.reset();
+        if (lastEdit_.undoneCrop) {
+            side.cropHistory.push_back(*lastEdit_.undoneCrop);
+            lastEdit_.undoneCrop.reset();
         } else if (!side.cropHistory.empty()) {
-            undoneCrop_ = side.cropHistory.back();
+            lastEdit_.undoneCrop = side.cropHistory.back();
             side.cropHistory.pop_back();
         }
         // The zoom saved with the crop comes back with it; the crop stays the edit to toggle.
-        std::swap(zoomIndex_, previousZoomIndex_);
+        std::swap(zoomIndex_, lastEdit_.zoomIndex);
         applyZoomScale();
         for (int t = 0; t < 2; ++t) {
             if (sides_[t].holdsPart) {
@@ -157,8 +157,8 @@ void MergeWorkspace::toggleEdit() {
         break;
     }
     case EditKind::FlagUnion:
-        swapPlacement(rightSide, 0);
-        swapPlacement(leftSide, 4);
+        swapPlacement(rightSide, lastEdit_.placements[0]);
+        swapPlacement(leftSide, lastEdit_.placements[1]);
         break;
     case EditKind::ContentJoin:
         toggleContentJoin();
@@ -168,7 +168,7 @@ void MergeWorkspace::toggleEdit() {
             restorePart(s);
         } else {
             clearSide(s);
-            lastEdit_ = EditKind::ClearSide;
+            lastEdit_.kind = EditKind::ClearSide;
         }
         break;
     default:
@@ -178,12 +178,13 @@ void MergeWorkspace::toggleEdit() {
 
 // Undo and Redo run the same operation, which toggles the last edit; they differ only in
 // which of the two the menu offers next.
-void MergeWorkspace::historyStep(int menuState) {
-    if (lastEdit_ == EditKind::None) return;
+void MergeWorkspace::historyStep(HistoryOffer offer) {
+    const EditKind last = lastEdit_.kind;
+    if (last == EditKind::None) return;
     // Ctrl+Z reaches here without the menu's checks: a locked part is not changed.
-    const bool bothSides = lastEdit_ == EditKind::Exchange || lastEdit_ == EditKind::Zoom ||
-                           lastEdit_ == EditKind::FlagUnion || lastEdit_ == EditKind::ContentJoin;
-    if ((bothSides && eitherLocked()) || sides_[lastEditSide_].locked) {
+    const bool bothSides = last == EditKind::Exchange || last == EditKind::Zoom ||
+                           last == EditKind::FlagUnion || last == EditKind::ContentJoin;
+    if ((bothSides && eitherLocked()) || sides_[lastEdit_.side].locked) {
         showLockMessage();
         return;
     }
@@ -192,16 +193,16 @@ void MergeWorkspace::historyStep(int menuState) {
     // join's own undo brings back what it replaced.
     autoMode_ = false;
     toggleEdit();
-    undoMenuState_ = menuState;
-    undoToggled_ = true;
+    lastEdit_.offer = offer;
+    lastEdit_.toggled = true;
 }
 
 void MergeWorkspace::undo() {
-    historyStep(2);
+    historyStep(HistoryOffer::Undo);
 }
 
 void MergeWorkspace::redo() {
-    historyStep(4);
+    historyStep(HistoryOffer::Redo);
 }
 
 void MergeWorkspace::reload(int s) {
@@ -242,10 +243,9 @@ void MergeWorkspace::toggleLock(int s) {
 }
 
 void MergeWorkspace::resetHistory() {
-    lastEdit_ = EditKind::None;
-    undoToggled_ = false;
-    undoImage_.reset();
-    undoneCrop_.reset();
+    lastEdit_.record(EditKind::None);
+    lastEdit_.image.reset();
+    lastEdit_.undoneCrop.reset();
 }
 
 } // namespace tandemscan

@@ -80,9 +80,7 @@ void MergeWorkspace::mousePress(Point p, Modifiers m) {
         if (sides_[0].flag.placed && sides_[1].flag.placed) host_.toolState(ToolState::FlagsPlaced, 1);
     }
     if (flags_.rotate && s >= 0 && sides_[s].holdsPart) {
-        lastEdit_ = EditKind::Rotate;
-        lastEditSide_ = s;
-        undoToggled_ = false;
+        lastEdit_.record(EditKind::Rotate, s);
         rotateSide(s);
     }
     if (flags_.adjust && s >= 0 && sides_[s].holdsPart) {
@@ -100,17 +98,8 @@ void MergeWorkspace::mousePress(Point p, Modifiers m) {
         PaneSide& side = sides_[s];
         side.view.dragging = true;
         sides_[1 - s].view.dragging = false;
-        lastEdit_ = EditKind::Move;
-        lastEditSide_ = s;
-        undoToggled_ = false;
-        undoPlacement_ = {side.geometry.viewOrigin.x,
-                          side.geometry.viewOrigin.y,
-                          side.view.offsetX,
-                          side.view.offsetY,
-                          0,
-                          0,
-                          0,
-                          0};
+        lastEdit_.record(EditKind::Move, s);
+        lastEdit_.placements = {side.placement(), Placement{}};
         side.view.dragStartX = p.x;
         side.view.dragStartY = p.y;
     } else {

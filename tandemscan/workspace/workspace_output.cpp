@@ -53,7 +53,7 @@ void MergeWorkspace::savedOriginals() {
         side.rotations = 0;
     // The originals now carry the crops; taking one back would leave them apart from the
     // working copies.
-    if (lastEdit_ == EditKind::Crop) resetHistory();
+    if (lastEdit_.kind == EditKind::Crop) resetHistory();
 }
 
 bool MergeWorkspace::saveMerged(const std::string& path) {

@@ -103,13 +103,8 @@ void MergeWorkspace::enterMode(ToolMode code, bool pressed) {
         host_.snapshotChanged();
         break;
     case ToolMode::UniteFlags:
-        lastEdit_ = EditKind::FlagUnion;
-        lastEditSide_ = rightSide;
-        undoToggled_ = false;
-        undoPlacement_ = {sides_[1].geometry.viewOrigin.x, sides_[1].geometry.viewOrigin.y,
-                          sides_[1].view.offsetX,          sides_[1].view.offsetY,
-                          sides_[0].geometry.viewOrigin.x, sides_[0].geometry.viewOrigin.y,
-                          sides_[0].view.offsetX,          sides_[0].view.offsetY};
+        lastEdit_.record(EditKind::FlagUnion, rightSide);
+        lastEdit_.placements = {sides_[rightSide].placement(), sides_[leftSide].placement()};
         uniteFlags();
         break;
     case ToolMode::Adjust:
@@ -315,9 +310,8 @@ void MergeWorkspace::exchange() {
         showLockMessage();
         return;
     }
-    lastEdit_ = EditKind::Exchange;
-    undoToggled_ = false;
-    undoImage_.reset();
+    lastEdit_.record(EditKind::Exchange);
+    lastEdit_.image.reset();
     if (!sides_[0].holdsPart && !sides_[1].holdsPart) return;
     modified_ = true;
     usePaneGeometry();
@@ -363,8 +357,9 @@ void MergeWorkspace::applyZoom(int oldIndex) {
     for (int s = 0; s < 2; ++s) {
         if (!sides_[s].holdsPart) continue;
         if (adjustOneSide_ && (s == leftSide) != adjustLeft_) continue;
-        lastEdit_ = EditKind::Zoom;
-        previousZoomIndex_ = oldIndex;
+        // Not a new edit while it is the last one toggled: undoing a zoom zooms too.
+        lastEdit_.kind = EditKind::Zoom;
+        lastEdit_.zoomIndex = oldIndex;
         ++sides_[s].renderCount;
         rerender(s);
     }
