@@ -1,5 +1,6 @@
 // tandemscan-merge: the engine without windows. See merge_tool.h.
 #include "cli/merge_tool.h"
+#include "engine/image_file.h"
 #include "engine/working_files.h"
 
 #include <csignal>
@@ -24,6 +25,7 @@ struct CleanupPaths {
 CleanupPaths* const cleanup = new CleanupPaths;
 
 extern "C" void removeWorkingFilesAndDie(int signal) {
+    tandemscan::ImageFileLibrary::removePartialOutputs();
     for (const std::string& file : cleanup->files)
         ::unlink(file.c_str());
     ::rmdir(cleanup->folder.c_str());

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <fstream>
 #include <utility>
@@ -14,6 +15,7 @@ namespace fs = std::filesystem;
 
 struct ImageFileLibrary::Component {
     imagefile::ImageFileComponent binding;
+    void (*removePartials)() = nullptr;
 };
 
 struct ImageFileInstance::Handle {
@@ -29,6 +31,9 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
+// The loaded component's RemovePartialFiles, for signal handlers.
+std::atomic<void (*)()> partialRemover{nullptr};
+
 std::uint32_t readLe32(const unsigned char* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
 }
@@ -38,7 +43,14 @@ std::uint32_t readLe32(const unsigned char* p) {
 ImageFileLibrary::ImageFileLibrary(Key, std::unique_ptr<Component> component)
     : component_(std::move(component)) {}
 
-ImageFileLibrary::~ImageFileLibrary() = default;
+ImageFileLibrary::~ImageFileLibrary() {
+    void (*mine)() = component_->removePartials;
+    if (mine != nullptr) partialRemover.compare_exchange_strong(mine, nullptr);
+}
+
+void ImageFileLibrary::removePartialOutputs() noexcept {
+    if (void (*remove)() = partialRemover.load()) remove();
+}
 
 std::shared_ptr<ImageFileLibrary> ImageFileLibrary::load(const fs::path& programDir, std::string* why,
                                                          const char* name) {
@@ -51,6 +63,8 @@ std::shared_ptr<ImageFileLibrary> ImageFileLibrary::load(const fs::path& program
         if (why != nullptr) *why = std::string(name) + " not found!\n" + reason;
         return nullptr;
     }
+    if (component->binding.module().bind("RemovePartialFiles", component->removePartials))
+        partialRemover.store(component->removePartials);
     return std::make_shared<ImageFileLibrary>(Key{}, std::move(component));
 }
 

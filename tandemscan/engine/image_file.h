@@ -55,6 +55,9 @@ class ImageFileLibrary : public std::enable_shared_from_this<ImageFileLibrary> {
                                                   const char* name = kImageFileComponent);
     ~ImageFileLibrary();
     ImageFileLibrary(const ImageFileLibrary&) = delete;
+    // Removes the hidden temporaries of outputs being written, through the component loaded last;
+    // nothing before a load. Safe in a signal handler.
+    static void removePartialOutputs() noexcept;
     ImageFileLibrary& operator=(const ImageFileLibrary&) = delete;
 
     // A new instance, or nullopt when the component refuses one.

@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "command_line.h"
+#include "engine/image_file.h"
 #include "main_window.h"
 #include "workspace/view/tool_palette.h"
 
@@ -10,6 +11,7 @@
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -36,6 +38,14 @@ void scheduleScreenshot(MainWindow& window, const QString& file) {
     });
 }
 
+// A stop signal during a save takes the save's partial file with it, where the file system made it
+// under a name; the default action then ends the run as before.
+extern "C" void removePartialOutputsAndDie(int signal) {
+    ImageFileLibrary::removePartialOutputs();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
 } // namespace
 
 int runTandemscan(int argc, char** argv) {
@@ -55,6 +65,8 @@ int runTandemscan(int argc, char** argv) {
         return 0;
     }
 
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(signal, removePartialOutputsAndDie);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tandemscan"));
     QApplication::setApplicationVersion(QStringLiteral(TS_VERSION));

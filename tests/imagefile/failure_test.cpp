@@ -4,6 +4,7 @@
 #include "component.h"
 #include "file_access.h"
 
+#include <csignal>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
@@ -131,28 +132,52 @@ TEST(WriteFailure, DiskFullMidwayLeavesNoPartialFile) {
     EXPECT_EQ(folder.entries().size(), 6u);
 }
 
-// A writer killed halfway (SIGKILL, the out-of-memory killer) leaves no partial file and no
-// hidden temporary, beside a new output or an old one.
+extern "C" void removePartialFilesAndDie(int signal) {
+    PartialNames::removeAll(); // what the component's RemovePartialFiles does
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+// A writer killed halfway leaves no partial file and no hidden temporary, beside a new output or
+// an old one: an unnamed file needs nothing (even SIGKILL, the out-of-memory killer); a hidden
+// temporary (file systems without unnamed files) goes with a handler that calls RemovePartialFiles.
 TEST(WriteFailure, KilledWriterLeavesNothing) {
-    for (const bool replacing : {false, true}) {
-        ScratchFolder folder;
-        const std::string target = folder.file("picture.bmp");
-        if (replacing) putFileBytes(target, {'o', 'l', 'd'});
-        const pid_t child = ::fork();
-        if (child == 0) {
-            AtomicOutputFile out(target);
-            out.write("partial", 7);
-            ::kill(::getpid(), SIGKILL);
+    struct Case {
+        AtomicOutputFile::Naming naming;
+        int signal;
+    };
+    const Case cases[] = {{AtomicOutputFile::Naming::unnamedWherePossible, SIGKILL},
+                          {AtomicOutputFile::Naming::hiddenName, SIGTERM}};
+    for (const Case& c : cases)
+        for (const bool replacing : {false, true}) {
+            ScratchFolder folder;
+            const std::string target = folder.file("picture.bmp");
+            if (replacing) putFileBytes(target, {'o', 'l', 'd'});
+            const pid_t child = ::fork();
+            if (child == 0) {
+                std::signal(SIGTERM, removePartialFilesAndDie);
+                AtomicOutputFile other(folder.file("other.bmp"), c.naming);
+                {
+                    AtomicOutputFile done(folder.file("done.bmp"), c.naming);
+                    done.commit();
+                }
+                AtomicOutputFile out(target, c.naming);
+                out.write("partial", 7);
+                if (folder.entries().size() !=
+                    (c.naming == AtomicOutputFile::Naming::hiddenName ? 3u : 1u) + replacing)
+                    ::_exit(3);
+                ::kill(::getpid(), c.signal);
+            }
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+            std::vector<std::string> left{"done.bmp"};
+            if (replacing) left.push_back("picture.bmp");
+            EXPECT_EQ(folder.entries(), left) << c.signal;
+            if (replacing) {
+                EXPECT_EQ(fileBytes(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+            }
         }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFSIGNALED(status));
-        EXPECT_EQ(folder.entries(),
-                  replacing ? std::vector<std::string>{"picture.bmp"} : std::vector<std::string>{});
-        if (replacing) {
-            EXPECT_EQ(fileBytes(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
-        }
-    }
 }
 
 TEST(WriteSuccess, ReplacesExistingFileAndKeepsItsPermissions) {

@@ -59,6 +59,8 @@ template <typename Table> class BoundComponent {
     }
 
     bool loaded() const { return static_cast<bool>(module_); }
+    // For entry points outside the table that a caller may do without.
+    const ModuleHandle& module() const { return module_; }
     bool lacksEntry() const { return lacksEntry_; }
     const Table& api() const { return api_; }
 

@@ -1,7 +1,8 @@
 /* Image file component: reads and writes image files as a 1064-byte header block (the 40-byte
  * bitmap info header followed by 256 four-byte palette slots) and a pixel block of rows stored
  * bottom-up, each padded to 4 bytes. Loaded by name with dlopen; every function is looked up with
- * dlsym and the component counts as missing unless all ten resolve. */
+ * dlsym and the component counts as missing unless all ten resolve (RemovePartialFiles, last, is
+ * looked up where wanted and may be missing). */
 #ifndef RADUVOR_H
 #define RADUVOR_H
 
@@ -29,6 +30,10 @@ int CanGetNextImage(RaduvHandle h);
 void SetProgressCallBackFn(RaduvHandle h, void (*fn)(int done, int total));
 /* Why the last call failed, in plain words; "" after a success. */
 const char* GetLastErrorMessage(RaduvHandle h);
+/* Removes the hidden temporary files of outputs being written (on file systems that cannot write
+ * an unnamed file first). Safe in a signal handler: a program calls it from its handler of SIGINT,
+ * SIGTERM and SIGHUP, so that no stop leaves a partial file beside an output. */
+void RemovePartialFiles(void);
 
 #ifdef __cplusplus
 }

@@ -3,12 +3,15 @@
 #include "image_block.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace imagefile {
 
@@ -178,7 +181,42 @@ size_t BufferedReader::read(void* out, size_t length) {
     return done;
 }
 
-AtomicOutputFile::AtomicOutputFile(const std::string& target) : target_(target) {
+namespace {
+
+struct PartialSlot {
+    std::atomic<int> state{0}; // 0 free, 1 being filled, 2 holds a name
+    char name[PATH_MAX];
+};
+std::array<PartialSlot, 16> partialSlots;
+
+} // namespace
+
+int PartialNames::claim(const std::string& name) {
+    if (name.size() >= PATH_MAX) return -1;
+    for (std::size_t i = 0; i < partialSlots.size(); ++i) {
+        int free = 0;
+        if (!partialSlots[i].state.compare_exchange_strong(free, 1)) continue;
+        std::memcpy(partialSlots[i].name, name.c_str(), name.size() + 1);
+        partialSlots[i].state.store(2);
+        return static_cast<int>(i);
+    }
+    return -1;
+}
+
+char* PartialNames::name(int slot) {
+    return partialSlots[static_cast<std::size_t>(slot)].name;
+}
+
+void PartialNames::release(int slot) {
+    if (slot >= 0) partialSlots[static_cast<std::size_t>(slot)].state.store(0);
+}
+
+void PartialNames::removeAll() {
+    for (PartialSlot& slot : partialSlots)
+        if (slot.state.load() == 2) ::unlink(slot.name);
+}
+
+AtomicOutputFile::AtomicOutputFile(const std::string& target, Naming naming) : target_(target) {
     const std::string folder = folderOf(target);
     const std::string base = baseNameOf(target);
     if (base.empty()) fail("\"" + target + "\" names a folder, not a file.");
@@ -189,14 +227,19 @@ AtomicOutputFile::AtomicOutputFile(const std::string& target) : target_(target) 
     temporary_ = folder + "/." + base + ".XXXXXX";
     // An unnamed file first: whatever ends the process, even SIGKILL, leaves no partial file
     // behind. File systems without O_TMPFILE get today's hidden temporary.
-    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (naming == Naming::unnamedWherePossible)
+        fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd_ >= 0) {
         unnamed_ = true;
     } else {
-        fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
+        // The random part is made in the slot itself, so a signal finds the name at once.
+        partial_ = PartialNames::claim(temporary_);
+        fd_ = ::mkostemp(partial_ >= 0 ? PartialNames::name(partial_) : temporary_.data(), O_CLOEXEC);
+        if (partial_ >= 0) temporary_ = PartialNames::name(partial_);
     }
     if (fd_ < 0) {
         const int error = errno;
+        PartialNames::release(std::exchange(partial_, -1));
         temporary_.clear();
         fail("Cannot write in the folder \"" + folder + "\": " + systemReason(error) + ".");
     }
@@ -209,6 +252,7 @@ AtomicOutputFile::AtomicOutputFile(const std::string& target) : target_(target) 
 AtomicOutputFile::~AtomicOutputFile() {
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && !unnamed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+    PartialNames::release(partial_);
 }
 
 void AtomicOutputFile::failWrite(int error) {
@@ -275,8 +319,11 @@ void AtomicOutputFile::commit() {
         for (;; ++attempt) {
             temporary_ = folder_ + "/." + baseNameOf(target_) + "." + std::to_string(::getpid()) + "-" +
                          std::to_string(attempt);
+            partial_ = PartialNames::claim(temporary_);
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary_.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
-            if (errno != EEXIST || attempt == 100) failWrite(errno);
+            const int error = errno;
+            PartialNames::release(std::exchange(partial_, -1));
+            if (error != EEXIST || attempt == 100) failWrite(error);
         }
         unnamed_ = false;
     }
@@ -285,6 +332,7 @@ void AtomicOutputFile::commit() {
     if (::close(fd) != 0 && errno != EINTR) failWrite(errno);
     if (::rename(temporary_.c_str(), target_.c_str()) != 0) failWrite(errno);
     committed_ = true;
+    PartialNames::release(std::exchange(partial_, -1));
 }
 
 } // namespace imagefile

@@ -10,6 +10,21 @@
 
 namespace imagefile {
 
+// The hidden temporaries of outputs that exist under a name while they are written (file systems
+// without unnamed files, and the moment of the final rename), for a program's signal handler to
+// remove through RemovePartialFiles. A fixed table, so that the handler reads only memory that is
+// always there; a name is written into its slot before the file is made.
+class PartialNames {
+  public:
+    // A slot holding `name`, or -1 when the name is too long or all slots are taken (that file is
+    // then not removed on a signal).
+    static int claim(const std::string& name);
+    static char* name(int slot);
+    static void release(int slot);
+    // Unlinks every name held; safe in a signal handler.
+    static void removeAll();
+};
+
 // An input file, either on disk or (for the fuzz targets) a byte range held in memory.
 class InputFile {
   public:
@@ -64,7 +79,10 @@ class BufferedReader {
 // it was.
 class AtomicOutputFile {
   public:
-    explicit AtomicOutputFile(const std::string& target);
+    // Where the file system allows, the output is written as an unnamed file (`hiddenName` forces
+    // the named hidden temporary, as on file systems without unnamed files).
+    enum class Naming { unnamedWherePossible, hiddenName };
+    explicit AtomicOutputFile(const std::string& target, Naming naming = Naming::unnamedWherePossible);
     ~AtomicOutputFile();
     AtomicOutputFile(const AtomicOutputFile&) = delete;
     AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
@@ -86,6 +104,7 @@ class AtomicOutputFile {
     std::string temporary_;
     int fd_ = -1;
     bool unnamed_ = false; // an O_TMPFILE file, given a name only by commit()
+    int partial_ = -1;     // the slot of PartialNames that holds temporary_ while it exists
     bool committed_ = false;
 };
 

@@ -161,3 +161,7 @@ RADUV_EXPORT void SetProgressCallBackFn(RaduvHandle h, void (*fn)(int done, int 
 RADUV_EXPORT const char* GetLastErrorMessage(RaduvHandle h) {
   return h ? static_cast<Instance*>(h)->lastError.c_str() : "No instance was given.";
 }
+
+RADUV_EXPORT void RemovePartialFiles(void) {
+  imagefile::PartialNames::removeAll();
+}
