@@ -3,8 +3,13 @@
 // is the thread's processor time: the machine is shared, and the wall clock mostly measures the
 // neighbours.
 // Usage: alignment_estimate SET_DIR RESULTS.tsv
+//        alignment_estimate --speed LEFT RIGHT DPI REPEAT
+// The second form times, on this one thread, the decoding of both parts (the baseline) and the
+// estimate alone, REPEAT times each, and prints the medians: "decode S" and "estimate S" lines.
+// With REPEAT 0 it only decodes both parts once: a process to set the whole command beside.
 #include "engine/content_placement.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -101,11 +106,43 @@ bool readPart(const std::string& path, Part& part, int dpi) {
     return path.ends_with(".pbm") ? readPbm(path, part, dpi) : readJpeg(path, part, dpi);
 }
 
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+int speed(const std::string& leftPath, const std::string& rightPath, int dpi, int repeat) {
+    std::vector<double> decode, estimate;
+    if (repeat == 0) {
+        Part left, right;
+        return readPart(leftPath, left, dpi) && readPart(rightPath, right, dpi) ? 0 : 1;
+    }
+    for (int i = 0; i < repeat; ++i) {
+        Part left, right;
+        const double start = threadSeconds();
+        if (!readPart(leftPath, left, dpi) || !readPart(rightPath, right, dpi)) {
+            std::cerr << "cannot read the parts\n";
+            return 1;
+        }
+        const double decoded = threadSeconds();
+        std::string why;
+        const auto found = estimateContentPlacement(left.view(), right.view(), &why);
+        estimate.push_back(threadSeconds() - decoded);
+        decode.push_back(decoded - start);
+        if (!found) std::cerr << "refused: " << why << "\n";
+    }
+    std::printf("decode %.4f\nestimate %.4f\n", median(decode), median(estimate));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 6 && std::string(argv[1]) == "--speed")
+        return speed(argv[2], argv[3], std::stoi(argv[4]), std::stoi(argv[5]));
     if (argc != 3) {
-        std::cerr << "usage: alignment_estimate SET_DIR RESULTS.tsv\n";
+        std::cerr << "usage: alignment_estimate SET_DIR RESULTS.tsv\n"
+                     "       alignment_estimate --speed LEFT RIGHT DPI REPEAT\n";
         return 1;
     }
     const std::string dir = argv[1];

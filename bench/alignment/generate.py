@@ -9,12 +9,15 @@ exposure and JPEG coding (line art: a threshold to 1 bit). Truth is written in t
 convention: x_left = cos(a) x_r - sin(a) y_r + dx, y_left = sin(a) x_r + cos(a) y_r + dy, with
 (x_r, y_r) taken after the right part is turned back.
 
-Usage: generate.py OUT_DIR [--count N] [--seed S]
+Usage: generate.py OUT_DIR [--count N] [--seed S] [--jobs J]
 """
 import argparse
+import gzip
 import math
+import multiprocessing
 import os
 import random
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -22,14 +25,30 @@ import tempfile
 import cv2
 import numpy as np
 
-MANUAL = "/usr/share/doc/asymptote/asymptote.pdf"
-TEXT_PAGES = list(range(4, 41)) + list(range(56, 92)) + list(range(150, 160)) + list(range(170, 186))
-DRAWING_PAGES = [42, 47, 48, 93, 95, 98, 100, 105, 106, 107, 108, 121, 122, 127, 128, 131, 133, 135,
-                 141, 143, 147, 148, 161, 164, 165, 166, 167]
-PHOTOS = ["/usr/share/backgrounds/mate/nature/" + n for n in (
+DOC = "/usr/share/doc/"
+ASYMPTOTE = DOC + "asymptote/asymptote.pdf"
+EXEMPLIFIER = DOC + "texlive-doc/metapost/featpost/doc/Exemplifier.pdf"
+# (manual, pages): three manuals of different typesetting for text, two for line drawings.
+TEXT_SOURCES = [
+    (ASYMPTOTE, list(range(4, 41)) + list(range(56, 92)) + list(range(150, 160)) + list(range(170, 186))),
+    (DOC + "gnuplot/gnuplot.pdf", list(range(21, 300))),
+    (DOC + "valgrind/valgrind_manual.pdf.gz", list(range(15, 390)))]
+DRAWING_SOURCES = [
+    (ASYMPTOTE, [42, 47, 48, 93, 95, 98, 100, 105, 106, 107, 108, 121, 122, 127, 128, 131, 133, 135,
+                 141, 143, 147, 148, 161, 164, 165, 166, 167]),
+    (EXEMPLIFIER, list(range(3, 101)))]
+_BG = "/usr/share/backgrounds/"
+_PLASMA = "/usr/share/wallpapers/%s/contents/images/2560x1600.jpg"
+PHOTOS = [_BG + "mate/nature/" + n for n in (
     "Aqua.jpg", "Blinds.jpg", "Dune.jpg", "FreshFlower.jpg", "Garden.jpg", "GreenMeadow.jpg",
     "LadyBird.jpg", "RainDrops.jpg", "Storm.jpg", "TwoWings.jpg", "Wood.jpg", "YellowFlower.jpg")] + [
-    "/usr/share/backgrounds/mate/abstract/Elephants_3840x2160.jpg"]
+    _BG + "mate/abstract/Elephants_3840x2160.jpg"] + [_BG + n + ".jpg" for n in (
+        "Kleiber_by_Lukas_Baubkus", "Bridge_by_Sander_Klootwijk", "Dragonfly_by_Bolly",
+        "Painting-Colors_by__herobrine7gamer", "Wine_by_Jakkub_Mede", "aitzgorri_by_Aitzol_Berasategi",
+        "friends_by_Aitzol_Berasategi", "picosdeeuropa_by_Aitzol_Berasategi", "sunset_by_Aitzol_Berasategi",
+        "umang_by_Abhishek_Mudgal", "life_by_Aitzol_Berasategi", "greentock_by_Peter_Nerlich")] + [
+    _PLASMA % n for n in ("ColdRipple", "Grey", "OneStandsOut", "Path", "BytheWater", "EveningGlow",
+                          "FallenLeaf", "ColorfulCups")]
 MAPS = ["/usr/share/xplanet/images/earth.jpg", "/usr/share/xplanet/images/night.jpg"]
 
 SHEET_W, SHEET_H, GLASS_W = 16.5, 11.7, 8.5
@@ -37,26 +56,43 @@ SHEET_W, SHEET_H, GLASS_W = 16.5, 11.7, 8.5
 _page_cache = {}
 
 
-def render_page(page, dpi):
-    key = (page, dpi)
+_unpacked = {}
+
+
+def manual_path(manual):
+    """pdftoppm reads no compressed files: a .pdf.gz is unpacked once into a folder of its own."""
+    if not manual.endswith(".gz"):
+        return manual
+    if manual not in _unpacked:
+        folder = tempfile.mkdtemp(prefix="alignment-manual-")
+        path = os.path.join(folder, os.path.basename(manual)[:-3])
+        with gzip.open(manual, "rb") as src, open(path, "wb") as dst:
+            shutil.copyfileobj(src, dst)
+        _unpacked[manual] = path
+    return _unpacked[manual]
+
+
+def render_page(manual, page, dpi):
+    key = (manual, page, dpi)
     if key not in _page_cache:
         if len(_page_cache) > 6:
             _page_cache.clear()
         with tempfile.TemporaryDirectory() as tmp:
             subprocess.run(["pdftoppm", "-r", str(dpi), "-f", str(page), "-l", str(page), "-gray",
-                            MANUAL, os.path.join(tmp, "p")], check=True)
+                            manual_path(manual), os.path.join(tmp, "p")], check=True,
+                           stderr=subprocess.DEVNULL)
             name = [f for f in os.listdir(tmp)][0]
             _page_cache[key] = cv2.imread(os.path.join(tmp, name), cv2.IMREAD_GRAYSCALE)
     return _page_cache[key]
 
 
-def spread(pages, dpi, gutter_in):
+def spread(manual, pages, dpi, gutter_in):
     """Two manual pages side by side on a white A3 sheet, with a blank gutter between them."""
     sw, sh = round(SHEET_W * dpi), round(SHEET_H * dpi)
     sheet = np.full((sh, sw), 255, np.uint8)
     gutter = round(gutter_in * dpi)
     for i, page in enumerate(pages):
-        img = render_page(page, dpi)
+        img = render_page(manual, page, dpi)
         # Trim the page's outer margins so that two pages and the gutter fit the sheet.
         # Trim the page's side margins down to 0.15 inch of paper beside the type area.
         ink = np.where((img < 160).any(axis=0))[0]
@@ -141,13 +177,13 @@ def cut_pair(sheet_left, sheet_right, dpi, overlap_in, angle_deg, shift_in, flip
     return left, right, dx, dy
 
 
-def plan(count, rng):
+def plan(count):
     """(category, kind, source kind, mode) for each pair; kinds: alignable, narrow, blank, negative."""
-    mix = [("text", "alignable", "text", None, 22), ("drawing", "alignable", "drawing", "lineart", 14),
-           ("photo", "alignable", "photo", None, 22), ("soft photo", "alignable", "softphoto", None, 14),
-           ("map", "alignable", "map", "colour", 10), ("gutter", "alignable", "gutter", None, 10),
+    mix = [("text", "alignable", "text", None, 24), ("drawing", "alignable", "drawing", "lineart", 20),
+           ("photo", "alignable", "photo", None, 26), ("soft photo", "alignable", "softphoto", None, 14),
+           ("map", "alignable", "map", "colour", 8), ("gutter", "alignable", "gutter", None, 10),
            ("0.1 in overlap", "narrow", "text", None, 10), ("blank overlap", "blank", "blankgutter", None, 10),
-           ("different sheets", "negative", "mixed", None, 24)]
+           ("different sheets", "negative", "mixed", None, 26)]
     total = sum(m[-1] for m in mix)
     out = []
     for name, kind, source, mode, n in mix:
@@ -156,83 +192,96 @@ def plan(count, rng):
     return out
 
 
+def text_spread(rng, dpi, gutter):
+    manual, pages = rng.choice(TEXT_SOURCES)
+    p = rng.choice(pages[:-1])
+    return spread(manual, (p, p + 1), dpi, gutter)
+
+
+def drawing_spread(rng, dpi):
+    manual, pages = rng.choice(DRAWING_SOURCES)
+    return spread(manual, rng.sample(pages, 2), dpi, 0.3)
+
+
+def make_pair(task):
+    """One pair from its own random stream (so that pairs can be made in any order); returns its
+    truth row."""
+    index, (category, kind, source, mode), seed, out_dir = task
+    rng = random.Random(seed * 1000003 + index)
+    dpi = rng.choices([150, 300, 600], weights=[5, 5, 1])[0]
+    flipped = rng.random() < 0.6
+    angle = rng.uniform(-3, 3)
+    shift = rng.uniform(-1, 1)
+    overlap = rng.uniform(0.2, 2.0)
+    if kind == "narrow":
+        overlap, angle = 0.1, rng.uniform(-0.3, 0.3)
+    if source in ("text", "gutter", "blankgutter", "mixed") and mode is None:
+        mode = rng.choice(["grey", "lineart"])
+    if source in ("photo", "softphoto") and mode is None:
+        mode = rng.choice(["colour", "colour", "grey"])
+    if source == "mixed":
+        other = rng.choice(["text", "photo", "drawing"])
+        if other == "text":
+            a, b = text_spread(rng, dpi, 0.3), text_spread(rng, dpi, 0.3)
+        elif other == "drawing":
+            a, b = drawing_spread(rng, dpi), drawing_spread(rng, dpi)
+            mode = "lineart"
+        else:
+            p = rng.sample(PHOTOS, 2)
+            a, b = picture(p[0], dpi, False), picture(p[1], dpi, False)
+            mode = rng.choice(["colour", "grey"])
+        category = "different sheets (%s)" % other
+        left_sheet, right_sheet = a, b
+    elif source in ("text", "gutter", "blankgutter"):
+        gutter = 0.3
+        if source == "gutter":
+            overlap = rng.uniform(1.2, 2.0)
+            gutter = rng.uniform(0.4, 0.8)
+        if source == "blankgutter":
+            overlap = rng.uniform(0.2, 0.5)
+            angle = rng.uniform(-1, 1)
+            gutter = 1.6  # wider than the overlap and its turn: the overlap sees only paper
+        left_sheet = right_sheet = text_spread(rng, dpi, gutter)
+    elif source == "drawing":
+        left_sheet = right_sheet = drawing_spread(rng, dpi)
+    elif source == "map":
+        left_sheet = right_sheet = picture(rng.choice(MAPS), dpi, False)
+    else:
+        left_sheet = right_sheet = picture(rng.choice(PHOTOS), dpi, source == "softphoto")
+    centre = 0.0
+    if source in ("text", "drawing", "mixed", "photo", "softphoto", "map"):
+        centre = rng.choice([-1, 1]) * rng.uniform(1.5, 3.0)
+    left, right, dx, dy = cut_pair(left_sheet, right_sheet, dpi, overlap, angle, shift, flipped, centre)
+    if left.ndim == 2 and mode == "colour":
+        mode = "grey"
+    gain, offset = rng.uniform(0.96, 1.04), rng.uniform(-4, 4)
+    name = "pair%03d" % index
+    lf = write_part(os.path.join(out_dir, name + "-left"), degrade(left, rng, mode, dpi))
+    rf = write_part(os.path.join(out_dir, name + "-right"), degrade(right, rng, mode, dpi, gain, offset))
+    return [name, category, kind, str(dpi), mode, lf, rf, "1" if flipped else "0", "%.6f" % angle,
+            "%.4f" % dx, "%.4f" % dy, "%.3f" % overlap, "held-out" if index % 2 else "tuning"]
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("out")
-    ap.add_argument("--count", type=int, default=150)
+    ap.add_argument("--count", type=int, default=200)
     ap.add_argument("--seed", type=int, default=16)
+    ap.add_argument("--jobs", type=int, default=1)
     args = ap.parse_args()
-    rng = random.Random(args.seed)
     os.makedirs(args.out, exist_ok=True)
-    jobs = plan(args.count, rng)
-    manifest = open(os.path.join(args.out, "truth.tsv"), "w")
-    manifest.write("id\tcategory\tkind\tdpi\tmode\tleft\tright\tflipped\tangle_deg\tdx\tdy\toverlap_in\tsplit\n")
-    # Group by resolution so that rendered pages are reused.
-    for index, (category, kind, source, mode) in enumerate(jobs):
-        dpi = rng.choices([150, 300, 600], weights=[5, 5, 1])[0]
-        flipped = rng.random() < 0.6
-        angle = rng.uniform(-3, 3)
-        shift = rng.uniform(-1, 1)
-        overlap = rng.uniform(0.2, 2.0)
-        if kind == "narrow":
-            overlap, angle = 0.1, rng.uniform(-0.3, 0.3)
-        if source in ("text", "gutter", "blankgutter", "mixed") and mode is None:
-            mode = rng.choice(["grey", "lineart"])
-        if source in ("photo", "softphoto") and mode is None:
-            mode = rng.choice(["colour", "colour", "grey"])
-        if source == "mixed":
-            other = rng.choice(["text", "photo", "drawing"])
-            if other == "text":
-                p = rng.sample(TEXT_PAGES[:-1], 2)
-                a = spread((p[0], p[0] + 1), dpi, 0.3)
-                b = spread((p[1], p[1] + 1), dpi, 0.3)
-            elif other == "drawing":
-                p = rng.sample(DRAWING_PAGES, 4)
-                a, b = spread(p[:2], dpi, 0.3), spread(p[2:], dpi, 0.3)
-                mode = "lineart"
-            else:
-                p = rng.sample(PHOTOS, 2)
-                a, b = picture(p[0], dpi, False), picture(p[1], dpi, False)
-                mode = rng.choice(["colour", "grey"])
-            category = "different sheets (%s)" % other
-            left_sheet, right_sheet = a, b
-        elif source in ("text", "gutter", "blankgutter"):
-            p = rng.choice(TEXT_PAGES[:-1])
-            gutter = 0.3
-            if source == "gutter":
-                overlap = rng.uniform(1.2, 2.0)
-                gutter = rng.uniform(0.4, 0.8)
-            if source == "blankgutter":
-                overlap = rng.uniform(0.2, 0.5)
-                angle = rng.uniform(-1, 1)
-                gutter = 1.6  # wider than the overlap and its turn: the overlap sees only paper
-            left_sheet = right_sheet = spread((p, p + 1), dpi, gutter)
-        elif source == "drawing":
-            p = rng.sample(DRAWING_PAGES, 2)
-            left_sheet = right_sheet = spread(p, dpi, 0.3)
-        elif source == "map":
-            left_sheet = right_sheet = picture(rng.choice(MAPS), dpi, False)
-        else:
-            left_sheet = right_sheet = picture(rng.choice(PHOTOS), dpi, source == "softphoto")
-        centre = 0.0
-        if source in ("text", "drawing", "mixed", "photo", "softphoto", "map"):
-            centre = rng.choice([-1, 1]) * rng.uniform(1.5, 3.0)
-        left, right, dx, dy = cut_pair(left_sheet, right_sheet, dpi, overlap, angle, shift, flipped, centre)
-        if kind == "narrow" and mode is None:
-            mode = "grey"
-        if left.ndim == 2 and mode == "colour":
-            mode = "grey"
-        gain, offset = rng.uniform(0.96, 1.04), rng.uniform(-4, 4)
-        name = "pair%03d" % index
-        lf = write_part(os.path.join(args.out, name + "-left"), degrade(left, rng, mode, dpi))
-        rf = write_part(os.path.join(args.out, name + "-right"), degrade(right, rng, mode, dpi, gain, offset))
-        row = ([name, category, kind, str(dpi), mode, lf, rf, "1" if flipped else "0", "%.6f" % angle,
-                     "%.4f" % dx, "%.4f" % dy, "%.3f" % overlap, "held-out" if index % 2 else "tuning"])
-        manifest.write("\t".join(row) + "\n")
-        manifest.flush()
-        print("\r%d/%d" % (index + 1, len(jobs)), end="", file=sys.stderr, flush=True)
+    tasks = [(i, job, args.seed, args.out) for i, job in enumerate(plan(args.count))]
+    # The truth file is written last, so that a set cut short is made again by the next run.
+    rows = []
+    with multiprocessing.Pool(max(1, args.jobs)) as pool:
+        for row in pool.imap(make_pair, tasks):
+            rows.append(row)
+            print("\r%d/%d" % (len(rows), len(tasks)), end="", file=sys.stderr, flush=True)
     print(file=sys.stderr)
-    manifest.close()
+    with open(os.path.join(args.out, "truth.tsv"), "w") as manifest:
+        manifest.write("id\tcategory\tkind\tdpi\tmode\tleft\tright\tflipped\tangle_deg\tdx\tdy\toverlap_in\tsplit\n")
+        for row in rows:
+            manifest.write("\t".join(row) + "\n")
 
 
 if __name__ == "__main__":
