@@ -327,8 +327,10 @@ CoarseFit matchStrips(const StripPair& strips) {
     const Point here = bestMap.apply(middle);
     for (const Rigid& map : proposals) {
         const Point there = map.apply(middle);
-        if (std::hypot(there.x - here.x, there.y - here.y) > 3.0 * tolerance)
-            fit.rivalScore = std::max(fit.rivalScore, agreement(map, nullptr));
+        if (std::hypot(there.x - here.x, there.y - here.y) > 3.0 * tolerance) {
+            const double score = agreement(map, nullptr);
+            if (score > fit.rivalScore) fit.rivalScore = score, fit.rivalMap = map;
+        }
     }
     return fit;
 }

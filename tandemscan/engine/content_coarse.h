@@ -24,6 +24,7 @@ struct CoarseFit {
     int bands = 0;         // bands with enough picture to be matched
     double score = 0;      // sum of the agreeing bands' correlations
     double rivalScore = 0; // the best score of a clearly different map
+    Rigid rivalMap;        // that map
     double spanInches = 0; // height between the outermost agreeing bands
     double meanCorrelation = 0;
 };

@@ -19,6 +19,10 @@ constexpr double kCoarseDpi = 60;
 // Below this final correlation of the overlap's textured pixels the parts are not the same sheet.
 constexpr double kMinCorrelation = 0.6;
 constexpr double kMinOverlapInches = 0.1;
+// A map that few bands agree with must be confirmed by at least this final correlation.
+constexpr double kConfirmCorrelation = 0.9;
+// The overlap's content must spread at least this far along the seam to fix the turn.
+constexpr double kMinSpanInches = 1.0;
 
 double dpiOf(const ImageHeader& h) {
     const double dpi = h.xPelsPerMeter / 39.37;
@@ -108,12 +112,20 @@ std::optional<ContentPlacement> estimateContentPlacement(const PartPixels& left,
         return refuse(why, "these parts do not show the same sheet");
     }
 
-    const int levels = factor >= 8 ? 2 : factor >= 4 ? 1 : 0;
+    // The fine stage starts near 75 dpi, where the coarse map's error (a few reduced pixels, a
+    // fraction of a degree) is still within its reach.
+    const int levels = factor >= 8 ? 3 : factor >= 4 ? 2 : 1;
     int refined = 0;
     for (Hypothesis* h : order) {
         if (h != order[0] && !(plausible(h->coarse) && h->coarse.score >= 0.6 * order[0]->coarse.score))
             break;
         h->fine = refineMap(left, right, h->turned, h->coarse.map, dpi, levels);
+        // A rival map nearly as well supported by the bands (stripes, a repeating pattern) is
+        // refined too: the one that fits the overlap better stands for this way round.
+        if (h->coarse.rivalScore >= 0.8 * h->coarse.score) {
+            RefinedMap rival = refineMap(left, right, h->turned, h->coarse.rivalMap, dpi, levels);
+            if (rival.found && (!h->fine.found || rival.correlation > h->fine.correlation)) h->fine = rival;
+        }
         ++refined;
     }
     Hypothesis* best = order[0];
@@ -123,8 +135,17 @@ std::optional<ContentPlacement> estimateContentPlacement(const PartPixels& left,
     const RefinedMap& fine = best->fine;
     if (!fine.found || fine.correlation < kMinCorrelation)
         return refuse(why, "these parts do not show the same sheet");
+    // A map that only the two bands proposing it agree with has no other witness in the coarse
+    // stage: the overlap itself must then confirm it clearly.
+    if (best->coarse.inliers < 3 && fine.correlation < kConfirmCorrelation)
+        return refuse(why, "these parts do not show the same sheet");
     if (std::abs(fine.map.angle) > 3.2 * std::numbers::pi / 180)
         return refuse(why, "these parts do not show the same sheet");
+    // Ink along only a short stretch of the seam (a page number, a line's end) fixes the shift
+    // there but not the turn: the far ends of the join would be guessed.
+    const double seamInches = std::min(lh.height, rh.height) / dpi;
+    if (fine.spanInches < std::min(kMinSpanInches, 0.25 * seamInches))
+        return refuse(why, "the overlap is nearly blank paper");
     if (fine.overlapInches < kMinOverlapInches) return refuse(why, "the overlap is too narrow");
     if (refined == 2) {
         const Hypothesis* other = best == order[0] ? order[1] : order[0];

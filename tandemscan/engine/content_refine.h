@@ -15,6 +15,7 @@ struct RefinedMap {
     double correlation = 0; // normalised correlation of the overlap's textured pixels
     int samples = 0;
     double overlapInches = 0; // widest extent of the overlap across the seam
+    double spanInches = 0;    // extent along the seam of the pixels the fit rests on
 };
 
 // `levels` halvings above full resolution are used, coarsest first.
