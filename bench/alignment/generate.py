@@ -177,6 +177,24 @@ def cut_pair(sheet_left, sheet_right, dpi, overlap_in, angle_deg, shift_in, flip
     return left, right, dx, dy
 
 
+def overlap_content(left, dx, dy, angle_deg, dpi):
+    """How far along the seam the true overlap shows something (inches): the stretch between the
+    first and the last 0.1-inch row of cells of the clean left pass, inside the overlap, whose grey
+    varies (standard deviation above 3 levels). A pair with little there cannot be placed from its
+    content; the scorer reports such pairs apart."""
+    g = left if left.ndim == 2 else cv2.cvtColor(left, cv2.COLOR_BGR2GRAY)
+    cell = max(2, round(0.1 * dpi))
+    rows, cols = g.shape[0] // cell, g.shape[1] // cell
+    std = g[:rows * cell, :cols * cell].astype(np.float32).reshape(rows, cell, cols, cell).std(axis=(1, 3))
+    ys, xs = np.mgrid[0:rows, 0:cols]
+    cx, cy = xs * cell + (cell - 1) / 2 - dx, ys * cell + (cell - 1) / 2 - dy
+    a = math.radians(angle_deg)
+    qx, qy = math.cos(a) * cx + math.sin(a) * cy, -math.sin(a) * cx + math.cos(a) * cy
+    covered = (qx >= 0) & (qx <= g.shape[1] - 1) & (qy >= 0) & (qy <= g.shape[0] - 1)
+    textured = np.where((covered & (std > 3)).any(axis=1))[0]
+    return (textured[-1] - textured[0] + 1) * cell / dpi if len(textured) else 0.0
+
+
 def plan(count):
     """(category, kind, source kind, mode) for each pair; kinds: alignable, narrow, blank, negative."""
     mix = [("text", "alignable", "text", None, 24), ("drawing", "alignable", "drawing", "lineart", 20),
@@ -258,8 +276,9 @@ def make_pair(task):
     name = "pair%03d" % index
     lf = write_part(os.path.join(out_dir, name + "-left"), degrade(left, rng, mode, dpi))
     rf = write_part(os.path.join(out_dir, name + "-right"), degrade(right, rng, mode, dpi, gain, offset))
+    content = overlap_content(left, dx, dy, angle, dpi)
     return [name, category, kind, str(dpi), mode, lf, rf, "1" if flipped else "0", "%.6f" % angle,
-            "%.4f" % dx, "%.4f" % dy, "%.3f" % overlap, "held-out" if index % 2 else "tuning"]
+            "%.4f" % dx, "%.4f" % dy, "%.3f" % overlap, "held-out" if index % 2 else "tuning", "%.2f" % content]
 
 
 def main():
@@ -279,7 +298,7 @@ def main():
             print("\r%d/%d" % (len(rows), len(tasks)), end="", file=sys.stderr, flush=True)
     print(file=sys.stderr)
     with open(os.path.join(args.out, "truth.tsv"), "w") as manifest:
-        manifest.write("id\tcategory\tkind\tdpi\tmode\tleft\tright\tflipped\tangle_deg\tdx\tdy\toverlap_in\tsplit\n")
+        manifest.write("id\tcategory\tkind\tdpi\tmode\tleft\tright\tflipped\tangle_deg\tdx\tdy\toverlap_in\tsplit\tcontent_in\n")
         for row in rows:
             manifest.write("\t".join(row) + "\n")
 
