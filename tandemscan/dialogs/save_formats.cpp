@@ -16,6 +16,17 @@ bool endsWithNoCase(std::string_view text, std::string_view tail) {
 
 } // namespace
 
+std::string_view saveFormatList(int bitsPerPixel, bool fromEightBit) {
+    switch (bitsPerPixel) {
+    case 1:
+        return kLineArtFormats;
+    case 8:
+        return kGrayFormats;
+    default:
+        return fromEightBit ? kColourFromEightBitFormats : kColourFormats;
+    }
+}
+
 SaveFormats::SaveFormats(std::string_view list) {
     std::size_t start = 0;
     while (start <= list.size() && formats_.size() < maxSaveFormats) {

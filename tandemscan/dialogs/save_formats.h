@@ -11,6 +11,17 @@ namespace tandemscan {
 
 inline constexpr std::size_t maxSaveFormats = 20;
 
+// The formats a picture can be saved in, by its bits per pixel. A colour picture joined from
+// parts whose working copies had 8 bits is offered no TIFF.
+inline constexpr std::string_view kLineArtFormats = "BMP file (*.bmp)|TIFF File (*.tif)|PCX File (*.pcx)";
+inline constexpr std::string_view kGrayFormats =
+    "BMP file (*.bmp)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)|TIFF File (*.tif)";
+inline constexpr std::string_view kColourFormats =
+    "BMP file (*.bmp)|TIFF File (*.tif)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)";
+inline constexpr std::string_view kColourFromEightBitFormats =
+    "BMP file (*.bmp)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)";
+std::string_view saveFormatList(int bitsPerPixel, bool fromEightBit = false);
+
 struct SaveFormat {
     std::string name;      // "PNG File (*.png)"
     std::string pattern;   // "*.png"

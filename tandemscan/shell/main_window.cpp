@@ -12,6 +12,7 @@
 #include "mutilang.h"
 #include "part_preview.h"
 #include "pic_show_dlg.h"
+#include "save_formats.h"
 #include "scan_session.h"
 #include "send_to_dialog.h"
 #include "string_table.h"
@@ -741,20 +742,8 @@ bool MainWindow::autoMerge() {
 bool MainWindow::saveAs() {
     if (!workspace_) return false;
     MergeWorkspace& model = workspace_->model();
-    int listId = IdsFormatsColour;
-    switch (model.workingBitsPerPixel()) {
-    case 1:
-        listId = IdsFormatsLineArt;
-        break;
-    case 8:
-        listId = IdsFormatsGray;
-        break;
-    default:
-        listId = model.loadedEightBit() ? IdsFormatsColourFromGray : IdsFormatsColour;
-        break;
-    }
-    CFileSaveAsDlg dialog(this, language_.get(), QString(), std::string(stringText(listId)),
-                          QStringLiteral("*.bmp"));
+    const std::string_view formats = saveFormatList(model.workingBitsPerPixel(), model.loadedEightBit());
+    CFileSaveAsDlg dialog(this, language_.get(), QString(), std::string(formats), QStringLiteral("*.bmp"));
     if (prompts_->runDialog(dialog) != QDialog::Accepted) {
         saved_ = false;
         return false;

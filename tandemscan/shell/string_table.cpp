@@ -1,5 +1,7 @@
 #include "string_table.h"
 
+#include "dialogs/save_formats.h"
+
 #include <algorithm>
 #include <iterator>
 #include <utility>
@@ -44,11 +46,10 @@ constexpr std::pair<int, std::string_view> table[] = {
     {IdsSaveQuestion, "Do you want to save file(s) before exiting?"},
     {IdsConfirm, "Confirm"},
     {IdsFormatNotSupported, "Cannot support file format"},
-    {IdsFormatsLineArt, "BMP file (*.bmp)|TIFF File (*.tif)|PCX File (*.pcx)"},
-    {IdsFormatsGray, "BMP file (*.bmp)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)|TIFF File (*.tif)"},
-    {IdsFormatsColour,
-     "BMP file (*.bmp)|TIFF File (*.tif)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)"},
-    {IdsFormatsColourFromGray, "BMP file (*.bmp)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)"},
+    {IdsFormatsLineArt, kLineArtFormats},
+    {IdsFormatsGray, kGrayFormats},
+    {IdsFormatsColour, kColourFormats},
+    {IdsFormatsColourFromGray, kColourFromEightBitFormats},
     {IdsTypeNotSupported, "Image type not supported!"},
     {IdsResolutionDiffers, "Resolution is different from the previous image!"},
     {IdsTypeDiffers, "Image type is different from the previous image!"},

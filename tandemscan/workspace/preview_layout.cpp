@@ -38,13 +38,4 @@ std::string previewInformation(const PreviewFacts& facts, const PreviewTexts& te
            texts.pixel + texts.resolution + std::to_string(facts.dpiX) + texts.dpi;
 }
 
-std::string singleSaveFilter(int bitsPerPixel)
-{
-    switch (bitsPerPixel) {
-    case 1: return "BMP file (*.bmp)|TIFF File (*.tif)|PCX File (*.pcx)";
-    case 8: return "BMP file (*.bmp)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)|TIFF File (*.tif)";
-    default: return "BMP file (*.bmp)|TIFF File (*.tif)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)";
-    }
-}
-
 } // namespace tandemscan

@@ -32,7 +32,4 @@ struct PreviewTexts {
 };
 std::string previewInformation(const PreviewFacts& facts, const PreviewTexts& texts);
 
-// The file-type list offered when one part is saved alone, by the working copy's depth.
-std::string singleSaveFilter(int bitsPerPixel);
-
 } // namespace tandemscan

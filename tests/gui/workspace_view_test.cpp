@@ -1,5 +1,6 @@
 // The workspace window offscreen: it draws the parts where the model places them, with the
 // crosshairs, flags and crop frames over them, and turns mouse events into model calls.
+#include "dialogs/save_formats.h"
 #include "recording_host.h"
 #include "workspace/view/cursor_set.h"
 #include "workspace/view/preview_window.h"
@@ -8,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -272,6 +274,28 @@ TEST_F(WorkspaceViewTest, PaletteFollowsItsWindow) {
     QApplication::processEvents();
     EXPECT_EQ(palette.pos(), QPoint(70, 110));
     EXPECT_EQ(palette.size(), QSize(48, 455));
+}
+
+TEST_F(WorkspaceViewTest, SavingOnePartOffersItsDepthsFormatsWithTheirSuffixes) {
+    auto view = viewWithPart();
+    QStringList filters;
+    QStringList suffixes;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            if (dialog == nullptr || dialog->objectName() != QStringLiteral("saveSolelyDialog")) continue;
+            filters = dialog->nameFilters();
+            suffixes << dialog->defaultSuffix();
+            for (const QString& filter : filters) {
+                emit dialog->filterSelected(filter);
+                suffixes << dialog->defaultSuffix();
+            }
+            dialog->reject();
+        }
+    });
+    view->saveSideAlone(0);
+    EXPECT_EQ(filters.join(QLatin1Char('|')).toStdString(), std::string(saveFormatList(24)));
+    EXPECT_EQ(suffixes, (QStringList{"bmp", "bmp", "tif", "pcx", "tga", "png"}));
 }
 
 // Opens the workspace's pop-up menu at p and reads its items' enabled states.

@@ -8,6 +8,22 @@ namespace {
 constexpr const char* colourList =
     "BMP file (*.bmp)|TIFF File (*.tif)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)";
 
+TEST(SaveFormats, ListFollowsTheDepth) {
+    const struct {
+        int bits;
+        bool fromEightBit;
+        const char* list;
+    } cases[] = {
+        {1, false, "BMP file (*.bmp)|TIFF File (*.tif)|PCX File (*.pcx)"},
+        {8, false, "BMP file (*.bmp)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)|TIFF File (*.tif)"},
+        {8, true, "BMP file (*.bmp)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)|TIFF File (*.tif)"},
+        {24, false, colourList},
+        {24, true, "BMP file (*.bmp)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(saveFormatList(c.bits, c.fromEightBit), c.list) << c.bits << " " << c.fromEightBit;
+}
+
 TEST(SaveFormats, SplitsNamesIntoPatternsAndExtensions) {
     const SaveFormats formats(colourList);
     ASSERT_EQ(formats.formats().size(), 5u);

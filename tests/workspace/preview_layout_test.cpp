@@ -42,12 +42,5 @@ TEST(PreviewLayout, InformationLineGivesFullResolutionSizeAndDpi)
     EXPECT_EQ(previewInformation(f, german), "Bildgr\u00f6\u00dfe : 1475 * 980 Pixel     Aufl\u00f6sung : 300 dpi ");
 }
 
-TEST(PreviewLayout, SingleSaveFormatsFollowTheDepth)
-{
-    EXPECT_EQ(singleSaveFilter(1), "BMP file (*.bmp)|TIFF File (*.tif)|PCX File (*.pcx)");
-    EXPECT_EQ(singleSaveFilter(8), "BMP file (*.bmp)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)|TIFF File (*.tif)");
-    EXPECT_EQ(singleSaveFilter(24), "BMP file (*.bmp)|TIFF File (*.tif)|PCX File (*.pcx)|TGA File (*.tga)|PNG File (*.png)");
-}
-
 } // namespace
 } // namespace tandemscan

@@ -1,5 +1,6 @@
 #include "workspace/view/workspace_view.h"
 
+#include "dialogs/save_formats.h"
 #include "workspace/preview_layout.h"
 #include "workspace/view/image_conversion.h"
 #include "workspace/view/move_explanation.h"
@@ -160,18 +161,21 @@ void WorkspaceView::previewWorkingPixels(int side, const HeaderBlock& header,
 
 void WorkspaceView::saveSideAlone(int side) {
     if (!model_->holdsPart(side)) return;
-    // "Name (*.ext)|Name (*.ext)" becomes the dialog's filter list.
-    const QString formats =
-        translate(QString::fromStdString(singleSaveFilter(model_->side(side).workingCopy.header().bitCount)));
+    const std::string_view list = saveFormatList(model_->side(side).workingCopy.header().bitCount);
+    const SaveFormats formats(
+        translate(QString::fromUtf8(list.data(), static_cast<qsizetype>(list.size()))).toStdString());
     QFileDialog dialog(this);
     dialog.setObjectName(QStringLiteral("saveSolelyDialog"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilters(formats.split(QLatin1Char('|')));
-    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
-        const qsizetype dot = filter.indexOf(QLatin1String("*."));
-        if (dot >= 0)
-            dialog.setDefaultSuffix(filter.mid(dot + 2, filter.indexOf(QLatin1Char(')'), dot) - dot - 2));
+    QStringList filters;
+    for (const std::string& name : formats.nameFilters())
+        filters << QString::fromStdString(name);
+    dialog.setNameFilters(filters);
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &formats](const QString& filter) {
+        for (const SaveFormat& format : formats.formats())
+            if (filter.toStdString() == format.name && format.extension.starts_with('.'))
+                dialog.setDefaultSuffix(QString::fromStdString(format.extension.substr(1)));
     });
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
