@@ -177,33 +177,93 @@ long long IniSection::readInt(std::string_view key, long long fallback) const {
     return parseInt(value(key), fallback);
 }
 
-bool IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
-    const auto sectionText = trimBlanks(section);
-    const auto keyText = trimBlanks(key);
-    if (sectionText.empty() || keyText.empty() || !fitsOneLine(section) || !fitsOneLine(key) ||
-        !fitsOneLine(value) || sectionText.find(']') != std::string_view::npos ||
-        keyText.find('=') != std::string_view::npos || keyText.front() == '[' || keyText.front() == ';' ||
-        keyText.front() == '#') {
-        return false;
-    }
+namespace {
+
+bool writableSection(std::string_view section) {
+    const auto text = trimBlanks(section);
+    return !text.empty() && fitsOneLine(section) && text.find(']') == std::string_view::npos;
+}
+
+bool writableEntry(std::string_view key, std::string_view value) {
+    const auto text = trimBlanks(key);
+    return !text.empty() && fitsOneLine(key) && fitsOneLine(value) &&
+           text.find('=') == std::string_view::npos && text.front() != '[' && text.front() != ';' &&
+           text.front() != '#';
+}
+
+std::string entryLine(std::string_view key, std::string_view value) {
     std::string line;
-    line.append(keyText).append("=").append(value);
+    line.append(trimBlanks(key)).append("=").append(value);
+    return line;
+}
+
+} // namespace
+
+std::size_t IniFile::appendPoint(const SectionSpan& span) const {
+    // After the section's last non-blank line, so a blank line before the next section stays.
+    std::size_t insertAt = span.end;
+    while (insertAt > span.begin && trimBlanks(lines_[insertAt - 1].raw).empty())
+        --insertAt;
+    return insertAt;
+}
+
+bool IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    if (!writableSection(section) || !writableEntry(key, value)) return false;
+    const auto sectionText = trimBlanks(section);
+    std::string line = entryLine(key, value);
     const auto span = findSection(sectionText);
     if (!span) {
         lines_.push_back({"[" + std::string(sectionText) + "]"});
         lines_.push_back({std::move(line)});
         return true;
     }
-    if (const auto index = findKey(*span, keyText)) {
+    if (const auto index = findKey(*span, key)) {
         lines_[*index].raw = std::move(line);
         return true;
     }
-    // After the section's last non-blank line, so a blank line before the next section stays.
-    std::size_t insertAt = span->end;
-    while (insertAt > span->begin && trimBlanks(lines_[insertAt - 1].raw).empty())
-        --insertAt;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), {std::move(line)});
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(appendPoint(*span)), {std::move(line)});
     return true;
+}
+
+bool IniFile::writeStrings(std::string_view section,
+                           const std::vector<std::pair<std::string, std::string>>& entries) {
+    if (!writableSection(section)) return entries.empty();
+    const auto sectionText = trimBlanks(section);
+    const auto span = findSection(sectionText);
+    // Each key's first line in the section, then the lines to add at its end, in call order.
+    std::unordered_map<std::string, std::size_t> existing;
+    for (std::size_t i = span ? span->begin : 0; span && i < span->end; ++i) {
+        const std::string_view line = lines_[i].raw;
+        const auto eq = line.find('=');
+        if (!isComment(line) && eq != std::string_view::npos)
+            existing.try_emplace(lowerKey(line.substr(0, eq)), i);
+    }
+    std::unordered_map<std::string, std::size_t> added;
+    std::vector<Line> additions;
+    bool all = true;
+    for (const auto& [key, value] : entries) {
+        if (!writableEntry(key, value)) {
+            all = false;
+            continue;
+        }
+        const std::string name = lowerKey(key);
+        if (const auto found = existing.find(name); found != existing.end()) {
+            lines_[found->second].raw = entryLine(key, value);
+        } else if (const auto again = added.find(name); again != added.end()) {
+            additions[again->second].raw = entryLine(key, value);
+        } else {
+            added.emplace(name, additions.size());
+            additions.push_back({entryLine(key, value)});
+        }
+    }
+    if (span) {
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(appendPoint(*span)), additions.begin(),
+                      additions.end());
+    } else if (!additions.empty()) {
+        lines_.push_back({"[" + std::string(sectionText) + "]"});
+        lines_.insert(lines_.end(), additions.begin(), additions.end());
+    }
+    return all;
 }
 
 bool IniFile::writeInt(std::string_view section, std::string_view key, long long value) {

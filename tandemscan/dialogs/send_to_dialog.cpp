@@ -220,9 +220,11 @@ bool SendToDialog::sendToSelected() {
 void SendToDialog::saveList() {
     IniFile ini(dataFilePath_.toStdString());
     ini.load();
-    ini.writeInt(kCurrentApp, "AppCount", programs_.size());
+    // One pass over the file for the whole list: a long one no longer freezes OK and Send.
+    std::vector<std::pair<std::string, std::string>> entries{{"AppCount", std::to_string(programs_.size())}};
     for (int i = 0; i < programs_.size(); ++i)
-        ini.writeString(kCurrentApp, "ExePathName" + std::to_string(i + 1), programs_[i].toStdString());
+        entries.emplace_back("ExePathName" + std::to_string(i + 1), programs_[i].toStdString());
+    ini.writeStrings(kCurrentApp, entries);
     ini.writeInt(kFirstRun, "flag", 1);
     ini.save();
 }

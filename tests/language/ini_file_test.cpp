@@ -127,6 +127,37 @@ TEST(IniFile, RefusesWhatCannotBeOneLine) {
     }
 }
 
+// Many keys written at once give the lines that one writeString each, in turn, gives.
+TEST(IniFile, WritingAListEqualsWritingItsKeysInTurn) {
+    using Entries = std::vector<std::pair<std::string, std::string>>;
+    struct Case {
+        const char* text;
+        const char* section;
+        Entries entries;
+    };
+    const Case cases[] = {
+        {"", "s", {{"a", "1"}, {"b", "2"}}},
+        {"[x]\nk=0\n", "s", {}},
+        {"[x]\nk=0\n", "s", {{"bad=key", "v"}}},
+        {"# kept\n[S]\nb=old\n; a=comment\n\n[t]\nb=other\n",
+         " s ",
+         {{"A", "1"}, {"B", "2"}, {"c", "3"}, {"a", "4"}, {"C", "5"}}},
+        {"[s]\nk=1\nk=2\n[s]\nz=9\n", "S", {{"K", "x"}, {"z", "y"}, {"two", "a\nb"}, {" w ", " v "}}},
+        {"[s]\n\n\n", "s", {{"a", ""}, {"b", "2"}}},
+        {"[s]", "s]", {{"a", "1"}}},
+    };
+    for (const Case& c : cases) {
+        tandemscan::IniFile oneByOne, atOnce;
+        oneByOne.loadText(c.text);
+        atOnce.loadText(c.text);
+        bool all = true;
+        for (const auto& [key, value] : c.entries)
+            all = oneByOne.writeString(c.section, key, value) && all;
+        EXPECT_EQ(atOnce.writeStrings(c.section, c.entries), all) << c.text;
+        EXPECT_EQ(atOnce.text(), oneByOne.text()) << c.text;
+    }
+}
+
 TEST(IniFile, RoundTripsThroughDisk) {
     TempDir dir;
     tandemscan::IniFile ini(dir.path / "t.cfg");

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tandemscan {
@@ -54,6 +55,11 @@ class IniFile {
     // section at the end of the file. False when section or key cannot be written as one line.
     bool writeString(std::string_view section, std::string_view key, std::string_view value);
     bool writeInt(std::string_view section, std::string_view key, long long value);
+    // Writes many keys of one section in one pass over the file, with the lines that writeString
+    // for each entry in turn would give; for writers of long lists. False when an entry was
+    // skipped as writeString would refuse it.
+    bool writeStrings(std::string_view section,
+                      const std::vector<std::pair<std::string, std::string>>& entries);
     // Removes every line of the key; true when one was there.
     bool removeKey(std::string_view section, std::string_view key);
 
@@ -77,6 +83,8 @@ class IniFile {
     };
     std::optional<SectionSpan> findSection(std::string_view section) const;
     std::optional<std::size_t> findKey(const SectionSpan& span, std::string_view key) const;
+    // Where a new key of the section goes.
+    std::size_t appendPoint(const SectionSpan& span) const;
 
     std::filesystem::path path_;
     std::vector<Line> lines_;
