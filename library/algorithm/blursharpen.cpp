@@ -70,32 +70,31 @@ RK_SIMD_CLONES void blurRow(const std::uint8_t* __restrict up, const std::uint8_
 
 // blurLevel 1..10 takes the integer row of that blur level, 0 the double row.
 int convolve3x3(ImageInfo& info, Kernel3 kernel, bool edgesOnly, int blurLevel) {
-    const int width = info.nSrcWidth;
-    const int height = info.nSrcHeight;
-    if (width < 3 || height < 3) return kTooSmall;
-    const RowPlanes planes = rowPlanes(info);
-    const int n = planes.rowBytes;
-    const int step = planes.step;
-    Selection selection(info, width);
-    for (int p = 0; p < planes.count; ++p) {
-        std::copy_n(planes.src(p, 0), n, planes.dst(p, 0));
-        std::copy_n(planes.src(p, height - 1), n, planes.dst(p, height - 1));
-        for (int y = 1; y < height - 1; ++y) {
-            if (canceled(info)) return kCancel;
-            const std::uint8_t* mid = planes.src(p, y);
-            std::uint8_t* out = planes.dst(p, y);
-            if (blurLevel > 0) {
-                blurRow(planes.src(p, y - 1), mid, planes.src(p, y + 1), out, n, step, blurLevel);
-            } else {
-                convolveRow(planes.src(p, y - 1), mid, planes.src(p, y + 1), out, n, step, kernel, edgesOnly);
+    return filter3x3(info, [&](const RowPlanes& planes, Selection& selection) {
+        const int n = planes.rowBytes;
+        const int step = planes.step;
+        const int height = planes.height;
+        for (int p = 0; p < planes.count; ++p) {
+            std::copy_n(planes.src(p, 0), n, planes.dst(p, 0));
+            std::copy_n(planes.src(p, height - 1), n, planes.dst(p, height - 1));
+            for (int y = 1; y < height - 1; ++y) {
+                if (canceled(info)) return kCancel;
+                const std::uint8_t* mid = planes.src(p, y);
+                std::uint8_t* out = planes.dst(p, y);
+                if (blurLevel > 0) {
+                    blurRow(planes.src(p, y - 1), mid, planes.src(p, y + 1), out, n, step, blurLevel);
+                } else {
+                    convolveRow(planes.src(p, y - 1), mid, planes.src(p, y + 1), out, n, step, kernel,
+                                edgesOnly);
+                }
+                std::copy_n(mid, step, out);
+                std::copy_n(mid + n - step, step, out + n - step);
+                keepUnselected(planes, selection.row(y), p, y);
+                planeProgress(info, planes, p, y);
             }
-            std::copy_n(mid, step, out);
-            std::copy_n(mid + n - step, step, out + n - step);
-            keepUnselected(planes, selection.row(y), p, y);
-            planeProgress(info, planes, p, y);
         }
-    }
-    return kSucceed;
+        return kSucceed;
+    });
 }
 
 int levelOf(const ImageInfo& info) {

@@ -67,6 +67,15 @@ RowPlanes rowPlanes(const ImageInfo& info) noexcept;
 // Puts back the source samples of the pixels the selection leaves out (null: all selected).
 void keepUnselected(const RowPlanes& planes, const std::uint8_t* selected, int plane, int y) noexcept;
 
+// A filter over 3 x 3 neighbourhoods needs an image of at least 3 x 3 (kTooSmall otherwise);
+// body(planes, selection) then walks the planes of the run.
+template <typename Body> int filter3x3(ImageInfo& info, Body&& body) {
+    if (info.nSrcWidth < 3 || info.nSrcHeight < 3) return kTooSmall;
+    const RowPlanes planes = rowPlanes(info);
+    Selection selection(info, info.nSrcWidth);
+    return body(planes, selection);
+}
+
 // Progress after row y of a plane, in the per-channel driver's convention (channels together run
 // once from 1 to channels x height).
 void planeProgress(const ImageInfo& info, const RowPlanes& planes, int plane, int y);

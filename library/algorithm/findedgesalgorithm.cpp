@@ -21,29 +21,27 @@ RK_SIMD_CLONES void findEdgesRow(const std::uint8_t* __restrict up, const std::u
 int findEdges(ImageInfo& info) {
     const bool supported = isGrey8(info) || isColour24(info);
     if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
-    const int width = info.nSrcWidth;
     if (info.nSrcBitCount == 8) copyPalette(info);
-    const int height = info.nSrcHeight;
-    // The border rows and columns are copies of their inner neighbours, which need a 3 x 3 image.
-    if (width < 3 || height < 3) return kTooSmall;
-    const RowPlanes planes = rowPlanes(info);
-    const int n = planes.rowBytes;
-    const int step = planes.step;
-    Selection selection(info, width);
-    for (int p = 0; p < planes.count; ++p) {
-        for (int y = 1; y < height - 1; ++y) {
-            std::uint8_t* out = planes.dst(p, y);
-            findEdgesRow(planes.src(p, y - 1), planes.src(p, y), planes.src(p, y + 1), out, n, step);
-            keepUnselected(planes, selection.row(y), p, y);
-            std::copy_n(out + step, step, out);
-            std::copy_n(out + n - 2 * step, step, out + n - step);
-            progress(info, p * (height - 2) + y, planes.count * (height - 2));
-            if (canceled(info)) return kCancel;
+    // The border rows and columns are copies of their inner neighbours.
+    return filter3x3(info, [&](const RowPlanes& planes, Selection& selection) {
+        const int n = planes.rowBytes;
+        const int step = planes.step;
+        const int height = planes.height;
+        for (int p = 0; p < planes.count; ++p) {
+            for (int y = 1; y < height - 1; ++y) {
+                std::uint8_t* out = planes.dst(p, y);
+                findEdgesRow(planes.src(p, y - 1), planes.src(p, y), planes.src(p, y + 1), out, n, step);
+                keepUnselected(planes, selection.row(y), p, y);
+                std::copy_n(out + step, step, out);
+                std::copy_n(out + n - 2 * step, step, out + n - step);
+                progress(info, p * (height - 2) + y, planes.count * (height - 2));
+                if (canceled(info)) return kCancel;
+            }
+            std::copy_n(planes.dst(p, 1), n, planes.dst(p, 0));
+            std::copy_n(planes.dst(p, height - 2), n, planes.dst(p, height - 1));
         }
-        std::copy_n(planes.dst(p, 1), n, planes.dst(p, 0));
-        std::copy_n(planes.dst(p, height - 2), n, planes.dst(p, height - 1));
-    }
-    return kSucceed;
+        return kSucceed;
+    });
 }
 
 } // namespace
