@@ -67,7 +67,7 @@ MagnifierWindow::MagnifierWindow(const QString& settingsPath, const DialogContex
 
 void MagnifierWindow::open(bool firstRun) {
     settings_ = MagnifierSettings::load(settingsPath_);
-    MagnifierRect rect = settings_.rect;
+    Rect rect = settings_.rect;
     if (settings_.useDefaultPosition && mainWindow_) {
         const QRect main = mainWindow_->frameGeometry();
         rect = defaultMagnifierRect(main.right() + 1, main.top(), captionHeight(this), firstRun);
@@ -81,7 +81,7 @@ void MagnifierWindow::open(bool firstRun) {
 void MagnifierWindow::closeAndSave() {
     if (!isVisible()) return;
     const QRect frame = frameGeometry();
-    const MagnifierRect window{frame.left(), frame.top(), frame.right() + 1, frame.bottom() + 1};
+    const Rect window{frame.left(), frame.top(), frame.right() + 1, frame.bottom() + 1};
     settings_.rect = rectToStore(window, settings_.rect);
     settings_.save(settingsPath_);
     hide();

@@ -16,7 +16,7 @@ class QButtonGroup;
 namespace tandemscan {
 
 struct MagnifierSettings {
-    MagnifierRect rect{100, 100, 100, 100};
+    Rect rect{100, 100, 100, 100};
     int zoom = 20;
     int size = 100;
     bool useDefaultPosition = false;  // set when no settings file was found

@@ -42,12 +42,12 @@ MagnifierView magnifierView(int size, int zoom, int pointX, int pointY, int bitm
     return view;
 }
 
-MagnifierRect defaultMagnifierRect(int mainRight, int mainTop, int captionHeight, bool firstRun) {
+Rect defaultMagnifierRect(int mainRight, int mainTop, int captionHeight, bool firstRun) {
     if (firstRun) return {mainRight + 240, mainTop + 213, mainRight + 346, mainTop + 319 + captionHeight};
     return {mainRight + 15, mainTop + 100, mainRight + 121, mainTop + 206 + captionHeight};
 }
 
-MagnifierRect rectToStore(const MagnifierRect& window, const MagnifierRect& stored) {
+Rect rectToStore(const Rect& window, const Rect& stored) {
     if (window.right <= 0 || window.left >= 2500 || window.bottom < 1 || window.top >= 2500) return stored;
     return window;
 }

@@ -2,12 +2,9 @@
 // of its window. Plain arithmetic, shared by the widget and its tests.
 #pragma once
 
-namespace tandemscan {
+#include "engine/pane_geometry.h"
 
-struct MagnifierRect {
-    int left = 0, top = 0, right = 0, bottom = 0;
-    bool operator==(const MagnifierRect&) const = default;
-};
+namespace tandemscan {
 
 struct MagnifierView {
     int sourceX = 0, sourceY = 0; // top-left of the source square in the snapshot
@@ -25,10 +22,10 @@ int boundedMagnifierZoom(long long stored);
 MagnifierView magnifierView(int size, int zoom, int pointX, int pointY, int bitmapWidth, int bitmapHeight);
 
 // Default placement beside the main window (its right edge and top), with the caption height.
-MagnifierRect defaultMagnifierRect(int mainRight, int mainTop, int captionHeight, bool firstRun);
+Rect defaultMagnifierRect(int mainRight, int mainTop, int captionHeight, bool firstRun);
 
 // A window rectangle that has wandered off any sensible screen is not stored; the last stored one is.
-MagnifierRect rectToStore(const MagnifierRect& window, const MagnifierRect& stored);
+Rect rectToStore(const Rect& window, const Rect& stored);
 
 // The property pages' choices.
 int sizeChoiceIndex(int size);

@@ -14,7 +14,7 @@ struct Point {
     friend bool operator==(const Point&, const Point&) = default;
 };
 
-// Edges in workspace client coordinates; right and bottom are exclusive.
+// Edges in screen or workspace client coordinates; right and bottom are exclusive.
 struct Rect {
     std::int32_t left = 0;
     std::int32_t top = 0;

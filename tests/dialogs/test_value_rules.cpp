@@ -79,14 +79,14 @@ TEST(Magnifier, SourceSquareAndCross) {
 }
 
 TEST(Magnifier, PlacementAndChoices) {
-    EXPECT_EQ(defaultMagnifierRect(800, 100, 20, true), (MagnifierRect{1040, 313, 1146, 439}));
-    EXPECT_EQ(defaultMagnifierRect(800, 100, 20, false), (MagnifierRect{815, 200, 921, 326}));
-    const MagnifierRect stored{1, 2, 3, 4};
+    EXPECT_EQ(defaultMagnifierRect(800, 100, 20, true), (Rect{1040, 313, 1146, 439}));
+    EXPECT_EQ(defaultMagnifierRect(800, 100, 20, false), (Rect{815, 200, 921, 326}));
+    const Rect stored{1, 2, 3, 4};
     EXPECT_EQ(rectToStore({-200, 10, 0, 100}, stored), stored);
     EXPECT_EQ(rectToStore({2500, 10, 2600, 100}, stored), stored);
     EXPECT_EQ(rectToStore({10, 10, 100, 0}, stored), stored);
     EXPECT_EQ(rectToStore({10, 2500, 100, 2600}, stored), stored);
-    EXPECT_EQ(rectToStore({10, 10, 100, 100}, stored), (MagnifierRect{10, 10, 100, 100}));
+    EXPECT_EQ(rectToStore({10, 10, 100, 100}, stored), (Rect{10, 10, 100, 100}));
     EXPECT_EQ(sizeChoiceIndex(150), 2);
     EXPECT_EQ(sizeChoiceIndex(130), 0);
     EXPECT_EQ(zoomChoiceIndex(18), 0);
