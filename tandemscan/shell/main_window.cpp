@@ -806,7 +806,7 @@ WindowRect MainWindow::currentRect() const {
 void MainWindow::writeSettings() {
     WindowRect rect = currentRect();
     if (rect.right < 1 || rect.bottom < 1 || rect.left > 2499 || rect.top > 2499) rect = startRect_;
-    IntPoint palette = palette_ ? IntPoint{palette_->x(), palette_->y()} : palettePosition_;
+    Point palette = palette_ ? Point{palette_->x(), palette_->y()} : palettePosition_;
     if (besidePalette_) palette = {besidePalette_->palette.x(), besidePalette_->palette.y()};
     settings_->save(scan_, rect, minimum_, palette, moveExplain_);
 }

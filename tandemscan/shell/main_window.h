@@ -192,7 +192,7 @@ class MainWindow : public QWidget {
     int moveExplain_ = 0;
     bool saved_ = false;
     bool scannerInputAllowed_ = true;
-    IntPoint palettePosition_;
+    Point palettePosition_;
     int paletteWidth_ = 0;
     WindowRect startRect_;
     IntSize minimum_;

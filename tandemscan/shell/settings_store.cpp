@@ -56,7 +56,7 @@ bool SettingsStore::load() {
 }
 
 bool SettingsStore::save(const ScanSettings& scan, const WindowRect& window, const IntSize& minimumSize,
-                         IntPoint palette, int moveExplain) const {
+                         Point palette, int moveExplain) const {
     IniFile ini(path_);
     ini.load(); // keys the program does not know stay where the user put them
     ini.writeInt("first run", "Flag", 0);

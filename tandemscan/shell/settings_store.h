@@ -2,6 +2,7 @@
 // file, or one whose first-run flag is 1, means a first run: then only the driver keys count.
 #pragma once
 
+#include "engine/pane_geometry.h"
 #include "scan_settings.h"
 
 #include <filesystem>
@@ -17,12 +18,6 @@ struct WindowRect {
     int width() const { return right - left; }
     int height() const { return bottom - top; }
     friend bool operator==(const WindowRect&, const WindowRect&) = default;
-};
-
-struct IntPoint {
-    int x = 0;
-    int y = 0;
-    friend bool operator==(const IntPoint&, const IntPoint&) = default;
 };
 
 struct IntSize {
@@ -41,15 +36,15 @@ class SettingsStore {
     bool load();
     // Writes the settings; a read-only file is made writable first. False when it cannot be
     // written (the caller does not report it: settings are a convenience).
-    bool save(const ScanSettings& scan, const WindowRect& window, const IntSize& minimumSize,
-              IntPoint palette, int moveExplain) const;
+    bool save(const ScanSettings& scan, const WindowRect& window, const IntSize& minimumSize, Point palette,
+              int moveExplain) const;
 
     const std::filesystem::path& path() const { return path_; }
     bool firstRun() const { return firstRun_ != 0; }
     const WindowRect& windowRect() const { return window_; }
     IntSize minimumSize() const { return minimum_; }
     // The palette's stored place as written; the caller pulls it onto the screens there are.
-    IntPoint palettePosition() const { return palette_; }
+    Point palettePosition() const { return palette_; }
     int moveExplain() const { return moveExplain_; }
     int dataSource() const { return dataSource_; }
     int driverCount() const { return driverCount_; }
@@ -64,7 +59,7 @@ class SettingsStore {
     int firstRun_ = 1;
     WindowRect window_;
     IntSize minimum_;
-    IntPoint palette_;
+    Point palette_;
     int moveExplain_ = 0;
     int dataSource_ = 0;
     int driverCount_ = 0;

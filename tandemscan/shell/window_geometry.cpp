@@ -56,7 +56,7 @@ WindowRect fitOntoScreen(const WindowRect& stored, IntSize minimum, const Window
             static_cast<int>(top + height)};
 }
 
-IntPoint pulledOntoScreens(IntPoint stored, IntSize size, std::span<const WindowRect> screens) {
+Point pulledOntoScreens(Point stored, IntSize size, std::span<const WindowRect> screens) {
     if (screens.empty()) return stored;
     // The stored place comes from a file and may be near the ends of int; 64 bits keep sums exact.
     using Wide = std::int64_t;

@@ -35,7 +35,7 @@ WindowRect fitOntoScreen(const WindowRect& stored, IntSize minimum, const Window
 // Where a window of `size` stored at `stored` goes: where it was while it lies wholly on one of
 // the screens, else moved the least distance onto the screen it overlaps most (the first screen,
 // the primary one, when it overlaps none). A window larger than the screen keeps its top-left on it.
-IntPoint pulledOntoScreens(IntPoint stored, IntSize size, std::span<const WindowRect> screens);
+Point pulledOntoScreens(Point stored, IntSize size, std::span<const WindowRect> screens);
 
 enum class SizingEdge { Left, Right, Top, Bottom, TopLeft, TopRight, BottomLeft, BottomRight };
 

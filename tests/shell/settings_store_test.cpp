@@ -60,7 +60,7 @@ TEST(SettingsStore, LaterRunReadsEverything) {
     EXPECT_EQ(store.resolutionValue(), 450);
     EXPECT_EQ(store.windowRect(), (WindowRect{10, 20, 610, 560}));
     EXPECT_EQ(store.minimumSize(), (IntSize{575, 513}));
-    EXPECT_EQ(store.palettePosition(), (IntPoint{-4, 30}));
+    EXPECT_EQ(store.palettePosition(), (Point{-4, 30}));
     EXPECT_EQ(store.moveExplain(), 1);
 }
 
@@ -75,7 +75,7 @@ TEST(SettingsStore, FirstRunFlagIgnoresAllButDriverKeys) {
     EXPECT_EQ(store.driverCount(), 3);
     EXPECT_EQ(store.driverName(), "Lumiview test frontend");
     EXPECT_EQ(store.windowRect(), WindowRect{});
-    EXPECT_EQ(store.palettePosition(), (IntPoint{0, 0}));
+    EXPECT_EQ(store.palettePosition(), (Point{0, 0}));
     EXPECT_EQ(store.moveExplain(), 0);
     EXPECT_EQ(store.imageType(), 0);
     EXPECT_EQ(store.resolutionIndex(), 0);
@@ -153,7 +153,7 @@ TEST(SettingsStore, SaveThenLoadRoundTrips) {
     ASSERT_TRUE(again.load());
     EXPECT_FALSE(again.firstRun());
     EXPECT_EQ(again.windowRect(), (WindowRect{-8, 5, 700, 620}));
-    EXPECT_EQ(again.palettePosition(), (IntPoint{90, 12}));
+    EXPECT_EQ(again.palettePosition(), (Point{90, 12}));
     EXPECT_EQ(again.driverName(), "Lumiview B");
     EXPECT_EQ(again.driverIndex(), 1);
     EXPECT_EQ(again.driverCount(), 1);

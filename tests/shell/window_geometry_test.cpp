@@ -96,7 +96,7 @@ TEST(WindowGeometry, PaletteIsPulledWhollyOntoAScreen) {
     const WindowRect two[] = {{0, 0, 1600, 1200}, {1600, 200, 2880, 1224}}; // primary first
     struct Case {
         std::span<const WindowRect> screens;
-        IntPoint stored, expected;
+        Point stored, expected;
     };
     const Case cases[] = {
         {one, {468, 348}, {468, 348}},    // on screen: where it was
@@ -113,7 +113,7 @@ TEST(WindowGeometry, PaletteIsPulledWhollyOntoAScreen) {
     for (const auto& c : cases)
         EXPECT_EQ(pulledOntoScreens(c.stored, palette, c.screens), c.expected)
             << c.stored.x << "," << c.stored.y;
-    EXPECT_EQ(pulledOntoScreens({10, 10}, {48, 2000}, one), (IntPoint{10, 0})); // taller than the screen
+    EXPECT_EQ(pulledOntoScreens({10, 10}, {48, 2000}, one), (Point{10, 0})); // taller than the screen
 }
 
 TEST(WindowGeometry, DraggedEdgeKeepsProportions) {
