@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
           Progress progress(nullptr, &block);
           AtomicOutputFile out(name);
           const auto* data = reinterpret_cast<const uint8_t*>(pixels.data());
-          writeFormat(formatFromExtension(name), block, data, out, progress);
+          writeFormat(formatFromExtension(name), block, PixelRows(data, rowStride(width, bits)), out, progress);
           out.commit();
         } catch (const ImageError& e) {
           std::fprintf(stderr, "%s: %s\n", name.c_str(), e.what());

@@ -32,6 +32,9 @@ Component Component::load(const std::string& path) {
     c.canGetNextImage = api.CanGetNextImage;
     c.setProgress = api.SetProgressCallBackFn;
     c.lastError = api.GetLastErrorMessage;
+    const ImageFileRowsApi rows = bindRowEntryPoints(c.binding->module());
+    c.writeImageRows = rows.WriteImageRows;
+    c.readImageRows = rows.ReadImageRows;
     return c;
 }
 
@@ -145,6 +148,38 @@ bool writeFile(const std::string& path, const Image& image, std::string* error) 
     if (!c.newInstance(&h)) return false;
     const bool ok = c.writeImage(h, path.c_str(), &image.block, image.pixels.data()) != 0;
     if (!ok && error) *error = c.lastError(h);
+    c.freeInstance(h);
+    return ok;
+}
+
+namespace {
+
+struct RowFeed {
+    const Image* image;
+    int failAtRow;
+    int asked = 0;
+    std::vector<uint8_t> row; // a copy, so that a writer reading past the row it was given is caught
+
+    static const void* next(void* context, int32_t y) {
+        auto& feed = *static_cast<RowFeed*>(context);
+        ++feed.asked;
+        if (y < 0 || y >= feed.image->height() || (feed.failAtRow >= 0 && y >= feed.failAtRow)) return nullptr;
+        const uint8_t* src = feed.image->pixels.data() + static_cast<size_t>(y) * feed.image->stride();
+        feed.row.assign(src, src + feed.image->stride());
+        return feed.row.data();
+    }
+};
+
+} // namespace
+
+bool writeFileByRows(const std::string& path, const Image& image, std::string* error, int failAtRow, int* asked) {
+    const Component& c = Component::main();
+    RaduvHandle h = nullptr;
+    if (!c.writeImageRows || !c.newInstance(&h)) return false;
+    RowFeed feed{&image, failAtRow, 0, {}};
+    const bool ok = c.writeImageRows(h, path.c_str(), &image.block, &RowFeed::next, &feed) != 0;
+    if (!ok && error) *error = c.lastError(h);
+    if (asked) *asked = feed.asked;
     c.freeInstance(h);
     return ok;
 }

@@ -26,6 +26,9 @@ struct Component {
     decltype(&CanGetNextImage) canGetNextImage = nullptr;
     decltype(&SetProgressCallBackFn) setProgress = nullptr;
     decltype(&GetLastErrorMessage) lastError = nullptr;
+    // Optional: null when the file lacks them.
+    decltype(&WriteImageRows) writeImageRows = nullptr;
+    decltype(&ReadImageRows) readImageRows = nullptr;
 
     // ZedOROV.so from the program folder, loaded once for the whole test run.
     static const Component& main();
@@ -55,6 +58,10 @@ Image makeImage(int width, int height, int bits, bool grey = false, int32_t pels
 // One instance per call: reads a file; `error` gets the component's message on failure.
 bool readFile(const std::string& path, Image& image, std::string* error = nullptr);
 bool writeFile(const std::string& path, const Image& image, std::string* error = nullptr);
+// The same through WriteImageRows, handing out copies of the rows one at a time; with
+// `failAtRow` >= 0 the source gives none from that row on. `asked` counts the rows asked for.
+bool writeFileByRows(const std::string& path, const Image& image, std::string* error = nullptr, int failAtRow = -1,
+                     int* asked = nullptr);
 
 // Decodes a PNG with libpng into 0xRRGGBB values, rows from the top.
 bool decodePngReference(const std::string& path, int& width, int& height, std::vector<uint32_t>& rgb);

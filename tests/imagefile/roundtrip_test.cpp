@@ -2,7 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "component.h"
 
@@ -140,6 +144,17 @@ TEST_P(WriteThenRead, GivesThePictureBack) {
     for (unsigned i = 0; i < paletteCount(expected.block.header); ++i)
       EXPECT_EQ(back.block.palette[i], expected.block.palette[i]) << "entry " << i;
   }
+  // Rows handed out one at a time give the very same file, each row asked for once; a source that
+  // fails halfway fails the write and leaves nothing behind.
+  const std::string byRows = folder.file(std::string("rows.") + c.format.extension);
+  int asked = 0;
+  ASSERT_TRUE(writeFileByRows(byRows, original, &error, -1, &asked)) << error;
+  EXPECT_EQ(asked, height);
+  std::ifstream a(path, std::ios::binary), b(byRows, std::ios::binary);
+  EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(a), {}, std::istreambuf_iterator<char>(b), {}));
+  std::filesystem::remove(byRows);
+  EXPECT_FALSE(writeFileByRows(byRows, original, &error, height / 2));
+  EXPECT_FALSE(error.empty());
   // Nothing but the file itself is left in the folder.
   EXPECT_EQ(folder.entries(), std::vector<std::string>{std::string("picture.") + c.format.extension});
 }
@@ -149,6 +164,55 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, WriteThenRead, testing::ValuesIn(allRoundTr
                            return std::string(info.param.format.extension) + "_" + info.param.kind.name + "_w" +
                                   std::to_string(info.param.width);
                          });
+
+// Rows reported final while a file is read are final: a copy taken of each row when it is reported
+// equals the row at the end. JPEG reports as it decodes, the others only the height at the end.
+TEST(ReadImageRows, RowsReportedAreFinal) {
+  struct Case {
+    const char* extension;
+    int bits;
+    bool fromTopAsDecoded;
+  };
+  const Case cases[] = {{"jpg", 24, true}, {"jpg", 8, true}, {"bmp", 24, false}, {"png", 24, false}};
+  const Component& c = Component::main();
+  ASSERT_NE(c.readImageRows, nullptr);
+  for (const Case& k : cases) {
+    ScratchFolder folder;
+    const std::string path = folder.file(std::string("p.") + k.extension);
+    const Image original = makeImage(45, 70, k.bits, k.bits == 8);
+    ASSERT_TRUE(writeFile(path, original));
+    struct Watch {
+      std::vector<uint8_t>* pixels;
+      uint64_t stride;
+      int32_t height;
+      std::vector<uint8_t> copies;
+      std::vector<int32_t> reports;
+    };
+    RaduvHandle h = nullptr;
+    ASSERT_TRUE(c.newInstance(&h));
+    Image back;
+    back.pixels.assign(c.getImageSize(h, path.c_str()), 0xCD);
+    const uint64_t stride = rowStride(45, k.bits);
+    Watch watch{&back.pixels, stride, 70, std::vector<uint8_t>(back.pixels.size(), 0xEE), {}};
+    auto rowsDone = [](void* context, int32_t rows) {
+      auto& w = *static_cast<Watch*>(context);
+      const int32_t from = w.reports.empty() ? 0 : w.reports.back();
+      for (int32_t top = from; top < rows; ++top) {
+        const uint64_t at = static_cast<uint64_t>(w.height - 1 - top) * w.stride;
+        std::copy_n(w.pixels->begin() + static_cast<std::ptrdiff_t>(at), w.stride, w.copies.begin() + static_cast<std::ptrdiff_t>(at));
+      }
+      w.reports.push_back(rows);
+    };
+    ASSERT_TRUE(c.readImageRows(h, path.c_str(), &back.block, back.pixels.data(), rowsDone, &watch)) << c.lastError(h);
+    c.freeInstance(h);
+    EXPECT_EQ(back.block.header.height, 70) << k.extension;
+    EXPECT_TRUE(std::is_sorted(watch.reports.begin(), watch.reports.end())) << k.extension;
+    ASSERT_FALSE(watch.reports.empty());
+    EXPECT_EQ(watch.reports.back(), 70) << k.extension;
+    EXPECT_EQ(watch.reports.size() > 2, k.fromTopAsDecoded) << k.extension;
+    EXPECT_EQ(watch.copies, back.pixels) << k.extension << " " << k.bits;
+  }
+}
 
 }  // namespace
 }  // namespace imagefile::test

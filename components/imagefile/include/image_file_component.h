@@ -26,6 +26,19 @@ namespace imagefile {
 
 COMPONENT_ENTRY_TABLE(ImageFileApi, IMAGEFILE_ENTRY_POINTS)
 
+// Entry points a component may lack; the programs use them where it has them and keep to the ten
+// otherwise.
+struct ImageFileRowsApi {
+    decltype(&::ReadImageRows) ReadImageRows = nullptr;
+    decltype(&::WriteImageRows) WriteImageRows = nullptr;
+};
+inline ImageFileRowsApi bindRowEntryPoints(const components::ModuleHandle& module) {
+    ImageFileRowsApi api;
+    module.bind("ReadImageRows", api.ReadImageRows);
+    module.bind("WriteImageRows", api.WriteImageRows);
+    return api;
+}
+
 using ImageFileComponent = components::BoundComponent<ImageFileApi>;
 
 // One instance of the component; the component must outlive it.

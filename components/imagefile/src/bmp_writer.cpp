@@ -1,5 +1,5 @@
 // BMP writing: the record is a BMP file without its file header, so every depth is kept and the
-// pixel block goes out in one piece.
+// pixel block goes out in one piece (or row by row as the rows are handed out).
 #include "byte_order.h"
 #include "codecs.h"
 
@@ -17,7 +17,7 @@ void checkWritable(const HeaderBlock& block) {
   if (pixelBlockSize(h) > kMaxPixelBlock) fail("The image is too large: its pixels take more than 4 GiB.");
 }
 
-void writeBmp(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress) {
+void writeBmp(const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out, Progress& progress) {
   const BitmapHeader& h = block.header;
   const uint64_t size = pixelBlockSize(h);
   const unsigned entries = paletteCount(h);
@@ -40,9 +40,21 @@ void writeBmp(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile&
   putLe32(head + 50, h.bitCount <= 8 ? std::min(h.clrImportant, entries) : 0);
   std::array<PaletteEntry, 256> palette{};
   for (unsigned i = 0; i < entries; ++i) palette[i] = {block.palette[i].blue, block.palette[i].green, block.palette[i].red, 0};
-  iovec parts[3] = {{head, sizeof head}, {palette.data(), size_t{entries} * 4}, {const_cast<uint8_t*>(pixels), size}};
-  out.writeScattered(parts, 3);
-  progress.finish();
+  if (rows.block()) {
+    iovec parts[3] = {{head, sizeof head}, {palette.data(), size_t{entries} * 4}, {const_cast<uint8_t*>(rows.block()), size}};
+    out.writeScattered(parts, 3);
+    progress.finish();
+    return;
+  }
+  BufferedWriter writer(out);
+  writer.append(head, sizeof head);
+  writer.append(reinterpret_cast<const uint8_t*>(palette.data()), size_t{entries} * 4);
+  const uint64_t stride = rowStride(h.width, h.bitCount);
+  for (int32_t y = 0; y < h.height; ++y) {
+    writer.append(rows.at(static_cast<uint64_t>(y)), stride);
+    progress.update(y + 1);
+  }
+  writer.flush();
 }
 
 }  // namespace imagefile

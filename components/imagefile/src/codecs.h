@@ -1,7 +1,7 @@
 // The readers and writers of each file format. A reader fills the header block and, when
 // `pixels` is not null, decodes the picture into it (pixelBlockSize(block.header) bytes, rows
 // bottom-up). A writer takes a header block already checked by checkWritable(). All of them
-// report failure by throwing ImageError.
+// report failure by throwing ImageError. A writer asks for each row once, in any order.
 #pragma once
 
 #include <string>
@@ -30,14 +30,14 @@ void readTga(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progres
 // Refuses a header block that is not a bottom-up uncompressed image of depth 1, 4, 8, 16 or 24.
 void checkWritable(const HeaderBlock& block);
 
-void writeBmp(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress);
-void writeJpeg(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress);
-void writePng(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress);
-void writeTiff(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress);
-void writePcx(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress);
-void writeTga(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress);
+void writeBmp(const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out, Progress& progress);
+void writeJpeg(const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out, Progress& progress);
+void writePng(const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out, Progress& progress);
+void writeTiff(const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out, Progress& progress);
+void writePcx(const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out, Progress& progress);
+void writeTga(const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out, Progress& progress);
 // The writer of `format` (not Unknown).
-void writeFormat(FileFormat format, const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out,
+void writeFormat(FileFormat format, const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out,
                  Progress& progress);
 
 }  // namespace imagefile

@@ -37,15 +37,15 @@ FileFormat detectFormat(const InputFile& file) {
   return FileFormat::Unknown;
 }
 
-void writeFormat(FileFormat format, const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out,
+void writeFormat(FileFormat format, const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out,
                  Progress& progress) {
   switch (format) {
-    case FileFormat::Bmp: return writeBmp(block, pixels, out, progress);
-    case FileFormat::Jpeg: return writeJpeg(block, pixels, out, progress);
-    case FileFormat::Png: return writePng(block, pixels, out, progress);
-    case FileFormat::Tiff: return writeTiff(block, pixels, out, progress);
-    case FileFormat::Pcx: return writePcx(block, pixels, out, progress);
-    case FileFormat::Tga: return writeTga(block, pixels, out, progress);
+    case FileFormat::Bmp: return writeBmp(block, rows, out, progress);
+    case FileFormat::Jpeg: return writeJpeg(block, rows, out, progress);
+    case FileFormat::Png: return writePng(block, rows, out, progress);
+    case FileFormat::Tiff: return writeTiff(block, rows, out, progress);
+    case FileFormat::Pcx: return writePcx(block, rows, out, progress);
+    case FileFormat::Tga: return writeTga(block, rows, out, progress);
     case FileFormat::Unknown: break;
   }
   fail("No image format was chosen.");

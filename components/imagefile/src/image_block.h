@@ -83,6 +83,32 @@ int32_t dpiToPelsPerMeter(double dpi);
 double pelsPerMeterToDpi(int32_t pelsPerMeter);
 int32_t dotsPerCmToPelsPerMeter(double dotsPerCm);
 
+// The rows a writer encodes: a pixel block, or the caller's function that hands out one row at a
+// time (so that a joined picture can be encoded without ever being held whole).
+class PixelRows {
+ public:
+  // Row `row` counted from the bottom, as the pixel block stores them; null when it cannot be had.
+  // The row stays valid until the next call.
+  using Source = const void* (*)(void* context, int32_t row);
+  PixelRows(const uint8_t* pixels, uint64_t stride) : pixels_(pixels), stride_(stride) {}
+  PixelRows(Source source, void* context) : source_(source), context_(context) {}
+
+  const uint8_t* at(uint64_t row) const {
+    if (pixels_) return pixels_ + row * stride_;
+    const void* got = source_(context_, static_cast<int32_t>(row));
+    if (!got) fail("The image's rows could not be had.");
+    return static_cast<const uint8_t*>(got);
+  }
+  // The whole pixel block, or null when the rows come one at a time.
+  const uint8_t* block() const { return pixels_; }
+
+ private:
+  const uint8_t* pixels_ = nullptr;
+  uint64_t stride_ = 0;
+  Source source_ = nullptr;
+  void* context_ = nullptr;
+};
+
 // Reports progress in rows of the image being read or written to the caller's callback, about
 // a hundred times at most.
 class Progress {
@@ -100,10 +126,23 @@ class Progress {
   }
   void finish() { update(block_->header.height); }
 
+  // Rows counted from the top that are final in the pixel block, for a caller that reads them
+  // while the rest is decoded. Readers that fill rows in another order leave it to the end.
+  using RowsDone = void (*)(void* context, int32_t rows);
+  void watchRows(RowsDone rowsDone, void* context) {
+    rowsDone_ = rowsDone;
+    rowsContext_ = context;
+  }
+  void rowsFromTopDone(int64_t rows) {
+    if (rowsDone_) rowsDone_(rowsContext_, static_cast<int32_t>(rows));
+  }
+
  private:
   Callback callback_;
   const HeaderBlock* block_;
   int lastStep_ = -1;
+  RowsDone rowsDone_ = nullptr;
+  void* rowsContext_ = nullptr;
 };
 
 }  // namespace imagefile

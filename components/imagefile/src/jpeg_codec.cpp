@@ -207,6 +207,7 @@ class Decoder {
                 if (pad) std::memset(dst + stride - pad, 0, pad);
             }
             progress->update(static_cast<int>(cinfo_.output_scanline));
+            progress->rowsFromTopDone(cinfo_.output_scanline);
         }
         jpeg_abort_decompress(&cinfo_);
         return true;
@@ -360,19 +361,18 @@ class Encoder {
 
 } // namespace
 
-void writeJpeg(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress) {
+void writeJpeg(const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out, Progress& progress) {
     const BitmapHeader& h = block.header;
     if (h.width > JPEG_MAX_DIMENSION || h.height > JPEG_MAX_DIMENSION)
         fail("The image is too large for a JPEG file (at most " + std::to_string(JPEG_MAX_DIMENSION) +
              " pixels wide and high).");
-    const uint64_t stride = rowStride(h.width, h.bitCount);
     const auto height = static_cast<uint64_t>(h.height);
     const bool grey = h.bitCount <= 8 && isGreyPalette(block);
     const bool direct = h.bitCount == 24 || (grey && isIdentityGreyRamp(block));
     std::vector<uint8_t> row(direct ? 0 : static_cast<size_t>(h.width) * 3);
     std::vector<uint8_t> indices(grey && !direct ? static_cast<size_t>(h.width) : 0);
     auto rowAt = [&](JDIMENSION y) -> JSAMPROW {
-        const uint8_t* src = pixels + (height - 1 - y) * stride;
+        const uint8_t* src = rows.at(height - 1 - y);
         if (direct) return const_cast<JSAMPROW>(src);
         if (grey) {
             rowToIndices(src, h.width, h.bitCount, indices.data());

@@ -159,11 +159,10 @@ void encodeLine(const uint8_t* line, size_t length, BufferedWriter& out) {
 
 }  // namespace
 
-void writePcx(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress) {
+void writePcx(const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out, Progress& progress) {
   const BitmapHeader& h = block.header;
   if (h.width > 65535 || h.height > 65535) fail("The image is too large for a PCX file (at most 65535 pixels wide and high).");
   const auto width = static_cast<size_t>(h.width);
-  const uint64_t stride = rowStride(h.width, h.bitCount);
   const PaletteEntry black{0, 0, 0, 0}, white{255, 255, 255, 0};
   // Black and white is stored the usual way (0 black, 1 white) whatever order the record has.
   const bool invertMono = h.bitCount == 1 && paletteCount(h) == 2 && block.palette[0] == white && block.palette[1] == black;
@@ -209,7 +208,7 @@ void writePcx(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile&
   std::vector<uint8_t> line(bytesPerLine * planes);
   std::vector<uint8_t> bgr(h.bitCount == 16 ? width * 3 : 0);
   for (int32_t y = 0; y < h.height; ++y) {
-    const uint8_t* src = pixels + static_cast<uint64_t>(h.height - 1 - y) * stride;
+    const uint8_t* src = rows.at(static_cast<uint64_t>(h.height - 1 - y));
     std::fill(line.begin(), line.end(), 0);
     if (h.bitCount == 1 || h.bitCount == 8) {
       std::memcpy(line.data(), src, (width * h.bitCount + 7) / 8);

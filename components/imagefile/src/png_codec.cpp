@@ -223,7 +223,9 @@ class PngWriter {
     PngWriter(const PngWriter&) = delete;
     PngWriter& operator=(const PngWriter&) = delete;
 
-    bool write(FILE* stream, const HeaderBlock& block, int colorType, int bitDepth, png_bytepp rows) {
+    // `rowAt(y)` gives row y counted from the top, ready for the library.
+    template <typename RowAt>
+    bool write(FILE* stream, const HeaderBlock& block, int colorType, int bitDepth, RowAt&& rowAt) {
         if (!png_ || !info_) return false;
         if (setjmp(png_jmpbuf(png_))) return false;
         const BitmapHeader& h = block.header;
@@ -254,7 +256,8 @@ class PngWriter {
             png_set_filter(png_, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
         png_write_info(png_, info_);
         if (colorType == PNG_COLOR_TYPE_RGB && h.bitCount == 24) png_set_bgr(png_);
-        png_write_image(png_, rows);
+        for (png_uint_32 y = 0; y < static_cast<png_uint_32>(h.height); ++y)
+            png_write_row(png_, rowAt(y));
         png_write_end(png_, info_);
         return true;
     }
@@ -279,9 +282,8 @@ bool isFullGreyRamp(const HeaderBlock& block) {
 
 } // namespace
 
-void writePng(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress) {
+void writePng(const HeaderBlock& block, const PixelRows& pixelRows, AtomicOutputFile& out, Progress& progress) {
     const BitmapHeader& h = block.header;
-    const uint64_t stride = rowStride(h.width, h.bitCount);
     const auto height = static_cast<size_t>(h.height);
     int colorType = PNG_COLOR_TYPE_RGB;
     int bitDepth = 8;
@@ -289,26 +291,19 @@ void writePng(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile&
         colorType = isFullGreyRamp(block) ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_PALETTE;
         bitDepth = h.bitCount;
     }
-    std::vector<png_bytep> rows(height);
-    std::vector<uint8_t> expanded;
-    if (h.bitCount == 16) {
-        // 5-5-5 widened to 8 bits per channel, marked as 5 significant bits so it reads back as 16.
-        const size_t rgbStride = static_cast<size_t>(h.width) * 3;
-        expanded.resize(rgbStride * height);
-        for (size_t y = 0; y < height; ++y) {
-            uint8_t* dst = expanded.data() + y * rgbStride;
-            rowToBgr(block, pixels + (height - 1 - y) * stride, h.width, dst);
-            for (int32_t x = 0; x < h.width; ++x)
-                std::swap(dst[3 * x], dst[3 * x + 2]);
-            rows[y] = dst;
-        }
-    } else {
-        for (size_t y = 0; y < height; ++y)
-            rows[y] = const_cast<png_bytep>(pixels + (height - 1 - y) * stride);
-    }
+    // 5-5-5 is widened to 8 bits per channel, marked as 5 significant bits so it reads back as 16.
+    std::vector<uint8_t> expanded(h.bitCount == 16 ? static_cast<size_t>(h.width) * 3 : 0);
+    auto rowAt = [&](png_uint_32 y) -> png_const_bytep {
+        const uint8_t* src = pixelRows.at(height - 1 - y);
+        if (h.bitCount != 16) return src;
+        rowToBgr(block, src, h.width, expanded.data());
+        for (int32_t x = 0; x < h.width; ++x)
+            std::swap(expanded[3 * size_t(x)], expanded[3 * size_t(x) + 2]);
+        return expanded.data();
+    };
     FILE* stream = out.openStream();
     PngWriter writer;
-    if (!writer.write(stream, block, colorType, bitDepth, rows.data())) {
+    if (!writer.write(stream, block, colorType, bitDepth, rowAt)) {
         std::fclose(stream);
         fail(std::string("The PNG file cannot be written: ") + writer.message() + ".");
     }

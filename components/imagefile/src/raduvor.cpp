@@ -22,11 +22,14 @@ struct Instance {
   int pageCount = 0;
 };
 
-// Reads one image (page `page` of a TIFF) into `block` and, when given, `pixels`.
-void readFile(Instance& self, const std::string& path, int page, HeaderBlock& block, uint8_t* pixels) {
+// Reads one image (page `page` of a TIFF) into `block` and, when given, `pixels`; `rowsDone`
+// hears of the rows final from the top as the reader gets them.
+void readFile(Instance& self, const std::string& path, int page, HeaderBlock& block, uint8_t* pixels,
+              Progress::RowsDone rowsDone = nullptr, void* rowsContext = nullptr) {
   const InputFile file(path);
   if (file.size() == 0) fail("The file \"" + path + "\" is empty.");
   Progress progress(self.progress, &block);
+  progress.watchRows(rowsDone, rowsContext);
   const FileFormat format = detectFormat(file);
   if (format != FileFormat::Tiff) self.pageCount = 0;
   switch (format) {
@@ -73,14 +76,14 @@ std::string requireName(const char* fileName) {
   return fileName;
 }
 
-void writeFile(Instance& self, const std::string& path, const HeaderBlock& block, const uint8_t* pixels) {
+void writeFile(Instance& self, const std::string& path, const HeaderBlock& block, const PixelRows& rows) {
   checkWritable(block);
   const FileFormat format = formatFromExtension(path);
   if (format == FileFormat::Unknown)
     fail("\"" + path + "\" has no known image file extension (.bmp, .jpg, .jpeg, .tif, .tiff, .png, .pcx or .tga).");
   Progress progress(self.progress, &block);
   AtomicOutputFile out(path);
-  writeFormat(format, block, pixels, out, progress);
+  writeFormat(format, block, rows, out, progress);
   out.commit();
 }
 
@@ -116,12 +119,38 @@ RADUV_EXPORT int ReadImage(RaduvHandle h, const char* fileName, void* headerBloc
   });
 }
 
+RADUV_EXPORT int ReadImageRows(RaduvHandle h, const char* fileName, void* headerBlock, void* pixelBlock,
+                               RaduvRowsDone rowsDone, void* context) {
+  return imagefile::guarded(h, [&](Instance& self) -> int {
+    if (!headerBlock || !pixelBlock || !rowsDone) imagefile::fail("No image blocks were given.");
+    HeaderBlock block{};
+    imagefile::readFile(self, imagefile::requireName(fileName), 0, block, static_cast<uint8_t*>(pixelBlock), rowsDone,
+                        context);
+    std::memcpy(headerBlock, &block, sizeof block);
+    rowsDone(context, block.header.height);
+    return 1;
+  });
+}
+
 RADUV_EXPORT int WriteImage(RaduvHandle h, const char* fileName, const void* headerBlock, const void* pixelBlock) {
   return imagefile::guarded(h, [&](Instance& self) -> int {
     if (!headerBlock || !pixelBlock) imagefile::fail("No image was given to save.");
     HeaderBlock block;
     std::memcpy(&block, headerBlock, sizeof block);
-    imagefile::writeFile(self, imagefile::requireName(fileName), block, static_cast<const uint8_t*>(pixelBlock));
+    imagefile::writeFile(self, imagefile::requireName(fileName), block,
+                         imagefile::PixelRows(static_cast<const uint8_t*>(pixelBlock),
+                                              imagefile::rowStride(block.header.width, block.header.bitCount)));
+    return 1;
+  });
+}
+
+RADUV_EXPORT int WriteImageRows(RaduvHandle h, const char* fileName, const void* headerBlock, RaduvRowSource rows,
+                                void* context) {
+  return imagefile::guarded(h, [&](Instance& self) -> int {
+    if (!headerBlock || !rows) imagefile::fail("No image was given to save.");
+    HeaderBlock block;
+    std::memcpy(&block, headerBlock, sizeof block);
+    imagefile::writeFile(self, imagefile::requireName(fileName), block, imagefile::PixelRows(rows, context));
     return 1;
   });
 }

@@ -142,7 +142,7 @@ void readTga(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progres
   }
 }
 
-void writeTga(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress) {
+void writeTga(const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out, Progress& progress) {
   const BitmapHeader& h = block.header;
   if (h.width > 65535 || h.height > 65535) fail("The image is too large for a TGA file (at most 65535 pixels wide and high).");
   const auto width = static_cast<size_t>(h.width);
@@ -167,7 +167,7 @@ void writeTga(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile&
     const uint8_t e[3] = {block.palette[i].blue, block.palette[i].green, block.palette[i].red};
     writer.append(e, 3);
   }
-  if (h.bitCount >= 8) {
+  if (h.bitCount >= 8 && rows.block()) {
     // Rows are the record's rows without their padding.
     writer.flush();
     const size_t rowBytes = width * (h.bitCount / 8);
@@ -176,14 +176,20 @@ void writeTga(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile&
     for (uint64_t first = 0; first < static_cast<uint64_t>(h.height); first += rowsPerBatch) {
       const uint64_t count = std::min<uint64_t>(rowsPerBatch, static_cast<uint64_t>(h.height) - first);
       parts.resize(count);
-      for (uint64_t i = 0; i < count; ++i) parts[i] = {const_cast<uint8_t*>(pixels + (first + i) * stride), rowBytes};
+      for (uint64_t i = 0; i < count; ++i) parts[i] = {const_cast<uint8_t*>(rows.block() + (first + i) * stride), rowBytes};
       out.writeScattered(parts.data(), parts.size());
       progress.update(static_cast<int64_t>(first + count));
+    }
+  } else if (h.bitCount >= 8) {
+    const size_t rowBytes = width * (h.bitCount / 8);
+    for (int32_t y = 0; y < h.height; ++y) {
+      writer.append(rows.at(static_cast<uint64_t>(y)), rowBytes);
+      progress.update(y + 1);
     }
   } else {
     std::vector<uint8_t> indices(width);
     for (int32_t y = 0; y < h.height; ++y) {
-      rowToIndices(pixels + static_cast<uint64_t>(y) * stride, h.width, h.bitCount, indices.data());
+      rowToIndices(rows.at(static_cast<uint64_t>(y)), h.width, h.bitCount, indices.data());
       writer.append(indices.data(), indices.size());
       progress.update(y + 1);
     }

@@ -365,7 +365,7 @@ void readTiff(const InputFile& file, int page, HeaderBlock& block, uint8_t* pixe
     readRgba(mapped, layout, pixels, progress);
 }
 
-void writeTiff(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile& out, Progress& progress) {
+void writeTiff(const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out, Progress& progress) {
     const BitmapHeader& h = block.header;
     const uint64_t stride = rowStride(h.width, h.bitCount);
     const auto width = static_cast<uint32_t>(h.width), height = static_cast<uint32_t>(h.height);
@@ -427,7 +427,7 @@ void writeTiff(const HeaderBlock& block, const uint8_t* pixels, AtomicOutputFile
     // libtiff's encoders may change the row they are given, so each row goes through a copy.
     std::vector<uint8_t> row(std::max<size_t>(stride, size_t{width} * 3));
     for (uint32_t y = 0; y < height; ++y) {
-        const uint8_t* src = pixels + (height - 1 - y) * stride;
+        const uint8_t* src = rows.at(height - 1 - y);
         if (paletteRows) {
             std::memcpy(row.data(), src, stride);
         } else {
