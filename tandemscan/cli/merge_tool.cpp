@@ -4,6 +4,7 @@
 #include "cli/batch_run.h"
 #include "engine/content_placement.h"
 #include "engine/image_engine.h"
+#include "engine/join_while_loading.h"
 #include "engine/merge_export.h"
 #include "engine/part_check.h"
 #include "engine/placement.h"
@@ -400,11 +401,51 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     } else if (options->cut) {
         placement.originalCut = options->cut;
     }
+    ImageEngine rightEngine(library, env.workingDir);
+    rightEngine.setStatedResolution(statedResolution);
+    // A join by a cut of 24-bit parts is written while the parts are decoded, each on a thread of
+    // its own, as far as the component can report rows read and take rows to write.
+    std::optional<ImageFileInstance> writer;
+    if (!options->contentAlign && headers[kLeftSide].header.bitCount == 24 &&
+        headers[kRightSide].header.bitCount == 24 && engine.component()->canReadRows())
+        writer = library->newInstance();
+    if (writer && writer->canWriteRows()) {
+        const CutRecord cut = MergeExport(engine).originalCut(headers[kLeftSide].header, placement);
+        HeaderBlock joined;
+        if (!composeHeader(joined, headers[kLeftSide], headers[kRightSide], cut, &why)) return inputError({}, why);
+        progress.step(1, "Joining while loading the parts");
+        if (env.beforeWrite) env.beforeWrite(); // before the threads start, so that they inherit it
+        PartRows leftRows(headers[kLeftSide]), rightRows(headers[kRightSide]);
+        bool loaded[2] = {false, false};
+        std::thread loaders[2];
+        try {
+            loaders[kRightSide] = std::thread(
+                [&] { loaded[kRightSide] = rightEngine.loadOriginal(*right, options->right, &rightRows); });
+            loaders[kLeftSide] = std::thread(
+                [&] { loaded[kLeftSide] = engine.loadOriginal(*left, options->left, &leftRows); });
+        } catch (const std::system_error&) {
+            // Fewer threads than needed: whichever part did not start is loaded here first.
+            if (!loaders[kRightSide].joinable())
+                loaded[kRightSide] = rightEngine.loadOriginal(*right, options->right, &rightRows);
+            if (!loaders[kLeftSide].joinable())
+                loaded[kLeftSide] = engine.loadOriginal(*left, options->left, &leftRows);
+        }
+        progress.step(4, "Writing " + options->output.string());
+        const bool written = writeJoinWhileLoading(*writer, options->output, leftRows, rightRows, cut, &why);
+        for (std::thread& loader : loaders)
+            if (loader.joinable()) loader.join();
+        if (!loaded[kLeftSide]) return inputError(options->left, engine.lastError());
+        if (!loaded[kRightSide]) return inputError(options->right, rightEngine.lastError());
+        progress.finish();
+        if (!written) {
+            err << kProgram << ": " << printable(options->output.string() + ": " + why) << "\n";
+            return exitWrite;
+        }
+        return exitSuccess;
+    }
     // The right part is decoded on a second thread with an instance of its own while this thread
     // decodes the left part.
     progress.step(1, "Loading the left and the right part");
-    ImageEngine rightEngine(library, env.workingDir);
-    rightEngine.setStatedResolution(statedResolution);
     bool rightLoaded = false;
     auto loadRight = [&] { rightLoaded = rightEngine.loadOriginal(*right, options->right); };
     std::thread rightLoader;
@@ -448,12 +489,19 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     std::vector<EditEntry> leftEdits, rightEdits;
     std::uint16_t leftTurns = 0, rightTurns = 0;
     MergeExport exporter(engine);
+    // No full second copy of the joined picture: the command line does not keep it.
+    exporter.setStreamRows(true);
     bool writing = false;
     std::thread releaser;
     const bool saved = exporter.saveMerged({*left, leftWorking, leftEdits, leftTurns},
                                            {*right, rightWorking, rightEdits, rightTurns}, placement,
                                            options->output, [&](MergeStage stage) {
                                                if (stage == MergeStage::compose) progress.step(3, "Joining");
+                                               if (stage == MergeStage::writeRows) {
+                                                   if (env.beforeWrite) env.beforeWrite();
+                                                   writing = true;
+                                                   progress.step(4, "Writing " + options->output.string());
+                                               }
                                                if (stage == MergeStage::write) {
                                                    if (env.beforeWrite) env.beforeWrite();
                                                    writing = true;

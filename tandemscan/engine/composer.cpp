@@ -27,12 +27,6 @@ std::int64_t joinedHeight(const CutRecord& cut, std::int32_t leftHeight, std::in
     return rightHeight;
 }
 
-// Which source rows make output row r: -1 where a part does not contribute.
-struct RowSources {
-    std::int64_t left;
-    std::int64_t right;
-};
-
 RowSources rowSources(std::int64_t r, const CutRecord& cut, std::int64_t leftHeight, std::int64_t rightHeight,
                       std::int64_t outHeight) {
     const std::int64_t bd = cut.bottomDelta;
@@ -154,26 +148,29 @@ bool composeHeader(HeaderBlock& out, const HeaderBlock& leftBlock, const HeaderB
     return true;
 }
 
-bool composeImages(HeaderBlock& out, std::span<std::uint8_t> outPixels, const HeaderBlock& leftBlock,
-                   std::span<const std::uint8_t> leftPixels, HeaderBlock& rightBlock,
-                   std::span<std::uint8_t> rightPixels, const CutRecord& requested, std::string* why) {
+bool JoinedRows::prepare(HeaderBlock& out, const HeaderBlock& leftBlock, std::span<const std::uint8_t> leftPixels,
+                         HeaderBlock& rightBlock, std::span<std::uint8_t> rightPixels, const CutRecord& requested,
+                         std::string* why) {
     if (!composeHeader(out, leftBlock, rightBlock, requested, why)) return false;
     const ImageHeader& left = leftBlock.header;
     const ImageHeader& right = rightBlock.header;
     if (leftPixels.size() < PixelTools::imageDataSize(left) || rightPixels.size() < PixelTools::imageDataSize(right))
         return fail(why, "A part's pixel block is shorter than its header says");
-    if (outPixels.size() < out.header.sizeImage) return fail(why, "The output block is too small");
 
-    const CutRecord cut = clampCut(requested, left, right);
-    const std::uint16_t bitCount = left.bitCount;
-    const std::uint32_t outStride = PixelTools::rowStride(out.header.width, bitCount);
-    const std::uint32_t leftStride = PixelTools::rowStride(left.width, bitCount);
-    const std::uint32_t rightStride = PixelTools::rowStride(right.width, bitCount);
-    const std::int64_t outHeight = out.header.height;
-    const std::int64_t rightColumns = std::max<std::int64_t>(out.header.width - cut.leftKeep, 0);
+    cut_ = clampCut(requested, left, right);
+    bitCount_ = left.bitCount;
+    outStride_ = PixelTools::rowStride(out.header.width, bitCount_);
+    leftStride_ = PixelTools::rowStride(left.width, bitCount_);
+    rightStride_ = PixelTools::rowStride(right.width, bitCount_);
+    leftHeight_ = left.height;
+    rightHeight_ = right.height;
+    outHeight_ = out.header.height;
+    rightColumns_ = std::max<std::int64_t>(out.header.width - cut_.leftKeep, 0);
+    left_ = leftPixels.data();
+    right_ = rightPixels.data();
 
-    std::uint8_t fill = 0xFF;
-    if (bitCount == 1) {
+    fill_ = 0xFF;
+    if (bitCount_ == 1) {
         // Both parts must index the same palette before their bits can be mixed.
         const bool differ = std::memcmp(&leftBlock.palette[0], &rightBlock.palette[0], 3) != 0 ||
                             std::memcmp(&leftBlock.palette[1], &rightBlock.palette[1], 3) != 0;
@@ -182,37 +179,60 @@ bool composeImages(HeaderBlock& out, std::span<std::uint8_t> outPixels, const He
             PixelTools::invertMonochrome(right, rightPixels);
         }
         // Paper colour: index 1 when entry 0 is black, else index 0.
-        fill = leftBlock.palette[0].red == 0 ? 0xFF : 0x00;
+        fill_ = leftBlock.palette[0].red == 0 ? 0xFF : 0x00;
     }
+    return true;
+}
 
-    const std::size_t bytesPerPixel = bitCount / 8;
+void JoinedRows::compose(std::int64_t r, std::uint8_t* o) const {
+    const RowSources s = rowSources(r, cut_, leftHeight_, rightHeight_, outHeight_);
+    const std::uint8_t* l = s.left >= 0 ? left_ + static_cast<std::size_t>(s.left) * leftStride_ : nullptr;
+    const std::uint8_t* rr = s.right >= 0 ? right_ + static_cast<std::size_t>(s.right) * rightStride_ : nullptr;
+    if (bitCount_ == 1) {
+        std::memset(o, fill_, outStride_);
+        if (l) copyBits(o, 0, l, 0, cut_.leftKeep);
+        if (rr) copyBits(o, cut_.leftKeep, rr, cut_.rightStart, rightColumns_);
+        return;
+    }
+    // Each byte written once: left columns, right columns, white for what neither covers.
+    const std::size_t bytesPerPixel = bitCount_ / 8;
+    const std::size_t leftBytes = static_cast<std::size_t>(cut_.leftKeep) * bytesPerPixel;
+    const std::size_t rightBytes = static_cast<std::size_t>(rightColumns_) * bytesPerPixel;
+    if (l)
+        std::memcpy(o, l, leftBytes);
+    else
+        std::memset(o, 0xFF, leftBytes);
+    if (rr)
+        std::memcpy(o + leftBytes, rr + static_cast<std::size_t>(cut_.rightStart) * bytesPerPixel, rightBytes);
+    else
+        std::memset(o + leftBytes, 0xFF, rightBytes);
+    std::memset(o + leftBytes + rightBytes, 0xFF, outStride_ - leftBytes - rightBytes);
+}
+
+RowSources JoinedRows::sources(std::int64_t r) const {
+    return rowSources(r, cut_, leftHeight_, rightHeight_, outHeight_);
+}
+
+const std::uint8_t* JoinedRows::row(std::int64_t r) {
+    if (r < 0 || r >= outHeight_) return nullptr;
+    buffer_.resize(outStride_);
+    compose(r, buffer_.data());
+    return buffer_.data();
+}
+
+bool composeImages(HeaderBlock& out, std::span<std::uint8_t> outPixels, const HeaderBlock& leftBlock,
+                   std::span<const std::uint8_t> leftPixels, HeaderBlock& rightBlock,
+                   std::span<std::uint8_t> rightPixels, const CutRecord& requested, std::string* why) {
+    // The output is checked before prepare(), which may bring the right part to the left palette.
+    if (!composeHeader(out, leftBlock, rightBlock, requested, why)) return false;
+    if (outPixels.size() < out.header.sizeImage) return fail(why, "The output block is too small");
+    JoinedRows rows;
+    if (!rows.prepare(out, leftBlock, leftPixels, rightBlock, rightPixels, requested, why)) return false;
+    const std::int64_t outHeight = out.header.height;
+    const std::uint32_t outStride = PixelTools::rowStride(out.header.width, out.header.bitCount);
     auto composeRows = [&](std::int64_t firstRow, std::int64_t endRow) {
-        for (std::int64_t r = firstRow; r < endRow; ++r) {
-            const RowSources s = rowSources(r, cut, left.height, right.height, outHeight);
-            std::uint8_t* o = outPixels.data() + static_cast<std::size_t>(r) * outStride;
-            const std::uint8_t* l =
-                s.left >= 0 ? leftPixels.data() + static_cast<std::size_t>(s.left) * leftStride : nullptr;
-            const std::uint8_t* rr =
-                s.right >= 0 ? rightPixels.data() + static_cast<std::size_t>(s.right) * rightStride : nullptr;
-            if (bitCount == 1) {
-                std::memset(o, fill, outStride);
-                if (l) copyBits(o, 0, l, 0, cut.leftKeep);
-                if (rr) copyBits(o, cut.leftKeep, rr, cut.rightStart, rightColumns);
-                continue;
-            }
-            // Each byte written once: left columns, right columns, white for what neither covers.
-            const std::size_t leftBytes = static_cast<std::size_t>(cut.leftKeep) * bytesPerPixel;
-            const std::size_t rightBytes = static_cast<std::size_t>(rightColumns) * bytesPerPixel;
-            if (l)
-                std::memcpy(o, l, leftBytes);
-            else
-                std::memset(o, 0xFF, leftBytes);
-            if (rr)
-                std::memcpy(o + leftBytes, rr + static_cast<std::size_t>(cut.rightStart) * bytesPerPixel, rightBytes);
-            else
-                std::memset(o + leftBytes, 0xFF, rightBytes);
-            std::memset(o + leftBytes + rightBytes, 0xFF, outStride - leftBytes - rightBytes);
-        }
+        for (std::int64_t r = firstRow; r < endRow; ++r)
+            rows.compose(r, outPixels.data() + static_cast<std::size_t>(r) * outStride);
     };
     // A full-resolution join is mostly first writes to fresh pages: two threads fault them in at
     // once. Rows are independent, so the halves need no coordination.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace tandemscan {
 
@@ -30,8 +31,43 @@ bool composeHeader(HeaderBlock& out, const HeaderBlock& left, const HeaderBlock&
 // replaced and its pixels inverted, so the picture it shows is unchanged. Rows of a part that a
 // cut would place outside it are never read.
 bool composeImages(HeaderBlock& out, std::span<std::uint8_t> outPixels, const HeaderBlock& left,
-                   std::span<const std::uint8_t> leftPixels, HeaderBlock& right, std::span<std::uint8_t> rightPixels,
-                   const CutRecord& cut, std::string* why = nullptr);
+                   std::span<const std::uint8_t> leftPixels, HeaderBlock& right,
+                   std::span<std::uint8_t> rightPixels, const CutRecord& cut, std::string* why = nullptr);
+
+// Which source rows make a joined row, counted from the bottom: -1 where a part does not
+// contribute.
+struct RowSources {
+    std::int64_t left;
+    std::int64_t right;
+};
+
+// The same join one row at a time, for a writer that encodes rows as it is handed them, so that
+// the joined picture is never held whole.
+class JoinedRows {
+  public:
+    // The header pass and the checks of composeImages (which also brings a 1-bit right part to
+    // the left palette). The parts must outlive the object.
+    bool prepare(HeaderBlock& out, const HeaderBlock& left, std::span<const std::uint8_t> leftPixels,
+                 HeaderBlock& right, std::span<std::uint8_t> rightPixels, const CutRecord& cut,
+                 std::string* why = nullptr);
+    // Row r of the joined picture, counted from the bottom as the pixel block stores it; valid
+    // until the next call. Null outside the picture.
+    const std::uint8_t* row(std::int64_t r);
+    // Row r into `out`, which holds one padded row.
+    void compose(std::int64_t r, std::uint8_t* out) const;
+    // The parts' rows (bottom-up) that row r is made of; -1 where a part does not contribute.
+    RowSources sources(std::int64_t r) const;
+
+  private:
+    CutRecord cut_;
+    std::uint16_t bitCount_ = 0;
+    std::uint32_t outStride_ = 0, leftStride_ = 0, rightStride_ = 0;
+    std::int64_t leftHeight_ = 0, rightHeight_ = 0, outHeight_ = 0, rightColumns_ = 0;
+    const std::uint8_t* left_ = nullptr;
+    const std::uint8_t* right_ = nullptr;
+    std::uint8_t fill_ = 0xFF;
+    std::vector<std::uint8_t> buffer_;
+};
 
 // The cut record only with leftKeep and rightStart within the parts' widths.
 CutRecord clampCut(const CutRecord& cut, const ImageHeader& left, const ImageHeader& right);

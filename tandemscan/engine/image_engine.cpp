@@ -1,5 +1,6 @@
 #include "engine/image_engine.h"
 
+#include "engine/join_while_loading.h"
 #include "engine/part_files.h"
 #include "engine/pixel_tools.h"
 
@@ -67,7 +68,15 @@ void ImageEngine::settleResolution(const fs::path& fileName, HeaderBlock& header
     assumeUnstatedResolution(fileName, header);
 }
 
-bool ImageEngine::loadOriginal(ImageStoreBlock& block, const fs::path& fileName) {
+bool ImageEngine::loadOriginal(ImageStoreBlock& block, const fs::path& fileName, PartRows* rows) {
+    // A reader on another thread hears of the end whatever way the load goes.
+    struct EndReport {
+        PartRows* rows;
+        const HeaderBlock* loaded = nullptr;
+        ~EndReport() {
+            if (rows) rows->finish(loaded);
+        }
+    } end{rows};
     if (!component_) return fail("No image file component");
     if (fileName.empty()) return fail("No file name");
     const std::uint32_t size = component_->imageSize(fileName);
@@ -80,18 +89,32 @@ bool ImageEngine::loadOriginal(ImageStoreBlock& block, const fs::path& fileName)
     // first rows; the pages come as the decoder writes them.
     if (!block.reserve(size)) return fail("Not enough memory");
     ImageRecord& view = block.view();
-    if (!component_->readImage(fileName, view.headerBlock(), view.pixels().data())) {
+    bool read = false;
+    if (rows != nullptr) {
+        rows->begin(view.pixels());
+        auto rowsDone = [](void* context, std::int32_t n) { static_cast<PartRows*>(context)->rowsDone(n); };
+        read = component_->canReadRows()
+                   ? component_->readImageRows(fileName, view.headerBlock(), view.pixels().data(), rowsDone,
+                                               rows)
+                   : component_->readImage(fileName, view.headerBlock(), view.pixels().data());
+    } else {
+        read = component_->readImage(fileName, view.headerBlock(), view.pixels().data());
+    }
+    // Rows handed out stay mapped after a failure until the caller, who knows when the reader
+    // has stopped, releases the block.
+    if (!read) {
         const std::string why = component_->lastErrorMessage();
-        block.release();
+        if (rows == nullptr) block.release();
         return fail(why.empty() ? "Cannot read " + fileName.string() : why);
     }
     // Never trust a header that describes more pixels than were read.
     if (PixelTools::imageDataSize(view.header()) > size || view.header().width < 1 ||
         view.header().height < 1) {
-        block.release();
+        if (rows == nullptr) block.release();
         return fail("The image in " + fileName.string() + " is damaged");
     }
     settleResolution(fileName, view.headerBlock());
+    end.loaded = &view.headerBlock();
     return true;
 }
 

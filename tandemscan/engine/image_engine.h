@@ -26,6 +26,8 @@ struct ScreenSize {
     friend bool operator==(const ScreenSize&, const ScreenSize&) = default;
 };
 
+class PartRows;
+
 class ImageEngine {
   public:
     // `library` may be null: then nothing can be loaded or written. Working files (backing files,
@@ -60,7 +62,10 @@ class ImageEngine {
 
     // Reads the file through the component into the block: heap up to 540000 pixel bytes, above
     // that a mapping of the backing file. False (block released) when the file cannot be read.
-    bool loadOriginal(ImageStoreBlock& block, const std::filesystem::path& fileName);
+    // With `rows`, another thread may read the rows as they become final (see PartRows); a
+    // failed load then leaves the block to the caller to release once that thread has stopped.
+    bool loadOriginal(ImageStoreBlock& block, const std::filesystem::path& fileName,
+                      PartRows* rows = nullptr);
     // Header block only, with the palette of an 8-bit BMP read from the file itself.
     bool readHeader(const std::filesystem::path& fileName, HeaderBlock& header);
     // Both give a JPEG that states no resolution 72 dpi, and every part the resolution set here

@@ -16,11 +16,14 @@ namespace fs = std::filesystem;
 struct ImageFileLibrary::Component {
     imagefile::ImageFileComponent binding;
     void (*removePartials)() = nullptr;
+    imagefile::ImageFileRowsApi rows; // where the component has them
 };
 
 struct ImageFileInstance::Handle {
-    explicit Handle(imagefile::ImageFileHandle owned) : instance(std::move(owned)) {}
+    Handle(imagefile::ImageFileHandle owned, const imagefile::ImageFileRowsApi& rowsApi)
+        : instance(std::move(owned)), rows(rowsApi) {}
     imagefile::ImageFileHandle instance;
+    const imagefile::ImageFileRowsApi& rows;
     const imagefile::ImageFileApi& api() const { return instance.api(); }
 };
 
@@ -65,6 +68,7 @@ std::shared_ptr<ImageFileLibrary> ImageFileLibrary::load(const fs::path& program
     }
     if (component->binding.module().bind("RemovePartialFiles", component->removePartials))
         partialRemover.store(component->removePartials);
+    component->rows = imagefile::bindRowEntryPoints(component->binding.module());
     return std::make_shared<ImageFileLibrary>(Key{}, std::move(component));
 }
 
@@ -73,7 +77,7 @@ std::optional<ImageFileInstance> ImageFileLibrary::newInstance() const {
         imagefile::ImageFileHandle::create(component_->binding.api());
     if (!instance) return std::nullopt;
     return ImageFileInstance(shared_from_this(),
-                             std::make_unique<ImageFileInstance::Handle>(std::move(*instance)));
+                             std::make_unique<ImageFileInstance::Handle>(std::move(*instance), component_->rows));
 }
 
 ImageFileInstance::ImageFileInstance(std::shared_ptr<const ImageFileLibrary> library,
@@ -115,6 +119,23 @@ bool ImageFileInstance::readHeader(const fs::path& file, HeaderBlock& header) {
 bool ImageFileInstance::writeImage(const fs::path& file, const HeaderBlock& header,
                                    const std::uint8_t* pixels) {
     return handle_->api().WriteImage(handle_->instance.get(), file.c_str(), &header, pixels) != 0;
+}
+
+bool ImageFileInstance::canWriteRows() const { return handle_->rows.WriteImageRows != nullptr; }
+
+bool ImageFileInstance::writeImageRows(const fs::path& file, const HeaderBlock& header, RowSource rows,
+                                       void* context) {
+    if (!canWriteRows()) return false;
+    return handle_->rows.WriteImageRows(handle_->instance.get(), file.c_str(), &header, rows, context) != 0;
+}
+
+bool ImageFileInstance::canReadRows() const { return handle_->rows.ReadImageRows != nullptr; }
+
+bool ImageFileInstance::readImageRows(const fs::path& file, HeaderBlock& header, std::uint8_t* pixels,
+                                      RowsDone rowsDone, void* context) {
+    if (!canReadRows()) return false;
+    return handle_->rows.ReadImageRows(handle_->instance.get(), file.c_str(), &header, pixels, rowsDone,
+                                       context) != 0;
 }
 
 std::string ImageFileInstance::lastErrorMessage() const {

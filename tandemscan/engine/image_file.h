@@ -1,5 +1,6 @@
 // The engine's binding of the image file component (ZedOROV.so), loaded with dlopen from the
-// program folder. All ten entry points must resolve, or the component counts as missing.
+// program folder. All ten entry points must resolve, or the component counts as missing; the
+// optional row reader and writer are used where the component has them.
 #pragma once
 
 #include "engine/image_record.h"
@@ -34,6 +35,20 @@ class ImageFileInstance {
     bool readHeader(const std::filesystem::path& file, HeaderBlock& header);
     // Writes in the format the extension names.
     bool writeImage(const std::filesystem::path& file, const HeaderBlock& header, const std::uint8_t* pixels);
+    // Whether the component can take the rows one at a time (an optional entry point).
+    bool canWriteRows() const;
+    // Row y counted from the bottom, valid until the next call; null ends the write as failed.
+    using RowSource = const void* (*)(void* context, std::int32_t row);
+    // Writes like writeImage, asking `rows` for each row once; false also when !canWriteRows().
+    bool writeImageRows(const std::filesystem::path& file, const HeaderBlock& header, RowSource rows,
+                        void* context);
+    // Whether the component can report rows as it reads them (an optional entry point).
+    bool canReadRows() const;
+    // readImage with both blocks that calls rowsDone(context, n) as rows [0, n) from the top
+    // become final; false also when !canReadRows().
+    using RowsDone = void (*)(void* context, std::int32_t rows);
+    bool readImageRows(const std::filesystem::path& file, HeaderBlock& header, std::uint8_t* pixels,
+                       RowsDone rowsDone, void* context);
     // Why the last call failed, in the component's words ("" when it gave none).
     std::string lastErrorMessage() const;
 

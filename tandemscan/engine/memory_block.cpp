@@ -35,6 +35,14 @@ bool reserveFileSpace(int fd, std::size_t bytes, FileAllocator allocate) {
     return pwrite(fd, &zero, 1, length - 1) == 1;
 }
 
+void populateForWriting(std::uint8_t* from, std::size_t bytes) {
+    if (bytes == 0) return;
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(from) & ~(page - 1);
+    const auto end = reinterpret_cast<std::uintptr_t>(from) + bytes;
+    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+}
+
 MemoryBlock::MemoryBlock(MemoryBlock&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)), kind_(other.kind_) {}
 

@@ -22,6 +22,10 @@ using FileAllocator = int (*)(int fd, int mode, off_t offset, off_t length);
 // into every block instead. False when the disk cannot hold them.
 bool reserveFileSpace(int fd, std::size_t bytes, FileAllocator allocate = nullptr);
 
+// Supplies the pages of [from, from + bytes) of a mapping at once, ready for writing (page
+// boundaries are widened to); cheaper than one fault per page. Advice only: nothing fails.
+void populateForWriting(std::uint8_t* from, std::size_t bytes);
+
 // A move-only owner of zero-filled bytes, released the way they were obtained.
 class MemoryBlock {
   public:

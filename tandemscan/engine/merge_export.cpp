@@ -96,8 +96,11 @@ CutRecord MergeExport::previewCut(const MergeSide& left, const MergePlacement& p
 }
 
 CutRecord MergeExport::originalCut(const MergeSide& left, const MergePlacement& placement) const {
+    return originalCut(left.original.view().header(), placement);
+}
+
+CutRecord MergeExport::originalCut(const ImageHeader& h, const MergePlacement& placement) const {
     if (placement.originalCut) return *placement.originalCut;
-    const ImageHeader& h = left.original.view().header();
     const bool mono = h.bitCount == 1;
     if (placement.autoMode) return cutFromOverlap(placement.autoOverlap, 1.0, h.width, mono);
     return cutFromPanes(placement.leftPane, placement.rightPane, engine_.workScale() * engine_.viewScale(),
@@ -190,6 +193,22 @@ bool MergeExport::saveMerged(MergeSide left, MergeSide right, const MergePlaceme
 
     HeaderBlock joined;
     std::string why;
+    ImageFileInstance* component = engine_.component();
+    if (streamRows_ && !plan.content && component != nullptr && component->canWriteRows()) {
+        JoinedRows rows;
+        if (!rows.prepare(joined, *leftInput.header, leftInput.pixels, *rightInput.header, rightInput.pixels,
+                          plan.cut, &why))
+            return fail(why);
+        announce(MergeStage::writeRows);
+        auto rowAt = [](void* context, std::int32_t r) -> const void* {
+            return static_cast<JoinedRows*>(context)->row(r);
+        };
+        if (!component->writeImageRows(fileName, joined, rowAt, &rows)) {
+            const std::string text = component->lastErrorMessage();
+            return fail(text.empty() ? "Fail to save file" : text);
+        }
+        return true;
+    }
     if (!plan.header(joined, *leftInput.header, *rightInput.header, &why)) return fail(why);
     MappedScratch output;
     // Not prefaulted: the composer's two threads fault the pages in as they write them.

@@ -52,7 +52,9 @@ struct MergePlacement {
     SeamMode seam = SeamMode::feather;
 };
 
-enum class MergeStage { applyEdits, compose, write };
+// writeRows stands for compose and write together: the joined rows go to the writer as they are
+// composed, so the originals are read until the save returns.
+enum class MergeStage { applyEdits, compose, write, writeRows };
 
 class MergeExport {
   public:
@@ -64,7 +66,9 @@ class MergeExport {
                         const std::filesystem::path& fileName = {});
     // The joined picture at full resolution, composed into a mapping of the working file
     // "MergeImg.Tmp" and written to `fileName`. `stage` hears each step as it starts; from
-    // MergeStage::write on, the originals are no longer read.
+    // MergeStage::write on, the originals are no longer read. With streamRows set, a join by cut
+    // is handed to the writer row by row instead, where the component can take rows (no
+    // "MergeImg.Tmp", no second copy); the window keeps the mapped file.
     bool saveMerged(MergeSide left, MergeSide right, const MergePlacement& placement,
                     const std::filesystem::path& fileName, const std::function<void(MergeStage)>& stage = {});
     // One part at full resolution, after its pending edits.
@@ -82,6 +86,10 @@ class MergeExport {
     // The cut record for the working copies / for the originals.
     CutRecord previewCut(const MergeSide& left, const MergePlacement& placement) const;
     CutRecord originalCut(const MergeSide& left, const MergePlacement& placement) const;
+    // The same from the left original's header alone.
+    CutRecord originalCut(const ImageHeader& left, const MergePlacement& placement) const;
+
+    void setStreamRows(bool stream) { streamRows_ = stream; }
 
     // Why the last failing call failed.
     const std::string& lastError() const { return lastError_; }
@@ -92,6 +100,7 @@ class MergeExport {
 
     ImageEngine& engine_;
     unsigned exportCounter_ = 0;
+    bool streamRows_ = false;
     std::string lastError_;
 };
 

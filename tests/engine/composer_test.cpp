@@ -2,6 +2,8 @@
 #include "engine/pixel_tools.h"
 #include "test_images.h"
 
+#include <algorithm>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace tandemscan {
@@ -20,11 +22,27 @@ struct Joined {
     Picture picture() const { return test::pictureOf(block, pixels); }
 };
 
+// Joins into a whole block, and checks that the join row by row (for writers that take rows)
+// gives the same header and bytes, and no row outside the picture.
 Joined join(const TestImage& left, TestImage& right, CutRecord cut) {
     Joined out;
+    TestImage rightCopy = right;
     if (!composeHeader(out.block, left.block, right.block, cut, &out.why)) return out;
     out.pixels.assign(out.block.header.sizeImage, 0xCD);
     out.ok = composeImages(out.block, out.pixels, left.block, left.pixels, right.block, right.pixels, cut, &out.why);
+
+    JoinedRows rows;
+    HeaderBlock rowsHeader;
+    EXPECT_EQ(rows.prepare(rowsHeader, left.block, left.pixels, rightCopy.block, rightCopy.pixels, cut), out.ok);
+    if (!out.ok) return out;
+    EXPECT_EQ(std::memcmp(&rowsHeader, &out.block, sizeof rowsHeader), 0);
+    const std::size_t stride = PixelTools::rowStride(out.block.header.width, out.block.header.bitCount);
+    for (std::int32_t r = 0; r < out.block.header.height; ++r) {
+        const std::uint8_t* row = rows.row(r);
+        EXPECT_TRUE(row != nullptr && std::equal(row, row + stride, out.pixels.begin() + r * stride)) << "row " << r;
+    }
+    EXPECT_EQ(rows.row(-1), nullptr);
+    EXPECT_EQ(rows.row(out.block.header.height), nullptr);
     return out;
 }
 

@@ -64,6 +64,30 @@ __attribute__((visibility("default"))) int ReadImage(RaduvHandle h, const char* 
     return 1;
 }
 
+// The same read, the rows copied from the top down a few at a time and reported as they come.
+__attribute__((visibility("default"))) int ReadImageRows(RaduvHandle h, const char* fileName, void* header,
+                                                         void* pixels, RaduvRowsDone rowsDone,
+                                                         void* context) {
+    const auto bytes = slurp(fileName);
+    if (bytes.size() < kHeaderBlock || std::strstr(fileName, "broken") != nullptr) {
+        static_cast<Instance*>(h)->lastError = "damaged test image";
+        return 0;
+    }
+    int32_t height;
+    std::memcpy(&height, bytes.data() + 8, 4);
+    const std::size_t size = bytes.size() - kHeaderBlock;
+    const std::size_t stride = height > 0 ? size / static_cast<std::size_t>(height) : 0;
+    auto* out = static_cast<unsigned char*>(pixels);
+    for (int32_t top = 0; top < height; ++top) {
+        const std::size_t at = static_cast<std::size_t>(height - 1 - top) * stride;
+        std::memcpy(out + at, bytes.data() + kHeaderBlock + at, stride);
+        if (top % 7 == 6) rowsDone(context, top + 1);
+    }
+    std::memcpy(header, bytes.data(), kHeaderBlock);
+    rowsDone(context, height);
+    return 1;
+}
+
 __attribute__((visibility("default"))) int WriteImage(RaduvHandle h, const char* fileName, const void* header,
                                                       const void* pixels) {
     const auto* info = static_cast<const unsigned char*>(header);
@@ -79,6 +103,33 @@ __attribute__((visibility("default"))) int WriteImage(RaduvHandle h, const char*
     // A full disk shows at the latest when the buffer is flushed.
     if (std::fclose(f) != 0 || !written) {
         static_cast<Instance*>(h)->lastError = std::string("cannot write the file: ") + std::strerror(errno);
+        return 0;
+    }
+    return 1;
+}
+
+// The same file from rows asked for bottom-up, one at a time.
+__attribute__((visibility("default"))) int WriteImageRows(RaduvHandle h, const char* fileName, const void* header,
+                                                          RaduvRowSource rows, void* context) {
+    const auto* info = static_cast<const unsigned char*>(header);
+    uint32_t sizeImage;
+    int32_t height;
+    std::memcpy(&sizeImage, info + 20, 4);
+    std::memcpy(&height, info + 8, 4);
+    const std::size_t stride = height > 0 ? sizeImage / static_cast<uint32_t>(height) : 0;
+    FILE* f = std::fopen(fileName, "wb");
+    if (f == nullptr) {
+        static_cast<Instance*>(h)->lastError = std::string("cannot create the file: ") + std::strerror(errno);
+        return 0;
+    }
+    bool written = std::fwrite(header, 1, kHeaderBlock, f) == static_cast<std::size_t>(kHeaderBlock);
+    for (int32_t y = 0; written && y < height; ++y) {
+        const void* row = rows(context, y);
+        written = row != nullptr && std::fwrite(row, 1, stride, f) == stride;
+    }
+    if (std::fclose(f) != 0 || !written) {
+        static_cast<Instance*>(h)->lastError = "cannot write the rows";
+        std::remove(fileName);
         return 0;
     }
     return 1;

@@ -1,3 +1,4 @@
+#include "engine/join_while_loading.h"
 #include "engine/merge_export.h"
 #include "engine/pixel_tools.h"
 #include "engine_fixture.h"
@@ -6,6 +7,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <thread>
 
 namespace tandemscan {
 namespace {
@@ -84,17 +86,81 @@ TEST_F(MergeExportTest, HalvesOfOneImageJoinBackIntoIt) {
                           {"8 bits, given cut", 8, explicitCut},
                           {"1 bit, given cut", 1, explicitCut}};
     for (const Case& c : cases) {
-        const TestImage original = scene(1200, 500, c.bitCount);
-        load(left, columns(original, 0, 700), "left.raw");
-        load(right, columns(original, 500, 1200), "right.raw");
+        // Composed in "MergeImg.Tmp" as the window saves, and handed to the writer row by row.
+        for (const bool streamRows : {false, true}) {
+            const TestImage original = scene(1200, 500, c.bitCount);
+            load(left, columns(original, 0, 700), "left.raw");
+            load(right, columns(original, 500, 1200), "right.raw");
+            const fs::path out = folder->path() / "joined.raw";
+            MergeExport exporter(*engine);
+            exporter.setStreamRows(streamRows);
+            bool rowsStage = false, scratchDuringWrite = false;
+            ASSERT_TRUE(exporter.saveMerged(left.merge(), right.merge(), c.placement, out, [&](MergeStage s) {
+                rowsStage |= s == MergeStage::writeRows;
+                if (s == MergeStage::write) scratchDuringWrite = fs::exists(folder->path() / "MergeImg.Tmp");
+            })) << exporter.lastError();
+            EXPECT_EQ(rowsStage, streamRows) << c.what;
+            EXPECT_EQ(scratchDuringWrite, !streamRows) << c.what;
+            const TestImage joined = readBack(out);
+            EXPECT_EQ(joined.block.header.width, 1200) << c.what;
+            EXPECT_EQ(joined.picture(), original.picture()) << c.what << (streamRows ? ", by rows" : "");
+            EXPECT_FALSE(fs::exists(folder->path() / "MergeImg.Tmp")) << c.what;
+        }
+    }
+}
+
+// Written while both parts load on threads of their own, as the command line joins: the same
+// picture; a part that fails, or loads other than it was checked, leaves no file.
+TEST_F(MergeExportTest, JoinWhileLoadingGivesTheSameFileOrNone) {
+    struct Case {
+        const char* what;
+        CutRecord cut;
+        const char* rightName;
+        std::int32_t checkedRightHeight; // 0: as loaded
+        bool ok;
+    };
+    const Case cases[] = {
+        {"level", {600, 100, 0, 0}, "right.raw", 0, true},
+        {"right part higher", {600, 100, 9, 9}, "right.raw", 0, true},
+        {"right part lower", {650, 150, -30, -30}, "right.raw", 0, true},
+        {"right part fails to load", {600, 100, 0, 0}, "broken-right.raw", 0, false},
+        {"right part loads taller than checked", {600, 100, 0, 0}, "right.raw", 499, false},
+    };
+    const TestImage original = scene(1200, 500, 24);
+    const fs::path leftFile = writePart("left.raw", columns(original, 0, 700));
+    const fs::path goodRight = writePart("right.raw", columns(original, 500, 1200));
+    for (const Case& c : cases) {
+        const fs::path rightFile = writePart(c.rightName, columns(original, 500, 1200));
+        ImageEngine rightEngine(library, folder->path());
+        HeaderBlock leftHeader, rightHeader;
+        ASSERT_TRUE(engine->readHeader(leftFile, leftHeader));
+        ASSERT_TRUE(rightEngine.readHeader(goodRight, rightHeader)); // as checked before a part breaks
+        if (c.checkedRightHeight) rightHeader.header.height = c.checkedRightHeight;
+        PartRows leftRows(leftHeader), rightRows(rightHeader);
+        bool loaded[2] = {};
+        std::thread leftLoader([&] { loaded[0] = engine->loadOriginal(*left.store, leftFile, &leftRows); });
+        std::thread rightLoader(
+            [&] { loaded[1] = rightEngine.loadOriginal(*right.store, rightFile, &rightRows); });
+        auto writer = library->newInstance();
+        ASSERT_TRUE(writer && writer->canWriteRows());
         const fs::path out = folder->path() / "joined.raw";
-        MergeExport exporter(*engine);
-        ASSERT_TRUE(exporter.saveMerged(left.merge(), right.merge(), c.placement, out))
-            << exporter.lastError();
-        const TestImage joined = readBack(out);
-        EXPECT_EQ(joined.block.header.width, 1200) << c.what;
-        EXPECT_EQ(joined.picture(), original.picture()) << c.what;
-        EXPECT_FALSE(fs::exists(folder->path() / "MergeImg.Tmp")) << c.what;
+        fs::remove(out);
+        std::string why;
+        const bool written = writeJoinWhileLoading(*writer, out, leftRows, rightRows, c.cut, &why);
+        leftLoader.join();
+        rightLoader.join();
+        EXPECT_EQ(written, c.ok) << c.what << ": " << why;
+        EXPECT_EQ(fs::exists(out), c.ok) << c.what;
+        if (!c.ok) continue;
+        // The reference: the same cut composed from the loaded parts.
+        TestImage l = columns(original, 0, 700), r = columns(original, 500, 1200);
+        HeaderBlock joined;
+        ASSERT_TRUE(composeHeader(joined, l.block, r.block, c.cut));
+        std::vector<std::uint8_t> pixels(joined.header.sizeImage);
+        ASSERT_TRUE(composeImages(joined, pixels, l.block, l.pixels, r.block, r.pixels, c.cut));
+        const TestImage back = readBack(out);
+        EXPECT_EQ(std::memcmp(&back.block, &joined, sizeof joined), 0) << c.what;
+        EXPECT_EQ(back.pixels, pixels) << c.what;
     }
 }
 

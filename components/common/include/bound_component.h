@@ -63,8 +63,6 @@ template <typename Table> class BoundComponent {
     const ModuleHandle& module() const { return module_; }
     bool lacksEntry() const { return lacksEntry_; }
     const Table& api() const { return api_; }
-    // For entry points a component may lack, bound by hand.
-    const ModuleHandle& module() const { return module_; }
 
   private:
     ModuleHandle module_;
