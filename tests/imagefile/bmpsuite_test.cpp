@@ -70,32 +70,32 @@ TEST_P(OddBmp, ReadsOrFailsWithMessage) {
   const std::string path = corpusDir() + "/" + c.path;
   const Component& component = Component::main();
   RaduvHandle h = nullptr;
-  ASSERT_TRUE(component.newInstance(&h));
+  ASSERT_TRUE(component.api.NewRaduvOR(&h));
   // Header-only read first, as the file-open panel does.
   HeaderBlock header{};
-  const int headerRead = component.readImage(h, path.c_str(), &header, nullptr);
+  const int headerRead = component.api.ReadImage(h, path.c_str(), &header, nullptr);
   if (!headerRead) {
-    EXPECT_STRNE(component.lastError(h), "");
+      EXPECT_STRNE(component.api.GetLastErrorMessage(h), "");
   }
-  const uint32_t size = component.getImageSize(h, path.c_str());
+  const uint32_t size = component.api.GetImageSize(h, path.c_str());
   EXPECT_EQ(size != 0, headerRead != 0);
   if (size > 0) {
     std::vector<uint8_t> pixels(size);
     HeaderBlock block{};
-    const int ok = component.readImage(h, path.c_str(), &block, pixels.data());
-    EXPECT_EQ(ok != 0, c.reads) << component.lastError(h);
+    const int ok = component.api.ReadImage(h, path.c_str(), &block, pixels.data());
+    EXPECT_EQ(ok != 0, c.reads) << component.api.GetLastErrorMessage(h);
     if (ok) {
-      EXPECT_STREQ(component.lastError(h), "");
-      EXPECT_EQ(block.header.bitCount, c.bits);
-      EXPECT_EQ(pixelBlockSize(block.header), size);
+        EXPECT_STREQ(component.api.GetLastErrorMessage(h), "");
+        EXPECT_EQ(block.header.bitCount, c.bits);
+        EXPECT_EQ(pixelBlockSize(block.header), size);
     } else {
-      EXPECT_STRNE(component.lastError(h), "");
+        EXPECT_STRNE(component.api.GetLastErrorMessage(h), "");
     }
   } else {
-    EXPECT_FALSE(c.reads) << component.lastError(h);
-    EXPECT_STRNE(component.lastError(h), "");
+      EXPECT_FALSE(c.reads) << component.api.GetLastErrorMessage(h);
+      EXPECT_STRNE(component.api.GetLastErrorMessage(h), "");
   }
-  component.freeInstance(h);
+  component.api.FreeRaduvOR(h);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -20,18 +20,8 @@ Component Component::load(const std::string& path) {
         if (binding->lacksEntry()) c.binding = std::move(binding); // loadable, but incomplete
         return c;
     }
-    const ImageFileApi& api = binding->api();
+    c.api = binding->api();
     c.binding = std::move(binding);
-    c.newInstance = api.NewRaduvOR;
-    c.freeInstance = api.FreeRaduvOR;
-    c.getImageSize = api.GetImageSize;
-    c.readImage = api.ReadImage;
-    c.writeImage = api.WriteImage;
-    c.getNextImage = api.GetNextImage;
-    c.getNextImageSize = api.GetNextImageSize;
-    c.canGetNextImage = api.CanGetNextImage;
-    c.setProgress = api.SetProgressCallBackFn;
-    c.lastError = api.GetLastErrorMessage;
     const ImageFileRowsApi rows = bindRowEntryPoints(c.binding->module());
     c.writeImageRows = rows.WriteImageRows;
     c.readImageRows = rows.ReadImageRows;
@@ -40,7 +30,7 @@ Component Component::load(const std::string& path) {
 
 const Component& Component::main() {
     static const Component component = load(std::string(TS_PROGRAM_DIR) + "/ZedOROV.so");
-    if (!component.readImage)
+    if (!component.api.ReadImage)
         throw std::runtime_error("ZedOROV.so cannot be loaded: " + std::string(dlerror() ? dlerror() : ""));
     return component;
 }
@@ -130,25 +120,25 @@ Image makeImage(int width, int height, int bits, bool grey, int32_t pelsPerMeter
 bool readFile(const std::string& path, Image& image, std::string* error) {
     const Component& c = Component::main();
     RaduvHandle h = nullptr;
-    if (!c.newInstance(&h)) return false;
+    if (!c.api.NewRaduvOR(&h)) return false;
     bool ok = false;
-    const uint32_t size = c.getImageSize(h, path.c_str());
+    const uint32_t size = c.api.GetImageSize(h, path.c_str());
     if (size > 0) {
         image.pixels.assign(size, 0xCD);
-        ok = c.readImage(h, path.c_str(), &image.block, image.pixels.data()) != 0;
+        ok = c.api.ReadImage(h, path.c_str(), &image.block, image.pixels.data()) != 0;
     }
-    if (!ok && error) *error = c.lastError(h);
-    c.freeInstance(h);
+    if (!ok && error) *error = c.api.GetLastErrorMessage(h);
+    c.api.FreeRaduvOR(h);
     return ok;
 }
 
 bool writeFile(const std::string& path, const Image& image, std::string* error) {
     const Component& c = Component::main();
     RaduvHandle h = nullptr;
-    if (!c.newInstance(&h)) return false;
-    const bool ok = c.writeImage(h, path.c_str(), &image.block, image.pixels.data()) != 0;
-    if (!ok && error) *error = c.lastError(h);
-    c.freeInstance(h);
+    if (!c.api.NewRaduvOR(&h)) return false;
+    const bool ok = c.api.WriteImage(h, path.c_str(), &image.block, image.pixels.data()) != 0;
+    if (!ok && error) *error = c.api.GetLastErrorMessage(h);
+    c.api.FreeRaduvOR(h);
     return ok;
 }
 
@@ -175,12 +165,12 @@ struct RowFeed {
 bool writeFileByRows(const std::string& path, const Image& image, std::string* error, int failAtRow, int* asked) {
     const Component& c = Component::main();
     RaduvHandle h = nullptr;
-    if (!c.writeImageRows || !c.newInstance(&h)) return false;
+    if (!c.writeImageRows || !c.api.NewRaduvOR(&h)) return false;
     RowFeed feed{&image, failAtRow, 0, {}};
     const bool ok = c.writeImageRows(h, path.c_str(), &image.block, &RowFeed::next, &feed) != 0;
-    if (!ok && error) *error = c.lastError(h);
+    if (!ok && error) *error = c.api.GetLastErrorMessage(h);
     if (asked) *asked = feed.asked;
-    c.freeInstance(h);
+    c.api.FreeRaduvOR(h);
     return ok;
 }
 

@@ -13,19 +13,10 @@
 
 namespace imagefile::test {
 
-// The ten entry points of a loaded component file, bound by the programs' own binding.
+// A loaded component file, bound by the programs' own binding.
 struct Component {
     std::shared_ptr<const ImageFileComponent> binding; // null when the file cannot be loaded
-    decltype(&NewRaduvOR) newInstance = nullptr;
-    decltype(&FreeRaduvOR) freeInstance = nullptr;
-    decltype(&GetImageSize) getImageSize = nullptr;
-    decltype(&ReadImage) readImage = nullptr;
-    decltype(&WriteImage) writeImage = nullptr;
-    decltype(&GetNextImage) getNextImage = nullptr;
-    decltype(&GetNextImageSize) getNextImageSize = nullptr;
-    decltype(&CanGetNextImage) canGetNextImage = nullptr;
-    decltype(&SetProgressCallBackFn) setProgress = nullptr;
-    decltype(&GetLastErrorMessage) lastError = nullptr;
+    ImageFileApi api{};                                // all null unless every entry point resolved
     // Optional: null when the file lacks them.
     decltype(&WriteImageRows) writeImageRows = nullptr;
     decltype(&ReadImageRows) readImageRows = nullptr;

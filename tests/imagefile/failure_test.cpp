@@ -22,9 +22,9 @@ namespace {
 struct Instance {
     const Component& c = Component::main();
     RaduvHandle h = nullptr;
-    Instance() { c.newInstance(&h); }
-    ~Instance() { c.freeInstance(h); }
-    std::string error() const { return c.lastError(h); }
+    Instance() { c.api.NewRaduvOR(&h); }
+    ~Instance() { c.api.FreeRaduvOR(h); }
+    std::string error() const { return c.api.GetLastErrorMessage(h); }
 };
 
 struct BadWrite {
@@ -44,7 +44,7 @@ TEST_P(WriteFailure, FailsWritesNothingKeepsExistingFile) {
     const std::string target = folder.file(c.fileName);
     putFileBytes(target, {'o', 'l', 'd'});
     Instance instance;
-    EXPECT_EQ(instance.c.writeImage(instance.h, target.c_str(), &image.block, image.pixels.data()), 0);
+    EXPECT_EQ(instance.c.api.WriteImage(instance.h, target.c_str(), &image.block, image.pixels.data()), 0);
     EXPECT_NE(instance.error().find(c.messagePart), std::string::npos) << instance.error();
     EXPECT_EQ(fileBytes(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_EQ(folder.entries(), std::vector<std::string>{c.fileName});
@@ -83,7 +83,7 @@ TEST(WriteFailure, MissingFolderOrFileAsFolder) {
     for (const std::string& path :
          {folder.file("missing/picture.bmp"), folder.file("plain.txt/picture.bmp")}) {
         Instance instance;
-        EXPECT_EQ(instance.c.writeImage(instance.h, path.c_str(), &image.block, image.pixels.data()), 0)
+        EXPECT_EQ(instance.c.api.WriteImage(instance.h, path.c_str(), &image.block, image.pixels.data()), 0)
             << path;
         EXPECT_NE(instance.error().find("Cannot write in the folder"), std::string::npos) << instance.error();
     }
@@ -99,7 +99,7 @@ TEST(WriteFailure, ReadOnlyFolder) {
     std::filesystem::permissions(folder.path(),
                                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     Instance instance;
-    EXPECT_EQ(instance.c.writeImage(instance.h, target.c_str(), &image.block, image.pixels.data()), 0);
+    EXPECT_EQ(instance.c.api.WriteImage(instance.h, target.c_str(), &image.block, image.pixels.data()), 0);
     EXPECT_NE(instance.error().find("Permission denied"), std::string::npos) << instance.error();
     EXPECT_EQ(fileBytes(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
 }
@@ -122,7 +122,8 @@ TEST(WriteFailure, DiskFullMidwayLeavesNoPartialFile) {
         small.rlim_cur = 4096;
         setrlimit(RLIMIT_FSIZE, &small);
         Instance instance;
-        const int ok = instance.c.writeImage(instance.h, target.c_str(), &image.block, image.pixels.data());
+        const int ok =
+            instance.c.api.WriteImage(instance.h, target.c_str(), &image.block, image.pixels.data());
         setrlimit(RLIMIT_FSIZE, &old);
         sigaction(SIGXFSZ, &previous, nullptr);
         EXPECT_EQ(ok, 0) << name;
@@ -227,10 +228,10 @@ TEST_P(TruncatedFile, FailsWithMessage) {
     bytes.resize(static_cast<size_t>(bytes.size() * c.keep));
     putFileBytes(path, bytes);
     Instance instance;
-    const uint32_t size = instance.c.getImageSize(instance.h, path.c_str());
+    const uint32_t size = instance.c.api.GetImageSize(instance.h, path.c_str());
     std::vector<uint8_t> pixels(64 * 3 * 48);
     HeaderBlock block{};
-    EXPECT_EQ(instance.c.readImage(instance.h, path.c_str(), &block, pixels.data()), 0) << size;
+    EXPECT_EQ(instance.c.api.ReadImage(instance.h, path.c_str(), &block, pixels.data()), 0) << size;
     EXPECT_NE(instance.error(), "");
 }
 
@@ -257,10 +258,10 @@ TEST_P(ReadFailure, FailsWithMessage) {
     ScratchFolder folder;
     const std::string path = c.make(folder);
     Instance instance;
-    EXPECT_EQ(instance.c.getImageSize(instance.h, path.c_str()), 0u);
+    EXPECT_EQ(instance.c.api.GetImageSize(instance.h, path.c_str()), 0u);
     EXPECT_NE(instance.error().find(c.messagePart), std::string::npos) << instance.error();
     HeaderBlock block{};
-    EXPECT_EQ(instance.c.readImage(instance.h, path.c_str(), &block, nullptr), 0);
+    EXPECT_EQ(instance.c.api.ReadImage(instance.h, path.c_str(), &block, nullptr), 0);
     EXPECT_NE(instance.error().find(c.messagePart), std::string::npos) << instance.error();
 }
 
@@ -428,31 +429,31 @@ TEST(Boundary, NullArgumentsFailCleanly) {
     Instance instance;
     HeaderBlock block{};
     uint8_t pixels[64];
-    EXPECT_EQ(instance.c.getImageSize(instance.h, nullptr), 0u);
+    EXPECT_EQ(instance.c.api.GetImageSize(instance.h, nullptr), 0u);
     EXPECT_NE(instance.error(), "");
-    EXPECT_EQ(instance.c.readImage(instance.h, "", &block, pixels), 0);
+    EXPECT_EQ(instance.c.api.ReadImage(instance.h, "", &block, pixels), 0);
     EXPECT_NE(instance.error(), "");
-    EXPECT_EQ(instance.c.readImage(instance.h, "/x.bmp", nullptr, pixels), 0);
-    EXPECT_EQ(instance.c.writeImage(instance.h, "/tmp/x.bmp", &block, nullptr), 0);
+    EXPECT_EQ(instance.c.api.ReadImage(instance.h, "/x.bmp", nullptr, pixels), 0);
+    EXPECT_EQ(instance.c.api.WriteImage(instance.h, "/tmp/x.bmp", &block, nullptr), 0);
     EXPECT_NE(instance.error(), "");
-    EXPECT_EQ(instance.c.getImageSize(nullptr, "/x.bmp"), 0u);
-    EXPECT_EQ(instance.c.readImage(nullptr, "/x.bmp", &block, pixels), 0);
-    EXPECT_STRNE(instance.c.lastError(nullptr), "");
-    EXPECT_EQ(instance.c.newInstance(nullptr), 0);
-    instance.c.freeInstance(nullptr);
+    EXPECT_EQ(instance.c.api.GetImageSize(nullptr, "/x.bmp"), 0u);
+    EXPECT_EQ(instance.c.api.ReadImage(nullptr, "/x.bmp", &block, pixels), 0);
+    EXPECT_STRNE(instance.c.api.GetLastErrorMessage(nullptr), "");
+    EXPECT_EQ(instance.c.api.NewRaduvOR(nullptr), 0);
+    instance.c.api.FreeRaduvOR(nullptr);
 }
 
 TEST(Boundary, ErrorClearsAfterSuccess) {
     ScratchFolder folder;
     const Image image = makeImage(3, 3, 24);
     Instance instance;
-    EXPECT_EQ(
-        instance.c.writeImage(instance.h, folder.file("a.xyz").c_str(), &image.block, image.pixels.data()),
-        0);
+    EXPECT_EQ(instance.c.api.WriteImage(instance.h, folder.file("a.xyz").c_str(), &image.block,
+                                        image.pixels.data()),
+              0);
     EXPECT_NE(instance.error(), "");
-    EXPECT_EQ(
-        instance.c.writeImage(instance.h, folder.file("a.bmp").c_str(), &image.block, image.pixels.data()),
-        1);
+    EXPECT_EQ(instance.c.api.WriteImage(instance.h, folder.file("a.bmp").c_str(), &image.block,
+                                        image.pixels.data()),
+              1);
     EXPECT_EQ(instance.error(), "");
 }
 
@@ -462,10 +463,10 @@ TEST(Boundary, NoNextPageOutsideTiff) {
     ASSERT_TRUE(writeFile(folder.file("a.bmp"), image));
     Instance instance;
     HeaderBlock block{};
-    ASSERT_EQ(instance.c.readImage(instance.h, folder.file("a.bmp").c_str(), &block, nullptr), 1);
-    EXPECT_EQ(instance.c.canGetNextImage(instance.h), 0);
-    EXPECT_EQ(instance.c.getNextImageSize(instance.h), 0u);
-    EXPECT_EQ(instance.c.getNextImage(instance.h, &block, nullptr), 0);
+    ASSERT_EQ(instance.c.api.ReadImage(instance.h, folder.file("a.bmp").c_str(), &block, nullptr), 1);
+    EXPECT_EQ(instance.c.api.CanGetNextImage(instance.h), 0);
+    EXPECT_EQ(instance.c.api.GetNextImageSize(instance.h), 0u);
+    EXPECT_EQ(instance.c.api.GetNextImage(instance.h, &block, nullptr), 0);
     EXPECT_NE(instance.error().find("no further page"), std::string::npos) << instance.error();
 }
 

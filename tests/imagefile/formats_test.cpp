@@ -244,33 +244,33 @@ TEST(Progress, ReportsRowsUpToTheEnd) {
     for (const char* name : {"p.bmp", "p.jpg", "p.png", "p.tif", "p.pcx", "p.tga"}) {
         const Component& c = Component::main();
         RaduvHandle h = nullptr;
-        ASSERT_TRUE(c.newInstance(&h));
-        c.setProgress(h, record);
+        ASSERT_TRUE(c.api.NewRaduvOR(&h));
+        c.api.SetProgressCallBackFn(h, record);
         for (int pass = 0; pass < 2; ++pass) {
             reports.clear();
             Image back = image;
-            const int ok = pass == 0
-                               ? c.writeImage(h, folder.file(name).c_str(), &image.block, image.pixels.data())
-                               : c.readImage(h, folder.file(name).c_str(), &back.block, back.pixels.data());
-            ASSERT_EQ(ok, 1) << name << " " << c.lastError(h);
+            const int ok =
+                pass == 0 ? c.api.WriteImage(h, folder.file(name).c_str(), &image.block, image.pixels.data())
+                          : c.api.ReadImage(h, folder.file(name).c_str(), &back.block, back.pixels.data());
+            ASSERT_EQ(ok, 1) << name << " " << c.api.GetLastErrorMessage(h);
             ASSERT_FALSE(reports.empty()) << name << " pass " << pass;
             for (size_t i = 1; i < reports.size(); ++i)
                 EXPECT_LT(reports[i - 1].first, reports[i].first) << name;
             EXPECT_LE(reports.size(), 101u) << name;
             EXPECT_EQ(reports.back(), std::make_pair(300, 300)) << name << " pass " << pass;
         }
-        c.freeInstance(h);
+        c.api.FreeRaduvOR(h);
     }
 }
 
 TEST(Component, PuzzleCopyLoadsWithAllEntryPoints) {
     const Component tilex = Component::load(std::string(TS_PROGRAM_DIR) + "/Tilex/RaduvOR.so");
     ASSERT_NE(tilex.binding, nullptr);
-    EXPECT_NE(tilex.lastError, nullptr);
+    EXPECT_NE(tilex.api.GetLastErrorMessage, nullptr);
     RaduvHandle h = nullptr;
-    ASSERT_EQ(tilex.newInstance(&h), 1);
-    EXPECT_STREQ(tilex.lastError(h), "");
-    tilex.freeInstance(h);
+    ASSERT_EQ(tilex.api.NewRaduvOR(&h), 1);
+    EXPECT_STREQ(tilex.api.GetLastErrorMessage(h), "");
+    tilex.api.FreeRaduvOR(h);
 }
 
 } // namespace

@@ -189,9 +189,9 @@ TEST(ReadImageRows, RowsReportedAreFinal) {
       std::vector<int32_t> reports;
     };
     RaduvHandle h = nullptr;
-    ASSERT_TRUE(c.newInstance(&h));
+    ASSERT_TRUE(c.api.NewRaduvOR(&h));
     Image back;
-    back.pixels.assign(c.getImageSize(h, path.c_str()), 0xCD);
+    back.pixels.assign(c.api.GetImageSize(h, path.c_str()), 0xCD);
     const uint64_t stride = rowStride(45, k.bits);
     Watch watch{&back.pixels, stride, 70, std::vector<uint8_t>(back.pixels.size(), 0xEE), {}};
     auto rowsDone = [](void* context, int32_t rows) {
@@ -203,8 +203,9 @@ TEST(ReadImageRows, RowsReportedAreFinal) {
       }
       w.reports.push_back(rows);
     };
-    ASSERT_TRUE(c.readImageRows(h, path.c_str(), &back.block, back.pixels.data(), rowsDone, &watch)) << c.lastError(h);
-    c.freeInstance(h);
+    ASSERT_TRUE(c.readImageRows(h, path.c_str(), &back.block, back.pixels.data(), rowsDone, &watch))
+        << c.api.GetLastErrorMessage(h);
+    c.api.FreeRaduvOR(h);
     EXPECT_EQ(back.block.header.height, 70) << k.extension;
     EXPECT_TRUE(std::is_sorted(watch.reports.begin(), watch.reports.end())) << k.extension;
     ASSERT_FALSE(watch.reports.empty());

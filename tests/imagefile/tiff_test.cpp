@@ -229,24 +229,24 @@ TEST(MultiPageTiff, PagesFollowOneAnother) {
 
   const Component& c = Component::main();
   RaduvHandle h = nullptr;
-  ASSERT_TRUE(c.newInstance(&h));
+  ASSERT_TRUE(c.api.NewRaduvOR(&h));
   HeaderBlock block{};
   std::vector<uint8_t> pixels(64);
-  ASSERT_EQ(c.getImageSize(h, path.c_str()), 8u);
-  ASSERT_EQ(c.readImage(h, path.c_str(), &block, pixels.data()), 1);
+  ASSERT_EQ(c.api.GetImageSize(h, path.c_str()), 8u);
+  ASSERT_EQ(c.api.ReadImage(h, path.c_str(), &block, pixels.data()), 1);
   EXPECT_EQ(pixels[0], 10);
   for (int page = 1; page < 3; ++page) {
-    ASSERT_EQ(c.canGetNextImage(h), 1) << page;
-    const uint32_t size = c.getNextImageSize(h);
-    EXPECT_EQ(size, rowStride(widths[page], 8) * 2);
-    ASSERT_EQ(c.getNextImage(h, &block, nullptr), 1);  // a header look does not move on
-    EXPECT_EQ(block.header.width, static_cast<int32_t>(widths[page]));
-    ASSERT_EQ(c.getNextImage(h, &block, pixels.data()), 1);
-    EXPECT_EQ(pixels[0], 10 * (page + 1));
+      ASSERT_EQ(c.api.CanGetNextImage(h), 1) << page;
+      const uint32_t size = c.api.GetNextImageSize(h);
+      EXPECT_EQ(size, rowStride(widths[page], 8) * 2);
+      ASSERT_EQ(c.api.GetNextImage(h, &block, nullptr), 1); // a header look does not move on
+      EXPECT_EQ(block.header.width, static_cast<int32_t>(widths[page]));
+      ASSERT_EQ(c.api.GetNextImage(h, &block, pixels.data()), 1);
+      EXPECT_EQ(pixels[0], 10 * (page + 1));
   }
-  EXPECT_EQ(c.canGetNextImage(h), 0);
-  EXPECT_EQ(c.getNextImage(h, &block, pixels.data()), 0);
-  c.freeInstance(h);
+  EXPECT_EQ(c.api.CanGetNextImage(h), 0);
+  EXPECT_EQ(c.api.GetNextImage(h, &block, pixels.data()), 0);
+  c.api.FreeRaduvOR(h);
 }
 
 }  // namespace
