@@ -1,11 +1,12 @@
 // Runs placement by content over an evaluation set: reads truth.tsv's pairs (JPEG or PBM parts),
 // times each estimate on its own (decoding excluded) and writes one result line per pair. The time
-// is the thread's processor time: the machine is shared, and the wall clock mostly measures the
-// neighbours.
+// is the process's processor time, of every thread the estimate uses: the machine is shared, and
+// the wall clock mostly measures the neighbours.
 // Usage: alignment_estimate SET_DIR RESULTS.tsv
 //        alignment_estimate --speed LEFT RIGHT DPI REPEAT
-// The second form times, on this one thread, the decoding of both parts (the baseline) and the
-// estimate alone, REPEAT times each, and prints the medians: "decode S" and "estimate S" lines.
+// The second form times the decoding of both parts on one thread (the baseline) and the estimate
+// alone (all its threads), REPEAT times each, and prints the medians: "decode S" and "estimate S"
+// lines.
 // With REPEAT 0 it only decodes both parts once: a process to set the whole command beside.
 #include "engine/content_placement.h"
 
@@ -96,9 +97,9 @@ bool readPbm(const std::string& path, Part& part, int dpi) {
     return static_cast<bool>(in);
 }
 
-double threadSeconds() {
+double processorSeconds() {
     timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
 }
 
@@ -119,15 +120,15 @@ int speed(const std::string& leftPath, const std::string& rightPath, int dpi, in
     }
     for (int i = 0; i < repeat; ++i) {
         Part left, right;
-        const double start = threadSeconds();
+        const double start = processorSeconds();
         if (!readPart(leftPath, left, dpi) || !readPart(rightPath, right, dpi)) {
             std::cerr << "cannot read the parts\n";
             return 1;
         }
-        const double decoded = threadSeconds();
+        const double decoded = processorSeconds();
         std::string why;
         const auto found = estimateContentPlacement(left.view(), right.view(), &why);
-        estimate.push_back(threadSeconds() - decoded);
+        estimate.push_back(processorSeconds() - decoded);
         decode.push_back(decoded - start);
         if (!found) std::cerr << "refused: " << why << "\n";
     }
@@ -165,9 +166,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::string why;
-        const double start = threadSeconds();
+        const double start = processorSeconds();
         const auto found = estimateContentPlacement(left.view(), right.view(), &why);
-        const double seconds = threadSeconds() - start;
+        const double seconds = processorSeconds() - start;
         char buffer[256];
         if (found)
             std::snprintf(buffer, sizeof buffer, "ok\t%d\t%.6f\t%.4f\t%.4f\t%.3f\t%.4f\t",

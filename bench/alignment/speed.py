@@ -4,7 +4,7 @@
 For each pair, in the same run:
   decode     both JPEG decodes on one thread (libjpeg, in alignment_estimate): the baseline, as
              processor time and as the wall time of a process that does only that
-  estimate   the estimate alone on one thread (decoding excluded)
+  estimate   the estimate alone (decoding excluded), processor time of all its threads
   command    tandemscan-merge LEFT RIGHT --align content --print-placement --dpi 300, the whole
              process with both decodes (it decodes the two parts on two threads): wall time and
              processor time (user + system)
@@ -80,7 +80,7 @@ def main():
         " ".join(open("/proc/loadavg").read().split()[:3])))
     print("%-56s %9s %10s %8s" % ("step", "seconds", "x baseline", "target"))
     table = [("decode both parts, one thread, CPU (baseline)", base, base, "-"),
-             ("estimate alone, one thread, CPU", statistics.median(estimate), base, "0.15 s"),
+             ("estimate alone, CPU (all its threads)", statistics.median(estimate), base, "0.15 s"),
              ("whole command with both decodes, CPU (both threads)", statistics.median(cpu), base, "-"),
              ("process decoding both parts, one thread, wall (baseline)", base_wall, base_wall, "-"),
              ("whole command with both decodes, wall", statistics.median(wall), base_wall, "0.25 s")]

@@ -1,6 +1,7 @@
 #include "engine/content_grey.h"
 
 #include "engine/pixel_tools.h"
+#include "engine/side_by_side.h"
 
 #include <array>
 
@@ -49,7 +50,11 @@ bool readablePart(const PartPixels& part) {
     return part.pixels.size() >= strideOf(h) * static_cast<std::size_t>(h.height);
 }
 
-GreyImage readGrey(const PartPixels& part, bool turned, int x0, int y0, int w, int h, int factor) {
+namespace {
+
+// Rows [rowFrom, rowTo) of readGrey's picture, written into `out` (of readGrey's size).
+void readGreyRows(const PartPixels& part, bool turned, int x0, int y0, int factor, GreyImage& out,
+                  int rowFrom, int rowTo) {
     const HeaderBlock& block = part.header;
     const int height = block.header.height;
     const std::size_t stride = strideOf(block.header);
@@ -58,17 +63,21 @@ GreyImage readGrey(const PartPixels& part, bool turned, int x0, int y0, int w, i
         const PaletteEntry& e = block.palette[i];
         paletteGrey[i] = luminance(e.red, e.green, e.blue);
     }
-    GreyImage out(w / factor, h / factor);
     std::vector<float> line(static_cast<std::size_t>(out.width) * factor);
     const float scale = 1.0f / static_cast<float>(factor * factor);
-    for (int oy = 0; oy < out.height; ++oy) {
+    for (int oy = rowFrom; oy < rowTo; ++oy) {
         float* target = out.row(oy);
         for (int k = 0; k < factor; ++k) {
             const int y = y0 + oy * factor + k;
             // Rows are stored bottom-up; after the turn picture row y is stored row y.
             const int stored = turned ? y : height - 1 - y;
-            greyRow(block, part.pixels.data() + stride * static_cast<std::size_t>(stored), turned, x0,
-                    static_cast<int>(line.size()), paletteGrey, line.data());
+            const std::uint8_t* row = part.pixels.data() + stride * static_cast<std::size_t>(stored);
+            if (factor == 1) {
+                // Nothing to average: the grey row is the result (0 + v and v * 1 are v exactly).
+                greyRow(block, row, turned, x0, out.width, paletteGrey, target);
+                continue;
+            }
+            greyRow(block, row, turned, x0, static_cast<int>(line.size()), paletteGrey, line.data());
             for (int ox = 0; ox < out.width; ++ox) {
                 float sum = 0;
                 for (int j = 0; j < factor; ++j)
@@ -76,9 +85,25 @@ GreyImage readGrey(const PartPixels& part, bool turned, int x0, int y0, int w, i
                 target[ox] += sum;
             }
         }
-        for (int ox = 0; ox < out.width; ++ox)
-            target[ox] *= scale;
+        if (factor > 1)
+            for (int ox = 0; ox < out.width; ++ox)
+                target[ox] *= scale;
     }
+}
+
+} // namespace
+
+GreyImage readGrey(const PartPixels& part, bool turned, int x0, int y0, int w, int h, int factor) {
+    GreyImage out(w / factor, h / factor);
+    readGreyRows(part, turned, x0, y0, factor, out, 0, out.height);
+    return out;
+}
+
+GreyImage readGreySideBySide(const PartPixels& part, bool turned, int x0, int y0, int w, int h, int factor) {
+    GreyImage out(w / factor, h / factor);
+    const int half = out.height / 2;
+    runSideBySide([&] { readGreyRows(part, turned, x0, y0, factor, out, half, out.height); },
+                  [&] { readGreyRows(part, turned, x0, y0, factor, out, 0, half); });
     return out;
 }
 

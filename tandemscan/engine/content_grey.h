@@ -27,6 +27,8 @@ bool readablePart(const PartPixels& part);
 // The rectangle [x0, x0 + w) x [y0, y0 + h) of the part in picture coordinates (after the turn when
 // `turned`), each `factor` x `factor` block averaged into one pixel. The rectangle must lie inside.
 GreyImage readGrey(const PartPixels& part, bool turned, int x0, int y0, int w, int h, int factor);
+// The same picture, its rows shared between this thread and a second one.
+GreyImage readGreySideBySide(const PartPixels& part, bool turned, int x0, int y0, int w, int h, int factor);
 
 // Halves both sizes by averaging 2 x 2 blocks.
 GreyImage halve(const GreyImage& image);

@@ -3,10 +3,12 @@
 #include "engine/content_coarse.h"
 #include "engine/content_grey.h"
 #include "engine/content_refine.h"
+#include "engine/side_by_side.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace tandemscan {
 namespace {
@@ -75,22 +77,27 @@ std::optional<ContentPlacement> estimateContentPlacement(const PartPixels& left,
     const int ha = lh.height / factor, hb = rh.height / factor;
     if (wa < 8 || wb < 8 || ha < 16 || hb < 16) return refuse(why, "the parts are too small to compare");
     const int leftX0 = lh.width - wa * factor;
-    GreyImage stripLeft = readGrey(left, false, leftX0, 0, wa * factor, ha * factor, factor);
-    GreyImage stripRight[2] = {readGrey(right, false, 0, 0, wb * factor, hb * factor, factor),
-                               readGrey(right, true, 0, 0, wb * factor, hb * factor, factor)};
-    smooth121(stripLeft);
-    smooth121(stripRight[0]);
-    smooth121(stripRight[1]);
+    // Each step below works on both cores: the strips' rows are shared, the two ways round are
+    // matched at once, and so are the maps to refine. Every result is the one a single thread gets.
+    GreyImage stripLeft = readGreySideBySide(left, false, leftX0, 0, wa * factor, ha * factor, factor);
+    GreyImage stripRight[2] = {readGreySideBySide(right, false, 0, 0, wb * factor, hb * factor, factor),
+                               readGreySideBySide(right, true, 0, 0, wb * factor, hb * factor, factor)};
+    runSideBySide([&] { smooth121(stripRight[1]); },
+                  [&] {
+                      smooth121(stripLeft);
+                      smooth121(stripRight[0]);
+                  });
     constexpr double kBlankShare = 0.002;
     if (textureShare(stripLeft) < kBlankShare ||
         (textureShare(stripRight[0]) < kBlankShare && textureShare(stripRight[1]) < kBlankShare))
         return refuse(why, "the overlap is blank paper");
 
     Hypothesis hypotheses[2];
-    for (int t = 0; t < 2; ++t) {
-        hypotheses[t].turned = t == 1;
+    hypotheses[1].turned = true;
+    auto matchWay = [&](int t) {
         hypotheses[t].coarse = matchStrips({stripLeft, stripRight[t], factor, leftX0, dpi});
-    }
+    };
+    runSideBySide([&] { matchWay(1); }, [&] { matchWay(0); });
     auto plausible = [](const CoarseFit& f) {
         return f.found && f.spanInches >= 0.7 && (f.inliers >= 3 || f.meanCorrelation >= 0.6);
     };
@@ -115,18 +122,36 @@ std::optional<ContentPlacement> estimateContentPlacement(const PartPixels& left,
     // The fine stage starts near 75 dpi, where the coarse map's error (a few reduced pixels, a
     // fraction of a degree) is still within its reach.
     const int levels = factor >= 8 ? 3 : factor >= 4 ? 2 : 1;
-    int refined = 0;
-    for (Hypothesis* h : order) {
-        if (h != order[0] && !(plausible(h->coarse) && h->coarse.score >= 0.6 * order[0]->coarse.score))
-            break;
-        h->fine = refineMap(left, right, h->turned, h->coarse.map, dpi, levels);
-        // A rival map nearly as well supported by the bands (stripes, a repeating pattern) is
-        // refined too: the one that fits the overlap better stands for this way round.
-        if (h->coarse.rivalScore >= 0.8 * h->coarse.score) {
-            RefinedMap rival = refineMap(left, right, h->turned, h->coarse.rivalMap, dpi, levels);
-            if (rival.found && (!h->fine.found || rival.correlation > h->fine.correlation)) h->fine = rival;
-        }
-        ++refined;
+    // The other way round is refined too when its bands support it nearly as well; a rival map
+    // nearly as well supported by the bands (stripes, a repeating pattern) is refined beside the
+    // best one, and the one that fits the overlap better stands for its way round.
+    const int refined =
+        plausible(order[1]->coarse) && order[1]->coarse.score >= 0.6 * order[0]->coarse.score ? 2 : 1;
+    struct Refinement {
+        Hypothesis* way;
+        const Rigid* start;
+        RefinedMap fine;
+    };
+    std::vector<Refinement> jobs;
+    for (int i = 0; i < refined; ++i) {
+        jobs.push_back({order[i], &order[i]->coarse.map, {}});
+        if (order[i]->coarse.rivalScore >= 0.8 * order[i]->coarse.score)
+            jobs.push_back({order[i], &order[i]->coarse.rivalMap, {}});
+    }
+    auto refineEvery = [&](std::size_t first) {
+        for (std::size_t i = first; i < jobs.size(); i += 2)
+            jobs[i].fine = refineMap(left, right, jobs[i].way->turned, *jobs[i].start, dpi, levels);
+    };
+    if (jobs.size() == 1)
+        refineEvery(0);
+    else
+        runSideBySide([&] { refineEvery(1); }, [&] { refineEvery(0); });
+    for (const Refinement& job : jobs) {
+        Hypothesis& h = *job.way;
+        if (job.start == &h.coarse.map)
+            h.fine = job.fine;
+        else if (job.fine.found && (!h.fine.found || job.fine.correlation > h.fine.correlation))
+            h.fine = job.fine;
     }
     Hypothesis* best = order[0];
     if (refined == 2 && order[1]->fine.found &&

@@ -1,10 +1,12 @@
 #include "engine/content_refine.h"
 
 #include "engine/content_grey.h"
+#include "engine/side_by_side.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 
 namespace tandemscan::content {
 namespace {
@@ -221,17 +223,17 @@ RefinedMap refineMap(const PartPixels& left, const PartPixels& right, bool turne
         rb.height() < 4 * scale)
         return out;
 
+    // The two pyramids are built at once, one on a second thread.
     std::vector<GreyImage> tmpl(levels + 1), image(levels + 1);
-    tmpl[0] = readGrey(left, false, lb.x0, lb.y0, lb.width(), lb.height(), 1);
-    image[0] = readGrey(right, turned, rb.x0, rb.y0, rb.width(), rb.height(), 1);
-    for (int l = 1; l <= levels; ++l) {
-        tmpl[l] = halve(tmpl[l - 1]);
-        image[l] = halve(image[l - 1]);
-    }
-    for (int l = 0; l <= levels; ++l) {
-        smooth121(tmpl[l]);
-        smooth121(image[l]);
-    }
+    auto pyramid = [levels](std::vector<GreyImage>& p, GreyImage base) {
+        p[0] = std::move(base);
+        for (int l = 1; l <= levels; ++l)
+            p[l] = halve(p[l - 1]);
+        for (int l = 0; l <= levels; ++l)
+            smooth121(p[l]);
+    };
+    runSideBySide([&] { pyramid(image, readGrey(right, turned, rb.x0, rb.y0, rb.width(), rb.height(), 1)); },
+                  [&] { pyramid(tmpl, readGrey(left, false, lb.x0, lb.y0, lb.width(), lb.height(), 1)); });
 
     // Left strip -> right strip, full-resolution strip-local coordinates.
     const Rigid toRightStrip = Rigid{0, -static_cast<double>(rb.x0), -static_cast<double>(rb.y0)}.after(
