@@ -8,6 +8,7 @@
 #include "engine/merge_export.h"
 #include "engine/part_check.h"
 #include "engine/placement.h"
+#include "engine/side_by_side.h"
 
 #include <charconv>
 #include <cmath>
@@ -361,8 +362,14 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
         options->dpi > 0 ? static_cast<std::int32_t>(options->dpi * kPelsPerMeterPerDpi + 0.5f) : 0;
     engine.setStatedResolution(statedResolution);
 
-    auto left = engine.createStoreBlock(kLeftSide);
-    auto right = engine.createStoreBlock(kRightSide);
+    // Parts that are only compared, never joined, need no backing files: anonymous memory takes
+    // their decoded pages at a fraction of a file mapping's cost.
+    const bool onlyCompared = options->contentAlign && options->output.empty();
+    auto storeBlock = [&](int side) {
+        return onlyCompared ? std::make_unique<ImageStoreBlock>(fs::path{}) : engine.createStoreBlock(side);
+    };
+    auto left = storeBlock(kLeftSide);
+    auto right = storeBlock(kRightSide);
     // Both headers and the placement are checked before any pixels are read, so that a refusal
     // comes at once.
     std::optional<PartReference> reference;
@@ -477,6 +484,10 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
             if (map) env.outcome->placement = placementJson(&*map, "");
         }
         if (options->printPlacement) *env.out << placementJson(map ? &*map : nullptr, refusal) << std::endl;
+        if (!map || options->output.empty()) {
+            // Nothing is joined: both originals' pages go back at once, one on a second thread.
+            runSideBySide([&] { right->discard(); }, [&] { left->discard(); });
+        }
         if (!map) {
             if (!options->printPlacement) err << kProgram << ": " << refusal << "\n";
             return exitUnalignable;

@@ -16,7 +16,7 @@ fs::path replacementPath(const fs::path& backing) { return fs::path(backing) += 
 } // namespace
 
 ImageStoreBlock::ImageStoreBlock(fs::path backingPath) : path_(std::move(backingPath)) {
-    file_ = openWorkingFile(path_);
+    if (!path_.empty()) file_ = openWorkingFile(path_);
 }
 
 ImageStoreBlock::~ImageStoreBlock() {
@@ -49,11 +49,11 @@ bool ImageStoreBlock::reserve(std::size_t pixelBytes, bool prefault) {
     if (pixelBytes > kLargestHeapPixelBlock) {
         // A backing file closed by an earlier edit or failed mapping is opened again, so that a
         // later large part also stays out of memory.
-        if (!file_.valid()) file_ = openWorkingFile(path_);
+        if (!file_.valid() && !path_.empty()) file_ = openWorkingFile(path_);
         if (file_.valid()) block = MemoryBlock::mapFile(file_.get(), total, prefault);
         if (!block) {
             file_.close();
-            ::unlink(path_.c_str());
+            if (!path_.empty()) ::unlink(path_.c_str());
             block = MemoryBlock::virtualMemory(total, prefault);
         }
     } else {
@@ -69,7 +69,9 @@ std::optional<ImageStoreBlock::Replacement> ImageStoreBlock::prepareReplacement(
     const std::size_t total = kHeaderBlockSize + pixelBytes;
     Replacement replacement;
     std::optional<MemoryBlock> block;
-    if (pixelBytes > kLargestHeapPixelBlock) {
+    if (pixelBytes > kLargestHeapPixelBlock && path_.empty()) {
+        block = MemoryBlock::virtualMemory(total);
+    } else if (pixelBytes > kLargestHeapPixelBlock) {
         const fs::path spare = replacementPath(path_);
         ::unlink(spare.c_str());
         replacement.file = openWorkingFile(spare);
@@ -96,7 +98,7 @@ void ImageStoreBlock::replace(Replacement replacement) {
         file_ = std::move(replacement.file);
     } else if (kind_ != StoreKind::fileMapped) {
         file_.close();
-        ::unlink(path_.c_str());
+        if (!path_.empty()) ::unlink(path_.c_str());
     }
 }
 

@@ -18,7 +18,9 @@ inline constexpr const char* kRightBackingFile = "ImgdataR.DAT";
 
 class ImageStoreBlock {
 public:
-    // Opens (or creates) the backing file at once; it is deleted when the block goes away.
+    // Opens (or creates) the backing file at once; it is deleted when the block goes away. With an
+    // empty path there is no backing file: large images take anonymous memory (huge pages), whose
+    // pages cost a fraction of a file mapping's, for a caller that only reads its parts.
     explicit ImageStoreBlock(std::filesystem::path backingPath);
     ImageStoreBlock(const ImageStoreBlock&) = delete;
     ImageStoreBlock& operator=(const ImageStoreBlock&) = delete;

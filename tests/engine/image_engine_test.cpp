@@ -401,6 +401,23 @@ TEST_F(ImageEngineTest, LargeEditedOriginalsStayInTheBackingFile) {
     EXPECT_EQ(block->kind(), StoreKind::fileMapped);
 }
 
+TEST_F(ImageEngineTest, WithoutABackingPathLargeOriginalsStayInMemory) {
+    // A block for parts that are only read: no file in the working folder nor beside the program,
+    // also when an edit replaces the original.
+    ImageStoreBlock block{fs::path{}};
+    EXPECT_FALSE(block.backingFileOpen());
+    const TestImage image = numbered(700, 400, 24, 11811);
+    ASSERT_TRUE(engine->loadOriginal(block, writePart("part.raw", image)));
+    EXPECT_EQ(block.kind(), StoreKind::virtualMemory);
+    EXPECT_EQ(test::pictureOf(block.view().headerBlock(), block.view().pixels()), image.picture());
+    ASSERT_TRUE(engine->rotateOriginalDegrees(block, 180));
+    EXPECT_EQ(block.kind(), StoreKind::virtualMemory);
+    EXPECT_EQ(test::pictureOf(block.view().headerBlock(), block.view().pixels())[0][0], image.get(699, 399));
+    EXPECT_FALSE(fs::exists(".new"));
+    // The working folder holds the part written above and nothing else.
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder->path()), fs::directory_iterator()), 1);
+}
+
 TEST(PartViews, SwapKeepsOnlyTheVerticalOffsetsCrossed) {
     PartView left{true, 1, 2, 30, -4};
     PartView right{false, 5, 6, -70, 8};
