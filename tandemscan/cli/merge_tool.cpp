@@ -419,7 +419,8 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     if (writer && writer->canWriteRows()) {
         const CutRecord cut = MergeExport(engine).originalCut(headers[kLeftSide].header, placement);
         HeaderBlock joined;
-        if (!composeHeader(joined, headers[kLeftSide], headers[kRightSide], cut, &why)) return inputError({}, why);
+        if (!composeHeader(joined, headers[kLeftSide], headers[kRightSide], cut, &why))
+            return inputError({}, why);
         progress.step(1, "Joining while loading the parts");
         if (env.beforeWrite) env.beforeWrite(); // before the threads start, so that they inherit it
         PartRows leftRows(headers[kLeftSide]), rightRows(headers[kRightSide]);

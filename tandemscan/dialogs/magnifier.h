@@ -19,7 +19,7 @@ struct MagnifierSettings {
     Rect rect{100, 100, 100, 100};
     int zoom = 20;
     int size = 100;
-    bool useDefaultPosition = false;  // set when no settings file was found
+    bool useDefaultPosition = false; // set when no settings file was found
 
     // Reads [magf window]; a missing file asks for the default position.
     static MagnifierSettings load(const QString& path);
@@ -28,7 +28,7 @@ struct MagnifierSettings {
 
 class MagnifierWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     MagnifierWindow(const QString& settingsPath, const DialogContext& context, QWidget* mainWindow);
 
     // Places the window (beside the main window or where it was last) and shows it.
@@ -42,16 +42,16 @@ public:
     // Size and zoom as the property sheet chose them; resizes and repaints.
     void applyChoice(int size, int zoom);
 
-signals:
+  signals:
     void propertiesRequested();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void showProperties();
 
     QString settingsPath_;
@@ -65,16 +65,16 @@ private:
 // "Magnifying Glass Properties": the Size and Zoom pages, OK and Cancel, no Apply.
 class MagnifierProperties : public QDialog {
     Q_OBJECT
-public:
+  public:
     MagnifierProperties(int size, int zoom, const DialogContext& context, QWidget* parent = nullptr);
     int size() const;
     int zoom() const;
     QButtonGroup* sizeChoices() const { return sizes_; }
     QButtonGroup* zoomChoices() const { return zooms_; }
 
-private:
+  private:
     QButtonGroup* sizes_;
     QButtonGroup* zooms_;
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -74,10 +74,13 @@ RowSources rowSources(std::int64_t r, const CutRecord& cut, std::int64_t leftHei
     return s;
 }
 
-inline bool bitAt(const std::uint8_t* row, std::int64_t x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
+inline bool bitAt(const std::uint8_t* row, std::int64_t x) {
+    return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
 
 // Copies `count` bits from bit `from` of `src` to bit `to` of `dest`, keeping the other bits.
-void copyBits(std::uint8_t* dest, std::int64_t to, const std::uint8_t* src, std::int64_t from, std::int64_t count) {
+void copyBits(std::uint8_t* dest, std::int64_t to, const std::uint8_t* src, std::int64_t from,
+              std::int64_t count) {
     if (count <= 0) return;
     if ((to & 7) == 0) {
         // Whole destination bytes, eight source pixels at a time.
@@ -124,9 +127,8 @@ bool composeHeader(HeaderBlock& out, const HeaderBlock& leftBlock, const HeaderB
     if (left.width < 1 || left.height < 1 || right.width < 1 || right.height < 1)
         return fail(why, "A part is empty");
     const CutRecord cut = clampCut(requested, left, right);
-    const std::int64_t width =
-        std::min<std::int64_t>(std::int64_t{cut.leftKeep} + (right.width - cut.rightStart),
-                               std::int64_t{left.width} + right.width);
+    const std::int64_t width = std::min<std::int64_t>(
+        std::int64_t{cut.leftKeep} + (right.width - cut.rightStart), std::int64_t{left.width} + right.width);
     const std::int64_t height = joinedHeight(cut, left.height, right.height);
     if (width < 1 || height < 1 || height > std::int64_t{left.height} + right.height)
         return fail(why, "The cut places the parts so that they do not meet");
@@ -148,13 +150,14 @@ bool composeHeader(HeaderBlock& out, const HeaderBlock& leftBlock, const HeaderB
     return true;
 }
 
-bool JoinedRows::prepare(HeaderBlock& out, const HeaderBlock& leftBlock, std::span<const std::uint8_t> leftPixels,
-                         HeaderBlock& rightBlock, std::span<std::uint8_t> rightPixels, const CutRecord& requested,
-                         std::string* why) {
+bool JoinedRows::prepare(HeaderBlock& out, const HeaderBlock& leftBlock,
+                         std::span<const std::uint8_t> leftPixels, HeaderBlock& rightBlock,
+                         std::span<std::uint8_t> rightPixels, const CutRecord& requested, std::string* why) {
     if (!composeHeader(out, leftBlock, rightBlock, requested, why)) return false;
     const ImageHeader& left = leftBlock.header;
     const ImageHeader& right = rightBlock.header;
-    if (leftPixels.size() < PixelTools::imageDataSize(left) || rightPixels.size() < PixelTools::imageDataSize(right))
+    if (leftPixels.size() < PixelTools::imageDataSize(left) ||
+        rightPixels.size() < PixelTools::imageDataSize(right))
         return fail(why, "A part's pixel block is shorter than its header says");
 
     cut_ = clampCut(requested, left, right);
@@ -187,7 +190,8 @@ bool JoinedRows::prepare(HeaderBlock& out, const HeaderBlock& leftBlock, std::sp
 void JoinedRows::compose(std::int64_t r, std::uint8_t* o) const {
     const RowSources s = rowSources(r, cut_, leftHeight_, rightHeight_, outHeight_);
     const std::uint8_t* l = s.left >= 0 ? left_ + static_cast<std::size_t>(s.left) * leftStride_ : nullptr;
-    const std::uint8_t* rr = s.right >= 0 ? right_ + static_cast<std::size_t>(s.right) * rightStride_ : nullptr;
+    const std::uint8_t* rr =
+        s.right >= 0 ? right_ + static_cast<std::size_t>(s.right) * rightStride_ : nullptr;
     if (bitCount_ == 1) {
         std::memset(o, fill_, outStride_);
         if (l) copyBits(o, 0, l, 0, cut_.leftKeep);
@@ -203,7 +207,8 @@ void JoinedRows::compose(std::int64_t r, std::uint8_t* o) const {
     else
         std::memset(o, 0xFF, leftBytes);
     if (rr)
-        std::memcpy(o + leftBytes, rr + static_cast<std::size_t>(cut_.rightStart) * bytesPerPixel, rightBytes);
+        std::memcpy(o + leftBytes, rr + static_cast<std::size_t>(cut_.rightStart) * bytesPerPixel,
+                    rightBytes);
     else
         std::memset(o + leftBytes, 0xFF, rightBytes);
     std::memset(o + leftBytes + rightBytes, 0xFF, outStride_ - leftBytes - rightBytes);
@@ -262,7 +267,9 @@ CutRecord cutFromPanes(const SeamPane& left, const SeamPane& right, double scale
     if (leftTop > rightTop && leftTop - rightTop > right.shownHeight) leftTop = rightTop + right.shownHeight;
     const std::int64_t leftBottom = leftTop + left.shownHeight;
     const std::int64_t rightBottom = rightTop + right.shownHeight;
-    auto scaled = [scale](std::int64_t v) { return static_cast<std::int32_t>(std::round(static_cast<double>(v) * scale)); };
+    auto scaled = [scale](std::int64_t v) {
+        return static_cast<std::int32_t>(std::round(static_cast<double>(v) * scale));
+    };
     CutRecord cut{scaled(cutX - leftX), scaled(startX - rightX), scaled(leftTop - rightTop),
                   scaled(leftBottom - rightBottom)};
     if (monochrome) {

@@ -76,8 +76,8 @@ std::optional<ImageFileInstance> ImageFileLibrary::newInstance() const {
     std::optional<imagefile::ImageFileHandle> instance =
         imagefile::ImageFileHandle::create(component_->binding.api());
     if (!instance) return std::nullopt;
-    return ImageFileInstance(shared_from_this(),
-                             std::make_unique<ImageFileInstance::Handle>(std::move(*instance), component_->rows));
+    return ImageFileInstance(shared_from_this(), std::make_unique<ImageFileInstance::Handle>(
+                                                     std::move(*instance), component_->rows));
 }
 
 ImageFileInstance::ImageFileInstance(std::shared_ptr<const ImageFileLibrary> library,
@@ -121,7 +121,9 @@ bool ImageFileInstance::writeImage(const fs::path& file, const HeaderBlock& head
     return handle_->api().WriteImage(handle_->instance.get(), file.c_str(), &header, pixels) != 0;
 }
 
-bool ImageFileInstance::canWriteRows() const { return handle_->rows.WriteImageRows != nullptr; }
+bool ImageFileInstance::canWriteRows() const {
+    return handle_->rows.WriteImageRows != nullptr;
+}
 
 bool ImageFileInstance::writeImageRows(const fs::path& file, const HeaderBlock& header, RowSource rows,
                                        void* context) {
@@ -129,7 +131,9 @@ bool ImageFileInstance::writeImageRows(const fs::path& file, const HeaderBlock& 
     return handle_->rows.WriteImageRows(handle_->instance.get(), file.c_str(), &header, rows, context) != 0;
 }
 
-bool ImageFileInstance::canReadRows() const { return handle_->rows.ReadImageRows != nullptr; }
+bool ImageFileInstance::canReadRows() const {
+    return handle_->rows.ReadImageRows != nullptr;
+}
 
 bool ImageFileInstance::readImageRows(const fs::path& file, HeaderBlock& header, std::uint8_t* pixels,
                                       RowsDone rowsDone, void* context) {

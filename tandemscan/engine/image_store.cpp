@@ -1,8 +1,7 @@
 #include "engine/image_store.h"
 
-#include <unistd.h>
-
 #include <cstdio>
+#include <unistd.h>
 #include <utility>
 
 namespace tandemscan {
@@ -11,7 +10,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path replacementPath(const fs::path& backing) { return fs::path(backing) += ".new"; }
+fs::path replacementPath(const fs::path& backing) {
+    return fs::path(backing) += ".new";
+}
 
 } // namespace
 

@@ -17,7 +17,7 @@ inline constexpr const char* kLeftBackingFile = "ImgdataL.DAT";
 inline constexpr const char* kRightBackingFile = "ImgdataR.DAT";
 
 class ImageStoreBlock {
-public:
+  public:
     // Opens (or creates) the backing file at once; it is deleted when the block goes away. With an
     // empty path there is no backing file: large images take anonymous memory (huge pages), whose
     // pages cost a fraction of a file mapping's, for a caller that only reads its parts.
@@ -58,7 +58,7 @@ public:
     // Exchanges everything two blocks hold, backing files included.
     void swap(ImageStoreBlock& other) noexcept;
 
-private:
+  private:
     std::filesystem::path path_;
     FileHandle file_;
     StoreKind kind_ = StoreKind::heap;

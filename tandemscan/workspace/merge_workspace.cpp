@@ -179,7 +179,8 @@ std::string MergeWorkspace::refusalReason(PartCheck check, const HeaderBlock& bl
         return std::to_string(dpiOf(h.xPelsPerMeter)) + " dpi, while the part already loaded has " +
                std::to_string(dpiOf(reference_.xPelsPerMeter)) + " dpi";
     case PartCheck::TypeDiffers: {
-        return imageKind(h.bitCount, PixelTools::isGrayPalette(block)) + ", while the part already loaded is " +
+        return imageKind(h.bitCount, PixelTools::isGrayPalette(block)) +
+               ", while the part already loaded is " +
                imageKind(bitsOfColourKind(reference_.colourKind), reference_.gray);
     }
     case PartCheck::Accepted:

@@ -80,8 +80,7 @@ struct PaneSide {
     }
 
     // Where the displayed part lies on the screen.
-    Rect partRect() const
-    {
+    Rect partRect() const {
         const int left = geometry.paneOrigin.x - geometry.viewOrigin.x;
         const int top = geometry.paneOrigin.y - geometry.viewOrigin.y;
         return Rect{left, top, left + geometry.shownWidth, top + geometry.shownHeight};

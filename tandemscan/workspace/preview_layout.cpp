@@ -2,8 +2,7 @@
 
 namespace tandemscan {
 
-Rect previewPlacement(int w, int h, int sw, int sh)
-{
+Rect previewPlacement(int w, int h, int sw, int sh) {
     int dw = w;
     int dh = h;
     if (!(w < sw && h < sh) && sw > 0 && sh > 0) {
@@ -22,8 +21,7 @@ Rect previewPlacement(int w, int h, int sw, int sh)
     return Rect{left, top, left + dw, top + dh};
 }
 
-PreviewFacts previewFacts(const ImageHeader& joined, double workScale)
-{
+PreviewFacts previewFacts(const ImageHeader& joined, double workScale) {
     PreviewFacts f;
     f.width = static_cast<int>(joined.width * workScale + 0.5);
     f.height = static_cast<int>(joined.height * workScale + 0.5);
@@ -32,8 +30,7 @@ PreviewFacts previewFacts(const ImageHeader& joined, double workScale)
     return f;
 }
 
-std::string previewInformation(const PreviewFacts& facts, const PreviewTexts& texts)
-{
+std::string previewInformation(const PreviewFacts& facts, const PreviewTexts& texts) {
     return texts.imageSize + std::to_string(facts.width) + texts.times + std::to_string(facts.height) +
            texts.pixel + texts.resolution + std::to_string(facts.dpiX) + texts.dpi;
 }

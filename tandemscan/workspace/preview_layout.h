@@ -13,7 +13,7 @@ namespace tandemscan {
 Rect previewPlacement(int w, int h, int sw, int sh);
 
 struct PreviewFacts {
-    int width = 0;  // full-resolution pixels
+    int width = 0; // full-resolution pixels
     int height = 0;
     int dpiX = 0;
     int dpiY = 0;

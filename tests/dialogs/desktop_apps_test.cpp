@@ -18,7 +18,7 @@ void writeFile(const QString& path, const QByteArray& text, bool executable = fa
     if (executable) file.setPermissions(file.permissions() | QFile::ExeOwner);
 }
 
-}  // namespace
+} // namespace
 
 TEST(DesktopApps, ExecLinesAndQuotes) {
     struct Case {
@@ -30,7 +30,8 @@ TEST(DesktopApps, ExecLinesAndQuotes) {
         {"  eog  ", "eog"},
         {"", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(execProgram(c.in), QString(c.program)) << c.in;
+    for (const auto& c : cases)
+        EXPECT_EQ(execProgram(c.in), QString(c.program)) << c.in;
     EXPECT_EQ(stripSurroundingQuotes("\"C:/Tools/Viewer.exe\""), "C:/Tools/Viewer.exe");
     EXPECT_EQ(stripSurroundingQuotes("plain"), "plain");
     EXPECT_EQ(stripSurroundingQuotes("\"unclosed"), "unclosed");

@@ -29,17 +29,20 @@ Joined join(const TestImage& left, TestImage& right, CutRecord cut) {
     TestImage rightCopy = right;
     if (!composeHeader(out.block, left.block, right.block, cut, &out.why)) return out;
     out.pixels.assign(out.block.header.sizeImage, 0xCD);
-    out.ok = composeImages(out.block, out.pixels, left.block, left.pixels, right.block, right.pixels, cut, &out.why);
+    out.ok = composeImages(out.block, out.pixels, left.block, left.pixels, right.block, right.pixels, cut,
+                           &out.why);
 
     JoinedRows rows;
     HeaderBlock rowsHeader;
-    EXPECT_EQ(rows.prepare(rowsHeader, left.block, left.pixels, rightCopy.block, rightCopy.pixels, cut), out.ok);
+    EXPECT_EQ(rows.prepare(rowsHeader, left.block, left.pixels, rightCopy.block, rightCopy.pixels, cut),
+              out.ok);
     if (!out.ok) return out;
     EXPECT_EQ(std::memcmp(&rowsHeader, &out.block, sizeof rowsHeader), 0);
     const std::size_t stride = PixelTools::rowStride(out.block.header.width, out.block.header.bitCount);
     for (std::int32_t r = 0; r < out.block.header.height; ++r) {
         const std::uint8_t* row = rows.row(r);
-        EXPECT_TRUE(row != nullptr && std::equal(row, row + stride, out.pixels.begin() + r * stride)) << "row " << r;
+        EXPECT_TRUE(row != nullptr && std::equal(row, row + stride, out.pixels.begin() + r * stride))
+            << "row " << r;
     }
     EXPECT_EQ(rows.row(-1), nullptr);
     EXPECT_EQ(rows.row(out.block.header.height), nullptr);
@@ -48,7 +51,8 @@ Joined join(const TestImage& left, TestImage& right, CutRecord cut) {
 
 // Left part a1..a6 (2 x 3) or a1..a4 (2 x 2), right part b1..b6 / b1..b4, values 0xA1.. and 0xB1..
 TestImage twoWide(std::uint32_t base, std::int32_t rows) {
-    if (rows == 3) return TestImage::fromRows(24, {{base + 1, base + 2}, {base + 3, base + 4}, {base + 5, base + 6}});
+    if (rows == 3)
+        return TestImage::fromRows(24, {{base + 1, base + 2}, {base + 3, base + 4}, {base + 5, base + 6}});
     return TestImage::fromRows(24, {{base + 1, base + 2}, {base + 3, base + 4}});
 }
 
@@ -61,12 +65,25 @@ TEST(ComposeImages, TheFourRowCases) {
     };
     const Case cases[] = {
         {"B: level, equal heights", 2, 2, {2, 0, 0, 0}, {{0xA1, 0xA2, 0xB1, 0xB2}, {0xA3, 0xA4, 0xB3, 0xB4}}},
-        {"B: right shorter, bottoms level", 3, 2, {2, 1, -1, 0},
+        {"B: right shorter, bottoms level",
+         3,
+         2,
+         {2, 1, -1, 0},
          {{0xA1, 0xA2, W}, {0xA3, 0xA4, 0xB2}, {0xA5, 0xA6, 0xB4}}},
-        {"D: right reaches one lower", 2, 3, {2, 0, 0, -1},
+        {"D: right reaches one lower",
+         2,
+         3,
+         {2, 0, 0, -1},
          {{0xA1, 0xA2, 0xB1, 0xB2}, {0xA3, 0xA4, 0xB3, 0xB4}, {W, W, 0xB5, 0xB6}}},
-        {"C: right one higher", 2, 2, {2, 0, 1, 1}, {{W, W, 0xB1, 0xB2}, {0xA1, 0xA2, 0xB3, 0xB4}, {0xA3, 0xA4, W, W}}},
-        {"A: right one lower", 2, 2, {2, 0, -1, -1},
+        {"C: right one higher",
+         2,
+         2,
+         {2, 0, 1, 1},
+         {{W, W, 0xB1, 0xB2}, {0xA1, 0xA2, 0xB3, 0xB4}, {0xA3, 0xA4, W, W}}},
+        {"A: right one lower",
+         2,
+         2,
+         {2, 0, -1, -1},
          {{0xA1, 0xA2, W, W}, {0xA3, 0xA4, 0xB1, 0xB2}, {W, W, 0xB3, 0xB4}}},
         {"overlap: right from its second column", 2, 2, {1, 1, 0, 0}, {{0xA1, 0xB2}, {0xA3, 0xB4}}},
     };
@@ -86,8 +103,8 @@ TEST(ComposeImages, HeaderSizesAndFields) {
     };
     // Left 10 x 6, right 8 x 5.
     const Case cases[] = {
-        {{10, 0, 0, 0}, 18, 6},  {{10, 0, 0, -5}, 18, 5}, {{4, 2, 3, 3}, 10, 9},  {{4, 2, -2, -3}, 10, 9},
-        {{4, 2, 0, 1}, 10, 6},   {{15, -3, 0, 0}, 18, 6}, {{0, 8, 0, 0}, 0, 0},
+        {{10, 0, 0, 0}, 18, 6}, {{10, 0, 0, -5}, 18, 5}, {{4, 2, 3, 3}, 10, 9}, {{4, 2, -2, -3}, 10, 9},
+        {{4, 2, 0, 1}, 10, 6},  {{15, -3, 0, 0}, 18, 6}, {{0, 8, 0, 0}, 0, 0},
     };
     TestImage left = TestImage::make(10, 6, 8, 11811);
     left.block.header.clrUsed = 77;
@@ -100,7 +117,8 @@ TEST(ComposeImages, HeaderSizesAndFields) {
         if (!ok) continue;
         EXPECT_EQ(out.header.width, c.width);
         EXPECT_EQ(out.header.height, c.height);
-        EXPECT_EQ(out.header.sizeImage, PixelTools::rowStride(c.width, 8) * static_cast<std::uint32_t>(c.height));
+        EXPECT_EQ(out.header.sizeImage,
+                  PixelTools::rowStride(c.width, 8) * static_cast<std::uint32_t>(c.height));
         EXPECT_EQ(out.header.size, 40u);
         EXPECT_EQ(out.header.planes, 1);
         EXPECT_EQ(out.header.clrUsed, 77u);
@@ -156,8 +174,8 @@ TEST(ComposeImages, CutsOutsideThePartsNeverReachOutsideThem) {
     std::vector<std::uint8_t> small(8);
     EXPECT_FALSE(composeImages(out, small, left.block, left.pixels, right.block, right.pixels, {2, 0, 0, 0}));
     std::vector<std::uint8_t> enough(64);
-    EXPECT_FALSE(composeImages(out, enough, left.block, std::span(left.pixels).first(4), right.block, right.pixels,
-                               {2, 0, 0, 0}));
+    EXPECT_FALSE(composeImages(out, enough, left.block, std::span(left.pixels).first(4), right.block,
+                               right.pixels, {2, 0, 0, 0}));
 }
 
 TestImage monochrome(std::int32_t width, std::int32_t height, bool whiteFirst) {
@@ -172,9 +190,11 @@ TEST(ComposeImages, MonochromePartsWithOppositePalettes) {
     TestImage left = monochrome(8, 2, false);
     TestImage right = monochrome(12, 3, true);
     for (std::int32_t y = 0; y < 2; ++y)
-        for (std::int32_t x = 0; x < 8; ++x) left.set(x, y, x == 2 ? 0 : 1);
+        for (std::int32_t x = 0; x < 8; ++x)
+            left.set(x, y, x == 2 ? 0 : 1);
     for (std::int32_t y = 0; y < 3; ++y)
-        for (std::int32_t x = 0; x < 12; ++x) right.set(x, y, x == 3 ? 1 : 0);
+        for (std::int32_t x = 0; x < 12; ++x)
+            right.set(x, y, x == 3 ? 1 : 0);
 
     const Joined out = join(left, right, {8, 1, 0, -1}); // D: the right part reaches one row lower
     ASSERT_TRUE(out.ok) << out.why;
@@ -192,12 +212,14 @@ TEST(ComposeImages, MonochromePartsWithOppositePalettes) {
 TEST(ComposeImages, MonochromeRightColumnsFromAnyStart) {
     TestImage left = monochrome(16, 1, false);
     TestImage right = monochrome(21, 1, false);
-    for (std::int32_t x = 0; x < 21; ++x) right.set(x, 0, (x % 3) == 0);
+    for (std::int32_t x = 0; x < 21; ++x)
+        right.set(x, 0, (x % 3) == 0);
     for (std::int32_t start : {0, 3, 8, 13}) {
         const Joined out = join(left, right, {16, start, 0, 0});
         ASSERT_TRUE(out.ok);
         std::vector<std::uint32_t> expected(16, 0);
-        for (std::int32_t x = start; x < 21; ++x) expected.push_back((x % 3) == 0);
+        for (std::int32_t x = start; x < 21; ++x)
+            expected.push_back((x % 3) == 0);
         EXPECT_EQ(out.picture(), (Picture{expected})) << start;
     }
     // White-first palettes fill with zeros: the uncovered corner stays white either way.
@@ -242,7 +264,8 @@ TEST(CutFromPanes, ScreenGeometryToColumnsAndRows) {
         {0.5, false, {150, 4, -2, -2}}, // halves away from zero: 3.5 -> 4, -1.5 -> -2
         {1.3, true, {384, 8, -4, -4}},  // 390 -> 384, 9 -> 8
     };
-    for (const Case& c : cases) EXPECT_EQ(cutFromPanes(left, right, c.scale, c.mono), c.cut) << c.scale;
+    for (const Case& c : cases)
+        EXPECT_EQ(cutFromPanes(left, right, c.scale, c.mono), c.cut) << c.scale;
 
     // A part pushed further down than the other is tall is held at the other's edge.
     SeamPane low = right;
@@ -268,7 +291,8 @@ TEST(CutFromOverlap, AutomaticColumns) {
         {35.84, 1.0, 2480, true, {2440, 32, 0, 0}},
         {0.0, 1.0, 100, false, {100, 1, 0, 0}},
     };
-    for (const Case& c : cases) EXPECT_EQ(cutFromOverlap(c.overlap, c.scale, c.leftWidth, c.mono), c.cut) << c.overlap;
+    for (const Case& c : cases)
+        EXPECT_EQ(cutFromOverlap(c.overlap, c.scale, c.leftWidth, c.mono), c.cut) << c.overlap;
 }
 
 } // namespace

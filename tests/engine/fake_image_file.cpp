@@ -109,8 +109,8 @@ __attribute__((visibility("default"))) int WriteImage(RaduvHandle h, const char*
 }
 
 // The same file from rows asked for bottom-up, one at a time.
-__attribute__((visibility("default"))) int WriteImageRows(RaduvHandle h, const char* fileName, const void* header,
-                                                          RaduvRowSource rows, void* context) {
+__attribute__((visibility("default"))) int
+WriteImageRows(RaduvHandle h, const char* fileName, const void* header, RaduvRowSource rows, void* context) {
     const auto* info = static_cast<const unsigned char*>(header);
     uint32_t sizeImage;
     int32_t height;

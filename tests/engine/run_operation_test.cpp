@@ -1,7 +1,6 @@
 #include "engine/image_adjustment.h"
-#include "engine/run_operation.h"
-
 #include "engine/pixel_tools.h"
+#include "engine/run_operation.h"
 #include "rasterkit.h"
 
 #include <algorithm>
@@ -23,11 +22,13 @@ std::vector<std::uint8_t> makeBlock(int width, int height, int bitCount, bool gr
         const int colours = 1 << bitCount;
         for (int i = 0; i < colours; ++i) {
             const auto v = static_cast<std::uint8_t>(i * 255 / (colours - 1));
-            header.palette[i] = grey ? PaletteEntry{v, v, v, 0} : PaletteEntry{v, 0, static_cast<std::uint8_t>(255 - v), 0};
+            header.palette[i] =
+                grey ? PaletteEntry{v, v, v, 0} : PaletteEntry{v, 0, static_cast<std::uint8_t>(255 - v), 0};
         }
     }
     std::memcpy(block.data(), &header, kHeaderBlockSize);
-    for (std::size_t i = 0; i < size; ++i) block[kHeaderBlockSize + i] = static_cast<std::uint8_t>(i * 7 + 3);
+    for (std::size_t i = 0; i < size; ++i)
+        block[kHeaderBlockSize + i] = static_cast<std::uint8_t>(i * 7 + 3);
     return block;
 }
 
@@ -46,8 +47,12 @@ TEST(RunOperation, ImageTypesFromTheHeader) {
         int bitCount;
         bool grey;
         int type;
-    } cases[] = {{1, true, RK_TYPE_1BIT}, {4, true, RK_TYPE_4BIT}, {8, true, RK_TYPE_GREY},
-                 {8, false, RK_TYPE_COLOR8}, {16, true, RK_TYPE_16BIT}, {24, true, RK_TYPE_RGB24},
+    } cases[] = {{1, true, RK_TYPE_1BIT},
+                 {4, true, RK_TYPE_4BIT},
+                 {8, true, RK_TYPE_GREY},
+                 {8, false, RK_TYPE_COLOR8},
+                 {16, true, RK_TYPE_16BIT},
+                 {24, true, RK_TYPE_RGB24},
                  {32, true, 0}};
     for (const auto& c : cases) {
         const auto block = makeBlock(5, 2, c.bitCount, c.grey);
@@ -67,7 +72,8 @@ TEST(RunOperation, InvertTwiceGivesBackEveryByteInPlace) {
             ASSERT_TRUE(runner.run(RK_OP_INVERT, nullptr, header, pixelsOf(block), block, failure))
                 << failure.text;
             if (pass == 0 && bitCount == 24) {
-                EXPECT_EQ(block[kHeaderBlockSize], static_cast<std::uint8_t>(255 - original[kHeaderBlockSize]));
+                EXPECT_EQ(block[kHeaderBlockSize],
+                          static_cast<std::uint8_t>(255 - original[kHeaderBlockSize]));
             }
         }
         // Pixels, size, width and resolution come back; the padding may have been cleared.
@@ -107,12 +113,13 @@ TEST(ImageAdjustmentTest, SliderArithmetic) {
     struct Case {
         int x, left, right, value;
     } cases[] = {
-        {17, 10, 279, -127},  // the leftmost hit position, hit.left + 7
-        {279, 10, 279, 127},  // 128 at the far right, clamped
-        {0, 10, 279, -127},   // left of the track
+        {17, 10, 279, -127}, // the leftmost hit position, hit.left + 7
+        {279, 10, 279, 127}, // 128 at the far right, clamped
+        {0, 10, 279, -127},  // left of the track
         {144, 10, 279, 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(AdjustmentSliders::valueAt(c.x, c.left, c.right), c.value) << c.x;
+    for (const auto& c : cases)
+        EXPECT_EQ(AdjustmentSliders::valueAt(c.x, c.left, c.right), c.value) << c.x;
     EXPECT_EQ(AdjustmentSliders::saturationFrom(127), 100);
     EXPECT_EQ(AdjustmentSliders::saturationFrom(-127), -100);
     EXPECT_EQ(AdjustmentSliders::thumbX(20, 254, -127, -127, 127), 22);
@@ -192,7 +199,7 @@ TEST(ImageAdjustmentTest, NeutralValuesLeaveTheOriginalUntouched) {
     OperationFailure failure;
     ImageAdjustment adjustment(working, runner);
     ASSERT_TRUE(adjustment.preview({40, 0, 0}, failure));
-    ASSERT_TRUE(adjustment.preview({0, 0, 0}, failure));  // Reset
+    ASSERT_TRUE(adjustment.preview({0, 0, 0}, failure)); // Reset
     ASSERT_TRUE(adjustment.commitToOriginal(original, failure));
     EXPECT_EQ(original, copy);
 }

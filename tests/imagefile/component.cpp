@@ -153,7 +153,8 @@ struct RowFeed {
     static const void* next(void* context, int32_t y) {
         auto& feed = *static_cast<RowFeed*>(context);
         ++feed.asked;
-        if (y < 0 || y >= feed.image->height() || (feed.failAtRow >= 0 && y >= feed.failAtRow)) return nullptr;
+        if (y < 0 || y >= feed.image->height() || (feed.failAtRow >= 0 && y >= feed.failAtRow))
+            return nullptr;
         const uint8_t* src = feed.image->pixels.data() + static_cast<size_t>(y) * feed.image->stride();
         feed.row.assign(src, src + feed.image->stride());
         return feed.row.data();
@@ -162,7 +163,8 @@ struct RowFeed {
 
 } // namespace
 
-bool writeFileByRows(const std::string& path, const Image& image, std::string* error, int failAtRow, int* asked) {
+bool writeFileByRows(const std::string& path, const Image& image, std::string* error, int failAtRow,
+                     int* asked) {
     const Component& c = Component::main();
     RaduvHandle h = nullptr;
     if (!c.writeImageRows || !c.api.NewRaduvOR(&h)) return false;

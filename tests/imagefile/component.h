@@ -51,8 +51,8 @@ bool readFile(const std::string& path, Image& image, std::string* error = nullpt
 bool writeFile(const std::string& path, const Image& image, std::string* error = nullptr);
 // The same through WriteImageRows, handing out copies of the rows one at a time; with
 // `failAtRow` >= 0 the source gives none from that row on. `asked` counts the rows asked for.
-bool writeFileByRows(const std::string& path, const Image& image, std::string* error = nullptr, int failAtRow = -1,
-                     int* asked = nullptr);
+bool writeFileByRows(const std::string& path, const Image& image, std::string* error = nullptr,
+                     int failAtRow = -1, int* asked = nullptr);
 
 // Decodes a PNG with libpng into 0xRRGGBB values, rows from the top.
 bool decodePngReference(const std::string& path, int& width, int& height, std::vector<uint32_t>& rgb);

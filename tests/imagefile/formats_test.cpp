@@ -16,10 +16,10 @@ TEST(WrittenBytes, BmpHeaderAndRows) {
     ASSERT_EQ(bytes.size(), 54u + 16);
     const std::vector<uint8_t> head(bytes.begin(), bytes.begin() + 54);
     const std::vector<uint8_t> expected = {
-        'B', 'M', 70, 0, 0,  0, 0, 0, 0,    0,    54, 0, 0,    0,           // file header
-        40,  0,   0,  0, 2,  0, 0, 0, 2,    0,    0,  0, 1,    0,    24, 0, // size, width, height, planes,
-                                                                            // bits
-        0,   0,   0,  0, 16, 0, 0, 0, 0x13, 0x0B, 0,  0, 0x13, 0x0B, 0,  0, 0, 0, 0, 0, 0, 0, 0, 0};
+        'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,   // file header
+        40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, // size, width, height, planes,
+                                                          // bits
+        0, 0, 0, 0, 16, 0, 0, 0, 0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(head, expected);
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 54, bytes.end()), image.pixels);
 }

@@ -6,24 +6,22 @@
 namespace tandemscan {
 namespace {
 
-TEST(PreviewLayout, ImageIsShownWholeAndCentred)
-{
+TEST(PreviewLayout, ImageIsShownWholeAndCentred) {
     const struct {
         int w, h, sw, sh;
         Rect expected;
     } cases[] = {
-        {1000, 500, 1024, 768, {12, 134, 1012, 634}},  // fits: unscaled
-        {4000, 1000, 1024, 768, {0, 256, 1024, 512}},  // wide: fills the width
-        {1000, 3000, 1024, 768, {384, 0, 640, 768}},   // tall: fills the height
-        {1024, 500, 1024, 768, {0, 134, 1024, 634}},   // as wide as the screen: scaled by 1
+        {1000, 500, 1024, 768, {12, 134, 1012, 634}}, // fits: unscaled
+        {4000, 1000, 1024, 768, {0, 256, 1024, 512}}, // wide: fills the width
+        {1000, 3000, 1024, 768, {384, 0, 640, 768}},  // tall: fills the height
+        {1024, 500, 1024, 768, {0, 134, 1024, 634}},  // as wide as the screen: scaled by 1
         {2048, 1536, 1024, 768, {0, 0, 1024, 768}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(previewPlacement(c.w, c.h, c.sw, c.sh), c.expected) << c.w << "x" << c.h;
 }
 
-TEST(PreviewLayout, InformationLineGivesFullResolutionSizeAndDpi)
-{
+TEST(PreviewLayout, InformationLineGivesFullResolutionSizeAndDpi) {
     ImageHeader h{};
     h.width = 301;
     h.height = 200;
@@ -39,7 +37,8 @@ TEST(PreviewLayout, InformationLineGivesFullResolutionSizeAndDpi)
     german.imageSize = "Bildgr\u00f6\u00dfe : ";
     german.pixel = " Pixel";
     german.resolution = "     Aufl\u00f6sung : ";
-    EXPECT_EQ(previewInformation(f, german), "Bildgr\u00f6\u00dfe : 1475 * 980 Pixel     Aufl\u00f6sung : 300 dpi ");
+    EXPECT_EQ(previewInformation(f, german),
+              "Bildgr\u00f6\u00dfe : 1475 * 980 Pixel     Aufl\u00f6sung : 300 dpi ");
 }
 
 } // namespace

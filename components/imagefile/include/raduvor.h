@@ -27,8 +27,8 @@ int ReadImage(RaduvHandle h, const char* fileName, void* headerBlock, void* pixe
  * once the read has succeeded (a format that does not fill rows from the top reports only that).
  * The header block is filled at the end. Nonzero on success. */
 typedef void (*RaduvRowsDone)(void* context, int32_t rows);
-int ReadImageRows(RaduvHandle h, const char* fileName, void* headerBlock, void* pixelBlock, RaduvRowsDone rowsDone,
-                  void* context);
+int ReadImageRows(RaduvHandle h, const char* fileName, void* headerBlock, void* pixelBlock,
+                  RaduvRowsDone rowsDone, void* context);
 /* Writes in the format that the file name's extension names. Nonzero on success. */
 int WriteImage(RaduvHandle h, const char* fileName, const void* headerBlock, const void* pixelBlock);
 /* Optional (a program must not count on it): writes like WriteImage, taking the rows from `rows`
@@ -36,7 +36,8 @@ int WriteImage(RaduvHandle h, const char* fileName, const void* headerBlock, con
  * block stores it, or null to end the write with a failure; the row must stay valid until the
  * next call. Each row is asked for once. Nonzero on success. */
 typedef const void* (*RaduvRowSource)(void* context, int32_t row);
-int WriteImageRows(RaduvHandle h, const char* fileName, const void* headerBlock, RaduvRowSource rows, void* context);
+int WriteImageRows(RaduvHandle h, const char* fileName, const void* headerBlock, RaduvRowSource rows,
+                   void* context);
 /* The next page of a multi-page TIFF read last. */
 int GetNextImage(RaduvHandle h, void* headerBlock, void* pixelBlock);
 uint32_t GetNextImageSize(RaduvHandle h);

@@ -4,10 +4,10 @@
 // report failure by throwing ImageError. A writer asks for each row once, in any order.
 #pragma once
 
-#include <string>
-
 #include "file_access.h"
 #include "image_block.h"
+
+#include <string>
 
 namespace imagefile {
 
@@ -40,4 +40,4 @@ void writeTga(const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile&
 void writeFormat(FileFormat format, const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile& out,
                  Progress& progress);
 
-}  // namespace imagefile
+} // namespace imagefile

@@ -103,9 +103,15 @@ class PngReader {
         return true;
     }
 
-    png_structp png() const { return png_; }
-    png_infop info() const { return info_; }
-    const char* message() const { return messages_.text[0] ? messages_.text : "the file is damaged"; }
+    png_structp png() const {
+        return png_;
+    }
+    png_infop info() const {
+        return info_;
+    }
+    const char* message() const {
+        return messages_.text[0] ? messages_.text : "the file is damaged";
+    }
 
   private:
     BufferedReader reader_;
@@ -282,7 +288,8 @@ bool isFullGreyRamp(const HeaderBlock& block) {
 
 } // namespace
 
-void writePng(const HeaderBlock& block, const PixelRows& pixelRows, AtomicOutputFile& out, Progress& progress) {
+void writePng(const HeaderBlock& block, const PixelRows& pixelRows, AtomicOutputFile& out,
+              Progress& progress) {
     const BitmapHeader& h = block.header;
     const auto height = static_cast<size_t>(h.height);
     int colorType = PNG_COLOR_TYPE_RGB;
