@@ -27,15 +27,15 @@ typedef uint32_t TwainHandle;
 typedef uintptr_t TwainWindow;
 
 /* Driver names are offered as "Lumiview <vendor> <model>", unique, NUL-terminated. */
-#define TWAIN_NAME_SIZE 34        /* bytes of one name slot of RezuzID.so (33 characters + NUL) */
-#define TWAIN_TILEX_NAME_SIZE 32  /* bytes of one name of TwainTX.so (31 characters + NUL) */
-#define TWAIN_MAX_DRIVERS 10      /* names handed out at most */
-#define TWAIN_WORK_SIZE 260       /* bytes of GetAllDriverName's work buffer */
+#define TWAIN_NAME_SIZE 34           /* bytes of one name slot of RezuzID.so (33 characters + NUL) */
+#define TWAIN_TILEX_NAME_SIZE 32     /* bytes of one name of TwainTX.so (31 characters + NUL) */
+#define TWAIN_MAX_DRIVERS 10         /* names handed out at most */
+#define TWAIN_WORK_SIZE 260          /* bytes of GetAllDriverName's work buffer */
 #define TWAIN_HEADER_BLOCK_SIZE 1064 /* 40-byte bitmap info header + 256 four-byte palette slots */
 
 /* TwainFilter's answers. */
-#define TWAIN_XFER_READY 0x0101     /* a scanned image waits for DoMemXfer */
-#define TWAIN_CLOSE_REQUEST 0x0102  /* the source asks to be closed (the device ended the scan) */
+#define TWAIN_XFER_READY 0x0101    /* a scanned image waits for DoMemXfer */
+#define TWAIN_CLOSE_REQUEST 0x0102 /* the source asks to be closed (the device ended the scan) */
 
 /* Image types of SetCapImageType and GetCapImageType. */
 #define TWAIN_TYPE_LINEART 0 /* delivered as 1 bit per pixel, palette 0 black, 1 white */
@@ -59,19 +59,19 @@ typedef uintptr_t TwainWindow;
 /* A window event offered to TwainFilter: 28 bytes, the first four words are the window (low 32
  * bits), the event code and its two parameters. The components do not interpret it. */
 typedef struct TwainMessage {
-  uint32_t window;
-  uint32_t message;
-  uint32_t firstParameter;
-  uint32_t secondParameter;
-  uint32_t time;
-  int32_t x;
-  int32_t y;
+    uint32_t window;
+    uint32_t message;
+    uint32_t firstParameter;
+    uint32_t secondParameter;
+    uint32_t time;
+    int32_t x;
+    int32_t y;
 } TwainMessage;
 
 /* The two result words of DoMemXfer and DoMemBandXfer. */
 typedef struct TwainXferResult {
-  uint32_t byteCount;   /* bytes of pixel data of this transfer */
-  uint32_t morePending; /* nonzero when another transfer follows */
+    uint32_t byteCount;   /* bytes of pixel data of this transfer */
+    uint32_t morePending; /* nonzero when another transfer follows */
 } TwainXferResult;
 
 /* --- Connection and source manager --------------------------------------------------------- */

@@ -28,34 +28,34 @@ void writeHeaderBlock(std::span<uint8_t, kHeaderBlockSize> block, uint32_t width
 // How one line of a SANE frame is laid out.
 enum class FrameKind { Gray, Rgb, Red, Green, Blue };
 struct LineFormat {
-  FrameKind kind = FrameKind::Gray;
-  int depth = 8;          // bits per sample: 1, 8 or 16 (16-bit samples in host order)
-  uint32_t pixels = 0;    // pixels per line
+    FrameKind kind = FrameKind::Gray;
+    int depth = 8;       // bits per sample: 1, 8 or 16 (16-bit samples in host order)
+    uint32_t pixels = 0; // pixels per line
 };
 
 // Converts one line into one row of the target type. Single-channel frames (Red, Green, Blue of
 // a three-pass device) write only their channel, so the caller keeps the row between passes.
 class RowConverter {
- public:
-  using Fn = void (*)(const uint8_t* line, uint8_t* row, uint32_t pixels, uint8_t threshold);
+  public:
+    using Fn = void (*)(const uint8_t* line, uint8_t* row, uint32_t pixels, uint8_t threshold);
 
-  // Empty when the frame cannot become the target (an unknown depth, or a single-channel frame
-  // for a target other than colour). Line-art pixels whose gray value is at or above
-  // `threshold` become white.
-  static std::optional<RowConverter> make(ImageType target, LineFormat source, uint8_t threshold);
+    // Empty when the frame cannot become the target (an unknown depth, or a single-channel frame
+    // for a target other than colour). Line-art pixels whose gray value is at or above
+    // `threshold` become white.
+    static std::optional<RowConverter> make(ImageType target, LineFormat source, uint8_t threshold);
 
-  // `line` holds at least the frame's bytes per line; `row` rowStride(...) bytes.
-  void convert(const uint8_t* line, uint8_t* row) const { fn_(line, row, pixels_, threshold_); }
+    // `line` holds at least the frame's bytes per line; `row` rowStride(...) bytes.
+    void convert(const uint8_t* line, uint8_t* row) const { fn_(line, row, pixels_, threshold_); }
 
- private:
-  RowConverter(Fn fn, uint32_t pixels, uint8_t threshold)
-      : fn_(fn), pixels_(pixels), threshold_(threshold) {}
-  Fn fn_;
-  uint32_t pixels_;
-  uint8_t threshold_;
+  private:
+    RowConverter(Fn fn, uint32_t pixels, uint8_t threshold)
+        : fn_(fn), pixels_(pixels), threshold_(threshold) {}
+    Fn fn_;
+    uint32_t pixels_;
+    uint8_t threshold_;
 };
 
 // Reverses the order of `rows` rows of `stride` bytes in place: top-down becomes bottom-up.
 void flipRows(std::span<uint8_t> pixels, uint32_t stride);
 
-}  // namespace scanner
+} // namespace scanner
