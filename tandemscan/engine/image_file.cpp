@@ -15,15 +15,11 @@ namespace fs = std::filesystem;
 
 struct ImageFileLibrary::Component {
     imagefile::ImageFileComponent binding;
-    void (*removePartials)() = nullptr;
-    imagefile::ImageFileRowsApi rows; // where the component has them
 };
 
 struct ImageFileInstance::Handle {
-    Handle(imagefile::ImageFileHandle owned, const imagefile::ImageFileRowsApi& rowsApi)
-        : instance(std::move(owned)), rows(rowsApi) {}
+    explicit Handle(imagefile::ImageFileHandle owned) : instance(std::move(owned)) {}
     imagefile::ImageFileHandle instance;
-    const imagefile::ImageFileRowsApi& rows;
     const imagefile::ImageFileApi& api() const { return instance.api(); }
 };
 
@@ -47,7 +43,7 @@ ImageFileLibrary::ImageFileLibrary(Key, std::unique_ptr<Component> component)
     : component_(std::move(component)) {}
 
 ImageFileLibrary::~ImageFileLibrary() {
-    void (*mine)() = component_->removePartials;
+    void (*mine)() = component_->binding.api().RemovePartialFiles;
     if (mine != nullptr) partialRemover.compare_exchange_strong(mine, nullptr);
 }
 
@@ -66,9 +62,7 @@ std::shared_ptr<ImageFileLibrary> ImageFileLibrary::load(const fs::path& program
         if (why != nullptr) *why = std::string(name) + " not found!\n" + reason;
         return nullptr;
     }
-    if (component->binding.module().bind("RemovePartialFiles", component->removePartials))
-        partialRemover.store(component->removePartials);
-    component->rows = imagefile::bindRowEntryPoints(component->binding.module());
+    if (void (*remove)() = component->binding.api().RemovePartialFiles) partialRemover.store(remove);
     return std::make_shared<ImageFileLibrary>(Key{}, std::move(component));
 }
 
@@ -76,8 +70,8 @@ std::optional<ImageFileInstance> ImageFileLibrary::newInstance() const {
     std::optional<imagefile::ImageFileHandle> instance =
         imagefile::ImageFileHandle::create(component_->binding.api());
     if (!instance) return std::nullopt;
-    return ImageFileInstance(shared_from_this(), std::make_unique<ImageFileInstance::Handle>(
-                                                     std::move(*instance), component_->rows));
+    return ImageFileInstance(shared_from_this(),
+                             std::make_unique<ImageFileInstance::Handle>(std::move(*instance)));
 }
 
 ImageFileInstance::ImageFileInstance(std::shared_ptr<const ImageFileLibrary> library,
@@ -122,24 +116,24 @@ bool ImageFileInstance::writeImage(const fs::path& file, const HeaderBlock& head
 }
 
 bool ImageFileInstance::canWriteRows() const {
-    return handle_->rows.WriteImageRows != nullptr;
+    return handle_->api().WriteImageRows != nullptr;
 }
 
 bool ImageFileInstance::writeImageRows(const fs::path& file, const HeaderBlock& header, RowSource rows,
                                        void* context) {
     if (!canWriteRows()) return false;
-    return handle_->rows.WriteImageRows(handle_->instance.get(), file.c_str(), &header, rows, context) != 0;
+    return handle_->api().WriteImageRows(handle_->instance.get(), file.c_str(), &header, rows, context) != 0;
 }
 
 bool ImageFileInstance::canReadRows() const {
-    return handle_->rows.ReadImageRows != nullptr;
+    return handle_->api().ReadImageRows != nullptr;
 }
 
 bool ImageFileInstance::readImageRows(const fs::path& file, HeaderBlock& header, std::uint8_t* pixels,
                                       RowsDone rowsDone, void* context) {
     if (!canReadRows()) return false;
-    return handle_->rows.ReadImageRows(handle_->instance.get(), file.c_str(), &header, pixels, rowsDone,
-                                       context) != 0;
+    return handle_->api().ReadImageRows(handle_->instance.get(), file.c_str(), &header, pixels, rowsDone,
+                                        context) != 0;
 }
 
 std::string ImageFileInstance::lastErrorMessage() const {

@@ -22,9 +22,6 @@ Component Component::load(const std::string& path) {
     }
     c.api = binding->api();
     c.binding = std::move(binding);
-    const ImageFileRowsApi rows = bindRowEntryPoints(c.binding->module());
-    c.writeImageRows = rows.WriteImageRows;
-    c.readImageRows = rows.ReadImageRows;
     return c;
 }
 
@@ -167,9 +164,9 @@ bool writeFileByRows(const std::string& path, const Image& image, std::string* e
                      int* asked) {
     const Component& c = Component::main();
     RaduvHandle h = nullptr;
-    if (!c.writeImageRows || !c.api.NewRaduvOR(&h)) return false;
+    if (!c.api.WriteImageRows || !c.api.NewRaduvOR(&h)) return false;
     RowFeed feed{&image, failAtRow, 0, {}};
-    const bool ok = c.writeImageRows(h, path.c_str(), &image.block, &RowFeed::next, &feed) != 0;
+    const bool ok = c.api.WriteImageRows(h, path.c_str(), &image.block, &RowFeed::next, &feed) != 0;
     if (!ok && error) *error = c.api.GetLastErrorMessage(h);
     if (asked) *asked = feed.asked;
     c.api.FreeRaduvOR(h);

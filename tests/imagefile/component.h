@@ -16,10 +16,7 @@ namespace imagefile::test {
 // A loaded component file, bound by the programs' own binding.
 struct Component {
     std::shared_ptr<const ImageFileComponent> binding; // null when the file cannot be loaded
-    ImageFileApi api{};                                // all null unless every entry point resolved
-    // Optional: null when the file lacks them.
-    decltype(&WriteImageRows) writeImageRows = nullptr;
-    decltype(&ReadImageRows) readImageRows = nullptr;
+    ImageFileApi api{};                                // all null unless every required entry point resolved
 
     // ZedOROV.so from the program folder, loaded once for the whole test run.
     static const Component& main();

@@ -194,7 +194,7 @@ TEST(ReadImageRows, RowsReportedAreFinal) {
     };
     const Case cases[] = {{"jpg", 24, true}, {"jpg", 8, true}, {"bmp", 24, false}, {"png", 24, false}};
     const Component& c = Component::main();
-    ASSERT_NE(c.readImageRows, nullptr);
+    ASSERT_NE(c.api.ReadImageRows, nullptr);
     for (const Case& k : cases) {
         ScratchFolder folder;
         const std::string path = folder.file(std::string("p.") + k.extension);
@@ -223,7 +223,7 @@ TEST(ReadImageRows, RowsReportedAreFinal) {
             }
             w.reports.push_back(rows);
         };
-        ASSERT_TRUE(c.readImageRows(h, path.c_str(), &back.block, back.pixels.data(), rowsDone, &watch))
+        ASSERT_TRUE(c.api.ReadImageRows(h, path.c_str(), &back.block, back.pixels.data(), rowsDone, &watch))
             << c.api.GetLastErrorMessage(h);
         c.api.FreeRaduvOR(h);
         EXPECT_EQ(back.block.header.height, 70) << k.extension;

@@ -1,7 +1,8 @@
 // A component loaded with dlopen together with its table of entry points. Each component's
-// binding lists its entry points once (an X-macro) and gives them to
-// COMPONENT_ENTRY_TABLE, which makes the table struct and the one function that binds it; the
-// component then counts as missing unless every entry resolves.
+// binding lists its entry points once, in two X-macro lists, and gives them to
+// COMPONENT_ENTRY_TABLE, which makes the table struct and the one function that binds it: the
+// component counts as missing unless every required entry resolves; an optional one is bound
+// when the component has it and stays null otherwise.
 #pragma once
 
 #include "module_handle.h"
@@ -10,19 +11,24 @@
 #include <string_view>
 #include <utility>
 
-// Declares `struct Table` with one typed pointer per entry of `LIST` and
-// `bindEntryPoints(module, table)`, false when any entry is missing.
+// Declares `struct Table` with one typed pointer per entry of `REQUIRED` and `OPTIONAL` and
+// `bindEntryPoints(module, table)`, false when a required entry is missing.
 #define COMPONENT_ENTRY_FIELD(name) decltype(&::name) name = nullptr;
 #define COMPONENT_ENTRY_BIND(name) complete = module.bind(#name, table.name) && complete;
-#define COMPONENT_ENTRY_TABLE(Table, LIST)                                                                   \
+#define COMPONENT_OPTIONAL_ENTRY_BIND(name) module.bind(#name, table.name);
+#define COMPONENT_ENTRY_TABLE(Table, REQUIRED, OPTIONAL)                                                     \
     struct Table {                                                                                           \
-        LIST(COMPONENT_ENTRY_FIELD)                                                                          \
+        REQUIRED(COMPONENT_ENTRY_FIELD)                                                                      \
+        OPTIONAL(COMPONENT_ENTRY_FIELD)                                                                      \
     };                                                                                                       \
     inline bool bindEntryPoints(const components::ModuleHandle& module, Table& table) {                      \
         bool complete = true;                                                                                \
-        LIST(COMPONENT_ENTRY_BIND)                                                                           \
+        REQUIRED(COMPONENT_ENTRY_BIND)                                                                       \
+        OPTIONAL(COMPONENT_OPTIONAL_ENTRY_BIND)                                                              \
         return complete;                                                                                     \
     }
+// The optional list of a component that has none.
+#define COMPONENT_NO_ENTRIES(X)
 
 namespace components {
 
@@ -44,7 +50,7 @@ template <typename Table> class BoundComponent {
     BoundComponent& operator=(const BoundComponent&) = delete;
 
     // Loads and binds. False when the file cannot be loaded (`problem` gets the loader's reason,
-    // or `whenSilent`) or lacks an entry point (lacksEntry(); `problem` is left alone).
+    // or `whenSilent`) or lacks a required entry point (lacksEntry(); `problem` is left alone).
     bool load(const std::string& path, std::string* problem = nullptr,
               std::string_view whenSilent = "cannot be loaded") {
         api_ = {};
@@ -59,8 +65,6 @@ template <typename Table> class BoundComponent {
     }
 
     bool loaded() const { return static_cast<bool>(module_); }
-    // For entry points outside the table that a caller may do without.
-    const ModuleHandle& module() const { return module_; }
     bool lacksEntry() const { return lacksEntry_; }
     const Table& api() const { return api_; }
 

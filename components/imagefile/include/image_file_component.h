@@ -1,7 +1,7 @@
 // The C++ binding of the image file component (ZedOROV.so, Tilex/RaduvOR.so), shared by both
-// programs: ImageFileComponent loads the file and binds the ten entry points of the one list
-// below (the component counts as missing unless all resolve); ImageFileHandle owns one instance
-// from NewRaduvOR to FreeRaduvOR.
+// programs: ImageFileComponent loads the file and binds the ten entry points of the first list
+// below (the component counts as missing unless all resolve) and those of the second where the
+// file has them; ImageFileHandle owns one instance from NewRaduvOR to FreeRaduvOR.
 #pragma once
 
 #include "bound_component.h"
@@ -24,20 +24,14 @@ namespace imagefile {
     X(SetProgressCallBackFn)                                                                                 \
     X(GetLastErrorMessage)
 
-COMPONENT_ENTRY_TABLE(ImageFileApi, IMAGEFILE_ENTRY_POINTS)
-
 // Entry points a component may lack; the programs use them where it has them and keep to the ten
 // otherwise.
-struct ImageFileRowsApi {
-    decltype(&::ReadImageRows) ReadImageRows = nullptr;
-    decltype(&::WriteImageRows) WriteImageRows = nullptr;
-};
-inline ImageFileRowsApi bindRowEntryPoints(const components::ModuleHandle& module) {
-    ImageFileRowsApi api;
-    module.bind("ReadImageRows", api.ReadImageRows);
-    module.bind("WriteImageRows", api.WriteImageRows);
-    return api;
-}
+#define IMAGEFILE_OPTIONAL_ENTRY_POINTS(X)                                                                   \
+    X(RemovePartialFiles)                                                                                    \
+    X(ReadImageRows)                                                                                         \
+    X(WriteImageRows)
+
+COMPONENT_ENTRY_TABLE(ImageFileApi, IMAGEFILE_ENTRY_POINTS, IMAGEFILE_OPTIONAL_ENTRY_POINTS)
 
 using ImageFileComponent = components::BoundComponent<ImageFileApi>;
 

@@ -1,8 +1,8 @@
 /* Image file component: reads and writes image files as a 1064-byte header block (the 40-byte
  * bitmap info header followed by 256 four-byte palette slots) and a pixel block of rows stored
  * bottom-up, each padded to 4 bytes. Loaded by name with dlopen; every function is looked up with
- * dlsym and the component counts as missing unless all ten resolve (RemovePartialFiles, last, is
- * looked up where wanted and may be missing). */
+ * dlsym and the component counts as missing unless all ten resolve (ReadImageRows,
+ * WriteImageRows and RemovePartialFiles are bound where present and may be missing). */
 #ifndef RADUVOR_H
 #define RADUVOR_H
 

@@ -14,7 +14,7 @@ namespace music {
     X(player_stop)                                                                                           \
     X(player_finish)
 
-COMPONENT_ENTRY_TABLE(MusicApi, MUSIC_ENTRY_POINTS)
+COMPONENT_ENTRY_TABLE(MusicApi, MUSIC_ENTRY_POINTS, COMPONENT_NO_ENTRIES)
 
 using MusicComponent = components::BoundComponent<MusicApi>;
 
