@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace rasterkit {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
+constexpr std::size_t kLineBytes = 64;
+constexpr std::size_t kLineFloats = kLineBytes / sizeof(float);
 
 int marginFor(double sigma, int extent) {
     const double wanted = std::ceil(4 * sigma) + 1;
@@ -57,10 +60,17 @@ SymmetricKernel transformKernel(int n, int band, double sigma) {
         ++reach;
     const int looked = std::min(n / 2, 4 * reach + 32);
     std::vector<double> h(static_cast<std::size_t>(looked + 1), 0.0);
+    // cos(2 pi k d / n) repeats with k d mod n: one period of it serves all pairs.
+    std::vector<double> cosine(static_cast<std::size_t>(n));
+    for (int m = 0; m < n; ++m)
+        cosine[static_cast<std::size_t>(m)] = std::cos(2 * kPi * m / n);
     for (int k = 0; k < band; ++k) {
         const double weight = (k == 0 || 2 * k == n ? 1.0 : 2.0) * gaussianAt(k, n, sigma) / n;
+        std::size_t m = 0; // k d mod n
         for (int d = 0; d <= looked; ++d) {
-            h[static_cast<std::size_t>(d)] += weight * std::cos(2 * kPi * static_cast<double>(k) * d / n);
+            h[static_cast<std::size_t>(d)] += weight * cosine[m];
+            m += static_cast<std::size_t>(k);
+            if (m >= static_cast<std::size_t>(n)) m -= static_cast<std::size_t>(n);
         }
     }
     double rest = 0;
@@ -77,21 +87,107 @@ SymmetricKernel transformKernel(int n, int band, double sigma) {
     return kernel;
 }
 
-RK_SIMD_CLONES void scaleRow(float* sum, const float* a, float t, int n) {
-    for (int i = 0; i < n; ++i)
-        sum[i] = t * a[i];
+// Outputs summed together over all taps, held in vector registers meanwhile: each sample is loaded
+// once per tap and the sums never go through memory. Written with vector types, since the
+// compiler's own vectoriser keeps such sums in memory (a clone for narrower registers splits
+// them). The loads and stores go through memcpy: rows need not start on a vector boundary.
+using Lanes = float __attribute__((vector_size(64)));
+constexpr int kLanes = static_cast<int>(sizeof(Lanes) / sizeof(float));
+constexpr int kGroupVectors = 4;
+constexpr int kGroup = kGroupVectors * kLanes;
+
+// By reference: a vector passed by value would take a different calling convention per clone.
+inline void loadLanes(Lanes& v, const float* p) {
+    std::memcpy(&v, p, sizeof v);
 }
 
-RK_SIMD_CLONES void addTapPair(float* sum, const float* a, const float* b, float t, int n) {
-    for (int i = 0; i < n; ++i)
-        sum[i] += t * (a[i] + b[i]);
+inline void storeLanes(float* p, const Lanes& v) {
+    std::memcpy(p, &v, sizeof v);
 }
 
-// Two taps in one sweep: the sum is loaded and stored half as often.
-RK_SIMD_CLONES void addTwoTapPairs(float* sum, const float* a, const float* b, float t, const float* c,
-                                   const float* d, float u, int n) {
-    for (int i = 0; i < n; ++i)
-        sum[i] += t * (a[i] + b[i]) + u * (c[i] + d[i]);
+// acc += t * (a + b) over one vector of lanes.
+inline void addPair(Lanes& acc, float t, const float* a, const float* b) {
+    Lanes x;
+    Lanes y;
+    loadLanes(x, a);
+    loadLanes(y, b);
+    acc += t * (x + y);
+}
+
+// Every output sums its taps in the same order (centre, then the pairs outwards), in a group or
+// alone, so a value never depends on where it falls in a row.
+RK_WIDE_SIMD_CLONES void sumTapsGroup(float* out, const float* centre, const float* taps, int radius,
+                                      int step) {
+    Lanes acc[kGroupVectors];
+    for (int v = 0; v < kGroupVectors; ++v) {
+        loadLanes(acc[v], centre + v * kLanes);
+        acc[v] *= taps[0];
+    }
+    for (int d = 1; d <= radius; ++d) {
+        const float* a = centre - d * step;
+        const float* b = centre + d * step;
+        for (int v = 0; v < kGroupVectors; ++v)
+            addPair(acc[v], taps[d], a + v * kLanes, b + v * kLanes);
+    }
+    for (int v = 0; v < kGroupVectors; ++v)
+        storeLanes(out + v * kLanes, acc[v]);
+}
+
+float sumTapsOne(const float* centre, const float* taps, int radius, int step) {
+    float acc = taps[0] * centre[0];
+    for (int d = 1; d <= radius; ++d)
+        acc += taps[d] * (centre[-d * step] + centre[d * step]);
+    return acc;
+}
+
+// Outputs [0, n) of a row: out[i] = sum over d of taps[|d|] * centre[i + d * step]. A row's last
+// group overlaps the one before it rather than leaving a scalar tail; the overlap is summed to the
+// same values again.
+void sumTaps(float* out, const float* centre, const float* taps, int radius, int step, int n) {
+    if (n < kGroup) {
+        for (int i = 0; i < n; ++i)
+            out[i] = sumTapsOne(centre + i, taps, radius, step);
+        return;
+    }
+    for (int i = 0; i < n; i += kGroup) {
+        const int at = std::min(i, n - kGroup);
+        sumTapsGroup(out + at, centre + at, taps, radius, step);
+    }
+}
+
+// The same down a column of rows: rows[d] is the row d below the output's (d may be negative).
+RK_WIDE_SIMD_CLONES void sumRowsGroup(float* out, const float* const* rows, std::ptrdiff_t at,
+                                      const float* taps, int radius) {
+    Lanes acc[kGroupVectors];
+    for (int v = 0; v < kGroupVectors; ++v) {
+        loadLanes(acc[v], rows[0] + at + v * kLanes);
+        acc[v] *= taps[0];
+    }
+    for (int d = 1; d <= radius; ++d) {
+        const float* a = rows[-d] + at;
+        const float* b = rows[d] + at;
+        for (int v = 0; v < kGroupVectors; ++v)
+            addPair(acc[v], taps[d], a + v * kLanes, b + v * kLanes);
+    }
+    for (int v = 0; v < kGroupVectors; ++v)
+        storeLanes(out + at + v * kLanes, acc[v]);
+}
+
+// Outputs [from, from + n) of rows `width` wide, from a multiple of the group (the last group of a
+// row overlapping as in sumTaps).
+void sumRows(float* out, const float* const* rows, int from, int n, int width, const float* taps,
+             int radius) {
+    if (width < kGroup) {
+        for (int i = from; i < from + n; ++i) {
+            float acc = taps[0] * rows[0][i];
+            for (int d = 1; d <= radius; ++d)
+                acc += taps[d] * (rows[-d][i] + rows[d][i]);
+            out[i] = acc;
+        }
+        return;
+    }
+    for (int i = from; i < from + n; i += kGroup)
+        sumRowsGroup(out, rows, std::min(i, width - kGroup), taps, radius);
 }
 
 RK_SIMD_CLONES void gatherRow(const std::uint8_t* in, float* out, int n) {
@@ -170,10 +266,14 @@ std::unique_ptr<GaussianSeparable> GaussianSeparable::create(const GaussianField
     if (separable->kernelX_.taps.empty() || separable->kernelY_.taps.empty()) return nullptr;
     // A window of filtered rows where it serves every output row, else a plane of all of them.
     separable->window_ = separable->windowServes();
-    const int rows = separable->window_ ? 2 * separable->kernelY_.radius() + 1 + kOutsideSlots : field.height;
+    const int rows =
+        separable->window_ ? 2 * separable->kernelY_.radius() + kBlockRows + kOutsideSlots : field.height;
     const auto samplesPerRow = static_cast<std::size_t>(field.width) * static_cast<std::size_t>(channels);
-    separable->rows_.reset(new (std::nothrow) float[samplesPerRow * static_cast<std::size_t>(rows)]);
-    if (separable->rows_ == nullptr) return nullptr;
+    const std::size_t pitch = (samplesPerRow + kLineFloats - 1) / kLineFloats * kLineFloats;
+    separable->pitch_ = static_cast<std::ptrdiff_t>(pitch);
+    separable->rows_ = alignedRows(pitch * static_cast<std::size_t>(rows));
+    separable->sums_ = alignedRows(pitch * kBlockRows);
+    if (separable->rows_ == nullptr || separable->sums_ == nullptr) return nullptr;
     const int rx = separable->kernelX_.radius();
     separable->extended_.resize(static_cast<std::size_t>(field.width + 2 * rx) *
                                 static_cast<std::size_t>(channels));
@@ -183,8 +283,16 @@ std::unique_ptr<GaussianSeparable> GaussianSeparable::create(const GaussianField
         separable->columns_[i] =
             field.columnSource[static_cast<std::size_t>(wrap(static_cast<int>(i) - rx, field.fieldWidth))];
     }
-    separable->sum_.resize(samplesPerRow);
     return separable;
+}
+
+void GaussianSeparable::AlignedDelete::operator()(float* p) const noexcept {
+    ::operator delete[](p, std::align_val_t{kLineBytes});
+}
+
+GaussianSeparable::AlignedRows GaussianSeparable::alignedRows(std::size_t count) {
+    return AlignedRows(static_cast<float*>(
+        ::operator new[](count * sizeof(float), std::align_val_t{kLineBytes}, std::nothrow)));
 }
 
 void GaussianSeparable::filterRow(const ChannelSamples& samples, int y, float* filtered) {
@@ -208,15 +316,7 @@ void GaussianSeparable::filterRow(const ChannelSamples& samples, int y, float* f
         for (int k = 0; k < channels; ++k)
             ext[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(k)] = pixel[k];
     }
-    scaleRow(filtered, centre, tx[0], n);
-    int d = 1;
-    for (; d + 1 <= rx; d += 2) {
-        const int near = d * channels;
-        const int far = near + channels;
-        addTwoTapPairs(filtered, centre - near, centre + near, tx[d], centre - far, centre + far, tx[d + 1],
-                       n);
-    }
-    if (d <= rx) addTapPair(filtered, centre - d * channels, centre + d * channels, tx[d], n);
+    sumTaps(filtered, centre, tx, rx, channels, n);
 }
 
 int GaussianSeparable::sourceRow(int p) const {
@@ -225,12 +325,13 @@ int GaussianSeparable::sourceRow(int p) const {
 
 bool GaussianSeparable::windowServes() const {
     const int ry = kernelY_.radius();
-    for (int y = 0; y < field_.height; ++y) {
+    for (int y0 = 0; y0 < field_.height; y0 += kBlockRows) {
+        const int last = std::min(y0 + kBlockRows, field_.height) - 1;
         int outside[kOutsideSlots + 1];
         int count = 0;
-        for (int d = -ry; d <= ry; ++d) {
-            const int source = sourceRow(y + d);
-            if (source >= y - ry && source <= y + ry) continue;
+        for (int p = y0 - ry; p <= last + ry; ++p) {
+            const int source = sourceRow(p);
+            if (source >= y0 - ry && source <= last + ry) continue;
             if (std::find(outside, outside + count, source) != outside + count) continue;
             if (count == kOutsideSlots) return false;
             outside[count++] = source;
@@ -244,22 +345,22 @@ void GaussianSeparable::run(const ChannelSamples& samples, BlurredRows& out) {
     const int height = field_.height;
     const int ry = kernelY_.radius();
     const float* ty = kernelY_.taps.data();
-    const auto rowAtSlot = [&](int slot) { return rows_.get() + static_cast<std::ptrdiff_t>(slot) * width; };
+    const auto rowAtSlot = [&](int slot) { return rows_.get() + slot * pitch_; };
     if (!window_) {
         for (int y = 0; y < height; ++y)
             filterRow(samples, y, rowAtSlot(y));
     }
-    // Window slots: image row s in slot s mod (2 ry + 1) while it lies within ry of the output row;
-    // the few rows the field's edges repeat from farther away (the first and last) in slots of
-    // their own after those.
-    const int ring = 2 * ry + 1;
+    // Window slots: image row s in slot s mod (2 ry + block) while it lies within ry of the block
+    // of output rows; the few rows the field's edges repeat from farther away (the first and last)
+    // in slots of their own after those.
+    const int ring = 2 * ry + kBlockRows;
     std::vector<int> tag(static_cast<std::size_t>(ring + kOutsideSlots), -1);
     std::vector<int> used(static_cast<std::size_t>(ring + kOutsideSlots), -1);
-    const auto planeRow = [&](int y, int p) -> const float* {
+    const auto planeRow = [&](int first, int last, int p) -> const float* {
         const int source = sourceRow(p);
         if (!window_) return rowAtSlot(source);
         int slot = source % ring;
-        if (source < y - ry || source > y + ry) {
+        if (source < first - ry || source > last + ry) {
             slot = ring;
             for (int k = ring; k < ring + kOutsideSlots; ++k) {
                 if (tag[static_cast<std::size_t>(k)] == source) {
@@ -269,23 +370,28 @@ void GaussianSeparable::run(const ChannelSamples& samples, BlurredRows& out) {
                 if (used[static_cast<std::size_t>(k)] < used[static_cast<std::size_t>(slot)]) slot = k;
             }
         }
-        used[static_cast<std::size_t>(slot)] = y;
+        used[static_cast<std::size_t>(slot)] = first;
         if (tag[static_cast<std::size_t>(slot)] != source) {
             filterRow(samples, source, rowAtSlot(slot));
             tag[static_cast<std::size_t>(slot)] = source;
         }
         return rowAtSlot(slot);
     };
-    float* sum = sum_.data();
-    for (int y = 0; y < height; ++y) {
-        scaleRow(sum, planeRow(y, y), ty[0], width);
-        int d = 1;
-        for (; d + 1 <= ry; d += 2) {
-            addTwoTapPairs(sum, planeRow(y, y - d), planeRow(y, y + d), ty[d], planeRow(y, y - d - 1),
-                           planeRow(y, y + d + 1), ty[d + 1], width);
+    // A block of output rows at a time, column chunk by column chunk: the rows a chunk reads are
+    // fetched from memory once for the whole block and stay near while its taps are summed.
+    std::vector<const float*> reach(static_cast<std::size_t>(ring));
+    for (int y0 = 0; y0 < height; y0 += kBlockRows) {
+        const int count = std::min(kBlockRows, height - y0);
+        for (int k = 0; k < count + 2 * ry; ++k)
+            reach[static_cast<std::size_t>(k)] = planeRow(y0, y0 + count - 1, y0 - ry + k);
+        static_assert(kColumnChunk % kGroup == 0);
+        for (int c0 = 0; c0 < width; c0 += kColumnChunk) {
+            const int n = std::min(kColumnChunk, width - c0);
+            for (int j = 0; j < count; ++j)
+                sumRows(sums_.get() + j * pitch_, reach.data() + j + ry, c0, n, width, ty, ry);
         }
-        if (d <= ry) addTapPair(sum, planeRow(y, y - d), planeRow(y, y + d), ty[d], width);
-        out.row(y, sum);
+        for (int j = 0; j < count; ++j)
+            out.row(y0 + j, sums_.get() + j * pitch_);
     }
 }
 

@@ -92,14 +92,25 @@ class GaussianSeparable {
     SymmetricKernel kernelX_;
     SymmetricKernel kernelY_;
     static constexpr int kOutsideSlots = 4;
+    // Output rows summed per pass over the window, and the columns of such a block summed at a
+    // time: the rows they read stay in the first cache level meanwhile.
+    static constexpr int kBlockRows = 32;
+    static constexpr int kColumnChunk = 64;
     void filterRow(const ChannelSamples& samples, int y, float* filtered);
     int sourceRow(int p) const; // image row of field row p (any integer, circular)
-    bool windowServes() const;  // whether no output row needs more than kOutsideSlots far rows
+    bool windowServes() const;  // whether no block of output rows needs more than kOutsideSlots far rows
     bool window_ = false;
-    std::unique_ptr<float[]> rows_; // horizontally filtered rows, width floats each
-    std::vector<float> extended_;   // one source row with the field's columns around it
-    std::vector<int> columns_;      // image column of each entry of extended_
-    std::vector<float> sum_;
+    // Rows start on cache lines so that no aligned vector load of theirs straddles two.
+    struct AlignedDelete {
+        void operator()(float* p) const noexcept;
+    };
+    using AlignedRows = std::unique_ptr<float[], AlignedDelete>;
+    static AlignedRows alignedRows(std::size_t count);
+    std::ptrdiff_t pitch_ = 0;    // floats from one row to the next in rows_ and sums_
+    AlignedRows rows_;            // horizontally filtered rows
+    std::vector<float> extended_; // one source row with the field's columns around it
+    std::vector<int> columns_;    // image column of each entry of extended_
+    AlignedRows sums_;            // a block of output rows
 };
 
 } // namespace rasterkit
