@@ -13,7 +13,7 @@
 #include "part_preview.h"
 #include "pic_show_dlg.h"
 #include "save_formats.h"
-#include "scan_session.h"
+#include "scan/scan_session.h"
 #include "send_to_dialog.h"
 #include "string_table.h"
 #include "value_dialogs.h"

@@ -5,9 +5,9 @@
 #pragma once
 
 #include "program_paths.h"
-#include "scan_lists.h"
-#include "scan_settings.h"
-#include "scanner_link.h"
+#include "scan/scan_lists.h"
+#include "scan/scan_settings.h"
+#include "scan/scanner_link.h"
 #include "settings_store.h"
 #include "user_prompts.h"
 #include "window_geometry.h"

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "engine/pane_geometry.h"
-#include "scan_settings.h"
+#include "scan/scan_settings.h"
 
 #include <filesystem>
 #include <string>

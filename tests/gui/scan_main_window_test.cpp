@@ -4,7 +4,7 @@
 // working files, and the resolution check before a second part.
 #include "shell_test_support.h"
 
-#include "scan_session.h"
+#include "scan/scan_session.h"
 #include "scanner_session.h"
 
 #include "engine/image_file.h"

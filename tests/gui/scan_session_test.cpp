@@ -1,7 +1,7 @@
 // The scan as the window sees it, offscreen, over the real scanner component and SANE's test
 // backend: the notice arrives while the window sits idle, the progress window follows the
 // device, Cancel ends the scan, and failures are reported in translated words.
-#include "scan_session.h"
+#include "scan/scan_session.h"
 #include "scanner_session.h"
 #include "temp_dir.h"
 

@@ -1,6 +1,6 @@
 // Scanning a part against a recording stand-in of the scanner component: the calls and their
 // order, every way a scan can end, and the working files left behind.
-#include "scan_acquisition.h"
+#include "scan/scan_acquisition.h"
 #include "scan_fake_scanner.h"
 #include "temp_dir.h"
 

@@ -1,4 +1,4 @@
-#include "scanner_link.h"
+#include "scan/scanner_link.h"
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Scanning parts with the real scanner component over SANE's test backend, written through the
 // real image file component. Each program of this source sees one virtual device (its SANE
-// folder is chosen in scan_tests.cmake): a plain one, a slow one, one that ends every scan by
+// folder is chosen in CMakeLists.txt): a plain one, a slow one, one that ends every scan by
 // itself, and one whose reads fail.
-#include "scan_acquisition.h"
+#include "scan/scan_acquisition.h"
 #include "scanner_session.h"
 #include "temp_dir.h"
 

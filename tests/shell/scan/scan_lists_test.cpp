@@ -1,4 +1,4 @@
-#include "scan_lists.h"
+#include "scan/scan_lists.h"
 
 #include <gtest/gtest.h>
 

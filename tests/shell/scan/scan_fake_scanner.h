@@ -3,7 +3,7 @@
 // hands over a small picture.
 #pragma once
 
-#include "scan_acquisition.h"
+#include "scan/scan_acquisition.h"
 
 #include <cstring>
 #include <string>
