@@ -1,4 +1,5 @@
 // BrightnessContrastGamma: one composite lookup table (contrast, then brightness, then gamma).
+#include "operations.h"
 #include "rasterkit_internal.h"
 
 #include <cmath>
@@ -49,33 +50,20 @@ int run(const ImageInfo& info, const ByteTable& table) {
         copyPixels(info);
         return kSucceed;
     }
-    if (bits == 24) {
-        ByteTable all[3];
-        for (auto& t : all)
-            std::memcpy(t, table, sizeof(ByteTable));
-        return mapPixels24(info, all, true);
-    }
-    return kNotSupported;
-}
-
-int brightnessContrastGamma(ImageInfo& info) {
-    if (info.lpParam == nullptr) return kNotSupported;
-    if (info.dwMode == RK_MODE_QUERY) {
-        describeSameAsSource(info, false);
-        info.nDstType = info.nSrcBitCount == 1 ? RK_TYPE_1BIT : info.nSrcType;
-        return kSucceed;
-    }
-    BrightnessContrastGammaParam param;
-    std::memcpy(&param, info.lpParam, sizeof param);
-    ByteTable table;
-    buildTable(param, table);
-    const int result = run(info, table);
-    progress(info, 1, 1);
-    return result;
+    ByteTable all[3]; // 24 bits
+    for (auto& t : all)
+        std::memcpy(t, table, sizeof(ByteTable));
+    return mapPixels24(info, all, true);
 }
 
 } // namespace
 
-RASTERKIT_OPERATION(RK_OP_BRIGHTNESS_CONTRAST_GAMMA, brightnessContrastGamma);
+int runBrightnessContrastGamma(ImageInfo& info) {
+    BrightnessContrastGammaParam param;
+    std::memcpy(&param, info.lpParam, sizeof param);
+    ByteTable table;
+    buildTable(param, table);
+    return run(info, table);
+}
 
 } // namespace rasterkit

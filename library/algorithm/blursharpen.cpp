@@ -1,5 +1,6 @@
 // Blur and Sharpen: 3 x 3 kernels per channel.
 #include "effects_internal.h"
+#include "operations.h"
 #include "simd_clones.h"
 
 #include <algorithm>
@@ -101,23 +102,18 @@ int levelOf(const ImageInfo& info) {
     return std::clamp(*static_cast<const std::int32_t*>(info.lpParam), 1, 10);
 }
 
-int blur(ImageInfo& info) {
-    return runRowFilter(info, [](ImageInfo& i) {
-        const int level = levelOf(i);
-        return convolve3x3(i, blurKernel(level), false, level);
-    });
-}
-
-int sharpen(ImageInfo& info) {
-    return runRowFilter(info, [](ImageInfo& i) {
-        const auto* param = static_cast<const SharpenParam*>(i.lpParam);
-        return convolve3x3(i, sharpenKernel(std::clamp<int>(param->level, 1, 10)), param->edgesOnly == 1, 0);
-    });
-}
-
 } // namespace
 
-RASTERKIT_OPERATION(RK_OP_BLUR, blur);
-RASTERKIT_OPERATION(RK_OP_SHARPEN, sharpen);
+int runBlur(ImageInfo& info) {
+    if (info.nSrcBitCount == 8) copyPalette(info);
+    const int level = levelOf(info);
+    return convolve3x3(info, blurKernel(level), false, level);
+}
+
+int runSharpen(ImageInfo& info) {
+    if (info.nSrcBitCount == 8) copyPalette(info);
+    const auto* param = static_cast<const SharpenParam*>(info.lpParam);
+    return convolve3x3(info, sharpenKernel(std::clamp<int>(param->level, 1, 10)), param->edgesOnly == 1, 0);
+}
 
 } // namespace rasterkit

@@ -1,5 +1,6 @@
 // ChangeMode: black and white (ordered, carried-error, threshold), grey, and 8-bit colour by
 // octree quantisation.
+#include "operations.h"
 #include "rasterkit_internal.h"
 
 #include <array>
@@ -239,20 +240,28 @@ void greyRow(const ImageInfo& info, const Planes& planes, const std::uint8_t (&t
     }
 }
 
-int changeMode(ImageInfo& info) {
-    if (info.lpParam == nullptr) return kNotSupported;
+ChangeModeParam parameterOf(const ImageInfo& info) {
     ChangeModeParam param;
     std::memcpy(&param, info.lpParam, sizeof param);
+    return param;
+}
+
+} // namespace
+
+int describeChangeMode(ImageInfo& info) {
+    const ChangeModeParam param = parameterOf(info);
     if (!accepted(param.target, info.nSrcType, param.method)) return kNotSupported;
-    if (info.dwMode == RK_MODE_QUERY) {
-        describeSameAsSource(info, false);
-        info.nDstType = param.target;
-        info.nDstBitCount = param.target == RK_MODE_TARGET_BLACK_WHITE ? 1 : 8;
-        // An 8-bit or 1-bit result is always one plane of single samples.
-        info.nDstPlanes = 1;
-        info.nDstChannels = 1;
-        return kSucceed;
-    }
+    describeSameAsSource(info, false);
+    info.nDstType = param.target;
+    info.nDstBitCount = param.target == RK_MODE_TARGET_BLACK_WHITE ? 1 : 8;
+    // An 8-bit or 1-bit result is always one plane of single samples.
+    info.nDstPlanes = 1;
+    info.nDstChannels = 1;
+    return kSucceed;
+}
+
+int runChangeMode(ImageInfo& info) {
+    const ChangeModeParam param = parameterOf(info);
     const Planes planes = planesOf(info);
     std::uint8_t* table = dstPalette(info);
     if (param.target == RK_MODE_TARGET_BLACK_WHITE) {
@@ -319,9 +328,5 @@ int changeMode(ImageInfo& info) {
     if (result == kSucceed) progress(info, 100, 100);
     return result;
 }
-
-} // namespace
-
-RASTERKIT_OPERATION(RK_OP_CHANGE_MODE, changeMode);
 
 } // namespace rasterkit

@@ -1,6 +1,7 @@
 // Clouds: fractal noise made in the frequency domain, coloured between the two colours.
 #include "effects_internal.h"
 #include "fft.h"
+#include "operations.h"
 
 #include <algorithm>
 #include <chrono>
@@ -55,9 +56,9 @@ void channelsOf(std::uint32_t colour, int count, double (&out)[3]) {
     }
 }
 
-int clouds(ImageInfo& info) {
-    const bool supported = info.lpParam != nullptr && (isGrey8(info) || isColour24(info));
-    if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
+} // namespace
+
+int runClouds(ImageInfo& info) {
     const CloudsParam param = *static_cast<const CloudsParam*>(info.lpParam);
     const int width = info.nSrcWidth;
     const int height = info.nSrcHeight;
@@ -113,9 +114,5 @@ int clouds(ImageInfo& info) {
     progress(info, 3, 3);
     return kSucceed;
 }
-
-} // namespace
-
-RASTERKIT_OPERATION(RK_OP_CLOUDS, clouds);
 
 } // namespace rasterkit

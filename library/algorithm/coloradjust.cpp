@@ -1,4 +1,5 @@
 // ColorAdjust: a constant added to each primary, clamped to 0..255.
+#include "operations.h"
 #include "rasterkit_internal.h"
 
 namespace rasterkit {
@@ -14,7 +15,7 @@ int run(const ImageInfo& info, const ColorAdjustParam& param) {
     offsetTable(param.blue, tables[0]);
     offsetTable(param.green, tables[1]);
     offsetTable(param.red, tables[2]);
-    if (info.nDstBitCount == 8 && info.nSrcBitCount == 8) {
+    if (info.nSrcBitCount == 8) {
         // A colour table cannot change for part of an image.
         if (info.lpMask != nullptr) return kNotSupported;
         const std::uint8_t* src = srcPalette(info);
@@ -26,25 +27,15 @@ int run(const ImageInfo& info, const ColorAdjustParam& param) {
         copyPixels(info);
         return kSucceed;
     }
-    if (info.nDstBitCount == 24 && info.nSrcPlanes != 3) return mapPixels24(info, tables, false);
-    return kNotSupported;
-}
-
-int colorAdjust(ImageInfo& info) {
-    if (info.lpParam == nullptr) return kNotSupported;
-    if (info.dwMode == RK_MODE_QUERY) {
-        describeSameAsSource(info, true);
-        return kSucceed;
-    }
-    ColorAdjustParam param;
-    std::memcpy(&param, info.lpParam, sizeof param);
-    const int result = run(info, param);
-    progress(info, 1, 1);
-    return result;
+    return mapPixels24(info, tables, false); // interleaved 24 bits
 }
 
 } // namespace
 
-RASTERKIT_OPERATION(RK_OP_COLOR_ADJUST, colorAdjust);
+int runColorAdjust(ImageInfo& info) {
+    ColorAdjustParam param;
+    std::memcpy(&param, info.lpParam, sizeof param);
+    return run(info, param);
+}
 
 } // namespace rasterkit

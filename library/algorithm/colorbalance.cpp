@@ -1,4 +1,5 @@
 // ColorBalance: black point, white point and midtone curves, one table per pixel byte.
+#include "operations.h"
 #include "rasterkit_internal.h"
 
 #include <algorithm>
@@ -63,27 +64,14 @@ void buildTables(const ColorBalanceParam& p, ByteTable (&tables)[3]) {
     }
 }
 
-int colorBalance(ImageInfo& info) {
-    if (info.lpParam == nullptr) return kNotSupported;
-    if (info.dwMode == RK_MODE_QUERY) {
-        describeSameAsSource(info, false);
-        info.nDstType = info.nSrcBitCount == 1 ? RK_TYPE_1BIT : info.nSrcType;
-        return kSucceed;
-    }
-    ColorBalanceParam param;
-    std::memcpy(&param, info.lpParam, sizeof param);
-    int result = kNotSupported;
-    if (info.nDstBitCount == 24) {
-        ByteTable tables[3];
-        buildTables(param, tables);
-        result = mapPixels24(info, tables, true);
-    }
-    progress(info, 1, 1);
-    return result;
-}
-
 } // namespace
 
-RASTERKIT_OPERATION(RK_OP_COLOR_BALANCE, colorBalance);
+int runColorBalance(ImageInfo& info) {
+    ColorBalanceParam param;
+    std::memcpy(&param, info.lpParam, sizeof param);
+    ByteTable tables[3];
+    buildTables(param, tables);
+    return mapPixels24(info, tables, true);
+}
 
 } // namespace rasterkit

@@ -1,5 +1,6 @@
 // CustomFilter: the user's 5 x 5 integer kernel, per channel.
 #include "effects_internal.h"
+#include "operations.h"
 #include "simd_clones.h"
 
 #include <algorithm>
@@ -60,7 +61,10 @@ RK_SIMD_CLONES void outputRow(const int* __restrict sums, std::uint8_t* __restri
     }
 }
 
-int customFilterRun(ImageInfo& info) {
+} // namespace
+
+int runCustomFilter(ImageInfo& info) {
+    if (info.nSrcBitCount == 8) copyPalette(info);
     const auto& param = *static_cast<const CustomFilterParam*>(info.lpParam);
     const int width = info.nSrcWidth;
     const int height = info.nSrcHeight;
@@ -97,13 +101,5 @@ int customFilterRun(ImageInfo& info) {
     }
     return kSucceed;
 }
-
-int customFilter(ImageInfo& info) {
-    return runRowFilter(info, customFilterRun);
-}
-
-} // namespace
-
-RASTERKIT_OPERATION(RK_OP_CUSTOM_FILTER, customFilter);
 
 } // namespace rasterkit

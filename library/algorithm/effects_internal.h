@@ -157,24 +157,9 @@ template <class Map> int remapArea(ImageInfo& info, const Area& area, Map&& map)
     return kSucceed;
 }
 
-inline bool isDistortable(const ImageInfo& info) noexcept {
-    return info.lpParam != nullptr && (info.nSrcBitCount == 8 || info.nSrcBitCount == 24);
-}
-
-// Query pass of an operation whose destination equals the source: describes it and answers
-// whether the run pass can do the work.
-inline int answerQuery(ImageInfo& info, bool supported) noexcept {
-    describeSameAsSource(info, true);
-    return supported ? kSucceed : kNotSupported;
-}
-
-// The per-channel driver for grey and 24-bit images, refusing indexed images (their indices are
-// no levels to filter) and a missing parameter block (unless the operation takes none).
-int runFilterPerChannel(ImageInfo& info, ChannelWorker worker, bool takesParam = true);
-
-// The same refusals and query for filters that take a parameter block and handle every layout
-// themselves (through RowPlanes); run does the run pass.
-int runRowFilter(ImageInfo& info, int (*run)(ImageInfo& info));
+// The per-channel driver for grey and 24-bit images (the only ones the frame lets through to
+// these filters); a grey image's colour table travels along unchanged.
+int runFilterPerChannel(ImageInfo& info, ChannelWorker worker);
 
 } // namespace rasterkit
 

@@ -167,30 +167,9 @@ void samplePixel(const ChannelLayout& layout, const Area& area, bool nearest, do
     }
 }
 
-namespace {
-
-// Refuses indexed images (their indices are no levels to filter) and a missing or unexpected
-// parameter block; otherwise a grey image's colour table travels along unchanged.
-bool acceptFilter(ImageInfo& info, bool takesParam) {
-    if ((info.lpParam != nullptr) != takesParam || !(isGrey8(info) || isColour24(info))) {
-        if (info.dwMode == RK_MODE_RUN) progress(info, 1, 1);
-        return false;
-    }
-    if (info.dwMode == RK_MODE_RUN && info.nSrcBitCount == 8) copyPalette(info);
-    return true;
-}
-
-} // namespace
-
-int runFilterPerChannel(ImageInfo& info, ChannelWorker worker, bool takesParam) {
-    if (!acceptFilter(info, takesParam)) return kNotSupported;
+int runFilterPerChannel(ImageInfo& info, ChannelWorker worker) {
+    if (info.nSrcBitCount == 8) copyPalette(info);
     return runPerChannel(info, worker);
-}
-
-int runRowFilter(ImageInfo& info, int (*run)(ImageInfo& info)) {
-    if (!acceptFilter(info, true)) return kNotSupported;
-    if (info.dwMode == RK_MODE_QUERY) return answerQuery(info, true);
-    return run(info);
 }
 
 } // namespace rasterkit

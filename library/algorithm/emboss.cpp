@@ -1,5 +1,6 @@
 // Emboss: relief from the difference of two samples on either side of each pixel.
 #include "effects_internal.h"
+#include "operations.h"
 #include "simd_clones.h"
 
 #include <algorithm>
@@ -29,9 +30,9 @@ RK_SIMD_CLONES void embossRow(const std::uint8_t* __restrict a, const std::uint8
     }
 }
 
-int emboss(ImageInfo& info) {
-    const bool supported = info.lpParam != nullptr && (isGrey8(info) || isColour24(info));
-    if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
+} // namespace
+
+int runEmboss(ImageInfo& info) {
     const auto* param = static_cast<const EmbossParam*>(info.lpParam);
     if (info.nSrcBitCount == 8) copyPalette(info);
     const EmbossDirection d = kDirections[std::clamp(param->direction, 0, 7)];
@@ -79,9 +80,5 @@ int emboss(ImageInfo& info) {
     }
     return kSucceed;
 }
-
-} // namespace
-
-RASTERKIT_OPERATION(RK_OP_EMBOSS, emboss);
 
 } // namespace rasterkit

@@ -1,5 +1,6 @@
 // FindEdges: 8 x centre minus the eight neighbours, lifted by 255.
 #include "effects_internal.h"
+#include "operations.h"
 #include "simd_clones.h"
 
 #include <algorithm>
@@ -18,9 +19,9 @@ RK_SIMD_CLONES void findEdgesRow(const std::uint8_t* __restrict up, const std::u
     }
 }
 
-int findEdges(ImageInfo& info) {
-    const bool supported = isGrey8(info) || isColour24(info);
-    if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
+} // namespace
+
+int runFindEdges(ImageInfo& info) {
     if (info.nSrcBitCount == 8) copyPalette(info);
     // The border rows and columns are copies of their inner neighbours.
     return filter3x3(info, [&](const RowPlanes& planes, Selection& selection) {
@@ -43,9 +44,5 @@ int findEdges(ImageInfo& info) {
         return kSucceed;
     });
 }
-
-} // namespace
-
-RASTERKIT_OPERATION(RK_OP_FIND_EDGES, findEdges);
 
 } // namespace rasterkit

@@ -1,4 +1,5 @@
 // MirrorHorizontal and FlipVertical.
+#include "operations.h"
 #include "rasterkit_internal.h"
 
 #include <algorithm>
@@ -26,11 +27,9 @@ void mirrorRow(const std::uint8_t* in, std::uint8_t* out, std::ptrdiff_t stride,
     reversePixels(in, out, width, bytesPerPixel);
 }
 
-int mirrorHorizontal(ImageInfo& info) {
-    if (info.dwMode == RK_MODE_QUERY) {
-        describeSameAsSource(info, true);
-        return kSucceed;
-    }
+} // namespace
+
+int runMirrorHorizontal(ImageInfo& info) {
     if (info.nSrcType != RK_TYPE_RGB24) copyPalette(info);
     const Planes planes = planesOf(info);
     const int height = info.nSrcHeight;
@@ -50,11 +49,7 @@ int mirrorHorizontal(ImageInfo& info) {
     return kSucceed;
 }
 
-int flipVertical(ImageInfo& info) {
-    if (info.dwMode == RK_MODE_QUERY) {
-        describeSameAsSource(info, true);
-        return kSucceed;
-    }
+int runFlipVertical(ImageInfo& info) {
     if (info.nSrcType != RK_TYPE_RGB24) copyPalette(info);
     const Planes planes = planesOf(info);
     const int height = info.nSrcHeight;
@@ -68,8 +63,6 @@ int flipVertical(ImageInfo& info) {
     }
     return kSucceed;
 }
-
-} // namespace
 
 void reversePixels(const std::uint8_t* in, std::uint8_t* out, int width, int bytesPerPixel) noexcept {
     switch (bytesPerPixel) {
@@ -95,8 +88,5 @@ void reversePixels(const std::uint8_t* in, std::uint8_t* out, int width, int byt
         }
     }
 }
-
-RASTERKIT_OPERATION(RK_OP_MIRROR_HORIZONTAL, mirrorHorizontal);
-RASTERKIT_OPERATION(RK_OP_FLIP_VERTICAL, flipVertical);
 
 } // namespace rasterkit

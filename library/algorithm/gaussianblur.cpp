@@ -2,6 +2,7 @@
 // filter while its kernel is short and in the frequency domain beyond.
 #include "effects_internal.h"
 #include "gaussian_paths.h"
+#include "operations.h"
 #include "simd_clones.h"
 
 #include <cmath>
@@ -64,10 +65,14 @@ class ChannelWriter final : public BlurredRows {
     std::vector<std::uint8_t> levels_;
 };
 
-int gaussianBlur(ImageInfo& info) {
-    const bool supported = info.lpParam != nullptr && (isGrey8(info) || isColour24(info)) &&
-                           std::isfinite(*static_cast<const double*>(info.lpParam));
-    if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
+} // namespace
+
+int describeGaussianBlur(ImageInfo& info) {
+    describeSameAsSource(info, true);
+    return std::isfinite(*static_cast<const double*>(info.lpParam)) ? kSucceed : kNotSupported;
+}
+
+int runGaussianBlur(ImageInfo& info) {
     const double sigma = std::fabs(*static_cast<const double*>(info.lpParam));
     if (info.nSrcBitCount == 8) copyPalette(info);
     const int width = info.nSrcWidth;
@@ -121,9 +126,5 @@ int gaussianBlur(ImageInfo& info) {
     progress(info, 1, 1);
     return result;
 }
-
-} // namespace
-
-RASTERKIT_OPERATION(RK_OP_GAUSSIAN_BLUR, gaussianBlur);
 
 } // namespace rasterkit

@@ -1,5 +1,6 @@
 // HueSaturationLightness: hue rotation and saturation and lightness changes in an integer HLS
 // model (sum = max + min, chroma = max - min).
+#include "operations.h"
 #include "rasterkit_internal.h"
 
 #include <cmath>
@@ -174,21 +175,12 @@ int run(const ImageInfo& info, const HueSaturationLightnessParam& param) {
     return kCancel; // formats this operation does not handle answer "Cancel!"
 }
 
-int hueSaturationLightness(ImageInfo& info) {
-    if (info.lpParam == nullptr) return kNotSupported;
-    if (info.dwMode == RK_MODE_QUERY) {
-        describeSameAsSource(info, true);
-        return kSucceed;
-    }
-    HueSaturationLightnessParam param{};
-    std::memcpy(&param, info.lpParam, offsetof(HueSaturationLightnessParam, colorize) + 1);
-    const int result = run(info, param);
-    progress(info, 1, 1);
-    return result;
-}
-
 } // namespace
 
-RASTERKIT_OPERATION(RK_OP_HUE_SATURATION_LIGHTNESS, hueSaturationLightness);
+int runHueSaturationLightness(ImageInfo& info) {
+    HueSaturationLightnessParam param{};
+    std::memcpy(&param, info.lpParam, offsetof(HueSaturationLightnessParam, colorize) + 1);
+    return run(info, param);
+}
 
 } // namespace rasterkit

@@ -1,4 +1,5 @@
 // Invert: the negative of an image, by complementing pixels or the colour table.
+#include "operations.h"
 #include "rasterkit_internal.h"
 
 namespace rasterkit {
@@ -49,16 +50,10 @@ void invertRow(const std::uint8_t* in, std::uint8_t* out, std::ptrdiff_t stride,
     }
 }
 
-int invert(ImageInfo& info) {
-    if (info.dwMode == RK_MODE_QUERY) {
-        describeSameAsSource(info, true);
-        return kSucceed;
-    }
+} // namespace
+
+int runInvert(ImageInfo& info) {
     const int bits = info.nSrcBitCount;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 24) {
-        progress(info, 1, 1);
-        return kNotSupported;
-    }
     const bool grey = bits == 8 && isGreyPalette(srcPalette(info), kPaletteEntries);
     progress(info, 10, 100);
 
@@ -91,12 +86,7 @@ int invert(ImageInfo& info) {
         }
         if (result == kSucceed) progress(info, 100, 100);
     }
-    progress(info, 1, 1);
     return result;
 }
-
-} // namespace
-
-RASTERKIT_OPERATION(RK_OP_INVERT, invert);
 
 } // namespace rasterkit

@@ -1,5 +1,6 @@
 // Noise: impulse or uniform noise over every byte of the image.
 #include "effects_internal.h"
+#include "operations.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,10 +20,9 @@ void reportSteps(const ImageInfo& info, std::int64_t done, std::int64_t total) {
     }
 }
 
-int noise(ImageInfo& info) {
-    const bool supported =
-        info.lpParam != nullptr && (isGrey8(info) || isColour24(info) || info.nSrcBitCount == 8);
-    if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
+} // namespace
+
+int runNoise(ImageInfo& info) {
     auto* param = static_cast<NoiseParam*>(info.lpParam);
     // The whole buffer, row padding included, and all three planes of a planar image.
     const std::int64_t length = static_cast<std::int64_t>(srcBytes(info));
@@ -69,9 +69,5 @@ int noise(ImageInfo& info) {
     }
     return kSucceed;
 }
-
-} // namespace
-
-RASTERKIT_OPERATION(RK_OP_NOISE, noise);
 
 } // namespace rasterkit

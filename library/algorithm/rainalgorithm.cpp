@@ -1,5 +1,6 @@
 // Rain: slanted, shaded streaks blended over the image.
 #include "effects_internal.h"
+#include "operations.h"
 
 #include <algorithm>
 #include <cmath>
@@ -96,9 +97,9 @@ class RainPainter {
     std::int64_t work_ = 0;
 };
 
-int rain(ImageInfo& info) {
-    const bool supported = info.lpParam != nullptr && (isGrey8(info) || isColour24(info));
-    if (info.dwMode == RK_MODE_QUERY || !supported) return answerQuery(info, supported);
+} // namespace
+
+int runRain(ImageInfo& info) {
     const RainParam param = *static_cast<const RainParam*>(info.lpParam);
     copyPixels(info);
     if (info.nSrcBitCount == 8) copyPalette(info);
@@ -145,9 +146,5 @@ int rain(ImageInfo& info) {
     progress(info, 100, 100);
     return kSucceed;
 }
-
-} // namespace
-
-RASTERKIT_OPERATION(RK_OP_RAIN, rain);
 
 } // namespace rasterkit

@@ -1,8 +1,10 @@
-// The ImageEntry frame: record checks, the operation table, result codes and messages.
+// The ImageEntry frame: the operation table, record checks, result codes and messages.
+#include "operations.h"
 #include "rasterkit_internal.h"
 
 #include <array>
 #include <cstddef>
+#include <iterator>
 #include <new>
 
 // The record layouts are part of the boundary; a change of any offset breaks every caller.
@@ -85,9 +87,105 @@ static_assert(sizeof(TextParam) == 48);
 namespace rasterkit {
 namespace {
 
-// Filled by the registrars of the family files while the library loads; constant-initialised,
-// so it is all null before the first registrar runs.
-constinit std::array<Operation, RK_OPERATION_COUNT> operationTable{};
+// Source layouts, as an operation's table row accepts them.
+enum SourceFormat : unsigned {
+    kBits1 = 1u << 0,
+    kBits2 = 1u << 1,
+    kBits4 = 1u << 2,
+    kGrey8 = 1u << 3,    // 8 bits, RK_TYPE_GREY
+    kIndexed8 = 1u << 4, // 8 bits, RK_TYPE_COLOR8
+    kBits16 = 1u << 5,
+    kInterleaved24 = 1u << 6,
+    kPlanar24 = 1u << 7,
+};
+constexpr unsigned kNoSource = 0; // the operation makes its image from the parameters alone
+constexpr unsigned kRgb24 = kInterleaved24 | kPlanar24;
+constexpr unsigned kLevels = kGrey8 | kRgb24; // samples that are levels, not indices
+constexpr unsigned kBytes = kGrey8 | kIndexed8 | kRgb24;
+constexpr unsigned kAnyFormat = kBits1 | kBits2 | kBits4 | kBytes | kBits16;
+
+// What the operation does with lpParam.
+enum class Parameter {
+    none,       // ignored
+    block,      // points to a block of parameterSize bytes; null is refused
+    mustBeNull, // there is no block, and a block given is refused
+    value       // lpParam itself carries the value
+};
+
+// When a source of a format the row does not accept is refused. Operations grew up with three
+// orders; each keeps its own, since callers see the difference in the result of the query pass
+// and in the destination fields it writes.
+enum class FormatCheck {
+    query,          // the query pass refuses, before describing anything
+    queryDescribed, // the query pass refuses after describing the destination as the source
+    run             // the query pass describes any format, the run pass refuses
+};
+
+struct OperationEntry {
+    int index;
+    const char* name;
+    Operation describe;        // the query pass
+    Operation run;             // the run pass
+    Parameter parameter;       // with block: also the refusal of a missing block
+    std::size_t parameterSize; // bytes of the block read (0: none)
+    unsigned formats;          // SourceFormat bits, or kNoSource
+    FormatCheck formatCheck;   // also when a missing block is refused (query or queryDescribed)
+    bool reportsDone;          // the run pass ends with progress (1, 1), whatever its result
+};
+
+using enum Parameter;
+using enum FormatCheck;
+
+// Indexed by the operation's number. The refusal of a missing block follows formatCheck: the
+// query pass refuses it before describing, or after describing for queryDescribed rows.
+constexpr OperationEntry kOperations[] = {
+    // clang-format off
+    {RK_OP_BLUR, "Blur", describeSame, runBlur, block, sizeof(BlurParam), kLevels, query, false},
+    {RK_OP_GAUSSIAN_BLUR, "GaussianBlur", describeGaussianBlur, runGaussianBlur, block, sizeof(GaussianBlurParam), kLevels, queryDescribed, false},
+    {RK_OP_SHARPEN, "Sharpen", describeSame, runSharpen, block, sizeof(SharpenParam), kLevels, query, false},
+    {RK_OP_BRIGHTNESS_CONTRAST_GAMMA, "BrightnessContrastGamma", describeTone, runBrightnessContrastGamma, block, sizeof(BrightnessContrastGammaParam), kAnyFormat & ~kBits16, run, true},
+    {RK_OP_HUE_SATURATION_LIGHTNESS, "HueSaturationLightness", describeSame, runHueSaturationLightness, block, offsetof(HueSaturationLightnessParam, colorize) + 1, kAnyFormat, query, true},
+    {RK_OP_EMBOSS, "Emboss", describeSame, runEmboss, block, sizeof(EmbossParam), kLevels, queryDescribed, false},
+    {RK_OP_MOSAIC, "Mosaic", describeSame, runMosaic, block, sizeof(MosaicParam), kLevels, query, false},
+    {RK_OP_MIRROR_HORIZONTAL, "MirrorHorizontal", describeSame, runMirrorHorizontal, none, 0, kAnyFormat, query, false},
+    {RK_OP_FLIP_VERTICAL, "FlipVertical", describeSame, runFlipVertical, none, 0, kAnyFormat, query, false},
+    {RK_OP_ROTATE, "Rotate", describeRotate, runRotate, block, sizeof(RotateParam), kBits1 | kBytes, run, false},
+    {RK_OP_SLOPE_HORIZONTAL, "SlopeHorizontal", describeSlopeHorizontal, runSlopeHorizontal, block, sizeof(SlopeParam), kBytes, run, false},
+    {RK_OP_SLOPE_VERTICAL, "SlopeVertical", describeSlopeVertical, runSlopeVertical, block, sizeof(SlopeParam), kBytes, run, false},
+    {RK_OP_RESIZE, "Resize", describeResize, runResize, block, sizeof(ResizeParam), kBits1 | kBytes, run, false},
+    {RK_OP_SPHERIZE_HORIZONTAL, "SpherizeHorizontal", describeSame, runSpherizeHorizontal, block, sizeof(DistortAngleParam), kBytes, queryDescribed, false},
+    {RK_OP_SPHERIZE_VERTICAL, "SpherizeVertical", describeSame, runSpherizeVertical, block, sizeof(DistortAngleParam), kBytes, queryDescribed, false},
+    {RK_OP_SPHERIZE, "Spherize", describeSame, runSpherize, block, sizeof(DistortAngleParam), kBytes, queryDescribed, false},
+    {RK_OP_TWIRL, "Twirl", describeSame, runTwirl, block, sizeof(DistortAngleParam), kBytes, queryDescribed, false},
+    {RK_OP_RAIN, "Rain", describeSame, runRain, block, sizeof(RainParam), kLevels, queryDescribed, false},
+    {RK_OP_SNOW, "Snow", describeSame, runSnow, value, 0, kLevels, queryDescribed, false},
+    {RK_OP_NOISE, "Noise", describeSame, runNoise, block, sizeof(NoiseParam), kBytes, queryDescribed, false},
+    {RK_OP_CLOUDS, "Clouds", describeSame, runClouds, block, sizeof(CloudsParam), kLevels, queryDescribed, false},
+    {RK_OP_WIND, "Wind", describeSame, runWind, block, sizeof(WindParam), kLevels, query, false},
+    {RK_OP_BLOCKS, "Blocks", describeSame, runBlocks, block, sizeof(BlocksParam), kLevels, query, false},
+    {RK_OP_CUSTOM_FILTER, "CustomFilter", describeSame, runCustomFilter, block, sizeof(CustomFilterParam), kLevels, query, false},
+    {RK_OP_TEXT, "Text", describeText, runText, block, sizeof(TextParam), kNoSource, query, false},
+    {RK_OP_CHANGE_MODE, "ChangeMode", describeChangeMode, runChangeMode, block, sizeof(ChangeModeParam), kBytes, query, false},
+    {RK_OP_INVERT, "Invert", describeSame, runInvert, none, 0, kBits1 | kBits4 | kBytes, run, true},
+    {RK_OP_LIGHTING_EFFECT, "LightingEffect", describeSame, runLightingEffect, block, sizeof(LightingParam), kRgb24, queryDescribed, false},
+    {RK_OP_WAVE, "Wave", describeSame, runWave, block, sizeof(WaveParam), kBytes, queryDescribed, false},
+    {RK_OP_PINCH, "Pinch", describeSame, runPinch, block, sizeof(PinchParam), kLevels, queryDescribed, false},
+    {RK_OP_FRAGMENT, "Fragment", describeSame, runFragment, mustBeNull, 0, kLevels, query, false},
+    {RK_OP_FIND_EDGES, "FindEdges", describeSame, runFindEdges, none, 0, kLevels, queryDescribed, false},
+    {RK_OP_DIFFUSE, "Diffuse", describeSame, runDiffuse, block, sizeof(DiffuseParam), kLevels, query, false},
+    {RK_OP_COLOR_ADJUST, "ColorAdjust", describeSame, runColorAdjust, block, sizeof(ColorAdjustParam), kGrey8 | kIndexed8 | kInterleaved24, run, true},
+    {RK_OP_COLOR_BALANCE, "ColorBalance", describeTone, runColorBalance, block, sizeof(ColorBalanceParam), kRgb24, run, true},
+    // clang-format on
+};
+static_assert(std::size(kOperations) == RK_OPERATION_COUNT);
+
+constexpr bool indexedByNumber() {
+    for (std::size_t i = 0; i < std::size(kOperations); ++i) {
+        if (kOperations[i].index != static_cast<int>(i)) return false;
+    }
+    return true;
+}
+static_assert(indexedByNumber(), "every row sits at its operation's number");
 
 // Per thread, so that callers on different threads cannot garble each other's messages.
 thread_local int lastResult = kSucceed;
@@ -149,6 +247,39 @@ int checkSource(const ImageInfo& info) {
                             info.nSrcPlanes, info.nSrcChannels);
 }
 
+// The format of a source that checkSource let through.
+SourceFormat formatOf(const ImageInfo& info) {
+    switch (info.nSrcBitCount) {
+    case 1:
+        return kBits1;
+    case 2:
+        return kBits2;
+    case 4:
+        return kBits4;
+    case 8:
+        return info.nSrcType == RK_TYPE_GREY ? kGrey8 : kIndexed8;
+    case 16:
+        return kBits16;
+    default:
+        return info.nSrcPlanes == 3 ? kPlanar24 : kInterleaved24;
+    }
+}
+
+bool acceptsSource(const OperationEntry& entry, const ImageInfo& info) {
+    return entry.formats == kNoSource || (entry.formats & formatOf(info)) != 0;
+}
+
+bool parameterFits(const OperationEntry& entry, const ImageInfo& info) {
+    switch (entry.parameter) {
+    case block:
+        return info.lpParam != nullptr;
+    case mustBeNull:
+        return info.lpParam == nullptr;
+    default:
+        return true;
+    }
+}
+
 int checkMask(const ImageInfo& info) {
     int count = 0;
     for (const MaskTile* tile = info.lpMask; tile != nullptr; tile = tile->lpNext) {
@@ -166,12 +297,22 @@ int checkMask(const ImageInfo& info) {
     return kSucceed;
 }
 
+// The query pass of a record whose source is checked.
+int queryPass(const OperationEntry& entry, ImageInfo& info) {
+    const bool formatRefused = entry.formatCheck != run && !acceptsSource(entry, info);
+    if (!parameterFits(entry, info) || formatRefused) {
+        if (entry.formatCheck == queryDescribed) describeSameAsSource(info, true);
+        return kNotSupported;
+    }
+    return entry.describe(info);
+}
+
 // The run pass may only write what the query pass described, so the destination fields are
 // checked against a fresh query of the same record.
-int checkDestination(Operation operation, const ImageInfo& info) {
+int checkDestination(const OperationEntry& entry, const ImageInfo& info) {
     ImageInfo probe = info;
     probe.dwMode = RK_MODE_QUERY;
-    const int queried = operation(probe);
+    const int queried = queryPass(entry, probe);
     if (queried != kSucceed) return queried;
     if (probe.nDstBitCount != info.nDstBitCount || probe.nDstWidth != info.nDstWidth ||
         probe.nDstHeight != info.nDstHeight || probe.nDstPlanes != info.nDstPlanes) {
@@ -185,38 +326,35 @@ int checkDestination(Operation operation, const ImageInfo& info) {
     return kSucceed;
 }
 
+int runPass(const OperationEntry& entry, ImageInfo& info) {
+    const int result = acceptsSource(entry, info) ? entry.run(info) : kNotSupported;
+    if (entry.reportsDone) progress(info, 1, 1);
+    return result;
+}
+
 int runChecked(int index, ImageInfo* info) {
     if (info == nullptr || info->dwSize != sizeof(ImageInfo)) return kNotSupported;
     if (info->dwMode != RK_MODE_QUERY && info->dwMode != RK_MODE_RUN) return kNotSupported;
     if (info->lpfnIsCanceled == nullptr || info->lpfnProgress == nullptr) return kNotSupported;
     if (index < 0 || index >= RK_OPERATION_COUNT) return kNotSupported;
-    const Operation operation = operationTable[static_cast<std::size_t>(index)];
-    if (operation == nullptr) return kNotSupported;
+    const OperationEntry& entry = kOperations[static_cast<std::size_t>(index)];
 
-    const bool needsSource = index != RK_OP_TEXT;
+    const bool needsSource = entry.formats != kNoSource;
     if (needsSource) {
         if (const int r = checkSource(*info); r != kSucceed) return r;
     }
-    if (info->dwMode == RK_MODE_RUN) {
-        if (needsSource) {
-            if (info->lpSrcData == nullptr) return kNotSupported;
-            if (info->nSrcBitCount <= 8 && info->lpSrcPalette == nullptr) return kNotSupported;
-            if (info->nColors < 0 || info->nColors > kPaletteEntries) return kNotSupported;
-            if (const int r = checkMask(*info); r != kSucceed) return r;
-        }
-        if (const int r = checkDestination(operation, *info); r != kSucceed) return r;
+    if (info->dwMode == RK_MODE_QUERY) return queryPass(entry, *info);
+    if (needsSource) {
+        if (info->lpSrcData == nullptr) return kNotSupported;
+        if (info->nSrcBitCount <= 8 && info->lpSrcPalette == nullptr) return kNotSupported;
+        if (info->nColors < 0 || info->nColors > kPaletteEntries) return kNotSupported;
+        if (const int r = checkMask(*info); r != kSucceed) return r;
     }
-    return operation(*info);
+    if (const int r = checkDestination(entry, *info); r != kSucceed) return r;
+    return runPass(entry, *info);
 }
 
 } // namespace
-
-OperationRegistrar::OperationRegistrar(int index, Operation operation) noexcept {
-    if (index >= 0 && index < RK_OPERATION_COUNT) {
-        operationTable[static_cast<std::size_t>(index)] = operation;
-    }
-}
-
 } // namespace rasterkit
 
 extern "C" RASTERKIT_API int ImageEntry(int nIndex, ImageInfo* lpinfo, char* lpszMessage) {

@@ -1,22 +1,12 @@
 // Shared by the ImageEntry frame and the operation families; never installed.
 //
-// Adding an operation: write `int myOperation(ImageInfo& info)` in the family's own .cpp (the
-// CMake target globs library/algorithm/*.cpp) and register it there with one line:
-//     RASTERKIT_OPERATION(RK_OP_BLUR, blur);
-// The function handles both passes (info.dwMode). It returns its result code; the frame stores
-// it, looks up the message and catches exceptions (std::bad_alloc becomes "Alloc memory fail!").
-// Before an operation runs, the frame has validated the record: in the run pass the source
-// (except for Text) and the destination are well-formed, non-null, and the destination
-// description equals what the query pass reports, so an operation may write exactly
-// dstStride(info) x nDstHeight x nDstPlanes bytes. Indexed images (8 bits or fewer) come with
-// 256-entry colour tables, mask tiles lie inside the source image.
-//
-// Operations not registered answer "Not support operate!". Entries of the neighbourhood filters,
-// distortions and pictorial effects (0, 1, 2, 5, 6, 13..23, 27..32) live in their own family
-// files (blursharpen, fft, emboss, noisealgorithm, customfilter, fragmentfilter,
-// findedgesalgorithm, diffusefilter, spherizealgorithm, twirlalgorithm, wavealgorithm,
-// pinchdistort, mosaiceffect, rainalgorithm, snowalgorithm, cloudeffect, windeffect, blockeffect,
-// lighteffect); their parameter blocks go at the marked place in include/rasterkit.h.
+// An operation's passes return their result code; the frame stores it, looks up the message and
+// catches exceptions (std::bad_alloc becomes "Alloc memory fail!"). Before a pass runs, the frame
+// has validated the record: in the run pass the source (except for Text) and the destination are
+// well-formed, non-null, and the destination description equals what the query pass reports, so
+// an operation may write exactly dstStride(info) x nDstHeight x nDstPlanes bytes. Indexed images
+// (8 bits or fewer) come with 256-entry colour tables, mask tiles lie inside the source image.
+// operations.h says what else the operation table lets the frame check.
 #ifndef RASTERKIT_INTERNAL_H
 #define RASTERKIT_INTERNAL_H
 
@@ -29,17 +19,8 @@
 
 namespace rasterkit {
 
+// One pass of an operation.
 using Operation = int (*)(ImageInfo& info);
-
-// Registers an operation at load time; use through RASTERKIT_OPERATION.
-struct OperationRegistrar {
-    OperationRegistrar(int index, Operation operation) noexcept;
-};
-
-#define RASTERKIT_OPERATION(index, function)                                                                 \
-    static const ::rasterkit::OperationRegistrar rasterkitRegistrar_##function {                             \
-        index, function                                                                                      \
-    }
 
 constexpr int kSucceed = RK_RESULT_SUCCEED;
 constexpr int kCancel = RK_RESULT_CANCEL;
@@ -190,7 +171,7 @@ class Selection {
 // and reports progress with channelProgress.
 using ChannelWorker = int (*)(ImageInfo& info, int channel);
 
-// Runs the worker on each channel of a grey or 24-bit image (both passes).
+// Runs the worker on each channel of a grey or 24-bit image (the run pass).
 int runPerChannel(ImageInfo& info, ChannelWorker worker);
 // Progress in the driver's convention: the channels together run once from 1 to 3 x height.
 void channelProgress(const ImageInfo& info, int channel, int row);

@@ -1,4 +1,5 @@
 // Resize: separable cubic-weighted interpolation, the horizontal pass first.
+#include "operations.h"
 #include "rasterkit_internal.h"
 
 #include <algorithm>
@@ -67,33 +68,33 @@ struct Layout {
     Kind kind;
 };
 
-// 1-bit rows are unpacked to one byte per pixel for the passes and packed again at the end.
-int resize(ImageInfo& info) {
-    if (info.lpParam == nullptr) return kNotSupported;
-    ResizeParam param;
-    std::memcpy(&param, info.lpParam, sizeof param);
-    if (info.dwMode == RK_MODE_QUERY) {
-        if (param.width < 1 || param.height < 1) return kTooSmall;
-        if (param.width > kMaxDimension || param.height > kMaxDimension) return kNotSupported;
-        describeSameAsSource(info, true);
-        info.nDstWidth = param.width;
-        info.nDstHeight = param.height;
-        return kSucceed;
-    }
-    Layout layout{};
+Layout layoutOf(const ImageInfo& info) {
     switch (info.nSrcBitCount) {
     case 1:
-        layout = {1, 1, Kind::Bits};
-        break;
+        return {1, 1, Kind::Bits};
     case 8:
-        layout = {1, 1, info.nSrcType == RK_TYPE_GREY ? Kind::Interpolated : Kind::Nearest};
-        break;
-    case 24:
-        layout = {info.nSrcPlanes, info.nSrcPlanes == 3 ? 1 : 3, Kind::Interpolated};
-        break;
-    default:
-        return kNotSupported;
+        return {1, 1, info.nSrcType == RK_TYPE_GREY ? Kind::Interpolated : Kind::Nearest};
+    default: // 24 bits
+        return {info.nSrcPlanes, info.nSrcPlanes == 3 ? 1 : 3, Kind::Interpolated};
     }
+}
+
+} // namespace
+
+int describeResize(ImageInfo& info) {
+    ResizeParam param;
+    std::memcpy(&param, info.lpParam, sizeof param);
+    if (param.width < 1 || param.height < 1) return kTooSmall;
+    if (param.width > kMaxDimension || param.height > kMaxDimension) return kNotSupported;
+    describeSameAsSource(info, true);
+    info.nDstWidth = param.width;
+    info.nDstHeight = param.height;
+    return kSucceed;
+}
+
+// 1-bit rows are unpacked to one byte per pixel for the passes and packed again at the end.
+int runResize(ImageInfo& info) {
+    const Layout layout = layoutOf(info);
     if (info.nSrcType != RK_TYPE_RGB24) copyPalette(info);
 
     const int w = info.nSrcWidth;
@@ -175,9 +176,5 @@ int resize(ImageInfo& info) {
     }
     return kSucceed;
 }
-
-} // namespace
-
-RASTERKIT_OPERATION(RK_OP_RESIZE, resize);
 
 } // namespace rasterkit

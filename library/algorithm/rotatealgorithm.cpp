@@ -1,4 +1,5 @@
 // Rotate: exact quarter turns, and any other angle by bilinear resampling about the centre.
+#include "operations.h"
 #include "rasterkit_internal.h"
 
 #include <algorithm>
@@ -9,10 +10,6 @@ namespace {
 
 bool quarterTurn(int angle) {
     return angle % 90 == 0;
-}
-
-bool handledFormat(const ImageInfo& info) {
-    return info.nSrcBitCount == 1 || info.nSrcBitCount == 8 || info.nSrcBitCount == 24;
 }
 
 int query(ImageInfo& info, int angle) {
@@ -211,19 +208,23 @@ int runAnyAngle(const ImageInfo& info, const RotateParam& param) {
     return kSucceed;
 }
 
-int rotate(ImageInfo& info) {
-    if (info.lpParam == nullptr) return kNotSupported;
+RotateParam parameterOf(const ImageInfo& info) {
     RotateParam param;
     std::memcpy(&param, info.lpParam, sizeof param);
-    if (info.dwMode == RK_MODE_QUERY) return query(info, param.angle);
-    if (!handledFormat(info)) return kNotSupported;
-    if (info.nSrcType != RK_TYPE_RGB24) copyPalette(info);
-    const int r = param.angle % 360;
-    return quarterTurn(r) ? runQuarterTurn(info, r) : runAnyAngle(info, param);
+    return param;
 }
 
 } // namespace
 
-RASTERKIT_OPERATION(RK_OP_ROTATE, rotate);
+int describeRotate(ImageInfo& info) {
+    return query(info, parameterOf(info).angle);
+}
+
+int runRotate(ImageInfo& info) {
+    const RotateParam param = parameterOf(info);
+    if (info.nSrcType != RK_TYPE_RGB24) copyPalette(info);
+    const int r = param.angle % 360;
+    return quarterTurn(r) ? runQuarterTurn(info, r) : runAnyAngle(info, param);
+}
 
 } // namespace rasterkit

@@ -1,4 +1,5 @@
 // SlopeHorizontal and SlopeVertical: rows (or columns) shifted in proportion to their index.
+#include "operations.h"
 #include "rasterkit_internal.h"
 
 #include <algorithm>
@@ -39,24 +40,32 @@ int fillValue(const ImageInfo& info) {
     return 255;
 }
 
-int slope(ImageInfo& info, bool horizontal) {
-    if (info.lpParam == nullptr) return kNotSupported;
+// The slant of the record's angle; false when it does not fit.
+bool slantOf(const ImageInfo& info, bool horizontal, Slant& slant) {
     SlopeParam param;
     std::memcpy(&param, info.lpParam, sizeof param);
     const int w = info.nSrcWidth;
     const int h = info.nSrcHeight;
+    return slantFor(param.angle, horizontal ? h : w, horizontal ? w : h, slant);
+}
+
+int describe(ImageInfo& info, bool horizontal) {
     Slant slant{};
-    if (!slantFor(param.angle, horizontal ? h : w, horizontal ? w : h, slant)) return kNotSupported;
-    if (info.dwMode == RK_MODE_QUERY) {
-        describeSameAsSource(info, true);
-        if (horizontal) {
-            info.nDstWidth = w + slant.extra;
-        } else {
-            info.nDstHeight = h + slant.extra;
-        }
-        return kSucceed;
+    if (!slantOf(info, horizontal, slant)) return kNotSupported;
+    describeSameAsSource(info, true);
+    if (horizontal) {
+        info.nDstWidth = info.nSrcWidth + slant.extra;
+    } else {
+        info.nDstHeight = info.nSrcHeight + slant.extra;
     }
-    if (info.nSrcBitCount != 8 && info.nSrcBitCount != 24) return kNotSupported;
+    return kSucceed;
+}
+
+int slope(ImageInfo& info, bool horizontal) {
+    const int w = info.nSrcWidth;
+    const int h = info.nSrcHeight;
+    Slant slant{};
+    if (!slantOf(info, horizontal, slant)) return kNotSupported;
     if (info.nSrcType != RK_TYPE_RGB24) copyPalette(info);
     std::memset(info.lpDstData, fillValue(info), dstBytes(info));
     const Planes planes = planesOf(info);
@@ -98,16 +107,19 @@ int slope(ImageInfo& info, bool horizontal) {
     return kSucceed;
 }
 
-int slopeHorizontal(ImageInfo& info) {
-    return slope(info, true);
-}
-int slopeVertical(ImageInfo& info) {
-    return slope(info, false);
-}
-
 } // namespace
 
-RASTERKIT_OPERATION(RK_OP_SLOPE_HORIZONTAL, slopeHorizontal);
-RASTERKIT_OPERATION(RK_OP_SLOPE_VERTICAL, slopeVertical);
+int describeSlopeHorizontal(ImageInfo& info) {
+    return describe(info, true);
+}
+int describeSlopeVertical(ImageInfo& info) {
+    return describe(info, false);
+}
+int runSlopeHorizontal(ImageInfo& info) {
+    return slope(info, true);
+}
+int runSlopeVertical(ImageInfo& info) {
+    return slope(info, false);
+}
 
 } // namespace rasterkit

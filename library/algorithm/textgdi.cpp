@@ -1,6 +1,7 @@
 // Text: renders lines of text with FreeType into a new 24-bit image, with a mask of the glyphs.
 // Fonts are found through fontconfig; the height follows the usual logical-font convention
 // (negative: character height, positive: cell height, in pixels).
+#include "operations.h"
 #include "rasterkit_internal.h"
 
 #include <fontconfig/fontconfig.h>
@@ -422,33 +423,54 @@ bool measureText(TextRenderer& renderer, const std::vector<std::u32string>& line
     return true;
 }
 
-int text(ImageInfo& info) {
-    if (info.lpParam == nullptr) return kNotSupported;
+// What both passes need: the checked parameters, the open font and the text's size.
+struct MeasuredText {
     TextParam param;
+    TextRenderer renderer;
+    std::vector<std::u32string> lines;
+    std::vector<int> lineWidths;
+    int width = 0;
+    int height = 0;
+};
+
+int measure(const ImageInfo& info, MeasuredText& text) {
+    TextParam& param = text.param;
     std::memcpy(&param, info.lpParam, sizeof param);
     if (param.text == nullptr || param.face == nullptr) return kNotSupported;
     if (param.layout < 0 || param.layout > 5) return kNotSupported;
-    TextRenderer renderer;
-    if (!renderer.open(param)) return kNotSupported;
-    const std::vector<std::u32string> lines = splitLines(param.text);
-    int width = 0;
-    int height = 0;
-    std::vector<int> lineWidths;
-    if (!measureText(renderer, lines, param.layout, width, height, lineWidths)) {
+    if (!text.renderer.open(param)) return kNotSupported;
+    text.lines = splitLines(param.text);
+    if (!measureText(text.renderer, text.lines, param.layout, text.width, text.height, text.lineWidths)) {
         return kNotSupported;
     }
-    if (width < 1 || height < 1) return kTooSmall;
-    if (info.dwMode == RK_MODE_QUERY) {
-        info.wFlagA = 1;
-        info.wFlagB = 0;
-        info.nDstType = RK_TYPE_RGB24;
-        info.nDstBitCount = 24;
-        info.nDstWidth = width;
-        info.nDstHeight = height;
-        info.nDstPlanes = 1;
-        info.nDstChannels = 3;
-        return kSucceed;
-    }
+    if (text.width < 1 || text.height < 1) return kTooSmall;
+    return kSucceed;
+}
+
+} // namespace
+
+int describeText(ImageInfo& info) {
+    MeasuredText text;
+    if (const int r = measure(info, text); r != kSucceed) return r;
+    info.wFlagA = 1;
+    info.wFlagB = 0;
+    info.nDstType = RK_TYPE_RGB24;
+    info.nDstBitCount = 24;
+    info.nDstWidth = text.width;
+    info.nDstHeight = text.height;
+    info.nDstPlanes = 1;
+    info.nDstChannels = 3;
+    return kSucceed;
+}
+
+int runText(ImageInfo& info) {
+    MeasuredText text;
+    if (const int r = measure(info, text); r != kSucceed) return r;
+    const TextParam& param = text.param;
+    TextRenderer& renderer = text.renderer;
+    const std::vector<std::u32string>& lines = text.lines;
+    const int width = text.width;
+    const int height = text.height;
     MaskTile* mask = info.lpMask;
     if (mask == nullptr || mask->lpBits == nullptr || info.lpExtra == nullptr) return kNotSupported;
 
@@ -543,9 +565,5 @@ int text(ImageInfo& info) {
     }
     return kSucceed;
 }
-
-} // namespace
-
-RASTERKIT_OPERATION(RK_OP_TEXT, text);
 
 } // namespace rasterkit
