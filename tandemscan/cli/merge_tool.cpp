@@ -426,13 +426,15 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
         PartRows leftRows(headers[kLeftSide]), rightRows(headers[kRightSide]);
         bool loaded[2] = {false, false};
         std::thread loaders[2];
+        // The parts' rows pass through rings where the component decodes them from the top:
+        // then neither part is ever held whole.
+        auto loadRight = [&] { loaded[kRightSide] = rightEngine.loadPassingRows(*right, options->right, rightRows); };
+        auto loadLeft = [&] { loaded[kLeftSide] = engine.loadPassingRows(*left, options->left, leftRows); };
         try {
-            loaders[kRightSide] = std::thread(
-                [&] { loaded[kRightSide] = rightEngine.loadOriginal(*right, options->right, &rightRows); });
-            loaders[kLeftSide] = std::thread(
-                [&] { loaded[kLeftSide] = engine.loadOriginal(*left, options->left, &leftRows); });
+            loaders[kRightSide] = std::thread(loadRight);
+            loaders[kLeftSide] = std::thread(loadLeft);
         } catch (const std::system_error&) {
-            // Fewer threads than needed: whichever part did not start is loaded here first.
+            // Fewer threads than needed: whichever part did not start is loaded whole here first.
             if (!loaders[kRightSide].joinable())
                 loaded[kRightSide] = rightEngine.loadOriginal(*right, options->right, &rightRows);
             if (!loaders[kLeftSide].joinable())

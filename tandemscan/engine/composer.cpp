@@ -150,16 +150,8 @@ bool composeHeader(HeaderBlock& out, const HeaderBlock& leftBlock, const HeaderB
     return true;
 }
 
-bool JoinedRows::prepare(HeaderBlock& out, const HeaderBlock& leftBlock,
-                         std::span<const std::uint8_t> leftPixels, HeaderBlock& rightBlock,
-                         std::span<std::uint8_t> rightPixels, const CutRecord& requested, std::string* why) {
-    if (!composeHeader(out, leftBlock, rightBlock, requested, why)) return false;
-    const ImageHeader& left = leftBlock.header;
-    const ImageHeader& right = rightBlock.header;
-    if (leftPixels.size() < PixelTools::imageDataSize(left) ||
-        rightPixels.size() < PixelTools::imageDataSize(right))
-        return fail(why, "A part's pixel block is shorter than its header says");
-
+void JoinedRows::setGeometry(const HeaderBlock& out, const ImageHeader& left, const ImageHeader& right,
+                             const CutRecord& requested) {
     cut_ = clampCut(requested, left, right);
     bitCount_ = left.bitCount;
     outStride_ = PixelTools::rowStride(out.header.width, bitCount_);
@@ -169,10 +161,29 @@ bool JoinedRows::prepare(HeaderBlock& out, const HeaderBlock& leftBlock,
     rightHeight_ = right.height;
     outHeight_ = out.header.height;
     rightColumns_ = std::max<std::int64_t>(out.header.width - cut_.leftKeep, 0);
+    fill_ = 0xFF;
+}
+
+bool JoinedRows::prepareGeometry(HeaderBlock& out, const HeaderBlock& leftBlock, const HeaderBlock& rightBlock,
+                                 const CutRecord& requested, std::string* why) {
+    if (!composeHeader(out, leftBlock, rightBlock, requested, why)) return false;
+    if (leftBlock.header.bitCount == 1) return fail(why, "1-bit parts are joined from whole blocks");
+    setGeometry(out, leftBlock.header, rightBlock.header, requested);
+    return true;
+}
+
+bool JoinedRows::prepare(HeaderBlock& out, const HeaderBlock& leftBlock,
+                         std::span<const std::uint8_t> leftPixels, HeaderBlock& rightBlock,
+                         std::span<std::uint8_t> rightPixels, const CutRecord& requested, std::string* why) {
+    if (!composeHeader(out, leftBlock, rightBlock, requested, why)) return false;
+    const ImageHeader& left = leftBlock.header;
+    const ImageHeader& right = rightBlock.header;
+    if (leftPixels.size() < PixelTools::imageDataSize(left) ||
+        rightPixels.size() < PixelTools::imageDataSize(right))
+        return fail(why, "A part's pixel block is shorter than its header says");
+    setGeometry(out, left, right, requested);
     left_ = leftPixels.data();
     right_ = rightPixels.data();
-
-    fill_ = 0xFF;
     if (bitCount_ == 1) {
         // Both parts must index the same palette before their bits can be mixed.
         const bool differ = std::memcmp(&leftBlock.palette[0], &rightBlock.palette[0], 3) != 0 ||
@@ -189,9 +200,11 @@ bool JoinedRows::prepare(HeaderBlock& out, const HeaderBlock& leftBlock,
 
 void JoinedRows::compose(std::int64_t r, std::uint8_t* o) const {
     const RowSources s = rowSources(r, cut_, leftHeight_, rightHeight_, outHeight_);
-    const std::uint8_t* l = s.left >= 0 ? left_ + static_cast<std::size_t>(s.left) * leftStride_ : nullptr;
-    const std::uint8_t* rr =
-        s.right >= 0 ? right_ + static_cast<std::size_t>(s.right) * rightStride_ : nullptr;
+    compose(s.left >= 0 ? left_ + static_cast<std::size_t>(s.left) * leftStride_ : nullptr,
+            s.right >= 0 ? right_ + static_cast<std::size_t>(s.right) * rightStride_ : nullptr, o);
+}
+
+void JoinedRows::compose(const std::uint8_t* l, const std::uint8_t* rr, std::uint8_t* o) const {
     if (bitCount_ == 1) {
         std::memset(o, fill_, outStride_);
         if (l) copyBits(o, 0, l, 0, cut_.leftKeep);

@@ -53,12 +53,22 @@ class JoinedRows {
     // Row r of the joined picture, counted from the bottom as the pixel block stores it; valid
     // until the next call. Null outside the picture.
     const std::uint8_t* row(std::int64_t r);
+    // The header pass and the geometry alone, for rows handed to compose() one by one; not for
+    // 1-bit parts (their palettes are brought together over the whole right block).
+    bool prepareGeometry(HeaderBlock& out, const HeaderBlock& left, const HeaderBlock& right,
+                         const CutRecord& cut, std::string* why = nullptr);
     // Row r into `out`, which holds one padded row.
     void compose(std::int64_t r, std::uint8_t* out) const;
+    // A joined row from the part rows sources() names for it (null where it names none).
+    void compose(const std::uint8_t* leftRow, const std::uint8_t* rightRow, std::uint8_t* out) const;
+    std::uint32_t stride() const { return outStride_; }
     // The parts' rows (bottom-up) that row r is made of; -1 where a part does not contribute.
     RowSources sources(std::int64_t r) const;
 
   private:
+    void setGeometry(const HeaderBlock& out, const ImageHeader& left, const ImageHeader& right,
+                     const CutRecord& cut);
+
     CutRecord cut_;
     std::uint16_t bitCount_ = 0;
     std::uint32_t outStride_ = 0, leftStride_ = 0, rightStride_ = 0;

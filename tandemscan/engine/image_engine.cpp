@@ -118,6 +118,39 @@ bool ImageEngine::loadOriginal(ImageStoreBlock& block, const fs::path& fileName,
     return true;
 }
 
+bool ImageEngine::loadPassingRows(ImageStoreBlock& block, const fs::path& fileName, PartRows& rows) {
+    if (!component_) return loadOriginal(block, fileName, &rows);
+    struct Reading {
+        PartRows& rows;
+        HeaderBlock header{};
+        bool checked = false;
+    } reading{rows};
+    // The rows must have the geometry the reader was given: the file may have changed since.
+    auto place = [](void* context, std::int32_t row) -> void* {
+        auto& r = *static_cast<Reading*>(context);
+        if (!r.checked) {
+            const ImageHeader& given = r.header.header;
+            const ImageHeader& expected = r.rows.expected().header;
+            if (given.width != expected.width || given.height != expected.height ||
+                given.bitCount != expected.bitCount)
+                return nullptr;
+            r.checked = true;
+        }
+        return r.rows.rowPlace(row);
+    };
+    auto rowsDone = [](void* context, std::int32_t n) { static_cast<Reading*>(context)->rows.rowsDone(n); };
+    const auto read = component_->readImageInto(fileName, reading.header, place, rowsDone, &reading);
+    if (read == ImageFileInstance::ReadInto::notByRows) return loadOriginal(block, fileName, &rows);
+    if (read == ImageFileInstance::ReadInto::failed || !reading.checked) {
+        rows.finish(nullptr);
+        const std::string why = component_->lastErrorMessage();
+        return fail(why.empty() ? "Cannot read " + fileName.string() : why);
+    }
+    settleResolution(fileName, reading.header);
+    rows.finish(&reading.header);
+    return true;
+}
+
 bool ImageEngine::makeWorkingCopy(const ImageStoreBlock& block, ImageRecord& working, bool reuseScale) {
     if (!block.holdsImage()) return false;
     working.reset();

@@ -66,6 +66,10 @@ class ImageEngine {
     // failed load then leaves the block to the caller to release once that thread has stopped.
     bool loadOriginal(ImageStoreBlock& block, const std::filesystem::path& fileName,
                       PartRows* rows = nullptr);
+    // Loads the file for the reader of `rows` only: where the component decodes it from the top,
+    // its rows pass through the ring of `rows` and `block` stays empty; otherwise as
+    // loadOriginal(block, fileName, &rows).
+    bool loadPassingRows(ImageStoreBlock& block, const std::filesystem::path& fileName, PartRows& rows);
     // Header block only, with the palette of an 8-bit BMP read from the file itself.
     bool readHeader(const std::filesystem::path& fileName, HeaderBlock& header);
     // Both give a JPEG that states no resolution 72 dpi, and every part the resolution set here

@@ -136,6 +136,14 @@ bool ImageFileInstance::readImageRows(const fs::path& file, HeaderBlock& header,
                                         context) != 0;
 }
 
+ImageFileInstance::ReadInto ImageFileInstance::readImageInto(const fs::path& file, HeaderBlock& header,
+                                                             RowTarget rowAt, RowsDone rowsDone, void* context) {
+    if (handle_->api().ReadImageInto == nullptr) return ReadInto::notByRows;
+    const int result =
+        handle_->api().ReadImageInto(handle_->instance.get(), file.c_str(), &header, rowAt, rowsDone, context);
+    return result < 0 ? ReadInto::notByRows : result == 0 ? ReadInto::failed : ReadInto::read;
+}
+
 std::string ImageFileInstance::lastErrorMessage() const {
     const char* text = handle_->api().GetLastErrorMessage(handle_->instance.get());
     return text ? text : "";

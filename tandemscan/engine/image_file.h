@@ -49,6 +49,13 @@ class ImageFileInstance {
     using RowsDone = void (*)(void* context, std::int32_t rows);
     bool readImageRows(const std::filesystem::path& file, HeaderBlock& header, std::uint8_t* pixels,
                        RowsDone rowsDone, void* context);
+    // Reads with each row placed by rowAt(context, y), y from the top, so that the picture need
+    // not be held whole (see ReadImageInto); notByRows when the component or the file's format
+    // cannot, before anything was asked.
+    enum class ReadInto { read, failed, notByRows };
+    using RowTarget = void* (*)(void* context, std::int32_t row);
+    ReadInto readImageInto(const std::filesystem::path& file, HeaderBlock& header, RowTarget rowAt,
+                           RowsDone rowsDone, void* context);
     // Why the last call failed, in the component's words ("" when it gave none).
     std::string lastErrorMessage() const;
 

@@ -5,8 +5,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <new>
 
 namespace tandemscan {
+
+PartRows::PartRows(const HeaderBlock& expected, std::int32_t ringRows)
+    : expected_(expected), ringRows_(std::max(ringRows, std::int32_t{32})),
+      stride_(PixelTools::rowStride(expected.header.width, expected.header.bitCount)),
+      height_(std::max(expected.header.height, 0)) {}
 
 void PartRows::begin(std::span<std::uint8_t> pixels) {
     {
@@ -21,11 +28,10 @@ void PartRows::begin(std::span<std::uint8_t> pixels) {
 
 void PartRows::populateAhead(std::int32_t fromTop) {
     constexpr std::size_t kLead = 2u << 20, kStep = 8u << 20;
-    const std::size_t stride = PixelTools::rowStride(expected_.header.width, expected_.header.bitCount);
-    const auto height = static_cast<std::size_t>(std::max(expected_.header.height, 0));
+    const auto height = static_cast<std::size_t>(height_);
     // Rows from the top are stored last: the decoder has written the block from `low` on.
     const std::size_t low = fromTop >= 0 && static_cast<std::size_t>(fromTop) < height
-                                ? (height - static_cast<std::size_t>(fromTop)) * stride
+                                ? (height - static_cast<std::size_t>(fromTop)) * stride_
                                 : 0;
     if (populatedFrom_ == 0 || low > populatedFrom_ + kLead) return;
     const std::size_t from = populatedFrom_ > kStep ? populatedFrom_ - kStep : 0;
@@ -33,14 +39,39 @@ void PartRows::populateAhead(std::int32_t fromTop) {
     populatedFrom_ = from;
 }
 
+std::uint8_t* PartRows::rowPlace(std::int32_t fromTop) {
+    if (fromTop < 0 || fromTop >= height_) return nullptr;
+    if (!ring_) {
+        try {
+            ringStorage_.resize(static_cast<std::size_t>(ringRows_) * stride_);
+        } catch (const std::bad_alloc&) {
+            return nullptr;
+        }
+        std::lock_guard lock(mutex_);
+        pixels_ = ringStorage_;
+        ring_ = begun_ = true;
+        changed_.notify_all();
+    }
+    std::unique_lock lock(mutex_);
+    if (fromTop - letGoBelow_ >= ringRows_) {
+        // Full: wait until half of it is free again, so that the threads do not take turns row by row.
+        placeWanted_ = fromTop;
+        changed_.wait(lock, [&] { return fromTop - letGoBelow_ < ringRows_ / 2; });
+        placeWanted_ = -1;
+    }
+    return pixels_.data() + static_cast<std::size_t>(fromTop % ringRows_) * stride_;
+}
+
 void PartRows::rowsDone(std::int32_t fromTop) {
-    populateAhead(fromTop);
+    if (!ring_) populateAhead(fromTop);
+    bool wake = false;
     {
         std::lock_guard lock(mutex_);
         if (fromTop <= rows_) return;
         rows_ = fromTop;
+        wake = rowWanted_ >= 0 && rowWanted_ < rows_;
     }
-    changed_.notify_all();
+    if (wake) changed_.notify_all();
 }
 
 void PartRows::finish(const HeaderBlock* loaded) {
@@ -53,11 +84,34 @@ void PartRows::finish(const HeaderBlock* loaded) {
     changed_.notify_all();
 }
 
-std::span<const std::uint8_t> PartRows::waitForRows(std::int32_t fromTop) {
+void PartRows::letGo(std::int64_t belowRow) {
+    if (belowRow <= letGoBelow_) return;
+    letGoBelow_ = belowRow;
+    if (placeWanted_ >= 0 && placeWanted_ - letGoBelow_ < ringRows_ / 2) changed_.notify_all();
+}
+
+const std::uint8_t* PartRows::waitForRow(std::int32_t fromTop) {
+    if (fromTop < 0 || fromTop >= height_) return nullptr;
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return ended_ || (begun_ && rows_ >= fromTop); });
-    if (failed_) return {};
-    return pixels_;
+    // Rows overwritten in the ring cannot be had again.
+    if (fromTop < letGoBelow_) return nullptr;
+    letGo(fromTop);
+    if (!(ended_ || (begun_ && rows_ > fromTop))) {
+        rowWanted_ = fromTop;
+        changed_.wait(lock, [&] { return ended_ || (begun_ && rows_ > fromTop); });
+        rowWanted_ = -1;
+    }
+    if (failed_ || rows_ <= fromTop) return nullptr;
+    if (ring_) return pixels_.data() + static_cast<std::size_t>(fromTop % ringRows_) * stride_;
+    // A block must hold what the checked header describes.
+    const std::size_t offset = static_cast<std::size_t>(height_ - 1 - fromTop) * stride_;
+    return pixels_.size() >= static_cast<std::size_t>(height_) * stride_ ? pixels_.data() + offset : nullptr;
+}
+
+void PartRows::letGoAll() {
+    std::lock_guard lock(mutex_);
+    letGo(std::numeric_limits<std::int32_t>::max());
+    changed_.notify_all();
 }
 
 bool PartRows::waitForEnd() {
@@ -72,23 +126,29 @@ struct Feed {
     PartRows* left;
     PartRows* right;
     JoinedRows rows;
+    std::vector<std::uint8_t> row;
     std::int32_t asked = 0;
     std::int32_t height = 0;
 
-    // The rows a part must have final from its top before its bottom-up row `row` can be read.
-    static std::int32_t needed(std::int64_t row, const HeaderBlock& part) {
-        return row < 0 ? 0 : static_cast<std::int32_t>(part.header.height - row);
+    // The part's row counted from the top for its bottom-up row `row`; null where none is named.
+    static bool take(PartRows& part, std::int64_t row, const std::uint8_t*& at) {
+        at = row < 0 ? nullptr : part.waitForRow(static_cast<std::int32_t>(part.expected().header.height - 1 - row));
+        return row < 0 || at != nullptr;
     }
 
-    const void* row(std::int32_t r) {
+    const void* next(std::int32_t r) {
         const RowSources s = rows.sources(r);
-        if (left->waitForRows(needed(s.left, left->expected())).empty() ||
-            right->waitForRows(needed(s.right, right->expected())).empty())
-            return nullptr;
+        const std::uint8_t *l = nullptr, *rr = nullptr;
+        if (!take(*left, s.left, l) || !take(*right, s.right, rr)) return nullptr;
+        rows.compose(l, rr, row.data());
         // The file is complete with the last row: only parts that loaded as they were checked
         // may let it be committed.
-        if (++asked == height && (!left->waitForEnd() || !right->waitForEnd())) return nullptr;
-        return rows.row(r);
+        if (++asked == height) {
+            left->letGoAll();
+            right->letGoAll();
+            if (!left->waitForEnd() || !right->waitForEnd()) return nullptr;
+        }
+        return row.data();
     }
 };
 
@@ -96,32 +156,27 @@ struct Feed {
 
 bool writeJoinWhileLoading(ImageFileInstance& writer, const std::filesystem::path& file, PartRows& left,
                            PartRows& right, const CutRecord& cut, std::string* why) {
-    const HeaderBlock& leftHeader = left.expected();
-    const HeaderBlock& rightHeader = right.expected();
+    // However the write ends, the decoders must not wait for a reader that has stopped.
+    struct LetGo {
+        PartRows& left;
+        PartRows& right;
+        ~LetGo() {
+            left.letGoAll();
+            right.letGoAll();
+        }
+    } letGo{left, right};
     auto failed = [&](const std::string& text) {
         if (why) *why = text;
         return false;
     };
-    if (leftHeader.header.bitCount != 24 || rightHeader.header.bitCount != 24)
+    if (left.expected().header.bitCount != 24 || right.expected().header.bitCount != 24)
         return failed("Only 24-bit parts are joined while they load");
-    // The blocks as reserved: they must hold what the checked headers describe.
-    const auto leftPixels = left.waitForRows(0);
-    const auto rightPixels = right.waitForRows(0);
-    if (leftPixels.empty() || rightPixels.empty()) return failed("A part could not be loaded");
-    if (leftPixels.size() < PixelTools::imageDataSize(leftHeader.header) ||
-        rightPixels.size() < PixelTools::imageDataSize(rightHeader.header))
-        return failed("A part changed while it was loaded");
-    Feed feed{&left, &right, {}, 0, 0};
+    Feed feed{&left, &right, {}, {}, 0, 0};
     HeaderBlock joined;
-    HeaderBlock rightCopy = rightHeader; // a 24-bit part's palette is never changed
-    // The rows are read only once the waits say they are final; the span is taken now.
-    if (!feed.rows.prepare(joined, leftHeader, leftPixels, rightCopy,
-                           {const_cast<std::uint8_t*>(rightPixels.data()), rightPixels.size()}, cut, why))
-        return false;
+    if (!feed.rows.prepareGeometry(joined, left.expected(), right.expected(), cut, why)) return false;
+    feed.row.resize(feed.rows.stride());
     feed.height = joined.header.height;
-    auto rowAt = [](void* context, std::int32_t r) -> const void* {
-        return static_cast<Feed*>(context)->row(r);
-    };
+    auto rowAt = [](void* context, std::int32_t r) -> const void* { return static_cast<Feed*>(context)->next(r); };
     if (!writer.writeImageRows(file, joined, rowAt, &feed)) {
         const std::string text = writer.lastErrorMessage();
         return failed(text.empty() ? "Fail to save file" : text);

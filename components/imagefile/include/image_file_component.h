@@ -29,6 +29,7 @@ namespace imagefile {
 #define IMAGEFILE_OPTIONAL_ENTRY_POINTS(X)                                                                   \
     X(RemovePartialFiles)                                                                                    \
     X(ReadImageRows)                                                                                         \
+    X(ReadImageInto)                                                                                         \
     X(WriteImageRows)
 
 COMPONENT_ENTRY_TABLE(ImageFileApi, IMAGEFILE_ENTRY_POINTS, IMAGEFILE_OPTIONAL_ENTRY_POINTS)

@@ -29,6 +29,16 @@ int ReadImage(RaduvHandle h, const char* fileName, void* headerBlock, void* pixe
 typedef void (*RaduvRowsDone)(void* context, int32_t rows);
 int ReadImageRows(RaduvHandle h, const char* fileName, void* headerBlock, void* pixelBlock,
                   RaduvRowsDone rowsDone, void* context);
+/* Optional (a program must not count on it): reads like ReadImageRows, but each row goes where
+ * rowAt(context, y) places it (y counted from the top, a row padded to 4 bytes), so that a caller
+ * can pass the rows on without holding the picture whole. Rows are asked for in order from the
+ * top, each once, at most 16 beyond those reported final by rowsDone; a null place stops the
+ * read with a failure. The header block is filled before the first row is asked for. 1 on
+ * success, 0 on failure, -1 (before any call back) for a file whose format is not decoded from
+ * the top: read it with ReadImageRows instead. */
+typedef void* (*RaduvRowTarget)(void* context, int32_t row);
+int ReadImageInto(RaduvHandle h, const char* fileName, void* headerBlock, RaduvRowTarget rowAt,
+                  RaduvRowsDone rowsDone, void* context);
 /* Writes in the format that the file name's extension names. Nonzero on success. */
 int WriteImage(RaduvHandle h, const char* fileName, const void* headerBlock, const void* pixelBlock);
 /* Optional (a program must not count on it): writes like WriteImage, taking the rows from `rows`

@@ -7,6 +7,7 @@
 #include "file_access.h"
 #include "image_block.h"
 
+#include <functional>
 #include <string>
 
 namespace imagefile {
@@ -20,6 +21,12 @@ FileFormat detectFormat(const InputFile& file);
 
 void readBmp(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progress& progress);
 void readJpeg(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progress& progress);
+// Where a reader that fills rows from the top puts row y counted from the top (a padded row of
+// the header's geometry, which is filled before the first call); null stops the read.
+using RowTarget = std::function<uint8_t*(int32_t fromTop)>;
+// readJpeg into rows placed by `rowAt`, asked from the top in order, at most 16 ahead of the
+// rows reported final.
+void readJpegInto(const InputFile& file, HeaderBlock& block, const RowTarget& rowAt, Progress& progress);
 void readPng(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progress& progress);
 // Reads page `page` (from 0) of a TIFF file and tells how many pages the file has.
 void readTiff(const InputFile& file, int page, HeaderBlock& block, uint8_t* pixels, Progress& progress,

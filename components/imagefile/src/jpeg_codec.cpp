@@ -182,8 +182,10 @@ class Decoder {
         return true;
     }
 
-    // Decodes every row straight into the bottom-up pixel block; CMYK goes through one row.
-    bool decode(uint8_t* pixels, uint64_t stride, bool cmyk, uint8_t* cmykRow, Progress* progress) {
+    // Decodes every row straight to where `rowAt(y)` (y from the top) places it; CMYK goes
+    // through one row. False also when rowAt gives no place.
+    template <typename RowAt>
+    bool decode(RowAt&& rowAt, uint64_t stride, bool cmyk, uint8_t* cmykRow, Progress* progress) {
         if (setjmp(err_.jump)) return false;
         jpeg_start_decompress(&cinfo_);
         const JDIMENSION height = cinfo_.output_height;
@@ -191,18 +193,20 @@ class Decoder {
         const size_t pad = cmyk ? stride - size_t{cinfo_.output_width} * 3 : stride - rowBytes;
         while (cinfo_.output_scanline < height) {
             const JDIMENSION first = cinfo_.output_scanline;
+            const JDIMENSION want = cmyk ? 1 : std::min<JDIMENSION>(16, height - first);
+            uint8_t* places[16];
             JSAMPROW rows[16];
-            JDIMENSION want = 1;
-            if (cmyk) {
-                rows[0] = cmykRow;
-            } else {
-                want = std::min<JDIMENSION>(16, height - first);
-                for (JDIMENSION i = 0; i < want; ++i)
-                    rows[i] = pixels + (height - 1 - first - i) * stride;
+            for (JDIMENSION i = 0; i < want; ++i) {
+                places[i] = rowAt(static_cast<int32_t>(first + i));
+                if (places[i] == nullptr) {
+                    std::strcpy(err_.message, "Its rows were not taken.");
+                    return false;
+                }
+                rows[i] = cmyk ? cmykRow : places[i];
             }
             const JDIMENSION got = jpeg_read_scanlines(&cinfo_, rows, want);
             for (JDIMENSION i = 0; i < got; ++i) {
-                uint8_t* dst = pixels + (height - 1 - first - i) * stride;
+                uint8_t* dst = places[i];
                 if (cmyk) convertCmyk(cmykRow, dst, cinfo_.output_width, cinfo_.saw_Adobe_marker);
                 if (pad) std::memset(dst + stride - pad, 0, pad);
             }
@@ -243,7 +247,11 @@ class Decoder {
 
 } // namespace
 
-void readJpeg(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progress& progress) {
+namespace {
+
+// The header block from the frame header and the density; then, unless `rowAt` is null, the
+// rows to where it places them.
+void readJpegRows(const InputFile& file, HeaderBlock& block, const RowTarget* rowAt, Progress& progress) {
     Decoder decoder(file);
     if (!decoder.readHeader()) fail(std::string("The JPEG file cannot be read: ") + decoder.message());
     jpeg_decompress_struct& info = decoder.info();
@@ -279,13 +287,28 @@ void readJpeg(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progre
     }
     block.header.xPelsPerMeter = xPels;
     block.header.yPelsPerMeter = yPels > 0 ? yPels : xPels;
-    if (!pixels) return;
+    if (!rowAt) return;
 
     std::vector<uint8_t> cmykRow(cmyk ? size_t{info.image_width} * 4 : 0);
-    Progress* progressPtr = &progress;
-    if (!decoder.decode(pixels, rowStride(info.image_width, grey ? 8 : 24), cmyk, cmykRow.data(),
-                        progressPtr))
+    if (!decoder.decode(*rowAt, rowStride(info.image_width, grey ? 8 : 24), cmyk, cmykRow.data(), &progress))
         fail(std::string("The JPEG file cannot be read: ") + decoder.message());
+}
+
+} // namespace
+
+void readJpeg(const InputFile& file, HeaderBlock& block, uint8_t* pixels, Progress& progress) {
+    if (!pixels) return readJpegRows(file, block, nullptr, progress);
+    // Bottom-up: row y from the top is stored height - 1 - y rows into the block.
+    const RowTarget intoBlock = [&](int32_t fromTop) {
+        const auto height = static_cast<uint64_t>(block.header.height);
+        return pixels + (height - 1 - static_cast<uint64_t>(fromTop)) *
+                            rowStride(block.header.width, block.header.bitCount);
+    };
+    readJpegRows(file, block, &intoBlock, progress);
+}
+
+void readJpegInto(const InputFile& file, HeaderBlock& block, const RowTarget& rowAt, Progress& progress) {
+    readJpegRows(file, block, &rowAt, progress);
 }
 
 namespace {

@@ -142,6 +142,37 @@ RADUV_EXPORT int ReadImageRows(RaduvHandle h, const char* fileName, void* header
     });
 }
 
+RADUV_EXPORT int ReadImageInto(RaduvHandle h, const char* fileName, void* headerBlock, RaduvRowTarget rowAt,
+                               RaduvRowsDone rowsDone, void* context) {
+    return imagefile::guarded(h, [&](Instance& self) -> int {
+        if (!headerBlock || !rowAt || !rowsDone) imagefile::fail("No header block or row places were given.");
+        const std::string path = imagefile::requireName(fileName);
+        const imagefile::InputFile file(path);
+        if (file.size() == 0) imagefile::fail("The file \"" + path + "\" is empty.");
+        // Only JPEG decodes from the top; the others fill their blocks in other orders.
+        if (imagefile::detectFormat(file) != imagefile::FileFormat::Jpeg) {
+            self.lastError = "The file is not read row by row.";
+            return -1;
+        }
+        self.pageCount = 0;
+        HeaderBlock block{};
+        imagefile::Progress progress(self.progress, &block);
+        progress.watchRows(rowsDone, context);
+        bool headerGiven = false;
+        const imagefile::RowTarget target = [&](int32_t fromTop) {
+            if (!headerGiven) {
+                std::memcpy(headerBlock, &block, sizeof block);
+                headerGiven = true;
+            }
+            return static_cast<uint8_t*>(rowAt(context, fromTop));
+        };
+        imagefile::readJpegInto(file, block, target, progress);
+        std::memcpy(headerBlock, &block, sizeof block);
+        rowsDone(context, block.header.height);
+        return 1;
+    });
+}
+
 RADUV_EXPORT int WriteImage(RaduvHandle h, const char* fileName, const void* headerBlock,
                             const void* pixelBlock) {
     return imagefile::guarded(h, [&](Instance& self) -> int {
