@@ -423,12 +423,15 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
             return inputError({}, why);
         progress.step(1, "Joining while loading the parts");
         if (env.beforeWrite) env.beforeWrite(); // before the threads start, so that they inherit it
-        PartRows leftRows(headers[kLeftSide]), rightRows(headers[kRightSide]);
+        const bool throughRings = writtenFromTheTop(options->output);
+        PartRows leftRows(headers[kLeftSide], throughRings), rightRows(headers[kRightSide], throughRings);
         bool loaded[2] = {false, false};
         std::thread loaders[2];
-        // The parts' rows pass through rings where the component decodes them from the top:
-        // then neither part is ever held whole.
-        auto loadRight = [&] { loaded[kRightSide] = rightEngine.loadPassingRows(*right, options->right, rightRows); };
+        // The parts' rows pass through rings where the writer takes them and the component
+        // decodes them from the top: then neither part is ever held whole.
+        auto loadRight = [&] {
+            loaded[kRightSide] = rightEngine.loadPassingRows(*right, options->right, rightRows);
+        };
         auto loadLeft = [&] { loaded[kLeftSide] = engine.loadPassingRows(*left, options->left, leftRows); };
         try {
             loaders[kRightSide] = std::thread(loadRight);

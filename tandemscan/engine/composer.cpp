@@ -164,8 +164,9 @@ void JoinedRows::setGeometry(const HeaderBlock& out, const ImageHeader& left, co
     fill_ = 0xFF;
 }
 
-bool JoinedRows::prepareGeometry(HeaderBlock& out, const HeaderBlock& leftBlock, const HeaderBlock& rightBlock,
-                                 const CutRecord& requested, std::string* why) {
+bool JoinedRows::prepareGeometry(HeaderBlock& out, const HeaderBlock& leftBlock,
+                                 const HeaderBlock& rightBlock, const CutRecord& requested,
+                                 std::string* why) {
     if (!composeHeader(out, leftBlock, rightBlock, requested, why)) return false;
     if (leftBlock.header.bitCount == 1) return fail(why, "1-bit parts are joined from whole blocks");
     setGeometry(out, leftBlock.header, rightBlock.header, requested);

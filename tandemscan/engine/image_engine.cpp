@@ -119,7 +119,7 @@ bool ImageEngine::loadOriginal(ImageStoreBlock& block, const fs::path& fileName,
 }
 
 bool ImageEngine::loadPassingRows(ImageStoreBlock& block, const fs::path& fileName, PartRows& rows) {
-    if (!component_) return loadOriginal(block, fileName, &rows);
+    if (!component_ || !rows.throughRing()) return loadOriginal(block, fileName, &rows);
     struct Reading {
         PartRows& rows;
         HeaderBlock header{};

@@ -137,10 +137,11 @@ bool ImageFileInstance::readImageRows(const fs::path& file, HeaderBlock& header,
 }
 
 ImageFileInstance::ReadInto ImageFileInstance::readImageInto(const fs::path& file, HeaderBlock& header,
-                                                             RowTarget rowAt, RowsDone rowsDone, void* context) {
+                                                             RowTarget rowAt, RowsDone rowsDone,
+                                                             void* context) {
     if (handle_->api().ReadImageInto == nullptr) return ReadInto::notByRows;
-    const int result =
-        handle_->api().ReadImageInto(handle_->instance.get(), file.c_str(), &header, rowAt, rowsDone, context);
+    const int result = handle_->api().ReadImageInto(handle_->instance.get(), file.c_str(), &header, rowAt,
+                                                    rowsDone, context);
     return result < 0 ? ReadInto::notByRows : result == 0 ? ReadInto::failed : ReadInto::read;
 }
 

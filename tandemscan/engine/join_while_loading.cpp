@@ -4,14 +4,15 @@
 #include "engine/pixel_tools.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <limits>
 #include <new>
 
 namespace tandemscan {
 
-PartRows::PartRows(const HeaderBlock& expected, std::int32_t ringRows)
-    : expected_(expected), ringRows_(std::max(ringRows, std::int32_t{32})),
+PartRows::PartRows(const HeaderBlock& expected, bool throughRing, std::int32_t ringRows)
+    : expected_(expected), throughRing_(throughRing), ringRows_(std::max(ringRows, std::int32_t{32})),
       stride_(PixelTools::rowStride(expected.header.width, expected.header.bitCount)),
       height_(std::max(expected.header.height, 0)) {}
 
@@ -40,7 +41,7 @@ void PartRows::populateAhead(std::int32_t fromTop) {
 }
 
 std::uint8_t* PartRows::rowPlace(std::int32_t fromTop) {
-    if (fromTop < 0 || fromTop >= height_) return nullptr;
+    if (!throughRing_ || fromTop < 0 || fromTop >= height_) return nullptr;
     if (!ring_) {
         try {
             ringStorage_.resize(static_cast<std::size_t>(ringRows_) * stride_);
@@ -93,9 +94,11 @@ void PartRows::letGo(std::int64_t belowRow) {
 const std::uint8_t* PartRows::waitForRow(std::int32_t fromTop) {
     if (fromTop < 0 || fromTop >= height_) return nullptr;
     std::unique_lock lock(mutex_);
-    // Rows overwritten in the ring cannot be had again.
-    if (fromTop < letGoBelow_) return nullptr;
-    letGo(fromTop);
+    if (throughRing_) {
+        // Rows overwritten in the ring cannot be had again.
+        if (fromTop < letGoBelow_) return nullptr;
+        letGo(fromTop);
+    }
     if (!(ended_ || (begun_ && rows_ > fromTop))) {
         rowWanted_ = fromTop;
         changed_.wait(lock, [&] { return ended_ || (begun_ && rows_ > fromTop); });
@@ -120,6 +123,13 @@ bool PartRows::waitForEnd() {
     return !failed_ && std::memcmp(&loaded_.header, &expected_.header, sizeof expected_.header) == 0;
 }
 
+bool writtenFromTheTop(const std::filesystem::path& file) {
+    std::string extension = file.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".jpg" || extension == ".jpeg";
+}
+
 namespace {
 
 struct Feed {
@@ -132,7 +142,8 @@ struct Feed {
 
     // The part's row counted from the top for its bottom-up row `row`; null where none is named.
     static bool take(PartRows& part, std::int64_t row, const std::uint8_t*& at) {
-        at = row < 0 ? nullptr : part.waitForRow(static_cast<std::int32_t>(part.expected().header.height - 1 - row));
+        at = row < 0 ? nullptr
+                     : part.waitForRow(static_cast<std::int32_t>(part.expected().header.height - 1 - row));
         return row < 0 || at != nullptr;
     }
 
@@ -176,7 +187,9 @@ bool writeJoinWhileLoading(ImageFileInstance& writer, const std::filesystem::pat
     if (!feed.rows.prepareGeometry(joined, left.expected(), right.expected(), cut, why)) return false;
     feed.row.resize(feed.rows.stride());
     feed.height = joined.header.height;
-    auto rowAt = [](void* context, std::int32_t r) -> const void* { return static_cast<Feed*>(context)->next(r); };
+    auto rowAt = [](void* context, std::int32_t r) -> const void* {
+        return static_cast<Feed*>(context)->next(r);
+    };
     if (!writer.writeImageRows(file, joined, rowAt, &feed)) {
         const std::string text = writer.lastErrorMessage();
         return failed(text.empty() ? "Fail to save file" : text);

@@ -17,14 +17,16 @@
 namespace tandemscan {
 
 // A part's rows as its decoder makes them on another thread, for a part checked beforehand with
-// the header `expected`, either in the part's pixel block or passed through a ring of
-// `ringRows` rows (then the part is never held whole). The decoder fills a block (begin(), then
-// rowsDone()) or asks rowPlace() for each row; it reports rowsDone() as rows become final and
-// calls finish() exactly once (also when it fails early).
+// the header `expected`, either in the part's pixel block or, for a reader that takes the rows
+// from the top down, `throughRing`, passed through a ring of `ringRows` rows (then the part is
+// never held whole). The decoder fills a block (begin(), then rowsDone()) or asks rowPlace() for
+// each row; it reports rowsDone() as rows become final and calls finish() exactly once (also
+// when it fails early).
 class PartRows {
   public:
     static constexpr std::int32_t kRingRows = 64;
-    explicit PartRows(const HeaderBlock& expected, std::int32_t ringRows = kRingRows);
+    PartRows(const HeaderBlock& expected, bool throughRing, std::int32_t ringRows = kRingRows);
+    bool throughRing() const { return throughRing_; }
 
     // Decoder side. Into a block: the pages a few megabytes ahead of the decoder are supplied in
     // bulk as it goes (not all at once: the block's size is only the header's claim).
@@ -53,6 +55,7 @@ class PartRows {
     void letGo(std::int64_t belowRow); // with the lock held
 
     const HeaderBlock expected_;
+    const bool throughRing_;
     const std::int32_t ringRows_;
     const std::size_t stride_;
     const std::int32_t height_;
@@ -61,14 +64,18 @@ class PartRows {
     std::span<std::uint8_t> pixels_; // the block, or the ring
     bool ring_ = false;
     std::int32_t rows_ = 0;
-    std::int64_t letGoBelow_ = 0;    // the ring's rows above this one may be overwritten
-    std::int32_t placeWanted_ = -1;  // the row the decoder waits to place, if it waits
-    std::int32_t rowWanted_ = -1;    // the row the reader waits for, if it waits
+    std::int64_t letGoBelow_ = 0;   // the ring's rows above this one may be overwritten
+    std::int32_t placeWanted_ = -1; // the row the decoder waits to place, if it waits
+    std::int32_t rowWanted_ = -1;   // the row the reader waits for, if it waits
     bool begun_ = false, ended_ = false, failed_ = false;
     HeaderBlock loaded_{};
     std::vector<std::uint8_t> ringStorage_;
     std::size_t populatedFrom_ = 0; // the decoder's thread only
 };
+
+// Whether the writer asks for the rows of `file` from the top down (a JPEG file), so that the
+// parts can pass through rings.
+bool writtenFromTheTop(const std::filesystem::path& file);
 
 // Writes the join of the parts `left` and `right` by `cut` to `file` through `writer`, whose
 // component must take rows; the parts' expected headers are 24-bit ones. Fails, with nothing written, when a

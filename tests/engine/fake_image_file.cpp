@@ -3,6 +3,7 @@
 // A file whose name contains "broken" reports a size but fails the read.
 #include "raduvor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -88,6 +89,37 @@ __attribute__((visibility("default"))) int ReadImageRows(RaduvHandle h, const ch
     return 1;
 }
 
+// The same rows to where the caller places them, from the top, a few ahead of those reported. A
+// "whole" file is not read this way; a "broken" one fails halfway down.
+__attribute__((visibility("default"))) int ReadImageInto(RaduvHandle h, const char* fileName, void* header,
+                                                         RaduvRowTarget rowAt, RaduvRowsDone rowsDone,
+                                                         void* context) {
+    if (std::strstr(fileName, "whole") != nullptr) return -1;
+    const auto bytes = slurp(fileName);
+    if (bytes.size() < kHeaderBlock) {
+        static_cast<Instance*>(h)->lastError = "damaged test image";
+        return 0;
+    }
+    std::memcpy(header, bytes.data(), kHeaderBlock);
+    int32_t height;
+    std::memcpy(&height, bytes.data() + 8, 4);
+    const std::size_t stride =
+        height > 0 ? (bytes.size() - kHeaderBlock) / static_cast<std::size_t>(height) : 0;
+    const int32_t failAt = std::strstr(fileName, "broken") != nullptr ? height / 2 : height;
+    for (int32_t top = 0; top < height; ++top) {
+        void* place = top < failAt ? rowAt(context, top) : nullptr;
+        if (place == nullptr) {
+            static_cast<Instance*>(h)->lastError = "damaged test image";
+            return 0;
+        }
+        std::memcpy(place, bytes.data() + kHeaderBlock + static_cast<std::size_t>(height - 1 - top) * stride,
+                    stride);
+        if (top % 7 == 6) rowsDone(context, top + 1);
+    }
+    rowsDone(context, height);
+    return 1;
+}
+
 __attribute__((visibility("default"))) int WriteImage(RaduvHandle h, const char* fileName, const void* header,
                                                       const void* pixels) {
     const auto* info = static_cast<const unsigned char*>(header);
@@ -108,7 +140,7 @@ __attribute__((visibility("default"))) int WriteImage(RaduvHandle h, const char*
     return 1;
 }
 
-// The same file from rows asked for bottom-up, one at a time.
+// The same file from rows asked for bottom-up, one at a time (a "top-" file's from the top down).
 __attribute__((visibility("default"))) int
 WriteImageRows(RaduvHandle h, const char* fileName, const void* header, RaduvRowSource rows, void* context) {
     const auto* info = static_cast<const unsigned char*>(header);
@@ -123,10 +155,15 @@ WriteImageRows(RaduvHandle h, const char* fileName, const void* header, RaduvRow
         return 0;
     }
     bool written = std::fwrite(header, 1, kHeaderBlock, f) == static_cast<std::size_t>(kHeaderBlock);
-    for (int32_t y = 0; written && y < height; ++y) {
+    std::vector<unsigned char> pixels(written ? stride * static_cast<std::size_t>(std::max(height, 0)) : 0);
+    const bool fromTop = std::strstr(fileName, "top-") != nullptr;
+    for (int32_t i = 0; written && i < height; ++i) {
+        const int32_t y = fromTop ? height - 1 - i : i;
         const void* row = rows(context, y);
-        written = row != nullptr && std::fwrite(row, 1, stride, f) == stride;
+        written = row != nullptr;
+        if (written) std::memcpy(pixels.data() + static_cast<std::size_t>(y) * stride, row, stride);
     }
+    written = written && std::fwrite(pixels.data(), 1, pixels.size(), f) == pixels.size();
     if (std::fclose(f) != 0 || !written) {
         static_cast<Instance*>(h)->lastError = "cannot write the rows";
         std::remove(fileName);

@@ -109,59 +109,74 @@ TEST_F(MergeExportTest, HalvesOfOneImageJoinBackIntoIt) {
     }
 }
 
-// Written while both parts load on threads of their own, as the command line joins: the same
-// picture; a part that fails, or loads other than it was checked, leaves no file.
+// Written while both parts load on threads of their own, as the command line joins, the parts
+// held whole or passed through rings of rows: the same picture; a part that fails, or loads other
+// than it was checked, or a writer that fails, leaves no file and no decoder waiting.
 TEST_F(MergeExportTest, JoinWhileLoadingGivesTheSameFileOrNone) {
     struct Case {
         const char* what;
         CutRecord cut;
         const char* rightName;
         std::int32_t checkedRightHeight; // 0: as loaded
+        const char* outName;
         bool ok;
     };
     const Case cases[] = {
-        {"level", {600, 100, 0, 0}, "right.raw", 0, true},
-        {"right part higher", {600, 100, 9, 9}, "right.raw", 0, true},
-        {"right part lower", {650, 150, -30, -30}, "right.raw", 0, true},
-        {"right part fails to load", {600, 100, 0, 0}, "broken-right.raw", 0, false},
-        {"right part loads taller than checked", {600, 100, 0, 0}, "right.raw", 499, false},
+        {"level", {600, 100, 0, 0}, "right.raw", 0, "joined.raw", true},
+        {"right part higher", {600, 100, 9, 9}, "right.raw", 0, "joined.raw", true},
+        {"right part lower", {650, 150, -30, -30}, "right.raw", 0, "joined.raw", true},
+        {"right part not read by rows", {600, 100, 0, 0}, "whole-right.raw", 0, "joined.raw", true},
+        {"right part fails to load", {600, 100, 0, 0}, "broken-right.raw", 0, "joined.raw", false},
+        {"right part loads taller than checked", {600, 100, 0, 0}, "right.raw", 499, "joined.raw", false},
+        {"the output cannot be made", {600, 100, 0, 0}, "right.raw", 0, "missing/joined.raw", false},
     };
     const TestImage original = scene(1200, 500, 24);
     const fs::path leftFile = writePart("left.raw", columns(original, 0, 700));
     const fs::path goodRight = writePart("right.raw", columns(original, 500, 1200));
-    for (const Case& c : cases) {
-        const fs::path rightFile = writePart(c.rightName, columns(original, 500, 1200));
-        ImageEngine rightEngine(library, folder->path());
-        HeaderBlock leftHeader, rightHeader;
-        ASSERT_TRUE(engine->readHeader(leftFile, leftHeader));
-        ASSERT_TRUE(rightEngine.readHeader(goodRight, rightHeader)); // as checked before a part breaks
-        if (c.checkedRightHeight) rightHeader.header.height = c.checkedRightHeight;
-        PartRows leftRows(leftHeader), rightRows(rightHeader);
-        bool loaded[2] = {};
-        std::thread leftLoader([&] { loaded[0] = engine->loadOriginal(*left.store, leftFile, &leftRows); });
-        std::thread rightLoader(
-            [&] { loaded[1] = rightEngine.loadOriginal(*right.store, rightFile, &rightRows); });
-        auto writer = library->newInstance();
-        ASSERT_TRUE(writer && writer->canWriteRows());
-        const fs::path out = folder->path() / "joined.raw";
-        fs::remove(out);
-        std::string why;
-        const bool written = writeJoinWhileLoading(*writer, out, leftRows, rightRows, c.cut, &why);
-        leftLoader.join();
-        rightLoader.join();
-        EXPECT_EQ(written, c.ok) << c.what << ": " << why;
-        EXPECT_EQ(fs::exists(out), c.ok) << c.what;
-        if (!c.ok) continue;
-        // The reference: the same cut composed from the loaded parts.
-        TestImage l = columns(original, 0, 700), r = columns(original, 500, 1200);
-        HeaderBlock joined;
-        ASSERT_TRUE(composeHeader(joined, l.block, r.block, c.cut));
-        std::vector<std::uint8_t> pixels(joined.header.sizeImage);
-        ASSERT_TRUE(composeImages(joined, pixels, l.block, l.pixels, r.block, r.pixels, c.cut));
-        const TestImage back = readBack(out);
-        EXPECT_EQ(std::memcmp(&back.block, &joined, sizeof joined), 0) << c.what;
-        EXPECT_EQ(back.pixels, pixels) << c.what;
-    }
+    for (const bool throughRings : {false, true})
+        for (const Case& c : cases) {
+            const std::string what = std::string(c.what) + (throughRings ? ", through rings" : ", whole");
+            const fs::path rightFile = writePart(c.rightName, columns(original, 500, 1200));
+            ImageEngine rightEngine(library, folder->path());
+            HeaderBlock leftHeader, rightHeader;
+            ASSERT_TRUE(engine->readHeader(leftFile, leftHeader));
+            ASSERT_TRUE(rightEngine.readHeader(goodRight, rightHeader)); // as checked before a part breaks
+            if (c.checkedRightHeight) rightHeader.header.height = c.checkedRightHeight;
+            // The smallest rings, so that they wrap many times over the 500 rows.
+            PartRows leftRows(leftHeader, throughRings, 1), rightRows(rightHeader, throughRings, 1);
+            left.store->release();
+            bool loaded[2] = {};
+            auto load = [&](ImageEngine& e, ImageStoreBlock& block, const fs::path& file, PartRows& rows) {
+                return throughRings ? e.loadPassingRows(block, file, rows)
+                                    : e.loadOriginal(block, file, &rows);
+            };
+            std::thread leftLoader([&] { loaded[0] = load(*engine, *left.store, leftFile, leftRows); });
+            std::thread rightLoader(
+                [&] { loaded[1] = load(rightEngine, *right.store, rightFile, rightRows); });
+            auto writer = library->newInstance();
+            ASSERT_TRUE(writer && writer->canWriteRows());
+            // The stand-in writes a "top" file's rows from the top down, as rings need.
+            const fs::path out = folder->path() / ((throughRings ? "top-" : "") + std::string(c.outName));
+            fs::remove(out);
+            std::string why;
+            const bool written = writeJoinWhileLoading(*writer, out, leftRows, rightRows, c.cut, &why);
+            leftLoader.join();
+            rightLoader.join();
+            EXPECT_EQ(written, c.ok) << what << ": " << why;
+            EXPECT_EQ(fs::exists(out), c.ok) << what;
+            EXPECT_EQ(left.store->holdsImage(), !throughRings)
+                << what << ": a part through a ring is never held";
+            if (!c.ok) continue;
+            // The reference: the same cut composed from the loaded parts.
+            TestImage l = columns(original, 0, 700), r = columns(original, 500, 1200);
+            HeaderBlock joined;
+            ASSERT_TRUE(composeHeader(joined, l.block, r.block, c.cut));
+            std::vector<std::uint8_t> pixels(joined.header.sizeImage);
+            ASSERT_TRUE(composeImages(joined, pixels, l.block, l.pixels, r.block, r.pixels, c.cut));
+            const TestImage back = readBack(out);
+            EXPECT_EQ(std::memcmp(&back.block, &joined, sizeof joined), 0) << what;
+            EXPECT_EQ(back.pixels, pixels) << what;
+        }
 }
 
 TEST_F(MergeExportTest, SavingReplaysEditsInOrderAndConsumesThem) {

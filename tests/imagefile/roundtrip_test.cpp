@@ -235,5 +235,68 @@ TEST(ReadImageRows, RowsReportedAreFinal) {
     }
 }
 
+// Rows placed by the caller: the same pixels as a whole read, each row asked for once, in order,
+// never more than 16 beyond those reported final, the header known before the first; a file not
+// decoded from the top is refused before any row, and a missing place fails the read.
+TEST(ReadImageInto, RowsGoWhereTheyArePlaced) {
+    struct Case {
+        const char* extension;
+        int bits;
+        int placesUntil; // the first row given no place
+        int result;
+    };
+    const Case cases[] = {
+        {"jpg", 24, 70, 1}, {"jpg", 8, 70, 1}, {"jpg", 24, 33, 0}, {"bmp", 24, 70, -1}, {"png", 24, 70, -1}};
+    const Component& c = Component::main();
+    ASSERT_NE(c.api.ReadImageInto, nullptr);
+    for (const Case& k : cases) {
+        ScratchFolder folder;
+        const std::string path = folder.file(std::string("p.") + k.extension);
+        const Image original = makeImage(45, 70, k.bits, k.bits == 8);
+        ASSERT_TRUE(writeFile(path, original));
+        Image whole;
+        ASSERT_TRUE(readFile(path, whole));
+        struct Rows {
+            const Case& k;
+            HeaderBlock* header;
+            uint64_t stride;
+            std::vector<std::vector<uint8_t>> rows;
+            int32_t reported = 0;
+            bool inOrder = true, headerFirst = true, withinLead = true;
+        } rows{k, nullptr, whole.stride(), {}, 0};
+        HeaderBlock header{};
+        rows.header = &header;
+        auto place = [](void* context, int32_t row) -> void* {
+            auto& r = *static_cast<Rows*>(context);
+            r.inOrder = r.inOrder && row == static_cast<int32_t>(r.rows.size());
+            r.headerFirst = r.headerFirst && r.header->header.height == 70;
+            r.withinLead = r.withinLead && row < r.reported + 16;
+            if (row >= r.k.placesUntil) return nullptr;
+            return r.rows.emplace_back(r.stride, 0xCD).data();
+        };
+        auto rowsDone = [](void* context, int32_t n) { static_cast<Rows*>(context)->reported = n; };
+        RaduvHandle h = nullptr;
+        ASSERT_TRUE(c.api.NewRaduvOR(&h));
+        const int result = c.api.ReadImageInto(h, path.c_str(), &header, place, rowsDone, &rows);
+        c.api.FreeRaduvOR(h);
+        EXPECT_EQ(result, k.result) << k.extension << " " << k.bits << " until " << k.placesUntil;
+        if (result != 1) {
+            EXPECT_EQ(rows.rows.size(), result < 0 ? 0u : static_cast<std::size_t>(k.placesUntil))
+                << k.extension;
+            continue;
+        }
+        EXPECT_TRUE(rows.inOrder) << k.bits;
+        EXPECT_TRUE(rows.headerFirst) << k.bits;
+        EXPECT_TRUE(rows.withinLead) << k.bits;
+        EXPECT_EQ(std::memcmp(&header, &whole.block, sizeof header), 0) << k.bits;
+        ASSERT_EQ(rows.rows.size(), 70u);
+        for (int32_t top = 0; top < 70; ++top)
+            EXPECT_TRUE(
+                std::equal(rows.rows[top].begin(), rows.rows[top].end(),
+                           whole.pixels.begin() + static_cast<std::ptrdiff_t>((69 - top) * whole.stride())))
+                << k.bits << " row " << top;
+    }
+}
+
 } // namespace
 } // namespace imagefile::test

@@ -44,7 +44,7 @@ int WriteImage(RaduvHandle h, const char* fileName, const void* headerBlock, con
 /* Optional (a program must not count on it): writes like WriteImage, taking the rows from `rows`
  * instead of a pixel block. rows(context, y) gives row y counted from the bottom, as the pixel
  * block stores it, or null to end the write with a failure; the row must stay valid until the
- * next call. Each row is asked for once. Nonzero on success. */
+ * next call. Each row is asked for once; a JPEG file's from the top down. Nonzero on success. */
 typedef const void* (*RaduvRowSource)(void* context, int32_t row);
 int WriteImageRows(RaduvHandle h, const char* fileName, const void* headerBlock, RaduvRowSource rows,
                    void* context);

@@ -191,25 +191,32 @@ class Decoder {
         const JDIMENSION height = cinfo_.output_height;
         const size_t rowBytes = size_t{cinfo_.output_width} * cinfo_.output_components;
         const size_t pad = cmyk ? stride - size_t{cinfo_.output_width} * 3 : stride - rowBytes;
+        // One row group per call is what the library gives at most; each row's place is asked
+        // for once, and kept when the library returns fewer rows than asked for.
+        const JDIMENSION group = cmyk ? 1 : std::clamp<JDIMENSION>(cinfo_.rec_outbuf_height, 1, 16);
+        uint8_t* places[16];
+        JDIMENSION placed = 0; // places held for the rows from output_scanline on
         while (cinfo_.output_scanline < height) {
             const JDIMENSION first = cinfo_.output_scanline;
-            const JDIMENSION want = cmyk ? 1 : std::min<JDIMENSION>(16, height - first);
-            uint8_t* places[16];
-            JSAMPROW rows[16];
-            for (JDIMENSION i = 0; i < want; ++i) {
-                places[i] = rowAt(static_cast<int32_t>(first + i));
-                if (places[i] == nullptr) {
+            const JDIMENSION want = std::min(group, height - first);
+            for (; placed < want; ++placed) {
+                places[placed] = rowAt(static_cast<int32_t>(first + placed));
+                if (places[placed] == nullptr) {
                     std::strcpy(err_.message, "Its rows were not taken.");
                     return false;
                 }
-                rows[i] = cmyk ? cmykRow : places[i];
             }
+            JSAMPROW rows[16];
+            for (JDIMENSION i = 0; i < want; ++i)
+                rows[i] = cmyk ? cmykRow : places[i];
             const JDIMENSION got = jpeg_read_scanlines(&cinfo_, rows, want);
             for (JDIMENSION i = 0; i < got; ++i) {
                 uint8_t* dst = places[i];
                 if (cmyk) convertCmyk(cmykRow, dst, cinfo_.output_width, cinfo_.saw_Adobe_marker);
                 if (pad) std::memset(dst + stride - pad, 0, pad);
             }
+            std::copy(places + got, places + placed, places);
+            placed -= got;
             progress->update(static_cast<int>(cinfo_.output_scanline));
             progress->rowsFromTopDone(cinfo_.output_scanline);
         }
