@@ -30,6 +30,7 @@ TEST(ImageFileBinding, BindsOptionalEntriesOnlyWherePresent) {
         EXPECT_EQ(api.RemovePartialFiles != nullptr, c.removePartials) << c.path;
         EXPECT_EQ(api.ReadImageRows != nullptr, c.rows) << c.path;
         EXPECT_EQ(api.WriteImageRows != nullptr, c.rows) << c.path;
+        EXPECT_EQ(api.ReadImageInto != nullptr, c.rows) << c.path;
     }
 }
 
