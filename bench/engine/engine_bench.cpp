@@ -90,7 +90,7 @@ BENCHMARK(BM_BareDecode600)->Unit(benchmark::kMillisecond)->MinTime(2);
 void BM_LoadPart600(benchmark::State& state) {
     const BenchData& data = BenchData::get();
     ImageEngine engine(component(), data.folder.path());
-    auto block = engine.createStoreBlock(kLeftSide);
+    auto block = engine.createStoreBlock(Side::Left);
     ImageRecord working;
     for (auto _ : state) {
         if (!engine.loadOriginal(*block, data.left600) || !engine.makeWorkingCopy(*block, working, false))
@@ -108,7 +108,7 @@ void BM_LoadPart600FreshBlock(benchmark::State& state) {
     ImageEngine engine(component(), data.folder.path());
     ImageRecord working;
     for (auto _ : state) {
-        auto block = engine.createStoreBlock(kLeftSide);
+        auto block = engine.createStoreBlock(Side::Left);
         if (!engine.loadOriginal(*block, data.left600) || !engine.makeWorkingCopy(*block, working, false))
             state.SkipWithError(engine.lastError().c_str());
     }

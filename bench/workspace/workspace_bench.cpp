@@ -77,7 +77,7 @@ void loadPartToDrawnPane(benchmark::State& state)
     }
     auto view = makeView();
     for (auto _ : state) {
-        if (!view->model().loadPart(files().part, 0)) {
+        if (!view->model().loadPart(files().part, Side::Left)) {
             state.SkipWithError("the part did not load");
             return;
         }
@@ -94,7 +94,7 @@ void repaintAfterOnePixelMove(benchmark::State& state)
     }
     auto view = makeView();
     MergeWorkspace& ws = view->model();
-    if (!ws.loadPart(files().part, 0)) {
+    if (!ws.loadPart(files().part, Side::Left)) {
         state.SkipWithError("the part did not load");
         return;
     }
@@ -104,9 +104,9 @@ void repaintAfterOnePixelMove(benchmark::State& state)
     ws.mouseRelease(Point{100, 100});
     view->renderAll();
     bool right = true;
-    const int startX = ws.side(0).view.offsetX;
+    const int startX = ws.side(Side::Left).view.offsetX;
     ws.arrowKey(ArrowKey::Right);
-    if (ws.side(0).view.offsetX == startX || !view->windowHandle()->isExposed()) {
+    if (ws.side(Side::Left).view.offsetX == startX || !view->windowHandle()->isExposed()) {
         state.SkipWithError("the part does not move");
         return;
     }

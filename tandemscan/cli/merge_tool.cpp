@@ -365,17 +365,17 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     // Parts that are only compared, never joined, need no backing files: anonymous memory takes
     // their decoded pages at a fraction of a file mapping's cost.
     const bool onlyCompared = options->contentAlign && options->output.empty();
-    auto storeBlock = [&](int side) {
+    auto storeBlock = [&](Side side) {
         return onlyCompared ? std::make_unique<ImageStoreBlock>(fs::path{}) : engine.createStoreBlock(side);
     };
-    auto left = storeBlock(kLeftSide);
-    auto right = storeBlock(kRightSide);
+    auto left = storeBlock(Side::Left);
+    auto right = storeBlock(Side::Right);
     // Both headers and the placement are checked before any pixels are read, so that a refusal
     // comes at once.
     std::optional<PartReference> reference;
-    HeaderBlock headers[2];
-    const fs::path* files[2] = {&options->left, &options->right};
-    for (int side : {kLeftSide, kRightSide}) {
+    SidePair<HeaderBlock> headers;
+    const SidePair<const fs::path*> files{&options->left, &options->right};
+    for (Side side : bothSides) {
         if (!engine.readHeader(*files[side], headers[side]))
             return inputError(*files[side], engine.lastError());
         if (const char* refusal = refusalOf(headers[side], reference ? &*reference : nullptr))
@@ -384,8 +384,8 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     }
     MergePlacement placement;
     if (options->automatic) {
-        const ImageHeader& l = headers[kLeftSide].header;
-        const ImageHeader& r = headers[kRightSide].header;
+        const ImageHeader& l = headers[Side::Left].header;
+        const ImageHeader& r = headers[Side::Right].header;
         if (!automaticMergeWidthRule(l, r)) {
             const WidthBounds bounds = automaticMergeBounds(l.xPelsPerMeter);
             std::ostringstream text;
@@ -413,42 +413,42 @@ int runMerge(const std::vector<std::string>& args, const MergeEnvironment& env) 
     // A join by a cut of 24-bit parts is written while the parts are decoded, each on a thread of
     // its own, as far as the component can report rows read and take rows to write.
     std::optional<ImageFileInstance> writer;
-    if (!options->contentAlign && headers[kLeftSide].header.bitCount == 24 &&
-        headers[kRightSide].header.bitCount == 24 && engine.component()->canReadRows())
+    if (!options->contentAlign && headers[Side::Left].header.bitCount == 24 &&
+        headers[Side::Right].header.bitCount == 24 && engine.component()->canReadRows())
         writer = library->newInstance();
     if (writer && writer->canWriteRows()) {
-        const CutRecord cut = MergeExport(engine).originalCut(headers[kLeftSide].header, placement);
+        const CutRecord cut = MergeExport(engine).originalCut(headers[Side::Left].header, placement);
         HeaderBlock joined;
-        if (!composeHeader(joined, headers[kLeftSide], headers[kRightSide], cut, &why))
+        if (!composeHeader(joined, headers[Side::Left], headers[Side::Right], cut, &why))
             return inputError({}, why);
         progress.step(1, "Joining while loading the parts");
         if (env.beforeWrite) env.beforeWrite(); // before the threads start, so that they inherit it
         const bool throughRings = writtenFromTheTop(options->output);
-        PartRows leftRows(headers[kLeftSide], throughRings), rightRows(headers[kRightSide], throughRings);
-        bool loaded[2] = {false, false};
-        std::thread loaders[2];
+        PartRows leftRows(headers[Side::Left], throughRings), rightRows(headers[Side::Right], throughRings);
+        SidePair<bool> loaded{false, false};
+        SidePair<std::thread> loaders;
         // The parts' rows pass through rings where the writer takes them and the component
         // decodes them from the top: then neither part is ever held whole.
         auto loadRight = [&] {
-            loaded[kRightSide] = rightEngine.loadPassingRows(*right, options->right, rightRows);
+            loaded[Side::Right] = rightEngine.loadPassingRows(*right, options->right, rightRows);
         };
-        auto loadLeft = [&] { loaded[kLeftSide] = engine.loadPassingRows(*left, options->left, leftRows); };
+        auto loadLeft = [&] { loaded[Side::Left] = engine.loadPassingRows(*left, options->left, leftRows); };
         try {
-            loaders[kRightSide] = std::thread(loadRight);
-            loaders[kLeftSide] = std::thread(loadLeft);
+            loaders[Side::Right] = std::thread(loadRight);
+            loaders[Side::Left] = std::thread(loadLeft);
         } catch (const std::system_error&) {
             // Fewer threads than needed: whichever part did not start is loaded whole here first.
-            if (!loaders[kRightSide].joinable())
-                loaded[kRightSide] = rightEngine.loadOriginal(*right, options->right, &rightRows);
-            if (!loaders[kLeftSide].joinable())
-                loaded[kLeftSide] = engine.loadOriginal(*left, options->left, &leftRows);
+            if (!loaders[Side::Right].joinable())
+                loaded[Side::Right] = rightEngine.loadOriginal(*right, options->right, &rightRows);
+            if (!loaders[Side::Left].joinable())
+                loaded[Side::Left] = engine.loadOriginal(*left, options->left, &leftRows);
         }
         progress.step(4, "Writing " + options->output.string());
         const bool written = writeJoinWhileLoading(*writer, options->output, leftRows, rightRows, cut, &why);
         for (std::thread& loader : loaders)
             if (loader.joinable()) loader.join();
-        if (!loaded[kLeftSide]) return inputError(options->left, engine.lastError());
-        if (!loaded[kRightSide]) return inputError(options->right, rightEngine.lastError());
+        if (!loaded[Side::Left]) return inputError(options->left, engine.lastError());
+        if (!loaded[Side::Right]) return inputError(options->right, rightEngine.lastError());
         progress.finish();
         if (!written) {
             err << kProgram << ": " << printable(options->output.string() + ": " + why) << "\n";

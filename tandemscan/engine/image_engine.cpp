@@ -41,11 +41,11 @@ void ImageEngine::setPaneFactor(std::uint16_t percent) {
     paneFactor_ = percent / 100.0;
 }
 
-fs::path ImageEngine::backingPath(int side) const {
-    return workingDir_ / (side == kLeftSide ? kLeftBackingFile : kRightBackingFile);
+fs::path ImageEngine::backingPath(Side side) const {
+    return workingDir_ / (side == Side::Left ? kLeftBackingFile : kRightBackingFile);
 }
 
-std::unique_ptr<ImageStoreBlock> ImageEngine::createStoreBlock(int side) const {
+std::unique_ptr<ImageStoreBlock> ImageEngine::createStoreBlock(Side side) const {
     return std::make_unique<ImageStoreBlock>(backingPath(side));
 }
 
@@ -234,13 +234,13 @@ ScreenSize ImageEngine::fitToPane(const ImageRecord& working, bool reuseScale) {
     return shownSize(working);
 }
 
-void ImageEngine::anchorPart(int side, PaneGeometry& pane, const ImageRecord& working,
+void ImageEngine::anchorPart(Side side, PaneGeometry& pane, const ImageRecord& working,
                              const PartView& view) const {
     const ScreenSize shown = shownSize(working);
     pane.shownWidth = shown.width;
     pane.shownHeight = shown.height;
     pane.viewOrigin.y = view.offsetY;
-    if (side == kRightSide) {
+    if (side == Side::Right) {
         pane.viewOrigin.x = view.offsetX;
     } else {
         pane.viewOrigin.x = shown.width - pane.paneWidth + view.offsetX;
@@ -248,13 +248,13 @@ void ImageEngine::anchorPart(int side, PaneGeometry& pane, const ImageRecord& wo
     }
 }
 
-void ImageEngine::attachPart(int side, PaneGeometry& pane, const ImageRecord& working,
+void ImageEngine::attachPart(Side side, PaneGeometry& pane, const ImageRecord& working,
                              const PartView& view) const {
     const ScreenSize shown = shownSize(working);
     pane.shownWidth = shown.width;
     pane.shownHeight = shown.height;
     pane.viewOrigin = {view.offsetX, view.offsetY};
-    if (side == kLeftSide) {
+    if (side == Side::Left) {
         if (pane.viewOrigin.x == 0) pane.viewOrigin.x = shown.width - pane.paneWidth;
         pane.paneOrigin = {0, 0};
     }

@@ -7,6 +7,7 @@
 #include "engine/image_record.h"
 #include "engine/image_store.h"
 #include "engine/pane_geometry.h"
+#include "engine/side.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -56,9 +57,9 @@ class ImageEngine {
     // Pane size relative to the 255 x 351 base, as a percentage.
     void setPaneFactor(std::uint16_t percent);
 
-    // Backing file of a side's store block: "ImgdataL.DAT" (side 0) or "ImgdataR.DAT".
-    std::filesystem::path backingPath(int side) const;
-    std::unique_ptr<ImageStoreBlock> createStoreBlock(int side) const;
+    // Backing file of a side's store block: "ImgdataL.DAT" (left) or "ImgdataR.DAT".
+    std::filesystem::path backingPath(Side side) const;
+    std::unique_ptr<ImageStoreBlock> createStoreBlock(Side side) const;
 
     // Reads the file through the component into the block: heap up to 540000 pixel bytes, above
     // that a mapping of the backing file. False (block released) when the file cannot be read.
@@ -85,10 +86,10 @@ class ImageEngine {
     ScreenSize shownSize(const ImageRecord& working) const;
     // Recomputes shownWidth/Height and viewOrigin of a side from its offsets; the left part is
     // anchored with its right edge at the seam.
-    void anchorPart(int side, PaneGeometry& pane, const ImageRecord& working, const PartView& view) const;
+    void anchorPart(Side side, PaneGeometry& pane, const ImageRecord& working, const PartView& view) const;
     // The same after a new screen bitmap was drawn; a left offset of 0 is measured from the seam,
     // any other left offset is taken as the origin itself.
-    void attachPart(int side, PaneGeometry& pane, const ImageRecord& working, const PartView& view) const;
+    void attachPart(Side side, PaneGeometry& pane, const ImageRecord& working, const PartView& view) const;
 
     // Apply a recorded edit to an original: the crop rectangle scaled by workScale; the turn by
     // the entry's angle (frameTurnDegrees). False (original unchanged) when memory runs out.

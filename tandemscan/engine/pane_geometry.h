@@ -23,10 +23,6 @@ struct Rect {
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 
-// The side index used throughout: 0 is the left part, 1 the right part.
-inline constexpr int kLeftSide = 0;
-inline constexpr int kRightSide = 1;
-
 // Placement of a part in its pane, in screen pixels. The part is drawn shifted left by offsetX and
 // up by offsetY from where it is anchored at the seam.
 struct PartView {

@@ -91,8 +91,8 @@ int runTandemscan(int argc, char** argv) {
     const QString left = QString::fromStdString(line.left);
     const QString right = QString::fromStdString(line.right);
     QTimer::singleShot(0, &window, [&window, left, right] {
-        if (!left.isEmpty()) window.loadPartFile(0, QFileInfo(left).absoluteFilePath());
-        if (!right.isEmpty()) window.loadPartFile(1, QFileInfo(right).absoluteFilePath());
+        if (!left.isEmpty()) window.loadPartFile(Side::Left, QFileInfo(left).absoluteFilePath());
+        if (!right.isEmpty()) window.loadPartFile(Side::Right, QFileInfo(right).absoluteFilePath());
     });
     if (!line.screenshot.empty()) scheduleScreenshot(window, QString::fromStdString(line.screenshot));
     return app.exec();

@@ -214,7 +214,8 @@ bool MainWindow::initialise() {
         if (palette_) palette_->setEnabled(true);
         const int side = scanning_->acquisition().side();
         if (result == static_cast<int>(ScanResult::PartReady))
-            loadPartFile(side, QString::fromStdString(scanning_->acquisition().partFile(side).string()));
+            loadPartFile(sideOfCode(side),
+                         QString::fromStdString(scanning_->acquisition().partFile(side).string()));
     });
 
     buildControls();
@@ -445,7 +446,7 @@ void MainWindow::sendTo() {
     prompts_->runDialog(dialog);
 }
 
-void MainWindow::adjustImage(int side) {
+void MainWindow::adjustImage(Side side) {
     if (!workspace_) return;
     MergeWorkspace& model = workspace_->model();
     ImageRecord& working = model.workingCopyForAdjustment(side);
@@ -502,7 +503,8 @@ void MainWindow::createWorkspace() {
             magnifier_->setSource(workspace_->snapshot(), magnifierPoint_);
     };
     connect(workspace_, &WorkspaceView::magnifierRepaintRequested, this, refreshMagnifier);
-    connect(workspace_, &WorkspaceView::imageAdjustmentRequested, this, &MainWindow::adjustImage);
+    connect(workspace_, &WorkspaceView::imageAdjustmentRequested, this,
+            [this](int side) { adjustImage(sideOfCode(side)); });
     connect(workspace_, &WorkspaceView::snapshotUpdated, this, refreshMagnifier);
     connect(workspace_, &WorkspaceView::moveExplanationWantedChanged, this,
             [this](bool wanted) { moveExplain_ = wanted ? 1 : 0; });
@@ -559,10 +561,10 @@ void MainWindow::connectButtons() {
             [this](int index) { lists_.chooseColour(index, scan_); });
     connect(lists_ui_[2], &QComboBox::activated, this, &MainWindow::resolutionChosen);
     connect(lists_ui_[3], &QComboBox::activated, this, &MainWindow::descreenChosen);
-    connect(inputButtons_[0], &QPushButton::clicked, this, [this] { inputPart(0); });
-    connect(inputButtons_[1], &QPushButton::clicked, this, [this] { inputPart(1); });
-    connect(clearButtons_[0], &QPushButton::clicked, this, [this] { clearPart(0); });
-    connect(clearButtons_[1], &QPushButton::clicked, this, [this] { clearPart(1); });
+    connect(inputButtons_[0], &QPushButton::clicked, this, [this] { inputPart(Side::Left); });
+    connect(inputButtons_[1], &QPushButton::clicked, this, [this] { inputPart(Side::Right); });
+    connect(clearButtons_[0], &QPushButton::clicked, this, [this] { clearPart(Side::Left); });
+    connect(clearButtons_[1], &QPushButton::clicked, this, [this] { clearPart(Side::Right); });
     connect(preview_, &QPushButton::clicked, this, &MainWindow::previewJoined);
     connect(saveAs_, &QPushButton::clicked, this, &MainWindow::saveAs);
     connect(sendTo_, &QPushButton::clicked, this, &MainWindow::sendTo);
@@ -587,7 +589,7 @@ void MainWindow::sourceChosen(int index) {
     for (std::size_t i = 0; i < 3; ++i)
         lists_ui_[i + 1]->setEnabled(models[i]->enabled);
     for (int side = 0; side < 2; ++side) {
-        const bool locked = workspace_ && workspace_->model().isLocked(side);
+        const bool locked = workspace_ && workspace_->model().isLocked(sideOfCode(side));
         inputButtons_[static_cast<std::size_t>(side)]->setEnabled(scannerInputAllowed_ && !locked);
     }
 }
@@ -634,13 +636,13 @@ void MainWindow::relayToolState(int code, int argument) {
     }
 }
 
-void MainWindow::clearLock(int side) {
+void MainWindow::clearLock(Side side) {
     if (workspace_ && workspace_->model().isLocked(side)) workspace_->model().toggleLock(side);
 }
 
-bool MainWindow::validateScanInput(int side, int* code) const {
+bool MainWindow::validateScanInput(Side side, int* code) const {
     const MergeWorkspace& model = workspace_->model();
-    if (!model.holdsPart(1 - side)) return true;
+    if (!model.holdsPart(other(side))) return true;
     const std::uint32_t bits = scan_.imageType == ColourType::LineArt ? 1
                                : scan_.imageType == ColourType::Gray  ? 8
                                                                       : 24;
@@ -654,7 +656,7 @@ bool MainWindow::validateScanInput(int side, int* code) const {
     return check == PartCheck::Accepted;
 }
 
-void MainWindow::inputPart(int side) {
+void MainWindow::inputPart(Side side) {
     if (!workspace_) return;
     if (scan_.source == DataSource::Scanner) {
         if (!scan_.scannerAvailable) return;
@@ -667,7 +669,7 @@ void MainWindow::inputPart(int side) {
         clearLock(side);
         setEnabled(false);
         if (palette_) palette_->setEnabled(false);
-        scanning_->start(makeScanRequest(scan_, originalHeight_, side));
+        scanning_->start(makeScanRequest(scan_, originalHeight_, sideCode(side)));
         return;
     }
     CPicShowDlg dialog(this, language_.get(), makePartPreviewReader(imageComponent_));
@@ -677,8 +679,8 @@ void MainWindow::inputPart(int side) {
     loadPartFile(side, path);
 }
 
-bool MainWindow::loadPartFile(int side, const QString& path) {
-    if (!workspace_ || side < 0 || side > 1) return false;
+bool MainWindow::loadPartFile(Side side, const QString& path) {
+    if (!workspace_) return false;
     const fs::path file = path.toStdString();
     auto refuse = [&](int textId, const std::string& reason) {
         showMessage(QMessageBox::Critical, text(IdsError),
@@ -712,12 +714,13 @@ void MainWindow::dropEvent(QDropEvent* event) {
     event->acceptProposedAction();
     // The side under the pointer takes the first file, the other side a second one.
     const QPoint at = workspace_->mapFrom(this, event->position().toPoint());
-    const int first = at.x() >= workspace_->model().side(1).paneRect.left ? 1 : 0;
+    const Side first =
+        at.x() >= workspace_->model().side(Side::Right).paneRect.left ? Side::Right : Side::Left;
     for (int i = 0; i < std::min<int>(2, static_cast<int>(files.size())); ++i)
-        loadPartFile(i == 0 ? first : 1 - first, QFileInfo(files[i]).absoluteFilePath());
+        loadPartFile(i == 0 ? first : other(first), QFileInfo(files[i]).absoluteFilePath());
 }
 
-void MainWindow::clearPart(int side) {
+void MainWindow::clearPart(Side side) {
     if (!workspace_) return;
     clearLock(side);
     workspace_->model().clearSide(side);

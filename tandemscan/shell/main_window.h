@@ -4,6 +4,7 @@
 // is resized, and writes the settings when it ends.
 #pragma once
 
+#include "engine/side.h"
 #include "program_paths.h"
 #include "scan/scan_lists.h"
 #include "scan/scan_settings.h"
@@ -64,10 +65,10 @@ class MainWindow : public QWidget {
     bool initialise();
 
     // What the buttons do; public so that the command line and tests can use them.
-    void inputPart(int side);
+    void inputPart(Side side);
     // Checks and loads a file into a side, as Input does after its dialog. True when loaded.
-    bool loadPartFile(int side, const QString& path);
-    void clearPart(int side);
+    bool loadPartFile(Side side, const QString& path);
+    void clearPart(Side side);
     bool previewJoined();
     // Save as: false when cancelled or when writing failed.
     bool saveAs();
@@ -137,7 +138,7 @@ class MainWindow : public QWidget {
     void setMagnifier(bool on);
     void sendTo();
     // Ctrl+I on a pane: brightness, contrast and saturation of that side's part.
-    void adjustImage(int side);
+    void adjustImage(Side side);
     void placeWindow();
     IntSize windowMinimum() const;
     void fitButtonsToTexts();
@@ -147,8 +148,8 @@ class MainWindow : public QWidget {
     void resolutionChosen(int index);
     void descreenChosen(int index);
     void relayToolState(int code, int argument);
-    void clearLock(int side);
-    bool validateScanInput(int side, int* code) const;
+    void clearLock(Side side);
+    bool validateScanInput(Side side, int* code) const;
     void writeSettings();
     WindowRect currentRect() const;
     void showMessage(QMessageBox::Icon icon, const QString& caption, const QString& text);

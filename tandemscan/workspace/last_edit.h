@@ -16,7 +16,7 @@ enum class HistoryOffer { Undo, Redo };
 
 struct LastEdit {
     EditKind kind = EditKind::None;
-    int side = 0;
+    Side side = Side::Left;
     bool toggled = false; // undone, or undone and redone: the next step toggles it again
     HistoryOffer offer = HistoryOffer::Undo;
     // A move's side (first), or a flag union's right and left sides.
@@ -26,7 +26,7 @@ struct LastEdit {
     int zoomIndex = 0;                   // the zoom before a zoom step or a crop
 
     // A new edit, the one the next undo takes back.
-    void record(EditKind edit, int editSide) {
+    void record(EditKind edit, Side editSide) {
         record(edit);
         side = editSide;
     }

@@ -18,25 +18,25 @@ constexpr int minimumVisible = 10;
 
 MergeWorkspace::MergeWorkspace(WorkspaceHost& host, ImageEngine& engine, int paneWidth, int paneHeight)
     : host_(host), engine_(engine), export_(engine) {
-    blocks_[leftSide] = engine_.createStoreBlock(leftSide);
-    blocks_[rightSide] = engine_.createStoreBlock(rightSide);
+    blocks_[Side::Left] = engine_.createStoreBlock(Side::Left);
+    blocks_[Side::Right] = engine_.createStoreBlock(Side::Right);
     layoutPanes(paneWidth, paneHeight);
     host_.setCursor(CursorSlot::Arrow);
     host_.toolState(ToolState::NoUnlockedPart, 0);
 }
 
 MergeWorkspace::~MergeWorkspace() {
-    for (int s = 0; s < 2; ++s)
+    for (Side s : bothSides)
         host_.cropTimer(s, false);
 }
 
-const ImageRecord* MergeWorkspace::original(int s) const {
-    const ImageStoreBlock* block = blocks_[s == rightSide ? rightSide : leftSide].get();
+const ImageRecord* MergeWorkspace::original(Side s) const {
+    const ImageStoreBlock* block = blocks_[s].get();
     return block != nullptr && block->holdsImage() ? &block->view() : nullptr;
 }
 
-ImageRecord* MergeWorkspace::mutableOriginal(int s) {
-    ImageStoreBlock* block = blocks_[s == rightSide ? rightSide : leftSide].get();
+ImageRecord* MergeWorkspace::mutableOriginal(Side s) {
+    ImageStoreBlock* block = blocks_[s].get();
     return block != nullptr && block->holdsImage() ? &block->view() : nullptr;
 }
 
@@ -47,8 +47,8 @@ void MergeWorkspace::applyZoomScale() {
 void MergeWorkspace::layoutPanes(int paneWidth, int paneHeight) {
     paneWidth_ = std::max(paneWidth, 1);
     paneHeight_ = std::max(paneHeight, 1);
-    sides_[leftSide].paneRect = Rect{0, 0, paneWidth_, paneHeight_};
-    sides_[rightSide].paneRect = Rect{paneWidth_ + 1, 0, 2 * paneWidth_ + 1, paneHeight_};
+    sides_[Side::Left].paneRect = Rect{0, 0, paneWidth_, paneHeight_};
+    sides_[Side::Right].paneRect = Rect{paneWidth_ + 1, 0, 2 * paneWidth_ + 1, paneHeight_};
     for (PaneSide& s : sides_) {
         s.geometry.paneOrigin = Point{s.paneRect.left, s.paneRect.top};
         s.geometry.paneWidth = rectWidth(s.paneRect);
@@ -65,13 +65,13 @@ void MergeWorkspace::resize(int paneWidth, int paneHeight) {
     // The panes changed size: the part fitted at 100 % follows them, and the zoom in force is
     // applied again on top. The edit history is left alone; a resize is not an edit.
     bool first = true;
-    for (int s = 0; s < 2; ++s) {
+    for (Side s : bothSides) {
         if (!sides_[s].holdsPart) continue;
         fitToPane(s, !first);
         first = false;
     }
     applyZoomScale();
-    for (int s = 0; s < 2; ++s) {
+    for (Side s : bothSides) {
         if (sides_[s].holdsPart) {
             ++sides_[s].renderCount;
             rerender(s);
@@ -81,19 +81,19 @@ void MergeWorkspace::resize(int paneWidth, int paneHeight) {
     host_.invalidate(clientRect(), true);
 }
 
-int MergeWorkspace::sideAt(Point p) const {
-    if (rectContains(sides_[leftSide].paneRect, p)) return leftSide;
-    if (rectContains(sides_[rightSide].paneRect, p)) return rightSide;
-    return -1;
+std::optional<Side> MergeWorkspace::sideAt(Point p) const {
+    if (rectContains(sides_[Side::Left].paneRect, p)) return Side::Left;
+    if (rectContains(sides_[Side::Right].paneRect, p)) return Side::Right;
+    return std::nullopt;
 }
 
-void MergeWorkspace::clampOffsets(int s) {
+void MergeWorkspace::clampOffsets(Side s) {
     PaneSide& side = sides_[s];
     PartView& v = side.view;
     const int shownW = side.geometry.shownWidth;
     const int shownH = side.geometry.shownHeight;
     // Where the bounds cross (a part smaller than what must stay visible) the second one wins.
-    if (s == leftSide) {
+    if (s == Side::Left) {
         v.offsetX = std::min(v.offsetX, 0);
         v.offsetX = std::max(v.offsetX, minimumVisible - shownW);
     } else {
@@ -104,14 +104,14 @@ void MergeWorkspace::clampOffsets(int s) {
     v.offsetY = std::max(v.offsetY, minimumVisible - side.geometry.paneHeight);
 }
 
-void MergeWorkspace::anchor(int s) {
+void MergeWorkspace::anchor(Side s) {
     PaneSide& side = sides_[s];
     const ScreenSize shown = engine_.shownSize(side.workingCopy);
     side.geometry.shownWidth = shown.width;
     side.geometry.shownHeight = shown.height;
 }
 
-void MergeWorkspace::rerender(int s) {
+void MergeWorkspace::rerender(Side s) {
     PaneSide& side = sides_[s];
     anchor(s);
     clampOffsets(s);
@@ -119,11 +119,11 @@ void MergeWorkspace::rerender(int s) {
     invalidatePane(s);
 }
 
-void MergeWorkspace::invalidatePane(int s, bool erase) {
+void MergeWorkspace::invalidatePane(Side s, bool erase) {
     host_.invalidate(sides_[s].paneRect, erase);
 }
 
-bool MergeWorkspace::makeWorkingCopy(int s, bool reuseScale) {
+bool MergeWorkspace::makeWorkingCopy(Side s, bool reuseScale) {
     PaneSide& side = sides_[s];
     side.workingCopy.reset();
     if (!blocks_[s] || !blocks_[s]->holdsImage()) return false;
@@ -139,7 +139,7 @@ bool MergeWorkspace::makeWorkingCopy(int s, bool reuseScale) {
     return true;
 }
 
-void MergeWorkspace::fitToPane(int s, bool reuseScale) {
+void MergeWorkspace::fitToPane(Side s, bool reuseScale) {
     ++sides_[s].renderCount;
     engine_.fitToPane(sides_[s].workingCopy, reuseScale);
 }
@@ -189,11 +189,11 @@ std::string MergeWorkspace::refusalReason(PartCheck check, const HeaderBlock& bl
     return {};
 }
 
-bool MergeWorkspace::loadPart(const std::string& path, int s) {
-    if (path.empty() || s < 0 || s > 1 || !engine_.hasComponent()) return false;
+bool MergeWorkspace::loadPart(const std::string& path, Side s) {
+    if (path.empty() || !engine_.hasComponent()) return false;
     modified_ = true;
     usePaneGeometry();
-    const int other = 1 - s;
+    const Side other = tandemscan::other(s);
     const bool otherHolds = sides_[other].holdsPart;
     HeaderBlock header{};
     const bool readable = engine_.readHeader(path, header);
@@ -230,7 +230,7 @@ bool MergeWorkspace::loadPart(const std::string& path, int s) {
     if (!otherHolds) zoomIndex_ = 0;
     rerender(s);
     reportParts();
-    host_.enableOutput(sides_[0].holdsPart && sides_[1].holdsPart);
+    host_.enableOutput(holdsBothParts());
     host_.enableClear(s, true);
     side.cropHistory.clear();
     side.rotations = 0;
@@ -238,20 +238,20 @@ bool MergeWorkspace::loadPart(const std::string& path, int s) {
 }
 
 void MergeWorkspace::reportParts() {
-    if (sides_[0].holdsPart && sides_[1].holdsPart) {
+    if (holdsBothParts()) {
         if (eitherLocked())
             host_.toolState(ToolState::OneLocked, 1);
         else
             host_.toolState(ToolState::TwoParts, 0);
         sendWidthRule();
-    } else if (sides_[0].holdsPart || sides_[1].holdsPart) {
+    } else if (holdsAnyPart()) {
         host_.toolState(ToolState::OnePart, 0);
     }
 }
 
 void MergeWorkspace::sendWidthRule() {
-    const ImageRecord* left = original(leftSide);
-    const ImageRecord* right = original(rightSide);
+    const ImageRecord* left = original(Side::Left);
+    const ImageRecord* right = original(Side::Right);
     const bool holds =
         left != nullptr && right != nullptr && automaticMergeWidthRule(left->header(), right->header());
     host_.toolState(ToolState::AutoMergeWidth, holds && !eitherLocked() ? 1 : 0);
@@ -259,15 +259,14 @@ void MergeWorkspace::sendWidthRule() {
 
 // After a crop, or its undo, the rule is judged on the working copies.
 void MergeWorkspace::sendWorkingWidthRule() {
-    if (!sides_[0].holdsPart || !sides_[1].holdsPart) return;
-    const ImageRecord& l = sides_[leftSide].workingCopy;
-    const ImageRecord& r = sides_[rightSide].workingCopy;
+    if (!holdsBothParts()) return;
+    const ImageRecord& l = sides_[Side::Left].workingCopy;
+    const ImageRecord& r = sides_[Side::Right].workingCopy;
     const bool holds = !l.empty() && !r.empty() && automaticMergeWidthRule(l.header(), r.header());
     host_.toolState(ToolState::AutoMergeWidth, holds ? 1 : 0);
 }
 
-void MergeWorkspace::clearSide(int s) {
-    if (s < 0 || s > 1) return;
+void MergeWorkspace::clearSide(Side s) {
     lastEdit_.record(EditKind::ClearSide, s);
     contentPlacement_.reset();
     PaneSide& side = sides_[s];
@@ -282,7 +281,7 @@ void MergeWorkspace::clearSide(int s) {
     host_.invalidate(Rect{paneWidth_ - 1, 0, paneWidth_ + 2, paneHeight_}, true);
     host_.enableClear(s, false);
     host_.enableOutput(false);
-    const int other = 1 - s;
+    const Side other = tandemscan::other(s);
     if (!sides_[other].holdsPart) {
         reference_ = PartReference{};
         referenceIsPaletteColour_ = false;
@@ -306,15 +305,15 @@ PartReference MergeWorkspace::copyPartReference() const {
     return r;
 }
 
-std::span<std::uint8_t> MergeWorkspace::originalBlock(int s) {
-    ImageStoreBlock* block = blocks_[s == rightSide ? rightSide : leftSide].get();
+std::span<std::uint8_t> MergeWorkspace::originalBlock(Side s) {
+    ImageStoreBlock* block = blocks_[s].get();
     if (block == nullptr || !block->holdsImage()) return {};
     return block->view().singleBlock();
 }
 
 bool MergeWorkspace::isModified(bool reset) {
     if (reset) modified_ = false;
-    return sides_[0].holdsPart && sides_[1].holdsPart && modified_;
+    return holdsBothParts() && modified_;
 }
 
 int MergeWorkspace::workingBitsPerPixel() const {
@@ -327,16 +326,16 @@ void MergeWorkspace::showLockMessage() {
     host_.showMessage(MessageIcon::Warning, "Lock!", "This image has been locked!");
 }
 
-bool MergeWorkspace::lockRefused(int s) {
-    if (s >= 0 && sides_[s].locked) {
+bool MergeWorkspace::lockRefused(Side s) {
+    if (sides_[s].locked) {
         showLockMessage();
         return true;
     }
     return false;
 }
 
-void MergeWorkspace::workingCopyChanged(int s) {
-    if (s < 0 || s > 1 || !sides_[s].holdsPart) return;
+void MergeWorkspace::workingCopyChanged(Side s) {
+    if (!sides_[s].holdsPart) return;
     modified_ = true;
     ++sides_[s].renderCount;
     rerender(s);

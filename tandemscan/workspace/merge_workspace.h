@@ -96,13 +96,13 @@ class MergeWorkspace {
     // The whole client area and the divider between the panes.
     Rect clientRect() const { return Rect{0, 0, 2 * paneWidth_ + 1, paneHeight_ + 10}; }
     Rect dividerRect() const { return Rect{paneWidth_ + 1, 0, paneWidth_ + 2, paneHeight_ + 10}; }
-    // Which pane holds p: 0, 1, or -1 for neither.
-    int sideAt(Point p) const;
+    // Which pane holds p; none for the divider and outside.
+    std::optional<Side> sideAt(Point p) const;
 
     // --- loading and clearing ------------------------------------------------------------------
     // Checks a file against the other side's part and loads it; false (with a message) when refused.
-    bool loadPart(const std::string& path, int side);
-    void clearSide(int side);
+    bool loadPart(const std::string& path, Side side);
+    void clearSide(Side side);
     // The check alone, for a header that is about to be loaded.
     PartCheck checkPart(const HeaderBlock& header, bool otherHoldsPart);
     // Why a readable file was refused, for the message's second line.
@@ -115,7 +115,7 @@ class MergeWorkspace {
     bool toolCommand(ToolCommand code, bool pressed);
     void exchange();
     // Turns a side by 180 degrees; false (with a message) when memory runs out.
-    bool rotateSide(int side);
+    bool rotateSide(Side side);
     void zoomTo(int index);
     void uniteFlags();
     // Places both parts so that they make up a sheet of the given width (tenths of a millimetre;
@@ -152,12 +152,12 @@ class MergeWorkspace {
     // The cursor for the mouse at p with the buttons up.
     CursorSlot chooseCursor(Point p, bool altDown) const;
     // One 200 ms tick of a side's crawling crop dots.
-    void cropTick(int side);
+    void cropTick(Side side);
 
     // --- crop frame ---------------------------------------------------------------------------
-    void createCropFrame(int side);
-    void closeCropFrame(int side);
-    void applyCrop(int side);
+    void createCropFrame(Side side);
+    void closeCropFrame(Side side);
+    void applyCrop(Side side);
 
     // --- history and pop-up menu --------------------------------------------------------------
     PopupMenuState prepareMenu(Point p);
@@ -167,20 +167,20 @@ class MergeWorkspace {
     void menuCommand(int command, Point cursor);
     void undo();
     void redo();
-    void reload(int side);
-    void toggleLock(int side);
+    void reload(Side side);
+    void toggleLock(Side side);
 
     // --- queries ------------------------------------------------------------------------------
     bool isModified(bool reset);
-    bool holdsPart(int side) const { return sides_[side].holdsPart; }
-    bool isLocked(int side) const { return sides_[side].locked; }
+    bool holdsPart(Side side) const { return sides_[side].holdsPart; }
+    bool isLocked(Side side) const { return sides_[side].locked; }
     int workingBitsPerPixel() const;
     // The reference as the scanner check sees it: a palette colour part counts as 24 bits.
     PartReference copyPartReference() const;
     bool loadedEightBit() const { return loadedEightBit_; }
     bool autoMode() const { return autoMode_; }
     double autoOverlap() const { return autoOverlap_; }
-    const PaneSide& side(int s) const { return sides_[s]; }
+    const PaneSide& side(Side s) const { return sides_[s]; }
     int zoomIndex() const { return zoomIndex_; }
     ToolMode mode() const { return mode_; }
     ModeFlags modeFlags() const { return flags_; }
@@ -188,12 +188,12 @@ class MergeWorkspace {
     EditKind lastEdit() const { return lastEdit_.kind; }
     const ImageEngine& engine() const { return engine_; }
     // The side's full-resolution original, or null while its store block is empty.
-    const ImageRecord* original(int side) const;
+    const ImageRecord* original(Side side) const;
     Point lastMouse() const { return lastMouse_; }
     std::uint32_t cropHit() const { return cropHit_; }
     // The side the last pop-up menu's Save Image Solely and Lock refer to.
-    int popupSide() const { return popupLeft_ ? leftSide : rightSide; }
-    int lockSide() const { return lockLeft_ ? leftSide : rightSide; }
+    Side popupSide() const { return popupSide_; }
+    Side lockSide() const { return lockSide_; }
 
     // --- the joined image ---------------------------------------------------------------------
     // Joins the working copies as placed into the preview image.
@@ -205,49 +205,49 @@ class MergeWorkspace {
     // Joins the originals with the recorded edits and writes the result.
     bool saveMerged(const std::string& path);
     // Writes one side's original with its recorded edits.
-    bool saveSingle(int side, const std::string& path);
+    bool saveSingle(Side side, const std::string& path);
     // Saves the joined image as a numbered BMP file in the working folder for another program.
     std::optional<std::string> exportForApplication();
 
     // For the image adjustment dialog: the side's working copy to change in place, and its
     // original as one block (header block, then pixels; empty when the side holds none).
-    ImageRecord& workingCopyForAdjustment(int side) {
-        return sides_[side == rightSide ? rightSide : leftSide].workingCopy;
-    }
-    std::span<std::uint8_t> originalBlock(int side);
+    ImageRecord& workingCopyForAdjustment(Side side) { return sides_[side].workingCopy; }
+    std::span<std::uint8_t> originalBlock(Side side);
     // Called after the adjustment dialog changed a side's working copy.
-    void workingCopyChanged(int side);
+    void workingCopyChanged(Side side);
 
   private:
     friend class WorkspaceTestAccess;
 
     void layoutPanes(int paneWidth, int paneHeight);
-    void clampOffsets(int side);
-    void anchor(int side);
-    void rerender(int side);
-    void invalidatePane(int side, bool erase = false);
-    bool makeWorkingCopy(int side, bool reuseScale);
-    void fitToPane(int side, bool reuseScale);
+    void clampOffsets(Side side);
+    void anchor(Side side);
+    void rerender(Side side);
+    void invalidatePane(Side side, bool erase = false);
+    bool makeWorkingCopy(Side side, bool reuseScale);
+    void fitToPane(Side side, bool reuseScale);
     void reportParts();
     void sendWidthRule();
     void sendWorkingWidthRule();
-    bool lockRefused(int side);
-    bool eitherLocked() const { return sides_[0].locked || sides_[1].locked; }
+    bool lockRefused(Side side);
+    bool holdsBothParts() const { return sides_[Side::Left].holdsPart && sides_[Side::Right].holdsPart; }
+    bool holdsAnyPart() const { return sides_[Side::Left].holdsPart || sides_[Side::Right].holdsPart; }
+    bool eitherLocked() const { return sides_[Side::Left].locked || sides_[Side::Right].locked; }
     void showLockMessage();
     void applyZoom(int oldIndex);
     void leaveMode(ToolMode newCode);
     void enterMode(ToolMode code, bool pressed);
     void showCrosshairs(bool on);
-    void eraseCrosshair(int side);
-    void removeFlag(int side);
+    void eraseCrosshair(Side side);
+    void removeFlag(Side side);
     void placeFlagsFromGrid(bool on);
     void reportFlags();
-    bool dragCrosshair(int side, Point p);
-    void moveSide(int side, int dx, int dy);
-    void restorePart(int side);
+    bool dragCrosshair(Side side, Point p);
+    void moveSide(Side side, int dx, int dy);
+    void restorePart(Side side);
     void toggleEdit();
     void historyStep(HistoryOffer offer);
-    void swapPlacement(int side, Placement& saved);
+    void swapPlacement(Side side, Placement& saved);
     void swapSides();
     void closeAllCropFrames();
     void resetHistory();
@@ -257,18 +257,18 @@ class MergeWorkspace {
     void layoutContentPlacement();
     void toggleContentJoin();
 
-    ImageRecord* mutableOriginal(int side);
-    MergeSide mergeSide(int side);
+    ImageRecord* mutableOriginal(Side side);
+    MergeSide mergeSide(Side side);
     MergePlacement placement() const;
     void savedOriginals();
     void applyZoomScale();
 
     WorkspaceHost& host_;
     ImageEngine& engine_;
-    std::array<std::unique_ptr<ImageStoreBlock>, 2> blocks_;
+    SidePair<std::unique_ptr<ImageStoreBlock>> blocks_;
     int paneWidth_ = basePaneWidth;
     int paneHeight_ = basePaneHeight;
-    std::array<PaneSide, 2> sides_;
+    SidePair<PaneSide> sides_;
     ToolMode mode_ = ToolMode::None;
     bool modeArgument_ = false;
     ModeFlags flags_;
@@ -276,11 +276,11 @@ class MergeWorkspace {
     ModeFlags savedFlags_;
     int zoomIndex_ = 0;
     Point lastMouse_;
-    std::array<bool, 2> pressedSide_{false, false};
+    SidePair<bool> pressedSide_{false, false};
     std::uint32_t cropHit_ = CropNothing;
     Point pressPivot_;
     bool adjustOneSide_ = false;
-    bool adjustLeft_ = false;
+    Side adjustedSide_ = Side::Left;
     LastEdit lastEdit_;
     bool modified_ = false;
     bool loadedEightBit_ = false;
@@ -288,7 +288,7 @@ class MergeWorkspace {
     double autoOverlap_ = 0.0;
     PaperWidth paperWidth_;
     MergeExport export_;
-    std::array<std::uint16_t, 2> pendingTurns_{0, 0};
+    SidePair<std::uint16_t> pendingTurns_{0, 0};
     ImageRecord joined_;
     PartReference reference_;
     // The last join by content, for undo and redo: whether it turned the right part, and what
@@ -306,8 +306,8 @@ class MergeWorkspace {
     std::optional<ContentPlacement> contentPlacement_;
     ContentEstimator contentEstimator_ = estimateContentPlacement;
     bool referenceIsPaletteColour_ = false;
-    bool popupLeft_ = true;
-    bool lockLeft_ = true;
+    Side popupSide_ = Side::Left;
+    Side lockSide_ = Side::Left;
 };
 
 } // namespace tandemscan

@@ -4,6 +4,7 @@
 
 #include "engine/image_record.h"
 #include "engine/pane_geometry.h"
+#include "engine/side.h"
 #include "workspace/crop_geometry.h"
 #include "workspace/geometry.h"
 
@@ -13,9 +14,6 @@
 
 namespace tandemscan {
 
-inline constexpr int leftSide = kLeftSide;
-inline constexpr int rightSide = kRightSide;
-
 struct GridCross {
     bool shown = false;
     std::uint8_t grab = 0; // 16 crossing point, 2 vertical line, 1 horizontal line, 0 nothing
@@ -24,6 +22,8 @@ struct GridCross {
     int drawnX = 0;
     int drawnY = 0;
 };
+
+inline constexpr int flagWidth = 32;
 
 // The left flag's tip is at (x + 32, y), the right flag's at (x, y).
 struct FlagMarker {
@@ -35,8 +35,12 @@ struct FlagMarker {
     int drawnY = 0;
 
     Rect rect() const { return Rect{x, y - 16, x + 32, y + 16}; }
+    int tipX(Side s) const { return s == Side::Left ? x + flagWidth : x; }
 };
-inline constexpr int flagWidth = 32;
+// The x of a side's flag whose tip is at tipX.
+inline int flagXForTip(Side s, int tipX) {
+    return s == Side::Left ? tipX - flagWidth : tipX;
+}
 
 struct CropFrame {
     bool active = false;

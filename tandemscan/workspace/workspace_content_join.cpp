@@ -62,9 +62,9 @@ void MergeWorkspace::usePaneGeometry() {
 // The originals take on the crops and turns recorded so far, as a save would do, so that the
 // estimate relates the parts as they are shown and will be joined.
 bool MergeWorkspace::applyRecordedEdits() {
-    if (sides_[leftSide].cropHistory.empty() && sides_[rightSide].cropHistory.empty()) return true;
+    if (sides_[Side::Left].cropHistory.empty() && sides_[Side::Right].cropHistory.empty()) return true;
     const bool applied =
-        export_.applyPendingEdits(mergeSide(leftSide)) && export_.applyPendingEdits(mergeSide(rightSide));
+        export_.applyPendingEdits(mergeSide(Side::Left)) && export_.applyPendingEdits(mergeSide(Side::Right));
     savedOriginals();
     if (!applied) host_.showMessage(MessageIcon::Error, "Error", export_.lastError());
     return applied;
@@ -75,13 +75,13 @@ bool MergeWorkspace::joinByContent() {
         showLockMessage();
         return false;
     }
-    if (!sides_[0].holdsPart || !sides_[1].holdsPart || original(leftSide) == nullptr ||
-        original(rightSide) == nullptr || !contentEstimator_)
+    if (!holdsBothParts() || original(Side::Left) == nullptr || original(Side::Right) == nullptr ||
+        !contentEstimator_)
         return false;
     WaitCursor wait(host_);
     if (!applyRecordedEdits()) return false;
-    const ImageRecord& left = *original(leftSide);
-    const ImageRecord& right = *original(rightSide);
+    const ImageRecord& left = *original(Side::Left);
+    const ImageRecord& right = *original(Side::Right);
     std::string why;
     const std::optional<ContentPlacement> found = contentEstimator_(
         PartPixels{left.headerBlock(), left.pixels()}, PartPixels{right.headerBlock(), right.pixels()}, &why);
@@ -91,17 +91,17 @@ bool MergeWorkspace::joinByContent() {
     }
     ContentJoinEdit edit;
     edit.turned = found->flipped;
-    edit.offsets = {sides_[leftSide].view.offsetX, sides_[leftSide].view.offsetY,
-                    sides_[rightSide].view.offsetX, sides_[rightSide].view.offsetY};
+    edit.offsets = {sides_[Side::Left].view.offsetX, sides_[Side::Left].view.offsetY,
+                    sides_[Side::Right].view.offsetX, sides_[Side::Right].view.offsetY};
     edit.autoMode = autoMode_;
     edit.autoOverlap = autoOverlap_;
     edit.before = contentPlacement_;
     edit.after = *found;
     // The turn becomes an edit of the right part; the map then needs no flip of its own.
     edit.after.flipped = false;
-    if (edit.turned && !rotateSide(rightSide)) return false;
+    if (edit.turned && !rotateSide(Side::Right)) return false;
     contentJoin_ = edit;
-    lastEdit_.record(EditKind::ContentJoin, rightSide);
+    lastEdit_.record(EditKind::ContentJoin, Side::Right);
     modified_ = true;
     autoMode_ = false;
     contentPlacement_ = edit.after;
@@ -114,21 +114,21 @@ bool MergeWorkspace::joinByContent() {
 
 void MergeWorkspace::toggleContentJoin() {
     ContentJoinEdit& edit = contentJoin_;
-    if (edit.turned && !rotateSide(rightSide)) return;
+    if (edit.turned && !rotateSide(Side::Right)) return;
     if (edit.undone) {
         autoMode_ = false;
         contentPlacement_ = edit.after;
     } else {
-        sides_[leftSide].view.offsetX = edit.offsets[0];
-        sides_[leftSide].view.offsetY = edit.offsets[1];
-        sides_[rightSide].view.offsetX = edit.offsets[2];
-        sides_[rightSide].view.offsetY = edit.offsets[3];
+        sides_[Side::Left].view.offsetX = edit.offsets[0];
+        sides_[Side::Left].view.offsetY = edit.offsets[1];
+        sides_[Side::Right].view.offsetX = edit.offsets[2];
+        sides_[Side::Right].view.offsetY = edit.offsets[3];
         autoMode_ = edit.autoMode;
         autoOverlap_ = edit.autoOverlap;
         contentPlacement_ = edit.before;
     }
     edit.undone = !edit.undone;
-    for (int s = 0; s < 2; ++s) {
+    for (Side s : bothSides) {
         rerender(s);
         invalidatePane(s, true);
     }
@@ -138,32 +138,32 @@ void MergeWorkspace::toggleContentJoin() {
 // The left part is shifted so that the seam lies at its pane's right edge and the right part so
 // that the same point of the sheet starts its pane; the turn itself is left to the drawing.
 void MergeWorkspace::layoutContentPlacement() {
-    const ImageRecord* left = original(leftSide);
-    const ImageRecord* right = original(rightSide);
+    const ImageRecord* left = original(Side::Left);
+    const ImageRecord* right = original(Side::Right);
     if (!contentPlacement_ || left == nullptr || right == nullptr) return;
     const double s = engine_.workScale() * engine_.viewScale();
     const SeamPoint seam =
         seamPoint(*contentPlacement_, left->header().width, std::abs(right->header().height));
-    PaneSide& l = sides_[leftSide];
-    anchor(leftSide);
+    PaneSide& l = sides_[Side::Left];
+    anchor(Side::Left);
     l.view.offsetX = static_cast<int>(std::lround(seam.leftX / s)) - l.geometry.shownWidth;
-    rerender(leftSide);
+    rerender(Side::Left);
     const Rect lp = l.partRect();
-    PaneSide& r = sides_[rightSide];
+    PaneSide& r = sides_[Side::Right];
     const double seamX = r.paneRect.left + (lp.left + seam.leftX / s - l.paneRect.right);
     const double seamY = lp.top + seam.leftY / s;
     r.view.offsetX = static_cast<int>(std::lround(r.paneRect.left + seam.rightX / s - seamX));
     r.view.offsetY = static_cast<int>(std::lround(r.paneRect.top + seam.rightY / s - seamY));
-    rerender(rightSide);
+    rerender(Side::Right);
 }
 
 std::optional<ContentScreenMap> MergeWorkspace::contentScreenMap() const {
-    if (!contentPlacement_ || !sides_[0].holdsPart || !sides_[1].holdsPart) return std::nullopt;
+    if (!contentPlacement_ || !holdsBothParts()) return std::nullopt;
     const double s = engine_.workScale() * engine_.viewScale();
-    const PaneSide& l = sides_[leftSide];
+    const PaneSide& l = sides_[Side::Left];
     const Rect lp = l.partRect();
     // The right pane goes on where the left pane ends, past the divider.
-    const int gap = sides_[rightSide].paneRect.left - l.paneRect.right;
+    const int gap = sides_[Side::Right].paneRect.left - l.paneRect.right;
     return ContentScreenMap{lp.left + gap + contentPlacement_->dx / s, lp.top + contentPlacement_->dy / s,
                             contentPlacement_->angleDeg};
 }

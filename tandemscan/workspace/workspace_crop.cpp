@@ -8,7 +8,7 @@
 
 namespace tandemscan {
 
-void MergeWorkspace::createCropFrame(int s) {
+void MergeWorkspace::createCropFrame(Side s) {
     CropFrame& c = sides_[s].crop;
     c.active = true;
     c.frame = newCropFrame(sides_[s].paneRect);
@@ -19,7 +19,7 @@ void MergeWorkspace::createCropFrame(int s) {
     host_.repaintNow();
 }
 
-void MergeWorkspace::closeCropFrame(int s) {
+void MergeWorkspace::closeCropFrame(Side s) {
     CropFrame& c = sides_[s].crop;
     if (!c.active) return;
     c.active = false;
@@ -28,11 +28,11 @@ void MergeWorkspace::closeCropFrame(int s) {
 }
 
 void MergeWorkspace::closeAllCropFrames() {
-    for (int s = 0; s < 2; ++s)
+    for (Side s : bothSides)
         closeCropFrame(s);
 }
 
-void MergeWorkspace::cropTick(int s) {
+void MergeWorkspace::cropTick(Side s) {
     CropFrame& c = sides_[s].crop;
     if (!c.active) return;
     const int cycle = 2 * cropDotSpacing(c.frame.angle);
@@ -40,7 +40,7 @@ void MergeWorkspace::cropTick(int s) {
     invalidatePane(s);
 }
 
-void MergeWorkspace::applyCrop(int s) {
+void MergeWorkspace::applyCrop(Side s) {
     PaneSide& side = sides_[s];
     if (!side.crop.active || side.locked || side.workingCopy.empty()) return;
     const WaitCursor wait(host_);
@@ -119,16 +119,16 @@ void MergeWorkspace::applyCrop(int s) {
     rerender(s);
     sendWorkingWidthRule();
     closeCropFrame(s);
-    if (flags_.crop && !sides_[0].crop.active && !sides_[1].crop.active) {
+    if (flags_.crop && !sides_[Side::Left].crop.active && !sides_[Side::Right].crop.active) {
         host_.toolState(ToolState::CropClosed, 0);
         flags_.crop = false;
     }
 }
 
 void MergeWorkspace::doubleClick(Point p) {
-    const int s = sideAt(p);
-    if (s < 0 || sides_[s].locked || !sides_[s].crop.active) return;
-    applyCrop(s);
+    const std::optional<Side> s = sideAt(p);
+    if (!s || sides_[*s].locked || !sides_[*s].crop.active) return;
+    applyCrop(*s);
 }
 
 } // namespace tandemscan

@@ -9,25 +9,25 @@ namespace tandemscan {
 
 PopupMenuState MergeWorkspace::prepareMenu(Point p) {
     PopupMenuState m;
-    const int s = sideAt(p);
-    if (s >= 0) {
-        const PaneSide& side = sides_[s];
+    const std::optional<Side> s = sideAt(p);
+    if (s) {
+        const PaneSide& side = sides_[*s];
         m.saveSolelyEnabled = side.holdsPart;
-        if (side.holdsPart) popupLeft_ = s == leftSide;
+        if (side.holdsPart) popupSide_ = *s;
         m.lockChecked = side.locked;
         m.lockEnabled = side.holdsPart;
-        if (side.holdsPart) lockLeft_ = s == leftSide;
-        const ImageRecord* original = this->original(s);
+        if (side.holdsPart) lockSide_ = *s;
+        const ImageRecord* original = this->original(*s);
         m.reloadEnabled =
             original != nullptr && !original->empty() && !side.locked && !side.sourcePath.empty();
     }
     if (lastEdit_.kind != EditKind::None) {
         const EditKind last = lastEdit_.kind;
         bool grayed = false;
-        if (s >= 0 && sides_[s].locked) {
+        if (s && sides_[*s].locked) {
             grayed = true;
-        } else if (s >= 0 && sides_[1 - s].locked) {
-            const int locked = 1 - s;
+        } else if (s && sides_[other(*s)].locked) {
+            const Side locked = other(*s);
             grayed = last == EditKind::Exchange || last == EditKind::Zoom || last == EditKind::ContentJoin ||
                      lastEdit_.side == locked;
         }
@@ -42,10 +42,10 @@ PopupMenuState MergeWorkspace::prepareMenu(Point p) {
             }
         }
     }
-    if (s >= 0 && eitherLocked())
+    if (s && eitherLocked())
         m.zoomEnabled = false;
     else
-        m.zoomEnabled = sides_[0].holdsPart || sides_[1].holdsPart;
+        m.zoomEnabled = holdsAnyPart();
     m.zoomChecked = zoomIndex_;
     return m;
 }
@@ -67,9 +67,9 @@ void MergeWorkspace::menuCommand(int command, Point cursor) {
     } else if (command == MenuRedo) {
         redo();
     } else if (command == MenuReload) {
-        const int s = sideAt(cursor);
-        if (sides_[0].sourcePath.empty() && sides_[1].sourcePath.empty()) return;
-        if (s >= 0) reload(s);
+        const std::optional<Side> s = sideAt(cursor);
+        if (sides_[Side::Left].sourcePath.empty() && sides_[Side::Right].sourcePath.empty()) return;
+        if (s) reload(*s);
     } else if (command >= MenuZoomFirst && command < MenuZoomFirst + static_cast<int>(zoomTable.size())) {
         const int k = command - MenuZoomFirst;
         if (k != zoomIndex_) {
@@ -77,12 +77,12 @@ void MergeWorkspace::menuCommand(int command, Point cursor) {
             host_.invalidate(clientRect(), true);
         }
     } else if (command == MenuLock) {
-        toggleLock(lockLeft_ ? leftSide : rightSide);
+        toggleLock(lockSide_);
     }
     // Save Image Solely needs a file name first: the window asks for it and calls saveSingle.
 }
 
-void MergeWorkspace::swapPlacement(int s, Placement& saved) {
+void MergeWorkspace::swapPlacement(Side s, Placement& saved) {
     PaneSide& side = sides_[s];
     const Placement now = side.placement();
     side.place(saved);
@@ -91,9 +91,9 @@ void MergeWorkspace::swapPlacement(int s, Placement& saved) {
     invalidatePane(s, true);
 }
 
-void MergeWorkspace::restorePart(int s) {
+void MergeWorkspace::restorePart(Side s) {
     PaneSide& side = sides_[s];
-    const int other = 1 - s;
+    const Side other = tandemscan::other(s);
     const bool otherHolds = sides_[other].holdsPart;
     if (!makeWorkingCopy(s, otherHolds)) return;
     side.holdsPart = true;
@@ -110,7 +110,7 @@ void MergeWorkspace::restorePart(int s) {
 }
 
 void MergeWorkspace::toggleEdit() {
-    const int s = lastEdit_.side;
+    const Side s = lastEdit_.side;
     switch (lastEdit_.kind) {
     case EditKind::Move:
         swapPlacement(s, lastEdit_.placements[0]);
@@ -141,14 +141,14 @@ void MergeWorkspace::toggleEdit() {
         // The zoom saved with the crop comes back with it; the crop stays the edit to toggle.
         std::swap(zoomIndex_, lastEdit_.zoomIndex);
         applyZoomScale();
-        for (int t = 0; t < 2; ++t) {
+        for (Side t : bothSides) {
             if (sides_[t].holdsPart) {
                 ++sides_[t].renderCount;
                 rerender(t);
             }
         }
         sendWorkingWidthRule();
-        for (int t = 0; t < 2; ++t) {
+        for (Side t : bothSides) {
             if (flags_.crop && sides_[t].holdsPart && !sides_[t].crop.active)
                 createCropFrame(t);
             else if (!flags_.crop && sides_[t].crop.active)
@@ -157,8 +157,8 @@ void MergeWorkspace::toggleEdit() {
         break;
     }
     case EditKind::FlagUnion:
-        swapPlacement(rightSide, lastEdit_.placements[0]);
-        swapPlacement(leftSide, lastEdit_.placements[1]);
+        swapPlacement(Side::Right, lastEdit_.placements[0]);
+        swapPlacement(Side::Left, lastEdit_.placements[1]);
         break;
     case EditKind::ContentJoin:
         toggleContentJoin();
@@ -205,8 +205,7 @@ void MergeWorkspace::redo() {
     historyStep(HistoryOffer::Redo);
 }
 
-void MergeWorkspace::reload(int s) {
-    if (s < 0 || s > 1) return;
+void MergeWorkspace::reload(Side s) {
     const std::string path = sides_[s].sourcePath;
     std::error_code ec;
     if (path.empty() || !std::filesystem::exists(path, ec)) {
@@ -218,13 +217,13 @@ void MergeWorkspace::reload(int s) {
     loadPart(path, s);
 }
 
-void MergeWorkspace::toggleLock(int s) {
-    if (s < 0 || s > 1 || !sides_[s].holdsPart) return;
+void MergeWorkspace::toggleLock(Side s) {
+    if (!sides_[s].holdsPart) return;
     PaneSide& side = sides_[s];
     side.locked = !side.locked;
     host_.enableClear(s, !side.locked);
     host_.enableInput(s, !side.locked);
-    const PaneSide& other = sides_[1 - s];
+    const PaneSide& other = sides_[tandemscan::other(s)];
     if (side.locked) {
         if (!other.holdsPart)
             host_.toolState(ToolState::NoUnlockedPart, 1);

@@ -3,6 +3,7 @@
 // palette and the main window. Tests replace the host with a recording fake.
 #pragma once
 
+#include "engine/side.h"
 #include "workspace/geometry.h"
 #include "workspace/tool_codes.h"
 
@@ -29,11 +30,11 @@ public:
     // ToolStateMessage for the palette, relayed by the main window.
     virtual void toolState(ToolState code, int argument) = 0;
     // Main window buttons the workspace controls.
-    virtual void enableClear(int side, bool enabled) = 0;
-    virtual void enableInput(int side, bool enabled) = 0;
+    virtual void enableClear(Side side, bool enabled) = 0;
+    virtual void enableInput(Side side, bool enabled) = 0;
     virtual void enableOutput(bool enabled) = 0; // Preview, Send to and Save as together
     // The crop frame's crawling dots run on a 200 ms timer per side while the frame is active.
-    virtual void cropTimer(int side, bool running) = 0;
+    virtual void cropTimer(Side side, bool running) = 0;
     // The pane contents changed in a way the magnifier's copy of the workspace must follow.
     virtual void snapshotChanged() {}
 
@@ -41,7 +42,7 @@ public:
     // Called when the move tool is switched on (the explanation is shown while wanted).
     virtual void moveToolEntered() {}
     // Runs the image adjustment dialog for a side; the model re-renders that side afterwards.
-    virtual void runImageAdjustment(int /*side*/) {}
+    virtual void runImageAdjustment(Side /*side*/) {}
     // The magnifier follows the mouse while it is on.
     virtual bool magnifierActive() const { return false; }
     virtual void magnifierTrack(Point /*p*/) {}

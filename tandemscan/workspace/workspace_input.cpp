@@ -33,8 +33,7 @@ void MergeWorkspace::zoomStep(int direction) {
 // Alt+click is taken by many window managers (it moves the window), so the wheel and the keys
 // reach the zoom too.
 bool MergeWorkspace::wheel(int notches, Modifiers m) {
-    if (notches == 0 || !(flags_.zoom || m.ctrl) || !(sides_[0].holdsPart || sides_[1].holdsPart))
-        return false;
+    if (notches == 0 || !(flags_.zoom || m.ctrl) || !holdsAnyPart()) return false;
     if (eitherLocked()) {
         showLockMessage();
         return true;
@@ -51,9 +50,9 @@ bool MergeWorkspace::zoomKey(int direction) {
 }
 
 void MergeWorkspace::mousePress(Point p, Modifiers m) {
-    const int s = sideAt(p);
-    if (s >= 0 && lockRefused(s)) return;
-    if (s >= 0) pressedSide_[s] = true;
+    const std::optional<Side> s = sideAt(p);
+    if (s && lockRefused(*s)) return;
+    if (s) pressedSide_[*s] = true;
     if (flags_.zoom) {
         if (eitherLocked()) {
             showLockMessage();
@@ -65,40 +64,41 @@ void MergeWorkspace::mousePress(Point p, Modifiers m) {
     for (PaneSide& side : sides_) {
         if (!side.grid.shown) continue;
         side.grid.grab = gridGrabAt(side.grid, p);
-        grabbed = grabbed || (s >= 0 && &side == &sides_[s] && side.grid.grab != 0);
+        grabbed = grabbed || (s && &side == &sides_[*s] && side.grid.grab != 0);
     }
-    if (flags_.flags && s >= 0) {
-        PaneSide& side = sides_[s];
+    if (flags_.flags && s) {
+        PaneSide& side = sides_[*s];
         if (side.holdsPart && rectContains(side.partRect(), p) && !grabbed) {
             if (side.flag.placed) host_.invalidate(side.flag.rect(), true);
-            side.flag.x = s == leftSide ? p.x - flagWidth : p.x;
+            side.flag.x = flagXForTip(*s, p.x);
             side.flag.y = p.y;
             side.flag.placed = true;
             side.flag.onGrid = false;
             host_.invalidate(side.flag.rect(), false);
         }
-        if (sides_[0].flag.placed && sides_[1].flag.placed) host_.toolState(ToolState::FlagsPlaced, 1);
+        if (sides_[Side::Left].flag.placed && sides_[Side::Right].flag.placed)
+            host_.toolState(ToolState::FlagsPlaced, 1);
     }
-    if (flags_.rotate && s >= 0 && sides_[s].holdsPart) {
-        lastEdit_.record(EditKind::Rotate, s);
-        rotateSide(s);
+    if (flags_.rotate && s && sides_[*s].holdsPart) {
+        lastEdit_.record(EditKind::Rotate, *s);
+        rotateSide(*s);
     }
-    if (flags_.adjust && s >= 0 && sides_[s].holdsPart) {
-        if (sides_[s].workingCopy.header().bitCount == 1) {
+    if (flags_.adjust && s && sides_[*s].holdsPart) {
+        if (sides_[*s].workingCopy.header().bitCount == 1) {
             host_.showMessage(MessageIcon::Warning, "Zunt--Tandemscan",
                               "Image adjust can't support monochroic image!");
         } else {
             adjustOneSide_ = true;
-            adjustLeft_ = s == leftSide;
-            host_.runImageAdjustment(s);
+            adjustedSide_ = *s;
+            host_.runImageAdjustment(*s);
             adjustOneSide_ = false;
         }
     }
-    if (flags_.move && s >= 0) {
-        PaneSide& side = sides_[s];
+    if (flags_.move && s) {
+        PaneSide& side = sides_[*s];
         side.view.dragging = true;
-        sides_[1 - s].view.dragging = false;
-        lastEdit_.record(EditKind::Move, s);
+        sides_[other(*s)].view.dragging = false;
+        lastEdit_.record(EditKind::Move, *s);
         lastEdit_.placements = {side.placement(), Placement{}};
         side.view.dragStartX = p.x;
         side.view.dragStartY = p.y;
@@ -107,13 +107,13 @@ void MergeWorkspace::mousePress(Point p, Modifiers m) {
     }
     if (flags_.crop) {
         cropHit_ = CropNothing;
-        if (s >= 0) {
-            PaneSide& side = sides_[s];
+        if (s) {
+            PaneSide& side = sides_[*s];
             if (side.crop.active) {
                 cropHit_ = cropHitTest(side.crop.frame, p);
                 if (cropHit_ == CropPivot) pressPivot_ = side.crop.frame.pivot();
             } else if (side.holdsPart) {
-                createCropFrame(s);
+                createCropFrame(*s);
             }
         }
     }
@@ -129,19 +129,19 @@ void MergeWorkspace::mouseMove(Point p, bool leftDown, Modifiers m) {
         host_.magnifierTrack(p);
         host_.magnifierRepaint();
     }
-    const int s = sideAt(p);
-    if (s >= 0 && sides_[s].locked) return;
+    const std::optional<Side> s = sideAt(p);
+    if (s && sides_[*s].locked) return;
     if (!leftDown) {
         lastMouse_ = p;
         return;
     }
-    for (int g = 0; g < 2; ++g) {
+    for (Side g : bothSides) {
         if (s == g && sides_[g].grid.shown && dragCrosshair(g, p)) {
             lastMouse_ = p;
             return;
         }
     }
-    for (int c = 0; c < 2; ++c) {
+    for (Side c : bothSides) {
         PaneSide& side = sides_[c];
         if (!side.crop.active || !pressedSide_[c] || s != c) continue;
         CropGeometry& g = side.crop.frame;
@@ -166,7 +166,7 @@ void MergeWorkspace::mouseMove(Point p, bool leftDown, Modifiers m) {
             break;
         }
     }
-    for (int t = 0; t < 2; ++t) {
+    for (Side t : bothSides) {
         if (sides_[t].view.dragging && s == t) {
             int dx = p.x - lastMouse_.x;
             int dy = p.y - lastMouse_.y;
@@ -183,7 +183,7 @@ void MergeWorkspace::mouseMove(Point p, bool leftDown, Modifiers m) {
 }
 
 void MergeWorkspace::mouseRelease(Point p) {
-    for (int s = 0; s < 2; ++s) {
+    for (Side s : bothSides) {
         PaneSide& side = sides_[s];
         if (!side.crop.active || !pressedSide_[s]) continue;
         side.crop.frame = normalised(side.crop.frame);
@@ -215,17 +215,17 @@ void MergeWorkspace::arrowKey(ArrowKey key) {
     default:
         return;
     }
-    for (int s = 0; s < 2; ++s) {
+    for (Side s : bothSides) {
         if (sides_[s].view.dragging) {
             if (!sides_[s].locked) moveSide(s, dx, dy);
             return;
         }
     }
-    const int s = sideAt(lastMouse_);
-    if (s < 0 || !(pressedSide_[0] || pressedSide_[1]) || sides_[s].locked) return;
-    GridCross& g = sides_[s].grid;
+    const std::optional<Side> s = sideAt(lastMouse_);
+    if (!s || !(pressedSide_[Side::Left] || pressedSide_[Side::Right]) || sides_[*s].locked) return;
+    GridCross& g = sides_[*s].grid;
     if (!g.shown || g.grab == 0) return;
-    dragCrosshair(s, Point{g.drawnX + dx, g.drawnY + dy});
+    dragCrosshair(*s, Point{g.drawnX + dx, g.drawnY + dy});
     if (host_.magnifierActive()) host_.magnifierRepaint();
 }
 
@@ -243,10 +243,10 @@ CursorSlot MergeWorkspace::chooseCursor(Point p, bool altDown) const {
         if (altDown) return zoomIndex_ >= 1 ? CursorSlot::ZoomOut : CursorSlot::ZoomLimit;
         return zoomIndex_ < 13 ? CursorSlot::ZoomIn : CursorSlot::ZoomLimit;
     }
-    const int s = sideAt(p);
+    const std::optional<Side> s = sideAt(p);
     if (flags_.crop) {
-        if (s < 0 || !sides_[s].crop.active) return CursorSlot::Arrow;
-        const CropGeometry& g = sides_[s].crop.frame;
+        if (!s || !sides_[*s].crop.active) return CursorSlot::Arrow;
+        const CropGeometry& g = sides_[*s].crop.frame;
         const std::uint32_t hit = cropHitTest(g, p);
         if (hit == CropInside) return CursorSlot::SizeAll;
         if (isResizeHit(hit)) return static_cast<CursorSlot>(cropResizeCursor(hit, g.angle));
@@ -271,9 +271,9 @@ CursorSlot MergeWorkspace::chooseCursor(Point p, bool altDown) const {
     }
     if (flags_.flags && slot != CursorSlot::GridHorizontal && slot != CursorSlot::GridVertical &&
         slot != CursorSlot::SizeAll) {
-        if (s == leftSide)
+        if (s == Side::Left)
             slot = CursorSlot::FlagLeft;
-        else if (s == rightSide)
+        else if (s == Side::Right)
             slot = CursorSlot::FlagRight;
     }
     return slot;

@@ -5,7 +5,7 @@
 
 namespace tandemscan {
 
-MergeSide MergeWorkspace::mergeSide(int s) {
+MergeSide MergeWorkspace::mergeSide(Side s) {
     // Half turns are kept in the edit list in order with the crops, so no separate count is
     // handed over.
     pendingTurns_[s] = 0;
@@ -26,15 +26,15 @@ MergePlacement MergeWorkspace::placement() const {
         pane.shownHeight = side.geometry.shownHeight;
         return pane;
     };
-    p.leftPane = seam(sides_[leftSide]);
-    p.rightPane = seam(sides_[rightSide]);
+    p.leftPane = seam(sides_[Side::Left]);
+    p.rightPane = seam(sides_[Side::Right]);
     return p;
 }
 
 bool MergeWorkspace::composePreview() {
     joined_.reset();
-    if (!sides_[0].holdsPart || !sides_[1].holdsPart) return false;
-    if (!export_.composePreview(mergeSide(leftSide), mergeSide(rightSide), placement(), joined_)) {
+    if (!holdsBothParts()) return false;
+    if (!export_.composePreview(mergeSide(Side::Left), mergeSide(Side::Right), placement(), joined_)) {
         host_.showMessage(MessageIcon::Error, "Error", "Not enough memory");
         joined_.reset();
         return false;
@@ -57,9 +57,9 @@ void MergeWorkspace::savedOriginals() {
 }
 
 bool MergeWorkspace::saveMerged(const std::string& path) {
-    if (!sides_[0].holdsPart || !sides_[1].holdsPart || path.empty()) return false;
+    if (!holdsBothParts() || path.empty()) return false;
     WaitCursor wait(host_);
-    const bool saved = export_.saveMerged(mergeSide(leftSide), mergeSide(rightSide), placement(), path);
+    const bool saved = export_.saveMerged(mergeSide(Side::Left), mergeSide(Side::Right), placement(), path);
     savedOriginals();
     joined_.reset();
     if (!saved)
@@ -68,8 +68,8 @@ bool MergeWorkspace::saveMerged(const std::string& path) {
     return saved;
 }
 
-bool MergeWorkspace::saveSingle(int s, const std::string& path) {
-    if (s < 0 || s > 1 || !sides_[s].holdsPart || path.empty()) return false;
+bool MergeWorkspace::saveSingle(Side s, const std::string& path) {
+    if (!sides_[s].holdsPart || path.empty()) return false;
     WaitCursor wait(host_);
     const bool saved = export_.saveSingle(mergeSide(s), path);
     savedOriginals();
@@ -80,10 +80,10 @@ bool MergeWorkspace::saveSingle(int s, const std::string& path) {
 }
 
 std::optional<std::string> MergeWorkspace::exportForApplication() {
-    if (!sides_[0].holdsPart || !sides_[1].holdsPart) return std::nullopt;
+    if (!holdsBothParts()) return std::nullopt;
     WaitCursor wait(host_);
     const std::optional<std::filesystem::path> path =
-        export_.exportForApplication(mergeSide(leftSide), mergeSide(rightSide), placement());
+        export_.exportForApplication(mergeSide(Side::Left), mergeSide(Side::Right), placement());
     savedOriginals();
     joined_.reset();
     if (!path) {

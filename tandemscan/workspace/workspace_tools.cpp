@@ -32,7 +32,7 @@ void MergeWorkspace::leaveMode(ToolMode newCode) {
         break;
     case ToolMode::Crop:
         if (newCode != ToolMode::Crop) {
-            for (int s = 0; s < 2; ++s)
+            for (Side s : bothSides)
                 if (sides_[s].crop.active) closeCropFrame(s);
             host_.repaintNow();
             flags_.crop = false;
@@ -43,16 +43,16 @@ void MergeWorkspace::leaveMode(ToolMode newCode) {
             showCrosshairs(false);
             flags_.grid = false;
             if (flags_.flags && newCode != ToolMode::UniteFlags) {
-                removeFlag(leftSide);
-                removeFlag(rightSide);
+                removeFlag(Side::Left);
+                removeFlag(Side::Right);
                 flags_.flags = false;
             }
         }
         break;
     case ToolMode::Flags:
         if (newCode != ToolMode::Flags && newCode != ToolMode::Grid && newCode != ToolMode::UniteFlags) {
-            removeFlag(leftSide);
-            removeFlag(rightSide);
+            removeFlag(Side::Left);
+            removeFlag(Side::Right);
             flags_.flags = false;
             if (flags_.grid) {
                 showCrosshairs(false);
@@ -83,7 +83,7 @@ void MergeWorkspace::enterMode(ToolMode code, bool pressed) {
         break;
     case ToolMode::Crop:
         flags_.crop = pressed;
-        for (int s = 0; s < 2; ++s) {
+        for (Side s : bothSides) {
             if (pressed && sides_[s].holdsPart && !sides_[s].crop.active)
                 createCropFrame(s);
             else if (!pressed && sides_[s].crop.active)
@@ -93,7 +93,7 @@ void MergeWorkspace::enterMode(ToolMode code, bool pressed) {
     case ToolMode::Grid:
         flags_.grid = pressed;
         showCrosshairs(pressed);
-        for (int s = 0; s < 2; ++s)
+        for (Side s : bothSides)
             if (sides_[s].flag.placed) host_.invalidate(sides_[s].flag.rect(), false);
         host_.snapshotChanged();
         break;
@@ -103,8 +103,8 @@ void MergeWorkspace::enterMode(ToolMode code, bool pressed) {
         host_.snapshotChanged();
         break;
     case ToolMode::UniteFlags:
-        lastEdit_.record(EditKind::FlagUnion, rightSide);
-        lastEdit_.placements = {sides_[rightSide].placement(), sides_[leftSide].placement()};
+        lastEdit_.record(EditKind::FlagUnion, Side::Right);
+        lastEdit_.placements = {sides_[Side::Right].placement(), sides_[Side::Left].placement()};
         uniteFlags();
         break;
     case ToolMode::Adjust:
@@ -157,7 +157,7 @@ bool MergeWorkspace::toolCommand(ToolCommand code, bool pressed) {
 // --- the grid crosshair and the flags ----------------------------------------------------------
 
 void MergeWorkspace::showCrosshairs(bool on) {
-    for (int s = 0; s < 2; ++s) {
+    for (Side s : bothSides) {
         PaneSide& side = sides_[s];
         if (!on) {
             eraseCrosshair(s);
@@ -165,7 +165,7 @@ void MergeWorkspace::showCrosshairs(bool on) {
         }
         const Rect& pane = side.paneRect;
         if (side.flag.placed) {
-            side.grid.x = s == leftSide ? side.flag.x + flagWidth : side.flag.x;
+            side.grid.x = side.flag.tipX(s);
             side.grid.y = side.flag.y;
             side.flag.onGrid = true;
         } else {
@@ -181,7 +181,7 @@ void MergeWorkspace::showCrosshairs(bool on) {
     }
 }
 
-void MergeWorkspace::eraseCrosshair(int s) {
+void MergeWorkspace::eraseCrosshair(Side s) {
     GridCross& g = sides_[s].grid;
     if (!g.shown) return;
     g.shown = false;
@@ -189,7 +189,7 @@ void MergeWorkspace::eraseCrosshair(int s) {
     invalidatePane(s);
 }
 
-void MergeWorkspace::removeFlag(int s) {
+void MergeWorkspace::removeFlag(Side s) {
     FlagMarker& f = sides_[s].flag;
     if (f.placed) host_.invalidate(f.rect(), true);
     f.placed = false;
@@ -197,11 +197,12 @@ void MergeWorkspace::removeFlag(int s) {
 }
 
 void MergeWorkspace::reportFlags() {
-    host_.toolState(ToolState::FlagsPlaced, sides_[0].flag.placed && sides_[1].flag.placed ? 1 : 0);
+    host_.toolState(ToolState::FlagsPlaced,
+                    sides_[Side::Left].flag.placed && sides_[Side::Right].flag.placed ? 1 : 0);
 }
 
 void MergeWorkspace::placeFlagsFromGrid(bool on) {
-    for (int s = 0; s < 2; ++s) {
+    for (Side s : bothSides) {
         PaneSide& side = sides_[s];
         if (!on) {
             removeFlag(s);
@@ -209,7 +210,7 @@ void MergeWorkspace::placeFlagsFromGrid(bool on) {
         }
         const Point tip{side.grid.x, side.grid.y};
         if (side.grid.shown && side.holdsPart && rectContains(side.partRect(), tip)) {
-            side.flag.x = s == leftSide ? tip.x - flagWidth : tip.x;
+            side.flag.x = flagXForTip(s, tip.x);
             side.flag.y = tip.y;
             side.flag.placed = true;
             side.flag.onGrid = true;
@@ -219,7 +220,7 @@ void MergeWorkspace::placeFlagsFromGrid(bool on) {
     reportFlags();
 }
 
-bool MergeWorkspace::dragCrosshair(int s, Point p) {
+bool MergeWorkspace::dragCrosshair(Side s, Point p) {
     PaneSide& side = sides_[s];
     GridCross& g = side.grid;
     switch (g.grab) {
@@ -241,7 +242,7 @@ bool MergeWorkspace::dragCrosshair(int s, Point p) {
     g.drawnY = g.y;
     if (side.flag.onGrid && rectContains(side.partRect(), p)) {
         host_.invalidate(side.flag.rect(), true);
-        side.flag.x = s == leftSide ? g.x - flagWidth : g.x;
+        side.flag.x = flagXForTip(s, g.x);
         if (g.grab == 16 || g.grab == 1) side.flag.y = g.y;
     }
     host_.snapshotChanged();
@@ -249,18 +250,18 @@ bool MergeWorkspace::dragCrosshair(int s, Point p) {
 }
 
 void MergeWorkspace::uniteFlags() {
-    PaneSide& left = sides_[leftSide];
-    PaneSide& right = sides_[rightSide];
+    PaneSide& left = sides_[Side::Left];
+    PaneSide& right = sides_[Side::Right];
     if (!left.flag.placed || !right.flag.placed) return;
     modified_ = true;
     usePaneGeometry();
-    left.view.offsetX -= left.paneRect.right - (left.flag.x + flagWidth);
-    rerender(leftSide);
+    left.view.offsetX -= left.paneRect.right - left.flag.tipX(Side::Left);
+    rerender(Side::Left);
     right.view.offsetX += right.flag.x - right.paneRect.left;
     right.view.offsetY += right.flag.y - left.flag.y;
-    rerender(rightSide);
-    removeFlag(leftSide);
-    removeFlag(rightSide);
+    rerender(Side::Right);
+    removeFlag(Side::Left);
+    removeFlag(Side::Right);
     flags_.flags = false;
     showCrosshairs(false);
     flags_.grid = false;
@@ -269,7 +270,7 @@ void MergeWorkspace::uniteFlags() {
 
 // --- placement edits -------------------------------------------------------------------------
 
-void MergeWorkspace::moveSide(int s, int dx, int dy) {
+void MergeWorkspace::moveSide(Side s, int dx, int dy) {
     if (dx == 0 && dy == 0) return;
     modified_ = true;
     usePaneGeometry();
@@ -282,27 +283,27 @@ void MergeWorkspace::moveSide(int s, int dx, int dy) {
 }
 
 void MergeWorkspace::swapSides() {
-    std::swap(sides_[0].sourcePath, sides_[1].sourcePath);
-    blocks_[0]->swap(*blocks_[1]);
-    std::swap(sides_[0].holdsPart, sides_[1].holdsPart);
-    std::swap(sides_[0].workingCopy, sides_[1].workingCopy);
+    std::swap(sides_[Side::Left].sourcePath, sides_[Side::Right].sourcePath);
+    blocks_[Side::Left]->swap(*blocks_[Side::Right]);
+    std::swap(sides_[Side::Left].holdsPart, sides_[Side::Right].holdsPart);
+    std::swap(sides_[Side::Left].workingCopy, sides_[Side::Right].workingCopy);
     // What was done to a part travels with it, so that saving replays it on the right original.
-    std::swap(sides_[0].rotations, sides_[1].rotations);
-    std::swap(sides_[0].cropHistory, sides_[1].cropHistory);
-    const int leftOffsetY = sides_[0].view.offsetY;
-    sides_[0].view = PartView{};
-    sides_[0].view.offsetY = sides_[1].view.offsetY;
-    sides_[1].view = PartView{};
-    sides_[1].view.offsetY = leftOffsetY;
-    for (int s = 0; s < 2; ++s) {
+    std::swap(sides_[Side::Left].rotations, sides_[Side::Right].rotations);
+    std::swap(sides_[Side::Left].cropHistory, sides_[Side::Right].cropHistory);
+    const int leftOffsetY = sides_[Side::Left].view.offsetY;
+    sides_[Side::Left].view = PartView{};
+    sides_[Side::Left].view.offsetY = sides_[Side::Right].view.offsetY;
+    sides_[Side::Right].view = PartView{};
+    sides_[Side::Right].view.offsetY = leftOffsetY;
+    for (Side s : bothSides) {
         ++sides_[s].renderCount;
         if (sides_[s].holdsPart)
             rerender(s);
         else
             invalidatePane(s, true);
     }
-    host_.enableClear(leftSide, sides_[0].holdsPart);
-    host_.enableClear(rightSide, sides_[1].holdsPart);
+    host_.enableClear(Side::Left, sides_[Side::Left].holdsPart);
+    host_.enableClear(Side::Right, sides_[Side::Right].holdsPart);
 }
 
 void MergeWorkspace::exchange() {
@@ -312,13 +313,13 @@ void MergeWorkspace::exchange() {
     }
     lastEdit_.record(EditKind::Exchange);
     lastEdit_.image.reset();
-    if (!sides_[0].holdsPart && !sides_[1].holdsPart) return;
+    if (!sides_[Side::Left].holdsPart && !sides_[Side::Right].holdsPart) return;
     modified_ = true;
     usePaneGeometry();
     swapSides();
 }
 
-bool MergeWorkspace::rotateSide(int s) {
+bool MergeWorkspace::rotateSide(Side s) {
     PaneSide& side = sides_[s];
     if (side.workingCopy.empty()) return false;
     WaitCursor wait(host_);
@@ -354,9 +355,9 @@ void MergeWorkspace::zoomTo(int index) {
 void MergeWorkspace::applyZoom(int oldIndex) {
     WaitCursor wait(host_);
     applyZoomScale();
-    for (int s = 0; s < 2; ++s) {
+    for (Side s : bothSides) {
         if (!sides_[s].holdsPart) continue;
-        if (adjustOneSide_ && (s == leftSide) != adjustLeft_) continue;
+        if (adjustOneSide_ && s != adjustedSide_) continue;
         // Not a new edit while it is the last one toggled: undoing a zoom zooms too.
         lastEdit_.kind = EditKind::Zoom;
         lastEdit_.zoomIndex = oldIndex;
@@ -367,8 +368,8 @@ void MergeWorkspace::applyZoom(int oldIndex) {
 }
 
 void MergeWorkspace::clearMoveTargets() {
-    sides_[0].view.dragging = false;
-    sides_[1].view.dragging = false;
+    sides_[Side::Left].view.dragging = false;
+    sides_[Side::Right].view.dragging = false;
 }
 
 bool MergeWorkspace::placeAutomatically(int originalWidthTenthsMm) {
@@ -376,10 +377,10 @@ bool MergeWorkspace::placeAutomatically(int originalWidthTenthsMm) {
         showLockMessage();
         return false;
     }
-    const ImageRecord* left = original(leftSide);
-    const ImageRecord* right = original(rightSide);
+    const ImageRecord* left = original(Side::Left);
+    const ImageRecord* right = original(Side::Right);
     // Without both originals there is nothing to place (the command is offered only then).
-    if (!sides_[0].holdsPart || !sides_[1].holdsPart || left == nullptr || right == nullptr) return false;
+    if (!holdsBothParts() || left == nullptr || right == nullptr) return false;
     paperWidth_.refresh(originalWidthTenthsMm);
     std::string why;
     const std::optional<AutoPlacement> placed =
@@ -393,12 +394,12 @@ bool MergeWorkspace::placeAutomatically(int originalWidthTenthsMm) {
     contentPlacement_.reset();
     autoMode_ = true;
     autoOverlap_ = placed->autoOverlap;
-    sides_[leftSide].view.offsetX = placed->leftOffsetX;
-    sides_[leftSide].view.offsetY = 0;
-    rerender(leftSide);
-    sides_[rightSide].view.offsetX = placed->rightOffsetX;
-    sides_[rightSide].view.offsetY = 0;
-    rerender(rightSide);
+    sides_[Side::Left].view.offsetX = placed->leftOffsetX;
+    sides_[Side::Left].view.offsetY = 0;
+    rerender(Side::Left);
+    sides_[Side::Right].view.offsetX = placed->rightOffsetX;
+    sides_[Side::Right].view.offsetY = 0;
+    rerender(Side::Right);
     host_.repaintNow();
     const bool composed = composePreview();
     clearMoveTargets();

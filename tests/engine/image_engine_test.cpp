@@ -34,7 +34,7 @@ TEST_F(ImageEngineTest, HeapUpTo540000PixelBytesThenTheBackingFile) {
         StoreKind kind;
     };
     for (const Case c : {Case{0, StoreKind::heap}, Case{1, StoreKind::fileMapped}}) {
-        auto block = engine->createStoreBlock(kLeftSide);
+        auto block = engine->createStoreBlock(Side::Left);
         const TestImage image = numbered(600, 300, 24, 11811);
         ASSERT_TRUE(engine->loadOriginal(*block, writePart("part.raw", image, c.extra)));
         EXPECT_EQ(block->kind(), c.kind) << c.extra;
@@ -53,7 +53,7 @@ TEST_F(ImageEngineTest, HeapUpTo540000PixelBytesThenTheBackingFile) {
 }
 
 TEST_F(ImageEngineTest, AMappingOfTheSameSizeIsReused) {
-    auto block = engine->createStoreBlock(kLeftSide);
+    auto block = engine->createStoreBlock(Side::Left);
     const TestImage first = numbered(700, 400, 24, 11811);
     TestImage second = numbered(700, 400, 24, 5906);
     second.set(5, 5, 0xABCDEF);
@@ -77,8 +77,8 @@ TEST_F(ImageEngineTest, AMappingOfTheSameSizeIsReused) {
 TEST_F(ImageEngineTest, BackingFilesAreNamedPerSideAndGoWithTheirBlock) {
     fs::path leftPath;
     {
-        auto left = engine->createStoreBlock(kLeftSide);
-        auto right = engine->createStoreBlock(kRightSide);
+        auto left = engine->createStoreBlock(Side::Left);
+        auto right = engine->createStoreBlock(Side::Right);
         EXPECT_EQ(left->path().filename(), "ImgdataL.DAT");
         EXPECT_EQ(right->path().filename(), "ImgdataR.DAT");
         EXPECT_TRUE(left->backingFileOpen());
@@ -96,7 +96,7 @@ TEST_F(ImageEngineTest, BackingFilesAreNamedPerSideAndGoWithTheirBlock) {
 }
 
 TEST_F(ImageEngineTest, FailedLoadsReleaseTheBlockAndSayWhy) {
-    auto block = engine->createStoreBlock(kLeftSide);
+    auto block = engine->createStoreBlock(Side::Left);
     ASSERT_TRUE(engine->loadOriginal(*block, writePart("good.raw", numbered(8, 8, 8, 2362))));
     EXPECT_FALSE(engine->loadOriginal(*block, writePart("broken.raw", numbered(8, 8, 8, 2362))));
     EXPECT_FALSE(block->holdsImage());
@@ -119,7 +119,7 @@ TEST_F(ImageEngineTest, FailedLoadsReleaseTheBlockAndSayWhy) {
 
 // Width x 60 passes 32 bits for a legal 1-bit part 40,000,000 pixels wide; it is reduced like any.
 TEST_F(ImageEngineTest, WorkingCopyOfAVeryWidePart) {
-    auto block = engine->createStoreBlock(kLeftSide);
+    auto block = engine->createStoreBlock(Side::Left);
     ASSERT_TRUE(engine->loadOriginal(*block, writePart("wide.raw", TestImage::make(40000000, 10, 1, 11811))));
     ImageRecord working;
     ASSERT_TRUE(engine->makeWorkingCopy(*block, working, false));
@@ -143,7 +143,7 @@ TEST_F(ImageEngineTest, WorkingCopyAtSixtyDpi) {
         {"no resolution is kept", 90, 30, 0, 90, 30, 1.0},
     };
     for (const Case& c : cases) {
-        auto block = engine->createStoreBlock(kLeftSide);
+        auto block = engine->createStoreBlock(Side::Left);
         const TestImage image = numbered(c.width, c.height, 8, c.pelsPerMeter);
         ASSERT_TRUE(engine->loadOriginal(*block, writePart("part.raw", image))) << c.what;
         ImageRecord working;
@@ -162,8 +162,8 @@ TEST_F(ImageEngineTest, WorkingCopyAtSixtyDpi) {
 }
 
 TEST_F(ImageEngineTest, ReusedScaleAppliesToTheNextPart) {
-    auto left = engine->createStoreBlock(kLeftSide);
-    auto right = engine->createStoreBlock(kRightSide);
+    auto left = engine->createStoreBlock(Side::Left);
+    auto right = engine->createStoreBlock(Side::Right);
     ASSERT_TRUE(engine->loadOriginal(*left, writePart("left.raw", numbered(500, 100, 8, 11811))));
     ImageRecord working;
     ASSERT_TRUE(engine->makeWorkingCopy(*left, working, false));
@@ -176,7 +176,7 @@ TEST_F(ImageEngineTest, ReusedScaleAppliesToTheNextPart) {
     EXPECT_DOUBLE_EQ(engine->workScale(), 5.0);
 
     ImageRecord none;
-    auto empty = engine->createStoreBlock(kLeftSide);
+    auto empty = engine->createStoreBlock(Side::Left);
     EXPECT_FALSE(engine->makeWorkingCopy(*empty, none, false));
 }
 
@@ -235,15 +235,18 @@ TEST_F(ImageEngineTest, AnchorAndAttachAtTheSeam) {
     engine->setScales(1.0, 2.0, 2.0);
     const ImageRecord working = workingOf(500, 300); // shown 250 x 150
     struct Case {
-        int side;
+        Side side;
         PartView view;
         bool attach;
         Point viewOrigin;
     };
     const Case cases[] = {
-        {kLeftSide, {false, 0, 0, 5, 0}, false, {0, 5}},    {kLeftSide, {false, 0, 0, 5, -7}, false, {-7, 5}},
-        {kRightSide, {false, 0, 0, -3, 9}, false, {9, -3}}, {kLeftSide, {false, 0, 0, 0, 0}, true, {0, 0}},
-        {kLeftSide, {false, 0, 0, 0, -7}, true, {-7, 0}},   {kRightSide, {false, 0, 0, 2, 4}, true, {4, 2}},
+        {Side::Left, {false, 0, 0, 5, 0}, false, {0, 5}},
+        {Side::Left, {false, 0, 0, 5, -7}, false, {-7, 5}},
+        {Side::Right, {false, 0, 0, -3, 9}, false, {9, -3}},
+        {Side::Left, {false, 0, 0, 0, 0}, true, {0, 0}},
+        {Side::Left, {false, 0, 0, 0, -7}, true, {-7, 0}},
+        {Side::Right, {false, 0, 0, 2, 4}, true, {4, 2}},
     };
     for (const Case& c : cases) {
         PaneGeometry pane;
@@ -256,19 +259,20 @@ TEST_F(ImageEngineTest, AnchorAndAttachAtTheSeam) {
             engine->anchorPart(c.side, pane, working, c.view);
         EXPECT_EQ(pane.shownWidth, 250);
         EXPECT_EQ(pane.shownHeight, 150);
-        EXPECT_EQ(pane.viewOrigin, c.viewOrigin) << c.side << " " << c.view.offsetX << " " << c.attach;
-        const Point expectedOrigin = c.side == kLeftSide ? Point{0, 0} : Point{99, 99};
+        EXPECT_EQ(pane.viewOrigin, c.viewOrigin)
+            << sideCode(c.side) << " " << c.view.offsetX << " " << c.attach;
+        const Point expectedOrigin = c.side == Side::Left ? Point{0, 0} : Point{99, 99};
         EXPECT_EQ(pane.paneOrigin, expectedOrigin);
     }
     // A pane narrower than the part: the left part's right edge sits at the seam.
     PaneGeometry narrow;
     narrow.paneWidth = 200;
-    engine->anchorPart(kLeftSide, narrow, working, PartView{});
+    engine->anchorPart(Side::Left, narrow, working, PartView{});
     EXPECT_EQ(narrow.viewOrigin.x, 50);
 }
 
 TEST_F(ImageEngineTest, CropOriginalScalesTheRectangle) {
-    auto block = engine->createStoreBlock(kLeftSide);
+    auto block = engine->createStoreBlock(Side::Left);
     const TestImage image = numbered(10, 8, 8, 2362);
     ASSERT_TRUE(engine->loadOriginal(*block, writePart("part.raw", image)));
     engine->setScales(2.0, 1.0, 1.0);
@@ -289,7 +293,7 @@ TEST_F(ImageEngineTest, CropOriginalScalesTheRectangle) {
 }
 
 TEST_F(ImageEngineTest, RotateOriginalByTheRecordedAngle) {
-    auto block = engine->createStoreBlock(kLeftSide);
+    auto block = engine->createStoreBlock(Side::Left);
     const TestImage image = TestImage::fromRows(24, {{1, 2, 3}, {4, 5, 6}});
     TestImage stored = image;
     stored.block.header.xPelsPerMeter = 2362;
@@ -366,7 +370,7 @@ TEST_F(ImageEngineTest, AFramesAngleStraightensTheOriginalToAHundredthOfADegree)
     for (const double degrees : {0.37, -0.37, 1.5, -2.63, 4.93, -4.93, 0.05}) {
         const TestImage part = tiltedLine(3000, 300, degrees);
         ASSERT_NEAR(measuredTilt(part.picture()), degrees, 0.002) << "the measure itself";
-        auto block = engine->createStoreBlock(kLeftSide);
+        auto block = engine->createStoreBlock(Side::Left);
         ASSERT_TRUE(engine->loadOriginal(*block, writePart("skewed.raw", part)));
         EditEntry frame;
         frame.angle = degrees * std::numbers::pi / 180;
@@ -377,7 +381,7 @@ TEST_F(ImageEngineTest, AFramesAngleStraightensTheOriginalToAHundredthOfADegree)
 }
 
 TEST_F(ImageEngineTest, LargeEditedOriginalsStayInTheBackingFile) {
-    auto block = engine->createStoreBlock(kRightSide);
+    auto block = engine->createStoreBlock(Side::Right);
     const TestImage image = numbered(700, 400, 24, 11811);
     ASSERT_TRUE(engine->loadOriginal(*block, writePart("part.raw", image)));
     ASSERT_EQ(block->kind(), StoreKind::fileMapped);

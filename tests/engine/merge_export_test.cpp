@@ -48,7 +48,7 @@ TestImage scene(std::int32_t width, std::int32_t height, std::uint16_t bitCount)
 }
 
 // One side as a workspace holds it.
-struct Side {
+struct TestPart {
     std::unique_ptr<ImageStoreBlock> store;
     ImageRecord working;
     std::vector<EditEntry> edits;
@@ -60,14 +60,14 @@ class MergeExportTest : public test::EngineFixture {
   protected:
     void SetUp() override {
         EngineFixture::SetUp();
-        left.store = engine->createStoreBlock(kLeftSide);
-        right.store = engine->createStoreBlock(kRightSide);
+        left.store = engine->createStoreBlock(Side::Left);
+        right.store = engine->createStoreBlock(Side::Right);
     }
-    void load(Side& side, const TestImage& image, const char* name) {
+    void load(TestPart& side, const TestImage& image, const char* name) {
         ASSERT_TRUE(engine->loadOriginal(*side.store, writePart(name, image))) << engine->lastError();
         ASSERT_TRUE(engine->makeWorkingCopy(*side.store, side.working, &side == &right));
     }
-    Side left, right;
+    TestPart left, right;
 };
 
 TEST_F(MergeExportTest, HalvesOfOneImageJoinBackIntoIt) {
@@ -282,8 +282,8 @@ TEST_F(MergeExportTest, FailuresSayWhyAndLeaveNoWorkingFile) {
     EXPECT_FALSE(fs::exists(folder->path() / "MergeImg.Tmp"));
     EXPECT_FALSE(exporter.saveMerged(left.merge(), right.merge(), placement, ""));
 
-    Side empty;
-    empty.store = engine->createStoreBlock(kRightSide);
+    TestPart empty;
+    empty.store = engine->createStoreBlock(Side::Right);
     EXPECT_FALSE(exporter.saveMerged(left.merge(), empty.merge(), placement, folder->path() / "x.raw"));
     EXPECT_EQ(exporter.lastError(), "Both parts are needed");
 

@@ -168,7 +168,8 @@ TEST_F(MainWindowTest, RefusesFilesBeforeLoading) {
     };
     for (const auto& c : cases) {
         prompts->messages.clear();
-        EXPECT_EQ(window.loadPartFile(0, QString::fromStdString(c.file.string())), c.loaded) << c.file;
+        EXPECT_EQ(window.loadPartFile(Side::Left, QString::fromStdString(c.file.string())), c.loaded)
+            << c.file;
         if (c.message) {
             ASSERT_EQ(prompts->messages.size(), 1u) << c.file;
             EXPECT_EQ(prompts->messages[0].caption, "Error");
@@ -179,7 +180,7 @@ TEST_F(MainWindowTest, RefusesFilesBeforeLoading) {
             EXPECT_TRUE(prompts->messages.empty());
         }
     }
-    EXPECT_TRUE(window.workspace()->model().holdsPart(0));
+    EXPECT_TRUE(window.workspace()->model().holdsPart(Side::Left));
     EXPECT_TRUE(closer.closed.empty()) << closer.texts.front().toStdString();
 }
 
@@ -191,7 +192,7 @@ TEST_F(MainWindowTest, DroppedFilesLoadOnTheSideUnderThePointer) {
     const std::string jpg = folder.writePart("right.jpg", 40);
     std::filesystem::copy_file(jpg, folder.root / "picture.gif");
     WorkspaceView* workspace = window.workspace();
-    const auto drop = [&](const std::filesystem::path& file, int side) {
+    const auto drop = [&](const std::filesystem::path& file, Side side) {
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
         const Rect pane = workspace->model().side(side).paneRect;
@@ -203,13 +204,13 @@ TEST_F(MainWindowTest, DroppedFilesLoadOnTheSideUnderThePointer) {
         QApplication::sendEvent(&window, &dropped);
     };
     prompts->messages.clear();
-    drop(jpg, 1);
-    EXPECT_TRUE(window.workspace()->model().holdsPart(1));
-    EXPECT_FALSE(window.workspace()->model().holdsPart(0));
+    drop(jpg, Side::Right);
+    EXPECT_TRUE(window.workspace()->model().holdsPart(Side::Right));
+    EXPECT_FALSE(window.workspace()->model().holdsPart(Side::Left));
     EXPECT_TRUE(prompts->messages.empty());
     // The same rules as the Input dialog: a GIF is refused with the reason.
-    drop(folder.root / "picture.gif", 0);
-    EXPECT_FALSE(window.workspace()->model().holdsPart(0));
+    drop(folder.root / "picture.gif", Side::Left);
+    EXPECT_FALSE(window.workspace()->model().holdsPart(Side::Left));
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].text.section(QLatin1Char('\n'), 0, 0), "Cannot support file format");
 }
@@ -218,7 +219,7 @@ TEST_F(MainWindowTest, SecondPartMustMatchTheFirst) {
     ProgramFolder folder;
     MainWindow window(optionsFor(folder, prompts));
     ASSERT_TRUE(window.initialise());
-    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("left.jpg", 30))));
+    ASSERT_TRUE(window.loadPartFile(Side::Left, QString::fromStdString(folder.writePart("left.jpg", 30))));
     struct Case {
         int dotsPerMeter;
         bool loaded;
@@ -234,8 +235,9 @@ TEST_F(MainWindowTest, SecondPartMustMatchTheFirst) {
         prompts->messages.clear();
         const auto right =
             folder.writePart("right" + std::to_string(c.dotsPerMeter) + ".bmp", 200, 500, c.dotsPerMeter);
-        EXPECT_EQ(window.loadPartFile(1, QString::fromStdString(right)), c.loaded) << c.dotsPerMeter;
-        EXPECT_EQ(window.workspace()->model().holdsPart(1), c.loaded);
+        EXPECT_EQ(window.loadPartFile(Side::Right, QString::fromStdString(right)), c.loaded)
+            << c.dotsPerMeter;
+        EXPECT_EQ(window.workspace()->model().holdsPart(Side::Right), c.loaded);
         if (c.message) {
             ASSERT_EQ(prompts->messages.size(), 1u);
             EXPECT_EQ(prompts->messages[0].caption, "Error");
@@ -267,8 +269,8 @@ TEST_F(MainWindowTest, InputsTwoPartsMergesAndPreviews) {
     window.button("inputRight")->click();
     EXPECT_EQ(prompts->dialogs, (std::vector<QString>{"PicShowDlg", "PicShowDlg"}));
     const MergeWorkspace& model = window.workspace()->model();
-    ASSERT_TRUE(model.holdsPart(0));
-    ASSERT_TRUE(model.holdsPart(1));
+    ASSERT_TRUE(model.holdsPart(Side::Left));
+    ASSERT_TRUE(model.holdsPart(Side::Right));
     for (const char* on : {"clearLeft", "clearRight", "preview", "sendTo", "saveAs"}) {
         EXPECT_TRUE(window.button(on)->isEnabled()) << on;
     }
@@ -288,7 +290,7 @@ TEST_F(MainWindowTest, InputsTwoPartsMergesAndPreviews) {
     window.button("preview")->click();
     EXPECT_EQ(closer.closed.size(), 2u);
     window.button("clearRight")->click();
-    EXPECT_FALSE(model.holdsPart(1));
+    EXPECT_FALSE(model.holdsPart(Side::Right));
     EXPECT_FALSE(window.button("preview")->isEnabled());
     EXPECT_FALSE(window.button("clearRight")->isEnabled());
     EXPECT_TRUE(prompts->messages.empty());
@@ -298,8 +300,8 @@ TEST_F(MainWindowTest, SavesInEveryOfferedFormat) {
     ProgramFolder folder;
     MainWindow window(optionsFor(folder, prompts));
     ASSERT_TRUE(window.initialise());
-    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("left.jpg", 30))));
-    ASSERT_TRUE(window.loadPartFile(1, QString::fromStdString(folder.writePart("right.jpg", 200))));
+    ASSERT_TRUE(window.loadPartFile(Side::Left, QString::fromStdString(folder.writePart("left.jpg", 30))));
+    ASSERT_TRUE(window.loadPartFile(Side::Right, QString::fromStdString(folder.writePart("right.jpg", 200))));
     if (!joiningWorks(window)) GTEST_SKIP() << "joining the parts is not built yet";
     std::string why;
     const auto component = ImageFileLibrary::load(folder.dir, &why);
@@ -376,8 +378,8 @@ TEST_F(MainWindowTest, ExitAsksAboutUnsavedWork) {
         };
         MainWindow window(optionsFor(folder, scripted));
         ASSERT_TRUE(window.initialise());
-        ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
-        ASSERT_TRUE(window.loadPartFile(1, QString::fromStdString(folder.writePart("r.jpg", 200))));
+        ASSERT_TRUE(window.loadPartFile(Side::Left, QString::fromStdString(folder.writePart("l.jpg", 30))));
+        ASSERT_TRUE(window.loadPartFile(Side::Right, QString::fromStdString(folder.writePart("r.jpg", 200))));
         if (c.saveAccepted && !joiningWorks(window)) continue; // saving needs the joined image
         window.show();
         EXPECT_EQ(window.close(), c.exits);
@@ -390,7 +392,7 @@ TEST_F(MainWindowTest, ExitAsksAboutUnsavedWork) {
     auto scripted = std::make_shared<ScriptedPrompts>();
     MainWindow window(optionsFor(folder, scripted));
     ASSERT_TRUE(window.initialise());
-    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
+    ASSERT_TRUE(window.loadPartFile(Side::Left, QString::fromStdString(folder.writePart("l.jpg", 30))));
     window.show();
     EXPECT_TRUE(window.close());
     EXPECT_EQ(scripted->questions, 0);
@@ -410,7 +412,7 @@ TEST_F(MainWindowTest, PaletteButtonsReachTheWorkspace) {
 
     window.palette()->pressButton(ButtonMagnifier); // offered only once a part is there
     EXPECT_EQ(window.magnifier(), nullptr);
-    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
+    ASSERT_TRUE(window.loadPartFile(Side::Left, QString::fromStdString(folder.writePart("l.jpg", 30))));
     window.palette()->pressButton(ButtonMagnifier);
     ASSERT_NE(window.magnifier(), nullptr);
     EXPECT_TRUE(window.magnifier()->isVisible());
@@ -494,8 +496,8 @@ TEST_F(MainWindowTest, AcceleratorsWorkWhereverTheFocusIs) {
     MainWindow window(optionsFor(folder, prompts));
     ASSERT_TRUE(window.initialise());
     window.show();
-    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
-    ASSERT_TRUE(window.loadPartFile(1, QString::fromStdString(folder.writePart("r.jpg", 200))));
+    ASSERT_TRUE(window.loadPartFile(Side::Left, QString::fromStdString(folder.writePart("l.jpg", 30))));
+    ASSERT_TRUE(window.loadPartFile(Side::Right, QString::fromStdString(folder.writePart("r.jpg", 200))));
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     MergeWorkspace& model = window.workspace()->model();
@@ -511,9 +513,9 @@ TEST_F(MainWindowTest, AcceleratorsWorkWhereverTheFocusIs) {
         QTest::keyClick(target, Qt::Key_H, Qt::ControlModifier);
         ASSERT_TRUE(model.modeFlags().move) << name;
         model.mousePress({100, 50}, {});
-        const int before = model.side(0).view.offsetX;
+        const int before = model.side(Side::Left).view.offsetX;
         QTest::keyClick(target, Qt::Key_Right);
-        EXPECT_EQ(model.side(0).view.offsetX, before - 1) << name;
+        EXPECT_EQ(model.side(Side::Left).view.offsetX, before - 1) << name;
         model.mouseRelease({100, 50});
         QTest::keyClick(target, Qt::Key_H, Qt::ControlModifier);
         EXPECT_FALSE(model.modeFlags().move) << name;
@@ -540,8 +542,8 @@ TEST_F(MainWindowTest, SendsTheJoinedPictureToAProgram) {
 
     MainWindow window(optionsFor(folder, prompts));
     ASSERT_TRUE(window.initialise());
-    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
-    ASSERT_TRUE(window.loadPartFile(1, QString::fromStdString(folder.writePart("r.jpg", 200))));
+    ASSERT_TRUE(window.loadPartFile(Side::Left, QString::fromStdString(folder.writePart("l.jpg", 30))));
+    ASSERT_TRUE(window.loadPartFile(Side::Right, QString::fromStdString(folder.writePart("r.jpg", 200))));
     if (!joiningWorks(window)) GTEST_SKIP() << "joining the parts is not built yet";
     prompts->onDialog = [&](QDialog& dialog) {
         auto& sendTo = dynamic_cast<SendToDialog&>(dialog);
@@ -576,13 +578,13 @@ TEST_F(MainWindowTest, AdjustsAPartOnlyWhenAccepted) {
     ProgramFolder folder;
     MainWindow window(optionsFor(folder, prompts));
     ASSERT_TRUE(window.initialise());
-    ASSERT_TRUE(window.loadPartFile(0, QString::fromStdString(folder.writePart("l.jpg", 30))));
+    ASSERT_TRUE(window.loadPartFile(Side::Left, QString::fromStdString(folder.writePart("l.jpg", 30))));
     MergeWorkspace& model = window.workspace()->model();
     const auto bytes = [](std::span<const std::uint8_t> s) {
         return std::vector<std::uint8_t>(s.begin(), s.end());
     };
-    const auto working = bytes(model.workingCopyForAdjustment(0).pixels());
-    const auto original = bytes(model.originalBlock(0));
+    const auto working = bytes(model.workingCopyForAdjustment(Side::Left).pixels());
+    const auto original = bytes(model.originalBlock(Side::Left));
     ASSERT_FALSE(working.empty());
     ASSERT_FALSE(original.empty());
 
@@ -601,9 +603,10 @@ TEST_F(MainWindowTest, AdjustsAPartOnlyWhenAccepted) {
                 adjust.reject();
             return adjust.result();
         };
-        window.workspace()->runImageAdjustment(0);
-        EXPECT_EQ(bytes(model.workingCopyForAdjustment(0).pixels()) != working, c.changed) << c.accept;
-        EXPECT_EQ(bytes(model.originalBlock(0)) != original, c.changed) << c.accept;
+        window.workspace()->runImageAdjustment(Side::Left);
+        EXPECT_EQ(bytes(model.workingCopyForAdjustment(Side::Left).pixels()) != working, c.changed)
+            << c.accept;
+        EXPECT_EQ(bytes(model.originalBlock(Side::Left)) != original, c.changed) << c.accept;
     }
     EXPECT_EQ(prompts->dialogs, (std::vector<QString>{"ImageAdjustment", "ImageAdjustment"}));
 }
@@ -690,7 +693,7 @@ TEST_F(MainWindowTest, TranslatedRun) {
     EXPECT_EQ(window.helpWindow()->windowTitle(), "Tandemscan-Hilfe");
 
     // A message: the error box of a missing file.
-    window.loadPartFile(0, QString::fromStdString((folder.root / "none.jpg").string()));
+    window.loadPartFile(Side::Left, QString::fromStdString((folder.root / "none.jpg").string()));
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].caption, "Fehler");
     // The known first line is translated; the file and the reason follow as the system gives them.

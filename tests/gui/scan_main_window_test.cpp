@@ -102,19 +102,19 @@ TEST_F(ScanMainWindowTest, ScansBothPartsIntoTheirPanes) {
     EXPECT_EQ(left.header.bitCount, 8);
     EXPECT_EQ(left.header.xPelsPerMeter, 5906);
     const MergeWorkspace& model = window.workspace()->model();
-    EXPECT_TRUE(model.holdsPart(0));
-    EXPECT_FALSE(model.holdsPart(1));
+    EXPECT_TRUE(model.holdsPart(Side::Left));
+    EXPECT_FALSE(model.holdsPart(Side::Right));
     EXPECT_TRUE(window.button("clearLeft")->isEnabled());
 
     ASSERT_TRUE(scan(window, 1));
-    EXPECT_TRUE(model.holdsPart(1));
+    EXPECT_TRUE(model.holdsPart(Side::Right));
     EXPECT_TRUE(fs::exists(work / "ScanImgR.bmp"));
     EXPECT_FALSE(fs::exists(work / "ScanImg.DAT"));
     EXPECT_TRUE(prompts->messages.empty());
     EXPECT_TRUE(window.button("preview")->isEnabled());
 
     // Another resolution for the right part is refused before any scan starts.
-    window.clearPart(1);
+    window.clearPart(Side::Right);
     choose(window.list(2), 3);  // 300 dpi
     auto* session = window.findChild<ScanSession*>(QStringLiteral("scanSession"));
     QSignalSpy notices(session, &ScanSession::toolCommand);
@@ -125,7 +125,7 @@ TEST_F(ScanMainWindowTest, ScansBothPartsIntoTheirPanes) {
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].caption, "Error");
     EXPECT_EQ(prompts->messages[0].text, "Resolution is different from the previous image!");
-    EXPECT_FALSE(model.holdsPart(1));
+    EXPECT_FALSE(model.holdsPart(Side::Right));
 }
 
 TEST_F(ScanMainWindowTest, AFailedScanBringsTheWindowBackWithItsReason) {
@@ -144,7 +144,7 @@ TEST_F(ScanMainWindowTest, AFailedScanBringsTheWindowBackWithItsReason) {
     ASSERT_EQ(notices.size(), 1);
     EXPECT_EQ(notices[0][1].toInt(), 1);
     EXPECT_TRUE(window.isEnabled());
-    EXPECT_FALSE(window.workspace()->model().holdsPart(0));
+    EXPECT_FALSE(window.workspace()->model().holdsPart(Side::Left));
     ASSERT_EQ(prompts->messages.size(), 1u);
     EXPECT_EQ(prompts->messages[0].caption, "Error");
     EXPECT_EQ(prompts->messages[0].icon, QMessageBox::Critical);

@@ -38,7 +38,7 @@ class WorkspaceViewTest : public ::testing::Test {
     std::unique_ptr<WorkspaceView> viewWithPart(int width = 200, int height = 100) {
         const std::string left = files.write("left.img", makeImage(width, height, 24, ppm60));
         auto view = std::make_unique<WorkspaceView>(nullptr, files.release());
-        EXPECT_TRUE(view->model().loadPart(left, 0));
+        EXPECT_TRUE(view->model().loadPart(left, Side::Left));
         return view;
     }
 
@@ -50,7 +50,7 @@ TEST_F(WorkspaceViewTest, DrawsALoadedPartAtItsPlace) {
     WorkspaceView view(nullptr, files.release());
     QSignalSpy states(&view, &WorkspaceView::toolStateChanged);
     QSignalSpy clear(&view, &WorkspaceView::clearEnabledChanged);
-    ASSERT_TRUE(view.model().loadPart(left, 0));
+    ASSERT_TRUE(view.model().loadPart(left, Side::Left));
     ASSERT_EQ(states.count(), 1);
     EXPECT_EQ(states.last().at(0).toInt(), 512);
     ASSERT_EQ(clear.count(), 1);
@@ -74,7 +74,7 @@ TEST_F(WorkspaceViewTest, MessagesAreTranslatedAndGoToTheHandler) {
     view->setMessageHandler([&shown](MessageIcon, const QString& caption, const QString& text) {
         shown.emplace_back(caption, text);
     });
-    view->model().toggleLock(0);
+    view->model().toggleLock(Side::Left);
     view->model().selectTool(ToolMode::Move, true);
     QTest::mouseClick(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 50));
     ASSERT_EQ(shown.size(), 1u);
@@ -151,11 +151,11 @@ TEST_F(WorkspaceViewTest, MouseDragMovesThePart) {
                      Qt::NoModifier);
     QApplication::sendEvent(view.get(), &move);
     QTest::mouseRelease(view.get(), Qt::LeftButton, Qt::NoModifier, QPoint(120, 53));
-    EXPECT_EQ(view->model().side(0).view.offsetX, -20);
-    EXPECT_EQ(view->model().side(0).view.offsetY, -3);
+    EXPECT_EQ(view->model().side(Side::Left).view.offsetX, -20);
+    EXPECT_EQ(view->model().side(Side::Left).view.offsetY, -3);
     // The arrow keys then move it a pixel at a time.
     QTest::keyClick(view.get(), Qt::Key_Left);
-    EXPECT_EQ(view->model().side(0).view.offsetX, -19);
+    EXPECT_EQ(view->model().side(Side::Left).view.offsetX, -19);
 }
 
 TEST_F(WorkspaceViewTest, PreviewWindowCentresTheImageAndClosesOnAKey) {
@@ -184,8 +184,8 @@ TEST_F(WorkspaceViewTest, EveryCursorSlotHasACursor) {
     EXPECT_EQ(cursors.cursorAt(12).shape(), Qt::SizeHorCursor);
     EXPECT_EQ(cursors.cursorAt(15).shape(), Qt::SizeFDiagCursor);
     // The left flag's tip is its top-right corner, the right flag's its top-left corner.
-    const QImage left = cursors.flagIcon(0).toImage();
-    const QImage right = cursors.flagIcon(1).toImage();
+    const QImage left = cursors.flagIcon(Side::Left).toImage();
+    const QImage right = cursors.flagIcon(Side::Right).toImage();
     EXPECT_GT(qAlpha(left.pixel(31, 1)), 0);
     EXPECT_EQ(qAlpha(left.pixel(2, 7)), 0);
     EXPECT_GT(qAlpha(right.pixel(0, 1)), 0);
@@ -211,8 +211,8 @@ struct PaletteAndWorkspace {
         QObject::connect(&palette, &ToolPalette::toolCommand, view.get(), &WorkspaceView::toolCommand);
         QObject::connect(view.get(), &WorkspaceView::toolStateChanged, &palette,
                          &ToolPalette::applyToolState);
-        EXPECT_TRUE(view->model().loadPart(left, 0));
-        EXPECT_TRUE(view->model().loadPart(right, 1));
+        EXPECT_TRUE(view->model().loadPart(left, Side::Left));
+        EXPECT_TRUE(view->model().loadPart(right, Side::Right));
     }
     ToolPalette palette;
     std::unique_ptr<WorkspaceView> view;
@@ -293,7 +293,7 @@ TEST_F(WorkspaceViewTest, SavingOnePartOffersItsDepthsFormatsWithTheirSuffixes) 
             dialog->reject();
         }
     });
-    view->saveSideAlone(0);
+    view->saveSideAlone(Side::Left);
     EXPECT_EQ(filters.join(QLatin1Char('|')).toStdString(), std::string(saveFormatList(24)));
     EXPECT_EQ(suffixes, (QStringList{"bmp", "bmp", "tif", "pcx", "tga", "png"}));
 }
@@ -316,7 +316,7 @@ std::map<QString, bool> popupItems(WorkspaceView& view, QPoint p) {
 TEST_F(WorkspaceViewTest, PopupMenuItemsFollowThePaneAndTheHistory) {
     const std::string left = files.write("left.img", makeImage(200, 100, 24, ppm60));
     WorkspaceView view(nullptr, files.release());
-    ASSERT_TRUE(view.model().loadPart(left, 0));
+    ASSERT_TRUE(view.model().loadPart(left, Side::Left));
     view.show();
     auto items = popupItems(view, QPoint(100, 50));
     ASSERT_EQ(items.size(), 6u);

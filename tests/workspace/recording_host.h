@@ -44,12 +44,12 @@ public:
     {
         states.emplace_back(static_cast<int>(code), argument);
     }
-    void enableClear(int side, bool enabled) override { clearEnabled[side] = enabled; }
-    void enableInput(int side, bool enabled) override { inputEnabled[side] = enabled; }
+    void enableClear(Side side, bool enabled) override { clearEnabled[sideCode(side)] = enabled; }
+    void enableInput(Side side, bool enabled) override { inputEnabled[sideCode(side)] = enabled; }
     void enableOutput(bool enabled) override { outputEnabled = enabled; }
-    void cropTimer(int side, bool running) override { timerRunning[side] = running; }
+    void cropTimer(Side side, bool running) override { timerRunning[sideCode(side)] = running; }
     void moveToolEntered() override { ++moveExplanations; }
-    void runImageAdjustment(int side) override { adjustedSides.push_back(side); }
+    void runImageAdjustment(Side side) override { adjustedSides.push_back(sideCode(side)); }
 
     void clear()
     {
@@ -108,19 +108,17 @@ struct WorkspaceFixture {
     MergeWorkspace ws{host, files.engine()};
 
     // Writes a part and loads it; true when the workspace accepted it.
-    bool load(int side, const ImageRecord& image, const std::string& name = {})
-    {
-        const std::string path = files.write(name.empty() ? "part" + std::to_string(side) + ".img" : name, image);
+    bool load(Side side, const ImageRecord& image, const std::string& name = {}) {
+        const std::string path =
+            files.write(name.empty() ? "part" + std::to_string(sideCode(side)) + ".img" : name, image);
         return ws.loadPart(path, side);
     }
-    bool load(int side, int width, int height, int bits = 24, std::int32_t ppm = ppm60)
-    {
+    bool load(Side side, int width, int height, int bits = 24, std::int32_t ppm = ppm60) {
         return load(side, makeImage(width, height, bits, ppm));
     }
     // Drags a side with the move tool by (dx, dy) screen pixels, in strokes that stay inside
     // the pane (the move tool follows the mouse only there).
-    void drag(int side, int dx, int dy, Modifiers m = {})
-    {
+    void drag(Side side, int dx, int dy, Modifiers m = {}) {
         if (!ws.modeFlags().move)
             ws.selectTool(ToolMode::Move, true);
         const Rect pane = ws.side(side).paneRect;
@@ -148,8 +146,9 @@ struct WorkspaceFixture {
 struct TwoPartsFixture : WorkspaceFixture {
     explicit TwoPartsFixture(int width = 255, int height = 351, int rightWidth = 0, int rightHeight = 0)
     {
-        EXPECT_TRUE(load(0, width, height));
-        EXPECT_TRUE(load(1, rightWidth > 0 ? rightWidth : width, rightHeight > 0 ? rightHeight : height));
+        EXPECT_TRUE(load(Side::Left, width, height));
+        EXPECT_TRUE(
+            load(Side::Right, rightWidth > 0 ? rightWidth : width, rightHeight > 0 ? rightHeight : height));
         host.clear();
     }
     void click(Point p, Modifiers m = {})

@@ -28,16 +28,18 @@ struct JoinFixture : TwoPartsFixture {
     }
     // The right part's top-left pixel as shown: (x % 256, y % 256) of the original pixel there.
     std::array<int, 2> rightTopLeft() const {
-        const ImageRecord& w = ws.side(1).workingCopy;
+        const ImageRecord& w = ws.side(Side::Right).workingCopy;
         const std::uint8_t* top = w.pixels().data() + static_cast<std::size_t>(w.header().height - 1) *
                                                           PixelTools::rowStride(w.header().width, 24);
         return {top[0], top[1]};
     }
     std::array<int, 4> offsets() const {
-        return {ws.side(0).view.offsetX, ws.side(0).view.offsetY, ws.side(1).view.offsetX,
-                ws.side(1).view.offsetY};
+        return {ws.side(Side::Left).view.offsetX, ws.side(Side::Left).view.offsetY,
+                ws.side(Side::Right).view.offsetX, ws.side(Side::Right).view.offsetY};
     }
-    std::size_t halfTurns() const { return ws.side(0).cropHistory.size() + ws.side(1).cropHistory.size(); }
+    std::size_t halfTurns() const {
+        return ws.side(Side::Left).cropHistory.size() + ws.side(Side::Right).cropHistory.size();
+    }
     bool join() { return ws.toolCommand(ToolCommand::ContentJoin, false); }
 
     std::optional<ContentPlacement> answer = turnedMatch;
@@ -56,8 +58,8 @@ TEST(WorkspaceContentJoin, TurnsTheRightPartAndShowsItPlaced) {
     EXPECT_EQ(f.seenWidths, (std::array<int, 2>{200, 200}));
     // The half turn is the rotate edit; the placement kept is that of the turned part.
     EXPECT_EQ(f.rightTopLeft(), turned);
-    ASSERT_EQ(f.ws.side(1).cropHistory.size(), 1u);
-    EXPECT_EQ(f.ws.side(1).cropHistory[0].kind, kEditHalfTurn);
+    ASSERT_EQ(f.ws.side(Side::Right).cropHistory.size(), 1u);
+    EXPECT_EQ(f.ws.side(Side::Right).cropHistory[0].kind, kEditHalfTurn);
     EXPECT_EQ(f.ws.contentPlacement(), (ContentPlacement{false, 0.5, 150.4, -6.2, 0.9}));
     EXPECT_EQ(f.ws.lastEdit(), EditKind::ContentJoin);
     EXPECT_FALSE(f.ws.joinedImage().empty());
@@ -80,7 +82,7 @@ TEST(WorkspaceContentJoin, TurnsTheRightPartAndShowsItPlaced) {
 
 TEST(WorkspaceContentJoin, UndoRestoresThePlacementBeforeAndRedoJoinsAgain) {
     JoinFixture f;
-    f.drag(1, -30, 10);
+    f.drag(Side::Right, -30, 10);
     const std::array<int, 4> before = f.offsets();
     ASSERT_EQ(before, (std::array<int, 4>{0, 0, 30, -10}));
     ASSERT_TRUE(f.join());
@@ -102,7 +104,7 @@ TEST(WorkspaceContentJoin, UndoRestoresThePlacementBeforeAndRedoJoinsAgain) {
         EXPECT_EQ(f.ws.contentScreenMap().has_value(), s.stands);
         EXPECT_EQ(f.offsets(), s.offsets);
         EXPECT_EQ(f.rightTopLeft(), s.topLeft);
-        EXPECT_EQ(f.ws.side(1).cropHistory.size(), s.halfTurns);
+        EXPECT_EQ(f.ws.side(Side::Right).cropHistory.size(), s.halfTurns);
     }
     EXPECT_EQ(f.estimates, 1); // redo does not estimate again
 }
@@ -111,13 +113,13 @@ TEST(WorkspaceContentJoin, SavingReplaysTheTurnAsAManualOne) {
     JoinFixture f;
     ASSERT_TRUE(f.join());
     const std::string path = (f.files.folder() / "right.img").string();
-    ASSERT_TRUE(f.ws.saveSingle(1, path));
+    ASSERT_TRUE(f.ws.saveSingle(Side::Right, path));
     ImageRecord saved = testing::readImageFile(path);
     EXPECT_EQ(saved.pixels()[saved.pixels().size() - 600], 199); // top row, first pixel
-    EXPECT_TRUE(f.ws.side(1).cropHistory.empty());
+    EXPECT_TRUE(f.ws.side(Side::Right).cropHistory.empty());
     // Taken back after the save: the next save turns the original back.
     f.ws.undo();
-    ASSERT_TRUE(f.ws.saveSingle(1, path));
+    ASSERT_TRUE(f.ws.saveSingle(Side::Right, path));
     saved = testing::readImageFile(path);
     EXPECT_EQ(saved.pixels()[saved.pixels().size() - 600], 0);
     EXPECT_EQ(f.ws.contentPlacement(), std::nullopt);
@@ -138,13 +140,15 @@ TEST(WorkspaceContentJoin, RefusalsChangeNothing) {
          1, "The overlap is blank paper."},
         {"no reason given", [](JoinFixture& f) { f.answer.reset(); }, 1,
          "The parts cannot be joined by their content."},
-        {"left part locked", [](JoinFixture& f) { f.ws.toggleLock(0); }, 0, "This image has been locked!"},
-        {"right part locked", [](JoinFixture& f) { f.ws.toggleLock(1); }, 0, "This image has been locked!"},
-        {"one part only", [](JoinFixture& f) { f.ws.clearSide(0); }, 0, nullptr},
+        {"left part locked", [](JoinFixture& f) { f.ws.toggleLock(Side::Left); }, 0,
+         "This image has been locked!"},
+        {"right part locked", [](JoinFixture& f) { f.ws.toggleLock(Side::Right); }, 0,
+         "This image has been locked!"},
+        {"one part only", [](JoinFixture& f) { f.ws.clearSide(Side::Left); }, 0, nullptr},
     };
     for (const auto& c : cases) {
         JoinFixture f;
-        f.drag(1, -30, 10);
+        f.drag(Side::Right, -30, 10);
         c.arrange(f);
         const std::array<int, 4> before = f.offsets();
         const EditKind lastEdit = f.ws.lastEdit();
@@ -166,7 +170,7 @@ TEST(WorkspaceContentJoin, ManualPlacementEndsItAndKeepsTheTurn) {
         std::function<void(JoinFixture&)> act;
         bool stands;
     } cases[] = {
-        {"move by mouse", [](JoinFixture& f) { f.drag(1, 5, 0); }, false},
+        {"move by mouse", [](JoinFixture& f) { f.drag(Side::Right, 5, 0); }, false},
         {"move by arrow key",
          [](JoinFixture& f) {
              f.ws.selectTool(ToolMode::Move, true);
@@ -192,7 +196,7 @@ TEST(WorkspaceContentJoin, ManualPlacementEndsItAndKeepsTheTurn) {
          },
          true},
         {"zoom", [](JoinFixture& f) { f.ws.zoomTo(2); }, true},
-        {"lock", [](JoinFixture& f) { f.ws.toggleLock(1); }, true},
+        {"lock", [](JoinFixture& f) { f.ws.toggleLock(Side::Right); }, true},
         {"preview", [](JoinFixture& f) { f.ws.composePreview(); }, true},
     };
     for (const auto& c : cases) {

@@ -23,13 +23,13 @@ struct CropParts : testing::TwoPartsFixture {
         ws.mouseRelease(to);
     }
     // Pulls the new frame's top-left corner in by 10, to (30, 30) within the pane.
-    void shrinkFrame(int side) {
+    void shrinkFrame(Side side) {
         const int left = ws.side(side).paneRect.left;
         dragFrom({left + 25, 25}, {left + 35, 35});
     }
     // Turns a side's (shrunk) frame counter-clockwise by about `radians`, grabbing it outside its
     // upper-left corner and sweeping along a circle about the pivot.
-    void turnFrame(int side, double radians) {
+    void turnFrame(Side side, double radians) {
         const Point from{ws.side(side).paneRect.left + 15, 15};
         ws.mousePress(from, {});
         ASSERT_EQ(ws.cropHit(), CropRotateUpperLeft);
@@ -45,12 +45,12 @@ struct CropParts : testing::TwoPartsFixture {
 
 TEST(WorkspaceCrop, EnteringTheToolPutsAFrameOnEachPart) {
     CropParts f;
-    EXPECT_TRUE(f.ws.side(0).crop.active);
-    EXPECT_EQ(f.ws.side(0).crop.frame.rect(), (Rect{20, 20, 235, 331}));
-    EXPECT_EQ(f.ws.side(0).crop.frame.pivot(), (Point{127, 175}));
-    EXPECT_EQ(f.ws.side(1).crop.frame.rect(), (Rect{276, 20, 491, 331}));
+    EXPECT_TRUE(f.ws.side(Side::Left).crop.active);
+    EXPECT_EQ(f.ws.side(Side::Left).crop.frame.rect(), (Rect{20, 20, 235, 331}));
+    EXPECT_EQ(f.ws.side(Side::Left).crop.frame.pivot(), (Point{127, 175}));
+    EXPECT_EQ(f.ws.side(Side::Right).crop.frame.rect(), (Rect{276, 20, 491, 331}));
     f.ws.selectTool(ToolMode::Crop, false);
-    EXPECT_FALSE(f.ws.side(0).crop.active);
+    EXPECT_FALSE(f.ws.side(Side::Left).crop.active);
     EXPECT_FALSE(f.host.timerRunning[0]);
 }
 
@@ -60,9 +60,9 @@ TEST(WorkspaceCrop, FrameIsNormalisedOnRelease) {
     ASSERT_EQ(f.ws.cropHit(), CropRight);
     f.ws.mouseMove({100, 100}, true, {});
     f.ws.mouseMove({2, 100}, true, {});
-    EXPECT_LT(f.ws.side(0).crop.frame.right, f.ws.side(0).crop.frame.left);
+    EXPECT_LT(f.ws.side(Side::Left).crop.frame.right, f.ws.side(Side::Left).crop.frame.left);
     f.ws.mouseRelease({2, 100});
-    EXPECT_EQ(f.ws.side(0).crop.frame.rect(), (Rect{-3, 20, 20, 331}));
+    EXPECT_EQ(f.ws.side(Side::Left).crop.frame.rect(), (Rect{-3, 20, 20, 331}));
 }
 
 TEST(WorkspaceCrop, PivotDraggedOutOfThePaneSpringsBack) {
@@ -70,29 +70,29 @@ TEST(WorkspaceCrop, PivotDraggedOutOfThePaneSpringsBack) {
     f.ws.mousePress({137, 175}, {}); // 10 pixels right of the pivot still grabs it
     ASSERT_EQ(f.ws.cropHit(), CropPivot);
     f.ws.mouseMove({100, 180}, true, {});
-    EXPECT_EQ(f.ws.side(0).crop.frame.pivot(), (Point{90, 180}));
+    EXPECT_EQ(f.ws.side(Side::Left).crop.frame.pivot(), (Point{90, 180}));
     f.ws.mouseMove({5, 180}, true, {}); // would put the pivot at x = -5
-    EXPECT_EQ(f.ws.side(0).crop.frame.pivot(), (Point{90, 180}));
+    EXPECT_EQ(f.ws.side(Side::Left).crop.frame.pivot(), (Point{90, 180}));
 }
 
 TEST(WorkspaceCrop, UprightFrameCutsTheWorkingCopy) {
     CropParts f;
     f.dragFrom({60, 60}, {90, 80}); // move the frame by (30, 20): (50, 40, 265, 351)
-    const Rect frame = f.ws.side(0).crop.frame.rect();
+    const Rect frame = f.ws.side(Side::Left).crop.frame.rect();
     ASSERT_EQ(frame, (Rect{50, 40, 265, 351}));
     f.ws.doubleClick({150, 150});
-    EXPECT_FALSE(f.ws.side(0).crop.active);
-    const ImageHeader& h = f.ws.side(0).workingCopy.header();
+    EXPECT_FALSE(f.ws.side(Side::Left).crop.active);
+    const ImageHeader& h = f.ws.side(Side::Left).workingCopy.header();
     EXPECT_EQ(h.width, 205); // what of the frame lies on the part
     EXPECT_EQ(h.height, 311);
-    ASSERT_EQ(f.ws.side(0).cropHistory.size(), 1u);
-    const EditEntry& e = f.ws.side(0).cropHistory[0];
+    ASSERT_EQ(f.ws.side(Side::Left).cropHistory.size(), 1u);
+    const EditEntry& e = f.ws.side(Side::Left).cropHistory[0];
     EXPECT_EQ(e.kind, 6);
     EXPECT_EQ(e.angle, 0.0);
     EXPECT_EQ(e.left, frame.left);
     EXPECT_EQ(e.top, frame.top);
     // The cut keeps the part's own pixels: the top-left is what was at (left, top).
-    EXPECT_EQ(f.ws.side(0).workingCopy.pixels()[(h.height - 1) * PixelTools::rowStride(h.width, 24)],
+    EXPECT_EQ(f.ws.side(Side::Left).workingCopy.pixels()[(h.height - 1) * PixelTools::rowStride(h.width, 24)],
               frame.left % 256);
     EXPECT_EQ(f.ws.lastEdit(), EditKind::Crop);
     EXPECT_EQ(f.host.waitDepth, 0);
@@ -107,19 +107,19 @@ TEST(WorkspaceCrop, UprightFrameCutsTheWorkingCopy) {
 TEST(WorkspaceCrop, UndoingACropBringsThePartBackAndRedoCutsAgain) {
     CropParts f;
     f.ws.doubleClick({150, 150});
-    ASSERT_EQ(f.ws.side(0).workingCopy.header().width, 215);
+    ASSERT_EQ(f.ws.side(Side::Left).workingCopy.header().width, 215);
     f.ws.undo();
-    EXPECT_EQ(f.ws.side(0).workingCopy.header().width, 255);
-    EXPECT_TRUE(f.ws.side(0).cropHistory.empty());
-    EXPECT_TRUE(f.ws.side(0).crop.active); // the tool is still on: a frame again
+    EXPECT_EQ(f.ws.side(Side::Left).workingCopy.header().width, 255);
+    EXPECT_TRUE(f.ws.side(Side::Left).cropHistory.empty());
+    EXPECT_TRUE(f.ws.side(Side::Left).crop.active); // the tool is still on: a frame again
     f.ws.redo();
-    EXPECT_EQ(f.ws.side(0).workingCopy.header().width, 215);
-    EXPECT_EQ(f.ws.side(0).cropHistory.size(), 1u);
+    EXPECT_EQ(f.ws.side(Side::Left).workingCopy.header().width, 215);
+    EXPECT_EQ(f.ws.side(Side::Left).cropHistory.size(), 1u);
 }
 
 TEST(WorkspaceCrop, FrameOutsideThePartCutsNothing) {
     WorkspaceFixture f;
-    ASSERT_TRUE(f.load(0, 100, 100)); // shown at x 155..255, y 0..100
+    ASSERT_TRUE(f.load(Side::Left, 100, 100)); // shown at x 155..255, y 0..100
     f.ws.selectTool(ToolMode::Crop, true);
     // Move the frame down below the part.
     f.ws.mousePress({60, 60}, {});
@@ -129,13 +129,13 @@ TEST(WorkspaceCrop, FrameOutsideThePartCutsNothing) {
     f.ws.mouseRelease({60, 300});
     f.ws.mousePress({60, 300}, {});
     f.ws.mouseRelease({60, 300});
-    ASSERT_GE(f.ws.side(0).crop.frame.top, 100);
-    f.ws.rotateSide(0);
+    ASSERT_GE(f.ws.side(Side::Left).crop.frame.top, 100);
+    f.ws.rotateSide(Side::Left);
     f.ws.doubleClick({60, 300});
-    EXPECT_FALSE(f.ws.side(0).crop.active);
-    EXPECT_EQ(f.ws.side(0).workingCopy.header().width, 100);
-    ASSERT_EQ(f.ws.side(0).cropHistory.size(), 1u); // the half turn only
-    EXPECT_EQ(f.ws.side(0).cropHistory[0].kind, 4);
+    EXPECT_FALSE(f.ws.side(Side::Left).crop.active);
+    EXPECT_EQ(f.ws.side(Side::Left).workingCopy.header().width, 100);
+    ASSERT_EQ(f.ws.side(Side::Left).cropHistory.size(), 1u); // the half turn only
+    EXPECT_EQ(f.ws.side(Side::Left).cropHistory[0].kind, 4);
     EXPECT_EQ(f.ws.lastEdit(), EditKind::None); // a rotation by hand is not an undoable tool edit
     EXPECT_EQ(f.host.waitDepth, 0);             // a crop that cuts nothing ends its wait too
 }
@@ -146,7 +146,7 @@ TEST(WorkspaceCrop, SmallTurnsStraightenTheWorkingCopyByTheFramesAngle) {
     // its bottom. Whole degrees, or ignoring turns below a few degrees, would give 0 or about 5.
     for (const double radians : {0.01, -0.01, 0.004, -0.02}) {
         CropParts f;
-        const int s = radians > 0 ? 0 : 1;
+        const Side s = radians > 0 ? Side::Left : Side::Right;
         f.shrinkFrame(s);
         f.turnFrame(s, radians);
         const double angle = f.ws.side(s).crop.frame.angle;
@@ -167,15 +167,15 @@ TEST(WorkspaceCrop, SmallTurnsStraightenTheWorkingCopyByTheFramesAngle) {
 
 TEST(WorkspaceCrop, TurnedFrameTurnsThePartFirst) {
     CropParts f;
-    f.shrinkFrame(1);
-    f.turnFrame(1, -0.12); // clockwise, so that the mouse stays in the pane
-    ASSERT_NEAR(f.ws.side(1).crop.frame.angle, -0.12, 0.01);
+    f.shrinkFrame(Side::Right);
+    f.turnFrame(Side::Right, -0.12); // clockwise, so that the mouse stays in the pane
+    ASSERT_NEAR(f.ws.side(Side::Right).crop.frame.angle, -0.12, 0.01);
     f.ws.doubleClick({383, 175});
-    ASSERT_EQ(f.ws.side(1).cropHistory.size(), 1u);
-    EXPECT_NEAR(f.ws.side(1).cropHistory[0].angle, -0.12, 0.01);
+    ASSERT_EQ(f.ws.side(Side::Right).cropHistory.size(), 1u);
+    EXPECT_NEAR(f.ws.side(Side::Right).cropHistory[0].angle, -0.12, 0.01);
     // The part was turned upright under the frame, then cut to the frame's size.
-    EXPECT_NEAR(f.ws.side(1).workingCopy.header().width, 205, 1);
-    EXPECT_NEAR(f.ws.side(1).workingCopy.header().height, 301, 1);
+    EXPECT_NEAR(f.ws.side(Side::Right).workingCopy.header().width, 205, 1);
+    EXPECT_NEAR(f.ws.side(Side::Right).workingCopy.header().height, 301, 1);
 }
 
 } // namespace

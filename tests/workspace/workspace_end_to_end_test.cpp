@@ -100,25 +100,25 @@ TEST_F(WorkspaceEndToEnd, SkewedHalvesPlacedWithTheToolsGiveThePictureBack) {
     RecordingHost host;
     ImageEngine engine(library, folder->path());
     MergeWorkspace ws(host, engine);
-    ASSERT_TRUE(ws.loadPart(write("left.bmp", leftHalf), 0)) << host.lastMessage();
-    ASSERT_TRUE(ws.loadPart(write("right.bmp", *skewed), 1)) << host.lastMessage();
+    ASSERT_TRUE(ws.loadPart(write("left.bmp", leftHalf), Side::Left)) << host.lastMessage();
+    ASSERT_TRUE(ws.loadPart(write("right.bmp", *skewed), Side::Right)) << host.lastMessage();
     ASSERT_EQ(engine.workScale(), 1.0);
     ASSERT_EQ(engine.viewScale(), 1.0);
-    const Rect shown = ws.side(1).partRect();
+    const Rect shown = ws.side(Side::Right).partRect();
     const Point centre{(shown.left + shown.right) / 2, (shown.top + shown.bottom) / 2};
 
     // The crop frame on the right part: pivot to the part's centre, edges pulled in to a
     // rectangle well inside the paper, then turned by the skew.
     ws.selectTool(ToolMode::Crop, true);
-    CropGeometry g = ws.side(1).crop.frame;
+    CropGeometry g = ws.side(Side::Right).crop.frame;
     drag(ws, g.pivot(), centre);
     const Rect target{centre.x - 75, centre.y - 115, centre.x + 75, centre.y + 115};
-    g = ws.side(1).crop.frame;
+    g = ws.side(Side::Right).crop.frame;
     drag(ws, {g.left + 2, centre.y + 40}, {target.left + 2, centre.y + 40});
     drag(ws, {g.right - 2, centre.y + 40}, {target.right - 2, centre.y + 40});
     drag(ws, {centre.x + 30, g.top + 2}, {centre.x + 30, target.top + 2});
     drag(ws, {centre.x + 30, g.bottom - 2}, {centre.x + 30, target.bottom - 2});
-    ASSERT_EQ(ws.side(1).crop.frame.rect(), target);
+    ASSERT_EQ(ws.side(Side::Right).crop.frame.rect(), target);
     const Point grab{target.left - 15, target.top - 15};
     ws.mousePress(grab, {});
     ASSERT_EQ(ws.cropHit(), CropRotateUpperLeft);
@@ -129,12 +129,12 @@ TEST_F(WorkspaceEndToEnd, SkewedHalvesPlacedWithTheToolsGiveThePictureBack) {
                    static_cast<int>(std::lround(centre.y - radius * std::sin(start + turn)))};
     ws.mouseMove(to, true, {});
     ws.mouseRelease(to);
-    ASSERT_NEAR(ws.side(1).crop.frame.angle, turn, 0.005);
+    ASSERT_NEAR(ws.side(Side::Right).crop.frame.angle, turn, 0.005);
     ws.doubleClick(centre);
-    ASSERT_EQ(ws.side(1).cropHistory.size(), 1u);
-    const EditEntry cut = ws.side(1).cropHistory[0];
-    EXPECT_EQ(ws.side(1).workingCopy.header().width, 150);
-    EXPECT_EQ(ws.side(1).workingCopy.header().height, 230);
+    ASSERT_EQ(ws.side(Side::Right).cropHistory.size(), 1u);
+    const EditEntry cut = ws.side(Side::Right).cropHistory[0];
+    EXPECT_EQ(ws.side(Side::Right).workingCopy.header().width, 150);
+    EXPECT_EQ(ws.side(Side::Right).workingCopy.header().height, 230);
     ws.selectTool(ToolMode::Crop, false);
 
     // Where the cut lies in the picture: turning the skewed part upright keeps the centres of
@@ -147,8 +147,8 @@ TEST_F(WorkspaceEndToEnd, SkewedHalvesPlacedWithTheToolsGiveThePictureBack) {
     // half: its column halfWidth - cutX at the seam, its top cutY rows down.
     ws.selectTool(ToolMode::Move, true);
     drag(ws, {300, 200}, {300 - (halfWidth - cutX), 200 + cutY});
-    ASSERT_EQ(ws.side(1).view.offsetX, halfWidth - cutX);
-    ASSERT_EQ(ws.side(1).view.offsetY, -cutY);
+    ASSERT_EQ(ws.side(Side::Right).view.offsetX, halfWidth - cutX);
+    ASSERT_EQ(ws.side(Side::Right).view.offsetY, -cutY);
 
     const std::string out = (folder->path() / "joined.bmp").string();
     ASSERT_TRUE(ws.saveMerged(out)) << host.lastMessage();
@@ -183,8 +183,8 @@ TEST_F(WorkspaceEndToEnd, AJpegStatingNoResolutionLoadsAt72Dpi) {
     RecordingHost host;
     ImageEngine engine(library, folder->path());
     MergeWorkspace ws(host, engine);
-    ASSERT_TRUE(ws.loadPart(file, 0)) << host.lastMessage();
-    const ImageRecord* original = ws.original(0);
+    ASSERT_TRUE(ws.loadPart(file, Side::Left)) << host.lastMessage();
+    const ImageRecord* original = ws.original(Side::Left);
     ASSERT_NE(original, nullptr);
     EXPECT_EQ(original->header().xPelsPerMeter, 2835);
     EXPECT_EQ(original->header().yPelsPerMeter, 2835);

@@ -22,16 +22,16 @@ constexpr Point overRight{300, 50};
 TEST(WorkspaceHistory, UndoAndRedoToggleAMove)
 {
     TwoParts f;
-    f.drag(0, 12, 5);
-    ASSERT_EQ(f.ws.side(0).view.offsetX, -12);
+    f.drag(Side::Left, 12, 5);
+    ASSERT_EQ(f.ws.side(Side::Left).view.offsetX, -12);
     f.ws.undo();
-    EXPECT_EQ(f.ws.side(0).view.offsetX, 0);
-    EXPECT_EQ(f.ws.side(0).view.offsetY, 0);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, 0);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetY, 0);
     f.ws.undo(); // Ctrl+Z twice: back to the moved state
-    EXPECT_EQ(f.ws.side(0).view.offsetX, -12);
-    EXPECT_EQ(f.ws.side(0).view.offsetY, -5);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, -12);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetY, -5);
     f.ws.redo();
-    EXPECT_EQ(f.ws.side(0).view.offsetX, 0);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, 0);
 }
 
 TEST(WorkspaceHistory, MenuOffersUndoThenRedoAlternately)
@@ -40,7 +40,7 @@ TEST(WorkspaceHistory, MenuOffersUndoThenRedoAlternately)
     PopupMenuState m = f.ws.prepareMenu(overLeft);
     EXPECT_FALSE(m.undoEnabled);
     EXPECT_FALSE(m.redoEnabled);
-    f.drag(0, 5, 0);
+    f.drag(Side::Left, 5, 0);
     m = f.ws.prepareMenu(overLeft);
     EXPECT_TRUE(m.undoEnabled);
     EXPECT_FALSE(m.redoEnabled);
@@ -49,7 +49,7 @@ TEST(WorkspaceHistory, MenuOffersUndoThenRedoAlternately)
     EXPECT_FALSE(m.undoEnabled);
     EXPECT_TRUE(m.redoEnabled);
     f.ws.menuCommand(MenuRedo, overLeft);
-    EXPECT_EQ(f.ws.side(0).view.offsetX, -5);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, -5);
     m = f.ws.prepareMenu(overLeft);
     EXPECT_TRUE(m.undoEnabled);
     EXPECT_FALSE(m.redoEnabled);
@@ -59,32 +59,33 @@ TEST(WorkspaceHistory, LockDecidesWhereUndoIsOffered)
 {
     const struct {
         const char* edit;
-        int lockSide;
+        Side lockSide;
         Point at;
         bool undo;
     } cases[] = {
-        {"move left", 1, overLeft, true},    // the locked part was not moved
-        {"move left", 1, overRight, false},  // over a locked pane nothing is offered
-        {"move left", 0, overRight, false},  // the moved part is locked
-        {"exchange", 0, overRight, false},   // an exchange concerns both parts
-        {"exchange", 1, overLeft, false},
-        {"exchange", 1, Point{255, 400}, true}, // outside the panes the rule does not look at locks
+        {"move left", Side::Right, overLeft, true},   // the locked part was not moved
+        {"move left", Side::Right, overRight, false}, // over a locked pane nothing is offered
+        {"move left", Side::Left, overRight, false},  // the moved part is locked
+        {"exchange", Side::Left, overRight, false},   // an exchange concerns both parts
+        {"exchange", Side::Right, overLeft, false},
+        {"exchange", Side::Right, Point{255, 400}, true}, // outside the panes the rule does not look at locks
     };
     for (const auto& c : cases) {
         TwoParts f;
         if (std::string(c.edit) == "exchange")
             f.ws.exchange();
         else
-            f.drag(0, 5, 0);
+            f.drag(Side::Left, 5, 0);
         f.ws.toggleLock(c.lockSide);
-        EXPECT_EQ(f.ws.prepareMenu(c.at).undoEnabled, c.undo) << c.edit << " lock " << c.lockSide << " at " << c.at.x;
+        EXPECT_EQ(f.ws.prepareMenu(c.at).undoEnabled, c.undo)
+            << c.edit << " lock " << sideCode(c.lockSide) << " at " << c.at.x;
     }
 }
 
 TEST(WorkspaceHistory, MenuItemsFollowThePaneUnderTheClick)
 {
     WorkspaceFixture f;
-    ASSERT_TRUE(f.load(0, 200, 100));
+    ASSERT_TRUE(f.load(Side::Left, 200, 100));
     PopupMenuState m = f.ws.prepareMenu(overRight); // the right pane is empty
     EXPECT_FALSE(m.lockEnabled);
     EXPECT_FALSE(m.saveSolelyEnabled);
@@ -95,9 +96,9 @@ TEST(WorkspaceHistory, MenuItemsFollowThePaneUnderTheClick)
     EXPECT_FALSE(m.lockChecked);
     EXPECT_TRUE(m.saveSolelyEnabled);
     EXPECT_TRUE(m.reloadEnabled);
-    EXPECT_EQ(f.ws.popupSide(), 0);
+    EXPECT_EQ(f.ws.popupSide(), Side::Left);
     f.ws.menuCommand(MenuLock, overLeft);
-    EXPECT_TRUE(f.ws.isLocked(0));
+    EXPECT_TRUE(f.ws.isLocked(Side::Left));
     m = f.ws.prepareMenu(overLeft);
     EXPECT_TRUE(m.lockChecked);
     EXPECT_FALSE(m.reloadEnabled);
@@ -123,23 +124,23 @@ TEST(WorkspaceHistory, ZoomItemsSetTheLevel)
 TEST(WorkspaceHistory, ClearedPartComesBackWithUndo)
 {
     TwoParts f;
-    f.ws.rotateSide(1);
-    f.ws.clearSide(1);
-    EXPECT_FALSE(f.ws.holdsPart(1));
+    f.ws.rotateSide(Side::Right);
+    f.ws.clearSide(Side::Right);
+    EXPECT_FALSE(f.ws.holdsPart(Side::Right));
     f.host.clear();
     f.ws.undo();
-    ASSERT_TRUE(f.ws.holdsPart(1));
-    EXPECT_EQ(f.ws.side(1).workingCopy.header().width, 180);
+    ASSERT_TRUE(f.ws.holdsPart(Side::Right));
+    EXPECT_EQ(f.ws.side(Side::Right).workingCopy.header().width, 180);
     EXPECT_EQ(f.host.states.back(), std::make_pair(768, 0));
     EXPECT_TRUE(f.host.outputEnabled);
     EXPECT_TRUE(f.host.clearEnabled[1]);
     f.ws.redo();
-    EXPECT_FALSE(f.ws.holdsPart(1));
+    EXPECT_FALSE(f.ws.holdsPart(Side::Right));
     // The only part cleared and restored: it becomes the reference again.
-    f.ws.clearSide(0);
+    f.ws.clearSide(Side::Left);
     EXPECT_EQ(f.ws.copyPartReference(), PartReference{});
     f.ws.undo();
-    EXPECT_TRUE(f.ws.holdsPart(0));
+    EXPECT_TRUE(f.ws.holdsPart(Side::Left));
     EXPECT_EQ(f.ws.copyPartReference().colourKind, 24u);
     EXPECT_EQ(f.host.states.back(), std::make_pair(512, 0));
 }
@@ -147,26 +148,26 @@ TEST(WorkspaceHistory, ClearedPartComesBackWithUndo)
 TEST(WorkspaceHistory, ReloadOfAVanishedFileChangesNothing)
 {
     TwoParts f;
-    const std::string path = f.ws.side(0).sourcePath;
-    f.drag(0, 20, 0);
+    const std::string path = f.ws.side(Side::Left).sourcePath;
+    f.drag(Side::Left, 20, 0);
     std::filesystem::remove(path);
     f.ws.menuCommand(MenuReload, overLeft);
     EXPECT_EQ(f.host.lastMessage(), "Cannot load file, file may be lost");
     EXPECT_EQ(f.host.messages.back().caption, "Error");
-    EXPECT_EQ(f.ws.side(0).view.offsetX, -20);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, -20);
 }
 
 TEST(WorkspaceHistory, ReloadReadsThePartAgainAndUnlocksIt)
 {
     TwoParts f;
-    f.drag(1, -20, 0);
-    f.ws.rotateSide(1);
-    f.ws.toggleLock(1);
+    f.drag(Side::Right, -20, 0);
+    f.ws.rotateSide(Side::Right);
+    f.ws.toggleLock(Side::Right);
     f.ws.menuCommand(MenuReload, overRight);
-    EXPECT_FALSE(f.ws.isLocked(1));
-    EXPECT_EQ(f.ws.side(1).view.offsetX, 0);
-    EXPECT_EQ(f.ws.side(1).rotations, 0);
-    EXPECT_TRUE(f.ws.side(1).cropHistory.empty());
+    EXPECT_FALSE(f.ws.isLocked(Side::Right));
+    EXPECT_EQ(f.ws.side(Side::Right).view.offsetX, 0);
+    EXPECT_EQ(f.ws.side(Side::Right).rotations, 0);
+    EXPECT_TRUE(f.ws.side(Side::Right).cropHistory.empty());
 }
 
 TEST(WorkspaceHistory, MenuSuspendsToolsUntilTheNextPress)
@@ -190,11 +191,11 @@ TEST(WorkspaceHistory, MenuSuspendsToolsUntilTheNextPress)
 TEST(WorkspaceHistory, LockedEditIsNotUndoneByTheAccelerator)
 {
     TwoParts f;
-    f.drag(0, 12, 0);
-    f.ws.toggleLock(0);
+    f.drag(Side::Left, 12, 0);
+    f.ws.toggleLock(Side::Left);
     f.host.clear();
     f.ws.undo();
-    EXPECT_EQ(f.ws.side(0).view.offsetX, -12);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, -12);
     EXPECT_EQ(f.host.lastMessage(), "This image has been locked!");
 }
 

@@ -10,8 +10,7 @@ namespace {
 
 
 struct Fixture : testing::WorkspaceFixture {
-    void load(int side, int width, int height)
-    {
+    void load(Side side, int width, int height) {
         ASSERT_TRUE(WorkspaceFixture::load(side, width, height)) << host.lastMessage();
     }
 };
@@ -19,15 +18,15 @@ struct Fixture : testing::WorkspaceFixture {
 TEST(WorkspaceLayout, StartsEmptyAtFullSizeWithNoTool)
 {
     Fixture f;
-    EXPECT_FALSE(f.ws.holdsPart(0));
-    EXPECT_FALSE(f.ws.holdsPart(1));
+    EXPECT_FALSE(f.ws.holdsPart(Side::Left));
+    EXPECT_FALSE(f.ws.holdsPart(Side::Right));
     EXPECT_EQ(f.ws.zoomIndex(), 0);
     EXPECT_EQ(f.ws.mode(), ToolMode::None);
     EXPECT_EQ(f.ws.modeFlags(), ModeFlags{});
     ASSERT_EQ(f.host.states.size(), 1u);
     EXPECT_EQ(f.host.states[0], std::make_pair(256, 0));
-    EXPECT_EQ(f.ws.side(0).paneRect, (Rect{0, 0, 255, 351}));
-    EXPECT_EQ(f.ws.side(1).paneRect, (Rect{256, 0, 511, 351}));
+    EXPECT_EQ(f.ws.side(Side::Left).paneRect, (Rect{0, 0, 255, 351}));
+    EXPECT_EQ(f.ws.side(Side::Right).paneRect, (Rect{256, 0, 511, 351}));
     EXPECT_EQ(f.ws.workingBitsPerPixel(), 0);
 }
 
@@ -36,11 +35,13 @@ TEST(WorkspaceLayout, PointsBelongToThePaneThatHoldsThem)
     Fixture f;
     const struct {
         Point p;
-        int side;
+        std::optional<Side> side;
     } cases[] = {
-        {{0, 0}, 0},     {{254, 350}, 0}, {{255, 10}, -1}, // the column between the panes
-        {{256, 10}, 1},                                    // the divider's column is the right pane's
-        {{510, 0}, 1},   {{511, 0}, -1},  {{10, 351}, -1}, {{-1, 5}, -1},
+        {{0, 0}, Side::Left},      {{254, 350}, Side::Left},
+        {{255, 10}, std::nullopt}, // the column between the panes
+        {{256, 10}, Side::Right},  // the divider's column is the right pane's
+        {{510, 0}, Side::Right},   {{511, 0}, std::nullopt},
+        {{10, 351}, std::nullopt}, {{-1, 5}, std::nullopt},
     };
     for (const auto& c : cases)
         EXPECT_EQ(f.ws.sideAt(c.p), c.side) << c.p.x << "," << c.p.y;
@@ -49,7 +50,7 @@ TEST(WorkspaceLayout, PointsBelongToThePaneThatHoldsThem)
 TEST(WorkspaceLayout, OffsetsStayWithinTheirLimits)
 {
     const struct {
-        int side;
+        Side side;
         int width;
         int height;
         int dx;
@@ -58,51 +59,53 @@ TEST(WorkspaceLayout, OffsetsStayWithinTheirLimits)
         int offsetY;
     } cases[] = {
         // The left part only goes right, across the seam, until 10 pixels are left.
-        {0, 200, 100, 500, 0, -190, 0},
-        {0, 200, 100, -50, 0, 0, 0},
+        {Side::Left, 200, 100, 500, 0, -190, 0},
+        {Side::Left, 200, 100, -50, 0, 0, 0},
         // The right part only goes left.
-        {1, 200, 100, -500, 0, 190, 0},
-        {1, 200, 100, 50, 0, 0, 0},
+        {Side::Right, 200, 100, -500, 0, 190, 0},
+        {Side::Right, 200, 100, 50, 0, 0, 0},
         // Up and down: 10 pixels stay in a 351-pixel pane.
-        {0, 200, 100, 0, 1000, 0, -341},
-        {1, 200, 100, 0, -1000, 0, 90},
+        {Side::Left, 200, 100, 0, 1000, 0, -341},
+        {Side::Right, 200, 100, 0, -1000, 0, 90},
         // A part narrower than the 10 pixels that must stay: the second bound wins.
-        {0, 6, 100, 30, 0, 4, 0},
-        {0, 6, 100, -30, 0, 4, 0},
-        {1, 6, 100, -30, 0, -4, 0},
-        {1, 6, 100, 30, 0, -4, 0},
+        {Side::Left, 6, 100, 30, 0, 4, 0},
+        {Side::Left, 6, 100, -30, 0, 4, 0},
+        {Side::Right, 6, 100, -30, 0, -4, 0},
+        {Side::Right, 6, 100, 30, 0, -4, 0},
     };
     for (const auto& c : cases) {
         Fixture f;
         f.load(c.side, c.width, c.height);
         f.drag(c.side, c.dx, c.dy);
-        EXPECT_EQ(f.ws.side(c.side).view.offsetX, c.offsetX) << c.side << " " << c.width << " " << c.dx;
-        EXPECT_EQ(f.ws.side(c.side).view.offsetY, c.offsetY) << c.side << " " << c.height << " " << c.dy;
+        EXPECT_EQ(f.ws.side(c.side).view.offsetX, c.offsetX)
+            << sideCode(c.side) << " " << c.width << " " << c.dx;
+        EXPECT_EQ(f.ws.side(c.side).view.offsetY, c.offsetY)
+            << sideCode(c.side) << " " << c.height << " " << c.dy;
     }
 }
 
 TEST(WorkspaceLayout, PartsAreAnchoredAtTheSeam)
 {
     Fixture f;
-    f.load(0, 200, 100);
-    f.load(1, 180, 90);
-    EXPECT_EQ(f.ws.side(0).partRect(), (Rect{55, 0, 255, 100}));
-    EXPECT_EQ(f.ws.side(1).partRect(), (Rect{256, 0, 436, 90}));
-    f.drag(0, 30, 7);
-    EXPECT_EQ(f.ws.side(0).partRect(), (Rect{85, 7, 285, 107}));
+    f.load(Side::Left, 200, 100);
+    f.load(Side::Right, 180, 90);
+    EXPECT_EQ(f.ws.side(Side::Left).partRect(), (Rect{55, 0, 255, 100}));
+    EXPECT_EQ(f.ws.side(Side::Right).partRect(), (Rect{256, 0, 436, 90}));
+    f.drag(Side::Left, 30, 7);
+    EXPECT_EQ(f.ws.side(Side::Left).partRect(), (Rect{85, 7, 285, 107}));
 }
 
 TEST(WorkspaceLayout, ModifiedOnlyCountsWithBothParts)
 {
     Fixture f;
-    f.load(0, 200, 100);
-    f.drag(0, 5, 0);
+    f.load(Side::Left, 200, 100);
+    f.drag(Side::Left, 5, 0);
     EXPECT_FALSE(f.ws.isModified(false));
-    f.load(1, 200, 100);
+    f.load(Side::Right, 200, 100);
     EXPECT_TRUE(f.ws.isModified(false));
     EXPECT_FALSE(f.ws.isModified(true));
     EXPECT_FALSE(f.ws.isModified(false));
-    f.drag(1, -5, 0);
+    f.drag(Side::Right, -5, 0);
     EXPECT_TRUE(f.ws.isModified(false));
 }
 

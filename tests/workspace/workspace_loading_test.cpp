@@ -50,10 +50,10 @@ TEST(WorkspaceLoading, SecondPartMustMatchTheFirst) {
     };
     for (const auto& c : cases) {
         WorkspaceFixture f;
-        ASSERT_TRUE(f.load(0, c.first)) << c.name;
-        const bool accepted = f.load(1, c.second);
+        ASSERT_TRUE(f.load(Side::Left, c.first)) << c.name;
+        const bool accepted = f.load(Side::Right, c.second);
         EXPECT_EQ(accepted, std::string(c.message).empty()) << c.name;
-        EXPECT_EQ(f.ws.holdsPart(1), accepted) << c.name;
+        EXPECT_EQ(f.ws.holdsPart(Side::Right), accepted) << c.name;
         if (!accepted) {
             ASSERT_EQ(f.host.messages.size(), 1u) << c.name;
             EXPECT_EQ(f.host.messages[0].caption, "Error");
@@ -75,38 +75,38 @@ TEST(WorkspaceLoading, FirstPartAloneIsCheckedOnlyForItsType) {
     };
     for (const auto& c : cases) {
         WorkspaceFixture f;
-        EXPECT_EQ(f.load(1, c.image), c.accepted) << c.image.header().bitCount;
+        EXPECT_EQ(f.load(Side::Right, c.image), c.accepted) << c.image.header().bitCount;
     }
     WorkspaceFixture f;
     const std::string missing = (f.files.folder() / "missing.img").string();
-    EXPECT_FALSE(f.ws.loadPart(missing, 0));
+    EXPECT_FALSE(f.ws.loadPart(missing, Side::Left));
     EXPECT_EQ(f.host.lastMessage(), "Image type not supported!\n\"" + missing + "\": damaged test image");
-    EXPECT_FALSE(f.ws.loadPart("", 0));
+    EXPECT_FALSE(f.ws.loadPart("", Side::Left));
     EXPECT_EQ(f.host.messages.size(), 1u); // an empty name is not even tried
 }
 
 TEST(WorkspaceLoading, RefusedFileLeavesTheSideAsItWas) {
     WorkspaceFixture f;
-    ASSERT_TRUE(f.load(0, 200, 100, 24, ppm60));
-    ASSERT_TRUE(f.load(1, 180, 90, 24, ppm60));
-    const std::string path = f.ws.side(1).sourcePath;
-    const unsigned renders = f.ws.side(1).renderCount;
-    EXPECT_FALSE(f.load(1, makeImage(100, 100, 8, ppm60), "gray.img"));
-    EXPECT_TRUE(f.ws.holdsPart(1));
-    EXPECT_EQ(f.ws.side(1).sourcePath, path);
-    EXPECT_EQ(f.ws.side(1).renderCount, renders);
-    EXPECT_EQ(f.ws.side(1).workingCopy.header().width, 180);
+    ASSERT_TRUE(f.load(Side::Left, 200, 100, 24, ppm60));
+    ASSERT_TRUE(f.load(Side::Right, 180, 90, 24, ppm60));
+    const std::string path = f.ws.side(Side::Right).sourcePath;
+    const unsigned renders = f.ws.side(Side::Right).renderCount;
+    EXPECT_FALSE(f.load(Side::Right, makeImage(100, 100, 8, ppm60), "gray.img"));
+    EXPECT_TRUE(f.ws.holdsPart(Side::Right));
+    EXPECT_EQ(f.ws.side(Side::Right).sourcePath, path);
+    EXPECT_EQ(f.ws.side(Side::Right).renderCount, renders);
+    EXPECT_EQ(f.ws.side(Side::Right).workingCopy.header().width, 180);
 }
 
 TEST(WorkspaceLoading, PartReferenceComesFromTheFirstPartAndClearsWithTheWorkspace) {
     WorkspaceFixture f;
-    ASSERT_TRUE(f.load(0, makeImage(120, 100, 8, 11811, true)));
+    ASSERT_TRUE(f.load(Side::Left, makeImage(120, 100, 8, 11811, true)));
     EXPECT_EQ(f.ws.copyPartReference(), (PartReference{true, 8, 11811, 11811}));
-    ASSERT_TRUE(f.load(1, makeImage(120, 100, 8, 11820, true)));
+    ASSERT_TRUE(f.load(Side::Right, makeImage(120, 100, 8, 11820, true)));
     EXPECT_EQ(f.ws.copyPartReference().xPelsPerMeter, 11811); // the second part does not replace it
-    f.ws.clearSide(0);
+    f.ws.clearSide(Side::Left);
     EXPECT_EQ(f.ws.copyPartReference().xPelsPerMeter, 11811);
-    f.ws.clearSide(1);
+    f.ws.clearSide(Side::Right);
     EXPECT_EQ(f.ws.copyPartReference(), PartReference{});
 }
 
@@ -122,10 +122,10 @@ TEST(WorkspaceLoading, PaletteColourCountsAsTrueColourForTheScanner) {
     };
     for (const auto& c : cases) {
         WorkspaceFixture f;
-        ASSERT_TRUE(f.load(0, c.image));
+        ASSERT_TRUE(f.load(Side::Left, c.image));
         EXPECT_EQ(f.ws.copyPartReference(), c.reference) << c.image.header().bitCount;
         // A second palette colour part still matches the first.
-        EXPECT_TRUE(f.load(1, c.image));
+        EXPECT_TRUE(f.load(Side::Right, c.image));
     }
 }
 
@@ -134,44 +134,44 @@ TEST(WorkspaceLoading, WithoutTheImageFileComponentNothingHappens) {
     const std::optional<PrivateFolder> folder = PrivateFolder::create(temporaryRoot(), "workspace-test-");
     ImageEngine engine(nullptr, folder->path());
     MergeWorkspace ws(host, engine);
-    EXPECT_FALSE(ws.loadPart("/nonexistent/part.bmp", 0));
+    EXPECT_FALSE(ws.loadPart("/nonexistent/part.bmp", Side::Left));
     EXPECT_TRUE(host.messages.empty());
     EXPECT_FALSE(ws.isModified(false));
-    EXPECT_TRUE(ws.originalBlock(0).empty());
+    EXPECT_TRUE(ws.originalBlock(Side::Left).empty());
 }
 
 TEST(WorkspaceLoading, OriginalIsOneBlockForTheAdjustmentDialog) {
     WorkspaceFixture f;
-    ASSERT_TRUE(f.load(0, 100, 80));
-    const std::span<std::uint8_t> block = f.ws.originalBlock(0);
+    ASSERT_TRUE(f.load(Side::Left, 100, 80));
+    const std::span<std::uint8_t> block = f.ws.originalBlock(Side::Left);
     ASSERT_EQ(block.size(), 1064u + PixelTools::rowStride(100, 24) * 80);
     ImageHeader h{};
     std::memcpy(&h, block.data(), sizeof h);
     EXPECT_EQ(h.width, 100);
     EXPECT_EQ(h.height, 80);
-    EXPECT_EQ(&f.ws.workingCopyForAdjustment(0), &f.ws.side(0).workingCopy);
+    EXPECT_EQ(&f.ws.workingCopyForAdjustment(Side::Left), &f.ws.side(Side::Left).workingCopy);
 }
 
 TEST(WorkspaceLoading, StateCodesAndButtonsFollowTheParts) {
     WorkspaceFixture f;
     f.host.clear();
-    ASSERT_TRUE(f.load(0, 2480, 40, 24, ppm300));
+    ASSERT_TRUE(f.load(Side::Left, 2480, 40, 24, ppm300));
     EXPECT_EQ(f.host.states, (std::vector<std::pair<int, int>>{{512, 0}}));
     EXPECT_TRUE(f.host.clearEnabled[0]);
     EXPECT_FALSE(f.host.outputEnabled);
     f.host.clear();
-    ASSERT_TRUE(f.load(1, 2480, 40, 24, ppm300));
+    ASSERT_TRUE(f.load(Side::Right, 2480, 40, 24, ppm300));
     EXPECT_EQ(f.host.states, (std::vector<std::pair<int, int>>{{768, 0}, {1024, 1}}));
     EXPECT_TRUE(f.host.outputEnabled);
     EXPECT_TRUE(f.host.clearEnabled[1]);
     f.host.clear();
-    ASSERT_TRUE(f.load(1, 2479, 40, 24, ppm300));
+    ASSERT_TRUE(f.load(Side::Right, 2479, 40, 24, ppm300));
     EXPECT_EQ(f.host.states, (std::vector<std::pair<int, int>>{{768, 0}, {1024, 0}}));
 
     // With one part locked the palette hears 80 and automatic merge is not offered.
-    f.ws.toggleLock(0);
+    f.ws.toggleLock(Side::Left);
     f.host.clear();
-    ASSERT_TRUE(f.load(1, 2480, 40, 24, ppm300));
+    ASSERT_TRUE(f.load(Side::Right, 2480, 40, 24, ppm300));
     EXPECT_EQ(f.host.states, (std::vector<std::pair<int, int>>{{80, 1}, {1024, 0}}));
 }
 
@@ -183,18 +183,18 @@ TEST(WorkspaceLoading, ClearingTellsWhatIsLeft) {
     } cases[] = {{false, false, 256}, {true, false, 512}, {true, true, 256}};
     for (const auto& c : cases) {
         WorkspaceFixture f;
-        ASSERT_TRUE(f.load(1, 200, 100));
+        ASSERT_TRUE(f.load(Side::Right, 200, 100));
         if (c.otherHolds) {
-            ASSERT_TRUE(f.load(0, 200, 100));
+            ASSERT_TRUE(f.load(Side::Left, 200, 100));
         }
-        if (c.otherLocked) f.ws.toggleLock(0);
+        if (c.otherLocked) f.ws.toggleLock(Side::Left);
         f.ws.selectTool(ToolMode::Zoom, true);
         f.ws.zoomTo(3);
         f.host.clear();
-        f.ws.clearSide(1);
+        f.ws.clearSide(Side::Right);
         ASSERT_FALSE(f.host.states.empty());
         EXPECT_EQ(f.host.states.back().first, c.code);
-        EXPECT_FALSE(f.ws.holdsPart(1));
+        EXPECT_FALSE(f.ws.holdsPart(Side::Right));
         EXPECT_FALSE(f.host.outputEnabled);
         EXPECT_FALSE(f.host.clearEnabled[1]);
         // Emptying the workspace goes back to 100 % with no tool; otherwise the zoom stays.
@@ -205,16 +205,16 @@ TEST(WorkspaceLoading, ClearingTellsWhatIsLeft) {
 
 TEST(WorkspaceLoading, ZoomResetsOnlyWhenTheWorkspaceWasEmpty) {
     WorkspaceFixture f;
-    ASSERT_TRUE(f.load(0, 200, 100));
+    ASSERT_TRUE(f.load(Side::Left, 200, 100));
     f.ws.zoomTo(4);
-    ASSERT_TRUE(f.load(1, 200, 100));
+    ASSERT_TRUE(f.load(Side::Right, 200, 100));
     EXPECT_EQ(f.ws.zoomIndex(), 4);
-    EXPECT_EQ(f.ws.side(1).geometry.shownWidth, 400); // both parts at 200 %
-    f.ws.clearSide(0);
-    f.ws.clearSide(1);
-    ASSERT_TRUE(f.load(1, 200, 100));
+    EXPECT_EQ(f.ws.side(Side::Right).geometry.shownWidth, 400); // both parts at 200 %
+    f.ws.clearSide(Side::Left);
+    f.ws.clearSide(Side::Right);
+    ASSERT_TRUE(f.load(Side::Right, 200, 100));
     EXPECT_EQ(f.ws.zoomIndex(), 0);
-    EXPECT_EQ(f.ws.side(1).geometry.shownWidth, 200);
+    EXPECT_EQ(f.ws.side(Side::Right).geometry.shownWidth, 200);
 }
 
 TEST(WorkspaceLoading, WorkingCopyDepthAndEightBitFlag) {
@@ -230,7 +230,7 @@ TEST(WorkspaceLoading, WorkingCopyDepthAndEightBitFlag) {
     };
     for (const auto& c : cases) {
         WorkspaceFixture f;
-        ASSERT_TRUE(f.load(0, c.image));
+        ASSERT_TRUE(f.load(Side::Left, c.image));
         EXPECT_EQ(f.ws.workingBitsPerPixel(), c.workingBits);
         EXPECT_EQ(f.ws.loadedEightBit(), c.eightBit);
     }
@@ -238,14 +238,14 @@ TEST(WorkspaceLoading, WorkingCopyDepthAndEightBitFlag) {
 
 TEST(WorkspaceLoading, WorkingCopyIsReducedToSixtyDpiAndFitsThePane) {
     WorkspaceFixture f;
-    ASSERT_TRUE(f.load(0, 2480, 3508, 8, ppm300)); // A4 at 300 dpi
-    const ImageHeader& w = f.ws.side(0).workingCopy.header();
+    ASSERT_TRUE(f.load(Side::Left, 2480, 3508, 8, ppm300)); // A4 at 300 dpi
+    const ImageHeader& w = f.ws.side(Side::Left).workingCopy.header();
     EXPECT_EQ(w.width, 496);
     EXPECT_EQ(w.height, 702);
     EXPECT_NEAR(f.ws.engine().workScale(), 5.0, 0.01);
     EXPECT_NEAR(f.ws.engine().viewScale(), 2.0, 0.001); // 702 / 351
-    EXPECT_EQ(f.ws.side(0).geometry.shownHeight, 351);
-    EXPECT_EQ(f.ws.side(0).geometry.shownWidth, 248);
+    EXPECT_EQ(f.ws.side(Side::Left).geometry.shownHeight, 351);
+    EXPECT_EQ(f.ws.side(Side::Left).geometry.shownWidth, 248);
 }
 
 } // namespace

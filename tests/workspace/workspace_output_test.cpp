@@ -20,8 +20,8 @@ struct WidePanes : WorkspaceFixture {
         ws.resize(510, 702);
     }
     bool loadA4Parts(int height = 100) {
-        return load(0, makeImage(2480, height, 24, ppm300), "left.img") &&
-               load(1, makeImage(2480, height, 24, ppm300), "right.img");
+        return load(Side::Left, makeImage(2480, height, 24, ppm300), "left.img") &&
+               load(Side::Right, makeImage(2480, height, 24, ppm300), "right.img");
     }
     std::string outPath(const char* name) const { return (files.folder() / name).string(); }
 };
@@ -34,15 +34,15 @@ TEST(WorkspaceOutput, AutomaticPlacementSplitsTheOverlap) {
     ASSERT_DOUBLE_EQ(f.ws.engine().viewScale(), 496.0 / 510);
     f.ws.selectTool(ToolMode::Move, true);
     f.ws.mousePress({100, 50}, {});
-    ASSERT_TRUE(f.ws.side(0).view.dragging);
+    ASSERT_TRUE(f.ws.side(Side::Left).view.dragging);
     ASSERT_TRUE(f.ws.placeAutomatically());
     // (4960 - (16.5354 - 0.241) x 300) / 2 = 35.84 original pixels; 35.84 / (5 x 496 / 510) = 7.37
     // screen pixels.
     EXPECT_NEAR(f.ws.autoOverlap(), 35.84, 0.01);
-    EXPECT_EQ(f.ws.side(0).view.offsetX, -7);
-    EXPECT_EQ(f.ws.side(1).view.offsetX, 7);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, -7);
+    EXPECT_EQ(f.ws.side(Side::Right).view.offsetX, 7);
     EXPECT_TRUE(f.ws.autoMode());
-    EXPECT_FALSE(f.ws.side(0).view.dragging);
+    EXPECT_FALSE(f.ws.side(Side::Left).view.dragging);
     // The preview joins the working copies: 489 columns of the left, the right from column 8.
     ASSERT_FALSE(f.ws.joinedImage().empty());
     EXPECT_EQ(f.ws.joinedImage().header().width, 977);
@@ -50,7 +50,7 @@ TEST(WorkspaceOutput, AutomaticPlacementSplitsTheOverlap) {
     f.ws.endPreview();
     EXPECT_TRUE(f.ws.joinedImage().empty());
     // A tool that moves a part ends automatic mode.
-    f.drag(1, -3, 0);
+    f.drag(Side::Right, -3, 0);
     EXPECT_FALSE(f.ws.autoMode());
 }
 
@@ -65,12 +65,12 @@ TEST(WorkspaceOutput, AutomaticPlacementTakesTheOriginalWidth) {
 
 TEST(WorkspaceOutput, NarrowPartsAreNotPlacedAutomatically) {
     WidePanes f;
-    ASSERT_TRUE(f.load(0, makeImage(1000, 50, 24, ppm300)));
-    ASSERT_TRUE(f.load(1, makeImage(1000, 50, 24, ppm300)));
+    ASSERT_TRUE(f.load(Side::Left, makeImage(1000, 50, 24, ppm300)));
+    ASSERT_TRUE(f.load(Side::Right, makeImage(1000, 50, 24, ppm300)));
     EXPECT_FALSE(f.ws.placeAutomatically());
     EXPECT_EQ(f.host.messages.size(), 1u);
     EXPECT_FALSE(f.ws.autoMode());
-    EXPECT_EQ(f.ws.side(0).view.offsetX, 0);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, 0);
 }
 
 TEST(WorkspaceOutput, PreviewFollowsManualPlacement) {
@@ -79,7 +79,7 @@ TEST(WorkspaceOutput, PreviewFollowsManualPlacement) {
     ASSERT_TRUE(f.ws.composePreview());
     EXPECT_EQ(f.ws.joinedImage().header().width, 992);
     f.ws.endPreview();
-    f.drag(1, -10, 0);
+    f.drag(Side::Right, -10, 0);
     ASSERT_TRUE(f.ws.composePreview());
     EXPECT_EQ(f.ws.joinedImage().header().width, 982);
     f.ws.endPreview();
@@ -106,18 +106,18 @@ TEST(WorkspaceOutput, SavingJoinsTheOriginals) {
 TEST(WorkspaceOutput, SavingReplaysTurnsOnTheOriginal) {
     WidePanes f;
     ASSERT_TRUE(f.loadA4Parts());
-    f.ws.rotateSide(1);
-    f.ws.rotateSide(1);
-    f.ws.rotateSide(0);
+    f.ws.rotateSide(Side::Right);
+    f.ws.rotateSide(Side::Right);
+    f.ws.rotateSide(Side::Left);
     const std::string single = f.outPath("single.img");
-    ASSERT_TRUE(f.ws.saveSingle(1, single));
+    ASSERT_TRUE(f.ws.saveSingle(Side::Right, single));
     const ImageRecord right = readImageFile(single);
     ASSERT_EQ(right.header().width, 2480);
     EXPECT_EQ(right.pixels()[3 * 5], 5); // two half turns: upright
-    EXPECT_EQ(f.ws.side(1).rotations, 0);
-    EXPECT_TRUE(f.ws.side(1).cropHistory.empty());
+    EXPECT_EQ(f.ws.side(Side::Right).rotations, 0);
+    EXPECT_TRUE(f.ws.side(Side::Right).cropHistory.empty());
     const std::string left = f.outPath("left_single.img");
-    ASSERT_TRUE(f.ws.saveSingle(0, left));
+    ASSERT_TRUE(f.ws.saveSingle(Side::Left, left));
     const ImageRecord turned = readImageFile(left);
     EXPECT_EQ(turned.pixels()[3 * 5], (2480 - 1 - 5) % 256); // one half turn: mirrored both ways
 }
@@ -133,11 +133,11 @@ TEST(WorkspaceOutput, SavingReplaysCropsScaledToTheOriginal) {
     f.ws.mouseMove({521, 10}, true, {});
     f.ws.mouseRelease({521, 10});
     f.ws.doubleClick({700, 15});
-    ASSERT_EQ(f.ws.side(1).cropHistory.size(), 1u);
-    const EditEntry& e = f.ws.side(1).cropHistory[0];
+    ASSERT_EQ(f.ws.side(Side::Right).cropHistory.size(), 1u);
+    const EditEntry& e = f.ws.side(Side::Right).cropHistory[0];
     EXPECT_EQ((Rect{e.left, e.top, e.right, e.bottom}), (Rect{10, 10, 477, 20}));
     const std::string out = f.outPath("cropped.img");
-    ASSERT_TRUE(f.ws.saveSingle(1, out));
+    ASSERT_TRUE(f.ws.saveSingle(Side::Right, out));
     const ImageRecord cropped = readImageFile(out);
     EXPECT_EQ(cropped.header().width, 2335); // columns 50 .. 2385 of the original
     EXPECT_EQ(cropped.header().height, 50);  // rows 50 .. 100
@@ -145,15 +145,15 @@ TEST(WorkspaceOutput, SavingReplaysCropsScaledToTheOriginal) {
     const std::uint8_t* top = cropped.pixels().data() + static_cast<std::size_t>(49) * stride;
     EXPECT_EQ(top[0], 50); // blue is the original's column
     EXPECT_EQ(top[1], 50); // green its row
-    EXPECT_TRUE(f.ws.side(1).cropHistory.empty());
+    EXPECT_TRUE(f.ws.side(Side::Right).cropHistory.empty());
 }
 
 TEST(WorkspaceOutput, SaveNeedsBothPartsAndAName) {
     WidePanes f;
-    ASSERT_TRUE(f.load(0, makeImage(2480, 50, 24, ppm300)));
+    ASSERT_TRUE(f.load(Side::Left, makeImage(2480, 50, 24, ppm300)));
     EXPECT_FALSE(f.ws.saveMerged(f.outPath("x.img")));
     EXPECT_FALSE(f.ws.composePreview());
-    ASSERT_TRUE(f.load(1, makeImage(2480, 50, 24, ppm300)));
+    ASSERT_TRUE(f.load(Side::Right, makeImage(2480, 50, 24, ppm300)));
     EXPECT_FALSE(f.ws.saveMerged(""));
     // The message names the file and gives the writer's reason on a second line.
     const struct {

@@ -55,8 +55,8 @@ TEST(WorkspaceTools, GridAndFlagsCursor) {
     TwoParts f;
     f.ws.selectTool(ToolMode::Grid, true);
     f.ws.selectTool(ToolMode::Flags, true);
-    ASSERT_TRUE(f.ws.side(0).grid.shown);
-    const Point cross{f.ws.side(0).grid.x, f.ws.side(0).grid.y}; // (127, 175)
+    ASSERT_TRUE(f.ws.side(Side::Left).grid.shown);
+    const Point cross{f.ws.side(Side::Left).grid.x, f.ws.side(Side::Left).grid.y}; // (127, 175)
     EXPECT_EQ(cross, (Point{127, 175}));
     const struct {
         Point p;
@@ -89,14 +89,14 @@ TEST(WorkspaceTools, FlagIsPlacedLeftOfTheClick) {
     f.ws.selectTool(ToolMode::Flags, true);
     EXPECT_EQ(f.host.states.back(), std::make_pair(32, 0));
     f.click({200, 120});
-    const FlagMarker& left = f.ws.side(0).flag;
+    const FlagMarker& left = f.ws.side(Side::Left).flag;
     EXPECT_TRUE(left.placed);
     EXPECT_EQ(left.x, 168);
     EXPECT_EQ(left.y, 120);
     EXPECT_EQ(left.rect(), (Rect{168, 104, 200, 136}));
     EXPECT_FALSE(f.sent(32, 1));
     f.click({300, 130});
-    EXPECT_EQ(f.ws.side(1).flag.x, 300);
+    EXPECT_EQ(f.ws.side(Side::Right).flag.x, 300);
     EXPECT_TRUE(f.sent(32, 1));
 }
 
@@ -106,22 +106,22 @@ TEST(WorkspaceTools, UnitingFlagsBringsThemOntoTheSeam) {
     f.click({225, 120}); // tip 30 pixels left of the seam (x = 255)
     f.click({276, 100}); // 20 pixels right of the right pane's edge, 20 higher
     f.ws.selectTool(ToolMode::UniteFlags, false);
-    EXPECT_EQ(f.ws.side(0).view.offsetX, -30);
-    EXPECT_EQ(f.ws.side(0).view.offsetY, 0);
-    EXPECT_EQ(f.ws.side(1).view.offsetX, 20);
-    EXPECT_EQ(f.ws.side(1).view.offsetY, -20);
-    EXPECT_FALSE(f.ws.side(0).flag.placed);
-    EXPECT_FALSE(f.ws.side(1).flag.placed);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, -30);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetY, 0);
+    EXPECT_EQ(f.ws.side(Side::Right).view.offsetX, 20);
+    EXPECT_EQ(f.ws.side(Side::Right).view.offsetY, -20);
+    EXPECT_FALSE(f.ws.side(Side::Left).flag.placed);
+    EXPECT_FALSE(f.ws.side(Side::Right).flag.placed);
     EXPECT_FALSE(f.ws.modeFlags().flags);
     EXPECT_EQ(f.host.states.back(), std::make_pair(16, 0));
     EXPECT_EQ(f.ws.lastEdit(), EditKind::FlagUnion);
     // Undo puts both parts back, Redo unites again.
     f.ws.undo();
-    EXPECT_EQ(f.ws.side(0).view.offsetX, 0);
-    EXPECT_EQ(f.ws.side(1).view.offsetY, 0);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, 0);
+    EXPECT_EQ(f.ws.side(Side::Right).view.offsetY, 0);
     f.ws.redo();
-    EXPECT_EQ(f.ws.side(0).view.offsetX, -30);
-    EXPECT_EQ(f.ws.side(1).view.offsetY, -20);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, -30);
+    EXPECT_EQ(f.ws.side(Side::Right).view.offsetY, -20);
 }
 
 TEST(WorkspaceTools, UnitingOneFlagDoesNothing) {
@@ -129,8 +129,8 @@ TEST(WorkspaceTools, UnitingOneFlagDoesNothing) {
     f.ws.selectTool(ToolMode::Flags, true);
     f.click({225, 120});
     f.ws.selectTool(ToolMode::UniteFlags, false);
-    EXPECT_EQ(f.ws.side(0).view.offsetX, 0);
-    EXPECT_TRUE(f.ws.side(0).flag.placed);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, 0);
+    EXPECT_TRUE(f.ws.side(Side::Left).flag.placed);
     EXPECT_FALSE(f.sent(16, 0));
 }
 
@@ -138,26 +138,26 @@ TEST(WorkspaceTools, FlagsFollowTheGridCrosshair) {
     TwoParts f;
     f.ws.selectTool(ToolMode::Grid, true);
     f.ws.selectTool(ToolMode::Flags, true);
-    EXPECT_TRUE(f.ws.side(0).flag.onGrid);
-    EXPECT_EQ(f.ws.side(0).flag.x, 127 - 32);
+    EXPECT_TRUE(f.ws.side(Side::Left).flag.onGrid);
+    EXPECT_EQ(f.ws.side(Side::Left).flag.x, 127 - 32);
     EXPECT_TRUE(f.sent(32, 1));
     // Grab the crossing point and drag it: the flag goes along.
     f.ws.mousePress({127, 175}, {});
     f.ws.mouseMove({140, 190}, true, {});
     f.ws.mouseRelease({140, 190});
-    EXPECT_EQ(f.ws.side(0).grid.x, 140);
-    EXPECT_EQ(f.ws.side(0).grid.y, 190);
-    EXPECT_EQ(f.ws.side(0).flag.x, 108);
-    EXPECT_EQ(f.ws.side(0).flag.y, 190);
+    EXPECT_EQ(f.ws.side(Side::Left).grid.x, 140);
+    EXPECT_EQ(f.ws.side(Side::Left).grid.y, 190);
+    EXPECT_EQ(f.ws.side(Side::Left).flag.x, 108);
+    EXPECT_EQ(f.ws.side(Side::Left).flag.y, 190);
     // The arrow keys move what was grabbed by one pixel.
     f.ws.arrowKey(ArrowKey::Right);
-    EXPECT_EQ(f.ws.side(0).grid.x, 141);
+    EXPECT_EQ(f.ws.side(Side::Left).grid.x, 141);
     f.ws.arrowKey(ArrowKey::Up);
-    EXPECT_EQ(f.ws.side(0).grid.y, 189);
+    EXPECT_EQ(f.ws.side(Side::Left).grid.y, 189);
     // Leaving for another tool removes crosshairs and flags.
     f.ws.selectTool(ToolMode::Move, true);
-    EXPECT_FALSE(f.ws.side(0).grid.shown);
-    EXPECT_FALSE(f.ws.side(0).flag.placed);
+    EXPECT_FALSE(f.ws.side(Side::Left).grid.shown);
+    EXPECT_FALSE(f.ws.side(Side::Left).flag.placed);
     EXPECT_FALSE(f.ws.modeFlags().grid);
     EXPECT_FALSE(f.ws.modeFlags().flags);
 }
@@ -166,8 +166,8 @@ TEST(WorkspaceTools, ArrowKeyWithoutTargetDoesNothing) {
     TwoParts f;
     f.ws.mouseMove({100, 100}, false, {});
     f.ws.arrowKey(ArrowKey::Left);
-    EXPECT_EQ(f.ws.side(0).view.offsetX, 0);
-    EXPECT_EQ(f.ws.side(1).view.offsetX, 0);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, 0);
+    EXPECT_EQ(f.ws.side(Side::Right).view.offsetX, 0);
     EXPECT_FALSE(f.ws.isModified(false) && f.ws.autoMode());
 }
 
@@ -184,19 +184,19 @@ TEST(WorkspaceTools, MoveConstraintsAndArrowKeys) {
     };
     for (const auto& c : cases) {
         TwoParts f;
-        f.drag(0, 20, 10, c.m);
-        EXPECT_EQ(f.ws.side(0).view.offsetX, c.offsetX);
-        EXPECT_EQ(f.ws.side(0).view.offsetY, c.offsetY);
+        f.drag(Side::Left, 20, 10, c.m);
+        EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, c.offsetX);
+        EXPECT_EQ(f.ws.side(Side::Left).view.offsetY, c.offsetY);
     }
     TwoParts f;
-    f.drag(0, 10, 0);
-    EXPECT_TRUE(f.ws.side(0).view.dragging);
+    f.drag(Side::Left, 10, 0);
+    EXPECT_TRUE(f.ws.side(Side::Left).view.dragging);
     f.ws.arrowKey(ArrowKey::Right);
     f.ws.arrowKey(ArrowKey::Down);
-    EXPECT_EQ(f.ws.side(0).view.offsetX, -11);
-    EXPECT_EQ(f.ws.side(0).view.offsetY, -1);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, -11);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetY, -1);
     f.ws.arrowKey(ArrowKey::Left);
-    EXPECT_EQ(f.ws.side(0).view.offsetX, -10);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, -10);
 }
 
 TEST(WorkspaceTools, ZoomClicksStopAtTheEnds) {
@@ -207,11 +207,11 @@ TEST(WorkspaceTools, ZoomClicksStopAtTheEnds) {
     EXPECT_EQ(f.ws.lastEdit(), EditKind::None);
     f.click({100, 100});
     EXPECT_EQ(f.ws.zoomIndex(), 1);
-    EXPECT_EQ(f.ws.side(0).geometry.shownWidth, 319); // 255 x 1.25, rounded
+    EXPECT_EQ(f.ws.side(Side::Left).geometry.shownWidth, 319); // 255 x 1.25, rounded
     for (int i = 0; i < 20; ++i)
         f.click({100, 100});
     EXPECT_EQ(f.ws.zoomIndex(), 13);
-    EXPECT_EQ(f.ws.side(1).geometry.shownWidth, 2040);
+    EXPECT_EQ(f.ws.side(Side::Right).geometry.shownWidth, 2040);
     f.click({100, 100}, {false, false, true});
     EXPECT_EQ(f.ws.zoomIndex(), 12);
 }
@@ -254,7 +254,7 @@ TEST(WorkspaceTools, WheelAndKeysZoomWhereAltClickIsTaken) {
     WorkspaceFixture empty;
     EXPECT_FALSE(empty.ws.wheel(1, {false, true, false}));
     TwoParts locked;
-    locked.ws.toggleLock(0);
+    locked.ws.toggleLock(Side::Left);
     locked.host.clear();
     EXPECT_TRUE(locked.ws.wheel(3, {false, true, false}));
     EXPECT_EQ(locked.ws.zoomIndex(), 0);
@@ -263,56 +263,56 @@ TEST(WorkspaceTools, WheelAndKeysZoomWhereAltClickIsTaken) {
 
 TEST(WorkspaceTools, TwoRotationsLeaveThePartAsItWas) {
     TwoParts f;
-    const std::vector<std::uint8_t> before(f.ws.side(1).workingCopy.pixels().begin(),
-                                           f.ws.side(1).workingCopy.pixels().end());
+    const std::vector<std::uint8_t> before(f.ws.side(Side::Right).workingCopy.pixels().begin(),
+                                           f.ws.side(Side::Right).workingCopy.pixels().end());
     f.ws.selectTool(ToolMode::Rotate, true);
     f.click({300, 100});
-    EXPECT_EQ(f.ws.side(1).rotations, 1);
-    EXPECT_NE(std::vector<std::uint8_t>(f.ws.side(1).workingCopy.pixels().begin(),
-                                        f.ws.side(1).workingCopy.pixels().end()),
+    EXPECT_EQ(f.ws.side(Side::Right).rotations, 1);
+    EXPECT_NE(std::vector<std::uint8_t>(f.ws.side(Side::Right).workingCopy.pixels().begin(),
+                                        f.ws.side(Side::Right).workingCopy.pixels().end()),
               before);
     EXPECT_GT(f.host.waits, 0);
     EXPECT_EQ(f.host.waitDepth, 0);
     f.click({300, 100});
-    EXPECT_EQ(f.ws.side(1).rotations, 2);
-    EXPECT_EQ(f.ws.side(1).cropHistory.size(), 2u);
-    EXPECT_EQ(std::vector<std::uint8_t>(f.ws.side(1).workingCopy.pixels().begin(),
-                                        f.ws.side(1).workingCopy.pixels().end()),
+    EXPECT_EQ(f.ws.side(Side::Right).rotations, 2);
+    EXPECT_EQ(f.ws.side(Side::Right).cropHistory.size(), 2u);
+    EXPECT_EQ(std::vector<std::uint8_t>(f.ws.side(Side::Right).workingCopy.pixels().begin(),
+                                        f.ws.side(Side::Right).workingCopy.pixels().end()),
               before);
 }
 
 TEST(WorkspaceTools, ExchangeSwapsThePartsAndTheirHeights) {
     WorkspaceFixture f;
-    ASSERT_TRUE(f.load(0, 200, 100));
-    ASSERT_TRUE(f.load(1, 150, 80));
-    f.drag(0, 10, 20);
-    f.drag(1, -5, 0);
+    ASSERT_TRUE(f.load(Side::Left, 200, 100));
+    ASSERT_TRUE(f.load(Side::Right, 150, 80));
+    f.drag(Side::Left, 10, 20);
+    f.drag(Side::Right, -5, 0);
     f.ws.exchange();
-    EXPECT_EQ(f.ws.side(0).workingCopy.header().width, 150);
-    EXPECT_EQ(f.ws.side(1).workingCopy.header().width, 200);
-    EXPECT_EQ(f.ws.side(0).view.offsetX, 0);
-    EXPECT_EQ(f.ws.side(1).view.offsetX, 0);
-    EXPECT_EQ(f.ws.side(0).view.offsetY, 0);
-    EXPECT_EQ(f.ws.side(1).view.offsetY, -20);
-    EXPECT_EQ(f.ws.original(0)->header().width, 150);
+    EXPECT_EQ(f.ws.side(Side::Left).workingCopy.header().width, 150);
+    EXPECT_EQ(f.ws.side(Side::Right).workingCopy.header().width, 200);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, 0);
+    EXPECT_EQ(f.ws.side(Side::Right).view.offsetX, 0);
+    EXPECT_EQ(f.ws.side(Side::Left).view.offsetY, 0);
+    EXPECT_EQ(f.ws.side(Side::Right).view.offsetY, -20);
+    EXPECT_EQ(f.ws.original(Side::Left)->header().width, 150);
     EXPECT_EQ(f.ws.lastEdit(), EditKind::Exchange);
     f.ws.undo();
-    EXPECT_EQ(f.ws.side(0).workingCopy.header().width, 200);
+    EXPECT_EQ(f.ws.side(Side::Left).workingCopy.header().width, 200);
 }
 
 TEST(WorkspaceTools, LockedPartsRefuseEdits) {
     TwoParts f;
-    f.ws.toggleLock(0);
+    f.ws.toggleLock(Side::Left);
     f.host.clear();
     f.ws.selectTool(ToolMode::Move, true);
     f.click({100, 100});
     EXPECT_EQ(f.host.messages.size(), 1u);
     EXPECT_EQ(f.host.messages[0].caption, "Lock!");
     EXPECT_EQ(f.host.messages[0].text, "This image has been locked!");
-    EXPECT_FALSE(f.ws.side(0).view.dragging);
+    EXPECT_FALSE(f.ws.side(Side::Left).view.dragging);
     // The other part still moves.
-    f.drag(1, -10, 0);
-    EXPECT_EQ(f.ws.side(1).view.offsetX, 10);
+    f.drag(Side::Right, -10, 0);
+    EXPECT_EQ(f.ws.side(Side::Right).view.offsetX, 10);
     // Zoom and exchange need both parts unlocked.
     f.host.clear();
     f.ws.selectTool(ToolMode::Zoom, true);
@@ -322,7 +322,7 @@ TEST(WorkspaceTools, LockedPartsRefuseEdits) {
     EXPECT_EQ(f.host.messages.size(), 2u);
     EXPECT_FALSE(f.ws.placeAutomatically());
     EXPECT_EQ(f.host.messages.size(), 3u);
-    EXPECT_EQ(f.ws.side(1).view.offsetX, 10);
+    EXPECT_EQ(f.ws.side(Side::Right).view.offsetX, 10);
 }
 
 TEST(WorkspaceTools, LockReportsToThePalette) {
@@ -338,17 +338,17 @@ TEST(WorkspaceTools, LockReportsToThePalette) {
     };
     for (const auto& c : cases) {
         WorkspaceFixture f;
-        ASSERT_TRUE(f.load(0, 100, 100));
+        ASSERT_TRUE(f.load(Side::Left, 100, 100));
         if (c.otherHolds) {
-            ASSERT_TRUE(f.load(1, 100, 100));
+            ASSERT_TRUE(f.load(Side::Right, 100, 100));
         }
-        if (c.otherLocked) f.ws.toggleLock(1);
+        if (c.otherLocked) f.ws.toggleLock(Side::Right);
         f.host.clear();
-        f.ws.toggleLock(0);
+        f.ws.toggleLock(Side::Left);
         EXPECT_EQ(f.host.states.back(), c.onLock);
         EXPECT_FALSE(f.host.clearEnabled[0]);
         EXPECT_FALSE(f.host.inputEnabled[0]);
-        f.ws.toggleLock(0);
+        f.ws.toggleLock(Side::Left);
         EXPECT_EQ(f.host.states.back(), c.onUnlock);
         EXPECT_TRUE(f.host.clearEnabled[0]);
         EXPECT_TRUE(f.host.inputEnabled[0]);
@@ -357,15 +357,15 @@ TEST(WorkspaceTools, LockReportsToThePalette) {
 
 TEST(WorkspaceTools, ClearingTheOnlyPartEndsEveryTool) {
     WorkspaceFixture f;
-    ASSERT_TRUE(f.load(0, 200, 100));
+    ASSERT_TRUE(f.load(Side::Left, 200, 100));
     f.ws.selectTool(ToolMode::Grid, true);
     f.ws.selectTool(ToolMode::Flags, true);
     f.host.clear();
-    f.ws.clearSide(0);
+    f.ws.clearSide(Side::Left);
     EXPECT_EQ(f.ws.modeFlags(), ModeFlags{});
     EXPECT_EQ(f.host.states.back(), std::make_pair(256, 0));
     EXPECT_EQ(f.host.cursor, CursorSlot::Arrow);
-    EXPECT_FALSE(f.ws.side(0).grid.shown);
+    EXPECT_FALSE(f.ws.side(Side::Left).grid.shown);
 }
 
 TEST(WorkspaceTools, ChoosingAToolLeavesThePreviousOne) {
@@ -401,8 +401,8 @@ namespace {
 
 TEST(WorkspaceTools, AdjustmentRunsForColourAndGrayButNotLineArt) {
     testing::WorkspaceFixture f;
-    ASSERT_TRUE(f.load(0, 200, 100, 1));
-    ASSERT_TRUE(f.load(1, 200, 100, 1));
+    ASSERT_TRUE(f.load(Side::Left, 200, 100, 1));
+    ASSERT_TRUE(f.load(Side::Right, 200, 100, 1));
     f.ws.selectTool(ToolMode::Adjust, true);
     f.ws.mousePress({100, 50}, {});
     EXPECT_TRUE(f.host.adjustedSides.empty());
@@ -411,8 +411,8 @@ TEST(WorkspaceTools, AdjustmentRunsForColourAndGrayButNotLineArt) {
     EXPECT_EQ(f.host.messages[0].text, "Image adjust can't support monochroic image!");
 
     testing::WorkspaceFixture g;
-    ASSERT_TRUE(g.load(0, 200, 100, 8));
-    ASSERT_TRUE(g.load(1, 200, 100, 8));
+    ASSERT_TRUE(g.load(Side::Left, 200, 100, 8));
+    ASSERT_TRUE(g.load(Side::Right, 200, 100, 8));
     g.ws.selectTool(ToolMode::Adjust, true);
     g.ws.mousePress({300, 50}, {});
     EXPECT_EQ(g.host.adjustedSides, std::vector<int>{1});

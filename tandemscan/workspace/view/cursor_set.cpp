@@ -52,8 +52,8 @@ CursorSet::CursorSet()
         if (!pixmap.isNull())
             cursors_[static_cast<std::size_t>(c.slot)] = QCursor(pixmap, c.hotX, c.hotY);
     }
-    flags_[0] = renderArtwork(QStringLiteral(":/workspace/flag_left.svg"));
-    flags_[1] = renderArtwork(QStringLiteral(":/workspace/flag_right.svg"));
+    flags_[Side::Left] = renderArtwork(QStringLiteral(":/workspace/flag_left.svg"));
+    flags_[Side::Right] = renderArtwork(QStringLiteral(":/workspace/flag_right.svg"));
 }
 
 const QCursor& CursorSet::cursor(CursorSlot slot) const { return cursorAt(static_cast<int>(slot)); }

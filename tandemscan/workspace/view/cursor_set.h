@@ -1,11 +1,11 @@
 // The workspace's cursors and flag icons, drawn from our own artwork.
 #pragma once
 
+#include "engine/side.h"
 #include "workspace/tool_codes.h"
 
 #include <QCursor>
 #include <QPixmap>
-
 #include <array>
 
 namespace tandemscan {
@@ -16,11 +16,11 @@ public:
     const QCursor& cursor(CursorSlot slot) const;
     const QCursor& cursorAt(int slot) const;
     // The left flag (tip at its top-right corner) and the right flag (tip at its top-left corner).
-    const QPixmap& flagIcon(int side) const { return flags_[side == 0 ? 0 : 1]; }
+    const QPixmap& flagIcon(Side side) const { return flags_[side]; }
 
-private:
+  private:
     std::array<QCursor, cursorSlotCount> cursors_;
-    std::array<QPixmap, 2> flags_;
+    SidePair<QPixmap> flags_;
 };
 
 // Renders one of our SVG images at its 32 x 32 size; null when it cannot be found.

@@ -55,10 +55,9 @@ WorkspaceView::WorkspaceView(QWidget* parent, std::unique_ptr<ImageEngine> engin
     setMouseTracking(true);
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    for (int s = 0; s < 2; ++s) {
-        cropTimers_[static_cast<std::size_t>(s)].setInterval(200);
-        connect(&cropTimers_[static_cast<std::size_t>(s)], &QTimer::timeout, this,
-                [this, s] { model_->cropTick(s); });
+    for (Side s : bothSides) {
+        cropTimers_[s].setInterval(200);
+        connect(&cropTimers_[s], &QTimer::timeout, this, [this, s] { model_->cropTick(s); });
     }
     model_ = std::make_unique<MergeWorkspace>(*this, *engine_);
     const Rect client = model_->clientRect();
@@ -150,16 +149,15 @@ void WorkspaceView::showJoinedImage() {
     model_->endPreview();
 }
 
-void WorkspaceView::previewWorkingPixels(int side, const HeaderBlock& header,
+void WorkspaceView::previewWorkingPixels(Side side, const HeaderBlock& header,
                                          std::span<const std::uint8_t> pixels) {
-    const std::size_t s = side == 0 ? 0 : 1;
-    screen_[s] = toQImage(header, pixels).convertToFormat(QImage::Format_RGB32);
+    screen_[side] = toQImage(header, pixels).convertToFormat(QImage::Format_RGB32);
     // Shown until the model renders the side again.
-    screenCount_[s] = model_->side(static_cast<int>(s)).renderCount;
-    update(toQt(model_->side(static_cast<int>(s)).paneRect));
+    screenCount_[side] = model_->side(side).renderCount;
+    update(toQt(model_->side(side).paneRect));
 }
 
-void WorkspaceView::saveSideAlone(int side) {
+void WorkspaceView::saveSideAlone(Side side) {
     if (!model_->holdsPart(side)) return;
     const std::string_view list = saveFormatList(model_->side(side).workingCopy.header().bitCount);
     const SaveFormats formats(
@@ -225,18 +223,18 @@ void WorkspaceView::endWait() {
 void WorkspaceView::toolState(ToolState code, int argument) {
     emit toolStateChanged(static_cast<int>(code), argument);
 }
-void WorkspaceView::enableClear(int side, bool enabled) {
-    emit clearEnabledChanged(side, enabled);
+void WorkspaceView::enableClear(Side side, bool enabled) {
+    emit clearEnabledChanged(sideCode(side), enabled);
 }
-void WorkspaceView::enableInput(int side, bool enabled) {
-    emit inputEnabledChanged(side, enabled);
+void WorkspaceView::enableInput(Side side, bool enabled) {
+    emit inputEnabledChanged(sideCode(side), enabled);
 }
 void WorkspaceView::enableOutput(bool enabled) {
     emit outputEnabledChanged(enabled);
 }
 
-void WorkspaceView::cropTimer(int side, bool running) {
-    QTimer& t = cropTimers_[side == 0 ? 0 : 1];
+void WorkspaceView::cropTimer(Side side, bool running) {
+    QTimer& t = cropTimers_[side];
     if (running)
         t.start();
     else
@@ -257,8 +255,8 @@ void WorkspaceView::moveToolEntered() {
         emit moveExplanationWantedChanged(false);
     }
 }
-void WorkspaceView::runImageAdjustment(int side) {
-    emit imageAdjustmentRequested(side);
+void WorkspaceView::runImageAdjustment(Side side) {
+    emit imageAdjustmentRequested(sideCode(side));
 }
 void WorkspaceView::magnifierTrack(Point p) {
     emit magnifierMoved(toQt(p));
@@ -269,10 +267,10 @@ void WorkspaceView::magnifierRepaint() {
 
 // --- drawing ---------------------------------------------------------------------------------
 
-void WorkspaceView::refreshScreenImage(int s) {
+void WorkspaceView::refreshScreenImage(Side s) {
     const PaneSide& side = model_->side(s);
-    auto& screen = screen_[static_cast<std::size_t>(s)];
-    auto& count = screenCount_[static_cast<std::size_t>(s)];
+    auto& screen = screen_[s];
+    auto& count = screenCount_[s];
     if (count == side.renderCount) return;
     count = side.renderCount;
     // The working copy in a form the painter blits fastest; the zoom is applied while painting,
@@ -295,17 +293,17 @@ void WorkspaceView::renderFrame(const QRect& dirty) {
     p.fillRect(QRect(divider.left - 1, 0, 1, rectHeight(divider)), palette().color(QPalette::Dark));
     p.fillRect(QRect(divider.left, 0, 1, rectHeight(divider)), palette().color(QPalette::Light));
 
-    for (int s = 0; s < 2; ++s) {
+    for (Side s : bothSides) {
         const PaneSide& side = model_->side(s);
         const QRect pane = toQt(side.paneRect);
         p.fillRect(pane, palette().color(QPalette::Base));
         refreshScreenImage(s);
-        const QImage& screen = screen_[static_cast<std::size_t>(s)];
+        const QImage& screen = screen_[s];
         if (!screen.isNull()) {
             p.save();
             p.setClipRect(pane, Qt::IntersectClip);
             const std::optional<ContentScreenMap> placed =
-                s == rightSide ? model_->contentScreenMap() : std::nullopt;
+                s == Side::Right ? model_->contentScreenMap() : std::nullopt;
             if (placed) {
                 // Placed by content: the part is drawn where the map puts it, finely turned.
                 p.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -321,7 +319,7 @@ void WorkspaceView::renderFrame(const QRect& dirty) {
     // Crosshairs, in the inverting pen so that they show on any picture.
     p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     p.setPen(QPen(Qt::white, 1));
-    for (int s = 0; s < 2; ++s) {
+    for (Side s : bothSides) {
         const PaneSide& side = model_->side(s);
         if (!side.grid.shown) continue;
         const Rect& r = side.paneRect;
@@ -332,11 +330,11 @@ void WorkspaceView::renderFrame(const QRect& dirty) {
         p.restore();
     }
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    for (int s = 0; s < 2; ++s) {
+    for (Side s : bothSides) {
         const FlagMarker& f = model_->side(s).flag;
         if (f.placed) p.drawPixmap(f.x, f.y, cursors_.flagIcon(s)); // the tip is a top corner of the icon
     }
-    for (int s = 0; s < 2; ++s) {
+    for (Side s : bothSides) {
         const PaneSide& side = model_->side(s);
         if (!side.crop.active) continue;
         const CropGeometry& g = side.crop.frame;
@@ -462,7 +460,7 @@ void WorkspaceView::showPopupMenu(QPoint at) {
     if (command == MenuSaveSolely) {
         model_->menuCommand(MenuSaveSolely, fromQt(at)); // gives the tools back; the save is ours
         if (isSignalConnected(QMetaMethod::fromSignal(&WorkspaceView::saveSolelyRequested)))
-            emit saveSolelyRequested(model_->popupSide());
+            emit saveSolelyRequested(sideCode(model_->popupSide()));
         else
             saveSideAlone(model_->popupSide());
         return;

@@ -52,10 +52,10 @@ class WorkspaceView : public QWidget, public WorkspaceHost {
 
     // While the image adjustment dialog runs: shows these pixels in place of a side's working
     // copy until the model changes that side again.
-    void previewWorkingPixels(int side, const HeaderBlock& header, std::span<const std::uint8_t> pixels);
+    void previewWorkingPixels(Side side, const HeaderBlock& header, std::span<const std::uint8_t> pixels);
     // Runs Save Image Solely for a side when nobody handles saveSolelyRequested: a save dialog
     // with the formats the part's depth allows, then the save.
-    void saveSideAlone(int side);
+    void saveSideAlone(Side side);
     // A palette command: automatic merge shows the preview when it succeeds.
     void runToolCommand(ToolCommand code, bool pressed);
     // The main window's move-explain flag: whether choosing the move tool explains it first.
@@ -74,13 +74,13 @@ class WorkspaceView : public QWidget, public WorkspaceHost {
     void beginWait() override;
     void endWait() override;
     void toolState(ToolState code, int argument) override;
-    void enableClear(int side, bool enabled) override;
-    void enableInput(int side, bool enabled) override;
+    void enableClear(Side side, bool enabled) override;
+    void enableInput(Side side, bool enabled) override;
     void enableOutput(bool enabled) override;
-    void cropTimer(int side, bool running) override;
+    void cropTimer(Side side, bool running) override;
     void snapshotChanged() override;
     void moveToolEntered() override;
-    void runImageAdjustment(int side) override;
+    void runImageAdjustment(Side side) override;
     bool magnifierActive() const override { return magnifierOn_; }
     void magnifierTrack(Point p) override;
     void magnifierRepaint() override;
@@ -115,7 +115,7 @@ class WorkspaceView : public QWidget, public WorkspaceHost {
 
   private:
     void renderFrame(const QRect& dirty);
-    void refreshScreenImage(int side);
+    void refreshScreenImage(Side side);
     void showPopupMenu(QPoint at);
 
     std::optional<PrivateFolder> workingFolder_;
@@ -125,9 +125,9 @@ class WorkspaceView : public QWidget, public WorkspaceHost {
     Translator translate_;
     MessageHandler messageHandler_;
     QImage frame_;
-    std::array<QImage, 2> screen_;
-    std::array<unsigned, 2> screenCount_{~0u, ~0u};
-    std::array<QTimer, 2> cropTimers_;
+    SidePair<QImage> screen_;
+    SidePair<unsigned> screenCount_{~0u, ~0u};
+    SidePair<QTimer> cropTimers_;
     bool magnifierOn_ = false;
     int wheelRemainder_ = 0; // eighths of a degree of wheel turn not yet a whole notch
     bool moveExplanationWanted_ = false;
