@@ -7,6 +7,7 @@
 #include "engine/image_engine.h"
 #include "engine/working_files.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstring>
@@ -190,60 +191,9 @@ int wait(Child& child, double& cpuSeconds) {
     return child.pid > 0 && WIFEXITED(child.status) ? WEXITSTATUS(child.status) : -1;
 }
 
-// Wall time is what the user waits; the child's processor time is reported beside it, as the
-// machine is shared and a tool with more threads gets more of it.
-void runTool(benchmark::State& state, const std::vector<std::string>& args) {
-    if (access(args[0].c_str(), X_OK) != 0) {
-        state.SkipWithError((args[0] + " is missing: run scripts/install-bench-deps").c_str());
-        return;
-    }
-    double cpuSeconds = 0;
-    for (auto _ : state) {
-        Child child = spawn(args);
-        if (wait(child, cpuSeconds) != 0) state.SkipWithError((args[0] + " failed").c_str());
-    }
-    state.counters["child_cpu_ms"] =
-        benchmark::Counter(cpuSeconds * 1000, benchmark::Counter::kAvgIterations);
-}
-
-// Two A4 300 dpi JPEG parts joined into one JPEG, by us and by two peers, all at quality 90 (the
-// quality our image file component writes).
-void BM_Merge300_Tandemscan(benchmark::State& state) {
-    const BenchData& d = BenchData::get();
-    runTool(state, {std::string(TS_PROGRAM_DIR) + "/tandemscan-merge", d.left300, d.right300, "-o",
-                    d.path("merged-ts.jpg"), "--auto", "--quiet"});
-}
-void BM_Merge300_VipsArrayjoin(benchmark::State& state) {
-    const BenchData& d = BenchData::get();
-    runTool(state, {"/usr/bin/vips", "arrayjoin", d.left300.string() + " " + d.right300.string(),
-                    d.path("merged-vips.jpg").string() + "[Q=90]", "--across", "2"});
-}
-void BM_Merge300_ImageMagickAppend(benchmark::State& state) {
-    const BenchData& d = BenchData::get();
-    runTool(state, {"/usr/bin/convert", d.left300, d.right300, "+append", "-quality", "90",
-                    d.path("merged-im.jpg")});
-}
-BENCHMARK(BM_Merge300_Tandemscan)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
-BENCHMARK(BM_Merge300_VipsArrayjoin)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
-BENCHMARK(BM_Merge300_ImageMagickAppend)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
-
-// The same at 600 dpi (ImageMagick left out: it takes seconds and is far behind at 300 dpi).
-void BM_Merge600_Tandemscan(benchmark::State& state) {
-    const BenchData& d = BenchData::get();
-    runTool(state, {std::string(TS_PROGRAM_DIR) + "/tandemscan-merge", d.left600, d.right600, "-o",
-                    d.path("merged600-ts.jpg"), "--auto", "--quiet"});
-}
-void BM_Merge600_VipsArrayjoin(benchmark::State& state) {
-    const BenchData& d = BenchData::get();
-    runTool(state, {"/usr/bin/vips", "arrayjoin", d.left600.string() + " " + d.right600.string(),
-                    d.path("merged600-vips.jpg").string() + "[Q=90]", "--across", "2"});
-}
-BENCHMARK(BM_Merge600_Tandemscan)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
-BENCHMARK(BM_Merge600_VipsArrayjoin)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
-
-// Resident memory of a 600 dpi merge, sampled from outside every millisecond: the anonymous part
-// (heap and private mappings) at its peak, whole (so it bounds the rise above any baseline), and
-// the file-backed part, where the originals and the joined image live.
+// Resident memory of a child, sampled from outside every millisecond: the anonymous part (heap
+// and private mappings) at its peak, whole (so it bounds the rise above any baseline), and the
+// file-backed part, where the originals and the joined image live.
 long statusKilobytes(pid_t pid, const char* field) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/status");
     std::string line;
@@ -252,26 +202,100 @@ long statusKilobytes(pid_t pid, const char* field) {
     return -1;
 }
 
-void BM_Merge600_PeakMemory(benchmark::State& state) {
-    const BenchData& d = BenchData::get();
-    long peakAnon = 0, peakFile = 0, peakShared = 0;
-    for (auto _ : state) {
-        Child child = spawn({std::string(TS_PROGRAM_DIR) + "/tandemscan-merge", d.left600, d.right600, "-o",
-                             d.path("merged600.jpg"), "--auto", "--quiet"});
-        int status = 0;
-        while (waitpid(child.pid, &status, WNOHANG) == 0) {
-            peakAnon = std::max(peakAnon, statusKilobytes(child.pid, "RssAnon:"));
-            peakFile = std::max(peakFile, statusKilobytes(child.pid, "RssFile:"));
-            peakShared = std::max(peakShared, statusKilobytes(child.pid, "RssShmem:"));
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("tandemscan-merge failed");
+// One run of a program: wall and processor time, peak anonymous resident memory (sampled) and
+// peak resident set (the kernel's own count).
+struct ToolRun {
+    bool ok = false;
+    double wallMs = 0, cpuMs = 0, anonPeakMB = 0, rssPeakMB = 0;
+};
+
+ToolRun measure(const std::vector<std::string>& args) {
+    ToolRun run;
+    const auto start = std::chrono::steady_clock::now();
+    Child child = spawn(args);
+    if (child.pid <= 0) return run;
+    long peakAnon = 0;
+    rusage usage{};
+    for (;;) {
+        const pid_t done = wait4(child.pid, &child.status, WNOHANG, &usage);
+        if (done != 0) break;
+        peakAnon = std::max(peakAnon, statusKilobytes(child.pid, "RssAnon:"));
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
-    state.counters["anon_peak_MB"] = double(peakAnon) / 1024;
-    state.counters["file_peak_MB"] = double(peakFile) / 1024;
-    state.counters["shmem_peak_MB"] = double(peakShared) / 1024;
+    run.wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    run.cpuMs = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    run.anonPeakMB = double(peakAnon) / 1024;
+    run.rssPeakMB = double(usage.ru_maxrss) / 1024;
+    run.ok = WIFEXITED(child.status) && WEXITSTATUS(child.status) == 0;
+    return run;
 }
-BENCHMARK(BM_Merge600_PeakMemory)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Two A4 JPEG parts joined into one JPEG by us (--auto), by vips arrayjoin and by ImageMagick's
+// +append, all at quality 90 (the quality our image file component writes). The three run in
+// turn within each round, the order rotating from round to round, so that the load of the shared
+// machine falls on all of them alike; the counters are medians over the rounds and the ratios
+// of our medians to the peers'. ImageMagick is left out at 600 dpi: Debian's policy (256 MiB of
+// memory, 1 GiB of disk cache) refuses a join of two 35-megapixel parts.
+void mergeSideBySide(benchmark::State& state, int dpi, int rounds) {
+    const BenchData& d = BenchData::get();
+    const fs::path& left = dpi == 600 ? d.left600 : d.left300;
+    const fs::path& right = dpi == 600 ? d.right600 : d.right300;
+    const std::string tag = std::to_string(dpi);
+    const std::vector<std::vector<std::string>> tools = {
+        {std::string(TS_PROGRAM_DIR) + "/tandemscan-merge", left, right, "-o", d.path("ts" + tag + ".jpg"),
+         "--auto", "--quiet"},
+        {"/usr/bin/vips", "arrayjoin", left.string() + " " + right.string(),
+         d.path("vips" + tag + ".jpg").string() + "[Q=90]", "--across", "2"},
+        {"/usr/bin/convert", left, right, "+append", "-quality", "90", d.path("im" + tag + ".jpg")}};
+    const char* names[] = {"ts", "vips", "im"};
+    const int count = dpi == 600 ? 2 : 3;
+    for (const auto& tool : tools)
+        if (access(tool[0].c_str(), X_OK) != 0) {
+            state.SkipWithError((tool[0] + " is missing: run scripts/install-bench-deps").c_str());
+            return;
+        }
+    std::vector<ToolRun> runs[3];
+    for (auto _ : state) {
+        for (int round = 0; round < rounds; ++round)
+            for (int k = 0; k < count; ++k) {
+                const int tool = (round + k) % count;
+                runs[tool].push_back(measure(tools[static_cast<std::size_t>(tool)]));
+                if (!runs[tool].back().ok) state.SkipWithError((tools[tool][0] + " failed").c_str());
+            }
+    }
+    double wall[3] = {0, 0, 0};
+    for (int tool = 0; tool < count; ++tool) {
+        auto field = [&](double ToolRun::*member) {
+            std::vector<double> values;
+            for (const ToolRun& run : runs[tool])
+                values.push_back(run.*member);
+            return median(values);
+        };
+        wall[tool] = field(&ToolRun::wallMs);
+        state.counters[std::string(names[tool]) + "_ms"] = wall[tool];
+        state.counters[std::string(names[tool]) + "_cpu_ms"] = field(&ToolRun::cpuMs);
+        state.counters[std::string(names[tool]) + "_anon_MB"] = field(&ToolRun::anonPeakMB);
+        state.counters[std::string(names[tool]) + "_rss_MB"] = field(&ToolRun::rssPeakMB);
+    }
+    state.counters["ts/vips"] = wall[1] > 0 ? wall[0] / wall[1] : 0;
+    if (count == 3) state.counters["ts/im"] = wall[0] / wall[2];
+    state.SetLabel(std::to_string(rounds) + " rounds, medians");
+}
+void BM_Merge300_SideBySide(benchmark::State& state) {
+    mergeSideBySide(state, 300, 7);
+}
+void BM_Merge600_SideBySide(benchmark::State& state) {
+    mergeSideBySide(state, 600, 5);
+}
+BENCHMARK(BM_Merge300_SideBySide)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_Merge600_SideBySide)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // The same for a join by picture content: the person's sample pair brought to 600 dpi (four
 // times the samples' 150 dpi, by ImageMagick), so that the placement is found and the right part
