@@ -7,13 +7,10 @@
 namespace rasterkit {
 namespace {
 
-// Beyond +-255 brightness saturates every level and contrast leaves nothing to stretch; the
-// bound also keeps the integer sums below from overflowing.
-constexpr int kToneLimit = 255;
-
 void buildTable(const BrightnessContrastGammaParam& p, ByteTable& table) {
-    const int k = clampInt(p.contrast, -kToneLimit, kToneLimit);
-    const int brightness = clampInt(p.brightness, -kToneLimit, kToneLimit);
+    // The bounds also keep the integer sums below from overflowing.
+    const int k = clampInt(p.contrast, RK_BCG_CONTRAST_MIN, RK_BCG_CONTRAST_MAX);
+    const int brightness = clampInt(p.brightness, RK_BCG_BRIGHTNESS_MIN, RK_BCG_BRIGHTNESS_MAX);
     for (int i = 0; i < 256; ++i) {
         int c;
         if (k >= 0) {

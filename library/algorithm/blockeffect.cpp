@@ -27,7 +27,8 @@ std::uint8_t snap(const int (&window)[9]) {
 }
 
 int blocksChannel(ImageInfo& info, int channel) {
-    const int passes = std::clamp(static_cast<const BlocksParam*>(info.lpParam)->passes, 1, 9);
+    const int passes = std::clamp(static_cast<const BlocksParam*>(info.lpParam)->passes, RK_BLOCKS_PASSES_MIN,
+                                  RK_BLOCKS_PASSES_MAX);
     const int width = info.nSrcWidth;
     const int height = info.nSrcHeight;
     const std::ptrdiff_t stride = rowStride(8, width);

@@ -99,7 +99,7 @@ int convolve3x3(ImageInfo& info, Kernel3 kernel, bool edgesOnly, int blurLevel) 
 }
 
 int levelOf(const ImageInfo& info) {
-    return std::clamp(*static_cast<const std::int32_t*>(info.lpParam), 1, 10);
+    return std::clamp(*static_cast<const std::int32_t*>(info.lpParam), RK_BLUR_LEVEL_MIN, RK_BLUR_LEVEL_MAX);
 }
 
 } // namespace
@@ -113,7 +113,9 @@ int runBlur(ImageInfo& info) {
 int runSharpen(ImageInfo& info) {
     if (info.nSrcBitCount == 8) copyPalette(info);
     const auto* param = static_cast<const SharpenParam*>(info.lpParam);
-    return convolve3x3(info, sharpenKernel(std::clamp<int>(param->level, 1, 10)), param->edgesOnly == 1, 0);
+    return convolve3x3(
+        info, sharpenKernel(std::clamp<int>(param->level, RK_SHARPEN_LEVEL_MIN, RK_SHARPEN_LEVEL_MAX)),
+        param->edgesOnly == 1, 0);
 }
 
 } // namespace rasterkit

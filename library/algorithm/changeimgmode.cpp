@@ -39,7 +39,7 @@ inline int brightness24(int blue, int green, int red) {
 bool accepted(int target, int sourceType, int method) {
     switch (target) {
     case RK_MODE_TARGET_BLACK_WHITE:
-        if (sourceType == RK_TYPE_GREY) return method >= 0 && method <= 2;
+        if (sourceType == RK_TYPE_GREY) return method >= RK_MODE_METHOD_MIN && method <= RK_MODE_METHOD_MAX;
         return sourceType == RK_TYPE_COLOR8 || sourceType == RK_TYPE_RGB24;
     case RK_MODE_TARGET_GREY:
         return sourceType == RK_TYPE_COLOR8 || sourceType == RK_TYPE_RGB24;

@@ -18,7 +18,7 @@ int randomOffset(PixelRandom& random, int distance) {
 
 int diffuseChannel(ImageInfo& info, int channel) {
     const auto* param = static_cast<const DiffuseParam*>(info.lpParam);
-    const int distance = std::clamp(param->distance, 0, 9);
+    const int distance = std::clamp(param->distance, RK_DIFFUSE_DISTANCE_MIN, RK_DIFFUSE_DISTANCE_MAX);
     const int mode = param->mode;
     const int width = info.nSrcWidth;
     const int height = info.nSrcHeight;

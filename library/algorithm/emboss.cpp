@@ -35,8 +35,9 @@ RK_SIMD_CLONES void embossRow(const std::uint8_t* __restrict a, const std::uint8
 int runEmboss(ImageInfo& info) {
     const auto* param = static_cast<const EmbossParam*>(info.lpParam);
     if (info.nSrcBitCount == 8) copyPalette(info);
-    const EmbossDirection d = kDirections[std::clamp(param->direction, 0, 7)];
-    const int reach = (std::clamp(param->size, 3, 9) - 1) / 2;
+    const EmbossDirection d =
+        kDirections[std::clamp(param->direction, RK_EMBOSS_DIRECTION_MIN, RK_EMBOSS_DIRECTION_MAX)];
+    const int reach = (std::clamp(param->size, RK_EMBOSS_SIZE_MIN, RK_EMBOSS_SIZE_MAX) - 1) / 2;
     const double strength = d.sign * param->strength;
     const int width = info.nSrcWidth;
     const int height = info.nSrcHeight;

@@ -3,6 +3,7 @@
 #include "operations.h"
 #include "rasterkit_internal.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace rasterkit {
@@ -126,11 +127,14 @@ inline void transform(const HslShift& p, std::uint8_t& blue, std::uint8_t& green
 }
 
 int run(const ImageInfo& info, const HueSaturationLightnessParam& param) {
-    float v = static_cast<float>(param.hue / 360.0);
-    float s = static_cast<float>(param.saturation / 100.0);
-    float l = static_cast<float>(param.lightness / 100.0);
-    s = s < -1.0f ? -1.0f : (s > 1.0f ? 1.0f : s);
-    l = l < -1.0f ? -1.0f : (l > 1.0f ? 1.0f : l);
+    // The hue as a fraction of a turn, saturation and lightness as fractions of their bounds.
+    float v = static_cast<float>((param.hue - RK_HSL_HUE_MIN) / (RK_HSL_HUE_MAX - RK_HSL_HUE_MIN));
+    float s = static_cast<float>(
+        std::clamp<double>(param.saturation, RK_HSL_SATURATION_MIN, RK_HSL_SATURATION_MAX) /
+        RK_HSL_SATURATION_MAX);
+    float l =
+        static_cast<float>(std::clamp<double>(param.lightness, RK_HSL_LIGHTNESS_MIN, RK_HSL_LIGHTNESS_MAX) /
+                           RK_HSL_LIGHTNESS_MAX);
     if (std::isnan(s)) s = 0.0f;
     if (std::isnan(l)) l = 0.0f;
     // Any number of whole turns (a loop of +-1 would never end for huge values).

@@ -73,7 +73,8 @@ bool prepare(const LightSource& source, PreparedLight& light) {
         const double travel = direction.z < -1e-6 ? source.z / down : 0;
         light.cx = source.x + direction.x * travel;
         light.cy = source.y + direction.y * travel;
-        const double spread = std::clamp<double>(source.spread, 1, 89) * 3.14159265358979 / 180;
+        const double spread = std::clamp<double>(source.spread, RK_LIGHT_SPREAD_MIN, RK_LIGHT_SPREAD_MAX) *
+                              3.14159265358979 / 180;
         const double reach = std::max(1.0, std::fabs(source.z) / down);
         light.b = reach * std::tan(spread);
         light.a = light.b / std::max(down, 0.1); // an oblique beam stretches along its heading
@@ -97,20 +98,21 @@ bool inFootprint(const PreparedLight& l, double x, double y) {
 
 int runLightingEffect(ImageInfo& info) {
     const auto* param = static_cast<const LightingParam*>(info.lpParam);
-    const int count = std::clamp(param->lightCount, 0, RK_LIGHT_MAX_COUNT);
+    const int count = std::clamp(param->lightCount, RK_LIGHTING_LIGHT_COUNT_MIN, RK_LIGHTING_LIGHT_COUNT_MAX);
     std::array<PreparedLight, RK_LIGHT_MAX_COUNT> lights{};
     int used = 0;
     for (int i = 0; i < count; ++i) {
         if (prepare(param->lights[i], lights[static_cast<std::size_t>(used)])) ++used;
     }
     // Heights of the bump table, 15-bit draws as the table's scale expects.
-    const double strength = std::clamp(param->bumpStrength, 0, 100) / 100.0;
+    const double strength =
+        std::clamp(param->bumpStrength, RK_LIGHTING_BUMP_STRENGTH_MIN, RK_LIGHTING_BUMP_STRENGTH_MAX) / 100.0;
     double bumps[10][10];
     for (auto& row : bumps) {
         for (double& h : row)
             h = (std::rand() & 0x7fff) * strength / 65535;
     }
-    const double shininess = std::max(param->shininess, 1);
+    const double shininess = std::max(param->shininess, RK_LIGHTING_SHININESS_MIN);
     const double ambient[3] = {param->ambientBlue, param->ambientGreen, param->ambientRed};
     const double bias = param->ambientBias;
     const int width = info.nSrcWidth;

@@ -12,8 +12,8 @@ int mosaicChannel(ImageInfo& info, int channel) {
     const auto* param = static_cast<const MosaicParam*>(info.lpParam);
     const int width = info.nSrcWidth;
     const int height = info.nSrcHeight;
-    const int cellWidth = std::clamp(param->cellWidth, 1, width);
-    const int cellHeight = std::clamp(param->cellHeight, 1, height);
+    const int cellWidth = std::clamp(param->cellWidth, RK_MOSAIC_CELL_WIDTH_MIN, width);
+    const int cellHeight = std::clamp(param->cellHeight, RK_MOSAIC_CELL_HEIGHT_MIN, height);
     const std::ptrdiff_t stride = rowStride(8, width);
     const auto* src = static_cast<const std::uint8_t*>(info.lpSrcData);
     auto* dst = static_cast<std::uint8_t*>(info.lpDstData);

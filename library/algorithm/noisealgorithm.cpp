@@ -34,7 +34,7 @@ int runNoise(ImageInfo& info) {
         return kSucceed;
     }
     if (info.nSrcBitCount == 8) copyPalette(info);
-    param->amount = std::clamp(param->amount, 1, 99);
+    param->amount = std::clamp(param->amount, RK_NOISE_AMOUNT_MIN, RK_NOISE_AMOUNT_MAX);
     const std::int64_t amount = param->amount;
     SeededRandom seeds(clockSeed());
     PixelRandom random = PixelRandom::from(seeds);

@@ -32,7 +32,8 @@ std::vector<Area> pinchRegions(const ImageInfo& info) {
 } // namespace
 
 int runPinch(ImageInfo& info) {
-    const double amount = std::clamp(static_cast<const PinchParam*>(info.lpParam)->amount, -100, 100);
+    const double amount = std::clamp(static_cast<const PinchParam*>(info.lpParam)->amount,
+                                     RK_PINCH_AMOUNT_MIN, RK_PINCH_AMOUNT_MAX);
     const double exponent = amount / 200 + 1;
     copyPixels(info);
     if (info.nSrcBitCount == 8) copyPalette(info);

@@ -30,7 +30,7 @@ class RainPainter {
   public:
     RainPainter(const ImageInfo& info, const Area& area, const RainParam& param)
         : layout_(channelLayout(info)), area_(area), selection_(info, info.nSrcWidth),
-          opacity_(std::clamp(param.opacity, 0, 100) / 100.0) {
+          opacity_(std::clamp(param.opacity, RK_RAIN_OPACITY_MIN, RK_RAIN_OPACITY_MAX) / 100.0) {
         const double red = param.color & 0xff;
         const double green = (param.color >> 8) & 0xff;
         const double blue = (param.color >> 16) & 0xff;
@@ -111,14 +111,14 @@ int runRain(ImageInfo& info) {
     const double scale = areaRoot / std::sqrt(332504.0);
     // A drop longer than the area's width and height together, or a streak wider than twice its
     // width, covers nothing more; the limits also keep the sizes within int.
-    const int maxLength =
-        static_cast<int>(std::clamp(std::max(0, param.length) * scale + 1, 1.0, static_cast<double>(w) + h));
-    const int thickness =
-        static_cast<int>(std::clamp(std::max(0, param.thickness) * scale + 1, 1.0, 2.0 * w + 1));
+    const int maxLength = static_cast<int>(
+        std::clamp(std::max(RK_RAIN_LENGTH_MIN, param.length) * scale + 1, 1.0, static_cast<double>(w) + h));
+    const int thickness = static_cast<int>(
+        std::clamp(std::max(RK_RAIN_THICKNESS_MIN, param.thickness) * scale + 1, 1.0, 2.0 * w + 1));
     // Beyond a few drops per pixel more rain changes nothing but the time taken.
-    const auto drops =
-        std::min<std::int64_t>(static_cast<std::int64_t>(std::max(0, param.density) / areaRoot * h * w),
-                               static_cast<std::int64_t>(w) * h * 4);
+    const auto drops = std::min<std::int64_t>(
+        static_cast<std::int64_t>(std::max(RK_RAIN_DENSITY_MIN, param.density) / areaRoot * h * w),
+        static_cast<std::int64_t>(w) * h * 4);
     const std::int64_t perRound = drops / 10;
     RainPainter painter(info, area, param);
     for (int round = 0; round < 10 && perRound > 0; ++round) {

@@ -63,7 +63,7 @@ inline std::uint8_t* planeRow(void* data, std::ptrdiff_t stride, int height, int
 
 // Largest width or height the frame lets through; every row offset, pixel count and sum of sizes
 // then fits the integer types the operations use.
-constexpr int kMaxDimension = 1 << 20;
+constexpr int kMaxDimension = RK_MAX_DIMENSION;
 
 // The planes of a source and destination of the same pixel format: one plane for packed,
 // 8-bit, 16-bit and interleaved 24-bit images, three 8-bit planes for planar 24-bit images.

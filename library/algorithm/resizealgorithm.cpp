@@ -84,8 +84,8 @@ Layout layoutOf(const ImageInfo& info) {
 int describeResize(ImageInfo& info) {
     ResizeParam param;
     std::memcpy(&param, info.lpParam, sizeof param);
-    if (param.width < 1 || param.height < 1) return kTooSmall;
-    if (param.width > kMaxDimension || param.height > kMaxDimension) return kNotSupported;
+    if (param.width < RK_RESIZE_WIDTH_MIN || param.height < RK_RESIZE_HEIGHT_MIN) return kTooSmall;
+    if (param.width > RK_RESIZE_WIDTH_MAX || param.height > RK_RESIZE_HEIGHT_MAX) return kNotSupported;
     describeSameAsSource(info, true);
     info.nDstWidth = param.width;
     info.nDstHeight = param.height;

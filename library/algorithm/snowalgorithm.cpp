@@ -57,8 +57,8 @@ constexpr std::uint8_t kStamps[6][7][7] = {{{0, 0, 0, 0, 0, 0, 0},
 } // namespace
 
 int runSnow(ImageInfo& info) {
-    const auto density =
-        static_cast<int>(std::clamp<std::intptr_t>(reinterpret_cast<std::intptr_t>(info.lpParam), 1, 99));
+    const auto density = static_cast<int>(std::clamp<std::intptr_t>(
+        reinterpret_cast<std::intptr_t>(info.lpParam), RK_SNOW_DENSITY_MIN, RK_SNOW_DENSITY_MAX));
     copyPixels(info);
     if (info.nSrcBitCount == 8) copyPalette(info);
     const int width = info.nSrcWidth;

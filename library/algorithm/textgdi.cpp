@@ -19,7 +19,6 @@
 namespace rasterkit {
 namespace {
 
-constexpr int kMaxFaceName = 31;
 constexpr int kDefaultCharacterHeight = 16; // a height of 0 asks for the default size
 constexpr int kMaxCharacterHeight = 4096;
 
@@ -243,7 +242,7 @@ struct LineImage {
 class TextRenderer {
   public:
     bool open(const TextParam& p) {
-        std::string name(p.face, strnlen(p.face, kMaxFaceName));
+        std::string name(p.face, strnlen(p.face, RK_TEXT_FACE_MAX_LENGTH));
         const bool bold = p.bold == 1;
         const bool italic = (p.italic & 0xff) != 0;
         underline_ = (p.underline & 0xff) != 0;
@@ -437,7 +436,7 @@ int measure(const ImageInfo& info, MeasuredText& text) {
     TextParam& param = text.param;
     std::memcpy(&param, info.lpParam, sizeof param);
     if (param.text == nullptr || param.face == nullptr) return kNotSupported;
-    if (param.layout < 0 || param.layout > 5) return kNotSupported;
+    if (param.layout < RK_TEXT_LAYOUT_MIN || param.layout > RK_TEXT_LAYOUT_MAX) return kNotSupported;
     if (!text.renderer.open(param)) return kNotSupported;
     text.lines = splitLines(param.text);
     if (!measureText(text.renderer, text.lines, param.layout, text.width, text.height, text.lineWidths)) {

@@ -153,7 +153,6 @@ TEST(ChangeMode, RefusedCombinationsAndCancel) {
         {8, RK_TYPE_GREY, RK_MODE_TARGET_GREY, 0},
         {8, RK_TYPE_GREY, RK_MODE_TARGET_COLOR8, 0},
         {8, RK_TYPE_COLOR8, RK_MODE_TARGET_COLOR8, 0},
-        {8, RK_TYPE_GREY, RK_MODE_TARGET_BLACK_WHITE, 3},
         {24, RK_TYPE_RGB24, 7, 0},
         {1, RK_TYPE_1BIT, RK_MODE_TARGET_GREY, 0},
         {4, RK_TYPE_4BIT, RK_MODE_TARGET_BLACK_WHITE, 0},
@@ -367,8 +366,6 @@ TEST(Text, BadParameters) {
     const Case cases[] = {
         {"no text", textParam(nullptr), RK_RESULT_NOT_SUPPORTED},
         {"no face", textParam("A", 0, 0, nullptr), RK_RESULT_NOT_SUPPORTED},
-        {"layout 6", textParam("A", 6), RK_RESULT_NOT_SUPPORTED},
-        {"layout -1", textParam("A", -1), RK_RESULT_NOT_SUPPORTED},
         {"empty text", textParam(""), RK_RESULT_TOO_SMALL},
         {"giant height", textParam("A", 0, 0, "DejaVu Sans", -100000), RK_RESULT_NOT_SUPPORTED},
     };

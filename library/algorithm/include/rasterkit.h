@@ -46,6 +46,9 @@ extern "C" {
 #define RK_TYPE_RGB24 6
 #define RK_TYPE_16BIT 8
 
+/* The largest width or height of any image, source or destination. */
+#define RK_MAX_DIMENSION (1 << 20)
+
 /* Operation indices (nIndex). */
 enum RasterkitOperation {
     RK_OP_BLUR = 0,
@@ -130,20 +133,37 @@ typedef struct ImageInfo {
     void* lpExtra;
 } ImageInfo;
 
+/* Parameter ranges: RK_<BLOCK>_<FIELD>_MIN and _MAX, declared under a field, are its valid range
+ * (a bound left out is open). The field's comment says what a value outside does: "clamped" acts
+ * as the nearer bound, "wraps" as the same value a whole range further in, "refused" answers with
+ * the code named, "not checked" is used as it is. */
+
 /* Parameter blocks of tone, colour, geometry, mode and text operations. */
 
 typedef struct BrightnessContrastGammaParam {
-    int32_t brightness; /* -100..100 */
-    int32_t contrast;   /* -100..100 */
-    double gamma;       /* 0.1..6.5 */
+    int32_t brightness; /* clamped; at the bounds every level saturates */
+#define RK_BCG_BRIGHTNESS_MIN (-255)
+#define RK_BCG_BRIGHTNESS_MAX 255
+    int32_t contrast; /* clamped; at the bounds nothing is left to stretch */
+#define RK_BCG_CONTRAST_MIN (-255)
+#define RK_BCG_CONTRAST_MAX 255
+    double gamma; /* not checked */
+#define RK_BCG_GAMMA_MIN 0.1
+#define RK_BCG_GAMMA_MAX 6.5
 } BrightnessContrastGammaParam;
 
 /* Only the first 25 bytes are read. */
 typedef struct HueSaturationLightnessParam {
-    double hue;        /* 0..360 degrees */
-    double saturation; /* -100..100 */
-    double lightness;  /* -100..100 */
-    uint8_t colorize;  /* nonzero: raising saturation colours grey pixels too */
+    double hue; /* degrees; wraps */
+#define RK_HSL_HUE_MIN 0
+#define RK_HSL_HUE_MAX 360
+    double saturation; /* clamped */
+#define RK_HSL_SATURATION_MIN (-100)
+#define RK_HSL_SATURATION_MAX 100
+    double lightness; /* clamped */
+#define RK_HSL_LIGHTNESS_MIN (-100)
+#define RK_HSL_LIGHTNESS_MAX 100
+    uint8_t colorize; /* nonzero: raising saturation colours grey pixels too */
 } HueSaturationLightnessParam;
 
 typedef struct ColorAdjustParam {
@@ -170,9 +190,14 @@ typedef struct SlopeParam {
     int32_t angle; /* degrees */
 } SlopeParam;
 
+/* Below the range refused with RK_RESULT_TOO_SMALL, above it with RK_RESULT_NOT_SUPPORTED. */
 typedef struct ResizeParam {
     int32_t width;
+#define RK_RESIZE_WIDTH_MIN 1
+#define RK_RESIZE_WIDTH_MAX RK_MAX_DIMENSION
     int32_t height;
+#define RK_RESIZE_HEIGHT_MIN 1
+#define RK_RESIZE_HEIGHT_MAX RK_MAX_DIMENSION
 } ResizeParam;
 
 /* ChangeMode targets and black-and-white methods. */
@@ -184,29 +209,37 @@ typedef struct ResizeParam {
 #define RK_MODE_METHOD_THRESHOLD 2
 
 typedef struct ChangeModeParam {
-    int32_t target;    /* RK_MODE_TARGET_* */
-    int32_t method;    /* RK_MODE_METHOD_*, for grey to black and white */
+    int32_t target; /* RK_MODE_TARGET_* */
+    int32_t method; /* RK_MODE_METHOD_*, for grey to black and white; refused:
+                       RK_RESULT_NOT_SUPPORTED */
+#define RK_MODE_METHOD_MIN RK_MODE_METHOD_ORDERED
+#define RK_MODE_METHOD_MAX RK_MODE_METHOD_THRESHOLD
     int32_t threshold; /* for RK_MODE_METHOD_THRESHOLD */
 } ChangeModeParam;
 
 /* Text layouts: 0..2 horizontal anchored top-left, top-centre, top-right; 3..5 turned 90 degrees
  * clockwise, anchored at the right edge top, middle, bottom. */
 typedef struct TextParam {
-    void* context;     /* ignored */
-    const char* text;  /* lines separated by '\n' */
-    const char* face;  /* font face name, at most 31 characters */
+    void* context;    /* ignored */
+    const char* text; /* lines separated by '\n' */
+    const char* face; /* font face name; only the first RK_TEXT_FACE_MAX_LENGTH characters count */
+#define RK_TEXT_FACE_MAX_LENGTH 31
     int32_t height;    /* negative: character height in pixels; positive: cell height */
     int32_t bold;      /* 1: bold */
     int32_t italic;    /* low byte: italic flag */
     int32_t underline; /* low byte: underline flag */
     uint32_t color;    /* red in the low byte, then green, then blue */
-    int32_t layout;    /* 0..5 */
+    int32_t layout;    /* refused: RK_RESULT_NOT_SUPPORTED */
+#define RK_TEXT_LAYOUT_MIN 0
+#define RK_TEXT_LAYOUT_MAX 5
 } TextParam;
 
 /* Parameter blocks of the neighbourhood filters, distortions and pictorial effects follow. */
 
 typedef struct BlurParam {
-    int32_t level; /* 1..10: 1 is the 3 x 3 box filter, 10 leaves out the centre */
+    int32_t level; /* clamped; 1 is the 3 x 3 box filter, 10 leaves out the centre */
+#define RK_BLUR_LEVEL_MIN 1
+#define RK_BLUR_LEVEL_MAX 10
 } BlurParam;
 
 typedef struct GaussianBlurParam {
@@ -214,20 +247,28 @@ typedef struct GaussianBlurParam {
 } GaussianBlurParam;
 
 typedef struct SharpenParam {
-    int32_t level;     /* 1..10 */
+    int32_t level; /* clamped */
+#define RK_SHARPEN_LEVEL_MIN 1
+#define RK_SHARPEN_LEVEL_MAX 10
     int32_t edgesOnly; /* 1: only where the 3 x 3 window holds an edge */
 } SharpenParam;
 
-/* Directions 0..7: right-left, left-right, down-up, up-down and the four diagonals. */
+/* Directions, from 0: right-left, left-right, down-up, up-down and the four diagonals. */
 typedef struct EmbossParam {
-    int32_t direction; /* 0..7 */
-    int32_t size;      /* odd, 3..9: the two samples compared lie (size - 1) / 2 apart */
-    double strength;   /* output = strength x difference + 128 */
+    int32_t direction; /* clamped */
+#define RK_EMBOSS_DIRECTION_MIN 0
+#define RK_EMBOSS_DIRECTION_MAX 7
+    int32_t size; /* odd; clamped: the two samples compared lie (size - 1) / 2 apart */
+#define RK_EMBOSS_SIZE_MIN 3
+#define RK_EMBOSS_SIZE_MAX 9
+    double strength; /* output = strength x difference + 128 */
 } EmbossParam;
 
 typedef struct MosaicParam {
-    int32_t cellWidth;  /* >= 1 */
-    int32_t cellHeight; /* >= 1 */
+    int32_t cellWidth; /* clamped, above to the image's width */
+#define RK_MOSAIC_CELL_WIDTH_MIN 1
+    int32_t cellHeight; /* clamped, above to the image's height */
+#define RK_MOSAIC_CELL_HEIGHT_MIN 1
 } MosaicParam;
 
 /* SpherizeHorizontal, SpherizeVertical, Spherize and Twirl; a negative angle hollows. */
@@ -236,23 +277,32 @@ typedef struct DistortAngleParam {
 } DistortAngleParam;
 
 typedef struct RainParam {
-    int32_t density;   /* drops = density x sqrt(width x height) of the effect area */
-    int32_t length;    /* longest drop in pixels on an area of 332504 pixels (about 577 x 577);
-                          scaled with the square root of the area */
-    int32_t thickness; /* streak width in pixels, scaled likewise */
-    int32_t opacity;   /* percent, 0..100 */
-    uint32_t color;    /* red in the low byte, then green, then blue */
+    int32_t density; /* drops = density x sqrt(width x height) of the effect area; clamped */
+#define RK_RAIN_DENSITY_MIN 0
+    int32_t length; /* longest drop in pixels on an area of 332504 pixels (about 577 x 577),
+                       scaled with the square root of the area; clamped */
+#define RK_RAIN_LENGTH_MIN 0
+    int32_t thickness; /* streak width in pixels, scaled likewise; clamped */
+#define RK_RAIN_THICKNESS_MIN 0
+    int32_t opacity; /* percent; clamped */
+#define RK_RAIN_OPACITY_MIN 0
+#define RK_RAIN_OPACITY_MAX 100
+    uint32_t color; /* red in the low byte, then green, then blue */
 } RainParam;
 
-/* Snow takes its density (1..99) in lpParam itself: lpParam = (void*)(intptr_t)density. */
+/* Snow takes its density in lpParam itself: lpParam = (void*)(intptr_t)density; clamped. */
+#define RK_SNOW_DENSITY_MIN 1
+#define RK_SNOW_DENSITY_MAX 99
 
 #define RK_NOISE_IMPULSE 0
 #define RK_NOISE_UNIFORM_BRIGHTENED 1
 #define RK_NOISE_UNIFORM 2
 
 typedef struct NoiseParam {
-    int32_t amount; /* percent, clamped to 1..99 and written back */
-    int32_t kind;   /* RK_NOISE_* */
+    int32_t amount; /* percent; clamped, and the clamped value written back */
+#define RK_NOISE_AMOUNT_MIN 1
+#define RK_NOISE_AMOUNT_MAX 99
+    int32_t kind; /* RK_NOISE_* */
 } NoiseParam;
 
 /* Colours: red in the low byte, then green, then blue. The texture runs from the second colour
@@ -267,7 +317,9 @@ typedef struct WindParam {
 } WindParam;
 
 typedef struct BlocksParam {
-    int32_t passes; /* 1..9 */
+    int32_t passes; /* clamped */
+#define RK_BLOCKS_PASSES_MIN 1
+#define RK_BLOCKS_PASSES_MAX 9
 } BlocksParam;
 
 /* output = (sum of weight x sample over the 5 x 5 window) / divisor + offset, clamped. */
@@ -289,21 +341,28 @@ typedef struct LightSource {
     float x, y, z;          /* spot and point: where the light is */
     float dx, dy, dz;       /* spot and directional: the direction it shines in (dz < 0: downwards) */
     float red, green, blue; /* intensities, 0..1 and beyond */
-    float spread;           /* spot: half-angle of its cone in degrees, 1..89 */
+    float spread;           /* spot: half-angle of its cone in degrees; clamped */
+#define RK_LIGHT_SPREAD_MIN 1
+#define RK_LIGHT_SPREAD_MAX 89
 } LightSource;
 
 /* Every pixel starts from ambient x (channel / 255 + ambientBias); each light adds its diffuse
  * and specular share; the surface is tilted by a 10 x 10 table of random heights tiled over the
- * image. Only the first lightCount entries of lights (at most RK_LIGHT_MAX_COUNT) are read. */
+ * image. Only the first lightCount entries of lights are read. */
 typedef struct LightingParam {
     int32_t reserved;     /* 0 */
-    int32_t bumpStrength; /* percent, 0..100 */
-    int32_t shininess;    /* exponent of the specular term, >= 1 */
-    float ambientRed;     /* ambient factors */
+    int32_t bumpStrength; /* percent; clamped */
+#define RK_LIGHTING_BUMP_STRENGTH_MIN 0
+#define RK_LIGHTING_BUMP_STRENGTH_MAX 100
+    int32_t shininess; /* exponent of the specular term; clamped */
+#define RK_LIGHTING_SHININESS_MIN 1
+    float ambientRed; /* ambient factors */
     float ambientGreen;
     float ambientBlue;
     double ambientBias;
-    int32_t lightCount;
+    int32_t lightCount; /* clamped */
+#define RK_LIGHTING_LIGHT_COUNT_MIN 0
+#define RK_LIGHTING_LIGHT_COUNT_MAX RK_LIGHT_MAX_COUNT
     LightSource lights[RK_LIGHT_MAX_COUNT];
 } LightingParam;
 
@@ -316,7 +375,9 @@ typedef struct WaveParam {
 } WaveParam;
 
 typedef struct PinchParam {
-    int32_t amount; /* -100..100: positive pinches inwards, negative bulges */
+    int32_t amount; /* positive pinches inwards, negative bulges; clamped */
+#define RK_PINCH_AMOUNT_MIN (-100)
+#define RK_PINCH_AMOUNT_MAX 100
 } PinchParam;
 
 /* Fragment and FindEdges take no block (Fragment requires lpParam to be null). */
@@ -326,8 +387,10 @@ typedef struct PinchParam {
 #define RK_DIFFUSE_LIGHTEN 2
 
 typedef struct DiffuseParam {
-    int32_t distance; /* 0..9 pixels */
-    int32_t mode;     /* RK_DIFFUSE_*; other values behave as normal */
+    int32_t distance; /* pixels; clamped */
+#define RK_DIFFUSE_DISTANCE_MIN 0
+#define RK_DIFFUSE_DISTANCE_MAX 9
+    int32_t mode; /* RK_DIFFUSE_*; other values behave as normal */
 } DiffuseParam;
 
 /* Runs operation nIndex (0..34) on *lpinfo and copies the result message into lpszMessage (at
