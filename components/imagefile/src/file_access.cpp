@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -298,6 +299,10 @@ FILE* AtomicOutputFile::openStream() {
         ::close(copy);
         failWrite(error);
     }
+    // A write system call per 256 KiB instead of one per 4 KiB piece (an 18 MB JPEG took 4400).
+    constexpr size_t kStreamBuffer = 256 * 1024;
+    if (!streamBuffer_) streamBuffer_.reset(new (std::nothrow) char[kStreamBuffer]);
+    if (streamBuffer_) std::setvbuf(stream, streamBuffer_.get(), _IOFBF, kStreamBuffer);
     return stream;
 }
 

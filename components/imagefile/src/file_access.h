@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <sys/uio.h>
 #include <vector>
@@ -91,7 +92,9 @@ class AtomicOutputFile {
     // Writes all bytes or fails with the system's reason.
     void write(const void* data, size_t length);
     void writeScattered(iovec* parts, size_t count);
-    // A stdio stream over its own duplicate of the descriptor, for libraries that want one.
+    // A stdio stream over its own duplicate of the descriptor, for libraries that want one. Its
+    // buffer is large (the libraries hand over a few kilobytes at a time) and belongs to this
+    // object, so the stream must be closed before it goes.
     FILE* openStream();
     // Closes a stream from openStream(), failing if any of its writes failed.
     void closeStream(FILE* stream);
@@ -106,6 +109,7 @@ class AtomicOutputFile {
     bool unnamed_ = false; // an O_TMPFILE file, given a name only by commit()
     int partial_ = -1;     // the slot of PartialNames that holds temporary_ while it exists
     bool committed_ = false;
+    std::unique_ptr<char[]> streamBuffer_;
 };
 
 // Collects small writes into large ones.
