@@ -251,6 +251,7 @@ AtomicOutputFile::AtomicOutputFile(const std::string& target, Naming naming) : t
 }
 
 AtomicOutputFile::~AtomicOutputFile() {
+    discardStream();
     if (fd_ >= 0) ::close(fd_);
     if (!committed_ && !unnamed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
     PartialNames::release(partial_);
@@ -347,10 +348,16 @@ FILE* AtomicOutputFile::openStream() {
     constexpr size_t kStreamBuffer = 256 * 1024;
     if (!streamBuffer_) streamBuffer_.reset(new (std::nothrow) char[kStreamBuffer]);
     if (streamBuffer_) std::setvbuf(stream, streamBuffer_.get(), _IOFBF, kStreamBuffer);
+    stream_ = stream;
     return stream;
 }
 
+void AtomicOutputFile::discardStream() {
+    if (stream_) std::fclose(std::exchange(stream_, nullptr));
+}
+
 void AtomicOutputFile::closeStream(FILE* stream) {
+    if (stream == stream_) stream_ = nullptr;
     errno = 0;
     const bool failed = std::fflush(stream) != 0 || std::ferror(stream);
     const int error = errno ? errno : EIO;

@@ -98,6 +98,10 @@ class AtomicOutputFile {
     FILE* openStream();
     // Closes a stream from openStream(), failing if any of its writes failed.
     void closeStream(FILE* stream);
+    // Closes the open stream, if any, without a word: the file is not going to be committed.
+    // Also done on destruction, so that no stream outlives its buffer (a codec's callback may
+    // throw past the close).
+    void discardStream();
     void commit();
 
   private:
@@ -110,6 +114,7 @@ class AtomicOutputFile {
     int partial_ = -1;     // the slot of PartialNames that holds temporary_ while it exists
     bool committed_ = false;
     std::unique_ptr<char[]> streamBuffer_;
+    FILE* stream_ = nullptr;
 };
 
 // Collects small writes into large ones.

@@ -417,7 +417,7 @@ void writeJpeg(const HeaderBlock& block, const PixelRows& rows, AtomicOutputFile
     Encoder encoder;
     const bool ok = encoder.encode(stream, h, grey, rowAt, &progress);
     if (!ok) {
-        std::fclose(stream);
+        out.discardStream();
         fail(std::string("The JPEG file cannot be written: ") + encoder.message());
     }
     out.closeStream(stream);

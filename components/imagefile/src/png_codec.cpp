@@ -311,7 +311,7 @@ void writePng(const HeaderBlock& block, const PixelRows& pixelRows, AtomicOutput
     FILE* stream = out.openStream();
     PngWriter writer;
     if (!writer.write(stream, block, colorType, bitDepth, rowAt)) {
-        std::fclose(stream);
+        out.discardStream();
         fail(std::string("The PNG file cannot be written: ") + writer.message() + ".");
     }
     out.closeStream(stream);
