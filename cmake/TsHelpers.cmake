@@ -1,8 +1,8 @@
-# ts_add_test(NAME name SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [TIMEOUT seconds] [GUI])
+# ts_add_test(NAME name SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [TIMEOUT seconds] [HANG_RETRY seconds] [GUI])
 # One test executable, run by CTest. GUI tests need Qt and run offscreen; every other test is a
 # "unit" test and also runs in the sanitizer tree.
 function(ts_add_test)
-  cmake_parse_arguments(T "GUI" "NAME;WORKING_DIRECTORY;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "GUI" "NAME;WORKING_DIRECTORY;TIMEOUT;HANG_RETRY" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   if(T_GUI AND NOT TS_BUILD_GUI)
     return()
   endif()
@@ -15,7 +15,13 @@ function(ts_add_test)
   if(NOT T_WORKING_DIRECTORY)
     set(T_WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   endif()
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${T_WORKING_DIRECTORY})
+  if(T_HANG_RETRY)
+    # Tests over SANE's test backend: a run hung past HANG_RETRY seconds is run again (see the script).
+    add_test(NAME ${T_NAME} COMMAND ${CMAKE_SOURCE_DIR}/scripts/retry-on-hang ${T_HANG_RETRY} $<TARGET_FILE:${T_NAME}>
+      WORKING_DIRECTORY ${T_WORKING_DIRECTORY})
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${T_WORKING_DIRECTORY})
+  endif()
   set(labels ${T_LABELS})
   set(env ${T_ENV})
   if(T_GUI)
