@@ -40,7 +40,6 @@
 #include <QSizeGrip>
 #include <QStyle>
 #include <QTimer>
-#include <QTranslator>
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
@@ -59,28 +58,6 @@ namespace tandemscan {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Qt names the buttons of its standard message boxes (Yes, No, Cancel, OK) and the parts of its
-// file dialogs itself; without this they stay English in a translated run. Only those texts pass
-// through the language catalogue.
-class StandardButtonTexts : public QTranslator {
-  public:
-    explicit StandardButtonTexts(const CMutiLang& language) : language_(language) {}
-    bool isEmpty() const override { return false; }
-    QString translate(const char* context, const char* sourceText, const char* /*disambiguation*/,
-                      int /*n*/) const override {
-        if (!context || !sourceText) return {};
-        if (qstrcmp(context, "QPlatformTheme") != 0 && qstrcmp(context, "QFileDialog") != 0 &&
-            qstrcmp(context, "QFileSystemModel") != 0)
-            return {};
-        const QString english = QString::fromUtf8(sourceText);
-        const QString translated = language_.translate(english);
-        return translated == english ? QString() : translated;
-    }
-
-  private:
-    const CMutiLang& language_;
-};
 
 QString fromPath(const fs::path& path) {
     return QString::fromStdString(path.string());
@@ -110,7 +87,8 @@ QStringList droppedFiles(const QMimeData* data) {
 } // namespace
 
 MainWindow::MainWindow(Options options)
-    : options_(std::move(options)), paths_(options_.programDir), prompts_(options_.prompts) {
+    : options_(std::move(options)), paths_(options_.programDir), prompts_(options_.prompts),
+      components_(paths_) {
     if (!prompts_) prompts_ = std::make_shared<UserPrompts>();
     registerShellResources();
     setObjectName(QStringLiteral("MainWindow"));
@@ -121,30 +99,11 @@ MainWindow::MainWindow(Options options)
     base_ = LayoutBase(dpiScale_);
 }
 
-MainWindow::~MainWindow() {
-    qApp->removeEventFilter(this);
-    // Windows go before the objects behind them; the language component goes last of all.
-    delete help_;
-    help_ = nullptr;
-    delete scanning_;
-    scanner_.close();
-    delete palette_;
-    palette_ = nullptr;
-    delete magnifier_;
-    magnifier_ = nullptr;
-    delete workspace_;
-    workspace_ = nullptr;
-    settings_.reset();
-    imageComponent_.reset();
-    deleteWorkingFiles(paths_.workingDir());
-    if (buttonTexts_) QCoreApplication::removeTranslator(buttonTexts_.get());
-    buttonTexts_.reset();
-    if (language_) language_->PowerOff();
-    language_.reset();
-}
+MainWindow::~MainWindow() = default;
 
 QString MainWindow::translate(const QString& english) const {
-    return language_ ? language_->translate(english) : english;
+    const CMutiLang* language = components_.language.get();
+    return language ? language->translate(english) : english;
 }
 
 QString MainWindow::text(int id) const {
@@ -166,24 +125,21 @@ QPushButton* MainWindow::button(const char* objectName) const {
 
 bool MainWindow::initialise() {
     // The language first: every text after this point passes through it.
-    language_ = std::make_unique<CMutiLang>();
-    const fs::path messages =
-        options_.messageFile.empty() ? paths_.dataFile(messageFileName) : options_.messageFile;
-    language_->PowerOn(messages.c_str());
-    buttonTexts_ = std::make_unique<StandardButtonTexts>(*language_);
-    QCoreApplication::installTranslator(buttonTexts_.get());
+    components_.language.powerOn(options_.messageFile.empty() ? paths_.dataFile(messageFileName)
+                                                              : options_.messageFile);
 
     setWindowIcon(QIcon(QStringLiteral(":/icons/tandemscan.svg")));
 
-    settings_ = std::make_unique<SettingsStore>(paths_.settingsFile(settingsFileName));
-    settings_->load();
-    firstRun_ = settings_->firstRun();
+    components_.settings = std::make_unique<SettingsStore>(paths_.settingsFile(settingsFileName));
+    SettingsStore& settings = *components_.settings;
+    settings.load();
+    firstRun_ = settings.firstRun();
     // The pictures earlier runs sent to other programs have long been read by now.
     deleteEarlierExports(paths_.workingDir(), fs::file_time_type::clock::now() - std::chrono::minutes(1));
 
     std::string why;
-    imageComponent_ = ImageFileLibrary::load(paths_.programDir(), &why);
-    if (!imageComponent_) {
+    components_.imageFile = ImageFileLibrary::load(paths_.programDir(), &why);
+    if (!components_.imageFile) {
         // The loader's own words follow on a second line: they name a missing library, say.
         const auto newline = why.find('\n');
         const QString detail =
@@ -201,15 +157,15 @@ bool MainWindow::initialise() {
         return false;
     }
     // A scanner component that will not start only means that no scanner is offered.
-    scanner_.start(scannerPath, static_cast<std::uintptr_t>(winId()));
-    scanning_ = new ScanSession(
+    components_.scanner.start(scannerPath, static_cast<std::uintptr_t>(winId()));
+    scanning_ = std::make_unique<ScanSession>(
         std::make_unique<ScanAcquisition>(scannerModuleFile(scannerPath), paths_.workingDir(),
-                                          imageFileWriter(imageComponent_),
+                                          imageFileWriter(components_.imageFile),
                                           static_cast<TwainWindow>(winId())),
         this, [this](const QString& english) { return translate(english); },
         [this](const QString& why) { showMessage(QMessageBox::Critical, text(IdsError), why); });
     // The end-of-scan notice: the window comes back, and a finished part is loaded into its side.
-    connect(scanning_, &ScanSession::toolCommand, this, [this](int, int result) {
+    connect(scanning_.get(), &ScanSession::toolCommand, this, [this](int, int result) {
         setEnabled(true);
         if (palette_) palette_->setEnabled(true);
         const int side = scanning_->acquisition().side();
@@ -220,17 +176,17 @@ bool MainWindow::initialise() {
 
     buildControls();
     setTooltips();
-    language_->InitMultiLangDlg(this);
+    components_.language.get()->InitMultiLangDlg(this);
     fillLists();
     fitButtonsToTexts();
     createPalette();
     createWorkspace();
     placeWindow();
-    moveExplain_ = firstRun_ ? 1 : settings_->moveExplain();
+    moveExplain_ = firstRun_ ? 1 : settings.moveExplain();
     workspace_->setMoveExplanationWanted(moveExplain_ == 1);
     computeSizeLimits();
     connectButtons();
-    qApp->installEventFilter(this);
+    keyFilter_.install(this);
     initialised_ = true;
     layoutControls(width(), height());
     // The first run's help opens once the window is up, so that it comes in front of it.
@@ -311,13 +267,14 @@ void MainWindow::setTooltips() {
 }
 
 void MainWindow::fillLists() {
+    const SettingsStore& settings = *components_.settings;
     StoredChoices stored;
     stored.firstRun = firstRun_;
-    stored.driverName = settings_->driverName();
-    stored.imageType = settings_->imageType();
-    stored.resolutionIndex = settings_->resolutionIndex();
-    stored.resolutionValue = settings_->resolutionValue();
-    lists_.fill(stored, scanner_.enumerate(settings_->driverCount()), scan_);
+    stored.driverName = settings.driverName();
+    stored.imageType = settings.imageType();
+    stored.resolutionIndex = settings.resolutionIndex();
+    stored.resolutionValue = settings.resolutionValue();
+    lists_.fill(stored, components_.scanner.enumerate(settings.driverCount()), scan_);
     applyListsToWidgets();
     scannerInputAllowed_ = !(scan_.source == DataSource::Scanner && !scan_.scannerAvailable);
 }
@@ -336,7 +293,7 @@ void MainWindow::applyListsToWidgets() {
 }
 
 void MainWindow::createPalette() {
-    palette_ = new ToolPalette(this);
+    palette_ = std::make_unique<ToolPalette>(this);
     if (!firstRun_) {
         // A palette left on a screen that is gone, or mostly off one, comes back whole.
         std::vector<WindowRect> screens;
@@ -345,19 +302,19 @@ void MainWindow::createPalette() {
         for (const QScreen* screen : QGuiApplication::screens())
             if (screen != QGuiApplication::primaryScreen())
                 screens.push_back(toWindowRect(screen->availableGeometry()));
-        palettePosition_ =
-            pulledOntoScreens(settings_->palettePosition(), {palette_->width(), palette_->height()}, screens);
+        palettePosition_ = pulledOntoScreens(components_.settings->palettePosition(),
+                                             {palette_->width(), palette_->height()}, screens);
     }
     palette_->setTranslator([this](const QString& english) { return translate(english); });
     palette_->move(palettePosition_.x, palettePosition_.y);
     // After a click on the palette the keys go to the workspace again.
-    connect(palette_, &ToolPalette::clicked, this, [this] {
+    connect(palette_.get(), &ToolPalette::clicked, this, [this] {
         activateWindow();
         if (workspace_) workspace_->setFocus(Qt::OtherFocusReason);
     });
     paletteWidth_ = palette_->width();
-    connect(palette_, &ToolPalette::toolCommand, this, &MainWindow::relayToolCommand);
-    connect(palette_, &ToolPalette::mainWindowCommand, this, [this](int command) {
+    connect(palette_.get(), &ToolPalette::toolCommand, this, &MainWindow::relayToolCommand);
+    connect(palette_.get(), &ToolPalette::mainWindowCommand, this, [this](int command) {
         if (command == commandHelp) showHelp();
         if (command == commandUndo && workspace_) workspace_->model().undo();
     });
@@ -421,8 +378,8 @@ void MainWindow::setMagnifier(bool on) {
     if (!workspace_) return;
     if (on) {
         if (!magnifier_) {
-            magnifier_ = new MagnifierWindow(fromPath(paths_.settingsFile("tsMagf.ini")),
-                                             DialogContext{language_.get(), {}}, this);
+            magnifier_ = std::make_unique<MagnifierWindow>(fromPath(paths_.settingsFile("tsMagf.ini")),
+                                                           DialogContext{language(), {}}, this);
             // Closing the magnifier itself turns it off as the palette button does.
             magnifier_->installEventFilter(this);
         }
@@ -441,7 +398,7 @@ void MainWindow::sendTo() {
         const auto file = workspace_->model().exportForApplication();
         return file ? QString::fromStdString(*file) : QString();
     };
-    SendToDialog dialog(fromPath(paths_.settingsFile("tsApinfo.dat")), DialogContext{language_.get(), {}},
+    SendToDialog dialog(fromPath(paths_.settingsFile("tsApinfo.dat")), DialogContext{language(), {}},
                         exportJoined, this);
     prompts_->runDialog(dialog);
 }
@@ -451,12 +408,13 @@ void MainWindow::adjustImage(Side side) {
     MergeWorkspace& model = workspace_->model();
     ImageRecord& working = model.workingCopyForAdjustment(side);
     if (working.empty()) return;
-    if (!adjustmentRunner_) adjustmentRunner_ = std::make_unique<OperationRunner>();
-    DialogContext context{language_.get(), {}};
+    std::unique_ptr<OperationRunner>& runner = components_.rasterkit;
+    if (!runner) runner = std::make_unique<OperationRunner>();
+    DialogContext context{language(), {}};
     context.showMessage = [this](QWidget* parent, const QString& text, const QString& caption,
                                  QMessageBox::Icon icon) { prompts_->message(parent, icon, caption, text); };
     ImageAdjustmentDialog dialog(
-        working, *adjustmentRunner_, context,
+        working, *runner, context,
         [this, side](const HeaderBlock& header, std::span<const std::uint8_t> pixels) {
             workspace_->previewWorkingPixels(side, header, pixels);
         },
@@ -472,7 +430,8 @@ void MainWindow::adjustImage(Side side) {
 
 void MainWindow::createWorkspace() {
     // The parts' backing files go to the program's private working folder, deleted at the end.
-    workspace_ = new WorkspaceView(this, std::make_unique<ImageEngine>(imageComponent_, paths_.workingDir()));
+    workspace_ = std::make_unique<WorkspaceView>(
+        this, std::make_unique<ImageEngine>(components_.imageFile, paths_.workingDir()));
     workspace_->setObjectName(QStringLiteral("workspace"));
     setAcceptDrops(true);
     workspace_->setTranslator([this](const QString& english) { return translate(english); });
@@ -483,18 +442,18 @@ void MainWindow::createWorkspace() {
                                                            : QMessageBox::Information;
         showMessage(qtIcon, caption, message);
     });
-    connect(workspace_, &WorkspaceView::toolStateChanged, this, &MainWindow::relayToolState);
-    connect(workspace_, &WorkspaceView::clearEnabledChanged, this,
+    connect(workspace_.get(), &WorkspaceView::toolStateChanged, this, &MainWindow::relayToolState);
+    connect(workspace_.get(), &WorkspaceView::clearEnabledChanged, this,
             [this](int side, bool on) { clearButtons_[static_cast<std::size_t>(side & 1)]->setEnabled(on); });
-    connect(workspace_, &WorkspaceView::inputEnabledChanged, this, [this](int side, bool on) {
+    connect(workspace_.get(), &WorkspaceView::inputEnabledChanged, this, [this](int side, bool on) {
         inputButtons_[static_cast<std::size_t>(side & 1)]->setEnabled(on && scannerInputAllowed_);
     });
-    connect(workspace_, &WorkspaceView::outputEnabledChanged, this, [this](bool on) {
+    connect(workspace_.get(), &WorkspaceView::outputEnabledChanged, this, [this](bool on) {
         preview_->setEnabled(on);
         sendTo_->setEnabled(on);
         saveAs_->setEnabled(on);
     });
-    connect(workspace_, &WorkspaceView::magnifierMoved, this, [this](QPoint p) {
+    connect(workspace_.get(), &WorkspaceView::magnifierMoved, this, [this](QPoint p) {
         magnifierPoint_ = p;
         if (magnifier_ && magnifier_->isVisible()) magnifier_->setSource(workspace_->snapshot(), p);
     });
@@ -502,11 +461,11 @@ void MainWindow::createWorkspace() {
         if (magnifier_ && magnifier_->isVisible())
             magnifier_->setSource(workspace_->snapshot(), magnifierPoint_);
     };
-    connect(workspace_, &WorkspaceView::magnifierRepaintRequested, this, refreshMagnifier);
-    connect(workspace_, &WorkspaceView::imageAdjustmentRequested, this,
+    connect(workspace_.get(), &WorkspaceView::magnifierRepaintRequested, this, refreshMagnifier);
+    connect(workspace_.get(), &WorkspaceView::imageAdjustmentRequested, this,
             [this](int side) { adjustImage(sideOfCode(side)); });
-    connect(workspace_, &WorkspaceView::snapshotUpdated, this, refreshMagnifier);
-    connect(workspace_, &WorkspaceView::moveExplanationWantedChanged, this,
+    connect(workspace_.get(), &WorkspaceView::snapshotUpdated, this, refreshMagnifier);
+    connect(workspace_.get(), &WorkspaceView::moveExplanationWantedChanged, this,
             [this](bool wanted) { moveExplain_ = wanted ? 1 : 0; });
     workspace_->setGeometry(base_.workspaceLeft, base_.workspaceTop, 2 * base_.paneWidth + 1,
                             base_.paneHeight);
@@ -527,7 +486,7 @@ void MainWindow::placeWindow() {
         // or below the minimum is brought within them.
         const WindowRect screenRect{desktop.left(), desktop.top(), desktop.left() + desktop.width(),
                                     desktop.top() + desktop.height()};
-        rect = toQRect(fitOntoScreen(settings_->windowRect(), first, screenRect));
+        rect = toQRect(fitOntoScreen(components_.settings->windowRect(), first, screenRect));
     }
     setGeometry(rect);
     startRect_ = toWindowRect(rect);
@@ -572,7 +531,7 @@ void MainWindow::connectButtons() {
     connect(exit_, &QPushButton::clicked, this, &QWidget::close);
     connect(help_button_, &QPushButton::clicked, this, [this] { showHelp(); });
     connect(originalType_, &QPushButton::clicked, this, [this] {
-        DialogContext context{language_.get(), {}};
+        DialogContext context{language(), {}};
         OriginalTypeDialog dialog(originalWidth_, originalHeight_, context, this);
         if (prompts_->runDialog(dialog) == QDialog::Accepted) {
             originalWidth_ = dialog.width();
@@ -596,7 +555,7 @@ void MainWindow::sourceChosen(int index) {
 
 void MainWindow::resolutionChosen(int index) {
     lists_.chooseResolution(index, scan_, [this]() -> std::optional<int> {
-        DialogContext context{language_.get(), {}};
+        DialogContext context{language(), {}};
         SliderValueDialog dialog(SliderValueDialog::Kind::CustomResolution, context, this);
         if (prompts_->runDialog(dialog) != QDialog::Accepted) return std::nullopt;
         return dialog.result();
@@ -606,7 +565,7 @@ void MainWindow::resolutionChosen(int index) {
 
 void MainWindow::descreenChosen(int index) {
     lists_.chooseDescreen(index, scan_, [this]() -> std::optional<int> {
-        DialogContext context{language_.get(), {}};
+        DialogContext context{language(), {}};
         SliderValueDialog dialog(SliderValueDialog::Kind::Descreen, context, this);
         if (prompts_->runDialog(dialog) != QDialog::Accepted) return std::nullopt;
         return dialog.result();
@@ -672,7 +631,7 @@ void MainWindow::inputPart(Side side) {
         scanning_->start(makeScanRequest(scan_, originalHeight_, sideCode(side)));
         return;
     }
-    CPicShowDlg dialog(this, language_.get(), makePartPreviewReader(imageComponent_));
+    CPicShowDlg dialog(this, language(), makePartPreviewReader(components_.imageFile));
     if (prompts_->runDialog(dialog) != QDialog::Accepted) return;
     const QString path = dialog.chosenPath();
     if (path.isEmpty()) return;
@@ -746,7 +705,7 @@ bool MainWindow::saveAs() {
     if (!workspace_) return false;
     MergeWorkspace& model = workspace_->model();
     const std::string_view formats = saveFormatList(model.workingBitsPerPixel(), model.loadedEightBit());
-    CFileSaveAsDlg dialog(this, language_.get(), QString(), std::string(formats), QStringLiteral("*.bmp"));
+    CFileSaveAsDlg dialog(this, language(), QString(), std::string(formats), QStringLiteral("*.bmp"));
     if (prompts_->runDialog(dialog) != QDialog::Accepted) {
         saved_ = false;
         return false;
@@ -781,9 +740,10 @@ void MainWindow::buy() {
 }
 
 HelpWindow* MainWindow::helpAt(const QString& topic) {
-    if (!help_) help_ = new HelpWindow(this, language_.get(), fromPath(paths_.programDir() / "TShelp"));
+    if (!help_)
+        help_ = std::make_unique<HelpWindow>(this, language(), fromPath(paths_.programDir() / "TShelp"));
     help_->showTopic(topic);
-    return help_;
+    return help_.get();
 }
 
 void MainWindow::showHelp(const QString& topic) {
@@ -811,7 +771,7 @@ void MainWindow::writeSettings() {
     if (rect.right < 1 || rect.bottom < 1 || rect.left > 2499 || rect.top > 2499) rect = startRect_;
     Point palette = palette_ ? Point{palette_->x(), palette_->y()} : palettePosition_;
     if (besidePalette_) palette = {besidePalette_->palette.x(), besidePalette_->palette.y()};
-    settings_->save(scan_, rect, minimum_, palette, moveExplain_);
+    components_.settings->save(scan_, rect, minimum_, palette, moveExplain_);
 }
 
 bool MainWindow::requestExit() {
@@ -935,7 +895,7 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == magnifier_ && event->type() == QEvent::Hide && workspace_ &&
+    if (watched == magnifier_.get() && event->type() == QEvent::Hide && workspace_ &&
         workspace_->magnifierActive()) {
         workspace_->setMagnifierActive(false);
         if (palette_ && palette_->state().magnifierOn()) palette_->setMagnifierOn(false);
@@ -952,7 +912,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         const QWidget* target = watched->isWidgetType() ? static_cast<QWidget*>(watched)->window() : nullptr;
         const bool zoomKey =
             key->key() == Qt::Key_Plus || key->key() == Qt::Key_Equal || key->key() == Qt::Key_Minus;
-        if (workspace_ && target != nullptr && (target == this || target == palette_) &&
+        if (workspace_ && target != nullptr && (target == this || target == palette_.get()) &&
             (zoomKey || !qobject_cast<QComboBox*>(watched)) && workspace_->handleKey(key)) {
             return true;
         }

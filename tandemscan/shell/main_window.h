@@ -10,13 +10,14 @@
 #include "scan/scan_settings.h"
 #include "scan/scanner_link.h"
 #include "settings_store.h"
+#include "shell_components.h"
 #include "user_prompts.h"
 #include "window_geometry.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QRect>
 #include <QString>
-#include <QTranslator>
 #include <QWidget>
 #include <array>
 #include <filesystem>
@@ -31,11 +32,8 @@ class QSizeGrip;
 
 namespace tandemscan {
 
-class OperationRunner;
-
 class HelpWindow;
 class MagnifierWindow;
-class ImageFileLibrary;
 class ScanSession;
 class ToolPalette;
 class WorkspaceView;
@@ -46,6 +44,25 @@ inline constexpr const char* linkFileName = "InfoTS.ini";
 inline constexpr const char* puzzleProgram = "Tilex/Tilex";
 inline constexpr const char* firstRunTopic = "html/Quick.htm";
 inline constexpr const char* contentsTopic = "html/index.htm";
+
+// An event filter on the whole application, taken off again when this goes.
+class ApplicationEventFilter {
+  public:
+    ApplicationEventFilter() = default;
+    ~ApplicationEventFilter() {
+        if (filter_) QCoreApplication::instance()->removeEventFilter(filter_);
+    }
+    ApplicationEventFilter(const ApplicationEventFilter&) = delete;
+    ApplicationEventFilter& operator=(const ApplicationEventFilter&) = delete;
+
+    void install(QObject* filter) {
+        filter_ = filter;
+        QCoreApplication::instance()->installEventFilter(filter_);
+    }
+
+  private:
+    QObject* filter_ = nullptr;
+};
 
 class MainWindow : public QWidget {
     Q_OBJECT
@@ -87,12 +104,12 @@ class MainWindow : public QWidget {
     QString translate(const QString& english) const;
 
     // State, for the window's own tests and for the command line.
-    CMutiLang* language() const { return language_.get(); }
-    WorkspaceView* workspace() const { return workspace_; }
-    ToolPalette* palette() const { return palette_; }
-    HelpWindow* helpWindow() const { return help_; }
-    MagnifierWindow* magnifier() const { return magnifier_; }
-    const SettingsStore& settings() const { return *settings_; }
+    CMutiLang* language() const { return components_.language.get(); }
+    WorkspaceView* workspace() const { return workspace_.get(); }
+    ToolPalette* palette() const { return palette_.get(); }
+    HelpWindow* helpWindow() const { return help_.get(); }
+    MagnifierWindow* magnifier() const { return magnifier_.get(); }
+    const SettingsStore& settings() const { return *components_.settings; }
     const ScanSettings& scanSettings() const { return scan_; }
     const ScanLists& scanLists() const { return lists_; }
     const ProgramPaths& paths() const { return paths_; }
@@ -157,20 +174,10 @@ class MainWindow : public QWidget {
     Options options_;
     ProgramPaths paths_;
     std::shared_ptr<UserPrompts> prompts_;
-    std::unique_ptr<CMutiLang> language_;
-    std::unique_ptr<QTranslator> buttonTexts_; // Yes/No/Cancel of standard boxes, from language_
-    std::unique_ptr<SettingsStore> settings_;
-    std::unique_ptr<OperationRunner> adjustmentRunner_; // keeps Rasterkit's result block between previews
+    ShellComponents components_; // after paths_, which name its working folder
     ScanSettings scan_;
-    std::shared_ptr<ImageFileLibrary> imageComponent_;
-    ScannerLink scanner_;
-    ScanSession* scanning_ = nullptr; // the scan of a part, its progress window and notice
     ScanLists lists_;
-    WorkspaceView* workspace_ = nullptr;
-    ToolPalette* palette_ = nullptr;
-    MagnifierWindow* magnifier_ = nullptr;
     QPoint magnifierPoint_;
-    HelpWindow* help_ = nullptr;
 
     std::array<QComboBox*, 4> lists_ui_{};
     std::array<QPushButton*, 2> inputButtons_{};
@@ -213,6 +220,16 @@ class MainWindow : public QWidget {
     bool initialised_ = false;
     bool closing_ = false;
     bool helpOnShow_ = false; // the first run's help waits for the window to be shown
+
+    // The windows that use the components. They go before them, in the reverse order of these
+    // members (the help, the scan, the palette, the magnifier, then the workspace); the key
+    // filter on the application goes first of all.
+    std::unique_ptr<WorkspaceView> workspace_;
+    std::unique_ptr<MagnifierWindow> magnifier_;
+    std::unique_ptr<ToolPalette> palette_;
+    std::unique_ptr<ScanSession> scanning_; // the scan of a part, its progress window and notice
+    std::unique_ptr<HelpWindow> help_;
+    ApplicationEventFilter keyFilter_;
 };
 
 } // namespace tandemscan
