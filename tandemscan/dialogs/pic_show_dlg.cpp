@@ -55,7 +55,7 @@ void ThumbnailView::setImage(const QImage& image) {
     update();
 }
 
-FitRect ThumbnailView::imageRect() const {
+Rect ThumbnailView::imageRect() const {
     if (image_.isNull()) return {};
     return fitIntoBox(width(), height(), image_.width(), image_.height());
 }
@@ -66,9 +66,9 @@ void ThumbnailView::paintEvent(QPaintEvent*) {
     painter.setPen(palette().mid().color());
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
     if (image_.isNull()) return;
-    const FitRect r = imageRect();
+    const Rect r = imageRect();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRect(r.x, r.y, r.width, r.height), image_);
+    painter.drawImage(QRect(r.left, r.top, r.width(), r.height()), image_);
 }
 
 CPicShowDlg::CPicShowDlg(QWidget* parent, CMutiLang* language, PictureReader reader)

@@ -31,7 +31,7 @@ class ThumbnailView : public QWidget {
     void setImage(const QImage& image);
     const QImage& image() const { return image_; }
     // Where the image lands in the current size.
-    FitRect imageRect() const;
+    Rect imageRect() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;

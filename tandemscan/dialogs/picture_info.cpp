@@ -75,7 +75,7 @@ PictureInfoLines describePicture(const PictureFacts& f, const TranslateText& tra
     return lines;
 }
 
-FitRect fitIntoBox(int boxWidth, int boxHeight, int imageWidth, int imageHeight) {
+Rect fitIntoBox(int boxWidth, int boxHeight, int imageWidth, int imageHeight) {
     if (boxWidth <= 0 || boxHeight <= 0 || imageWidth <= 0 || imageHeight <= 0) return {};
     // Compare the proportions without division: image w/h against box w/h.
     const long long wide = static_cast<long long>(imageWidth) * boxHeight;
@@ -83,11 +83,11 @@ FitRect fitIntoBox(int boxWidth, int boxHeight, int imageWidth, int imageHeight)
     if (wide >= tall) {
         const int height =
             std::max(1, static_cast<int>(static_cast<long long>(boxWidth) * imageHeight / imageWidth));
-        return {0, (boxHeight - height) / 2, boxWidth, height};
+        return Rect::at(0, (boxHeight - height) / 2, boxWidth, height);
     }
     const int width =
         std::max(1, static_cast<int>(static_cast<long long>(boxHeight) * imageWidth / imageHeight));
-    return {(boxWidth - width) / 2, 0, width, boxHeight};
+    return Rect::at((boxWidth - width) / 2, 0, width, boxHeight);
 }
 
 } // namespace tandemscan

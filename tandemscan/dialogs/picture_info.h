@@ -2,6 +2,8 @@
 // for the selected image file.
 #pragma once
 
+#include "engine/pane_geometry.h"
+
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -38,16 +40,8 @@ std::string fillNumbers(std::string_view pattern, std::initializer_list<long lon
 // Dots per inch of a pixels-per-metre value, rounded to the nearest integer.
 long dotsPerInch(std::int32_t pelsPerMeter);
 
-struct FitRect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    friend bool operator==(const FitRect&, const FitRect&) = default;
-};
-
 // The box reduced to the image's proportions and centred in it: a wide image keeps the box's
 // width, a tall one its height.
-FitRect fitIntoBox(int boxWidth, int boxHeight, int imageWidth, int imageHeight);
+Rect fitIntoBox(int boxWidth, int boxHeight, int imageWidth, int imageHeight);
 
 } // namespace tandemscan

@@ -21,12 +21,6 @@ inline constexpr int kWorkingDpi = 60;
 inline constexpr int kPaneBaseWidth = 255;
 inline constexpr int kPaneBaseHeight = 351;
 
-struct ScreenSize {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    friend bool operator==(const ScreenSize&, const ScreenSize&) = default;
-};
-
 class PartRows;
 
 class ImageEngine {

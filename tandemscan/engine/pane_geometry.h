@@ -14,13 +14,27 @@ struct Point {
     friend bool operator==(const Point&, const Point&) = default;
 };
 
-// Edges in screen or workspace client coordinates; right and bottom are exclusive.
+// Edges in screen, window or workspace client coordinates; right and bottom are exclusive.
 struct Rect {
     std::int32_t left = 0;
     std::int32_t top = 0;
     std::int32_t right = 0;
     std::int32_t bottom = 0;
+
+    // The rectangle with its top-left corner at (x, y) and the given size.
+    static constexpr Rect at(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
+        return {x, y, x + width, y + height};
+    }
+    constexpr std::int32_t width() const { return right - left; }
+    constexpr std::int32_t height() const { return bottom - top; }
     friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+// A size in screen pixels: a pane's, a window's, a screen's.
+struct ScreenSize {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    friend bool operator==(const ScreenSize&, const ScreenSize&) = default;
 };
 
 // Placement of a part in its pane, in screen pixels. The part is drawn shifted left by offsetX and

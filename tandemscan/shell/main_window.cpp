@@ -63,16 +63,12 @@ QString fromPath(const fs::path& path) {
     return QString::fromStdString(path.string());
 }
 
-WindowRect toWindowRect(const QRect& r) {
+Rect toRect(const QRect& r) {
     return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};
 }
 
-QRect toQRect(const WindowRect& r) {
+QRect toQRect(const Rect& r) {
     return {r.left, r.top, r.width(), r.height()};
-}
-
-QRect toQRect(const ControlRect& r) {
-    return {r.x, r.y, r.width, r.height};
 }
 
 // The local files among dropped URLs, in order.
@@ -296,12 +292,12 @@ void MainWindow::createPalette() {
     palette_ = std::make_unique<ToolPalette>(this);
     if (!firstRun_) {
         // A palette left on a screen that is gone, or mostly off one, comes back whole.
-        std::vector<WindowRect> screens;
+        std::vector<Rect> screens;
         if (const QScreen* primary = QGuiApplication::primaryScreen())
-            screens.push_back(toWindowRect(primary->availableGeometry()));
+            screens.push_back(toRect(primary->availableGeometry()));
         for (const QScreen* screen : QGuiApplication::screens())
             if (screen != QGuiApplication::primaryScreen())
-                screens.push_back(toWindowRect(screen->availableGeometry()));
+                screens.push_back(toRect(screen->availableGeometry()));
         palettePosition_ = pulledOntoScreens(components_.settings->palettePosition(),
                                              {palette_->width(), palette_->height()}, screens);
     }
@@ -345,7 +341,7 @@ void MainWindow::maximiseBesidePalette() {
     } else {
         besidePalette_ = NormalPlace{normal, palette_->pos()};
         const QScreen* area = screen() ? screen() : QGuiApplication::primaryScreen();
-        const WindowRect available = toWindowRect(area ? area->availableGeometry() : QRect(0, 0, 1024, 768));
+        const Rect available = toRect(area ? area->availableGeometry() : QRect(0, 0, 1024, 768));
         const QRect outer = toQRect(maximisedOnScreen(available, paletteWidth_, ratio_));
         setGeometry(outer.marginsRemoved(frame));
         palette_->move(available.left, outer.top() + 25);
@@ -474,7 +470,7 @@ void MainWindow::createWorkspace() {
 }
 
 void MainWindow::placeWindow() {
-    const IntSize first = windowMinimum();
+    const ScreenSize first = windowMinimum();
     QRect rect;
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect desktop = screen ? screen->availableVirtualGeometry() : QRect(0, 0, 1024, 768);
@@ -484,16 +480,16 @@ void MainWindow::placeWindow() {
     } else {
         // A place on a screen that is no longer there starts centred; a size beyond the screen
         // or below the minimum is brought within them.
-        const WindowRect screenRect{desktop.left(), desktop.top(), desktop.left() + desktop.width(),
-                                    desktop.top() + desktop.height()};
+        const Rect screenRect{desktop.left(), desktop.top(), desktop.left() + desktop.width(),
+                              desktop.top() + desktop.height()};
         rect = toQRect(fitOntoScreen(components_.settings->windowRect(), first, screenRect));
     }
     setGeometry(rect);
-    startRect_ = toWindowRect(rect);
+    startRect_ = toRect(rect);
     lastRect_ = startRect_;
 }
 
-IntSize MainWindow::windowMinimum() const {
+ScreenSize MainWindow::windowMinimum() const {
     // A translation may need wider lists than the base size gives them: none is cut off.
     int widest = 0;
     for (const QComboBox* list : lists_ui_)
@@ -506,7 +502,7 @@ void MainWindow::computeSizeLimits() {
     ratio_ = aspectRatio(minimumWindowSize(dpiScale_));
     const QRect screen =
         QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect();
-    const WindowRect maximised = maximisedRect(screen.width(), screen.height(), paletteWidth_, ratio_);
+    const Rect maximised = maximisedRect(screen.width(), screen.height(), paletteWidth_, ratio_);
     maximum_ = {std::max(maximised.width(), minimum_.width), std::max(maximised.height(), minimum_.height)};
     // The maximised size itself is the window manager's to give; the layout fits any size.
     setMinimumSize(minimum_.width, minimum_.height);
@@ -761,13 +757,13 @@ void MainWindow::startPuzzle() {
     }
 }
 
-WindowRect MainWindow::currentRect() const {
-    if (besidePalette_) return toWindowRect(besidePalette_->window);
-    return toWindowRect(isMaximized() ? normalGeometry() : geometry());
+Rect MainWindow::currentRect() const {
+    if (besidePalette_) return toRect(besidePalette_->window);
+    return toRect(isMaximized() ? normalGeometry() : geometry());
 }
 
 void MainWindow::writeSettings() {
-    WindowRect rect = currentRect();
+    Rect rect = currentRect();
     if (rect.right < 1 || rect.bottom < 1 || rect.left > 2499 || rect.top > 2499) rect = startRect_;
     Point palette = palette_ ? Point{palette_->x(), palette_->y()} : palettePosition_;
     if (besidePalette_) palette = {besidePalette_->palette.x(), besidePalette_->palette.y()};
@@ -823,7 +819,7 @@ void MainWindow::layoutControls(int cx, int cy) {
     exit_->setGeometry(toQRect(layout_.exit));
     help_button_->setGeometry(toQRect(layout_.help));
     workspace_->model().setPaneFactor(layout_.zoomPercent);
-    workspace_->move(layout_.workspace.x, layout_.workspace.y);
+    workspace_->move(layout_.workspace.left, layout_.workspace.top);
     workspace_->resizePanes(layout_.paneWidth, layout_.paneHeight);
     grip_->move(cx - grip_->width(), cy - grip_->height());
     grip_->setVisible(!maximised());
@@ -831,32 +827,32 @@ void MainWindow::layoutControls(int cx, int cy) {
     update();
 }
 
-void MainWindow::keepProportions(const WindowRect& before) {
-    const WindowRect now = toWindowRect(geometry());
+void MainWindow::keepProportions(const Rect& before) {
+    const Rect now = toRect(geometry());
     const auto edge = draggedEdge(before, now);
     if (!edge) return;
-    const WindowRect wanted = proportionalRect(*edge, now, ratio_);
+    const Rect wanted = proportionalRect(*edge, now, ratio_);
     if (wanted == now) return;
     adjusting_ = true;
     setGeometry(toQRect(wanted));
     adjusting_ = false;
     // The window system answers with a resize of its own, which must not be followed again: a
     // window manager that keeps the size it chose would otherwise be asked over and over.
-    answerPending_ = toWindowRect(geometry()) != wanted;
+    answerPending_ = toRect(geometry()) != wanted;
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!initialised_) return;
-    const WindowRect before = lastRect_;
-    lastRect_ = toWindowRect(geometry());
+    const Rect before = lastRect_;
+    lastRect_ = toRect(geometry());
     if (answerPending_) {
         answerPending_ = false;
     } else if (!adjusting_ && !maximised() && !isFullScreen()) {
         // Follow the dragged edge once the window system has finished this step.
         QTimer::singleShot(0, this, [this, before] {
             keepProportions(before);
-            lastRect_ = toWindowRect(geometry());
+            lastRect_ = toRect(geometry());
         });
     }
     layoutControls(width(), height());
@@ -864,7 +860,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 
 void MainWindow::moveEvent(QMoveEvent* event) {
     QWidget::moveEvent(event);
-    if (initialised_ && !adjusting_) lastRect_ = toWindowRect(geometry());
+    if (initialised_ && !adjusting_) lastRect_ = toRect(geometry());
 }
 
 void MainWindow::showEvent(QShowEvent* event) {

@@ -116,17 +116,17 @@ class MainWindow : public QWidget {
     bool firstRun() const { return firstRun_; }
     int moveExplain() const { return moveExplain_; }
     bool savedFlag() const { return saved_; }
-    IntSize minimumTrackSize() const { return minimum_; }
+    ScreenSize minimumTrackSize() const { return minimum_; }
     float ratio() const { return ratio_; }
     const MainLayout& currentLayout() const { return layout_; }
-    WindowRect startRect() const { return startRect_; }
+    Rect startRect() const { return startRect_; }
     QComboBox* list(int index) const { return lists_ui_[static_cast<std::size_t>(index)]; }
     QPushButton* button(const char* objectName) const;
 
     // Lays the controls out for a client size.
     void layoutControls(int clientWidth, int clientHeight);
     // Keeps the proportions after the user dragged an edge from `before` to the current place.
-    void keepProportions(const WindowRect& before);
+    void keepProportions(const Rect& before);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -157,7 +157,7 @@ class MainWindow : public QWidget {
     // Ctrl+I on a pane: brightness, contrast and saturation of that side's part.
     void adjustImage(Side side);
     void placeWindow();
-    IntSize windowMinimum() const;
+    ScreenSize windowMinimum() const;
     void fitButtonsToTexts();
     void computeSizeLimits();
     void connectButtons();
@@ -168,7 +168,7 @@ class MainWindow : public QWidget {
     void clearLock(Side side);
     bool validateScanInput(Side side, int* code) const;
     void writeSettings();
-    WindowRect currentRect() const;
+    Rect currentRect() const;
     void showMessage(QMessageBox::Icon icon, const QString& caption, const QString& text);
 
     Options options_;
@@ -202,13 +202,13 @@ class MainWindow : public QWidget {
     bool scannerInputAllowed_ = true;
     Point palettePosition_;
     int paletteWidth_ = 0;
-    WindowRect startRect_;
-    IntSize minimum_;
-    IntSize maximum_;
+    Rect startRect_;
+    ScreenSize minimum_;
+    ScreenSize maximum_;
     float ratio_ = 1.0f;
     LayoutBase base_{1.0};
     MainLayout layout_;
-    WindowRect lastRect_;
+    Rect lastRect_;
     bool adjusting_ = false;
     bool answerPending_ = false; // a proportional size was asked for; its resize is ours
     // While the window is maximised beside the palette: where window and palette were before.

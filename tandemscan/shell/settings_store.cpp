@@ -55,7 +55,7 @@ bool SettingsStore::load() {
     return true;
 }
 
-bool SettingsStore::save(const ScanSettings& scan, const WindowRect& window, const IntSize& minimumSize,
+bool SettingsStore::save(const ScanSettings& scan, const Rect& window, const ScreenSize& minimumSize,
                          Point palette, int moveExplain) const {
     IniFile ini(path_);
     ini.load(); // keys the program does not know stay where the user put them

@@ -10,22 +10,6 @@
 
 namespace tandemscan {
 
-struct WindowRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    int width() const { return right - left; }
-    int height() const { return bottom - top; }
-    friend bool operator==(const WindowRect&, const WindowRect&) = default;
-};
-
-struct IntSize {
-    int width = 0;
-    int height = 0;
-    friend bool operator==(const IntSize&, const IntSize&) = default;
-};
-
 inline constexpr const char* settingsFileName = "tsConfig.cfg";
 
 class SettingsStore {
@@ -36,13 +20,13 @@ class SettingsStore {
     bool load();
     // Writes the settings; a read-only file is made writable first. False when it cannot be
     // written (the caller does not report it: settings are a convenience).
-    bool save(const ScanSettings& scan, const WindowRect& window, const IntSize& minimumSize, Point palette,
+    bool save(const ScanSettings& scan, const Rect& window, const ScreenSize& minimumSize, Point palette,
               int moveExplain) const;
 
     const std::filesystem::path& path() const { return path_; }
     bool firstRun() const { return firstRun_ != 0; }
-    const WindowRect& windowRect() const { return window_; }
-    IntSize minimumSize() const { return minimum_; }
+    const Rect& windowRect() const { return window_; }
+    ScreenSize minimumSize() const { return minimum_; }
     // The palette's stored place as written; the caller pulls it onto the screens there are.
     Point palettePosition() const { return palette_; }
     int moveExplain() const { return moveExplain_; }
@@ -57,8 +41,8 @@ class SettingsStore {
   private:
     std::filesystem::path path_;
     int firstRun_ = 1;
-    WindowRect window_;
-    IntSize minimum_;
+    Rect window_;
+    ScreenSize minimum_;
     Point palette_;
     int moveExplain_ = 0;
     int dataSource_ = 0;

@@ -10,15 +10,15 @@ int scaleRound(double value, double scale) {
     return static_cast<int>(value * scale + 0.5);
 }
 
-IntSize minimumWindowSize(double scale) {
+ScreenSize minimumWindowSize(double scale) {
     return {scaleRound(baseWindowWidth, scale), scaleRound(baseWindowHeight, scale)};
 }
 
-float aspectRatio(IntSize minimum) {
+float aspectRatio(ScreenSize minimum) {
     return static_cast<float>(minimum.width) / static_cast<float>(minimum.height - captionAllowance);
 }
 
-WindowRect maximisedRect(int screenWidth, int screenHeight, int paletteWidth, float ratio) {
+Rect maximisedRect(int screenWidth, int screenHeight, int paletteWidth, float ratio) {
     int width = 0;
     int height = 0;
     if (screenWidth - paletteWidth < (screenHeight - captionAllowance) * ratio) {
@@ -31,13 +31,13 @@ WindowRect maximisedRect(int screenWidth, int screenHeight, int paletteWidth, fl
     return {paletteWidth, 0, paletteWidth + width, height};
 }
 
-WindowRect maximisedOnScreen(const WindowRect& available, int paletteWidth, float ratio) {
-    const WindowRect r = maximisedRect(available.width(), available.height(), paletteWidth, ratio);
+Rect maximisedOnScreen(const Rect& available, int paletteWidth, float ratio) {
+    const Rect r = maximisedRect(available.width(), available.height(), paletteWidth, ratio);
     return {available.left + r.left, available.top + r.top, available.left + r.right,
             available.top + r.bottom};
 }
 
-WindowRect fitOntoScreen(const WindowRect& stored, IntSize minimum, const WindowRect& screen) {
+Rect fitOntoScreen(const Rect& stored, ScreenSize minimum, const Rect& screen) {
     // A hand-edited file may hold anything; 64 bits keep every difference exact.
     using Wide = std::int64_t;
     const Wide roomX = Wide{screen.right} - screen.left;
@@ -56,18 +56,18 @@ WindowRect fitOntoScreen(const WindowRect& stored, IntSize minimum, const Window
             static_cast<int>(top + height)};
 }
 
-Point pulledOntoScreens(Point stored, IntSize size, std::span<const WindowRect> screens) {
+Point pulledOntoScreens(Point stored, ScreenSize size, std::span<const Rect> screens) {
     if (screens.empty()) return stored;
     // The stored place comes from a file and may be near the ends of int; 64 bits keep sums exact.
     using Wide = std::int64_t;
     const Wide left = stored.x, top = stored.y, right = left + size.width, bottom = top + size.height;
-    const auto overlap = [&](const WindowRect& s) {
+    const auto overlap = [&](const Rect& s) {
         const Wide w = std::min<Wide>(right, s.right) - std::max<Wide>(left, s.left);
         const Wide h = std::min<Wide>(bottom, s.bottom) - std::max<Wide>(top, s.top);
         return w > 0 && h > 0 ? w * h : Wide{0};
     };
-    const WindowRect* best = &screens.front();
-    for (const WindowRect& s : screens) {
+    const Rect* best = &screens.front();
+    for (const Rect& s : screens) {
         if (left >= s.left && top >= s.top && right <= s.right && bottom <= s.bottom) return stored;
         if (overlap(s) > overlap(*best)) best = &s;
     }
@@ -78,7 +78,7 @@ Point pulledOntoScreens(Point stored, IntSize size, std::span<const WindowRect> 
             clampTo(top, best->top, Wide{best->bottom} - size.height)};
 }
 
-std::optional<SizingEdge> draggedEdge(const WindowRect& before, const WindowRect& after) {
+std::optional<SizingEdge> draggedEdge(const Rect& before, const Rect& after) {
     const bool left = after.left != before.left && after.right == before.right;
     const bool right = after.right != before.right && after.left == before.left;
     const bool top = after.top != before.top && after.bottom == before.bottom;
@@ -94,8 +94,8 @@ std::optional<SizingEdge> draggedEdge(const WindowRect& before, const WindowRect
     return std::nullopt;
 }
 
-WindowRect proportionalRect(SizingEdge edge, const WindowRect& rect, float ratio) {
-    WindowRect out = rect;
+Rect proportionalRect(SizingEdge edge, const Rect& rect, float ratio) {
+    Rect out = rect;
     const double r = ratio;
     switch (edge) {
     case SizingEdge::Left:
@@ -129,33 +129,33 @@ MainLayout layoutFor(int cx, int cy, const LayoutBase& b) {
     const int m = b.spacing;
     const int bw = b.buttonWidth;
     const int bh = b.buttonHeight;
-    l.topFrame = {b.frameLeft, b.topFrameTop, cx - 2 * b.frameLeft, b.topFrameHeight};
+    l.topFrame = Rect::at(b.frameLeft, b.topFrameTop, cx - 2 * b.frameLeft, b.topFrameHeight);
 
     const int listWidth = (cx - (3 * m + 2 * b.listLeft)) / 4;
     for (int i = 0; i < 4; ++i)
-        l.lists[i] = {b.listLeft + i * (listWidth + m), b.listTop, listWidth, b.listHeight};
+        l.lists[i] = Rect::at(b.listLeft + i * (listWidth + m), b.listTop, listWidth, b.listHeight);
 
     const int y2 = cy - 5 - bh;
     const int y1 = y2 - (bh + m / 2);
     const int rightmost = cx - 10 - bw;
     const int step = bw + 2 * m;
-    l.help = {rightmost, y2, bw, bh};
-    l.exit = {rightmost - step, y2, bw, bh};
-    l.buy = {rightmost - 2 * step, y2, bw, bh};
-    l.saveAs = {rightmost, y1, bw, bh};
-    l.sendTo = {rightmost - step, y1, bw, bh};
-    l.preview = {rightmost - 2 * step, y1, bw, bh};
-    l.originalType = {rightmost - 3 * step, y1, bw, bh};
+    l.help = Rect::at(rightmost, y2, bw, bh);
+    l.exit = Rect::at(rightmost - step, y2, bw, bh);
+    l.buy = Rect::at(rightmost - 2 * step, y2, bw, bh);
+    l.saveAs = Rect::at(rightmost, y1, bw, bh);
+    l.sendTo = Rect::at(rightmost - step, y1, bw, bh);
+    l.preview = Rect::at(rightmost - 2 * step, y1, bw, bh);
+    l.originalType = Rect::at(rightmost - 3 * step, y1, bw, bh);
 
-    const int frameTop = l.topFrame.y + l.topFrame.height + m;
-    l.workFrame = {b.frameLeft, frameTop, cx - 2 * b.frameLeft, (y1 - (m / 2 + m)) - frameTop};
+    const int frameTop = l.topFrame.bottom + m;
+    l.workFrame = Rect::at(b.frameLeft, frameTop, cx - 2 * b.frameLeft, (y1 - (m / 2 + m)) - frameTop);
 
-    const int inputY = l.topFrame.y + l.topFrame.height + 2 * m;
+    const int inputY = l.topFrame.bottom + 2 * m;
     const int c = static_cast<int>(cx / 2.0 + 0.5);
-    l.inputLeft = {c - m - bw, inputY, bw, bh};
-    l.clearLeft = {c - m - bw - (bw + m), inputY, bw, bh};
-    l.inputRight = {c + m, inputY, bw, bh};
-    l.clearRight = {c + m + bw + m, inputY, bw, bh};
+    l.inputLeft = Rect::at(c - m - bw, inputY, bw, bh);
+    l.clearLeft = Rect::at(c - m - bw - (bw + m), inputY, bw, bh);
+    l.inputRight = Rect::at(c + m, inputY, bw, bh);
+    l.clearRight = Rect::at(c + m + bw + m, inputY, bw, bh);
 
     const int left = b.workspaceLeft;
     const int top = b.workspaceTop;
@@ -176,7 +176,7 @@ MainLayout layoutFor(int cx, int cy, const LayoutBase& b) {
     l.paneWidth = std::max(l.paneWidth, 1);
     l.paneHeight = std::max(l.paneHeight, 1);
     l.zoomPercent = scaleRound(l.paneWidth / W * 100.0);
-    l.workspace = {left, top, 2 * l.paneWidth + 1, l.paneHeight};
+    l.workspace = Rect::at(left, top, 2 * l.paneWidth + 1, l.paneHeight);
     return l;
 }
 
@@ -184,8 +184,8 @@ int windowWidthForLists(int listWidth, const LayoutBase& base) {
     return 4 * listWidth + 3 * base.spacing + 2 * base.listLeft;
 }
 
-IntSize minimumWindowSizeForLists(double scale, int listWidth) {
-    const IntSize base = minimumWindowSize(scale);
+ScreenSize minimumWindowSizeForLists(double scale, int listWidth) {
+    const ScreenSize base = minimumWindowSize(scale);
     const int width = windowWidthForLists(listWidth, LayoutBase(scale));
     if (width <= base.width) return base;
     const double ratio = aspectRatio(base);

@@ -18,49 +18,41 @@ inline constexpr int baseWindowWidth = 575;
 inline constexpr int baseWindowHeight = 513;
 inline constexpr int captionAllowance = 30;
 
-IntSize minimumWindowSize(double scale);
+ScreenSize minimumWindowSize(double scale);
 // Width per height of the client below the caption; kept while an edge is dragged.
-float aspectRatio(IntSize minimum);
+float aspectRatio(ScreenSize minimum);
 // The rectangle of the maximised window: as large as fits beside the tool palette.
-WindowRect maximisedRect(int screenWidth, int screenHeight, int paletteWidth, float ratio);
+Rect maximisedRect(int screenWidth, int screenHeight, int paletteWidth, float ratio);
 // maximisedRect on a screen's available area (below or beside the desktop's panels, on any
 // screen): the window's outer frame, its left edge the palette's width in from the area's left.
-WindowRect maximisedOnScreen(const WindowRect& available, int paletteWidth, float ratio);
+Rect maximisedOnScreen(const Rect& available, int paletteWidth, float ratio);
 
 // The stored window rectangle fitted onto the screen: no smaller than the minimum, no larger
 // than the screen (unless the minimum is), and moved to lie on it; a rectangle that misses the
 // screen altogether is centred on it.
-WindowRect fitOntoScreen(const WindowRect& stored, IntSize minimum, const WindowRect& screen);
+Rect fitOntoScreen(const Rect& stored, ScreenSize minimum, const Rect& screen);
 
 // Where a window of `size` stored at `stored` goes: where it was while it lies wholly on one of
 // the screens, else moved the least distance onto the screen it overlaps most (the first screen,
 // the primary one, when it overlaps none). A window larger than the screen keeps its top-left on it.
-Point pulledOntoScreens(Point stored, IntSize size, std::span<const WindowRect> screens);
+Point pulledOntoScreens(Point stored, ScreenSize size, std::span<const Rect> screens);
 
 enum class SizingEdge { Left, Right, Top, Bottom, TopLeft, TopRight, BottomLeft, BottomRight };
 
 // Which edge a resize from before to after dragged; nullopt when the size did not change.
-std::optional<SizingEdge> draggedEdge(const WindowRect& before, const WindowRect& after);
+std::optional<SizingEdge> draggedEdge(const Rect& before, const Rect& after);
 // The rectangle with the other dimension following the dragged one at the given ratio.
-WindowRect proportionalRect(SizingEdge edge, const WindowRect& rect, float ratio);
-
-struct ControlRect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-    friend bool operator==(const ControlRect&, const ControlRect&) = default;
-};
+Rect proportionalRect(SizingEdge edge, const Rect& rect, float ratio);
 
 // Where the controls of the main window go for one client size.
 struct MainLayout {
-    ControlRect topFrame;
-    ControlRect lists[4]; // data source, colour type, resolution, descreen
-    ControlRect inputLeft, clearLeft, inputRight, clearRight;
-    ControlRect workFrame;
-    ControlRect originalType, preview, sendTo, saveAs;
-    ControlRect buy, exit, help;
-    ControlRect workspace;
+    Rect topFrame;
+    Rect lists[4]; // data source, colour type, resolution, descreen
+    Rect inputLeft, clearLeft, inputRight, clearRight;
+    Rect workFrame;
+    Rect originalType, preview, sendTo, saveAs;
+    Rect buy, exit, help;
+    Rect workspace;
     int paneWidth = 0;
     int paneHeight = 0;
     int zoomPercent = 100; // pane width against the base pane width
@@ -83,6 +75,6 @@ MainLayout layoutFor(int clientWidth, int clientHeight, const LayoutBase& base);
 int windowWidthForLists(int listWidth, const LayoutBase& base);
 // The window's minimum when its lists need listWidth each: the base size, or wider with the base
 // size's aspect ratio when a longer text (a translation, a long device name) needs more room.
-IntSize minimumWindowSizeForLists(double scale, int listWidth);
+ScreenSize minimumWindowSizeForLists(double scale, int listWidth);
 
 } // namespace tandemscan

@@ -32,10 +32,10 @@ const std::string& memoryFile(std::string_view text) {
 void readSettings(std::string_view text) {
     SettingsStore store(memoryFile(text));
     store.load();
-    const WindowRect screen{0, 0, 1920, 1080};
-    const WindowRect placed = fitOntoScreen(store.windowRect(), store.minimumSize(), screen);
+    const Rect screen{0, 0, 1920, 1080};
+    const Rect placed = fitOntoScreen(store.windowRect(), store.minimumSize(), screen);
     if (placed.width() < 0 || placed.height() < 0) __builtin_trap();
-    const WindowRect screens[] = {screen, {1920, 0, 3200, 1024}};
+    const Rect screens[] = {screen, {1920, 0, 3200, 1024}};
     pulledOntoScreens(store.palettePosition(), {200, 400}, screens);
 }
 

@@ -109,7 +109,7 @@ TEST_F(MainWindowTest, LaterRunRestoresWindowAndLists) {
     EXPECT_FALSE(window.firstRun());
     EXPECT_EQ(window.helpWindow(), nullptr);
     EXPECT_EQ(window.geometry(), QRect(20, 30, 700, 588));
-    EXPECT_EQ(window.startRect(), (WindowRect{20, 30, 720, 618}));
+    EXPECT_EQ(window.startRect(), (Rect{20, 30, 720, 618}));
     EXPECT_EQ(window.moveExplain(), 0);
     // No scanner: the lists fall back to their defaults whatever was stored.
     EXPECT_EQ(window.scanSettings().resolution, 100);
@@ -675,7 +675,7 @@ TEST_F(MainWindowTest, LayoutFollowsTheWindowSize) {
     // Dragging the right edge wider makes the window taller in proportion.
     window.setGeometry(100, 100, 600, 520);
     QApplication::processEvents();
-    const WindowRect before{100, 100, 700, 620};
+    const Rect before{100, 100, 700, 620};
     window.setGeometry(100, 100, 800, 520);
     window.keepProportions(before);
     EXPECT_EQ(window.geometry(), QRect(100, 100, 800, 672));

@@ -46,7 +46,7 @@ TEST_F(FileDialogsTest, PreviewPanelDescribesTheFile) {
     EXPECT_EQ(dialog.resolutionLine()->text(), "Resolution: 300 DPI");
     EXPECT_EQ(dialog.warningLine()->text(), "");
     ASSERT_FALSE(dialog.thumbnail()->image().isNull());
-    EXPECT_EQ(dialog.thumbnail()->imageRect(), (FitRect{23, 0, 114, 160}));
+    EXPECT_EQ(dialog.thumbnail()->imageRect(), Rect::at(23, 0, 114, 160));
 
     dialog.showFile(grayPath);
     EXPECT_EQ(dialog.depthLine()->text(), "Color depth: 8 bits");

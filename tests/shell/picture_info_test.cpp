@@ -79,13 +79,13 @@ namespace {
 TEST(PictureInfo, ThumbnailFitsTheBox) {
     struct Case {
         int boxW, boxH, imageW, imageH;
-        FitRect expected;
+        Rect expected;
     };
     const Case cases[] = {
-        {160, 120, 2480, 3508, {38, 0, 84, 120}}, // tall: full height, centred across
-        {160, 120, 4000, 1000, {0, 40, 160, 40}}, // wide: full width, centred down
-        {160, 120, 160, 120, {0, 0, 160, 120}},   // same proportions
-        {160, 120, 10000, 1, {0, 59, 160, 1}},    // never thinner than a pixel
+        {160, 120, 2480, 3508, Rect::at(38, 0, 84, 120)}, // tall: full height, centred across
+        {160, 120, 4000, 1000, Rect::at(0, 40, 160, 40)}, // wide: full width, centred down
+        {160, 120, 160, 120, Rect::at(0, 0, 160, 120)},   // same proportions
+        {160, 120, 10000, 1, Rect::at(0, 59, 160, 1)},    // never thinner than a pixel
         {160, 120, 0, 10, {}},
         {0, 120, 10, 10, {}},
     };

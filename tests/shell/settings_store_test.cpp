@@ -39,7 +39,7 @@ TEST(SettingsStore, MissingFileIsFirstRun) {
     EXPECT_TRUE(store.firstRun());
     EXPECT_EQ(store.driverCount(), 1);
     EXPECT_EQ(store.driverIndex(), 0);
-    EXPECT_EQ(store.windowRect(), WindowRect{});
+    EXPECT_EQ(store.windowRect(), Rect{});
     EXPECT_EQ(store.moveExplain(), 0);
     EXPECT_EQ(store.resolutionIndex(), 0);
     EXPECT_EQ(store.driverName(), "");
@@ -58,8 +58,8 @@ TEST(SettingsStore, LaterRunReadsEverything) {
     EXPECT_EQ(store.imageType(), 1);
     EXPECT_EQ(store.resolutionIndex(), 7);
     EXPECT_EQ(store.resolutionValue(), 450);
-    EXPECT_EQ(store.windowRect(), (WindowRect{10, 20, 610, 560}));
-    EXPECT_EQ(store.minimumSize(), (IntSize{575, 513}));
+    EXPECT_EQ(store.windowRect(), (Rect{10, 20, 610, 560}));
+    EXPECT_EQ(store.minimumSize(), (ScreenSize{575, 513}));
     EXPECT_EQ(store.palettePosition(), (Point{-4, 30}));
     EXPECT_EQ(store.moveExplain(), 1);
 }
@@ -74,7 +74,7 @@ TEST(SettingsStore, FirstRunFlagIgnoresAllButDriverKeys) {
     EXPECT_TRUE(store.firstRun());
     EXPECT_EQ(store.driverCount(), 3);
     EXPECT_EQ(store.driverName(), "Lumiview test frontend");
-    EXPECT_EQ(store.windowRect(), WindowRect{});
+    EXPECT_EQ(store.windowRect(), Rect{});
     EXPECT_EQ(store.palettePosition(), (Point{0, 0}));
     EXPECT_EQ(store.moveExplain(), 0);
     EXPECT_EQ(store.imageType(), 0);
@@ -152,7 +152,7 @@ TEST(SettingsStore, SaveThenLoadRoundTrips) {
     SettingsStore again(dir.path / settingsFileName);
     ASSERT_TRUE(again.load());
     EXPECT_FALSE(again.firstRun());
-    EXPECT_EQ(again.windowRect(), (WindowRect{-8, 5, 700, 620}));
+    EXPECT_EQ(again.windowRect(), (Rect{-8, 5, 700, 620}));
     EXPECT_EQ(again.palettePosition(), (Point{90, 12}));
     EXPECT_EQ(again.driverName(), "Lumiview B");
     EXPECT_EQ(again.driverIndex(), 1);

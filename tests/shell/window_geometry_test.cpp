@@ -10,7 +10,7 @@ const float ratio = aspectRatio({575, 513});
 TEST(WindowGeometry, MinimumSizeFollowsDpiScale) {
     struct Case {
         double scale;
-        IntSize expected;
+        ScreenSize expected;
     };
     const Case cases[] = {{1.0, {575, 513}}, {1.25, {719, 641}}, {1.5, {863, 770}}, {2.0, {1150, 1026}}};
     for (const auto& c : cases)
@@ -21,7 +21,7 @@ TEST(WindowGeometry, MinimumSizeFollowsDpiScale) {
 TEST(WindowGeometry, MaximisedRectFitsBesideThePalette) {
     struct Case {
         int sw, sh, palette;
-        WindowRect expected;
+        Rect expected;
     };
     const Case cases[] = {
         {1024, 768, 80, {80, 0, 959, 738}},  // height-bound
@@ -32,8 +32,8 @@ TEST(WindowGeometry, MaximisedRectFitsBesideThePalette) {
         EXPECT_EQ(maximisedRect(c.sw, c.sh, c.palette, ratio), c.expected) << c.sw;
     // On the available area of a screen: below a top panel, on a second screen to the right.
     const struct {
-        WindowRect available;
-        WindowRect expected;
+        Rect available;
+        Rect expected;
     } areas[] = {
         {{0, 0, 1024, 768}, {80, 0, 959, 738}},
         {{0, 30, 1024, 798}, {80, 30, 959, 768}},
@@ -48,32 +48,32 @@ TEST(WindowGeometry, WindowWidthForListsIsTheLayoutsInverse) {
         const LayoutBase base(scale);
         for (const int width : {132, 150, 233}) {
             const int client = windowWidthForLists(width, base);
-            EXPECT_EQ(layoutFor(client, 600, base).lists[3].width, width) << scale;
-            EXPECT_EQ(layoutFor(client - 1, 600, base).lists[3].width, width - 1) << scale;
+            EXPECT_EQ(layoutFor(client, 600, base).lists[3].width(), width) << scale;
+            EXPECT_EQ(layoutFor(client - 1, 600, base).lists[3].width(), width - 1) << scale;
         }
     }
     // The minimum stays the base size while the lists fit, then widens in its proportions.
     struct Case {
         double scale;
         int listWidth;
-        IntSize minimum;
+        ScreenSize minimum;
     };
     const Case cases[] = {{1.0, 100, {575, 513}}, {1.0, 132, {575, 513}}, {1.0, 133, {579, 517}},
                           {1.0, 142, {615, 547}}, {1.5, 200, {863, 770}}, {1.5, 201, {867, 774}}};
     for (const Case& c : cases) {
-        const IntSize minimum = minimumWindowSizeForLists(c.scale, c.listWidth);
+        const ScreenSize minimum = minimumWindowSizeForLists(c.scale, c.listWidth);
         EXPECT_EQ(minimum.width, c.minimum.width) << c.listWidth;
         EXPECT_EQ(minimum.height, c.minimum.height) << c.listWidth;
     }
 }
 
 TEST(WindowGeometry, StoredRectIsFittedOntoTheScreen) {
-    const IntSize minimum{575, 513};
-    const WindowRect screen{0, 0, 1024, 768};
+    const ScreenSize minimum{575, 513};
+    const Rect screen{0, 0, 1024, 768};
     struct Case {
         const char* name;
-        WindowRect stored;
-        WindowRect expected;
+        Rect stored;
+        Rect expected;
     };
     const Case cases[] = {
         {"fits", {10, 20, 610, 560}, {10, 20, 610, 560}},
@@ -87,15 +87,15 @@ TEST(WindowGeometry, StoredRectIsFittedOntoTheScreen) {
     for (const Case& c : cases)
         EXPECT_EQ(fitOntoScreen(c.stored, minimum, screen), c.expected) << c.name;
     // A screen smaller than the minimum keeps the minimum, from its top-left corner.
-    EXPECT_EQ(fitOntoScreen({100, 100, 700, 640}, minimum, {0, 0, 500, 400}), (WindowRect{0, 0, 575, 513}));
+    EXPECT_EQ(fitOntoScreen({100, 100, 700, 640}, minimum, {0, 0, 500, 400}), (Rect{0, 0, 575, 513}));
 }
 
 TEST(WindowGeometry, PaletteIsPulledWhollyOntoAScreen) {
-    const IntSize palette{48, 428};
-    const WindowRect one[] = {{0, 0, 1600, 1200}};
-    const WindowRect two[] = {{0, 0, 1600, 1200}, {1600, 200, 2880, 1224}}; // primary first
+    const ScreenSize palette{48, 428};
+    const Rect one[] = {{0, 0, 1600, 1200}};
+    const Rect two[] = {{0, 0, 1600, 1200}, {1600, 200, 2880, 1224}}; // primary first
     struct Case {
-        std::span<const WindowRect> screens;
+        std::span<const Rect> screens;
         Point stored, expected;
     };
     const Case cases[] = {
@@ -117,11 +117,11 @@ TEST(WindowGeometry, PaletteIsPulledWhollyOntoAScreen) {
 }
 
 TEST(WindowGeometry, DraggedEdgeKeepsProportions) {
-    const WindowRect before{10, 20, 610, 520};
+    const Rect before{10, 20, 610, 520};
     struct Case {
-        WindowRect after;
+        Rect after;
         SizingEdge edge;
-        WindowRect expected;
+        Rect expected;
     };
     const Case cases[] = {
         {{10, 20, 710, 520}, SizingEdge::Right, {10, 20, 710, 608}},
@@ -145,23 +145,23 @@ TEST(WindowGeometry, DraggedEdgeKeepsProportions) {
 
 TEST(WindowGeometry, LayoutAtMinimumSize) {
     const auto l = layoutFor(575, 513, LayoutBase(1.0));
-    EXPECT_EQ(l.topFrame, (ControlRect{8, 6, 559, 36}));
+    EXPECT_EQ(l.topFrame, Rect::at(8, 6, 559, 36));
     const int listX[] = {16, 153, 290, 427};
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(l.lists[i], (ControlRect{listX[i], 13, 132, 24})) << i;
-    EXPECT_EQ(l.help, (ControlRect{481, 482, 84, 26}));
-    EXPECT_EQ(l.exit, (ControlRect{387, 482, 84, 26}));
-    EXPECT_EQ(l.buy, (ControlRect{293, 482, 84, 26}));
-    EXPECT_EQ(l.saveAs, (ControlRect{481, 454, 84, 26}));
-    EXPECT_EQ(l.sendTo, (ControlRect{387, 454, 84, 26}));
-    EXPECT_EQ(l.preview, (ControlRect{293, 454, 84, 26}));
-    EXPECT_EQ(l.originalType, (ControlRect{199, 454, 84, 26}));
-    EXPECT_EQ(l.workFrame, (ControlRect{8, 47, 559, 400}));
-    EXPECT_EQ(l.inputLeft, (ControlRect{199, 52, 84, 26}));
-    EXPECT_EQ(l.clearLeft, (ControlRect{110, 52, 84, 26}));
-    EXPECT_EQ(l.inputRight, (ControlRect{293, 52, 84, 26}));
-    EXPECT_EQ(l.clearRight, (ControlRect{382, 52, 84, 26}));
-    EXPECT_EQ(l.workspace, (ControlRect{32, 90, 511, 351}));
+        EXPECT_EQ(l.lists[i], Rect::at(listX[i], 13, 132, 24)) << i;
+    EXPECT_EQ(l.help, Rect::at(481, 482, 84, 26));
+    EXPECT_EQ(l.exit, Rect::at(387, 482, 84, 26));
+    EXPECT_EQ(l.buy, Rect::at(293, 482, 84, 26));
+    EXPECT_EQ(l.saveAs, Rect::at(481, 454, 84, 26));
+    EXPECT_EQ(l.sendTo, Rect::at(387, 454, 84, 26));
+    EXPECT_EQ(l.preview, Rect::at(293, 454, 84, 26));
+    EXPECT_EQ(l.originalType, Rect::at(199, 454, 84, 26));
+    EXPECT_EQ(l.workFrame, Rect::at(8, 47, 559, 400));
+    EXPECT_EQ(l.inputLeft, Rect::at(199, 52, 84, 26));
+    EXPECT_EQ(l.clearLeft, Rect::at(110, 52, 84, 26));
+    EXPECT_EQ(l.inputRight, Rect::at(293, 52, 84, 26));
+    EXPECT_EQ(l.clearRight, Rect::at(382, 52, 84, 26));
+    EXPECT_EQ(l.workspace, Rect::at(32, 90, 511, 351));
     EXPECT_EQ(l.paneWidth, 255);
     EXPECT_EQ(l.paneHeight, 351);
     EXPECT_EQ(l.zoomPercent, 100);
@@ -183,8 +183,8 @@ TEST(WindowGeometry, PanesGrowWithTheTighterDimension) {
         EXPECT_EQ(l.paneWidth, c.paneWidth) << c.cx << "x" << c.cy;
         EXPECT_EQ(l.paneHeight, c.paneHeight) << c.cx << "x" << c.cy;
         EXPECT_EQ(l.zoomPercent, c.zoom) << c.cx << "x" << c.cy;
-        EXPECT_EQ(l.workspace.width, 2 * c.paneWidth + 1);
-        EXPECT_LE(l.workspace.y + l.workspace.height, l.saveAs.y - 5);
+        EXPECT_EQ(l.workspace.width(), 2 * c.paneWidth + 1);
+        EXPECT_LE(l.workspace.bottom, l.saveAs.top - 5);
     }
 }
 
