@@ -53,6 +53,12 @@ std::vector<std::string> SaveFormats::nameFilters() const {
     return filters;
 }
 
+std::string SaveFormats::suffixFor(std::string_view name) const {
+    for (const auto& f : formats_)
+        if (f.name == name && f.extension.starts_with('.')) return f.extension.substr(1);
+    return {};
+}
+
 std::string SaveFormats::initialName(std::string_view name) const {
     if (!name.empty()) return std::string(name);
     return formats_.empty() ? std::string("*") : "*" + formats_.front().extension;

@@ -36,6 +36,9 @@ class SaveFormats {
     const std::vector<SaveFormat>& formats() const { return formats_; }
     // One Qt name filter per format, "Name (*.ext)".
     std::vector<std::string> nameFilters() const;
+    // The extension without its dot of the format with this name ("png"); empty when there is
+    // no such format or it names no extension.
+    std::string suffixFor(std::string_view name) const;
 
     // The name the dialog starts with: the given one, or "*" and the first extension.
     std::string initialName(std::string_view name) const;

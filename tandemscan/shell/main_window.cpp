@@ -701,7 +701,8 @@ bool MainWindow::saveAs() {
     if (!workspace_) return false;
     MergeWorkspace& model = workspace_->model();
     const std::string_view formats = saveFormatList(model.workingBitsPerPixel(), model.loadedEightBit());
-    CFileSaveAsDlg dialog(this, language(), QString(), std::string(formats), QStringLiteral("*.bmp"));
+    // The dialog starts at the list's first format.
+    CFileSaveAsDlg dialog(this, language(), QString(), std::string(formats));
     if (prompts_->runDialog(dialog) != QDialog::Accepted) {
         saved_ = false;
         return false;

@@ -33,11 +33,14 @@ TEST(SaveFormats, SplitsNamesIntoPatternsAndExtensions) {
         EXPECT_EQ(formats.formats()[i].pattern, std::string("*") + extensions[i]);
     }
     EXPECT_EQ(formats.nameFilters()[4], "PNG File (*.png)");
+    EXPECT_EQ(formats.suffixFor("TGA File (*.tga)"), "tga");
+    EXPECT_EQ(formats.suffixFor("TGA File"), "");
 
     const SaveFormats odd("A (*.a)||Plain|C (*.c)|");
     ASSERT_EQ(odd.formats().size(), 3u);
     EXPECT_EQ(odd.formats()[1].extension, "");
     EXPECT_EQ(odd.formats()[2].extension, ".c");
+    EXPECT_EQ(odd.suffixFor("Plain"), "");
 
     std::string many;
     for (int i = 0; i < 25; ++i)

@@ -171,9 +171,8 @@ void WorkspaceView::saveSideAlone(Side side) {
         filters << QString::fromStdString(name);
     dialog.setNameFilters(filters);
     connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &formats](const QString& filter) {
-        for (const SaveFormat& format : formats.formats())
-            if (filter.toStdString() == format.name && format.extension.starts_with('.'))
-                dialog.setDefaultSuffix(QString::fromStdString(format.extension.substr(1)));
+        if (const std::string suffix = formats.suffixFor(filter.toStdString()); !suffix.empty())
+            dialog.setDefaultSuffix(QString::fromStdString(suffix));
     });
     dialog.setDefaultSuffix(QStringLiteral("bmp"));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
