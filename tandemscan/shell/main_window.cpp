@@ -598,15 +598,7 @@ void MainWindow::clearLock(Side side) {
 bool MainWindow::validateScanInput(Side side, int* code) const {
     const MergeWorkspace& model = workspace_->model();
     if (!model.holdsPart(other(side))) return true;
-    const std::uint32_t bits = scan_.imageType == ColourType::LineArt ? 1
-                               : scan_.imageType == ColourType::Gray  ? 8
-                                                                      : 24;
-    const bool gray = scan_.imageType == ColourType::Gray;
-    const int dpi = scan_.resolutionIndex == customResolutionEntry
-                        ? scan_.resolution
-                        : resolutionForIndex(scan_.resolutionIndex);
-    const auto pelsPerMeter = static_cast<std::int32_t>(dpi * 39.37 + 0.5);
-    const PartCheck check = checkScanRequest(bits, gray, pelsPerMeter, model.copyPartReference());
+    const PartCheck check = checkScanAgainst(scan_, model.copyPartReference());
     *code = static_cast<int>(check);
     return check == PartCheck::Accepted;
 }

@@ -48,12 +48,23 @@ ScanRequest makeScanRequest(const ScanSettings& settings, int originalHeight, in
     request.driverName = settings.chosenDriver();
     request.side = side & 1;
     request.imageType = static_cast<int>(settings.imageType);
-    // The custom entry and "Custom..." carry no table value; the settings hold the value shown.
-    const int table = resolutionForIndex(settings.resolutionIndex);
-    request.resolution = table != 0 ? table : settings.resolution;
+    request.resolution = scanResolution(settings);
     request.descreen = settings.descreen;
     request.heightInches = originalHeightInches(originalHeight);
     return request;
+}
+
+int scanResolution(const ScanSettings& settings) {
+    // The custom entry and "Custom..." carry no table value; the settings hold the value shown.
+    const int table = resolutionForIndex(settings.resolutionIndex);
+    return table != 0 ? table : settings.resolution;
+}
+
+PartCheck checkScanAgainst(const ScanSettings& settings, const PartReference& existing) {
+    const bool gray = settings.imageType == ColourType::Gray;
+    const std::uint32_t bits = settings.imageType == ColourType::LineArt ? 1 : gray ? 8 : 24;
+    const auto pelsPerMeter = static_cast<std::int32_t>(scanResolution(settings) * 39.37 + 0.5);
+    return checkScanRequest(bits, gray, pelsPerMeter, existing);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include "engine/image_record.h"
 #include "engine/memory_block.h"
+#include "engine/part_check.h"
 #include "engine/working_files.h"
 #include "scan_settings.h"
 #include "scanner_component.h"
@@ -65,6 +66,10 @@ struct ScanRequest {
 float originalHeightInches(int tenthsOfMillimetre);
 // What the current choices ask of a scan into `side`.
 ScanRequest makeScanRequest(const ScanSettings& settings, int originalHeight, int side);
+// Dots per inch the choices scan at: the list's value, or the custom value the list shows.
+int scanResolution(const ScanSettings& settings);
+// Whether a scan with the current choices may join the part already in the other side.
+PartCheck checkScanAgainst(const ScanSettings& settings, const PartReference& existing);
 
 // Where the component's entry points come from: the component file, or a stand-in in tests.
 class ScannerModule {

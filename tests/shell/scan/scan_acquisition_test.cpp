@@ -4,16 +4,13 @@
 #include "scan_fake_scanner.h"
 #include "temp_dir.h"
 
-#include <gtest/gtest.h>
-
-#include <sys/file.h>
-
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <vector>
 
 namespace tandemscan {
@@ -36,18 +33,20 @@ struct Rig {
     ScanAcquisition scan;
 
     Rig()
-        : scan(std::make_unique<scan_fake::Module>(), dir.path,
-               [this](const fs::path& file, const HeaderBlock& header, const std::uint8_t* pixels, std::string& why) {
-                   if (writerFails) {
-                       why = "disk full";
-                       return false;
-                   }
-                   written.push_back(header);
-                   firstPixels.assign(pixels, pixels + 4);
-                   testing::writeFile(file, "part");
-                   return true;
-               },
-               window) {
+        : scan(
+              std::make_unique<scan_fake::Module>(), dir.path,
+              [this](const fs::path& file, const HeaderBlock& header, const std::uint8_t* pixels,
+                     std::string& why) {
+                  if (writerFails) {
+                      why = "disk full";
+                      return false;
+                  }
+                  written.push_back(header);
+                  firstPixels.assign(pixels, pixels + 4);
+                  testing::writeFile(file, "part");
+                  return true;
+              },
+              window) {
         scan.setNoticeHandler([this](ScanResult r) { notices.push_back(r); });
         scan.setWakeHandler([this] { ++wakes; });
     }
@@ -72,9 +71,12 @@ ScanRequest grayLeft() {
 }
 
 const Calls startCalls = {
-    "NewTwain", "LoadSM 9", "OpenSM 9 77", "OpenDS 9", "SetXferNotify 9 on", "EnableCustomCap 9 1",
-    "SetCapDescreen 9 0", "SetCapXRes 9 150", "SetCapYRes 9 150", "SetCapImageType 9 1", "SetScanSize 9",
-    "EnableDS 9 0 77",
+    "NewTwain",           "LoadSM 9",
+    "OpenSM 9 77",        "OpenDS 9",
+    "SetXferNotify 9 on", "EnableCustomCap 9 1",
+    "SetCapDescreen 9 0", "SetCapXRes 9 150",
+    "SetCapYRes 9 150",   "SetCapImageType 9 1",
+    "SetScanSize 9",      "EnableDS 9 0 77",
 };
 const Calls endCalls = {"DisableDS 9 0 77", "CloseDS 9", "SetXferNotify 9 off"};
 const Calls abandonCalls = {"DisableDS 9 1 77", "CloseDS 9", "SetXferNotify 9 off"};
@@ -82,7 +84,8 @@ const Calls releaseCalls = {"CloseSM 9 77", "UnloadSM 9", "FreeTwain 9"};
 
 Calls join(std::initializer_list<Calls> parts) {
     Calls all;
-    for (const Calls& part : parts) all.insert(all.end(), part.begin(), part.end());
+    for (const Calls& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
     return all;
 }
 
@@ -101,8 +104,8 @@ TEST(ScanRequestFromChoices, ResolutionTypeDescreenAndHeight) {
         {2, 150, ColourType::Gray, 0, 2970, 0, 150, 11.692913f},
         {0, 75, ColourType::LineArt, 85, 2970, 1, 75, 11.692913f},
         {5, 600, ColourType::Colour, 175, 2100, 0, 600, 8.267717f},
-        {7, 500, ColourType::Colour, 0, 4200, 1, 500, 16.535433f},  // the custom entry
-        {6, 333, ColourType::Gray, 0, 2540, 5, 333, 10.0f},         // odd side numbers mean right
+        {7, 500, ColourType::Colour, 0, 4200, 1, 500, 16.535433f}, // the custom entry
+        {6, 333, ColourType::Gray, 0, 2540, 5, 333, 10.0f},        // odd side numbers mean right
     };
     for (const Case& c : cases) {
         ScanSettings settings;
@@ -124,6 +127,32 @@ TEST(ScanRequestFromChoices, ResolutionTypeDescreenAndHeight) {
     }
     // An A4 original's height asks for 11.69 inches, to the hundredth.
     EXPECT_EQ(std::lround(originalHeightInches(2970) * 100), 1169);
+}
+
+TEST(ScanRequestFromChoices, CheckedAgainstTheLoadedPart) {
+    const PartReference colour300{false, 24, 11811, 11811};
+    struct Case {
+        ColourType type;
+        int resolutionIndex;
+        int resolution;
+        PartCheck expected;
+    };
+    const Case cases[] = {
+        {ColourType::Colour, 3, 300, PartCheck::Accepted},
+        {ColourType::Colour, 7, 300, PartCheck::Accepted},          // the custom entry, same value
+        {ColourType::Colour, 7, 301, PartCheck::ResolutionDiffers}, // 39 pixels per metre off
+        {ColourType::Colour, 5, 600, PartCheck::ResolutionDiffers},
+        {ColourType::Gray, 3, 300, PartCheck::TypeDiffers},
+        {ColourType::LineArt, 3, 300, PartCheck::TypeDiffers},
+    };
+    for (const Case& c : cases) {
+        ScanSettings settings;
+        settings.imageType = c.type;
+        settings.resolutionIndex = c.resolutionIndex;
+        settings.resolution = c.resolution;
+        EXPECT_EQ(checkScanAgainst(settings, colour300), c.expected)
+            << c.resolutionIndex << " " << c.resolution;
+    }
 }
 
 TEST(ScanAcquisition, CompletedScanWritesThePartAndClosesTheSource) {
@@ -176,9 +205,9 @@ TEST(ScanAcquisition, CompletedScanWritesThePartAndClosesTheSource) {
     right.resolution = 300;
     right.descreen = 85;
     ASSERT_TRUE(rig.scan.start(right));
-    EXPECT_EQ(rig.take(), (Calls{"OpenDS 9", "SetXferNotify 9 on", "EnableCustomCap 9 1", "SetCapDescreen 9 85",
-                                 "SetCapXRes 9 300", "SetCapYRes 9 300", "SetCapImageType 9 2", "SetScanSize 9",
-                                 "EnableDS 9 0 77"}));
+    EXPECT_EQ(rig.take(), (Calls{"OpenDS 9", "SetXferNotify 9 on", "EnableCustomCap 9 1",
+                                 "SetCapDescreen 9 85", "SetCapXRes 9 300", "SetCapYRes 9 300",
+                                 "SetCapImageType 9 2", "SetScanSize 9", "EnableDS 9 0 77"}));
     fs::last_write_time(rig.dir.path / "ScanImgL.bmp", fs::file_time_type{});
     device.endScan();
     EXPECT_TRUE(rig.scan.filterEvent());
@@ -192,21 +221,37 @@ TEST(ScanAcquisition, CompletedScanWritesThePartAndClosesTheSource) {
 TEST(ScanAcquisition, FailuresEndWithNothingToLoad) {
     struct Case {
         const char* failAt;
-        std::uint16_t bits;  // of the delivered picture
+        std::uint16_t bits; // of the delivered picture
         bool writerFails;
         bool started;
-        Calls after;  // the calls after the failing step, or after TwainFilter
+        Calls after; // the calls after the failing step, or after TwainFilter
         ScanFailure failure;
         const char* detail;
     };
     const Case cases[] = {
         {"load", 8, false, false, {}, ScanFailure::NoComponent, "no such component"},
-        {"OpenSM", 8, false, false, {"UnloadSM 9", "FreeTwain 9"}, ScanFailure::NoComponent,
+        {"OpenSM",
+         8,
+         false,
+         false,
+         {"UnloadSM 9", "FreeTwain 9"},
+         ScanFailure::NoComponent,
          "the source manager could not be opened"},
         {"OpenDS", 8, false, false, {"CloseDS 9"}, ScanFailure::OpenFailed, "the fake says no"},
-        {"EnableDS", 8, false, false, {"DisableDS 9 0 77", "CloseDS 9"}, ScanFailure::StartFailed, "the fake says no"},
-        {"DoMemXfer#1", 8, false, true, {"DoMemXfer 9 size", "DisableDS 9 0 77", "CloseDS 9", "SetXferNotify 9 off"},
-         ScanFailure::TransferFailed, "the fake says no"},
+        {"EnableDS",
+         8,
+         false,
+         false,
+         {"DisableDS 9 0 77", "CloseDS 9"},
+         ScanFailure::StartFailed,
+         "the fake says no"},
+        {"DoMemXfer#1",
+         8,
+         false,
+         true,
+         {"DoMemXfer 9 size", "DisableDS 9 0 77", "CloseDS 9", "SetXferNotify 9 off"},
+         ScanFailure::TransferFailed,
+         "the fake says no"},
         {"DoMemXfer#2", 8, false, true, join({{"DoMemXfer 9 size", "DoMemXfer 9 pixels"}, abandonCalls}),
          ScanFailure::TransferFailed, "the fake says no"},
         // A header the component should never send: too deep, or a depth without a layout.
@@ -214,8 +259,8 @@ TEST(ScanAcquisition, FailuresEndWithNothingToLoad) {
          "100 x 60 pixels, 48 bits per pixel, 0 bytes"},
         {"", 32, false, true, join({{"DoMemXfer 9 size"}, abandonCalls}), ScanFailure::UnusableImage,
          "100 x 60 pixels, 32 bits per pixel, 24000 bytes"},
-        {"", 8, true, true, join({{"DoMemXfer 9 size", "DoMemXfer 9 pixels"}, endCalls}), ScanFailure::WriteFailed,
-         "/ScanImgL.bmp: disk full"},
+        {"", 8, true, true, join({{"DoMemXfer 9 size", "DoMemXfer 9 pixels"}, endCalls}),
+         ScanFailure::WriteFailed, "/ScanImgL.bmp: disk full"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.failAt) + " " + std::to_string(c.bits));
@@ -233,7 +278,7 @@ TEST(ScanAcquisition, FailuresEndWithNothingToLoad) {
             EXPECT_TRUE(rig.scan.filterEvent());
             calls = rig.take();
             ASSERT_FALSE(calls.empty());
-            calls.erase(calls.begin());  // TwainFilter
+            calls.erase(calls.begin()); // TwainFilter
         } else if (!calls.empty()) {
             const auto failed = std::find_if(calls.begin(), calls.end(), [&](const std::string& call) {
                 return call.rfind(c.failAt, 0) == 0;
@@ -351,5 +396,5 @@ TEST(ScanAcquisition, TransferFileHeldByAnotherCopyIsLeftAlone) {
     ::close(other);
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan
