@@ -25,10 +25,7 @@ MergeWorkspace::MergeWorkspace(WorkspaceHost& host, ImageEngine& engine, int pan
     host_.toolState(ToolState::NoUnlockedPart, 0);
 }
 
-MergeWorkspace::~MergeWorkspace() {
-    for (Side s : bothSides)
-        host_.cropTimer(s, false);
-}
+MergeWorkspace::~MergeWorkspace() = default;
 
 const ImageRecord* MergeWorkspace::original(Side s) const {
     const ImageStoreBlock* block = blocks_[s].get();
@@ -272,7 +269,7 @@ void MergeWorkspace::clearSide(Side s) {
     PaneSide& side = sides_[s];
     eraseCrosshair(s);
     removeFlag(s);
-    if (side.crop.active) closeCropFrame(s);
+    crop_.close(s);
     side.workingCopy.reset();
     side.holdsPart = false;
     side.geometry.shownWidth = side.geometry.shownHeight = 0;

@@ -10,6 +10,7 @@
 #include "engine/merge_export.h"
 #include "engine/part_check.h"
 #include "engine/placement.h"
+#include "workspace/crop_tool.h"
 #include "workspace/geometry.h"
 #include "workspace/last_edit.h"
 #include "workspace/pane_side.h"
@@ -152,12 +153,7 @@ class MergeWorkspace {
     // The cursor for the mouse at p with the buttons up.
     CursorSlot chooseCursor(Point p, bool altDown) const;
     // One 200 ms tick of a side's crawling crop dots.
-    void cropTick(Side side);
-
-    // --- crop frame ---------------------------------------------------------------------------
-    void createCropFrame(Side side);
-    void closeCropFrame(Side side);
-    void applyCrop(Side side);
+    void cropTick(Side side) { crop_.tick(side); }
 
     // --- history and pop-up menu --------------------------------------------------------------
     PopupMenuState prepareMenu(Point p);
@@ -190,7 +186,9 @@ class MergeWorkspace {
     // The side's full-resolution original, or null while its store block is empty.
     const ImageRecord* original(Side side) const;
     Point lastMouse() const { return lastMouse_; }
-    std::uint32_t cropHit() const { return cropHit_; }
+    // The crop tool's frame on a side, and what the last press grabbed of it.
+    const CropFrame& cropFrame(Side s) const { return crop_.frame(s); }
+    std::uint32_t cropHit() const { return crop_.hit(); }
     // The side the last pop-up menu's Save Image Solely and Lock refer to.
     Side popupSide() const { return popupSide_; }
     Side lockSide() const { return lockSide_; }
@@ -217,7 +215,7 @@ class MergeWorkspace {
     void workingCopyChanged(Side side);
 
   private:
-    friend class WorkspaceTestAccess;
+    friend class CropTool;
 
     void layoutPanes(int paneWidth, int paneHeight);
     void clampOffsets(Side side);
@@ -249,7 +247,6 @@ class MergeWorkspace {
     void historyStep(HistoryOffer offer);
     void swapPlacement(Side side, Placement& saved);
     void swapSides();
-    void closeAllCropFrames();
     void resetHistory();
     // Manual placement from here on: the pane geometry decides the cut again.
     void usePaneGeometry();
@@ -277,8 +274,6 @@ class MergeWorkspace {
     int zoomIndex_ = 0;
     Point lastMouse_;
     SidePair<bool> pressedSide_{false, false};
-    std::uint32_t cropHit_ = CropNothing;
-    Point pressPivot_;
     bool adjustOneSide_ = false;
     Side adjustedSide_ = Side::Left;
     LastEdit lastEdit_;
@@ -308,6 +303,8 @@ class MergeWorkspace {
     bool referenceIsPaletteColour_ = false;
     Side popupSide_ = Side::Left;
     Side lockSide_ = Side::Left;
+
+    CropTool crop_{*this};
 };
 
 } // namespace tandemscan

@@ -1,11 +1,10 @@
 // Per-side state of the merge workspace: the part's placement in its pane, the working copy the
-// tools act on, and the crosshair, flag and crop frame drawn over it.
+// tools act on, and the crosshair and flag drawn over it.
 #pragma once
 
 #include "engine/image_record.h"
 #include "engine/pane_geometry.h"
 #include "engine/side.h"
-#include "workspace/crop_geometry.h"
 #include "workspace/geometry.h"
 
 #include <cstdint>
@@ -42,13 +41,6 @@ inline int flagXForTip(Side s, int tipX) {
     return s == Side::Left ? tipX - flagWidth : tipX;
 }
 
-struct CropFrame {
-    bool active = false;
-    CropGeometry frame;
-    CropGeometry saved;
-    int phase = 0; // crawling dots
-};
-
 // Where a part stands in its pane: the pane's view origin and the part's placement offsets.
 struct Placement {
     Point viewOrigin;
@@ -71,7 +63,6 @@ struct PaneSide {
     std::vector<EditEntry> cropHistory;
     GridCross grid;
     FlagMarker flag;
-    CropFrame crop;
     // Goes up whenever the working copy or the scale it is shown at changes, so that a view can
     // tell when its screen image is stale.
     unsigned renderCount = 0;

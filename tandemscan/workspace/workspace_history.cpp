@@ -127,35 +127,9 @@ void MergeWorkspace::toggleEdit() {
         applyZoom(old);
         break;
     }
-    case EditKind::Crop: {
-        PaneSide& side = sides_[s];
-        std::swap(side.workingCopy, lastEdit_.image);
-        ++side.renderCount;
-        if (lastEdit_.undoneCrop) {
-            side.cropHistory.push_back(*lastEdit_.undoneCrop);
-            lastEdit_.undoneCrop.reset();
-        } else if (!side.cropHistory.empty()) {
-            lastEdit_.undoneCrop = side.cropHistory.back();
-            side.cropHistory.pop_back();
-        }
-        // The zoom saved with the crop comes back with it; the crop stays the edit to toggle.
-        std::swap(zoomIndex_, lastEdit_.zoomIndex);
-        applyZoomScale();
-        for (Side t : bothSides) {
-            if (sides_[t].holdsPart) {
-                ++sides_[t].renderCount;
-                rerender(t);
-            }
-        }
-        sendWorkingWidthRule();
-        for (Side t : bothSides) {
-            if (flags_.crop && sides_[t].holdsPart && !sides_[t].crop.active)
-                createCropFrame(t);
-            else if (!flags_.crop && sides_[t].crop.active)
-                closeCropFrame(t);
-        }
+    case EditKind::Crop:
+        crop_.toggleEdit(s);
         break;
-    }
     case EditKind::FlagUnion:
         swapPlacement(Side::Right, lastEdit_.placements[0]);
         swapPlacement(Side::Left, lastEdit_.placements[1]);

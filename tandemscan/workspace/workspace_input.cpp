@@ -105,18 +105,7 @@ void MergeWorkspace::mousePress(Point p, Modifiers m) {
     } else {
         clearMoveTargets();
     }
-    if (flags_.crop) {
-        cropHit_ = CropNothing;
-        if (s) {
-            PaneSide& side = sides_[*s];
-            if (side.crop.active) {
-                cropHit_ = cropHitTest(side.crop.frame, p);
-                if (cropHit_ == CropPivot) pressPivot_ = side.crop.frame.pivot();
-            } else if (side.holdsPart) {
-                createCropFrame(*s);
-            }
-        }
-    }
+    if (flags_.crop) crop_.press(s, p);
     if (modesSuspended_) {
         flags_ = savedFlags_;
         modesSuspended_ = false;
@@ -141,31 +130,7 @@ void MergeWorkspace::mouseMove(Point p, bool leftDown, Modifiers m) {
             return;
         }
     }
-    for (Side c : bothSides) {
-        PaneSide& side = sides_[c];
-        if (!side.crop.active || !pressedSide_[c] || s != c) continue;
-        CropGeometry& g = side.crop.frame;
-        bool acted = cropDragMove(g, cropHit_, p, lastMouse_) || cropDragResize(g, cropHit_, p, lastMouse_) ||
-                     cropDragRotate(g, cropHit_, p, lastMouse_);
-        if (acted) {
-            side.crop.saved = g;
-        } else if (cropHit_ == CropPivot) {
-            acted = true;
-            const Point moved{g.pivotX + p.x - lastMouse_.x, g.pivotY + p.y - lastMouse_.y};
-            if (rectContains(side.paneRect, moved)) {
-                g.pivotX = moved.x;
-                g.pivotY = moved.y;
-                side.crop.saved = g;
-            } else {
-                g.pivotX = side.crop.saved.pivotX;
-                g.pivotY = side.crop.saved.pivotY;
-            }
-        }
-        if (acted) {
-            invalidatePane(c);
-            break;
-        }
-    }
+    if (s && pressedSide_[*s]) crop_.drag(*s, p, lastMouse_);
     for (Side t : bothSides) {
         if (sides_[t].view.dragging && s == t) {
             int dx = p.x - lastMouse_.x;
@@ -183,17 +148,15 @@ void MergeWorkspace::mouseMove(Point p, bool leftDown, Modifiers m) {
 }
 
 void MergeWorkspace::mouseRelease(Point p) {
-    for (Side s : bothSides) {
-        PaneSide& side = sides_[s];
-        if (!side.crop.active || !pressedSide_[s]) continue;
-        side.crop.frame = normalised(side.crop.frame);
-        if (cropHit_ == CropPivot) cropFinishPivot(side.crop.frame, pressPivot_);
-        side.crop.saved = side.crop.frame;
-        invalidatePane(s);
-        host_.repaintNow();
-    }
+    crop_.release(pressedSide_);
     (void)p;
     if (host_.magnifierActive()) host_.magnifierRepaint();
+}
+
+void MergeWorkspace::doubleClick(Point p) {
+    const std::optional<Side> s = sideAt(p);
+    if (!s || sides_[*s].locked || !crop_.frame(*s).active) return;
+    crop_.apply(*s);
 }
 
 void MergeWorkspace::arrowKey(ArrowKey key) {
@@ -244,15 +207,7 @@ CursorSlot MergeWorkspace::chooseCursor(Point p, bool altDown) const {
         return zoomIndex_ < 13 ? CursorSlot::ZoomIn : CursorSlot::ZoomLimit;
     }
     const std::optional<Side> s = sideAt(p);
-    if (flags_.crop) {
-        if (!s || !sides_[*s].crop.active) return CursorSlot::Arrow;
-        const CropGeometry& g = sides_[*s].crop.frame;
-        const std::uint32_t hit = cropHitTest(g, p);
-        if (hit == CropInside) return CursorSlot::SizeAll;
-        if (isResizeHit(hit)) return static_cast<CursorSlot>(cropResizeCursor(hit, g.angle));
-        if (isRotateHit(hit)) return static_cast<CursorSlot>(cropRotateCursor(g, p));
-        return CursorSlot::Arrow;
-    }
+    if (flags_.crop) return crop_.cursor(s, p);
     if (flags_.adjust) return CursorSlot::Adjust;
     CursorSlot slot = CursorSlot::Arrow;
     if (flags_.grid) {

@@ -32,8 +32,7 @@ void MergeWorkspace::leaveMode(ToolMode newCode) {
         break;
     case ToolMode::Crop:
         if (newCode != ToolMode::Crop) {
-            for (Side s : bothSides)
-                if (sides_[s].crop.active) closeCropFrame(s);
+            crop_.closeAll();
             host_.repaintNow();
             flags_.crop = false;
         }
@@ -83,12 +82,7 @@ void MergeWorkspace::enterMode(ToolMode code, bool pressed) {
         break;
     case ToolMode::Crop:
         flags_.crop = pressed;
-        for (Side s : bothSides) {
-            if (pressed && sides_[s].holdsPart && !sides_[s].crop.active)
-                createCropFrame(s);
-            else if (!pressed && sides_[s].crop.active)
-                closeCropFrame(s);
-        }
+        crop_.setOn(pressed);
         break;
     case ToolMode::Grid:
         flags_.grid = pressed;

@@ -33,7 +33,7 @@ struct CropParts : testing::TwoPartsFixture {
         const Point from{ws.side(side).paneRect.left + 15, 15};
         ws.mousePress(from, {});
         ASSERT_EQ(ws.cropHit(), CropRotateUpperLeft);
-        const Point pivot = ws.side(side).crop.frame.pivot();
+        const Point pivot = ws.cropFrame(side).frame.pivot();
         const double r = std::hypot(from.x - pivot.x, from.y - pivot.y);
         const double a = std::atan2(pivot.y - from.y, from.x - pivot.x) + radians;
         const Point to{static_cast<int>(std::lround(pivot.x + r * std::cos(a))),
@@ -45,12 +45,12 @@ struct CropParts : testing::TwoPartsFixture {
 
 TEST(WorkspaceCrop, EnteringTheToolPutsAFrameOnEachPart) {
     CropParts f;
-    EXPECT_TRUE(f.ws.side(Side::Left).crop.active);
-    EXPECT_EQ(f.ws.side(Side::Left).crop.frame.rect(), (Rect{20, 20, 235, 331}));
-    EXPECT_EQ(f.ws.side(Side::Left).crop.frame.pivot(), (Point{127, 175}));
-    EXPECT_EQ(f.ws.side(Side::Right).crop.frame.rect(), (Rect{276, 20, 491, 331}));
+    EXPECT_TRUE(f.ws.cropFrame(Side::Left).active);
+    EXPECT_EQ(f.ws.cropFrame(Side::Left).frame.rect(), (Rect{20, 20, 235, 331}));
+    EXPECT_EQ(f.ws.cropFrame(Side::Left).frame.pivot(), (Point{127, 175}));
+    EXPECT_EQ(f.ws.cropFrame(Side::Right).frame.rect(), (Rect{276, 20, 491, 331}));
     f.ws.selectTool(ToolMode::Crop, false);
-    EXPECT_FALSE(f.ws.side(Side::Left).crop.active);
+    EXPECT_FALSE(f.ws.cropFrame(Side::Left).active);
     EXPECT_FALSE(f.host.timerRunning[0]);
 }
 
@@ -60,9 +60,9 @@ TEST(WorkspaceCrop, FrameIsNormalisedOnRelease) {
     ASSERT_EQ(f.ws.cropHit(), CropRight);
     f.ws.mouseMove({100, 100}, true, {});
     f.ws.mouseMove({2, 100}, true, {});
-    EXPECT_LT(f.ws.side(Side::Left).crop.frame.right, f.ws.side(Side::Left).crop.frame.left);
+    EXPECT_LT(f.ws.cropFrame(Side::Left).frame.right, f.ws.cropFrame(Side::Left).frame.left);
     f.ws.mouseRelease({2, 100});
-    EXPECT_EQ(f.ws.side(Side::Left).crop.frame.rect(), (Rect{-3, 20, 20, 331}));
+    EXPECT_EQ(f.ws.cropFrame(Side::Left).frame.rect(), (Rect{-3, 20, 20, 331}));
 }
 
 TEST(WorkspaceCrop, PivotDraggedOutOfThePaneSpringsBack) {
@@ -70,18 +70,18 @@ TEST(WorkspaceCrop, PivotDraggedOutOfThePaneSpringsBack) {
     f.ws.mousePress({137, 175}, {}); // 10 pixels right of the pivot still grabs it
     ASSERT_EQ(f.ws.cropHit(), CropPivot);
     f.ws.mouseMove({100, 180}, true, {});
-    EXPECT_EQ(f.ws.side(Side::Left).crop.frame.pivot(), (Point{90, 180}));
+    EXPECT_EQ(f.ws.cropFrame(Side::Left).frame.pivot(), (Point{90, 180}));
     f.ws.mouseMove({5, 180}, true, {}); // would put the pivot at x = -5
-    EXPECT_EQ(f.ws.side(Side::Left).crop.frame.pivot(), (Point{90, 180}));
+    EXPECT_EQ(f.ws.cropFrame(Side::Left).frame.pivot(), (Point{90, 180}));
 }
 
 TEST(WorkspaceCrop, UprightFrameCutsTheWorkingCopy) {
     CropParts f;
     f.dragFrom({60, 60}, {90, 80}); // move the frame by (30, 20): (50, 40, 265, 351)
-    const Rect frame = f.ws.side(Side::Left).crop.frame.rect();
+    const Rect frame = f.ws.cropFrame(Side::Left).frame.rect();
     ASSERT_EQ(frame, (Rect{50, 40, 265, 351}));
     f.ws.doubleClick({150, 150});
-    EXPECT_FALSE(f.ws.side(Side::Left).crop.active);
+    EXPECT_FALSE(f.ws.cropFrame(Side::Left).active);
     const ImageHeader& h = f.ws.side(Side::Left).workingCopy.header();
     EXPECT_EQ(h.width, 205); // what of the frame lies on the part
     EXPECT_EQ(h.height, 311);
@@ -111,7 +111,7 @@ TEST(WorkspaceCrop, UndoingACropBringsThePartBackAndRedoCutsAgain) {
     f.ws.undo();
     EXPECT_EQ(f.ws.side(Side::Left).workingCopy.header().width, 255);
     EXPECT_TRUE(f.ws.side(Side::Left).cropHistory.empty());
-    EXPECT_TRUE(f.ws.side(Side::Left).crop.active); // the tool is still on: a frame again
+    EXPECT_TRUE(f.ws.cropFrame(Side::Left).active); // the tool is still on: a frame again
     f.ws.redo();
     EXPECT_EQ(f.ws.side(Side::Left).workingCopy.header().width, 215);
     EXPECT_EQ(f.ws.side(Side::Left).cropHistory.size(), 1u);
@@ -129,10 +129,10 @@ TEST(WorkspaceCrop, FrameOutsideThePartCutsNothing) {
     f.ws.mouseRelease({60, 300});
     f.ws.mousePress({60, 300}, {});
     f.ws.mouseRelease({60, 300});
-    ASSERT_GE(f.ws.side(Side::Left).crop.frame.top, 100);
+    ASSERT_GE(f.ws.cropFrame(Side::Left).frame.top, 100);
     f.ws.rotateSide(Side::Left);
     f.ws.doubleClick({60, 300});
-    EXPECT_FALSE(f.ws.side(Side::Left).crop.active);
+    EXPECT_FALSE(f.ws.cropFrame(Side::Left).active);
     EXPECT_EQ(f.ws.side(Side::Left).workingCopy.header().width, 100);
     ASSERT_EQ(f.ws.side(Side::Left).cropHistory.size(), 1u); // the half turn only
     EXPECT_EQ(f.ws.side(Side::Left).cropHistory[0].kind, 4);
@@ -149,7 +149,7 @@ TEST(WorkspaceCrop, SmallTurnsStraightenTheWorkingCopyByTheFramesAngle) {
         const Side s = radians > 0 ? Side::Left : Side::Right;
         f.shrinkFrame(s);
         f.turnFrame(s, radians);
-        const double angle = f.ws.side(s).crop.frame.angle;
+        const double angle = f.ws.cropFrame(s).frame.angle;
         ASSERT_NEAR(angle, radians, 0.002);
         const Rect pane = f.ws.side(s).paneRect;
         f.ws.doubleClick({(pane.left + pane.right) / 2, 150});
@@ -169,7 +169,7 @@ TEST(WorkspaceCrop, TurnedFrameTurnsThePartFirst) {
     CropParts f;
     f.shrinkFrame(Side::Right);
     f.turnFrame(Side::Right, -0.12); // clockwise, so that the mouse stays in the pane
-    ASSERT_NEAR(f.ws.side(Side::Right).crop.frame.angle, -0.12, 0.01);
+    ASSERT_NEAR(f.ws.cropFrame(Side::Right).frame.angle, -0.12, 0.01);
     f.ws.doubleClick({383, 175});
     ASSERT_EQ(f.ws.side(Side::Right).cropHistory.size(), 1u);
     EXPECT_NEAR(f.ws.side(Side::Right).cropHistory[0].angle, -0.12, 0.01);

@@ -110,15 +110,15 @@ TEST_F(WorkspaceEndToEnd, SkewedHalvesPlacedWithTheToolsGiveThePictureBack) {
     // The crop frame on the right part: pivot to the part's centre, edges pulled in to a
     // rectangle well inside the paper, then turned by the skew.
     ws.selectTool(ToolMode::Crop, true);
-    CropGeometry g = ws.side(Side::Right).crop.frame;
+    CropGeometry g = ws.cropFrame(Side::Right).frame;
     drag(ws, g.pivot(), centre);
     const Rect target{centre.x - 75, centre.y - 115, centre.x + 75, centre.y + 115};
-    g = ws.side(Side::Right).crop.frame;
+    g = ws.cropFrame(Side::Right).frame;
     drag(ws, {g.left + 2, centre.y + 40}, {target.left + 2, centre.y + 40});
     drag(ws, {g.right - 2, centre.y + 40}, {target.right - 2, centre.y + 40});
     drag(ws, {centre.x + 30, g.top + 2}, {centre.x + 30, target.top + 2});
     drag(ws, {centre.x + 30, g.bottom - 2}, {centre.x + 30, target.bottom - 2});
-    ASSERT_EQ(ws.side(Side::Right).crop.frame.rect(), target);
+    ASSERT_EQ(ws.cropFrame(Side::Right).frame.rect(), target);
     const Point grab{target.left - 15, target.top - 15};
     ws.mousePress(grab, {});
     ASSERT_EQ(ws.cropHit(), CropRotateUpperLeft);
@@ -129,7 +129,7 @@ TEST_F(WorkspaceEndToEnd, SkewedHalvesPlacedWithTheToolsGiveThePictureBack) {
                    static_cast<int>(std::lround(centre.y - radius * std::sin(start + turn)))};
     ws.mouseMove(to, true, {});
     ws.mouseRelease(to);
-    ASSERT_NEAR(ws.side(Side::Right).crop.frame.angle, turn, 0.005);
+    ASSERT_NEAR(ws.cropFrame(Side::Right).frame.angle, turn, 0.005);
     ws.doubleClick(centre);
     ASSERT_EQ(ws.side(Side::Right).cropHistory.size(), 1u);
     const EditEntry cut = ws.side(Side::Right).cropHistory[0];

@@ -335,8 +335,9 @@ void WorkspaceView::renderFrame(const QRect& dirty) {
     }
     for (Side s : bothSides) {
         const PaneSide& side = model_->side(s);
-        if (!side.crop.active) continue;
-        const CropGeometry& g = side.crop.frame;
+        const CropFrame& crop = model_->cropFrame(s);
+        if (!crop.active) continue;
+        const CropGeometry& g = crop.frame;
         const auto corners = turnedCorners(g);
         QPolygon polygon;
         for (const Point& c : corners)
@@ -358,7 +359,7 @@ void WorkspaceView::renderFrame(const QRect& dirty) {
         p.drawEllipse(QPoint(g.pivotX, g.pivotY), pivotRadius, pivotRadius);
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
         // The crawling dots.
-        const CropDots dots = cropDotsForPhase(side.crop.phase, g.angle);
+        const CropDots dots = cropDotsForPhase(crop.phase, g.angle);
         const int length = cropOutlineLength(g);
         bool black = dots.firstBlack;
         for (int i = dots.start; i < length; i += dots.spacing) {
