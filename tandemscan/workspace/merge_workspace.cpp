@@ -267,8 +267,7 @@ void MergeWorkspace::clearSide(Side s) {
     lastEdit_.record(EditKind::ClearSide, s);
     contentPlacement_.reset();
     PaneSide& side = sides_[s];
-    eraseCrosshair(s);
-    removeFlag(s);
+    gridFlag_.clearSide(s);
     crop_.close(s);
     side.workingCopy.reset();
     side.holdsPart = false;

@@ -12,6 +12,7 @@
 #include "engine/placement.h"
 #include "workspace/crop_tool.h"
 #include "workspace/geometry.h"
+#include "workspace/grid_flag_tool.h"
 #include "workspace/last_edit.h"
 #include "workspace/pane_side.h"
 #include "workspace/tool_codes.h"
@@ -118,7 +119,6 @@ class MergeWorkspace {
     // Turns a side by 180 degrees; false (with a message) when memory runs out.
     bool rotateSide(Side side);
     void zoomTo(int index);
-    void uniteFlags();
     // Places both parts so that they make up a sheet of the given width (tenths of a millimetre;
     // values outside 2301..4219 keep the last valid width, at first A3's long side).
     bool placeAutomatically(int originalWidthTenthsMm = 0);
@@ -188,6 +188,9 @@ class MergeWorkspace {
     Point lastMouse() const { return lastMouse_; }
     // The crop tool's frame on a side, and what the last press grabbed of it.
     const CropFrame& cropFrame(Side s) const { return crop_.frame(s); }
+    // The grid tool's crosshair and the flag tool's flag on a side.
+    const GridCross& crosshair(Side s) const { return gridFlag_.crosshair(s); }
+    const FlagMarker& flag(Side s) const { return gridFlag_.flag(s); }
     std::uint32_t cropHit() const { return crop_.hit(); }
     // The side the last pop-up menu's Save Image Solely and Lock refer to.
     Side popupSide() const { return popupSide_; }
@@ -216,6 +219,7 @@ class MergeWorkspace {
 
   private:
     friend class CropTool;
+    friend class GridFlagTool;
 
     void layoutPanes(int paneWidth, int paneHeight);
     void clampOffsets(Side side);
@@ -235,12 +239,6 @@ class MergeWorkspace {
     void applyZoom(int oldIndex);
     void leaveMode(ToolMode newCode);
     void enterMode(ToolMode code, bool pressed);
-    void showCrosshairs(bool on);
-    void eraseCrosshair(Side side);
-    void removeFlag(Side side);
-    void placeFlagsFromGrid(bool on);
-    void reportFlags();
-    bool dragCrosshair(Side side, Point p);
     void moveSide(Side side, int dx, int dy);
     void restorePart(Side side);
     void toggleEdit();
@@ -305,6 +303,7 @@ class MergeWorkspace {
     Side lockSide_ = Side::Left;
 
     CropTool crop_{*this};
+    GridFlagTool gridFlag_{*this};
 };
 
 } // namespace tandemscan

@@ -1,5 +1,5 @@
-// Per-side state of the merge workspace: the part's placement in its pane, the working copy the
-// tools act on, and the crosshair and flag drawn over it.
+// Per-side state of the merge workspace: the part's placement in its pane and the working copy
+// the tools act on.
 #pragma once
 
 #include "engine/image_record.h"
@@ -12,34 +12,6 @@
 #include <vector>
 
 namespace tandemscan {
-
-struct GridCross {
-    bool shown = false;
-    std::uint8_t grab = 0; // 16 crossing point, 2 vertical line, 1 horizontal line, 0 nothing
-    int x = 0;
-    int y = 0;
-    int drawnX = 0;
-    int drawnY = 0;
-};
-
-inline constexpr int flagWidth = 32;
-
-// The left flag's tip is at (x + 32, y), the right flag's at (x, y).
-struct FlagMarker {
-    bool placed = false;
-    bool onGrid = false;
-    int x = 0;
-    int y = 0;
-    int drawnX = 0;
-    int drawnY = 0;
-
-    Rect rect() const { return Rect{x, y - 16, x + 32, y + 16}; }
-    int tipX(Side s) const { return s == Side::Left ? x + flagWidth : x; }
-};
-// The x of a side's flag whose tip is at tipX.
-inline int flagXForTip(Side s, int tipX) {
-    return s == Side::Left ? tipX - flagWidth : tipX;
-}
 
 // Where a part stands in its pane: the pane's view origin and the part's placement offsets.
 struct Placement {
@@ -61,8 +33,6 @@ struct PaneSide {
     // Crops and half turns applied to the working copy since the last save, in order; saving
     // replays them on the original.
     std::vector<EditEntry> cropHistory;
-    GridCross grid;
-    FlagMarker flag;
     // Goes up whenever the working copy or the scale it is shown at changes, so that a view can
     // tell when its screen image is stale.
     unsigned renderCount = 0;

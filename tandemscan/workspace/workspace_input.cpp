@@ -5,22 +5,6 @@
 
 namespace tandemscan {
 
-namespace {
-
-constexpr int gridReach = 4;
-
-// The crossing point of a crosshair as a grab code for p: 16, 2, 1 or 0.
-std::uint8_t gridGrabAt(const GridCross& g, Point p) {
-    const bool nearX = std::abs(p.x - g.x) <= gridReach;
-    const bool nearY = std::abs(p.y - g.y) <= gridReach;
-    if (nearX && nearY) return 16;
-    if (nearX) return 2;
-    if (nearY) return 1;
-    return 0;
-}
-
-} // namespace
-
 void MergeWorkspace::zoomStep(int direction) {
     if (eitherLocked()) {
         showLockMessage();
@@ -60,25 +44,7 @@ void MergeWorkspace::mousePress(Point p, Modifiers m) {
         }
         zoomStep(m.alt ? -1 : 1);
     }
-    bool grabbed = false;
-    for (PaneSide& side : sides_) {
-        if (!side.grid.shown) continue;
-        side.grid.grab = gridGrabAt(side.grid, p);
-        grabbed = grabbed || (s && &side == &sides_[*s] && side.grid.grab != 0);
-    }
-    if (flags_.flags && s) {
-        PaneSide& side = sides_[*s];
-        if (side.holdsPart && rectContains(side.partRect(), p) && !grabbed) {
-            if (side.flag.placed) host_.invalidate(side.flag.rect(), true);
-            side.flag.x = flagXForTip(*s, p.x);
-            side.flag.y = p.y;
-            side.flag.placed = true;
-            side.flag.onGrid = false;
-            host_.invalidate(side.flag.rect(), false);
-        }
-        if (sides_[Side::Left].flag.placed && sides_[Side::Right].flag.placed)
-            host_.toolState(ToolState::FlagsPlaced, 1);
-    }
+    gridFlag_.press(s, p);
     if (flags_.rotate && s && sides_[*s].holdsPart) {
         lastEdit_.record(EditKind::Rotate, *s);
         rotateSide(*s);
@@ -124,11 +90,9 @@ void MergeWorkspace::mouseMove(Point p, bool leftDown, Modifiers m) {
         lastMouse_ = p;
         return;
     }
-    for (Side g : bothSides) {
-        if (s == g && sides_[g].grid.shown && dragCrosshair(g, p)) {
-            lastMouse_ = p;
-            return;
-        }
+    if (s && gridFlag_.drag(*s, p)) {
+        lastMouse_ = p;
+        return;
     }
     if (s && pressedSide_[*s]) crop_.drag(*s, p, lastMouse_);
     for (Side t : bothSides) {
@@ -186,9 +150,7 @@ void MergeWorkspace::arrowKey(ArrowKey key) {
     }
     const std::optional<Side> s = sideAt(lastMouse_);
     if (!s || !(pressedSide_[Side::Left] || pressedSide_[Side::Right]) || sides_[*s].locked) return;
-    GridCross& g = sides_[*s].grid;
-    if (!g.shown || g.grab == 0) return;
-    dragCrosshair(*s, Point{g.drawnX + dx, g.drawnY + dy});
+    if (!gridFlag_.nudge(*s, dx, dy)) return;
     if (host_.magnifierActive()) host_.magnifierRepaint();
 }
 
@@ -209,29 +171,7 @@ CursorSlot MergeWorkspace::chooseCursor(Point p, bool altDown) const {
     const std::optional<Side> s = sideAt(p);
     if (flags_.crop) return crop_.cursor(s, p);
     if (flags_.adjust) return CursorSlot::Adjust;
-    CursorSlot slot = CursorSlot::Arrow;
-    if (flags_.grid) {
-        // A crosshair's lines end at its pane's edges, so only the pane under the mouse counts.
-        for (const PaneSide& side : sides_) {
-            if (!side.grid.shown || !rectContains(side.paneRect, p)) continue;
-            const std::uint8_t grab = gridGrabAt(side.grid, p);
-            if (grab == 16)
-                slot = CursorSlot::SizeAll;
-            else if (grab == 2)
-                slot = CursorSlot::GridVertical;
-            else if (grab == 1)
-                slot = CursorSlot::GridHorizontal;
-            if (slot != CursorSlot::Arrow) break;
-        }
-    }
-    if (flags_.flags && slot != CursorSlot::GridHorizontal && slot != CursorSlot::GridVertical &&
-        slot != CursorSlot::SizeAll) {
-        if (s == Side::Left)
-            slot = CursorSlot::FlagLeft;
-        else if (s == Side::Right)
-            slot = CursorSlot::FlagRight;
-    }
-    return slot;
+    return gridFlag_.cursor(s, p);
 }
 
 } // namespace tandemscan

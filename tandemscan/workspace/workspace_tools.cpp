@@ -1,5 +1,5 @@
-// The tools of the workspace: choosing a tool, move, exchange, rotate, zoom, the grid crosshair,
-// the flags and their union, and automatic placement.
+// The tools of the workspace: choosing a tool, move, exchange, rotate, zoom and automatic
+// placement.
 #include "engine/pixel_tools.h"
 #include "workspace/merge_workspace.h"
 
@@ -38,26 +38,8 @@ void MergeWorkspace::leaveMode(ToolMode newCode) {
         }
         break;
     case ToolMode::Grid:
-        if (newCode != ToolMode::Grid && newCode != ToolMode::Flags) {
-            showCrosshairs(false);
-            flags_.grid = false;
-            if (flags_.flags && newCode != ToolMode::UniteFlags) {
-                removeFlag(Side::Left);
-                removeFlag(Side::Right);
-                flags_.flags = false;
-            }
-        }
-        break;
     case ToolMode::Flags:
-        if (newCode != ToolMode::Flags && newCode != ToolMode::Grid && newCode != ToolMode::UniteFlags) {
-            removeFlag(Side::Left);
-            removeFlag(Side::Right);
-            flags_.flags = false;
-            if (flags_.grid) {
-                showCrosshairs(false);
-                flags_.grid = false;
-            }
-        }
+        gridFlag_.leave(mode_, newCode);
         break;
     case ToolMode::Adjust:
         flags_.adjust = false;
@@ -86,20 +68,14 @@ void MergeWorkspace::enterMode(ToolMode code, bool pressed) {
         break;
     case ToolMode::Grid:
         flags_.grid = pressed;
-        showCrosshairs(pressed);
-        for (Side s : bothSides)
-            if (sides_[s].flag.placed) host_.invalidate(sides_[s].flag.rect(), false);
-        host_.snapshotChanged();
+        gridFlag_.setGrid(pressed);
         break;
     case ToolMode::Flags:
         flags_.flags = pressed;
-        placeFlagsFromGrid(pressed);
-        host_.snapshotChanged();
+        gridFlag_.setFlags(pressed);
         break;
     case ToolMode::UniteFlags:
-        lastEdit_.record(EditKind::FlagUnion, Side::Right);
-        lastEdit_.placements = {sides_[Side::Right].placement(), sides_[Side::Left].placement()};
-        uniteFlags();
+        gridFlag_.uniteAsEdit();
         break;
     case ToolMode::Adjust:
         flags_.adjust = pressed;
@@ -146,120 +122,6 @@ bool MergeWorkspace::toolCommand(ToolCommand code, bool pressed) {
         break;
     }
     return false;
-}
-
-// --- the grid crosshair and the flags ----------------------------------------------------------
-
-void MergeWorkspace::showCrosshairs(bool on) {
-    for (Side s : bothSides) {
-        PaneSide& side = sides_[s];
-        if (!on) {
-            eraseCrosshair(s);
-            continue;
-        }
-        const Rect& pane = side.paneRect;
-        if (side.flag.placed) {
-            side.grid.x = side.flag.tipX(s);
-            side.grid.y = side.flag.y;
-            side.flag.onGrid = true;
-        } else {
-            side.grid.x = (pane.left + pane.right) / 2;
-            side.grid.y = (pane.top + pane.bottom) / 2;
-            side.flag.onGrid = false;
-        }
-        side.grid.drawnX = side.grid.x;
-        side.grid.drawnY = side.grid.y;
-        side.grid.grab = 0;
-        side.grid.shown = true;
-        invalidatePane(s);
-    }
-}
-
-void MergeWorkspace::eraseCrosshair(Side s) {
-    GridCross& g = sides_[s].grid;
-    if (!g.shown) return;
-    g.shown = false;
-    g.grab = 0;
-    invalidatePane(s);
-}
-
-void MergeWorkspace::removeFlag(Side s) {
-    FlagMarker& f = sides_[s].flag;
-    if (f.placed) host_.invalidate(f.rect(), true);
-    f.placed = false;
-    f.onGrid = false;
-}
-
-void MergeWorkspace::reportFlags() {
-    host_.toolState(ToolState::FlagsPlaced,
-                    sides_[Side::Left].flag.placed && sides_[Side::Right].flag.placed ? 1 : 0);
-}
-
-void MergeWorkspace::placeFlagsFromGrid(bool on) {
-    for (Side s : bothSides) {
-        PaneSide& side = sides_[s];
-        if (!on) {
-            removeFlag(s);
-            continue;
-        }
-        const Point tip{side.grid.x, side.grid.y};
-        if (side.grid.shown && side.holdsPart && rectContains(side.partRect(), tip)) {
-            side.flag.x = flagXForTip(s, tip.x);
-            side.flag.y = tip.y;
-            side.flag.placed = true;
-            side.flag.onGrid = true;
-            host_.invalidate(side.flag.rect(), false);
-        }
-    }
-    reportFlags();
-}
-
-bool MergeWorkspace::dragCrosshair(Side s, Point p) {
-    PaneSide& side = sides_[s];
-    GridCross& g = side.grid;
-    switch (g.grab) {
-    case 16:
-        g.x = p.x;
-        g.y = p.y;
-        break;
-    case 2:
-        g.x = p.x;
-        break;
-    case 1:
-        g.y = p.y;
-        break;
-    default:
-        return false;
-    }
-    invalidatePane(s);
-    g.drawnX = g.x;
-    g.drawnY = g.y;
-    if (side.flag.onGrid && rectContains(side.partRect(), p)) {
-        host_.invalidate(side.flag.rect(), true);
-        side.flag.x = flagXForTip(s, g.x);
-        if (g.grab == 16 || g.grab == 1) side.flag.y = g.y;
-    }
-    host_.snapshotChanged();
-    return true;
-}
-
-void MergeWorkspace::uniteFlags() {
-    PaneSide& left = sides_[Side::Left];
-    PaneSide& right = sides_[Side::Right];
-    if (!left.flag.placed || !right.flag.placed) return;
-    modified_ = true;
-    usePaneGeometry();
-    left.view.offsetX -= left.paneRect.right - left.flag.tipX(Side::Left);
-    rerender(Side::Left);
-    right.view.offsetX += right.flag.x - right.paneRect.left;
-    right.view.offsetY += right.flag.y - left.flag.y;
-    rerender(Side::Right);
-    removeFlag(Side::Left);
-    removeFlag(Side::Right);
-    flags_.flags = false;
-    showCrosshairs(false);
-    flags_.grid = false;
-    host_.toolState(ToolState::FlagsUnited, 0);
 }
 
 // --- placement edits -------------------------------------------------------------------------

@@ -55,8 +55,8 @@ TEST(WorkspaceTools, GridAndFlagsCursor) {
     TwoParts f;
     f.ws.selectTool(ToolMode::Grid, true);
     f.ws.selectTool(ToolMode::Flags, true);
-    ASSERT_TRUE(f.ws.side(Side::Left).grid.shown);
-    const Point cross{f.ws.side(Side::Left).grid.x, f.ws.side(Side::Left).grid.y}; // (127, 175)
+    ASSERT_TRUE(f.ws.crosshair(Side::Left).shown);
+    const Point cross{f.ws.crosshair(Side::Left).x, f.ws.crosshair(Side::Left).y}; // (127, 175)
     EXPECT_EQ(cross, (Point{127, 175}));
     const struct {
         Point p;
@@ -89,14 +89,14 @@ TEST(WorkspaceTools, FlagIsPlacedLeftOfTheClick) {
     f.ws.selectTool(ToolMode::Flags, true);
     EXPECT_EQ(f.host.states.back(), std::make_pair(32, 0));
     f.click({200, 120});
-    const FlagMarker& left = f.ws.side(Side::Left).flag;
+    const FlagMarker& left = f.ws.flag(Side::Left);
     EXPECT_TRUE(left.placed);
     EXPECT_EQ(left.x, 168);
     EXPECT_EQ(left.y, 120);
     EXPECT_EQ(left.rect(), (Rect{168, 104, 200, 136}));
     EXPECT_FALSE(f.sent(32, 1));
     f.click({300, 130});
-    EXPECT_EQ(f.ws.side(Side::Right).flag.x, 300);
+    EXPECT_EQ(f.ws.flag(Side::Right).x, 300);
     EXPECT_TRUE(f.sent(32, 1));
 }
 
@@ -110,8 +110,8 @@ TEST(WorkspaceTools, UnitingFlagsBringsThemOntoTheSeam) {
     EXPECT_EQ(f.ws.side(Side::Left).view.offsetY, 0);
     EXPECT_EQ(f.ws.side(Side::Right).view.offsetX, 20);
     EXPECT_EQ(f.ws.side(Side::Right).view.offsetY, -20);
-    EXPECT_FALSE(f.ws.side(Side::Left).flag.placed);
-    EXPECT_FALSE(f.ws.side(Side::Right).flag.placed);
+    EXPECT_FALSE(f.ws.flag(Side::Left).placed);
+    EXPECT_FALSE(f.ws.flag(Side::Right).placed);
     EXPECT_FALSE(f.ws.modeFlags().flags);
     EXPECT_EQ(f.host.states.back(), std::make_pair(16, 0));
     EXPECT_EQ(f.ws.lastEdit(), EditKind::FlagUnion);
@@ -130,7 +130,7 @@ TEST(WorkspaceTools, UnitingOneFlagDoesNothing) {
     f.click({225, 120});
     f.ws.selectTool(ToolMode::UniteFlags, false);
     EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, 0);
-    EXPECT_TRUE(f.ws.side(Side::Left).flag.placed);
+    EXPECT_TRUE(f.ws.flag(Side::Left).placed);
     EXPECT_FALSE(f.sent(16, 0));
 }
 
@@ -138,26 +138,26 @@ TEST(WorkspaceTools, FlagsFollowTheGridCrosshair) {
     TwoParts f;
     f.ws.selectTool(ToolMode::Grid, true);
     f.ws.selectTool(ToolMode::Flags, true);
-    EXPECT_TRUE(f.ws.side(Side::Left).flag.onGrid);
-    EXPECT_EQ(f.ws.side(Side::Left).flag.x, 127 - 32);
+    EXPECT_TRUE(f.ws.flag(Side::Left).onGrid);
+    EXPECT_EQ(f.ws.flag(Side::Left).x, 127 - 32);
     EXPECT_TRUE(f.sent(32, 1));
     // Grab the crossing point and drag it: the flag goes along.
     f.ws.mousePress({127, 175}, {});
     f.ws.mouseMove({140, 190}, true, {});
     f.ws.mouseRelease({140, 190});
-    EXPECT_EQ(f.ws.side(Side::Left).grid.x, 140);
-    EXPECT_EQ(f.ws.side(Side::Left).grid.y, 190);
-    EXPECT_EQ(f.ws.side(Side::Left).flag.x, 108);
-    EXPECT_EQ(f.ws.side(Side::Left).flag.y, 190);
+    EXPECT_EQ(f.ws.crosshair(Side::Left).x, 140);
+    EXPECT_EQ(f.ws.crosshair(Side::Left).y, 190);
+    EXPECT_EQ(f.ws.flag(Side::Left).x, 108);
+    EXPECT_EQ(f.ws.flag(Side::Left).y, 190);
     // The arrow keys move what was grabbed by one pixel.
     f.ws.arrowKey(ArrowKey::Right);
-    EXPECT_EQ(f.ws.side(Side::Left).grid.x, 141);
+    EXPECT_EQ(f.ws.crosshair(Side::Left).x, 141);
     f.ws.arrowKey(ArrowKey::Up);
-    EXPECT_EQ(f.ws.side(Side::Left).grid.y, 189);
+    EXPECT_EQ(f.ws.crosshair(Side::Left).y, 189);
     // Leaving for another tool removes crosshairs and flags.
     f.ws.selectTool(ToolMode::Move, true);
-    EXPECT_FALSE(f.ws.side(Side::Left).grid.shown);
-    EXPECT_FALSE(f.ws.side(Side::Left).flag.placed);
+    EXPECT_FALSE(f.ws.crosshair(Side::Left).shown);
+    EXPECT_FALSE(f.ws.flag(Side::Left).placed);
     EXPECT_FALSE(f.ws.modeFlags().grid);
     EXPECT_FALSE(f.ws.modeFlags().flags);
 }
@@ -365,7 +365,7 @@ TEST(WorkspaceTools, ClearingTheOnlyPartEndsEveryTool) {
     EXPECT_EQ(f.ws.modeFlags(), ModeFlags{});
     EXPECT_EQ(f.host.states.back(), std::make_pair(256, 0));
     EXPECT_EQ(f.host.cursor, CursorSlot::Arrow);
-    EXPECT_FALSE(f.ws.side(Side::Left).grid.shown);
+    EXPECT_FALSE(f.ws.crosshair(Side::Left).shown);
 }
 
 TEST(WorkspaceTools, ChoosingAToolLeavesThePreviousOne) {

@@ -319,18 +319,18 @@ void WorkspaceView::renderFrame(const QRect& dirty) {
     p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     p.setPen(QPen(Qt::white, 1));
     for (Side s : bothSides) {
-        const PaneSide& side = model_->side(s);
-        if (!side.grid.shown) continue;
-        const Rect& r = side.paneRect;
+        const GridCross& grid = model_->crosshair(s);
+        if (!grid.shown) continue;
+        const Rect& r = model_->side(s).paneRect;
         p.save();
         p.setClipRect(toQt(r), Qt::IntersectClip);
-        p.drawLine(r.left, side.grid.y, r.right, side.grid.y);
-        p.drawLine(side.grid.x, r.top, side.grid.x, r.bottom);
+        p.drawLine(r.left, grid.y, r.right, grid.y);
+        p.drawLine(grid.x, r.top, grid.x, r.bottom);
         p.restore();
     }
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     for (Side s : bothSides) {
-        const FlagMarker& f = model_->side(s).flag;
+        const FlagMarker& f = model_->flag(s);
         if (f.placed) p.drawPixmap(f.x, f.y, cursors_.flagIcon(s)); // the tip is a top corner of the icon
     }
     for (Side s : bothSides) {
