@@ -74,7 +74,7 @@ void MergeWorkspace::resize(int paneWidth, int paneHeight) {
             rerender(s);
         }
     }
-    if (contentPlacement_) layoutContentPlacement();
+    if (contentPlacement_) contentJoin_.layout();
     host_.invalidate(clientRect(), true);
 }
 
@@ -305,6 +305,11 @@ std::span<std::uint8_t> MergeWorkspace::originalBlock(Side s) {
     ImageStoreBlock* block = blocks_[s].get();
     if (block == nullptr || !block->holdsImage()) return {};
     return block->view().singleBlock();
+}
+
+void MergeWorkspace::usePaneGeometry() {
+    autoMode_ = false;
+    contentPlacement_.reset();
 }
 
 bool MergeWorkspace::isModified(bool reset) {

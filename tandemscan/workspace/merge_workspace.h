@@ -10,6 +10,7 @@
 #include "engine/merge_export.h"
 #include "engine/part_check.h"
 #include "engine/placement.h"
+#include "workspace/content_join_tool.h"
 #include "workspace/crop_tool.h"
 #include "workspace/geometry.h"
 #include "workspace/grid_flag_tool.h"
@@ -52,19 +53,6 @@ struct Modifiers {
 };
 
 enum class ArrowKey : std::uint8_t { None = 0, Up = 1, Down = 2, Left = 3, Right = 4 };
-
-// How the right part is drawn while a placement by content stands: the point q of its displayed
-// picture (screen pixels, top-down) lies at origin + R(angleDeg) q in workspace coordinates.
-struct ContentScreenMap {
-    double originX = 0;
-    double originY = 0;
-    double angleDeg = 0;
-    friend bool operator==(const ContentScreenMap&, const ContentScreenMap&) = default;
-};
-
-// Finds the placement by content of two originals (tests put their own in).
-using ContentEstimator = std::function<std::optional<ContentPlacement>(
-    const PartPixels& left, const PartPixels& right, std::string* why)>;
 
 // How the pop-up menu looks for a right-click at a point.
 struct PopupMenuState {
@@ -123,16 +111,12 @@ class MergeWorkspace {
     // values outside 2301..4219 keep the last valid width, at first A3's long side).
     bool placeAutomatically(int originalWidthTenthsMm = 0);
     void clearMoveTargets();
-    // Places the right part by what the two parts show: a needed half turn is done as the rotate
-    // edit, the panes show the placement, and the joined preview is made from it. True when the
-    // preview is ready; on refusal a message gives the reason and nothing changes.
-    bool joinByContent();
-    void setContentEstimator(ContentEstimator estimator) { contentEstimator_ = std::move(estimator); }
+    void setContentEstimator(ContentEstimator estimator) { contentJoin_.setEstimator(std::move(estimator)); }
     // The placement by content while it stands (until a manual move or another placement), as
     // the map onto the left original of the right original after its recorded edits; never
     // flipped, the half turn being one of those edits.
     const std::optional<ContentPlacement>& contentPlacement() const { return contentPlacement_; }
-    std::optional<ContentScreenMap> contentScreenMap() const;
+    std::optional<ContentScreenMap> contentScreenMap() const { return contentJoin_.screenMap(); }
 
     // --- mouse and keyboard -------------------------------------------------------------------
     void mousePress(Point p, Modifiers m);
@@ -218,6 +202,7 @@ class MergeWorkspace {
     void workingCopyChanged(Side side);
 
   private:
+    friend class ContentJoinTool;
     friend class CropTool;
     friend class GridFlagTool;
 
@@ -248,9 +233,6 @@ class MergeWorkspace {
     void resetHistory();
     // Manual placement from here on: the pane geometry decides the cut again.
     void usePaneGeometry();
-    bool applyRecordedEdits();
-    void layoutContentPlacement();
-    void toggleContentJoin();
 
     ImageRecord* mutableOriginal(Side side);
     MergeSide mergeSide(Side side);
@@ -284,26 +266,14 @@ class MergeWorkspace {
     SidePair<std::uint16_t> pendingTurns_{0, 0};
     ImageRecord joined_;
     PartReference reference_;
-    // The last join by content, for undo and redo: whether it turned the right part, and what
-    // it replaced.
-    struct ContentJoinEdit {
-        bool turned = false;
-        bool undone = false;
-        std::array<int, 4> offsets{}; // left x, left y, right x, right y
-        bool autoMode = false;
-        double autoOverlap = 0.0;
-        std::optional<ContentPlacement> before;
-        ContentPlacement after;
-    };
-    ContentJoinEdit contentJoin_;
     std::optional<ContentPlacement> contentPlacement_;
-    ContentEstimator contentEstimator_ = estimateContentPlacement;
     bool referenceIsPaletteColour_ = false;
     Side popupSide_ = Side::Left;
     Side lockSide_ = Side::Left;
 
     CropTool crop_{*this};
     GridFlagTool gridFlag_{*this};
+    ContentJoinTool contentJoin_{*this};
 };
 
 } // namespace tandemscan

@@ -135,7 +135,7 @@ void MergeWorkspace::toggleEdit() {
         swapPlacement(Side::Left, lastEdit_.placements[1]);
         break;
     case EditKind::ContentJoin:
-        toggleContentJoin();
+        contentJoin_.toggleEdit();
         break;
     case EditKind::ClearSide:
         if (!sides_[s].holdsPart) {

@@ -90,7 +90,7 @@ bool MergeWorkspace::toolCommand(ToolCommand code, bool pressed) {
     case ToolCommand::AutoMerge:
         return placeAutomatically();
     case ToolCommand::ContentJoin:
-        return joinByContent();
+        return contentJoin_.join();
     case ToolCommand::Move:
         selectTool(ToolMode::Move, pressed);
         break;
@@ -220,7 +220,7 @@ void MergeWorkspace::applyZoom(int oldIndex) {
         ++sides_[s].renderCount;
         rerender(s);
     }
-    if (contentPlacement_) layoutContentPlacement();
+    if (contentPlacement_) contentJoin_.layout();
 }
 
 void MergeWorkspace::clearMoveTargets() {
