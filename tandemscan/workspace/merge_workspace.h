@@ -15,6 +15,7 @@
 #include "workspace/geometry.h"
 #include "workspace/grid_flag_tool.h"
 #include "workspace/last_edit.h"
+#include "workspace/move_tool.h"
 #include "workspace/pane_side.h"
 #include "workspace/tool_codes.h"
 #include "workspace/workspace_host.h"
@@ -205,6 +206,7 @@ class MergeWorkspace {
     friend class ContentJoinTool;
     friend class CropTool;
     friend class GridFlagTool;
+    friend class MoveTool;
 
     void layoutPanes(int paneWidth, int paneHeight);
     void clampOffsets(Side side);
@@ -224,7 +226,6 @@ class MergeWorkspace {
     void applyZoom(int oldIndex);
     void leaveMode(ToolMode newCode);
     void enterMode(ToolMode code, bool pressed);
-    void moveSide(Side side, int dx, int dy);
     void restorePart(Side side);
     void toggleEdit();
     void historyStep(HistoryOffer offer);
@@ -271,6 +272,7 @@ class MergeWorkspace {
     Side popupSide_ = Side::Left;
     Side lockSide_ = Side::Left;
 
+    MoveTool move_{*this};
     CropTool crop_{*this};
     GridFlagTool gridFlag_{*this};
     ContentJoinTool contentJoin_{*this};

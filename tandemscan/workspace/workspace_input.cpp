@@ -60,17 +60,10 @@ void MergeWorkspace::mousePress(Point p, Modifiers m) {
             adjustOneSide_ = false;
         }
     }
-    if (flags_.move && s) {
-        PaneSide& side = sides_[*s];
-        side.view.dragging = true;
-        sides_[other(*s)].view.dragging = false;
-        lastEdit_.record(EditKind::Move, *s);
-        lastEdit_.placements = {side.placement(), Placement{}};
-        side.view.dragStartX = p.x;
-        side.view.dragStartY = p.y;
-    } else {
-        clearMoveTargets();
-    }
+    if (flags_.move && s)
+        move_.press(*s, p);
+    else
+        move_.clearTargets();
     if (flags_.crop) crop_.press(s, p);
     if (modesSuspended_) {
         flags_ = savedFlags_;
@@ -95,19 +88,7 @@ void MergeWorkspace::mouseMove(Point p, bool leftDown, Modifiers m) {
         return;
     }
     if (s && pressedSide_[*s]) crop_.drag(*s, p, lastMouse_);
-    for (Side t : bothSides) {
-        if (sides_[t].view.dragging && s == t) {
-            int dx = p.x - lastMouse_.x;
-            int dy = p.y - lastMouse_.y;
-            if (m.shift)
-                dx = 0;
-            else if (m.ctrl)
-                dy = 0;
-            moveSide(t, dx, dy);
-            lastMouse_ = p;
-            return;
-        }
-    }
+    if (s) move_.drag(*s, p, lastMouse_, m);
     lastMouse_ = p;
 }
 
@@ -142,12 +123,7 @@ void MergeWorkspace::arrowKey(ArrowKey key) {
     default:
         return;
     }
-    for (Side s : bothSides) {
-        if (sides_[s].view.dragging) {
-            if (!sides_[s].locked) moveSide(s, dx, dy);
-            return;
-        }
-    }
+    if (move_.nudge(dx, dy)) return;
     const std::optional<Side> s = sideAt(lastMouse_);
     if (!s || !(pressedSide_[Side::Left] || pressedSide_[Side::Right]) || sides_[*s].locked) return;
     if (!gridFlag_.nudge(*s, dx, dy)) return;

@@ -126,18 +126,6 @@ bool MergeWorkspace::toolCommand(ToolCommand code, bool pressed) {
 
 // --- placement edits -------------------------------------------------------------------------
 
-void MergeWorkspace::moveSide(Side s, int dx, int dy) {
-    if (dx == 0 && dy == 0) return;
-    modified_ = true;
-    usePaneGeometry();
-    PaneSide& side = sides_[s];
-    side.view.offsetX -= dx;
-    side.view.offsetY -= dy;
-    rerender(s);
-    invalidatePane(s, true);
-    host_.repaintNow();
-}
-
 void MergeWorkspace::swapSides() {
     std::swap(sides_[Side::Left].sourcePath, sides_[Side::Right].sourcePath);
     blocks_[Side::Left]->swap(*blocks_[Side::Right]);
@@ -224,8 +212,7 @@ void MergeWorkspace::applyZoom(int oldIndex) {
 }
 
 void MergeWorkspace::clearMoveTargets() {
-    sides_[Side::Left].view.dragging = false;
-    sides_[Side::Right].view.dragging = false;
+    move_.clearTargets();
 }
 
 bool MergeWorkspace::placeAutomatically(int originalWidthTenthsMm) {
