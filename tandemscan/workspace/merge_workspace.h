@@ -17,6 +17,7 @@
 #include "workspace/last_edit.h"
 #include "workspace/move_tool.h"
 #include "workspace/pane_side.h"
+#include "workspace/rotate_tool.h"
 #include "workspace/tool_codes.h"
 #include "workspace/workspace_host.h"
 
@@ -106,7 +107,7 @@ class MergeWorkspace {
     bool toolCommand(ToolCommand code, bool pressed);
     void exchange();
     // Turns a side by 180 degrees; false (with a message) when memory runs out.
-    bool rotateSide(Side side);
+    bool rotateSide(Side side) { return rotate_.halfTurn(side); }
     void zoomTo(int index);
     // Places both parts so that they make up a sheet of the given width (tenths of a millimetre;
     // values outside 2301..4219 keep the last valid width, at first A3's long side).
@@ -207,6 +208,7 @@ class MergeWorkspace {
     friend class CropTool;
     friend class GridFlagTool;
     friend class MoveTool;
+    friend class RotateTool;
 
     void layoutPanes(int paneWidth, int paneHeight);
     void clampOffsets(Side side);
@@ -273,6 +275,7 @@ class MergeWorkspace {
     Side lockSide_ = Side::Left;
 
     MoveTool move_{*this};
+    RotateTool rotate_{*this};
     CropTool crop_{*this};
     GridFlagTool gridFlag_{*this};
     ContentJoinTool contentJoin_{*this};

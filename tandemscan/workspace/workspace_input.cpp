@@ -45,10 +45,7 @@ void MergeWorkspace::mousePress(Point p, Modifiers m) {
         zoomStep(m.alt ? -1 : 1);
     }
     gridFlag_.press(s, p);
-    if (flags_.rotate && s && sides_[*s].holdsPart) {
-        lastEdit_.record(EditKind::Rotate, *s);
-        rotateSide(*s);
-    }
+    if (flags_.rotate && s) rotate_.press(*s);
     if (flags_.adjust && s && sides_[*s].holdsPart) {
         if (sides_[*s].workingCopy.header().bitCount == 1) {
             host_.showMessage(MessageIcon::Warning, "Zunt--Tandemscan",

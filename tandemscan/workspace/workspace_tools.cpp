@@ -1,11 +1,8 @@
 // The tools of the workspace: choosing a tool, move, exchange, rotate, zoom and automatic
 // placement.
-#include "engine/pixel_tools.h"
 #include "workspace/merge_workspace.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
 #include <utility>
 
 namespace tandemscan {
@@ -161,32 +158,6 @@ void MergeWorkspace::exchange() {
     modified_ = true;
     usePaneGeometry();
     swapSides();
-}
-
-bool MergeWorkspace::rotateSide(Side s) {
-    PaneSide& side = sides_[s];
-    if (side.workingCopy.empty()) return false;
-    WaitCursor wait(host_);
-    modified_ = true;
-    usePaneGeometry();
-    ++side.rotations;
-    const HeaderBlock& src = side.workingCopy.headerBlock();
-    std::optional<ImageRecord> turned = ImageRecord::allocate(src, PixelTools::imageDataSize(src.header));
-    if (!turned || !PixelTools::rotateQuarter(turned->headerBlock(), turned->pixels(), 180, src,
-                                              side.workingCopy.pixels(), PixelTools::rasterType(src))) {
-        host_.showMessage(MessageIcon::Error, "Error", "Not enough memory");
-        --side.rotations;
-        return false;
-    }
-    side.workingCopy = std::move(*turned);
-    // Recorded in order with the crops: a crop made after the turn is in turned coordinates.
-    EditEntry halfTurn;
-    halfTurn.kind = static_cast<std::uint8_t>(EditKind::Rotate);
-    halfTurn.angle = 0.0;
-    side.cropHistory.push_back(halfTurn);
-    ++side.renderCount;
-    rerender(s);
-    return true;
 }
 
 void MergeWorkspace::zoomTo(int index) {
