@@ -20,6 +20,7 @@
 #include "workspace/rotate_tool.h"
 #include "workspace/tool_codes.h"
 #include "workspace/workspace_host.h"
+#include "workspace/zoom_tool.h"
 
 #include <array>
 #include <cstdint>
@@ -108,7 +109,7 @@ class MergeWorkspace {
     void exchange();
     // Turns a side by 180 degrees; false (with a message) when memory runs out.
     bool rotateSide(Side side) { return rotate_.halfTurn(side); }
-    void zoomTo(int index);
+    void zoomTo(int index) { zoom_.zoomTo(index); }
     // Places both parts so that they make up a sheet of the given width (tenths of a millimetre;
     // values outside 2301..4219 keep the last valid width, at first A3's long side).
     bool placeAutomatically(int originalWidthTenthsMm = 0);
@@ -126,16 +127,13 @@ class MergeWorkspace {
     void mouseRelease(Point p);
     void doubleClick(Point p);
     void arrowKey(ArrowKey key);
-    // One step along the zoom table, in (+1) or out (-1), as a click of the zoom tool (Alt for
-    // out) gives; refused with the lock message while a side is locked.
-    void zoomStep(int direction);
     // The mouse wheel: with the zoom tool, or with Ctrl whatever the tool, each notch (up is
     // positive) is one step. False when the wheel is not the workspace's (no part, no zoom).
-    bool wheel(int notches, Modifiers m);
+    bool wheel(int notches, Modifiers m) { return zoom_.wheel(notches, m); }
     // + (direction 1) and - (-1): a zoom step while the zoom tool is active; false otherwise.
-    bool zoomKey(int direction);
+    bool zoomKey(int direction) { return zoom_.key(direction); }
     // Alt pressed or released: the zoom cursor follows at once.
-    void altChanged(bool altDown);
+    void altChanged(bool altDown) { zoom_.altChanged(altDown); }
     // The cursor for the mouse at p with the buttons up.
     CursorSlot chooseCursor(Point p, bool altDown) const;
     // One 200 ms tick of a side's crawling crop dots.
@@ -209,6 +207,7 @@ class MergeWorkspace {
     friend class GridFlagTool;
     friend class MoveTool;
     friend class RotateTool;
+    friend class ZoomTool;
 
     void layoutPanes(int paneWidth, int paneHeight);
     void clampOffsets(Side side);
@@ -225,7 +224,6 @@ class MergeWorkspace {
     bool holdsAnyPart() const { return sides_[Side::Left].holdsPart || sides_[Side::Right].holdsPart; }
     bool eitherLocked() const { return sides_[Side::Left].locked || sides_[Side::Right].locked; }
     void showLockMessage();
-    void applyZoom(int oldIndex);
     void leaveMode(ToolMode newCode);
     void enterMode(ToolMode code, bool pressed);
     void restorePart(Side side);
@@ -274,6 +272,7 @@ class MergeWorkspace {
     Side popupSide_ = Side::Left;
     Side lockSide_ = Side::Left;
 
+    ZoomTool zoom_{*this};
     MoveTool move_{*this};
     RotateTool rotate_{*this};
     CropTool crop_{*this};

@@ -124,7 +124,7 @@ void MergeWorkspace::toggleEdit() {
     case EditKind::Zoom: {
         const int old = zoomIndex_;
         std::swap(zoomIndex_, lastEdit_.zoomIndex);
-        applyZoom(old);
+        zoom_.apply(old);
         break;
     }
     case EditKind::Crop:

@@ -1,49 +1,13 @@
 // The mouse and the keyboard in the workspace, and the cursor each tool shows.
 #include "workspace/merge_workspace.h"
 
-#include <cstdlib>
-
 namespace tandemscan {
-
-void MergeWorkspace::zoomStep(int direction) {
-    if (eitherLocked()) {
-        showLockMessage();
-        return;
-    }
-    const int index = zoomIndex_ + (direction > 0 ? 1 : -1);
-    if (index >= 0 && index < static_cast<int>(zoomTable.size())) zoomTo(index);
-}
-
-// Alt+click is taken by many window managers (it moves the window), so the wheel and the keys
-// reach the zoom too.
-bool MergeWorkspace::wheel(int notches, Modifiers m) {
-    if (notches == 0 || !(flags_.zoom || m.ctrl) || !holdsAnyPart()) return false;
-    if (eitherLocked()) {
-        showLockMessage();
-        return true;
-    }
-    for (int n = std::abs(notches); n > 0; --n)
-        zoomStep(notches);
-    return true;
-}
-
-bool MergeWorkspace::zoomKey(int direction) {
-    if (!flags_.zoom) return false;
-    zoomStep(direction);
-    return true;
-}
 
 void MergeWorkspace::mousePress(Point p, Modifiers m) {
     const std::optional<Side> s = sideAt(p);
     if (s && lockRefused(*s)) return;
     if (s) pressedSide_[*s] = true;
-    if (flags_.zoom) {
-        if (eitherLocked()) {
-            showLockMessage();
-            return;
-        }
-        zoomStep(m.alt ? -1 : 1);
-    }
+    if (flags_.zoom && !zoom_.press(m.alt)) return;
     gridFlag_.press(s, p);
     if (flags_.rotate && s) rotate_.press(*s);
     if (flags_.adjust && s && sides_[*s].holdsPart) {
@@ -127,20 +91,10 @@ void MergeWorkspace::arrowKey(ArrowKey key) {
     if (host_.magnifierActive()) host_.magnifierRepaint();
 }
 
-void MergeWorkspace::altChanged(bool altDown) {
-    if (altDown)
-        host_.setCursor(zoomIndex_ >= 1 ? CursorSlot::ZoomOut : CursorSlot::ZoomLimit);
-    else
-        host_.setCursor(zoomIndex_ < 13 ? CursorSlot::ZoomIn : CursorSlot::ZoomLimit);
-}
-
 CursorSlot MergeWorkspace::chooseCursor(Point p, bool altDown) const {
     if (flags_.move) return CursorSlot::Move;
     if (flags_.rotate) return CursorSlot::Rotate;
-    if (flags_.zoom) {
-        if (altDown) return zoomIndex_ >= 1 ? CursorSlot::ZoomOut : CursorSlot::ZoomLimit;
-        return zoomIndex_ < 13 ? CursorSlot::ZoomIn : CursorSlot::ZoomLimit;
-    }
+    if (flags_.zoom) return zoom_.cursor(altDown);
     const std::optional<Side> s = sideAt(p);
     if (flags_.crop) return crop_.cursor(s, p);
     if (flags_.adjust) return CursorSlot::Adjust;

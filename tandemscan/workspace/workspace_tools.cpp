@@ -1,5 +1,4 @@
-// The tools of the workspace: choosing a tool, move, exchange, rotate, zoom and automatic
-// placement.
+// Choosing a tool, the palette's commands, exchanging the parts and automatic placement.
 #include "workspace/merge_workspace.h"
 
 #include <algorithm>
@@ -158,28 +157,6 @@ void MergeWorkspace::exchange() {
     modified_ = true;
     usePaneGeometry();
     swapSides();
-}
-
-void MergeWorkspace::zoomTo(int index) {
-    const int old = zoomIndex_;
-    zoomIndex_ = std::clamp(index, 0, static_cast<int>(zoomTable.size()) - 1);
-    applyZoom(old);
-}
-
-// Shows the parts at zoomIndex_, which was oldIndex before.
-void MergeWorkspace::applyZoom(int oldIndex) {
-    WaitCursor wait(host_);
-    applyZoomScale();
-    for (Side s : bothSides) {
-        if (!sides_[s].holdsPart) continue;
-        if (adjustOneSide_ && s != adjustedSide_) continue;
-        // Not a new edit while it is the last one toggled: undoing a zoom zooms too.
-        lastEdit_.kind = EditKind::Zoom;
-        lastEdit_.zoomIndex = oldIndex;
-        ++sides_[s].renderCount;
-        rerender(s);
-    }
-    if (contentPlacement_) contentJoin_.layout();
 }
 
 void MergeWorkspace::clearMoveTargets() {
