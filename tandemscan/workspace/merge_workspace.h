@@ -10,6 +10,7 @@
 #include "engine/merge_export.h"
 #include "engine/part_check.h"
 #include "engine/placement.h"
+#include "workspace/adjust_tool.h"
 #include "workspace/content_join_tool.h"
 #include "workspace/crop_tool.h"
 #include "workspace/geometry.h"
@@ -202,6 +203,7 @@ class MergeWorkspace {
     void workingCopyChanged(Side side);
 
   private:
+    friend class AdjustTool;
     friend class ContentJoinTool;
     friend class CropTool;
     friend class GridFlagTool;
@@ -255,8 +257,6 @@ class MergeWorkspace {
     int zoomIndex_ = 0;
     Point lastMouse_;
     SidePair<bool> pressedSide_{false, false};
-    bool adjustOneSide_ = false;
-    Side adjustedSide_ = Side::Left;
     LastEdit lastEdit_;
     bool modified_ = false;
     bool loadedEightBit_ = false;
@@ -274,6 +274,7 @@ class MergeWorkspace {
 
     ZoomTool zoom_{*this};
     MoveTool move_{*this};
+    AdjustTool adjust_{*this};
     RotateTool rotate_{*this};
     CropTool crop_{*this};
     GridFlagTool gridFlag_{*this};

@@ -10,17 +10,7 @@ void MergeWorkspace::mousePress(Point p, Modifiers m) {
     if (flags_.zoom && !zoom_.press(m.alt)) return;
     gridFlag_.press(s, p);
     if (flags_.rotate && s) rotate_.press(*s);
-    if (flags_.adjust && s && sides_[*s].holdsPart) {
-        if (sides_[*s].workingCopy.header().bitCount == 1) {
-            host_.showMessage(MessageIcon::Warning, "Zunt--Tandemscan",
-                              "Image adjust can't support monochroic image!");
-        } else {
-            adjustOneSide_ = true;
-            adjustedSide_ = *s;
-            host_.runImageAdjustment(*s);
-            adjustOneSide_ = false;
-        }
-    }
+    if (flags_.adjust && s) adjust_.press(*s);
     if (flags_.move && s)
         move_.press(*s, p);
     else

@@ -65,7 +65,7 @@ void ZoomTool::apply(int oldIndex) {
     ws_.applyZoomScale();
     for (Side s : bothSides) {
         if (!ws_.sides_[s].holdsPart) continue;
-        if (ws_.adjustOneSide_ && s != ws_.adjustedSide_) continue;
+        if (ws_.adjust_.leavesAlone(s)) continue;
         // Not a new edit while it is the last one toggled: undoing a zoom zooms too.
         ws_.lastEdit_.kind = EditKind::Zoom;
         ws_.lastEdit_.zoomIndex = oldIndex;
