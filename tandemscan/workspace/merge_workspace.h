@@ -11,6 +11,7 @@
 #include "engine/part_check.h"
 #include "engine/placement.h"
 #include "workspace/adjust_tool.h"
+#include "workspace/auto_merge_tool.h"
 #include "workspace/content_join_tool.h"
 #include "workspace/crop_tool.h"
 #include "workspace/geometry.h"
@@ -113,7 +114,7 @@ class MergeWorkspace {
     void zoomTo(int index) { zoom_.zoomTo(index); }
     // Places both parts so that they make up a sheet of the given width (tenths of a millimetre;
     // values outside 2301..4219 keep the last valid width, at first A3's long side).
-    bool placeAutomatically(int originalWidthTenthsMm = 0);
+    bool placeAutomatically(int originalWidthTenthsMm = 0) { return autoMerge_.place(originalWidthTenthsMm); }
     void clearMoveTargets();
     void setContentEstimator(ContentEstimator estimator) { contentJoin_.setEstimator(std::move(estimator)); }
     // The placement by content while it stands (until a manual move or another placement), as
@@ -204,6 +205,7 @@ class MergeWorkspace {
 
   private:
     friend class AdjustTool;
+    friend class AutoMergeTool;
     friend class ContentJoinTool;
     friend class CropTool;
     friend class GridFlagTool;
@@ -262,7 +264,6 @@ class MergeWorkspace {
     bool loadedEightBit_ = false;
     bool autoMode_ = false;
     double autoOverlap_ = 0.0;
-    PaperWidth paperWidth_;
     MergeExport export_;
     SidePair<std::uint16_t> pendingTurns_{0, 0};
     ImageRecord joined_;
@@ -279,6 +280,7 @@ class MergeWorkspace {
     CropTool crop_{*this};
     GridFlagTool gridFlag_{*this};
     ContentJoinTool contentJoin_{*this};
+    AutoMergeTool autoMerge_{*this};
 };
 
 } // namespace tandemscan

@@ -163,38 +163,4 @@ void MergeWorkspace::clearMoveTargets() {
     move_.clearTargets();
 }
 
-bool MergeWorkspace::placeAutomatically(int originalWidthTenthsMm) {
-    if (eitherLocked()) {
-        showLockMessage();
-        return false;
-    }
-    const ImageRecord* left = original(Side::Left);
-    const ImageRecord* right = original(Side::Right);
-    // Without both originals there is nothing to place (the command is offered only then).
-    if (!holdsBothParts() || left == nullptr || right == nullptr) return false;
-    paperWidth_.refresh(originalWidthTenthsMm);
-    std::string why;
-    const std::optional<AutoPlacement> placed =
-        computeAutoPlacement(left->header(), right->header(), paperWidth_.inches(), engine_.workScale(),
-                             engine_.viewScale(), &why);
-    if (!placed) {
-        host_.showMessage(MessageIcon::Warning, "Zunt--Tandemscan", why);
-        return false;
-    }
-    modified_ = true;
-    contentPlacement_.reset();
-    autoMode_ = true;
-    autoOverlap_ = placed->autoOverlap;
-    sides_[Side::Left].view.offsetX = placed->leftOffsetX;
-    sides_[Side::Left].view.offsetY = 0;
-    rerender(Side::Left);
-    sides_[Side::Right].view.offsetX = placed->rightOffsetX;
-    sides_[Side::Right].view.offsetY = 0;
-    rerender(Side::Right);
-    host_.repaintNow();
-    const bool composed = composePreview();
-    clearMoveTargets();
-    return composed;
-}
-
 } // namespace tandemscan
