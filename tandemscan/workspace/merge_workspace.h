@@ -1,6 +1,7 @@
 // The merge workspace: two panes in which the left and the right part of a document are placed
 // against each other before they are joined. The model holds the parts, their placement and the
-// tools' state; it draws nothing and talks to its window only through WorkspaceHost.
+// one step of history, and passes input on to the tools, each an object with its own state; it
+// draws nothing and talks to its window only through WorkspaceHost.
 #pragma once
 
 #include "engine/content_placement.h"
@@ -9,7 +10,6 @@
 #include "engine/image_store.h"
 #include "engine/merge_export.h"
 #include "engine/part_check.h"
-#include "engine/placement.h"
 #include "workspace/adjust_tool.h"
 #include "workspace/auto_merge_tool.h"
 #include "workspace/content_join_tool.h"
@@ -26,7 +26,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -252,7 +251,6 @@ class MergeWorkspace {
     int paneHeight_ = basePaneHeight;
     SidePair<PaneSide> sides_;
     ToolMode mode_ = ToolMode::None;
-    bool modeArgument_ = false;
     ModeFlags flags_;
     bool modesSuspended_ = false;
     ModeFlags savedFlags_;
@@ -273,6 +271,7 @@ class MergeWorkspace {
     Side popupSide_ = Side::Left;
     Side lockSide_ = Side::Left;
 
+    // The tools work on the state above (as friends) and keep their own.
     ZoomTool zoom_{*this};
     MoveTool move_{*this};
     AdjustTool adjust_{*this};

@@ -12,7 +12,6 @@ void MergeWorkspace::selectTool(ToolMode code, bool pressed) {
     leaveMode(code);
     enterMode(code, pressed);
     mode_ = code;
-    modeArgument_ = pressed;
 }
 
 void MergeWorkspace::leaveMode(ToolMode newCode) {
