@@ -393,6 +393,35 @@ TEST(WorkspaceTools, ChoosingAToolLeavesThePreviousOne) {
     EXPECT_EQ(f.host.moveExplanations, 1);
 }
 
+// The crosshairs and the flags follow the grid and flag tools: a flag rides on its crosshair, so
+// switching one of the two off leaves the other's marks, and any other tool takes both away.
+TEST(WorkspaceTools, GridAndFlagMarksFollowTheirTools) {
+    TwoParts f;
+    const struct {
+        ToolMode tool;
+        bool pressed;
+        bool crosshairShown;
+        bool flagPlaced;
+    } steps[] = {
+        {ToolMode::Grid, true, true, false},
+        {ToolMode::Flags, true, true, true},   // the flags are set on the crosshairs
+        {ToolMode::Grid, false, false, true},  // the flags stay without their crosshairs
+        {ToolMode::Grid, true, true, true},    // the crosshairs come back at the flags' tips
+        {ToolMode::Move, true, false, false},  // another tool takes both away
+        {ToolMode::Flags, true, false, false}, // no crosshair to set a flag on
+        {ToolMode::Grid, true, true, false},
+        {ToolMode::Flags, true, true, true},
+        {ToolMode::Crop, true, false, false},
+    };
+    for (const auto& s : steps) {
+        f.ws.selectTool(s.tool, s.pressed);
+        for (Side side : bothSides) {
+            EXPECT_EQ(f.ws.crosshair(side).shown, s.crosshairShown) << static_cast<int>(s.tool) << s.pressed;
+            EXPECT_EQ(f.ws.flag(side).placed, s.flagPlaced) << static_cast<int>(s.tool) << s.pressed;
+        }
+    }
+}
+
 } // namespace
 } // namespace tandemscan
 
