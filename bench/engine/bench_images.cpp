@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
-
 #include <jpeglib.h>
 
 namespace tandemscan::bench {
@@ -38,7 +37,9 @@ bool writeJpegPart(const std::filesystem::path& file, int width, int height, int
             for (int k = 0; k < 3; ++k) {
                 int value = static_cast<int>(60 + 180 * wave * (0.6 + 0.4 * std::sin(3 * u + k))) + grain;
                 if (stroke) value = 20;
-                row[std::size_t(x) * 3 + k] = static_cast<std::uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+                row[std::size_t(x) * 3 + k] = static_cast<std::uint8_t>(value < 0     ? 0
+                                                                        : value > 255 ? 255
+                                                                                      : value);
             }
         }
         JSAMPROW pointer = row.data();
@@ -49,7 +50,8 @@ bool writeJpegPart(const std::filesystem::path& file, int width, int height, int
     return std::fclose(out) == 0;
 }
 
-bool decodeJpegBare(const std::vector<std::uint8_t>& file, std::vector<std::uint8_t>& pixels, int& width, int& height) {
+bool decodeJpegBare(const std::vector<std::uint8_t>& file, std::vector<std::uint8_t>& pixels, int& width,
+                    int& height) {
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);
@@ -66,7 +68,8 @@ bool decodeJpegBare(const std::vector<std::uint8_t>& file, std::vector<std::uint
         JSAMPROW rows[16];
         for (int k = 0; k < 16; ++k) {
             const std::size_t y = cinfo.output_scanline + k;
-            rows[k] = pixels.data() + stride * (std::size_t(height) - 1 - (y < std::size_t(height) ? y : height - 1));
+            rows[k] = pixels.data() +
+                      stride * (std::size_t(height) - 1 - (y < std::size_t(height) ? y : height - 1));
         }
         jpeg_read_scanlines(&cinfo, rows, 16);
     }

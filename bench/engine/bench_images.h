@@ -13,6 +13,7 @@ bool writeJpegPart(const std::filesystem::path& file, int width, int height, int
 
 // Decodes a JPEG with libjpeg-turbo alone into `pixels` (rows bottom-up, blue-green-red, stride
 // padded to 4 bytes), the same layout the image file component produces.
-bool decodeJpegBare(const std::vector<std::uint8_t>& file, std::vector<std::uint8_t>& pixels, int& width, int& height);
+bool decodeJpegBare(const std::vector<std::uint8_t>& file, std::vector<std::uint8_t>& pixels, int& width,
+                    int& height);
 
 } // namespace tandemscan::bench

@@ -9,9 +9,7 @@
 
 #include <QApplication>
 #include <QWindow>
-
 #include <benchmark/benchmark.h>
-
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -26,15 +24,13 @@ struct BenchFiles {
 };
 
 // An A4 sheet at 600 dpi (4960 x 7016, 24 bits) with a smooth pattern, written as JPEG once.
-BenchFiles& files()
-{
+BenchFiles& files() {
     static BenchFiles f = [] {
         BenchFiles b;
         b.folder = PrivateFolder::create(temporaryRoot(), "workspace-bench-");
         std::string why;
         b.library = ImageFileLibrary::load(TS_PROGRAM_DIR, &why);
-        if (!b.library || !b.folder)
-            return b;
+        if (!b.library || !b.folder) return b;
         HeaderBlock h{};
         h.header = ImageHeader{40, 4960, 7016, 1, 24, 0, 0, 23622, 23622, 0, 0};
         h.header.sizeImage = PixelTools::imageDataSize(h.header);
@@ -57,8 +53,7 @@ BenchFiles& files()
     return f;
 }
 
-std::unique_ptr<WorkspaceView> makeView()
-{
+std::unique_ptr<WorkspaceView> makeView() {
     BenchFiles& f = files();
     auto engine = std::make_unique<ImageEngine>(f.library, f.folder->path());
     auto view = std::make_unique<WorkspaceView>(nullptr, std::move(engine));
@@ -69,8 +64,7 @@ std::unique_ptr<WorkspaceView> makeView()
     return view;
 }
 
-void loadPartToDrawnPane(benchmark::State& state)
-{
+void loadPartToDrawnPane(benchmark::State& state) {
     if (files().part.empty()) {
         state.SkipWithError("the image file component or the sample part is missing");
         return;
@@ -86,8 +80,7 @@ void loadPartToDrawnPane(benchmark::State& state)
 }
 BENCHMARK(loadPartToDrawnPane)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-void repaintAfterOnePixelMove(benchmark::State& state)
-{
+void repaintAfterOnePixelMove(benchmark::State& state) {
     if (files().part.empty()) {
         state.SkipWithError("the image file component or the sample part is missing");
         return;
@@ -122,10 +115,8 @@ BENCHMARK(repaintAfterOnePixelMove)->Arg(0)->Arg(13)->Unit(benchmark::kMilliseco
 } // namespace
 } // namespace tandemscan
 
-int main(int argc, char** argv)
-{
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+int main(int argc, char** argv) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

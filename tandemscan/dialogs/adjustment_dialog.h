@@ -17,7 +17,7 @@ namespace tandemscan {
 // grey triangular thumb whose tip stands on the track.
 class AdjustmentSlider : public QWidget {
     Q_OBJECT
-public:
+  public:
     AdjustmentSlider(int minimum, int maximum, bool saturation, QWidget* parent = nullptr);
     void setValue(int value);
     int value() const { return value_; }
@@ -27,17 +27,17 @@ public:
     QRect hitRect() const;
     QSize sizeHint() const override { return {300, 44}; }
 
-signals:
+  signals:
     // The value under the pointer, already mapped (saturation scaled to -100..100).
     void valuePicked(int value);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     void pick(int x);
 
     int minimum_, maximum_, value_ = 0;
@@ -48,7 +48,7 @@ private:
 
 class ImageAdjustmentDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     // Draws the workspace with these pixels standing in for the working copy's.
     using ShowPreview = std::function<void(const HeaderBlock& header, std::span<const std::uint8_t> pixels)>;
     // The full-resolution original as one block: header block, then pixels.
@@ -66,12 +66,12 @@ public:
     AdjustmentSlider* slider(int index) const { return sliders_[index]; }
     const AdjustmentValues& values() const { return values_; }
 
-public slots:
+  public slots:
     void reset();
     void accept() override;
     void reject() override;
 
-private:
+  private:
     void editChanged(int index);
     void runPreview();
 
@@ -85,4 +85,4 @@ private:
     AdjustmentSlider* sliders_[3];
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -11,7 +11,7 @@ namespace tandemscan {
 
 class CheckedNumberEdit : public QLineEdit {
     Q_OBJECT
-public:
+  public:
     explicit CheckedNumberEdit(QWidget* parent = nullptr);
 
     void setContext(const DialogContext& context) { context_ = context; }
@@ -26,16 +26,16 @@ public:
     // The range check that runs on leaving; true when the text was in range.
     bool checkRange();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
-private:
+  private:
     void cleanText();
 
     CheckedNumberRules rules_;
     DialogContext context_;
-    bool checking_ = false;  // no second message while the first one has the focus
+    bool checking_ = false; // no second message while the first one has the focus
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -28,4 +28,4 @@ void DialogContext::messageTranslated(QWidget* parent, const QString& text, cons
     box.exec();
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -12,11 +12,11 @@ class QWidget;
 namespace tandemscan {
 
 struct DialogContext {
-    using ShowMessage =
-        std::function<void(QWidget* parent, const QString& text, const QString& caption, QMessageBox::Icon icon)>;
+    using ShowMessage = std::function<void(QWidget* parent, const QString& text, const QString& caption,
+                                           QMessageBox::Icon icon)>;
 
-    CMutiLang* language = nullptr;  // null: texts stay English
-    ShowMessage showMessage;        // empty: a real QMessageBox
+    CMutiLang* language = nullptr; // null: texts stay English
+    ShowMessage showMessage;       // empty: a real QMessageBox
 
     QString tr(const QString& english) const;
     void translate(QWidget* dialog) const;
@@ -31,4 +31,4 @@ struct DialogContext {
 inline const char* const kErrorCaption = "Error";
 inline const char* const kProgramCaption = "Zunt--Tandemscan";
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -19,7 +19,7 @@ QStringList defaultImagePrograms();
 
 class SendToDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     // exportImage writes the joined picture to a numbered temporary file and gives its path
     // ("" when that failed); startProgram starts a program with one argument.
     using ExportImage = std::function<QString()>;
@@ -40,10 +40,10 @@ public:
     // Send to the selected program; true when it was started and the dialog closed.
     bool sendToSelected();
 
-public slots:
+  public slots:
     void accept() override;
 
-private:
+  private:
     void createDataFileIfMissing();
     void fillList();
     void appendItem(const QString& path);
@@ -62,4 +62,4 @@ private:
     QPushButton* sendButton_;
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

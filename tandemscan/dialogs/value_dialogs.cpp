@@ -22,11 +22,10 @@ QDialogButtonBox* okCancel(QDialog* dialog) {
     return buttons;
 }
 
-}  // namespace
+} // namespace
 
 SliderValueDialog::SliderValueDialog(Kind kind, const DialogContext& context, QWidget* parent)
-    : QDialog(parent),
-      context_(context),
+    : QDialog(parent), context_(context),
       value_(kind == Kind::CustomResolution ? SliderValue::customResolution() : SliderValue::descreen()) {
     const bool resolution = kind == Kind::CustomResolution;
     setObjectName(resolution ? QStringLiteral("CustomResolution") : QStringLiteral("Descreen"));
@@ -75,13 +74,27 @@ SliderValueDialog::SliderValueDialog(Kind kind, const DialogContext& context, QW
 void SliderValueDialog::barMoved(int action) {
     std::string text;
     switch (action) {
-    case QAbstractSlider::SliderSingleStepAdd: text = value_.lineBy(1); break;
-    case QAbstractSlider::SliderSingleStepSub: text = value_.lineBy(-1); break;
-    case QAbstractSlider::SliderPageStepAdd: text = value_.pageBy(1); break;
-    case QAbstractSlider::SliderPageStepSub: text = value_.pageBy(-1); break;
-    case QAbstractSlider::SliderToMinimum: text = value_.moveTo(value_.minimum()); break;
-    case QAbstractSlider::SliderToMaximum: text = value_.moveTo(value_.maximum()); break;
-    default: text = value_.moveTo(bar_->sliderPosition()); break;
+    case QAbstractSlider::SliderSingleStepAdd:
+        text = value_.lineBy(1);
+        break;
+    case QAbstractSlider::SliderSingleStepSub:
+        text = value_.lineBy(-1);
+        break;
+    case QAbstractSlider::SliderPageStepAdd:
+        text = value_.pageBy(1);
+        break;
+    case QAbstractSlider::SliderPageStepSub:
+        text = value_.pageBy(-1);
+        break;
+    case QAbstractSlider::SliderToMinimum:
+        text = value_.moveTo(value_.minimum());
+        break;
+    case QAbstractSlider::SliderToMaximum:
+        text = value_.moveTo(value_.maximum());
+        break;
+    default:
+        text = value_.moveTo(bar_->sliderPosition());
+        break;
     }
     syncing_ = true;
     edit_->setText(QString::fromStdString(text));
@@ -139,8 +152,10 @@ bool OriginalTypeDialog::eventFilter(QObject* watched, QEvent* event) {
         const QString typed = key->text();
         if (typed.size() == 1 && typed.at(0).isPrint() && !edit->hasSelectedText() &&
             edit->text().size() >= edit->maxLength()) {
-            if (edit == widthEdit_) showWidthMessage();
-            else showHeightMessage();
+            if (edit == widthEdit_)
+                showWidthMessage();
+            else
+                showHeightMessage();
             return true;
         }
     }
@@ -180,4 +195,4 @@ void OriginalTypeDialog::accept() {
     QDialog::accept();
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -15,7 +15,7 @@ namespace tandemscan {
 // Custom resolution (75..1200 dpi) and descreen (50..200 lpi): a scroll bar and an edit.
 class SliderValueDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     enum class Kind { CustomResolution, Descreen };
     SliderValueDialog(Kind kind, const DialogContext& context, QWidget* parent = nullptr);
 
@@ -23,10 +23,10 @@ public:
     QLineEdit* edit() const { return edit_; }
     QScrollBar* scrollBar() const { return bar_; }
 
-public slots:
+  public slots:
     void accept() override;
 
-private:
+  private:
     void barMoved(int action);
 
     DialogContext context_;
@@ -41,7 +41,7 @@ private:
 // main window as soon as it is accepted, even when the height is then refused.
 class OriginalTypeDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     OriginalTypeDialog(int width, int height, const DialogContext& context, QWidget* parent = nullptr);
 
     int width() const { return width_; }
@@ -49,16 +49,16 @@ public:
     QLineEdit* widthEdit() const { return widthEdit_; }
     QLineEdit* heightEdit() const { return heightEdit_; }
 
-signals:
+  signals:
     void widthAccepted(int width);
 
-public slots:
+  public slots:
     void accept() override;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void showWidthMessage();
     void showHeightMessage();
 
@@ -68,4 +68,4 @@ private:
     int width_, height_;
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

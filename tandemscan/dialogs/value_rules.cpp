@@ -9,7 +9,9 @@ namespace tandemscan {
 SliderValue::SliderValue(int minimum, int maximum, int start)
     : minimum_(minimum), maximum_(maximum), start_(start), position_(start) {}
 
-int SliderValue::textLimit() const { return static_cast<int>(std::to_string(maximum_).size()); }
+int SliderValue::textLimit() const {
+    return static_cast<int>(std::to_string(maximum_).size());
+}
 
 std::string SliderValue::moveTo(int position) {
     position_ = std::clamp(position, minimum_, maximum_);
@@ -39,7 +41,8 @@ std::optional<uint16_t> SliderValue::accept(const std::string& text) {
 
 int readDecimal(const std::string& text) {
     size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
     long long value = 0;
@@ -54,4 +57,4 @@ int readDecimal(const std::string& text) {
     return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

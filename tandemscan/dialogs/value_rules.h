@@ -10,7 +10,7 @@ namespace tandemscan {
 
 // The scroll bar + edit pair of the custom resolution and descreen dialogs.
 class SliderValue {
-public:
+  public:
     SliderValue(int minimum, int maximum, int start);
 
     static SliderValue customResolution() { return {75, 1200, 100}; }
@@ -34,7 +34,7 @@ public:
     // OK: the result, or nothing when the dialog must complain and start over at the start value.
     std::optional<uint16_t> accept(const std::string& text);
 
-private:
+  private:
     int minimum_, maximum_, start_, position_;
     bool valid_ = true;
 };
@@ -51,4 +51,4 @@ struct OriginalSizeRule {
 // digits up to the first other character, 0 when there are none; saturated to the int range.
 int readDecimal(const std::string& text);
 
-}  // namespace tandemscan
+} // namespace tandemscan

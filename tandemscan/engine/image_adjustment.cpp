@@ -41,7 +41,8 @@ bool ImageAdjustment::preview(const AdjustmentValues& values, OperationFailure& 
         HeaderBlock header;
         std::memcpy(&header, next.data(), kHeaderBlockSize);
         // In place: the runner writes the block only after the library has finished reading it.
-        const std::span<const std::uint8_t> source = std::span<const std::uint8_t>(next).subspan(kHeaderBlockSize);
+        const std::span<const std::uint8_t> source =
+            std::span<const std::uint8_t>(next).subspan(kHeaderBlockSize);
         if (!runner_.run(RK_OP_HUE_SATURATION_LIGHTNESS, &hsl, header, source, next, failure)) return false;
     }
     adjusted_ = std::move(next);
@@ -70,10 +71,12 @@ bool ImageAdjustment::commitToOriginal(std::span<std::uint8_t> originalBlock, Op
     auto run = [&](int index, void* params) {
         HeaderBlock header;
         std::memcpy(&header, originalBlock.data(), kHeaderBlockSize);
-        return runner_.run(index, params, header, originalBlock.subspan(kHeaderBlockSize), originalBlock, failure);
+        return runner_.run(index, params, header, originalBlock.subspan(kHeaderBlockSize), originalBlock,
+                           failure);
     };
     BrightnessContrastGammaParam tone = toneParams(values_);
-    if ((tone.brightness != 0 || tone.contrast != 0) && !run(RK_OP_BRIGHTNESS_CONTRAST_GAMMA, &tone)) return false;
+    if ((tone.brightness != 0 || tone.contrast != 0) && !run(RK_OP_BRIGHTNESS_CONTRAST_GAMMA, &tone))
+        return false;
     HueSaturationLightnessParam hsl = hslParams(values_);
     if (hsl.saturation != 0 && !grey_ && !run(RK_OP_HUE_SATURATION_LIGHTNESS, &hsl)) return false;
     return true;

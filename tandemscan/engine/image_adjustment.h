@@ -12,9 +12,9 @@
 namespace tandemscan {
 
 struct AdjustmentValues {
-    int brightness = 0;  // -127..127
-    int contrast = 0;    // -127..127
-    int saturation = 0;  // -100..100
+    int brightness = 0; // -127..127
+    int contrast = 0;   // -127..127
+    int saturation = 0; // -100..100
     bool operator==(const AdjustmentValues&) const = default;
 };
 
@@ -33,7 +33,7 @@ BrightnessContrastGammaParam toneParams(const AdjustmentValues& values);
 HueSaturationLightnessParam hslParams(const AdjustmentValues& values);
 
 class ImageAdjustment {
-public:
+  public:
     // The working copy is read for every preview and changed only by commitToWorkingCopy().
     ImageAdjustment(const ImageRecord& workingCopy, OperationRunner& runner);
 
@@ -53,7 +53,7 @@ public:
     // and pixels). Only the operations whose values are not neutral run.
     bool commitToOriginal(std::span<std::uint8_t> originalBlock, OperationFailure& failure);
 
-private:
+  private:
     const ImageRecord& working_;
     OperationRunner& runner_;
     bool grey_;

@@ -5,7 +5,9 @@
 
 namespace tandemscan {
 
-ImageRecord::ImageRecord(ImageRecord&& other) noexcept { swap(other); }
+ImageRecord::ImageRecord(ImageRecord&& other) noexcept {
+    swap(other);
+}
 
 ImageRecord& ImageRecord::operator=(ImageRecord&& other) noexcept {
     if (this != &other) {

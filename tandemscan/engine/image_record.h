@@ -58,7 +58,7 @@ enum class RecordLayout { single, apart };
 
 // Owns one image. Empty until it is given memory; moving hands the memory over.
 class ImageRecord {
-public:
+  public:
     ImageRecord() = default;
     ImageRecord(ImageRecord&& other) noexcept;
     ImageRecord& operator=(ImageRecord&& other) noexcept;
@@ -99,7 +99,7 @@ public:
     void reset();
     void swap(ImageRecord& other) noexcept;
 
-private:
+  private:
     MemoryBlock first_;  // the single block, or the header block when apart
     MemoryBlock second_; // the pixel block when apart
     HeaderBlock* header_ = nullptr;

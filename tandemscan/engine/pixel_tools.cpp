@@ -15,14 +15,22 @@ std::uint32_t fitOrZero(std::uint64_t bytes) {
 std::uint64_t strideFor(std::int64_t w, std::uint16_t bitCount) {
     if (w < 1) return 0;
     switch (bitCount) {
-    case 1: return (w + 31) / 32 * 4;
-    case 4: return (w + 7) / 8 * 4;
-    case 8: return (w + 3) & ~std::int64_t{3};
-    case 16: return (2 * w + 2) / 4 * 4;
-    case 24: return (3 * w + 3) & ~std::int64_t{3};
-    case 32: return 4 * w;
-    case 48: return (6 * w + 3) / 4 * 4;
-    default: return 0;
+    case 1:
+        return (w + 31) / 32 * 4;
+    case 4:
+        return (w + 7) / 8 * 4;
+    case 8:
+        return (w + 3) & ~std::int64_t{3};
+    case 16:
+        return (2 * w + 2) / 4 * 4;
+    case 24:
+        return (3 * w + 3) & ~std::int64_t{3};
+    case 32:
+        return 4 * w;
+    case 48:
+        return (6 * w + 3) / 4 * 4;
+    default:
+        return 0;
     }
 }
 
@@ -37,17 +45,20 @@ std::uint32_t PixelTools::imageDataSize(const ImageHeader& header) {
     case 1:
     case 4:
     case 8:
-    case 16: break;
+    case 16:
+        break;
     case 24:
         if (header.planes != 1) return 0;
         break;
-    default: return 0;
+    default:
+        return 0;
     }
     if (header.height < 1) return 0;
     return fitOrZero(strideFor(header.width, header.bitCount) * static_cast<std::uint64_t>(header.height));
 }
 
-std::uint32_t PixelTools::imageDataSizeFor(const ImageHeader* header, std::int32_t width, std::int32_t height) {
+std::uint32_t PixelTools::imageDataSizeFor(const ImageHeader* header, std::int32_t width,
+                                           std::int32_t height) {
     if (header == nullptr) return 0;
     const std::uint64_t rows = static_cast<std::uint64_t>(std::llabs(static_cast<long long>(height)));
     return fitOrZero(strideFor(width, header->bitCount) * rows);
@@ -61,17 +72,22 @@ std::uint32_t PixelTools::usedPaletteEntries(const ImageHeader& header) {
 
 bool PixelTools::isGrayPalette(const HeaderBlock& block, DepthCheck depth) {
     if (depth == DepthCheck::required && block.header.bitCount != 8) return false;
-    const std::uint32_t used = block.header.clrUsed == 0 ? 256 : std::min<std::uint32_t>(block.header.clrUsed, 256);
+    const std::uint32_t used =
+        block.header.clrUsed == 0 ? 256 : std::min<std::uint32_t>(block.header.clrUsed, 256);
     return std::all_of(block.palette.begin(), block.palette.begin() + used,
                        [](const PaletteEntry& e) { return e.blue == e.green && e.blue == e.red; });
 }
 
 RasterType PixelTools::rasterType(const HeaderBlock& block) {
     switch (block.header.bitCount) {
-    case 1: return RasterType::monochrome;
-    case 4: return RasterType::palette16;
-    case 8: return isGrayPalette(block) ? RasterType::gray : RasterType::palette256;
-    default: return RasterType::trueColor;
+    case 1:
+        return RasterType::monochrome;
+    case 4:
+        return RasterType::palette16;
+    case 8:
+        return isGrayPalette(block) ? RasterType::gray : RasterType::palette256;
+    default:
+        return RasterType::trueColor;
     }
 }
 
@@ -127,7 +143,8 @@ std::optional<ImageRecord> PixelTools::expandToTrueColor(const HeaderBlock& head
     const auto out = trueColorHeader(header.header, pixels.size());
     if (!out) return std::nullopt;
     auto record = ImageRecord::allocate(*out, out->header.sizeImage);
-    if (!record || !expandToTrueColor(header, pixels, record->headerBlock(), record->pixels())) return std::nullopt;
+    if (!record || !expandToTrueColor(header, pixels, record->headerBlock(), record->pixels()))
+        return std::nullopt;
     return record;
 }
 
@@ -150,7 +167,8 @@ bool PixelTools::invertMonochrome(const ImageHeader& header, std::span<std::uint
     for (std::int32_t row = 0; row < header.height; ++row) {
         std::uint8_t* r = pixels.data() + std::size_t{stride} * row;
         std::uint32_t i = 0;
-        for (; i < fullBytes; ++i) r[i] = static_cast<std::uint8_t>(~r[i]);
+        for (; i < fullBytes; ++i)
+            r[i] = static_cast<std::uint8_t>(~r[i]);
         if (tailBits != 0) {
             r[i] = static_cast<std::uint8_t>(~r[i] & tailMask);
             ++i;

@@ -17,11 +17,11 @@ inline constexpr double kSecondMarginInches = 0.04;
 // The original sheet's width in inches, kept for the whole run. Only a width in tenths of a
 // millimetre strictly between 2300 and 4220 replaces it; anything else keeps the last valid one.
 class PaperWidth {
-public:
+  public:
     float inches() const { return inches_; }
     float refresh(std::int32_t tenthsOfMillimetre);
 
-private:
+  private:
     float inches_ = kDefaultPaperWidthInches;
 };
 

@@ -9,7 +9,9 @@ namespace tandemscan {
 
 namespace {
 
-int neverCanceled() { return 0; }
+int neverCanceled() {
+    return 0;
+}
 void noProgress(int, int) {}
 
 constexpr const char* kUnsupported = "This image format isn't supported !";
@@ -22,13 +24,20 @@ std::size_t destinationStride(const ImageInfo& info, bool& supported) {
     const std::size_t width = static_cast<std::size_t>(info.nDstWidth);
     switch (info.nDstType) {
     case 0:
-    case 1: return (width + 31) / 32 * 4;
-    case 3: return ((width + 1) / 2 + 3) / 4 * 4;
+    case 1:
+        return (width + 31) / 32 * 4;
+    case 3:
+        return ((width + 1) / 2 + 3) / 4 * 4;
     case 4:
-    case 5: return (width + 3) / 4 * 4;
-    case 6: return (width * static_cast<std::size_t>(info.nDstChannels) + 3) / 4 * 4;
-    case 8: return (2 * width + 2) / 4 * 4;
-    default: supported = false; return 0;
+    case 5:
+        return (width + 3) / 4 * 4;
+    case 6:
+        return (width * static_cast<std::size_t>(info.nDstChannels) + 3) / 4 * 4;
+    case 8:
+        return (2 * width + 2) / 4 * 4;
+    default:
+        supported = false;
+        return 0;
     }
 }
 
@@ -36,12 +45,18 @@ std::size_t destinationStride(const ImageInfo& info, bool& supported) {
 
 int rasterkitImageType(const HeaderBlock& header) {
     switch (header.header.bitCount) {
-    case 1: return RK_TYPE_1BIT;
-    case 4: return RK_TYPE_4BIT;
-    case 8: return PixelTools::isGrayPalette(header) ? RK_TYPE_GREY : RK_TYPE_COLOR8;
-    case 16: return RK_TYPE_16BIT;
-    case 24: return RK_TYPE_RGB24;
-    default: return 0;
+    case 1:
+        return RK_TYPE_1BIT;
+    case 4:
+        return RK_TYPE_4BIT;
+    case 8:
+        return PixelTools::isGrayPalette(header) ? RK_TYPE_GREY : RK_TYPE_COLOR8;
+    case 16:
+        return RK_TYPE_16BIT;
+    case 24:
+        return RK_TYPE_RGB24;
+    default:
+        return 0;
     }
 }
 
@@ -74,7 +89,8 @@ bool OperationRunner::run(int index, void* params, const HeaderBlock& srcHeader,
     info.nDstHeight = h.height;
     info.nDstPlanes = 1;
     info.nDstChannels = 3;
-    info.nColors = h.clrUsed != 0 ? static_cast<int32_t>(h.clrUsed) : (h.bitCount == 24 ? 0 : 1 << h.bitCount);
+    info.nColors =
+        h.clrUsed != 0 ? static_cast<int32_t>(h.clrUsed) : (h.bitCount == 24 ? 0 : 1 << h.bitCount);
     info.lpParam = params;
 
     char message[128] = {};
@@ -100,8 +116,9 @@ bool OperationRunner::run(int index, void* params, const HeaderBlock& srcHeader,
     // every change of a value.
     if (result_.size() < kHeaderBlockSize + size) {
         result_.reset();
-        auto block = kHeaderBlockSize + size <= kHeapLimit ? MemoryBlock::onHeap(kHeaderBlockSize + size)
-                                                             : MemoryBlock::virtualMemory(kHeaderBlockSize + size);
+        auto block = kHeaderBlockSize + size <= kHeapLimit
+                         ? MemoryBlock::onHeap(kHeaderBlockSize + size)
+                         : MemoryBlock::virtualMemory(kHeaderBlockSize + size);
         if (!block) {
             failure = {"out of memory", "ERROR"};
             return false;

@@ -24,7 +24,7 @@ int rasterkitImageType(const HeaderBlock& header);
 // Keeps the library's result between calls, so a preview does not allocate anew each time it
 // can reuse the last block.
 class OperationRunner {
-public:
+  public:
     // Runs operation `index` with `params` on the source and writes header block and pixels into
     // `destBlock` (1064 bytes + the result's pixels; it may be the source's own single block).
     // False with `failure` filled when the library refuses or memory runs out.
@@ -34,7 +34,7 @@ public:
     // The result's pixel byte count of the last successful run.
     std::size_t lastResultSize() const { return lastSize_; }
 
-private:
+  private:
     MemoryBlock result_;
     std::size_t lastSize_ = 0;
 };

@@ -1,3 +1,5 @@
 #include "application.h"
 
-int main(int argc, char** argv) { return tandemscan::runTandemscan(argc, argv); }
+int main(int argc, char** argv) {
+    return tandemscan::runTandemscan(argc, argv);
+}

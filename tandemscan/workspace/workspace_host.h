@@ -14,7 +14,7 @@ namespace tandemscan {
 enum class MessageIcon { Error, Warning, Information };
 
 class WorkspaceHost {
-public:
+  public:
     virtual ~WorkspaceHost() = default;
 
     // Schedule a repaint of an area (workspace client coordinates); erase = clear it first.
@@ -51,13 +51,13 @@ public:
 
 // Shows the wait cursor for as long as it lives.
 class WaitCursor {
-public:
+  public:
     explicit WaitCursor(WorkspaceHost& host) : host_(host) { host_.beginWait(); }
     ~WaitCursor() { host_.endWait(); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
-private:
+  private:
     WorkspaceHost& host_;
 };
 

@@ -19,7 +19,8 @@ std::filesystem::path EngineFixture::writePart(const std::string& name, const Te
     const auto path = folder->path() / name;
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(&image.block), sizeof image.block);
-    out.write(reinterpret_cast<const char*>(image.pixels.data()), static_cast<std::streamsize>(image.pixels.size()));
+    out.write(reinterpret_cast<const char*>(image.pixels.data()),
+              static_cast<std::streamsize>(image.pixels.size()));
     const std::string extra(extraBytes, '\0');
     out.write(extra.data(), static_cast<std::streamsize>(extra.size()));
     return path;

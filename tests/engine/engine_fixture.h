@@ -6,18 +6,18 @@
 #include "test_images.h"
 
 #include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 
 namespace tandemscan::test {
 
 class EngineFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
 
     // Writes `image` as a test file in the working folder and returns its path.
-    std::filesystem::path writePart(const std::string& name, const TestImage& image, std::size_t extraBytes = 0);
+    std::filesystem::path writePart(const std::string& name, const TestImage& image,
+                                    std::size_t extraBytes = 0);
 
     std::optional<PrivateFolder> folder;
     std::shared_ptr<ImageFileLibrary> library;

@@ -18,7 +18,8 @@ struct TestImage {
     static TestImage make(std::int32_t width, std::int32_t height, std::uint16_t bitCount,
                           std::int32_t pelsPerMeter = 2362);
     // Rows given top-down; values are palette indexes, 5-5-5 words or 0xRRGGBB.
-    static TestImage fromRows(std::uint16_t bitCount, std::initializer_list<std::initializer_list<std::uint32_t>> rows);
+    static TestImage fromRows(std::uint16_t bitCount,
+                              std::initializer_list<std::initializer_list<std::uint32_t>> rows);
 
     std::int32_t width() const { return block.header.width; }
     std::int32_t height() const { return block.header.height; }
@@ -32,8 +33,10 @@ struct TestImage {
 };
 
 // Reads the same addressing from any header block and pixel span.
-std::uint32_t pixelAt(const HeaderBlock& block, std::span<const std::uint8_t> pixels, std::int32_t x, std::int32_t y);
-std::vector<std::vector<std::uint32_t>> pictureOf(const HeaderBlock& block, std::span<const std::uint8_t> pixels);
+std::uint32_t pixelAt(const HeaderBlock& block, std::span<const std::uint8_t> pixels, std::int32_t x,
+                      std::int32_t y);
+std::vector<std::vector<std::uint32_t>> pictureOf(const HeaderBlock& block,
+                                                  std::span<const std::uint8_t> pixels);
 std::vector<std::vector<std::uint32_t>> pictureOf(const ImageRecord& record);
 
 using Picture = std::vector<std::vector<std::uint32_t>>;

@@ -150,12 +150,9 @@ TEST(ChangeMode, RefusedCombinationsAndCancel) {
         int bits, type, target, method;
     };
     const Case refused[] = {
-        {8, RK_TYPE_GREY, RK_MODE_TARGET_GREY, 0},
-        {8, RK_TYPE_GREY, RK_MODE_TARGET_COLOR8, 0},
-        {8, RK_TYPE_COLOR8, RK_MODE_TARGET_COLOR8, 0},
-        {24, RK_TYPE_RGB24, 7, 0},
-        {1, RK_TYPE_1BIT, RK_MODE_TARGET_GREY, 0},
-        {4, RK_TYPE_4BIT, RK_MODE_TARGET_BLACK_WHITE, 0},
+        {8, RK_TYPE_GREY, RK_MODE_TARGET_GREY, 0},     {8, RK_TYPE_GREY, RK_MODE_TARGET_COLOR8, 0},
+        {8, RK_TYPE_COLOR8, RK_MODE_TARGET_COLOR8, 0}, {24, RK_TYPE_RGB24, 7, 0},
+        {1, RK_TYPE_1BIT, RK_MODE_TARGET_GREY, 0},     {4, RK_TYPE_4BIT, RK_MODE_TARGET_BLACK_WHITE, 0},
     };
     for (const auto& c : refused) {
         Bitmap src = makeBitmap(c.bits, 4, 4, c.type);

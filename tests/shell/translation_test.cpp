@@ -45,7 +45,8 @@ TEST(GermanTranslation, CoversTheWorkspaceFailures) {
         {"The side holds no part", "Diese Seite enthält keinen Teil"},
         {"Cannot load file, file may be lost", "Die Datei kann nicht geladen werden, sie fehlt vielleicht"},
     };
-    for (const auto& [english, expected] : cases) EXPECT_EQ(german.translate(english), expected) << english;
+    for (const auto& [english, expected] : cases)
+        EXPECT_EQ(german.translate(english), expected) << english;
 }
 
 TEST(GermanTranslation, WindowTextsAndTemplatesKeepTheirShape) {

@@ -1,14 +1,13 @@
 #include "recording_host.h"
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
-#include <cstring>
 #include <vector>
 
 namespace tandemscan::testing {
 
-ImageRecord makeImage(int width, int height, int bitCount, std::int32_t pelsPerMeter, bool gray)
-{
+ImageRecord makeImage(int width, int height, int bitCount, std::int32_t pelsPerMeter, bool gray) {
     HeaderBlock h{};
     h.header.size = 40;
     h.header.width = width;
@@ -48,16 +47,14 @@ ImageRecord makeImage(int width, int height, int bitCount, std::int32_t pelsPerM
     return std::move(*r);
 }
 
-TestEngine::TestEngine()
-{
+TestEngine::TestEngine() {
     folder_ = PrivateFolder::create(temporaryRoot(), "workspace-test-");
     std::string why;
     auto library = ImageFileLibrary::load(TS_FAKE_COMPONENT_DIR, &why, "FakeImageFile.so");
     engine_ = std::make_unique<ImageEngine>(library, folder_->path());
 }
 
-std::string TestEngine::write(const std::string& name, const ImageRecord& image) const
-{
+std::string TestEngine::write(const std::string& name, const ImageRecord& image) const {
     const std::filesystem::path path = folder_->path() / name;
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(&image.headerBlock()), sizeof(HeaderBlock));
@@ -66,12 +63,10 @@ std::string TestEngine::write(const std::string& name, const ImageRecord& image)
     return path.string();
 }
 
-ImageRecord readImageFile(const std::string& path)
-{
+ImageRecord readImageFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (bytes.size() < sizeof(HeaderBlock))
-        return {};
+    if (bytes.size() < sizeof(HeaderBlock)) return {};
     HeaderBlock h{};
     std::memcpy(&h, bytes.data(), sizeof h);
     std::optional<ImageRecord> r = ImageRecord::allocate(h, bytes.size() - sizeof h);

@@ -2,19 +2,18 @@
 // stand-in image file component, for testing the model without widgets.
 #pragma once
 
-#include "engine/image_record.h"
-#include "engine/image_file.h"
-#include "engine/pixel_tools.h"
 #include "engine/image_engine.h"
+#include "engine/image_file.h"
+#include "engine/image_record.h"
+#include "engine/pixel_tools.h"
 #include "engine/working_files.h"
 #include "workspace/merge_workspace.h"
 #include "workspace/workspace_host.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,18 +29,19 @@ struct RecordedMessage {
 };
 
 class RecordingHost : public WorkspaceHost {
-public:
+  public:
     void invalidate(const Rect& area, bool) override { invalidated.push_back(area); }
     void repaintNow() override { ++repaints; }
-    void showMessage(MessageIcon icon, const std::string& caption, const std::string& text) override
-    {
+    void showMessage(MessageIcon icon, const std::string& caption, const std::string& text) override {
         messages.push_back({icon, caption, text});
     }
     void setCursor(CursorSlot slot) override { cursor = slot; }
-    void beginWait() override { ++waitDepth; ++waits; }
+    void beginWait() override {
+        ++waitDepth;
+        ++waits;
+    }
     void endWait() override { --waitDepth; }
-    void toolState(ToolState code, int argument) override
-    {
+    void toolState(ToolState code, int argument) override {
         states.emplace_back(static_cast<int>(code), argument);
     }
     void enableClear(Side side, bool enabled) override { clearEnabled[sideCode(side)] = enabled; }
@@ -51,8 +51,7 @@ public:
     void moveToolEntered() override { ++moveExplanations; }
     void runImageAdjustment(Side side) override { adjustedSides.push_back(sideCode(side)); }
 
-    void clear()
-    {
+    void clear() {
         invalidated.clear();
         messages.clear();
         states.clear();
@@ -81,7 +80,7 @@ ImageRecord makeImage(int width, int height, int bitCount, std::int32_t pelsPerM
 // An engine bound to the stand-in image file component (whose files are a raw header block and
 // pixel block), working in a private folder of its own.
 class TestEngine {
-public:
+  public:
     TestEngine();
     ImageEngine& engine() { return *engine_; }
     std::unique_ptr<ImageEngine> release() { return std::move(engine_); }
@@ -89,7 +88,7 @@ public:
     // Writes an image as a stand-in file and returns its path.
     std::string write(const std::string& name, const ImageRecord& image) const;
 
-private:
+  private:
     std::optional<PrivateFolder> folder_;
     std::unique_ptr<ImageEngine> engine_;
 };
@@ -119,8 +118,7 @@ struct WorkspaceFixture {
     // Drags a side with the move tool by (dx, dy) screen pixels, in strokes that stay inside
     // the pane (the move tool follows the mouse only there).
     void drag(Side side, int dx, int dy, Modifiers m = {}) {
-        if (!ws.modeFlags().move)
-            ws.selectTool(ToolMode::Move, true);
+        if (!ws.modeFlags().move) ws.selectTool(ToolMode::Move, true);
         const Rect pane = ws.side(side).paneRect;
         const Point start{(pane.left + pane.right) / 2, (pane.top + pane.bottom) / 2};
         while (dx != 0 || dy != 0) {
@@ -133,26 +131,22 @@ struct WorkspaceFixture {
             dy -= sy;
         }
     }
-    bool sent(int code, int argument) const
-    {
+    bool sent(int code, int argument) const {
         for (const auto& s : host.states)
-            if (s.first == code && s.second == argument)
-                return true;
+            if (s.first == code && s.second == argument) return true;
         return false;
     }
 };
 
 // A workspace holding two parts of the given size at 60 dpi, with the host's records cleared.
 struct TwoPartsFixture : WorkspaceFixture {
-    explicit TwoPartsFixture(int width = 255, int height = 351, int rightWidth = 0, int rightHeight = 0)
-    {
+    explicit TwoPartsFixture(int width = 255, int height = 351, int rightWidth = 0, int rightHeight = 0) {
         EXPECT_TRUE(load(Side::Left, width, height));
         EXPECT_TRUE(
             load(Side::Right, rightWidth > 0 ? rightWidth : width, rightHeight > 0 ? rightHeight : height));
         host.clear();
     }
-    void click(Point p, Modifiers m = {})
-    {
+    void click(Point p, Modifiers m = {}) {
         ws.mousePress(p, m);
         ws.mouseRelease(p);
     }

@@ -2,9 +2,8 @@
 // enabling rules, Reload, the zoom items and the suspension of the tools while the menu is open.
 #include "recording_host.h"
 
-#include <gtest/gtest.h>
-
 #include <filesystem>
+#include <gtest/gtest.h>
 
 namespace tandemscan {
 namespace {
@@ -19,8 +18,7 @@ struct TwoParts : testing::TwoPartsFixture {
 constexpr Point overLeft{100, 50};
 constexpr Point overRight{300, 50};
 
-TEST(WorkspaceHistory, UndoAndRedoToggleAMove)
-{
+TEST(WorkspaceHistory, UndoAndRedoToggleAMove) {
     TwoParts f;
     f.drag(Side::Left, 12, 5);
     ASSERT_EQ(f.ws.side(Side::Left).view.offsetX, -12);
@@ -34,8 +32,7 @@ TEST(WorkspaceHistory, UndoAndRedoToggleAMove)
     EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, 0);
 }
 
-TEST(WorkspaceHistory, MenuOffersUndoThenRedoAlternately)
-{
+TEST(WorkspaceHistory, MenuOffersUndoThenRedoAlternately) {
     TwoParts f;
     PopupMenuState m = f.ws.prepareMenu(overLeft);
     EXPECT_FALSE(m.undoEnabled);
@@ -55,8 +52,7 @@ TEST(WorkspaceHistory, MenuOffersUndoThenRedoAlternately)
     EXPECT_FALSE(m.redoEnabled);
 }
 
-TEST(WorkspaceHistory, LockDecidesWhereUndoIsOffered)
-{
+TEST(WorkspaceHistory, LockDecidesWhereUndoIsOffered) {
     const struct {
         const char* edit;
         Side lockSide;
@@ -82,8 +78,7 @@ TEST(WorkspaceHistory, LockDecidesWhereUndoIsOffered)
     }
 }
 
-TEST(WorkspaceHistory, MenuItemsFollowThePaneUnderTheClick)
-{
+TEST(WorkspaceHistory, MenuItemsFollowThePaneUnderTheClick) {
     WorkspaceFixture f;
     ASSERT_TRUE(f.load(Side::Left, 200, 100));
     PopupMenuState m = f.ws.prepareMenu(overRight); // the right pane is empty
@@ -106,8 +101,7 @@ TEST(WorkspaceHistory, MenuItemsFollowThePaneUnderTheClick)
     EXPECT_TRUE(f.ws.prepareMenu(Point{255, 400}).zoomEnabled);
 }
 
-TEST(WorkspaceHistory, ZoomItemsSetTheLevel)
-{
+TEST(WorkspaceHistory, ZoomItemsSetTheLevel) {
     TwoParts f;
     f.ws.menuCommand(MenuZoomFirst, overLeft); // 100 % while at 100 %: nothing
     EXPECT_EQ(f.ws.lastEdit(), EditKind::None);
@@ -121,8 +115,7 @@ TEST(WorkspaceHistory, ZoomItemsSetTheLevel)
     EXPECT_EQ(f.ws.zoomIndex(), 13);
 }
 
-TEST(WorkspaceHistory, ClearedPartComesBackWithUndo)
-{
+TEST(WorkspaceHistory, ClearedPartComesBackWithUndo) {
     TwoParts f;
     f.ws.rotateSide(Side::Right);
     f.ws.clearSide(Side::Right);
@@ -145,8 +138,7 @@ TEST(WorkspaceHistory, ClearedPartComesBackWithUndo)
     EXPECT_EQ(f.host.states.back(), std::make_pair(512, 0));
 }
 
-TEST(WorkspaceHistory, ReloadOfAVanishedFileChangesNothing)
-{
+TEST(WorkspaceHistory, ReloadOfAVanishedFileChangesNothing) {
     TwoParts f;
     const std::string path = f.ws.side(Side::Left).sourcePath;
     f.drag(Side::Left, 20, 0);
@@ -157,8 +149,7 @@ TEST(WorkspaceHistory, ReloadOfAVanishedFileChangesNothing)
     EXPECT_EQ(f.ws.side(Side::Left).view.offsetX, -20);
 }
 
-TEST(WorkspaceHistory, ReloadReadsThePartAgainAndUnlocksIt)
-{
+TEST(WorkspaceHistory, ReloadReadsThePartAgainAndUnlocksIt) {
     TwoParts f;
     f.drag(Side::Right, -20, 0);
     f.ws.rotateSide(Side::Right);
@@ -170,8 +161,7 @@ TEST(WorkspaceHistory, ReloadReadsThePartAgainAndUnlocksIt)
     EXPECT_TRUE(f.ws.side(Side::Right).cropHistory.empty());
 }
 
-TEST(WorkspaceHistory, MenuSuspendsToolsUntilTheNextPress)
-{
+TEST(WorkspaceHistory, MenuSuspendsToolsUntilTheNextPress) {
     TwoParts f;
     f.ws.selectTool(ToolMode::Move, true);
     f.ws.prepareMenu(overLeft);
@@ -188,8 +178,7 @@ TEST(WorkspaceHistory, MenuSuspendsToolsUntilTheNextPress)
     EXPECT_TRUE(f.ws.modeFlags().move);
 }
 
-TEST(WorkspaceHistory, LockedEditIsNotUndoneByTheAccelerator)
-{
+TEST(WorkspaceHistory, LockedEditIsNotUndoneByTheAccelerator) {
     TwoParts f;
     f.drag(Side::Left, 12, 0);
     f.ws.toggleLock(Side::Left);

@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-
 namespace tandemscan {
 namespace {
-
 
 struct Fixture : testing::WorkspaceFixture {
     void load(Side side, int width, int height) {
@@ -15,8 +13,7 @@ struct Fixture : testing::WorkspaceFixture {
     }
 };
 
-TEST(WorkspaceLayout, StartsEmptyAtFullSizeWithNoTool)
-{
+TEST(WorkspaceLayout, StartsEmptyAtFullSizeWithNoTool) {
     Fixture f;
     EXPECT_FALSE(f.ws.holdsPart(Side::Left));
     EXPECT_FALSE(f.ws.holdsPart(Side::Right));
@@ -30,8 +27,7 @@ TEST(WorkspaceLayout, StartsEmptyAtFullSizeWithNoTool)
     EXPECT_EQ(f.ws.workingBitsPerPixel(), 0);
 }
 
-TEST(WorkspaceLayout, PointsBelongToThePaneThatHoldsThem)
-{
+TEST(WorkspaceLayout, PointsBelongToThePaneThatHoldsThem) {
     Fixture f;
     const struct {
         Point p;
@@ -47,8 +43,7 @@ TEST(WorkspaceLayout, PointsBelongToThePaneThatHoldsThem)
         EXPECT_EQ(f.ws.sideAt(c.p), c.side) << c.p.x << "," << c.p.y;
 }
 
-TEST(WorkspaceLayout, OffsetsStayWithinTheirLimits)
-{
+TEST(WorkspaceLayout, OffsetsStayWithinTheirLimits) {
     const struct {
         Side side;
         int width;
@@ -84,8 +79,7 @@ TEST(WorkspaceLayout, OffsetsStayWithinTheirLimits)
     }
 }
 
-TEST(WorkspaceLayout, PartsAreAnchoredAtTheSeam)
-{
+TEST(WorkspaceLayout, PartsAreAnchoredAtTheSeam) {
     Fixture f;
     f.load(Side::Left, 200, 100);
     f.load(Side::Right, 180, 90);
@@ -95,8 +89,7 @@ TEST(WorkspaceLayout, PartsAreAnchoredAtTheSeam)
     EXPECT_EQ(f.ws.side(Side::Left).partRect(), (Rect{85, 7, 285, 107}));
 }
 
-TEST(WorkspaceLayout, ModifiedOnlyCountsWithBothParts)
-{
+TEST(WorkspaceLayout, ModifiedOnlyCountsWithBothParts) {
     Fixture f;
     f.load(Side::Left, 200, 100);
     f.drag(Side::Left, 5, 0);

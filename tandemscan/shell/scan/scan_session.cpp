@@ -14,7 +14,8 @@ ScanSession::ScanSession(std::unique_ptr<ScanAcquisition> acquisition, QWidget* 
     if (!translate_) translate_ = [](const QString& english) { return english; };
     acquisition_->setNoticeHandler([this](ScanResult result) { ended(result); });
     // Runs on the component's worker: only a queued call may leave it.
-    acquisition_->setWakeHandler([this] { QMetaObject::invokeMethod(this, &ScanSession::offerEvent, Qt::QueuedConnection); });
+    acquisition_->setWakeHandler(
+        [this] { QMetaObject::invokeMethod(this, &ScanSession::offerEvent, Qt::QueuedConnection); });
     poll_.setInterval(pollMilliseconds);
     connect(&poll_, &QTimer::timeout, this, [this] {
         offerEvent();
@@ -44,12 +45,13 @@ void ScanSession::start(const ScanRequest& request) {
     progress_->setLabelText(translate_(request.side == 0 ? QStringLiteral("Scanning the left part...")
                                                          : QStringLiteral("Scanning the right part...")));
     progress_->setCancelButtonText(translate_(QStringLiteral("Cancel")));
-    progress_->setRange(0, 0);  // busy until the device knows the height
+    progress_->setRange(0, 0); // busy until the device knows the height
     progress_->setValue(0);
-    if (!acquisition_->start(request)) return;  // ended() has run
+    if (!acquisition_->start(request)) return; // ended() has run
     if (owner_) {
         progress_->winId();
-        if (owner_->window()->windowHandle()) progress_->windowHandle()->setTransientParent(owner_->window()->windowHandle());
+        if (owner_->window()->windowHandle())
+            progress_->windowHandle()->setTransientParent(owner_->window()->windowHandle());
     }
     progress_->show();
     poll_.start();
@@ -88,4 +90,4 @@ void ScanSession::ended(ScanResult result) {
     if (!why.isEmpty() && report_) report_(why);
 }
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -10,7 +10,6 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
-
 #include <functional>
 #include <memory>
 
@@ -21,13 +20,14 @@ namespace tandemscan {
 
 class ScanSession : public QObject {
     Q_OBJECT
-public:
+  public:
     using Translate = std::function<QString(const QString& english)>;
     // Shows a translated failure text in an error box.
     using Report = std::function<void(const QString& text)>;
 
     // owner: the window the progress window stays above; it also owns the session.
-    ScanSession(std::unique_ptr<ScanAcquisition> acquisition, QWidget* owner, Translate translate, Report report);
+    ScanSession(std::unique_ptr<ScanAcquisition> acquisition, QWidget* owner, Translate translate,
+                Report report);
     // A running scan stops without a notice; the component is released.
     ~ScanSession() override;
 
@@ -44,11 +44,11 @@ public:
     // How often the progress is read and the component offered an event while scanning.
     static constexpr int pollMilliseconds = 100;
 
-signals:
+  signals:
     // The end-of-scan notice: code 0x20 and 0 (the side's part file is ready) or 1 (nothing).
     void toolCommand(int code, int result);
 
-private:
+  private:
     void offerEvent();
     void showProgress();
     void ended(ScanResult result);
@@ -61,4 +61,4 @@ private:
     QProgressDialog* progress_ = nullptr;
 };
 
-}  // namespace tandemscan
+} // namespace tandemscan

@@ -11,7 +11,7 @@
 namespace tandemscan {
 
 class CursorSet {
-public:
+  public:
     CursorSet();
     const QCursor& cursor(CursorSlot slot) const;
     const QCursor& cursorAt(int slot) const;

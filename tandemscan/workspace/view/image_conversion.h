@@ -4,7 +4,6 @@
 #include "engine/image_record.h"
 
 #include <QImage>
-
 #include <span>
 
 namespace tandemscan {

@@ -8,9 +8,9 @@
 
 namespace tandemscan {
 
-MoveExplanationDialog::MoveExplanationDialog(const std::function<QString(const QString&)>& translate, QWidget* parent)
-    : QDialog(parent)
-{
+MoveExplanationDialog::MoveExplanationDialog(const std::function<QString(const QString&)>& translate,
+                                             QWidget* parent)
+    : QDialog(parent) {
     const auto tr = [&translate](const char* text) {
         const QString s = QString::fromLatin1(text);
         return translate ? translate(s) : s;
@@ -32,6 +32,8 @@ MoveExplanationDialog::MoveExplanationDialog(const std::function<QString(const Q
     layout->addWidget(buttons);
 }
 
-bool MoveExplanationDialog::showAgain() const { return !dontShow_->isChecked(); }
+bool MoveExplanationDialog::showAgain() const {
+    return !dontShow_->isChecked();
+}
 
 } // namespace tandemscan

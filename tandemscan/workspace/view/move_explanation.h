@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QDialog>
-
 #include <functional>
 
 class QCheckBox;
@@ -11,13 +10,13 @@ namespace tandemscan {
 
 class MoveExplanationDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit MoveExplanationDialog(const std::function<QString(const QString&)>& translate = {},
                                    QWidget* parent = nullptr);
     // Whether the explanation should be shown next time.
     bool showAgain() const;
 
-private:
+  private:
     QCheckBox* dontShow_ = nullptr;
 };
 

@@ -13,22 +13,19 @@ namespace tandemscan {
 
 PreviewWindow::PreviewWindow(const ImageRecord& joined, double /*workScale*/, const QString& information,
                              QWidget* parent)
-    : QDialog(parent, Qt::FramelessWindowHint), image_(toQImage(joined)), information_(information)
-{
+    : QDialog(parent, Qt::FramelessWindowHint), image_(toQImage(joined)), information_(information) {
     setObjectName(QStringLiteral("previewWindow"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     const QScreen* screen = QGuiApplication::primaryScreen();
     setGeometry(screen != nullptr ? screen->geometry() : QRect(0, 0, 1024, 768));
 }
 
-QRect PreviewWindow::imageRect() const
-{
+QRect PreviewWindow::imageRect() const {
     const Rect r = previewPlacement(image_.width(), image_.height(), width(), height());
     return QRect(r.left, r.top, rectWidth(r), rectHeight(r));
 }
 
-void PreviewWindow::paintEvent(QPaintEvent*)
-{
+void PreviewWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
     if (!image_.isNull()) {
@@ -41,12 +38,12 @@ void PreviewWindow::paintEvent(QPaintEvent*)
     painter.drawText(QPoint(0, metrics.ascent()), information_);
 }
 
-void PreviewWindow::keyPressEvent(QKeyEvent*) { accept(); }
+void PreviewWindow::keyPressEvent(QKeyEvent*) {
+    accept();
+}
 
-void PreviewWindow::mousePressEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton)
-        accept();
+void PreviewWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) accept();
 }
 
 } // namespace tandemscan

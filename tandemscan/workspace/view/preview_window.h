@@ -12,19 +12,20 @@ namespace tandemscan {
 
 class PreviewWindow : public QDialog {
     Q_OBJECT
-public:
-    PreviewWindow(const ImageRecord& joined, double workScale, const QString& information, QWidget* parent = nullptr);
+  public:
+    PreviewWindow(const ImageRecord& joined, double workScale, const QString& information,
+                  QWidget* parent = nullptr);
 
     const QString& information() const { return information_; }
     // Where the image lands for the current window size.
     QRect imageRect() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     QImage image_;
     QString information_;
 };

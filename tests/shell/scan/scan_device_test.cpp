@@ -2,16 +2,14 @@
 // real image file component. Each program of this source sees one virtual device (its SANE
 // folder is chosen in CMakeLists.txt): a plain one, a slow one, one that ends every scan by
 // itself, and one whose reads fail.
+#include "engine/image_file.h"
 #include "scan/scan_acquisition.h"
 #include "scanner_session.h"
 #include "temp_dir.h"
 
-#include "engine/image_file.h"
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
+#include <gtest/gtest.h>
 #include <thread>
 #include <vector>
 
@@ -25,7 +23,9 @@ const std::string firstDriver = "Lumiview Noname frontend-tester";
 
 // The component's connection and its SANE backend stay loaded for the whole program, as in the
 // component's own tests, so that the acquisition's unloading only drops its own reference.
-void keepComponentLoaded() { scanner_test::component(tsscan::ScannerComponent::Kind::Tandemscan); }
+void keepComponentLoaded() {
+    scanner_test::component(tsscan::ScannerComponent::Kind::Tandemscan);
+}
 
 std::shared_ptr<ImageFileLibrary> imageFiles() {
     std::string why;
@@ -50,7 +50,8 @@ struct Rig {
     // Waits for the worker's wake-up as a window would, then offers the event. False when no
     // wake-up came within 20 seconds or the event did not end the scan.
     bool waitForEnd() {
-        for (int i = 0; i < 20000 && wakes.load() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int i = 0; i < 20000 && wakes.load() == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return wakes.load() > 0 && scan.filterEvent();
     }
 
@@ -80,8 +81,8 @@ TEST(ScanOnTestDevice, EachTypeAndResolutionGivesItsDepthSizeAndResolution) {
         int dpi;
         int side;
         std::uint16_t bits;
-        std::int32_t width;   // 8.5 inches
-        std::int32_t height;  // 2 inches
+        std::int32_t width;  // 8.5 inches
+        std::int32_t height; // 2 inches
         std::int32_t pelsPerMeter;
     };
     const Case cases[] = {
@@ -185,5 +186,5 @@ TEST(ScanOnJammedDevice, TheFailureIsReportedInTheComponentsWords) {
 
 #endif
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan

@@ -13,12 +13,12 @@ namespace scan_fake {
 
 struct Scanner {
     std::vector<std::string> calls;
-    std::string failAt;            // "load", a call's name, or "DoMemXfer#1" / "DoMemXfer#2"
-    bool ended = false;            // the scan has ended; TwainFilter may answer
+    std::string failAt; // "load", a call's name, or "DoMemXfer#1" / "DoMemXfer#2"
+    bool ended = false; // the scan has ended; TwainFilter may answer
     std::uint16_t answer = TWAIN_XFER_READY;
     tandemscan::HeaderBlock header{};
     std::uint32_t byteCount = 0;
-    std::uint8_t fill = 0x5A;      // every pixel byte handed over
+    std::uint8_t fill = 0x5A; // every pixel byte handed over
     int transfers = 0;
     int loads = 0;
     int unloads = 0;
@@ -28,7 +28,8 @@ struct Scanner {
     void* context = nullptr;
 
     // A gray picture of width x height at 150 dpi, as the device would describe it.
-    void picture(std::int32_t width, std::int32_t height, std::uint16_t bits = 8, std::int32_t pelsPerMeter = 5906) {
+    void picture(std::int32_t width, std::int32_t height, std::uint16_t bits = 8,
+                 std::int32_t pelsPerMeter = 5906) {
         header = {};
         header.header.size = 40;
         header.header.width = width;
@@ -58,17 +59,26 @@ inline int record(const std::string& call, bool fails = false) {
     return fails || scanner().failAt == call.substr(0, call.find(' ')) ? 0 : 1;
 }
 
-inline std::string number(long value) { return std::to_string(value); }
+inline std::string number(long value) {
+    return std::to_string(value);
+}
 
 inline const tsscan::ScannerApi& api() {
     static const tsscan::ScannerApi table = [] {
         tsscan::ScannerApi a;
-        a.NewTwain = [](TwainHandle* h) { *h = 9; return record("NewTwain"); };
+        a.NewTwain = [](TwainHandle* h) {
+            *h = 9;
+            return record("NewTwain");
+        };
         a.FreeTwain = [](TwainHandle h) { return record("FreeTwain " + number(h)); };
         a.LoadSM = [](TwainHandle h) { return record("LoadSM " + number(h)); };
         a.UnloadSM = [](TwainHandle h) { return record("UnloadSM " + number(h)); };
-        a.OpenSM = [](TwainHandle h, TwainWindow w) { return record("OpenSM " + number(h) + " " + number(long(w))); };
-        a.CloseSM = [](TwainHandle h, TwainWindow w) { return record("CloseSM " + number(h) + " " + number(long(w))); };
+        a.OpenSM = [](TwainHandle h, TwainWindow w) {
+            return record("OpenSM " + number(h) + " " + number(long(w)));
+        };
+        a.CloseSM = [](TwainHandle h, TwainWindow w) {
+            return record("CloseSM " + number(h) + " " + number(long(w)));
+        };
         a.OpenDS = [](TwainHandle h, const char* name) {
             scanner().openedName = name;
             return record("OpenDS " + number(h));
@@ -81,10 +91,18 @@ inline const tsscan::ScannerApi& api() {
             return record("DisableDS " + number(h) + " " + number(abandon) + " " + number(long(w)));
         };
         a.CancelXfer = [](TwainHandle h) { return record("CancelXfer " + number(h)); };
-        a.EnableCustomCap = [](TwainHandle h, std::int32_t on) { return record("EnableCustomCap " + number(h) + " " + number(on)); };
-        a.SetCapDescreen = [](TwainHandle h, std::int32_t lpi) { return record("SetCapDescreen " + number(h) + " " + number(lpi)); };
-        a.SetCapXRes = [](TwainHandle h, std::int32_t dpi) { return record("SetCapXRes " + number(h) + " " + number(dpi)); };
-        a.SetCapYRes = [](TwainHandle h, std::int32_t dpi) { return record("SetCapYRes " + number(h) + " " + number(dpi)); };
+        a.EnableCustomCap = [](TwainHandle h, std::int32_t on) {
+            return record("EnableCustomCap " + number(h) + " " + number(on));
+        };
+        a.SetCapDescreen = [](TwainHandle h, std::int32_t lpi) {
+            return record("SetCapDescreen " + number(h) + " " + number(lpi));
+        };
+        a.SetCapXRes = [](TwainHandle h, std::int32_t dpi) {
+            return record("SetCapXRes " + number(h) + " " + number(dpi));
+        };
+        a.SetCapYRes = [](TwainHandle h, std::int32_t dpi) {
+            return record("SetCapYRes " + number(h) + " " + number(dpi));
+        };
         a.SetCapImageType = [](TwainHandle h, std::int32_t type) {
             return record("SetCapImageType " + number(h) + " " + number(type));
         };
@@ -106,13 +124,14 @@ inline const tsscan::ScannerApi& api() {
         a.TwainFilter = [](TwainHandle h, const TwainMessage* message) -> std::uint16_t {
             record("TwainFilter " + number(h) + " " + number(message ? long(message->message) : -1));
             if (!scanner().ended) return 0;
-            scanner().ended = false;  // answered once
+            scanner().ended = false; // answered once
             return scanner().answer;
         };
         a.DoMemXfer = [](TwainHandle h, void* header, void* pixels, TwainXferResult* result) {
             Scanner& s = scanner();
             const std::string step = "DoMemXfer#" + number(++s.transfers);
-            if (record("DoMemXfer " + number(h) + (pixels ? " pixels" : " size"), s.failAt == step) == 0) return 0;
+            if (record("DoMemXfer " + number(h) + (pixels ? " pixels" : " size"), s.failAt == step) == 0)
+                return 0;
             std::memcpy(header, &s.header, sizeof s.header);
             result->byteCount = s.byteCount;
             result->morePending = 0;
@@ -126,7 +145,7 @@ inline const tsscan::ScannerApi& api() {
 }
 
 class Module final : public tandemscan::ScannerModule {
-public:
+  public:
     const tsscan::ScannerApi* load(std::string& why) override {
         ++scanner().loads;
         if (scanner().failAt == "load") {
@@ -145,4 +164,4 @@ inline Scanner& reset() {
     return scanner();
 }
 
-}  // namespace scan_fake
+} // namespace scan_fake

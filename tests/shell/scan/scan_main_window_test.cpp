@@ -2,12 +2,10 @@
 // SANE's test backend (twelve virtual scanners drawing a grid): the driver list, the Input
 // buttons starting scans, the window disabled until the notice, the parts in their panes, the
 // working files, and the resolution check before a second part.
-#include "shell_test_support.h"
-
+#include "engine/image_file.h"
 #include "scan/scan_session.h"
 #include "scanner_session.h"
-
-#include "engine/image_file.h"
+#include "shell_test_support.h"
 #include "workspace/view/tool_palette.h"
 #include "workspace/view/workspace_view.h"
 
@@ -28,7 +26,7 @@ using testing::ScriptedPrompts;
 // A program folder with the real scanner component in place of the stand-in.
 struct ScannerFolder : ProgramFolder {
     ScannerFolder() : ProgramFolder(true, false) {
-        scanner_test::component(tsscan::ScannerComponent::Kind::Tandemscan);  // SANE stays loaded
+        scanner_test::component(tsscan::ScannerComponent::Kind::Tandemscan); // SANE stays loaded
         fs::create_symlink(fs::path(TS_PROGRAM_DIR) / "RezuzID.so", dir / "RezuzID.so");
     }
 };
@@ -48,7 +46,7 @@ HeaderBlock headerOf(const fs::path& file) {
 }
 
 class ScanMainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { testing::application(); }
 
     // Presses Input for a side and waits for the notice; false when none came.
@@ -83,10 +81,10 @@ TEST_F(ScanMainWindowTest, ScansBothPartsIntoTheirPanes) {
     EXPECT_EQ(source->currentIndex(), 1);
     EXPECT_EQ(window.scanSettings().source, DataSource::Scanner);
     EXPECT_TRUE(window.list(1)->isEnabled());
-    EXPECT_EQ(window.list(3)->count(), 5);  // the descreen entries come with a driver
+    EXPECT_EQ(window.list(3)->count(), 5); // the descreen entries come with a driver
 
-    choose(window.list(1), 1);  // Gray
-    choose(window.list(2), 2);  // 150 dpi
+    choose(window.list(1), 1); // Gray
+    choose(window.list(2), 2); // 150 dpi
     ASSERT_TRUE(scan(window, 0));
     EXPECT_TRUE(disabledWhileScanning);
     EXPECT_TRUE(window.isEnabled());
@@ -98,7 +96,7 @@ TEST_F(ScanMainWindowTest, ScansBothPartsIntoTheirPanes) {
     // An A4 original's height at 150 dpi, 8.5 inches wide, in 256 grays.
     const HeaderBlock left = headerOf(work / "ScanImgL.bmp");
     EXPECT_EQ(left.header.width, 1275);
-    EXPECT_EQ(left.header.height, 1753);  // 1753.9 rows: the device counts whole ones
+    EXPECT_EQ(left.header.height, 1753); // 1753.9 rows: the device counts whole ones
     EXPECT_EQ(left.header.bitCount, 8);
     EXPECT_EQ(left.header.xPelsPerMeter, 5906);
     const MergeWorkspace& model = window.workspace()->model();
@@ -115,7 +113,7 @@ TEST_F(ScanMainWindowTest, ScansBothPartsIntoTheirPanes) {
 
     // Another resolution for the right part is refused before any scan starts.
     window.clearPart(Side::Right);
-    choose(window.list(2), 3);  // 300 dpi
+    choose(window.list(2), 3); // 300 dpi
     auto* session = window.findChild<ScanSession*>(QStringLiteral("scanSession"));
     QSignalSpy notices(session, &ScanSession::toolCommand);
     window.button("inputRight")->click();
@@ -152,5 +150,5 @@ TEST_F(ScanMainWindowTest, AFailedScanBringsTheWindowBackWithItsReason) {
               "The scanner could not be opened.\nNo scanner is offered under the name \"Lumiview Gone\".");
 }
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan

@@ -1,11 +1,10 @@
 // The scan as the window sees it, offscreen, over the real scanner component and SANE's test
 // backend: the notice arrives while the window sits idle, the progress window follows the
 // device, Cancel ends the scan, and failures are reported in translated words.
+#include "engine/image_file.h"
 #include "scan/scan_session.h"
 #include "scanner_session.h"
 #include "temp_dir.h"
-
-#include "engine/image_file.h"
 
 #include <QApplication>
 #include <QProgressDialog>
@@ -13,7 +12,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
-
 #include <gtest/gtest.h>
 
 namespace tandemscan {
@@ -30,26 +28,28 @@ QApplication& application() {
 }
 
 struct Rig {
-    QApplication& app = application();  // before any widget
+    QApplication& app = application(); // before any widget
     testing::TempDir dir;
     QWidget owner;
     QStringList reports;
     std::unique_ptr<ScanSession> session;
 
     Rig() {
-        scanner_test::component(tsscan::ScannerComponent::Kind::Tandemscan);  // stays loaded
+        scanner_test::component(tsscan::ScannerComponent::Kind::Tandemscan); // stays loaded
         std::string why;
         static auto images = ImageFileLibrary::load(TS_PROGRAM_DIR, &why);
         owner.show();
         session = std::make_unique<ScanSession>(
-            std::make_unique<ScanAcquisition>(scannerModuleFile(fs::path(TS_PROGRAM_DIR) / "RezuzID.so"), dir.path,
-                                              imageFileWriter(images)),
-            &owner, [](const QString& english) { return QStringLiteral("<") + english + QStringLiteral(">"); },
+            std::make_unique<ScanAcquisition>(scannerModuleFile(fs::path(TS_PROGRAM_DIR) / "RezuzID.so"),
+                                              dir.path, imageFileWriter(images)),
+            &owner,
+            [](const QString& english) { return QStringLiteral("<") + english + QStringLiteral(">"); },
             [this](const QString& text) { reports << text; });
     }
 };
 
-ScanRequest grayRequest(int side, float heightInches, const char* driver = "Lumiview Noname frontend-tester") {
+ScanRequest grayRequest(int side, float heightInches,
+                        const char* driver = "Lumiview Noname frontend-tester") {
     ScanRequest r;
     r.driverName = driver;
     r.side = side;
@@ -90,8 +90,10 @@ TEST(ScanSession, ADriverThatCannotBeOpenedIsReportedAtOnce) {
     ASSERT_EQ(notices.size(), 1);
     EXPECT_EQ(notices[0][1].toInt(), 1);
     EXPECT_FALSE(rig.session->progressWindow()->isVisible());
-    EXPECT_EQ(rig.reports, QStringList{QStringLiteral(
-                               "<The scanner could not be opened.>\nNo scanner is offered under the name \"Lumiview Gone\".")});
+    EXPECT_EQ(
+        rig.reports,
+        QStringList{QStringLiteral(
+            "<The scanner could not be opened.>\nNo scanner is offered under the name \"Lumiview Gone\".")});
 }
 
 #elif defined(TS_SCAN_DEVICE_SLOW)
@@ -109,7 +111,7 @@ TEST(ScanSession, ProgressFollowsTheDeviceAndCancelEndsTheScan) {
     cancel->click();
     ASSERT_EQ(notices.size(), 1);
     EXPECT_EQ(notices[0][1].toInt(), 1);
-    EXPECT_TRUE(rig.reports.isEmpty());  // the user knows why
+    EXPECT_TRUE(rig.reports.isEmpty()); // the user knows why
     EXPECT_FALSE(progress->isVisible());
     EXPECT_FALSE(fs::exists(rig.dir.path / "ScanImgL.bmp"));
     EXPECT_FALSE(fs::exists(rig.dir.path / "ScanImg.DAT"));
@@ -121,12 +123,12 @@ TEST(ScanSession, EndingTheWindowDuringAScanStopsIt) {
     rig.session->start(grayRequest(0, 11.0f));
     QTest::qWait(2 * ScanSession::pollMilliseconds);
     rig.session.reset();
-    QTest::qWait(2 * ScanSession::pollMilliseconds);  // no late call reaches the gone session
+    QTest::qWait(2 * ScanSession::pollMilliseconds); // no late call reaches the gone session
     EXPECT_EQ(notices.size(), 0);
     EXPECT_FALSE(fs::exists(rig.dir.path / "ScanImg.DAT"));
 }
 
 #endif
 
-}  // namespace
-}  // namespace tandemscan
+} // namespace
+} // namespace tandemscan
